@@ -1,0 +1,19 @@
+// The one platform header of the tool: the Windows SDK on Windows, simwin on the host build.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <winspool.h>
+#include <setupapi.h>
+#include <cfgmgr32.h>
+#include <ddeml.h>
+#include <stdlib.h>
+#include <string.h>
+#else
+#include "simwin/win32.h"
+#endif

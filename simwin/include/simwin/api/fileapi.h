@@ -1,0 +1,4 @@
+// kernel32: files, directories, searches, paths, profile (INI) functions.
+#pragma once
+
+#include "simwin/types.h"

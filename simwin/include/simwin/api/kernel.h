@@ -1,0 +1,48 @@
+// kernel32: errors, handles, version, modules and libraries, system directories, time.
+#pragma once
+
+#include "simwin/types.h"
+
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD code);
+BOOL WINAPI CloseHandle(HANDLE h);
+
+typedef struct _OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
+
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+LPSTR WINAPI GetCommandLineA(void);
+#define MAX_COMPUTERNAME_LENGTH 15
+BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
+
+HMODULE WINAPI LoadLibraryA(LPCSTR name);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
+BOOL WINAPI FreeLibrary(HMODULE module);
+
+HANDLE WINAPI GetCurrentProcess(void);
+void WINAPI Sleep(DWORD ms);
+DWORD WINAPI GetTickCount(void);
+
+int WINAPI lstrlenA(LPCSTR s);
+LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src);
+LPSTR WINAPI lstrcpynA(LPSTR dst, LPCSTR src, int max);
+LPSTR WINAPI lstrcatA(LPSTR dst, LPCSTR src);
+int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
+int WINAPI wsprintfA(LPSTR buffer, LPCSTR format, ...);
+
+#define STILL_ACTIVE 259
+#define INFINITE 0xFFFFFFFF

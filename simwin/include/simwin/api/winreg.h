@@ -1,0 +1,4 @@
+// advapi32: the registry.
+#pragma once
+
+#include "simwin/types.h"

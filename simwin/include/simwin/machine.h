@@ -1,0 +1,73 @@
+// The model of one Windows machine that the simulated Win32 functions act on.
+//
+// A test or the simulator builds a Machine (in code, or loaded from a machine directory),
+// makes it current with MachineScope, runs the tool's code, and inspects or saves the state.
+// The Win32 functions of simwin always act on the current machine.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simwin/files.h"
+#include "simwin/handles.h"
+#include "simwin/ini.h"
+#include "simwin/registry.h"
+#include "simwin/services.h"
+#include "simwin/system.h"
+#include "simwin/transcript.h"
+#include "simwin/windows.h"
+
+namespace simwin {
+
+class Machine {
+public:
+    // A machine of the given platform with its standard layout (directories, shell folders,
+    // the Spooler service, an empty registry with the standard keys).
+    explicit Machine(Platform platform = Platform::Nt);
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // Loads a machine directory (machine.ini, registry.reg, drive/...). Throws MachineError
+    // with a message naming the file and line when the directory cannot be understood.
+    static std::unique_ptr<Machine> load(const std::string& dir);
+    // Writes the machine's state as a machine directory; deterministic.
+    void save(const std::string& dir) const;
+
+    SystemInfo system;
+    Registry registry;
+    FileSystem files;
+    ServiceManager services;
+    WindowSystem windows;
+    Transcript transcript;
+    HandleTable handles;
+
+    // Sections of machine.ini that no subsystem claims; saved back unchanged.
+    std::vector<IniSection> otherSections;
+
+    // Per-thread state of the one simulated thread.
+    uint32_t lastError = 0;
+
+private:
+    void applyLayout();
+};
+
+// The machine the Win32 functions act on. Throws std::logic_error when none is current.
+Machine& current();
+bool hasCurrent();
+
+// Makes a machine current for the lifetime of the scope (restores the previous one after).
+class MachineScope {
+public:
+    explicit MachineScope(Machine& m);
+    ~MachineScope();
+    MachineScope(const MachineScope&) = delete;
+    MachineScope& operator=(const MachineScope&) = delete;
+
+private:
+    Machine* previous_;
+};
+
+}  // namespace simwin
