@@ -14,6 +14,7 @@
 #include "simwin/files.h"
 #include "simwin/handles.h"
 #include "simwin/ini.h"
+#include "simwin/modules.h"
 #include "simwin/registry.h"
 #include "simwin/services.h"
 #include "simwin/system.h"
@@ -43,6 +44,7 @@ public:
     WindowSystem windows;
     Transcript transcript;
     HandleTable handles;
+    ModuleTable modules;
 
     // Sections of machine.ini that no subsystem claims; saved back unchanged.
     std::vector<IniSection> otherSections;

@@ -23,6 +23,7 @@ struct SystemInfo {
     bool adminDenyOnly = false;     // ... marked SE_GROUP_USE_FOR_DENY_ONLY (a filtered token)
     int extraGroups = 0;            // further groups in the token (a large token overflows 4096 bytes)
     bool shutdownPrivilege = true;  // the token holds SeShutdownPrivilege
+    bool shutdownEnabled = false;   // the privilege was enabled in the process token
     bool rebootRequested = false;   // ExitWindowsEx(EWX_REBOOT) was accepted
     std::string program = "C:\\Program Files\\Vestral\\korun04.exe";
     std::string commandTail;        // what follows the program name on the command line

@@ -88,7 +88,7 @@ typedef HINSTANCE HMODULE;
 typedef HKEY* PHKEY;
 typedef HANDLE HGLOBAL;
 typedef HANDLE HLOCAL;
-typedef void* FARPROC;
+typedef INT_PTR (*FARPROC)(void);
 typedef LONG LSTATUS;
 typedef DWORD COLORREF;
 

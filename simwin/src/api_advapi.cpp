@@ -1,0 +1,368 @@
+// advapi32 on the current machine: the service control manager and the process token.
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "simwin/machine.h"
+#include "simwin/win32.h"
+
+using simwin::current;
+
+namespace {
+
+struct ScManagerObject : simwin::HandleObject {
+    DWORD access = 0;
+};
+
+struct ServiceObject : simwin::HandleObject {
+    std::string name;
+    DWORD access = 0;
+    ~ServiceObject() override {
+        if (!simwin::hasCurrent()) return;
+        // The last handle of a service marked for deletion removes it.
+        for (auto& s : current().services.services) {
+            if (s.deleted || !simwin::iequals(s.name, name)) continue;
+            if (--s.openHandles <= 0 && s.markedForDelete) s.deleted = true;
+        }
+    }
+};
+
+struct TokenObject : simwin::HandleObject {
+    DWORD access = 0;
+    bool shutdownEnabled = false;
+};
+
+simwin::Service* serviceOf(SC_HANDLE h, ServiceObject** object = nullptr) {
+    auto* o = current().handles.get<ServiceObject>(h);
+    if (object) *object = o;
+    return o ? current().services.find(o->name) : nullptr;
+}
+
+void fillStatus(const simwin::Service& s, LPSERVICE_STATUS status) {
+    if (!status) return;
+    std::memset(status, 0, sizeof *status);
+    status->dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status->dwCurrentState = s.running ? SERVICE_RUNNING : SERVICE_STOPPED;
+    status->dwControlsAccepted = s.running ? SERVICE_ACCEPT_STOP : 0;
+}
+
+bool isNt() { return current().system.platform == simwin::Platform::Nt; }
+
+// SIDs: revision 1, sub-authority count, 6-byte authority, sub-authorities.
+std::vector<BYTE> makeSid(BYTE authority, std::initializer_list<DWORD> subs) {
+    std::vector<BYTE> sid(8 + 4 * subs.size(), 0);
+    sid[0] = 1;
+    sid[1] = static_cast<BYTE>(subs.size());
+    sid[7] = authority;
+    size_t i = 8;
+    for (DWORD s : subs) {
+        std::memcpy(&sid[i], &s, 4);
+        i += 4;
+    }
+    return sid;
+}
+
+size_t sidLength(PSID sid) { return 8 + 4 * static_cast<const BYTE*>(sid)[1]; }
+
+}  // namespace
+
+SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) {
+    if (!isNt()) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return nullptr;
+    }
+    if (machine && *machine) {
+        SetLastError(RPC_S_SERVER_UNAVAILABLE);
+        return nullptr;
+    }
+    // Without administrator rights only connecting and enumerating are granted.
+    const DWORD userRights = SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
+    if (!current().system.admin && (access & ~(userRights | STANDARD_RIGHTS_READ))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    auto o = std::make_shared<ScManagerObject>();
+    o->access = access;
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<SC_HANDLE>(current().handles.add(o));
+}
+
+SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
+    if (!current().handles.get<ScManagerObject>(manager)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (!name || !*name) {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    simwin::Service* s = current().services.find(name);
+    if (!s) {
+        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    const DWORD userRights = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS |
+                             SERVICE_INTERROGATE | SERVICE_USER_DEFINED_CONTROL | STANDARD_RIGHTS_READ;
+    if (!current().system.admin && (access & ~userRights)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    auto o = std::make_shared<ServiceObject>();
+    o->name = s->name;
+    o->access = access;
+    ++s->openHandles;
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<SC_HANDLE>(current().handles.add(o));
+}
+
+BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
+    ServiceObject* o = nullptr;
+    simwin::Service* s = serviceOf(service, &o);
+    if (!o) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!s) {
+        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
+        return FALSE;
+    }
+    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_INTERROGATE) {
+        SetLastError(ERROR_INVALID_SERVICE_CONTROL);
+        return FALSE;
+    }
+    if (control == SERVICE_CONTROL_STOP && !(o->access & SERVICE_STOP)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (!s->running) {
+        fillStatus(*s, status);
+        SetLastError(ERROR_SERVICE_NOT_ACTIVE);
+        return FALSE;
+    }
+    if (control == SERVICE_CONTROL_STOP) {
+        s->running = false;
+        current().transcript.add("service " + s->name + " stopped");
+    }
+    fillStatus(*s, status);
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL WINAPI StartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv) {
+    ServiceObject* o = nullptr;
+    simwin::Service* s = serviceOf(service, &o);
+    if (!o) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!s) {
+        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
+        return FALSE;
+    }
+    if (!(o->access & SERVICE_START)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (s->markedForDelete) {
+        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
+        return FALSE;
+    }
+    if (s->running) {
+        SetLastError(ERROR_SERVICE_ALREADY_RUNNING);
+        return FALSE;
+    }
+    if (s->startFails) {
+        current().transcript.add("service " + s->name + " failed to start");
+        SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
+        return FALSE;
+    }
+    s->running = true;
+    current().transcript.add("service " + s->name + " started");
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
+    ServiceObject* o = nullptr;
+    simwin::Service* s = serviceOf(service, &o);
+    if (!o || !status) {
+        SetLastError(o ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!s) {
+        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
+        return FALSE;
+    }
+    fillStatus(*s, status);
+    return TRUE;
+}
+
+BOOL WINAPI DeleteService(SC_HANDLE service) {
+    ServiceObject* o = nullptr;
+    simwin::Service* s = serviceOf(service, &o);
+    if (!o) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!(o->access & DELETE)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (!s || s->markedForDelete) {
+        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
+        return FALSE;
+    }
+    // The service goes when its last handle closes (and, while it runs, when it stops).
+    s->markedForDelete = true;
+    current().transcript.add("service " + s->name + " marked for deletion");
+    return TRUE;
+}
+
+BOOL WINAPI CloseServiceHandle(SC_HANDLE handle) {
+    auto& h = current().handles;
+    if (!h.get<ServiceObject>(handle) && !h.get<ScManagerObject>(handle)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    h.close(handle);
+    return TRUE;
+}
+
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
+    if (!isNt()) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    if (process != GetCurrentProcess() || !token) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    auto o = std::make_shared<TokenObject>();
+    o->access = access;
+    *token = current().handles.add(o);
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID info, DWORD size,
+                                PDWORD returned) {
+    auto* t = current().handles.get<TokenObject>(token);
+    if (!t) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!(t->access & TOKEN_QUERY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (cls != TokenGroups || !returned) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const auto& sys = current().system;
+    struct Group {
+        std::vector<BYTE> sid;
+        DWORD attributes;
+    };
+    const DWORD on = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
+    std::vector<Group> groups;
+    groups.push_back({makeSid(1, {0}), on});                                       // Everyone
+    if (sys.admin)
+        groups.push_back({makeSid(5, {32, 544}), sys.adminDenyOnly ? DWORD(SE_GROUP_USE_FOR_DENY_ONLY) : on});
+    groups.push_back({makeSid(5, {32, 545}), on});  // Users
+    groups.push_back({makeSid(5, {11}), on});       // Authenticated Users
+    for (int i = 0; i < sys.extraGroups; ++i)
+        groups.push_back({makeSid(5, {21, 1111, 2222, 3333, static_cast<DWORD>(1000 + i)}), on});
+
+    // The structure array first, the SIDs packed after it (as Windows lays out the buffer).
+    size_t header = offsetof(TOKEN_GROUPS, Groups) + groups.size() * sizeof(SID_AND_ATTRIBUTES);
+    size_t needed = header;
+    for (auto& g : groups) needed += g.sid.size();
+    *returned = static_cast<DWORD>(needed);
+    if (!info || size < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    auto* tg = static_cast<TOKEN_GROUPS*>(info);
+    tg->GroupCount = static_cast<DWORD>(groups.size());
+    BYTE* p = static_cast<BYTE*>(info) + header;
+    for (size_t i = 0; i < groups.size(); ++i) {
+        std::memcpy(p, groups[i].sid.data(), groups[i].sid.size());
+        tg->Groups[i].Sid = p;
+        tg->Groups[i].Attributes = groups[i].attributes;
+        p += groups[i].sid.size();
+    }
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD s0, DWORD s1, DWORD s2,
+                                     DWORD s3, DWORD s4, DWORD s5, DWORD s6, DWORD s7, PSID* sid) {
+    if (!authority || !sid || count > 8) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const DWORD subs[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
+    auto* p = static_cast<BYTE*>(std::calloc(1, 8 + 4 * count));
+    p[0] = 1;
+    p[1] = count;
+    std::memcpy(p + 2, authority->Value, 6);
+    std::memcpy(p + 8, subs, 4 * count);
+    *sid = p;
+    return TRUE;
+}
+
+BOOL WINAPI EqualSid(PSID a, PSID b) {
+    if (!a || !b) return FALSE;
+    size_t n = sidLength(a);
+    SetLastError(ERROR_SUCCESS);
+    return n == sidLength(b) && std::memcmp(a, b, n) == 0;
+}
+
+PVOID WINAPI FreeSid(PSID sid) {
+    std::free(sid);
+    return nullptr;
+}
+
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
+    if (!isNt()) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    if (!name || !luid || _strcmpi(name, SE_SHUTDOWN_NAME) != 0) {
+        SetLastError(ERROR_NO_SUCH_PRIVILEGE);
+        return FALSE;
+    }
+    luid->LowPart = 19;  // SE_SHUTDOWN_PRIVILEGE
+    luid->HighPart = 0;
+    return TRUE;
+}
+
+BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD size,
+                                  PTOKEN_PRIVILEGES previous, PDWORD returned) {
+    auto* t = current().handles.get<TokenObject>(token);
+    if (!t) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!(t->access & TOKEN_ADJUST_PRIVILEGES)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    bool allAssigned = true;
+    if (disableAll) {
+        t->shutdownEnabled = false;
+    } else if (newState) {
+        for (DWORD i = 0; i < newState->PrivilegeCount; ++i) {
+            const LUID_AND_ATTRIBUTES& p = newState->Privileges[i];
+            if (p.Luid.LowPart == 19 && p.Luid.HighPart == 0 && current().system.shutdownPrivilege)
+                t->shutdownEnabled = (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+            else
+                allAssigned = false;
+        }
+    }
+    if (t->shutdownEnabled) current().system.shutdownEnabled = true;
+    // Success even when a privilege is not held: the caller must look at GetLastError.
+    SetLastError(allAssigned ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED);
+    return TRUE;
+}

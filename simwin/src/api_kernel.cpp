@@ -1,0 +1,162 @@
+// kernel32 on the current machine: errors, handles, version, modules, directories, time.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "simwin/machine.h"
+#include "simwin/modules.h"
+#include "simwin/win32.h"
+
+using simwin::current;
+
+namespace {
+// Copies text into a caller's buffer the way the GetXxxDirectory family does: on success the
+// length without the NUL, when too small the size needed including the NUL.
+UINT copyOut(const std::string& text, LPSTR buffer, UINT size) {
+    if (!buffer || size < text.size() + 1) return static_cast<UINT>(text.size() + 1);
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<UINT>(text.size());
+}
+}  // namespace
+
+DWORD WINAPI GetLastError(void) { return current().lastError; }
+void WINAPI SetLastError(DWORD code) { current().lastError = code; }
+
+BOOL WINAPI CloseHandle(HANDLE h) {
+    if (h == GetCurrentProcess()) return TRUE;
+    if (!current().handles.close(h)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
+    if (!info || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != 156)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    const auto& s = current().system;
+    info->dwMajorVersion = s.major;
+    info->dwMinorVersion = s.minor;
+    switch (s.platform) {
+    case simwin::Platform::Nt:
+        info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+        info->dwBuildNumber = s.build;
+        break;
+    case simwin::Platform::Win9x:
+        info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+        info->dwBuildNumber = static_cast<DWORD>(MAKELONG(s.build, MAKEWORD(s.minor, s.major)));
+        break;
+    case simwin::Platform::Win32s:
+        info->dwPlatformId = VER_PLATFORM_WIN32s;
+        info->dwBuildNumber = s.build;
+        break;
+    }
+    std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+    return TRUE;
+}
+
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
+    if (module && !simwin::isModule(module)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    const std::string path = module ? simwin::modulePath(module) : current().system.program;
+    if (!buffer || size == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    if (path.size() + 1 > size) {
+        // Cut to the buffer, NUL-terminated, result = size (as Windows Vista and later do).
+        std::memcpy(buffer, path.c_str(), size - 1);
+        buffer[size - 1] = 0;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(path.size());
+}
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
+    if (!name) return simwin::programModule();
+    HMODULE m = simwin::findLoadedModule(name);
+    if (!m) SetLastError(ERROR_MOD_NOT_FOUND);
+    return m;
+}
+
+LPSTR WINAPI GetCommandLineA(void) {
+    static std::string line;
+    line = current().system.commandLine();
+    return &line[0];
+}
+
+BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size) {
+    const std::string& name = current().system.computer;
+    if (!size) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!buffer || *size < name.size() + 1) {
+        *size = static_cast<DWORD>(name.size() + 1);
+        SetLastError(111);  // ERROR_BUFFER_OVERFLOW
+        return FALSE;
+    }
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    *size = static_cast<DWORD>(name.size());
+    return TRUE;
+}
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) { return copyOut(current().system.windowsDir, buffer, size); }
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) { return copyOut(current().system.systemDir, buffer, size); }
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) { return copyOut(current().system.tempDir, buffer, size); }
+
+HMODULE WINAPI LoadLibraryA(LPCSTR name) {
+    HMODULE m = name ? simwin::loadModule(name) : nullptr;
+    if (!m) SetLastError(ERROR_MOD_NOT_FOUND);
+    return m;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
+    FARPROC f = simwin::moduleExport(module, name);
+    if (!f) SetLastError(simwin::isModule(module) ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
+    return f;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) {
+    if (!simwin::freeModule(module)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
+
+void WINAPI Sleep(DWORD ms) { current().windows.clockMs += ms; }
+DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(current().windows.clockMs); }
+
+int WINAPI lstrlenA(LPCSTR s) { return s ? static_cast<int>(std::strlen(s)) : 0; }
+LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src) { return std::strcpy(dst, src); }
+LPSTR WINAPI lstrcpynA(LPSTR dst, LPCSTR src, int max) {
+    if (max <= 0) return dst;
+    int i = 0;
+    for (; i < max - 1 && src[i]; ++i) dst[i] = src[i];
+    dst[i] = 0;
+    return dst;
+}
+LPSTR WINAPI lstrcatA(LPSTR dst, LPCSTR src) { return std::strcat(dst, src); }
+int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
+    int r = _strcmpi(a, b);
+    return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
+int WINAPI wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(buffer, 1025, format, args);  // wsprintf writes at most 1024 characters
+    va_end(args);
+    return n > 1024 ? 1024 : n;
+}

@@ -1,0 +1,112 @@
+#include "simwin/machine.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "simwin/util.h"
+
+namespace fs = std::filesystem;
+
+namespace simwin {
+
+namespace {
+Machine* g_current = nullptr;
+
+const char* const kOwnSections[] = {"system", "spooler", "service", "file", "pending", "window"};
+
+bool isOwnSection(const std::string& name) {
+    for (const char* s : kOwnSections)
+        if (iequals(name, s)) return true;
+    return false;
+}
+
+std::string readText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    if (!in) throw MachineError(p.string() + ": cannot be read");
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void writeText(const fs::path& p, const std::string& text) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    if (!out) throw MachineError(p.string() + ": cannot be written");
+    out << text;
+}
+}  // namespace
+
+Machine::Machine(Platform platform) {
+    system.setLayout(platform);
+    if (platform == Platform::Nt) services.setSpoolerState("running");
+    applyLayout();
+}
+
+void Machine::applyLayout() {
+    files.makeDirectories(system.windowsDir);
+    files.makeDirectories(system.systemDir);
+    files.makeDirectories(system.tempDir);
+    for (auto& d : system.driverDirs) files.makeDirectories(d.second);
+    files.makeDirectories(system.printProcessorDir);
+    if (!system.colorDir.empty()) files.makeDirectories(system.colorDir);
+    for (auto& f : system.shellFolders) files.makeDirectories(f.second);
+    if (system.platform == Platform::Nt) files.makeDirectories(system.windowsDir + "\\INF");
+    std::string programDir = system.program.substr(0, system.program.find_last_of('\\') + 1);
+    if (programDir.size() > 3) files.makeDirectories(programDir);
+    files.currentDirectory = programDir.empty() ? "C:\\" : programDir;
+    if (files.currentDirectory.size() > 3 && files.currentDirectory.back() == '\\') files.currentDirectory.pop_back();
+}
+
+std::unique_ptr<Machine> Machine::load(const std::string& dir) {
+    fs::path root(dir);
+    if (!fs::is_directory(root)) throw MachineError(dir + ": not a machine directory");
+    IniDoc doc;
+    fs::path ini = root / "machine.ini";
+    if (fs::exists(ini)) doc = IniDoc::parse(readText(ini), ini.string());
+
+    const IniSection* sys = doc.first("system");
+    Platform platform = sys ? parsePlatform(sys->get("platform", "nt")) : Platform::Nt;
+    auto m = std::make_unique<Machine>(platform);
+    if (sys) m->system.load(*sys);
+
+    fs::path reg = root / "registry.reg";
+    if (fs::exists(reg)) m->registry.loadReg(readText(reg), reg.string());
+    m->files = FileSystem();  // only what the directory holds, plus the layout applied below
+    m->files.loadDrives(dir);
+    m->files.load(doc);
+    m->services.load(doc);
+    m->windows.load(doc);
+    for (auto& s : doc.sections)
+        if (!isOwnSection(s.name)) m->otherSections.push_back(s);
+    m->applyLayout();
+    return m;
+}
+
+void Machine::save(const std::string& dir) const {
+    fs::path root(dir);
+    fs::create_directories(root);
+    fs::remove_all(root / "drive");
+
+    IniDoc doc;
+    system.save(doc.add("system"));
+    services.save(doc);
+    windows.save(doc);
+    files.save(doc);
+    for (auto& s : otherSections) doc.sections.push_back(s);
+    writeText(root / "machine.ini", doc.format());
+    writeText(root / "registry.reg", registry.saveReg());
+    files.saveDrives(dir);
+}
+
+Machine& current() {
+    if (!g_current) throw std::logic_error("simwin: no current machine");
+    return *g_current;
+}
+
+bool hasCurrent() { return g_current != nullptr; }
+
+MachineScope::MachineScope(Machine& m) : previous_(g_current) { g_current = &m; }
+MachineScope::~MachineScope() { g_current = previous_; }
+
+}  // namespace simwin
