@@ -213,3 +213,36 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason) {
 }
 
 void WINAPI InitCommonControls(void) {}
+
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
+    simwin::Window* w = current().windows.find(hwnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    LONG_PTR old = w->longs[index];
+    w->longs[index] = value;
+    SetLastError(ERROR_SUCCESS);
+    return old;
+}
+
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index) {
+    simwin::Window* w = current().windows.find(hwnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    auto it = w->longs.find(index);
+    return it == w->longs.end() ? 0 : it->second;
+}
+
+BOOL WINAPI EndDialog(HWND hwnd, INT_PTR result) {
+    simwin::Window* w = current().windows.find(hwnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    w->ended = true;
+    w->result = result;
+    return TRUE;
+}

@@ -24,6 +24,9 @@ struct Window {
     bool destroyed = false;
     // Messages it received from the tool, in order: "WM_CLOSE lParam=0", "registered KORunClose04".
     std::vector<std::string> received;
+    std::map<int, LONG_PTR> longs;  // SetWindowLongPtrA slots
+    bool ended = false;             // EndDialog was called
+    INT_PTR result = 0;             // ... with this result
 };
 
 struct WindowClass {

@@ -86,4 +86,16 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 UINT WINAPI RegisterWindowMessageA(LPCSTR name);
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
 
+#define GWLP_WNDPROC (-4)
+#define GWLP_HINSTANCE (-6)
+#define GWLP_HWNDPARENT (-8)
+#define GWLP_ID (-12)
+#define GWLP_USERDATA (-21)
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC 8
+#define DWLP_USER 16
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index);
+BOOL WINAPI EndDialog(HWND hwnd, INT_PTR result);
+
 void WINAPI InitCommonControls(void);

@@ -1,0 +1,36 @@
+// The application context: the main window object, which owns every long-lived object of an
+// interactive run, in construction order.
+#pragma once
+
+#include "app/os_version.h"
+#include "inventory/loading_dlg.h"
+#include "removal/remove_page.h"
+#include "script/database.h"
+#include "ui/dialog_base.h"
+#include "ui/select_page.h"
+#include "ui/text_resources.h"
+
+class CMainDlg : public CDialogBase {
+public:
+    CMainDlg() {}
+    ~CMainDlg() override {}
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    CUninstallDatabase database;
+    CLoadingDlg loadingDlg;
+    CSelectPage selectPage;
+    CRemovePage removePage;
+    CTextResources textResources;
+    COSVersion osVersion;
+};
+
+// The main window's class: a renamed copy of the system dialog class, so that a running
+// instance can be found by its class name.
+extern const char kMainWindowClass[];
+
+// Directory of the program file followed by "Kunz__04.unm"; recomputed by UpdateDefaultScriptPath.
+extern char g_defaultScriptPath[256];
+void UpdateDefaultScriptPath();
+
+// The spooler restart mode: restarts the print spooler and deletes the run-once value. Returns 0.
+int RunRestartSpooler();

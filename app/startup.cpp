@@ -1,0 +1,87 @@
+// The entry point: chooses the run mode from the whole command tail, keeps a second
+// interactive copy from starting, and runs the main window.
+#include <string.h>
+
+#include "app/main_dlg.h"
+
+const char kMainWindowClass[] = "VSTUninstallWindowClass__";
+char g_defaultScriptPath[256] = "";
+
+void UpdateDefaultScriptPath() {
+    char buffer[256] = "";
+    DWORD n = GetModuleFileNameA(NULL, buffer, sizeof buffer);
+    if (n >= sizeof buffer) buffer[sizeof buffer - 1] = 0;
+    char* lastBackslash = strrchr(buffer, '\\');
+    if (lastBackslash)
+        lastBackslash[1] = 0;
+    else
+        buffer[0] = 0;
+    const char scriptName[] = "Kunz__04.unm";
+    size_t used = strlen(buffer);
+    size_t room = sizeof buffer - 1 - used;
+    strncat(buffer, scriptName, room);
+    memcpy(g_defaultScriptPath, buffer, sizeof buffer);
+}
+
+int RunRestartSpooler() {
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    if (version.dwMajorVersion > 4) {
+        SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+        if (manager) {
+            SC_HANDLE service = OpenServiceA(manager, "Spooler", SERVICE_START | SERVICE_STOP);
+            if (service) {
+                SERVICE_STATUS status;
+                if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+                    if (!StartServiceA(service, 0, NULL))
+                        MessageBoxA(NULL, "Error starting Spooler Service.", "Fatal Error", MB_ICONERROR);
+                }
+                CloseServiceHandle(service);
+            }
+            CloseServiceHandle(manager);
+        }
+    }
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, KEY_ALL_ACCESS,
+                      &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Lumica 900");
+        RegCloseKey(key);
+    }
+    return 0;
+}
+
+namespace {
+
+int RunInteractive(HINSTANCE instance) {
+    InitCommonControls();
+    HWND running = FindWindowA(kMainWindowClass, NULL);
+    if (running) {
+        ShowWindow(running, SW_SHOWDEFAULT);
+        BringWindowToTop(running);
+        SetForegroundWindow(running);
+        throw 0;
+    }
+    CMainDlg context;
+    WNDCLASSA wc;
+    if (GetClassInfoA(NULL, "#32770", &wc)) {
+        wc.lpszClassName = kMainWindowClass;
+        RegisterClassA(&wc);
+    }
+    return static_cast<int>(
+        DialogBoxParamA(instance, "IDD_MAIN_NOBMP", NULL, StaticDialogProc, reinterpret_cast<LPARAM>(&context)));
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, int showCommand) {
+    (void)previous;
+    (void)showCommand;
+    if (commandTail && _strcmpi(commandTail, "RestartSpooler") == 0) return RunRestartSpooler();
+    try {
+        return RunInteractive(instance);
+    } catch (int code) {
+        return code;
+    }
+}

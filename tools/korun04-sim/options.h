@@ -1,0 +1,18 @@
+// The command line of korun04-sim.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct SimOptions {
+    std::string machineDir;            // --machine (default: the demo machine)
+    std::string saveDir;               // --save
+    std::vector<std::string> selects;  // --select NAME (repeatable)
+    bool selectAll = false;            // --select-all
+    std::vector<bool> answers;         // --answer yes|no (repeatable)
+    bool plan = false;                 // --plan
+    std::string tail;                  // everything after "--", joined by single spaces
+};
+
+// Parses argv; on a usage error returns false and sets error.
+bool ParseSimOptions(int argc, char** argv, SimOptions& options, std::string& error);

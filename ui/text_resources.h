@@ -1,0 +1,4 @@
+// PLACEHOLDER until the text resources land.
+#pragma once
+
+class CTextResources {};
