@@ -11,6 +11,7 @@
 
 #include "simwin/ini.h"
 #include "simwin/types.h"
+#include "simwin/util.h"
 
 namespace simwin {
 

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/main_dlg.h"
+#include "simwin/machine.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, int showCommand);
+
+namespace {
+
+const char kRunOnce[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char kSpoolerError[] = "Error starting Spooler Service.";
+
+int RunTool(const std::string& tail) {
+    std::string buffer = tail;
+    return WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, &buffer[0], SW_SHOWDEFAULT);
+}
+
+class RestartSpoolerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m.registry.setString(kRunOnce, "Lumica 900", "C:\\korun04.exe RestartSpooler");
+        m.registry.setString(kRunOnce, "Other", "keep me");
+    }
+    simwin::Machine m;
+    simwin::MachineScope scope{m};
+};
+
+TEST_F(RestartSpoolerTest, RestartsSpoolerAndDeletesOnlyTheRunOnceValue) {
+    for (const char* keyword : {"RestartSpooler", "restartspooler", "RESTARTSPOOLER", "rEsTaRtSpOoLeR"}) {
+        m.registry.setString(kRunOnce, "Lumica 900", "x");
+        m.transcript.lines.clear();
+        EXPECT_EQ(0, RunTool(keyword)) << keyword;
+        EXPECT_FALSE(m.registry.hasValue(kRunOnce, "Lumica 900")) << keyword;
+        EXPECT_TRUE(m.registry.hasValue(kRunOnce, "Other"));
+        EXPECT_EQ("running", m.services.spoolerState());
+        // The stop and the start both reached the service, in that order.
+        ASSERT_EQ(2u, m.transcript.lines.size());
+        EXPECT_EQ("service Spooler stopped", m.transcript.lines[0]);
+        EXPECT_EQ("service Spooler started", m.transcript.lines[1]);
+    }
+    EXPECT_EQ(0u, m.handles.openCount());
+}
+
+TEST_F(RestartSpoolerTest, SpoolerThatWillNotStartIsReportedOnceAndTheValueStillGoes) {
+    m.services.setSpoolerState("no-start");
+    EXPECT_EQ(0, RunTool("RestartSpooler"));
+    EXPECT_EQ(1u, m.transcript.count(kSpoolerError));
+    EXPECT_EQ(1u, m.transcript.count("\"Fatal Error\""));
+    EXPECT_FALSE(m.registry.hasValue(kRunOnce, "Lumica 900"));
+    EXPECT_FALSE(m.services.find("Spooler")->running);
+}
+
+TEST_F(RestartSpoolerTest, StoppedSpoolerIsNotStartedAndNothingIsShown) {
+    // The start follows only a successful stop.
+    m.services.setSpoolerState("stopped");
+    EXPECT_EQ(0, RunTool("RestartSpooler"));
+    EXPECT_FALSE(m.services.find("Spooler")->running);
+    EXPECT_EQ(0u, m.transcript.count(kSpoolerError));
+    EXPECT_FALSE(m.registry.hasValue(kRunOnce, "Lumica 900"));
+}
+
+TEST_F(RestartSpoolerTest, MajorVersionFourOrLowerLeavesTheSpoolerAlone) {
+    m.system.major = 4;
+    m.system.minor = 0;
+    EXPECT_EQ(0, RunTool("RestartSpooler"));
+    EXPECT_TRUE(m.transcript.lines.empty());
+    EXPECT_FALSE(m.registry.hasValue(kRunOnce, "Lumica 900"));
+}
+
+TEST(RestartSpooler, OnWindows9xOnlyTheValueIsDeleted) {
+    simwin::Machine m(simwin::Platform::Win9x);
+    simwin::MachineScope scope(m);
+    m.registry.setString(kRunOnce, "Lumica 900", "x");
+    EXPECT_EQ(0, RunTool("RestartSpooler"));
+    EXPECT_TRUE(m.transcript.lines.empty());
+    EXPECT_FALSE(m.registry.hasValue(kRunOnce, "Lumica 900"));
+}
+
+TEST(RestartSpooler, MissingValueAndUnopenableManagerAreSilent) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    m.system.admin = false;  // the service manager refuses full access
+    EXPECT_EQ(0, RunTool("RestartSpooler"));
+    EXPECT_TRUE(m.transcript.lines.empty());
+    EXPECT_TRUE(m.services.find("Spooler")->running);
+}
+
+TEST(ModeDecision, KeywordWithMoreTextRunsTheInteractiveMode) {
+    for (const char* tail : {"RestartSpooler now", "RestartSpooler ", "RestartSpoolerX", "-RestartSpooler", ""}) {
+        simwin::Machine m;
+        simwin::MachineScope scope(m);
+        m.registry.setString(kRunOnce, "Lumica 900", "x");
+        RunTool(tail);
+        EXPECT_TRUE(m.registry.hasValue(kRunOnce, "Lumica 900")) << '"' << tail << '"';
+        EXPECT_EQ(0u, m.transcript.count("service Spooler stopped")) << tail;
+        // The interactive mode registered its window class.
+        EXPECT_TRUE(m.windows.classes.count("VSTUninstallWindowClass__")) << tail;
+    }
+}
+
+TEST(SecondInstance, RunningWindowIsActivatedAndTheNewProcessEndsWithZero) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    m.windows.add("Other", "", true);
+    simwin::Window& first = m.windows.add("VSTUninstallWindowClass__", "Uninstall", true);
+    HWND firstHwnd = first.hwnd;
+    EXPECT_EQ(0, RunTool(""));
+    simwin::Window* w = m.windows.find(firstHwnd);
+    ASSERT_NE(nullptr, w);
+    EXPECT_EQ(SW_SHOWDEFAULT, w->showCommand);
+    EXPECT_EQ(firstHwnd, m.windows.foreground);
+    EXPECT_EQ(firstHwnd, m.windows.windows.front().hwnd);  // brought to the top
+    // Nothing else happened: no class registered, no dialog, no message box.
+    EXPECT_FALSE(m.windows.classes.count("VSTUninstallWindowClass__"));
+    EXPECT_EQ(0u, m.transcript.count("dialog"));
+    EXPECT_EQ(0u, m.transcript.count("message box"));
+}
+
+TEST(MainWindowClass, IsACopyOfTheDialogClassUnderTheToolsName) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    RunTool("");
+    auto it = m.windows.classes.find("VSTUninstallWindowClass__");
+    ASSERT_NE(m.windows.classes.end(), it);
+    const simwin::WindowClass& dialog = m.windows.classes.at("#32770");
+    EXPECT_EQ(dialog.style, it->second.style);
+    EXPECT_EQ(dialog.wndExtra, it->second.wndExtra);
+}
+
+TEST(DefaultScriptPath, IsTheProgramDirectoryWithTheScriptName) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    m.system.program = "C:\\Program Files\\Vestral\\korun04.exe";
+    UpdateDefaultScriptPath();
+    EXPECT_STREQ("C:\\Program Files\\Vestral\\Kunz__04.unm", g_defaultScriptPath);
+
+    m.system.program = "\\\\server\\share\\tools\\korun04.exe";  // network path, no drive letter
+    UpdateDefaultScriptPath();
+    EXPECT_STREQ("\\\\server\\share\\tools\\Kunz__04.unm", g_defaultScriptPath);
+}
+
+TEST(DefaultScriptPath, LongProgramPathIsCutTo255Characters) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    m.system.program = "C:\\" + std::string(240, 'd') + "\\korun04.exe";
+    UpdateDefaultScriptPath();
+    std::string path = g_defaultScriptPath;
+    EXPECT_EQ(255u, path.size());
+    EXPECT_EQ("C:\\" + std::string(240, 'd') + "\\Kunz__04.un", path);
+}
+
+}  // namespace
