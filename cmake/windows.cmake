@@ -1,6 +1,38 @@
-# Windows build: the product korun04.exe, and the conformance tests for Wine.
-add_executable(korun04 WIN32 tools/korun04/exe.cpp resources/korun04.rc)
-target_link_libraries(korun04 PRIVATE korun04_logic)
-target_link_options(korun04 PRIVATE -mwindows -static)
+# Windows build (mingw-w64 cross): the product korun04.exe and the conformance tests that run under Wine.
+
+# Win32 import libraries the tool's logic calls into.
 set(KORUN_WIN32_LIBS winspool advapi32 setupapi cfgmgr32 comctl32 shell32 version user32 gdi32)
 target_link_libraries(korun04_logic PUBLIC ${KORUN_WIN32_LIBS})
+
+# --- korun04.exe ------------------------------------------------------------------------------------------
+# WinMain lives in the logic library (app/startup.cpp) so that the simulator runs the same function.
+# The CRT asks for WinMain only after the library has been scanned, so it is requested up front.
+add_executable(korun04 WIN32 tools/korun04/exe.cpp resources/korun04.rc)
+target_link_libraries(korun04 PRIVATE korun04_logic)
+# -static: with the posix toolchain, -static-libgcc/-static-libstdc++ alone still pull in libwinpthread-1.dll.
+target_link_options(korun04 PRIVATE -mwindows -static -Wl,--undefined=WinMain)
+
+# windres resolves the manifest, bitmaps and icons relative to resources/; it does not know that the .rc
+# depends on them, so every other file in resources/ is listed as a dependency of the compiled resources.
+set_property(SOURCE resources/korun04.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR}/resources)
+file(GLOB KORUN_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+list(FILTER KORUN_RESOURCE_FILES EXCLUDE REGEX "\\.rc$")
+set_property(SOURCE resources/korun04.rc APPEND PROPERTY OBJECT_DEPENDS ${KORUN_RESOURCE_FILES})
+
+# --- GoogleTest for Windows, built from Debian's sources ----------------------------------------------------
+set(KORUN_GTEST_SOURCE_DIR /usr/src/googletest/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
+if(NOT EXISTS ${KORUN_GTEST_SOURCE_DIR}/src/gtest-all.cc)
+  message(FATAL_ERROR "GoogleTest sources not found in ${KORUN_GTEST_SOURCE_DIR} (apt-get install googletest)")
+endif()
+add_library(gtest_win STATIC ${KORUN_GTEST_SOURCE_DIR}/src/gtest-all.cc)
+target_include_directories(gtest_win SYSTEM PUBLIC ${KORUN_GTEST_SOURCE_DIR}/include
+                                         PRIVATE ${KORUN_GTEST_SOURCE_DIR})
+target_compile_options(gtest_win PRIVATE -w)
+
+# --- korun04_conformance.exe: the Win32 behaviour the tool relies on, checked under Wine --------------------
+file(GLOB KORUN_CONFORMANCE_SOURCES CONFIGURE_DEPENDS tests/conformance/*.cpp)
+add_executable(korun04_conformance ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc ${KORUN_CONFORMANCE_SOURCES})
+set_property(SOURCE ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc APPEND PROPERTY COMPILE_OPTIONS -w)
+target_include_directories(korun04_conformance PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(korun04_conformance PRIVATE korun04_logic gtest_win)
+target_link_options(korun04_conformance PRIVATE -static)
