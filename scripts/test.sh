@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The whole test run: host build and tests (simwin), the Windows build, the Wine checks and, when present,
+# the fuzz targets. Installs missing Debian packages first. Stops at the first failure, non-zero exit status.
+#
+#   bash scripts/test.sh
+#
+# Environment: KORUN_JOBS (parallel jobs, default 2), KORUN_HOST_BUILD_DIR (default build/host),
+# KORUN_WINDOWS_BUILD_DIR (default build/windows).
+set -euo pipefail
+exec </dev/null
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+cd "$KORUN_ROOT"
+
+started=$SECONDS
+timings=()
+phase_started=$SECONDS
+phase_done() { timings+=("$(printf '%-28s %4d s' "$1" $((SECONDS - phase_started)))"); phase_started=$SECONDS; }
+report() {
+    local status=$?
+    echo
+    ((${#timings[@]})) && printf '    %s\n' "${timings[@]}"
+    if ((status == 0)); then
+        echo "==> test.sh: all passed in $((SECONDS - started)) s"
+    else
+        echo "==> test.sh: FAILED (exit status $status) after $((SECONDS - started)) s"
+    fi
+}
+trap report EXIT
+
+korun_step "packages"
+korun_ensure_packages "${KORUN_HOST_PACKAGES[@]}" "${KORUN_FUZZ_PACKAGES[@]}" \
+                      "${KORUN_WINDOWS_PACKAGES[@]}" "${KORUN_WINE_PACKAGES[@]}"
+phase_done "packages"
+
+korun_step "host build ($KORUN_HOST_BUILD_DIR)"
+korun_configure host "$KORUN_HOST_BUILD_DIR"
+cmake --build "$KORUN_HOST_BUILD_DIR" -j "$KORUN_JOBS"
+phase_done "host build"
+
+korun_step "host tests"
+ctest --test-dir "$KORUN_HOST_BUILD_DIR" -j "$KORUN_JOBS" --output-on-failure --no-tests=error --timeout 300
+phase_done "host tests"
+
+korun_step "windows build ($KORUN_WINDOWS_BUILD_DIR)"
+korun_configure windows "$KORUN_WINDOWS_BUILD_DIR"
+cmake --build "$KORUN_WINDOWS_BUILD_DIR" -j "$KORUN_JOBS"
+phase_done "windows build"
+
+korun_step "Wine checks"
+bash tests/wine/run.sh "$KORUN_WINDOWS_BUILD_DIR/bin"
+phase_done "Wine checks"
+
+if [[ -f scripts/fuzz.sh ]]; then
+    korun_step "fuzz targets"
+    bash scripts/fuzz.sh
+    phase_done "fuzz targets"
+fi
