@@ -1,0 +1,143 @@
+// Whole runs of korun04-sim: load a machine directory, run the tool, compare the saved states.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(root))
+        out[fs::relative(e.path(), root).generic_string()] = e.is_directory() ? "<dir>" : ReadFile(e.path());
+    return out;
+}
+
+struct SimResult {
+    int exitCode = -1;
+    std::string out;
+};
+
+SimResult RunSim(const std::string& args) {
+    SimResult r;
+    std::string cmd = std::string(KORUN_SIM_PATH) + " " + args + " 2>&1";
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
+    int status = pclose(pipe);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+class SimRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("korun-sim-test-" + std::to_string(getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        machine = root / "machine";
+        WriteFile(machine / "registry.reg",
+                  "Windows Registry Editor Version 5.00\n\n"
+                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\n"
+                  "\"Lumica 900\"=\"korun04.exe RestartSpooler\"\n"
+                  "\"Other\"=\"stays\"\n");
+        WriteMachineIni("");
+    }
+    void TearDown() override { fs::remove_all(root); }
+    void WriteMachineIni(const std::string& extra) {
+        WriteFile(machine / "machine.ini", "[system]\nplatform = nt\n" + extra);
+    }
+    std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
+    fs::path root, machine;
+};
+
+TEST_F(SimRun, RestartSpoolerDeletesOnlyTheRunOnceValue) {
+    fs::path after = root / "after";
+    SimResult r = RunSim("--machine " + Q(machine) + " --save " + Q(after) + " -- reStartSpooler");
+    EXPECT_EQ(0, r.exitCode) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("service Spooler stopped"));
+    EXPECT_NE(std::string::npos, r.out.find("service Spooler started"));
+    std::string reg = ReadFile(after / "registry.reg");
+    EXPECT_EQ(std::string::npos, reg.find("Lumica 900"));
+    EXPECT_NE(std::string::npos, reg.find("\"Other\"=\"stays\""));
+    EXPECT_NE(std::string::npos, ReadFile(after / "machine.ini").find("state = running"));
+}
+
+TEST_F(SimRun, TwoSavesOfTheSameRunAreIdentical) {
+    fs::path a = root / "a", b = root / "b";
+    EXPECT_EQ(0, RunSim("--machine " + Q(machine) + " --save " + Q(a) + " -- RestartSpooler").exitCode);
+    EXPECT_EQ(0, RunSim("--machine " + Q(machine) + " --save " + Q(b) + " -- RestartSpooler").exitCode);
+    EXPECT_EQ(Snapshot(a), Snapshot(b));
+    // A saved machine loads and saves to the same bytes.
+    fs::path c = root / "c";
+    EXPECT_EQ(0, RunSim("--machine " + Q(a) + " --save " + Q(c) + " -- RestartSpooler").exitCode);
+    EXPECT_EQ(Snapshot(a), Snapshot(c));
+}
+
+TEST_F(SimRun, SpoolerThatWillNotStartShowsTheMessageOnce) {
+    WriteMachineIni("[spooler]\nstate = no-start\n");
+    fs::path after = root / "after";
+    SimResult r = RunSim("--machine " + Q(machine) + " --save " + Q(after) + " -- RestartSpooler");
+    EXPECT_EQ(0, r.exitCode);
+    size_t first = r.out.find("Error starting Spooler Service.");
+    ASSERT_NE(std::string::npos, first) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("Error starting Spooler Service.", first + 1));
+    EXPECT_NE(std::string::npos, r.out.find("\"Fatal Error\""));
+    EXPECT_EQ(std::string::npos, ReadFile(after / "registry.reg").find("Lumica 900"));
+    std::string ini = ReadFile(after / "machine.ini");
+    EXPECT_NE(std::string::npos, ini.find("state = no-start"));
+    EXPECT_NE(std::string::npos, ini.find("running = no"));
+}
+
+TEST_F(SimRun, OldWindowsLeavesTheSpoolerAlone) {
+    WriteMachineIni("version = 4.0\n");
+    fs::path after = root / "after";
+    SimResult r = RunSim("--machine " + Q(machine) + " --save " + Q(after) + " -- RestartSpooler");
+    EXPECT_EQ(0, r.exitCode);
+    EXPECT_EQ(std::string::npos, r.out.find("service Spooler"));
+    EXPECT_EQ(std::string::npos, ReadFile(after / "registry.reg").find("Lumica 900"));
+}
+
+TEST_F(SimRun, KeywordFollowedByAnotherWordRunsTheInteractiveMode) {
+    fs::path after = root / "after";
+    SimResult r = RunSim("--machine " + Q(machine) + " --save " + Q(after) + " -- RestartSpooler now");
+    EXPECT_EQ(std::string::npos, r.out.find("service Spooler"));
+    EXPECT_NE(std::string::npos, ReadFile(after / "registry.reg").find("Lumica 900"));
+}
+
+TEST_F(SimRun, UnreadableMachineAndBadOptionsAreReported) {
+    SimResult r = RunSim("--machine " + Q(root / "missing"));
+    EXPECT_NE(0, r.exitCode);
+    EXPECT_NE(std::string::npos, r.out.find("cannot load the machine"));
+    r = RunSim("--answer maybe");
+    EXPECT_NE(0, r.exitCode);
+    EXPECT_NE(std::string::npos, r.out.find("--answer"));
+    r = RunSim("--frobnicate");
+    EXPECT_NE(0, r.exitCode);
+    EXPECT_NE(std::string::npos, r.out.find("unknown option"));
+}
+
+}  // namespace
