@@ -12,11 +12,12 @@ target_link_libraries(korun04 PRIVATE korun04_logic)
 # -static: with the posix toolchain, -static-libgcc/-static-libstdc++ alone still pull in libwinpthread-1.dll.
 target_link_options(korun04 PRIVATE -mwindows -static -Wl,--undefined=WinMain)
 
-# windres resolves the manifest, bitmaps and icons relative to resources/; it does not know that the .rc
-# depends on them, so every other file in resources/ is listed as a dependency of the compiled resources.
+# windres resolves the manifest, bitmaps, icons and included .rc files relative to resources/. Files named
+# by a resource statement (not #include) are not in its dependency output, so every other file in
+# resources/ is listed as a dependency of the compiled resources.
 set_property(SOURCE resources/korun04.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR}/resources)
 file(GLOB KORUN_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
-list(FILTER KORUN_RESOURCE_FILES EXCLUDE REGEX "\\.rc$")
+list(REMOVE_ITEM KORUN_RESOURCE_FILES ${CMAKE_SOURCE_DIR}/resources/korun04.rc)
 set_property(SOURCE resources/korun04.rc APPEND PROPERTY OBJECT_DEPENDS ${KORUN_RESOURCE_FILES})
 
 # --- GoogleTest for Windows, built from Debian's sources ----------------------------------------------------
