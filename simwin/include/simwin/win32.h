@@ -11,3 +11,4 @@
 #include "simwin/api/user.h"
 #include "simwin/api/shell.h"
 #include "simwin/api/winspool.h"
+#include "simwin/api/resources.h"

@@ -1,0 +1,28 @@
+// CTextList: an ordered list of fixed-size texts, compared case-insensitively.
+#pragma once
+
+#include "script/linked_list.h"
+#include "script/text.h"
+
+// One element of a text list: TEXT_SIZE characters, usable wherever a const char* is.
+struct CTextItem {
+    char text[TEXT_SIZE] = {};
+    operator const char*() const { return text; }
+};
+
+class CTextList : public CLinkedList<CTextItem> {
+public:
+    // Appends text (cut to TEXT_SIZE - 1 characters; null appends an empty text).
+    void Add(const char* text);
+    bool Contains(const char* text) const;
+
+    // Stable ascending sort by TextLess.
+    void Sort();
+    // Removes every element equal to its predecessor: a, A, b, a gives a, b, a.
+    void Unique();
+    // Moves other's elements in, keeping the result ordered when both lists were; on equal elements this
+    // list's come first. other is left empty.
+    void Merge(CTextList& other);
+    // Removes every element that equals some element of other.
+    void Subtract(const CTextList& other);
+};

@@ -1,0 +1,24 @@
+// user32: the program's string table. The table is the project's resource source resources/strings.rc,
+// embedded at build time and read at first use; texts come back as the UTF-8 bytes of that source.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "simwin/types.h"
+
+// Loads string id of the program module (instance null or the program's module) into buffer, cut to
+// bufferMax - 1 bytes (never inside a UTF-8 character) and terminated. Returns the bytes copied; 0 with an
+// empty buffer for a missing string (error 1814) or another module (error 1813).
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
+
+namespace simwin {
+
+// The STRINGTABLE entries of resource-script text, with the resource compiler's escapes decoded
+// (\n \r \t \b \f \v, \a as a backspace, \\, \" and "" as a quote, up to three octal or two hex digits,
+// an unknown escape kept as written; adjacent strings joined). Comments and preprocessor lines are skipped.
+std::map<UINT, std::string> parseStringTables(const std::string& rcText);
+// The program's string table.
+const std::map<UINT, std::string>& programStringTable();
+
+}  // namespace simwin
