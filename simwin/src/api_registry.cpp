@@ -1,0 +1,324 @@
+// advapi32 on the current machine: the registry functions.
+//
+// As on Windows they return the error code and leave the thread's last error alone. Every opened
+// HKEY is a RegKeyHandle in the machine's handle table; the predefined keys need no handle.
+//
+// Access: on NT a handle carries the rights granted when it was opened and each call checks the
+// right it needs (KEY_QUERY_VALUE to read values, KEY_SET_VALUE to change them, ...). A user who is
+// not an administrator may only read keys outside HKEY_CURRENT_USER. Windows 9x and Win32s check
+// nothing, and their RegDeleteKeyA removes a whole tree, where NT refuses a key with subkeys.
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+#include "simwin/machine.h"
+#include "simwin/win32.h"
+
+using simwin::current;
+using simwin::RegKey;
+using simwin::RegKeyHandle;
+using simwin::RegValue;
+
+namespace {
+
+bool isPredefined(HKEY h) {
+    return h == HKEY_CLASSES_ROOT || h == HKEY_CURRENT_USER || h == HKEY_LOCAL_MACHINE || h == HKEY_USERS ||
+           h == HKEY_CURRENT_CONFIG;
+}
+
+bool isNt() { return current().system.platform == simwin::Platform::Nt; }
+
+// The rights the user may have on a key: everything, or only reading for a user who is not an
+// administrator, outside HKEY_CURRENT_USER.
+DWORD allowedFor(const RegKey& key) {
+    const auto& sys = current().system;
+    if (!isNt() || (sys.admin && !sys.adminDenyOnly)) return KEY_ALL_ACCESS;
+    const RegKey* top = simwin::Registry::topOf(key);
+    if (top && top == current().registry.root(HKEY_CURRENT_USER).get()) return KEY_ALL_ACCESS;
+    return KEY_READ;
+}
+
+// The specific key rights a request stands for (generic rights mapped, SYNCHRONIZE and WOW64 flags dropped).
+DWORD mapAccess(REGSAM sam) {
+    DWORD a = sam;
+    if (sam & GENERIC_READ) a |= KEY_READ;
+    if (sam & GENERIC_WRITE) a |= KEY_WRITE;
+    if (sam & GENERIC_EXECUTE) a |= KEY_EXECUTE;
+    if (sam & GENERIC_ALL) a |= KEY_ALL_ACCESS;
+    return a & KEY_ALL_ACCESS;
+}
+
+// The rights a new handle gets; false when the request asks for more than the user may have.
+bool grant(DWORD allowed, REGSAM sam, DWORD& granted) {
+    DWORD want = mapAccess(sam);
+    if (want & ~allowed) return false;
+    granted = (sam & MAXIMUM_ALLOWED) ? (allowed | want) : want;
+    if (!isNt()) granted = KEY_ALL_ACCESS;
+    return true;
+}
+
+struct OpenKey {
+    std::shared_ptr<RegKey> key;
+    DWORD access = 0;
+};
+
+LONG resolve(HKEY h, OpenKey& out) {
+    if (isPredefined(h)) {
+        out.key = current().registry.root(h);
+        if (!out.key) return ERROR_INVALID_HANDLE;
+        out.access = allowedFor(*out.key);
+        return ERROR_SUCCESS;
+    }
+    auto* o = current().handles.get<RegKeyHandle>(h);
+    if (!o) return ERROR_INVALID_HANDLE;
+    out.key = o->key;
+    out.access = o->access;
+    return out.key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+}
+
+// Resolves a handle and checks that it carries a right.
+LONG resolveFor(HKEY h, DWORD right, OpenKey& out) {
+    LONG r = resolve(h, out);
+    if (r) return r;
+    if (isNt() && !(out.access & right)) return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+// The key names of a relative path. A leading separator is an error; repeated and trailing
+// separators are skipped.
+LONG pathNames(LPCSTR path, std::vector<std::string>& names) {
+    names.clear();
+    if (!path || !*path) return ERROR_SUCCESS;
+    if (path[0] == '\\') return ERROR_BAD_PATHNAME;
+    for (auto& n : simwin::split(path, '\\'))
+        if (!n.empty()) names.push_back(n);
+    return ERROR_SUCCESS;
+}
+
+// Walks names from a key; stops at the first missing one (its index is returned in found).
+std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::vector<std::string>& names, size_t& found) {
+    for (found = 0; found < names.size(); ++found) {
+        auto it = key->subkeys.find(names[found]);
+        if (it == key->subkeys.end()) break;
+        key = it->second;
+    }
+    return key;
+}
+
+HKEY addHandle(std::shared_ptr<RegKey> key, DWORD access) {
+    auto o = std::make_shared<RegKeyHandle>();
+    o->key = std::move(key);
+    o->access = access;
+    return static_cast<HKEY>(current().handles.add(o));
+}
+
+bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+void clearTime(PFILETIME ft) {
+    if (ft) ft->dwLowDateTime = ft->dwHighDateTime = 0;
+}
+
+}  // namespace
+
+LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    OpenKey base;
+    LONG r = resolve(hKey, base);
+    if (r) return r;
+    std::vector<std::string> names;
+    if ((r = pathNames(lpSubKey, names))) return r;
+    size_t found = 0;
+    std::shared_ptr<RegKey> key = walk(base.key, names, found);
+    if (found < names.size()) return ERROR_FILE_NOT_FOUND;
+    DWORD granted = 0;
+    if (!grant(allowedFor(*key), samDesired, granted)) return ERROR_ACCESS_DENIED;
+    *phkResult = addHandle(key, granted);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    if (!lpSubKey || !*lpSubKey) {
+        *phkResult = hKey;
+        return ERROR_SUCCESS;
+    }
+    return RegOpenKeyExA(hKey, lpSubKey, 0, MAXIMUM_ALLOWED, phkResult);
+}
+
+LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                            REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                            LPDWORD lpdwDisposition) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    OpenKey base;
+    LONG r = resolve(hKey, base);
+    if (r) return r;
+    std::vector<std::string> names;
+    if ((r = pathNames(lpSubKey, names))) return r;
+    size_t found = 0;
+    std::shared_ptr<RegKey> key = walk(base.key, names, found);
+    DWORD allowed = allowedFor(*key);
+    if (found < names.size() && !(allowed & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    DWORD granted = 0;
+    if (!grant(allowed, samDesired, granted)) return ERROR_ACCESS_DENIED;
+    for (size_t i = found; i < names.size(); ++i) {
+        key->addChild(names[i]);
+        key = key->subkeys.find(names[i])->second;
+    }
+    if (lpdwDisposition) *lpdwDisposition = found < names.size() ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *phkResult = addHandle(key, granted);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    if (!phkResult) return ERROR_BADKEY;
+    if (!lpSubKey || !*lpSubKey) {
+        *phkResult = hKey;
+        return ERROR_SUCCESS;
+    }
+    return RegCreateKeyExA(hKey, lpSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, MAXIMUM_ALLOWED, nullptr, phkResult,
+                           nullptr);
+}
+
+LONG WINAPI RegCloseKey(HKEY hKey) {
+    if (isPredefined(hKey)) return ERROR_SUCCESS;
+    if (!current().handles.get<RegKeyHandle>(hKey)) return ERROR_INVALID_HANDLE;
+    current().handles.close(hKey);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                             LPDWORD lpcbData) {
+    OpenKey k;
+    LONG r = resolveFor(hKey, KEY_QUERY_VALUE, k);
+    if (r) return r;
+    if ((lpData && !lpcbData) || lpReserved) return ERROR_INVALID_PARAMETER;
+    const RegValue* v = k.key->findValue(lpValueName ? lpValueName : "");
+    if (!v) return ERROR_FILE_NOT_FOUND;
+    DWORD size = static_cast<DWORD>(v->data.size());
+    if (lpType) *lpType = v->type;
+    if (lpData) {
+        if (*lpcbData < size) {
+            *lpcbData = size;
+            return ERROR_MORE_DATA;
+        }
+        if (size) std::memcpy(lpData, v->data.data(), size);
+    }
+    if (lpcbData) *lpcbData = size;
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, CONST BYTE* lpData,
+                           DWORD cbData) {
+    OpenKey k;
+    LONG r = resolveFor(hKey, KEY_SET_VALUE, k);
+    if (r) return r;
+    if (!lpData && cbData) return ERROR_NOACCESS;
+    // A string whose size left out the terminating NUL gets it counted, as NT does.
+    if (cbData && isStringType(dwType) && lpData[cbData - 1] && !lpData[cbData]) ++cbData;
+    std::vector<BYTE> data(lpData, lpData + cbData);
+    k.key->setValue(lpValueName ? lpValueName : "", dwType, std::move(data));
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+    OpenKey k;
+    LONG r = resolveFor(hKey, KEY_SET_VALUE, k);
+    if (r) return r;
+    return k.key->removeValue(lpValueName ? lpValueName : "") ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+    if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+    OpenKey base;
+    LONG r = resolve(hKey, base);
+    if (r) return r;
+    std::vector<std::string> names;
+    if ((r = pathNames(lpSubKey, names))) return r;
+    size_t found = 0;
+    std::shared_ptr<RegKey> key = walk(base.key, names, found);
+    if (found < names.size()) return ERROR_FILE_NOT_FOUND;
+    auto& reg = current().registry;
+    if (reg.isRoot(*key) || key == reg.root(HKEY_CLASSES_ROOT)) return ERROR_ACCESS_DENIED;
+    if (!(allowedFor(*key) & DELETE)) return ERROR_ACCESS_DENIED;
+    if (isNt() && !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    simwin::Registry::detach(*key);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                          LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+    OpenKey k;
+    LONG r = resolveFor(hKey, KEY_ENUMERATE_SUB_KEYS, k);
+    if (r) return r;
+    if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
+    if (dwIndex >= k.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const std::string& name = std::next(k.key->subkeys.begin(), dwIndex)->second->name;
+    if (name.size() >= *lpcchName) return ERROR_MORE_DATA;
+    if (lpClass && lpcchClass && *lpcchClass == 0) return ERROR_MORE_DATA;
+    std::memcpy(lpName, name.c_str(), name.size() + 1);
+    *lpcchName = static_cast<DWORD>(name.size());
+    if (lpClass && lpcchClass) lpClass[0] = '\0';
+    if (lpcchClass) *lpcchClass = 0;
+    clearTime(lpftLastWriteTime);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
+    DWORD size = cchName;
+    return RegEnumKeyExA(hKey, dwIndex, lpName, &size, nullptr, nullptr, nullptr, nullptr);
+}
+
+LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
+                          LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    OpenKey k;
+    LONG r = resolveFor(hKey, KEY_QUERY_VALUE, k);
+    if (r) return r;
+    if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+    if (dwIndex >= k.key->values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegValue& v = k.key->values[dwIndex];
+    DWORD size = static_cast<DWORD>(v.data.size());
+    LONG result = ERROR_SUCCESS;
+    if (lpData) {
+        if (*lpcbData < size) result = ERROR_MORE_DATA;
+        else if (size) std::memcpy(lpData, v.data.data(), size);
+    }
+    if (v.name.size() >= *lpcchValueName) {
+        result = ERROR_MORE_DATA;
+    } else {
+        std::memcpy(lpValueName, v.name.c_str(), v.name.size() + 1);
+        *lpcchValueName = static_cast<DWORD>(v.name.size());
+    }
+    if (lpType) *lpType = v.type;
+    if (lpcbData) *lpcbData = size;
+    return result;
+}
+
+LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
+                             LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                             LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                             PFILETIME lpftLastWriteTime) {
+    OpenKey k;
+    LONG r = resolveFor(hKey, KEY_QUERY_VALUE, k);
+    if (r) return r;
+    if (lpReserved) return ERROR_INVALID_PARAMETER;
+    if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = '\0';
+    if (lpcchClass) *lpcchClass = 0;
+    DWORD maxSubKey = 0, maxName = 0, maxData = 0;
+    for (auto& kv : k.key->subkeys) maxSubKey = std::max(maxSubKey, static_cast<DWORD>(kv.second->name.size()));
+    for (auto& v : k.key->values) {
+        maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
+        maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
+    }
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k.key->subkeys.size());
+    if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSubKey;
+    if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
+    if (lpcValues) *lpcValues = static_cast<DWORD>(k.key->values.size());
+    if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
+    if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
+    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+    clearTime(lpftLastWriteTime);
+    return ERROR_SUCCESS;
+}
