@@ -15,7 +15,7 @@
 namespace simwin {
 
 struct FileNode {
-    std::string name;  // as created (case kept)
+    std::string name;  // as created (case kept); a drive root is named "C:"
     bool isDirectory = false;
     std::string content;
     DWORD attributes = 0;  // FILE_ATTRIBUTE_* other than DIRECTORY/NORMAL
@@ -24,6 +24,18 @@ struct FileNode {
     DWORD shareMode = 0;   // the most restrictive share mode among the open handles
     FileNode* parent = nullptr;
     std::map<std::string, std::shared_ptr<FileNode>, ILess> children;
+
+    // Share accounting of the handles that read, write or delete (as the NT I/O manager keeps
+    // it): how many hold each kind of access, and how many allow each kind to others. Handles
+    // opened for no data access (attributes only) take no part in sharing.
+    int accessHandles = 0;
+    int readers = 0, writers = 0, deleters = 0;
+    int sharedRead = 0, sharedWrite = 0, sharedDelete = 0;
+
+    // "C:\A\B" ("C:\" for a root); a node cut from the tree gives the path it had below its
+    // last attached ancestor only, so callers ask while it is attached.
+    std::string path() const;
+    bool isRoot() const { return parent == nullptr && name.size() == 2 && name[1] == ':'; }
 };
 
 // A delayed operation recorded by MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT).
@@ -32,36 +44,100 @@ struct PendingRename {
     std::string to;  // empty: delete at restart
 };
 
+// Where a path leads: its normalised form, the directory that holds (or would hold) its last
+// component, and the node when it exists.
+struct PathLookup {
+    std::string full;            // normalised full path, "" when the path cannot be understood
+    std::string name;            // the last component ("" for a drive root)
+    FileNode* parent = nullptr;  // the containing directory, nullptr when missing (or for a root)
+    FileNode* node = nullptr;    // the node, nullptr when missing
+    // ERROR_SUCCESS when the node exists, ERROR_FILE_NOT_FOUND when only the last component is
+    // missing, ERROR_PATH_NOT_FOUND when a directory on the way is missing or is a file (or the
+    // drive does not exist), ERROR_INVALID_NAME for a name Windows refuses.
+    DWORD error = 0;
+};
+
 class FileSystem {
 public:
     FileSystem();
+    FileSystem(const FileSystem& other);  // a deep copy of the drives (open handles stay with the original)
+    FileSystem& operator=(const FileSystem& other);
+    FileSystem(FileSystem&&) = default;
+    FileSystem& operator=(FileSystem&&) = default;
 
     std::string currentDirectory = "C:\\";
 
     // Normalises a path against the current directory into "C:\A\B" form ("" when invalid).
-    std::string fullPath(const std::string& path) const;
+    // Separators may be "\" or "/", runs of them count as one, "." and ".." are resolved
+    // (".." stops at the root), trailing dots and spaces of the last component are dropped,
+    // and "X:name" is relative to the current directory when that is on drive X. The letter
+    // case is kept as written. With keepTrailingSeparator a path written with a final
+    // separator keeps it (as GetFullPathNameA does).
+    std::string fullPath(const std::string& path) const { return fullPath(path, false); }
+    std::string fullPath(const std::string& path, bool keepTrailingSeparator) const;
+    PathLookup lookup(const std::string& path) const;
     FileNode* find(const std::string& path) const;
     FileNode* parentOf(const std::string& path) const;
     bool exists(const std::string& path) const { return find(path) != nullptr; }
     bool isDirectory(const std::string& path) const;
     std::string read(const std::string& path) const;  // "" when missing
-    // Creates or replaces a file, creating missing parent directories.
+    // Creates or replaces a file, creating missing parent directories. Throws MachineError
+    // when the path is invalid or names a directory.
     FileNode& writeFile(const std::string& path, const std::string& content);
     FileNode& makeDirectories(const std::string& path);
     bool removeNode(const std::string& path);  // file or directory tree
+    // Marks a file as held open by another process; a missing file is created empty first.
     void setLocked(const std::string& path, bool locked);
+    // The drive roots by letter ("C", "D").
+    FileNode* drive(const std::string& letter) const;
+    std::vector<std::string> driveLetters() const;
+    // Full paths of every file and directory below a path (itself excluded), in enumeration
+    // order, directories before their contents.
+    std::vector<std::string> listTree(const std::string& path) const;
 
     std::vector<PendingRename> pendingRenames;
 
     // drive/C/... under a machine directory; loading replaces the drives' contents.
     void loadDrives(const std::string& machineDir);
     void saveDrives(const std::string& machineDir) const;
-    // [file] sections (path, locked) and [pending] sections (from, to) of machine.ini.
+    // [file] sections (path, locked, attributes) and [pending] sections (from, to) of machine.ini.
     void load(const IniDoc& doc);
     void save(IniDoc& doc) const;
 
 private:
     std::map<std::string, std::shared_ptr<FileNode>, ILess> drives_;  // "C" -> root
 };
+
+// Windows file-name matching as FindFirstFileA does it: "*" any run of characters, "?" one
+// character (or none before a dot or at the end of the name), "*.*" everything, "*." names
+// without an extension; letter case is ignored.
+bool matchFileName(const std::string& pattern, const std::string& name);
+
+// A name Windows accepts for a file or directory component: no control characters and none
+// of < > : " / \ | ? *.
+bool isValidFileName(const std::string& name);
+
+// "readonly,hidden,system,archive,temporary,offline,notindexed" <-> FILE_ATTRIBUTE_* bits.
+std::string attributeWords(DWORD attributes);
+DWORD parseAttributeWords(const std::string& words);  // throws MachineError on an unknown word
+
+// The INI text rules of the profile functions, for subsystems that keep state in win.ini
+// or other profile files. Section and key names compare case-insensitively; the first
+// section and the first key of a name count.
+namespace profile {
+// The value of a key as GetPrivateProfileStringA returns it (trimmed, one pair of enclosing
+// quotes removed); false when the section or key is absent.
+bool get(const std::string& text, const std::string& section, const std::string& key, std::string& value);
+// The text with the key set to value (added at the end of its section, the section added at
+// the end of the text when missing), with the key's line removed (value null), or with the
+// whole section removed (key null). Lines that are not touched keep their bytes.
+std::string set(const std::string& text, const std::string& section, const std::string* key,
+                const std::string* value);
+// Section names in order; the keys of the first section of a name; its lines "key=value".
+std::vector<std::string> sectionNames(const std::string& text);
+std::vector<std::string> keys(const std::string& text, const std::string& section);
+std::vector<std::string> sectionLines(const std::string& text, const std::string& section);
+bool hasSection(const std::string& text, const std::string& section);
+}  // namespace profile
 
 }  // namespace simwin

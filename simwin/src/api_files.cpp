@@ -1,0 +1,703 @@
+// kernel32 on the current machine: files, directories, searches, paths.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simwin/machine.h"
+#include "simwin/win32.h"
+
+using simwin::current;
+using simwin::FileNode;
+using simwin::FileSystem;
+using simwin::PathLookup;
+
+namespace {
+
+const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+FileSystem& files() { return current().files; }
+
+BOOL fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+// The ANSI entry points convert their path arguments into a buffer of MAX_PATH + 1 characters.
+bool pathTooLong(LPCSTR path) { return path && std::strlen(path) > MAX_PATH; }
+
+DWORD attributesOf(const FileNode& n) {
+    if (n.isDirectory) return FILE_ATTRIBUTE_DIRECTORY | n.attributes;
+    return n.attributes ? n.attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+bool endsWithSeparator(LPCSTR path) {
+    size_t n = std::strlen(path);
+    return n && (path[n - 1] == '\\' || path[n - 1] == '/');
+}
+
+std::shared_ptr<FileNode> sharedNode(FileNode* n) {
+    if (!n || !n->parent) return nullptr;
+    auto it = n->parent->children.find(n->name);
+    return it == n->parent->children.end() ? nullptr : it->second;
+}
+
+// What an open asks for and what it allows others, reduced to the three kinds the sharing
+// rules know.
+struct Access {
+    bool read = false, write = false, del = false;
+    bool shareRead = false, shareWrite = false, shareDelete = false;
+    bool data() const { return read || write || del; }
+};
+
+Access accessOf(DWORD desired, DWORD share) {
+    Access a;
+    a.read = (desired & (GENERIC_READ | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED | FILE_READ_DATA |
+                         FILE_EXECUTE)) != 0;
+    a.write = (desired & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
+    a.del = (desired & (DELETE | GENERIC_ALL)) != 0;
+    a.shareRead = (share & FILE_SHARE_READ) != 0;
+    a.shareWrite = (share & FILE_SHARE_WRITE) != 0;
+    a.shareDelete = (share & FILE_SHARE_DELETE) != 0;
+    return a;
+}
+
+// ERROR_SHARING_VIOLATION when the open conflicts with another process's lock or with the
+// tool's own open handles, else 0.
+DWORD shareConflict(const FileNode& n, const Access& a) {
+    if (!a.data()) return 0;
+    if (n.locked) return ERROR_SHARING_VIOLATION;
+    if ((a.read && n.sharedRead < n.accessHandles) || (a.write && n.sharedWrite < n.accessHandles) ||
+        (a.del && n.sharedDelete < n.accessHandles))
+        return ERROR_SHARING_VIOLATION;
+    if ((n.readers && !a.shareRead) || (n.writers && !a.shareWrite) || (n.deleters && !a.shareDelete))
+        return ERROR_SHARING_VIOLATION;
+    return 0;
+}
+
+void updateShareMode(FileNode& n) {
+    n.shareMode = 0;
+    if (n.sharedRead == n.accessHandles) n.shareMode |= FILE_SHARE_READ;
+    if (n.sharedWrite == n.accessHandles) n.shareMode |= FILE_SHARE_WRITE;
+    if (n.sharedDelete == n.accessHandles) n.shareMode |= FILE_SHARE_DELETE;
+}
+
+struct FileHandle : simwin::HandleObject {
+    std::shared_ptr<FileNode> node;
+    Access access;
+    uint64_t position = 0;
+
+    FileHandle(std::shared_ptr<FileNode> n, const Access& a) : node(std::move(n)), access(a) {
+        node->openHandles++;
+        if (access.data()) {
+            node->accessHandles++;
+            node->readers += access.read;
+            node->writers += access.write;
+            node->deleters += access.del;
+            node->sharedRead += access.shareRead;
+            node->sharedWrite += access.shareWrite;
+            node->sharedDelete += access.shareDelete;
+        }
+        updateShareMode(*node);
+    }
+    ~FileHandle() override {
+        node->openHandles--;
+        if (access.data()) {
+            node->accessHandles--;
+            node->readers -= access.read;
+            node->writers -= access.write;
+            node->deleters -= access.del;
+            node->sharedRead -= access.shareRead;
+            node->sharedWrite -= access.shareWrite;
+            node->sharedDelete -= access.shareDelete;
+        }
+        updateShareMode(*node);
+    }
+};
+
+struct FindHandle : simwin::HandleObject {
+    std::vector<WIN32_FIND_DATAA> entries;
+    size_t next = 0;
+};
+
+FileHandle* fileHandle(HANDLE h) { return current().handles.get<FileHandle>(h); }
+
+// Detaches a node from its directory; handles that are still open keep it alive.
+void detach(FileNode& n) {
+    FileNode* parent = n.parent;
+    if (!parent) return;
+    auto it = parent->children.find(n.name);
+    if (it != parent->children.end() && it->second.get() == &n) {
+        std::shared_ptr<FileNode> keep = it->second;
+        parent->children.erase(it);
+        keep->parent = nullptr;
+    }
+}
+
+void attach(FileNode& dir, std::shared_ptr<FileNode> n, const std::string& name) {
+    n->name = name;
+    n->parent = &dir;
+    dir.children[name] = std::move(n);
+}
+
+bool isSameOrBelow(const FileNode* n, const FileNode* ancestor) {
+    for (; n; n = n->parent)
+        if (n == ancestor) return true;
+    return false;
+}
+
+// The node of the current directory, when it still exists.
+FileNode* currentDirectoryNode() { return files().find(files().currentDirectory); }
+
+// Copies text into a caller's buffer the way the path functions do: the length without the
+// NUL on success, the size needed including the NUL when the buffer is too small.
+DWORD copyPath(const std::string& text, LPSTR buffer, DWORD size) {
+    if (!buffer || size < text.size() + 1) return static_cast<DWORD>(text.size() + 1);
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<DWORD>(text.size());
+}
+
+void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, const FileNode& n) {
+    std::memset(&d, 0, sizeof d);
+    d.dwFileAttributes = attributesOf(n);
+    if (!n.isDirectory) {
+        uint64_t size = n.content.size();
+        d.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+        d.nFileSizeLow = static_cast<DWORD>(size);
+    }
+    std::snprintf(d.cFileName, sizeof d.cFileName, "%s", name.c_str());
+}
+
+std::string directoryOfProgram() {
+    const std::string& program = current().system.program;
+    size_t cut = program.find_last_of('\\');
+    return cut == std::string::npos ? std::string() : program.substr(0, cut);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+    if (!lpFileName || !*lpFileName) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (pathTooLong(lpFileName)) return SetLastError(ERROR_FILENAME_EXCED_RANGE), INVALID_HANDLE_VALUE;
+    if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
+        return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    Access access = accessOf(dwDesiredAccess, dwShareMode);
+    if (dwCreationDisposition == TRUNCATE_EXISTING && !access.write)
+        return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+
+    PathLookup l = files().lookup(lpFileName);
+    if (l.error != ERROR_SUCCESS && l.error != ERROR_FILE_NOT_FOUND) return SetLastError(l.error), INVALID_HANDLE_VALUE;
+    if (l.node && l.node->isDirectory) {
+        SetLastError(dwCreationDisposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (endsWithSeparator(lpFileName)) return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
+
+    const DWORD newAttributes = dwFlagsAndAttributes & kSettableAttributes;
+    std::shared_ptr<FileNode> node;
+    DWORD error = ERROR_SUCCESS;
+    if (l.node) {
+        FileNode& n = *l.node;
+        if (dwCreationDisposition == CREATE_NEW) return SetLastError(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
+        bool replaces = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
+        if ((n.attributes & FILE_ATTRIBUTE_READONLY) && (access.write || access.del || replaces))
+            return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+        // Overwriting a hidden or system file must restate those attributes.
+        if (dwCreationDisposition == CREATE_ALWAYS &&
+            (n.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~newAttributes))
+            return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+        Access check = access;
+        if (replaces) check.write = true;
+        if (DWORD e = shareConflict(n, check)) return SetLastError(e), INVALID_HANDLE_VALUE;
+        if (replaces) n.content.clear();
+        if (dwCreationDisposition == CREATE_ALWAYS) n.attributes = newAttributes;
+        if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS) error = ERROR_ALREADY_EXISTS;
+        node = sharedNode(&n);
+    } else {
+        if (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING)
+            return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        node = std::make_shared<FileNode>();
+        node->attributes = newAttributes;
+        attach(*l.parent, node, l.name);
+    }
+    HANDLE h = current().handles.add(std::make_shared<FileHandle>(node, access));
+    SetLastError(error);
+    return h;
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+                     LPOVERLAPPED lpOverlapped) {
+    if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
+    FileHandle* h = fileHandle(hFile);
+    if (!h) return fail(ERROR_INVALID_HANDLE);
+    if (!h->access.read) return fail(ERROR_ACCESS_DENIED);
+    if (!lpBuffer && nNumberOfBytesToRead) return fail(ERROR_NOACCESS);
+    const std::string& content = h->node->content;
+    uint64_t available = h->position < content.size() ? content.size() - h->position : 0;
+    DWORD n = static_cast<DWORD>(std::min<uint64_t>(available, nNumberOfBytesToRead));
+    if (n) std::memcpy(lpBuffer, content.data() + h->position, n);
+    h->position += n;
+    if (lpNumberOfBytesRead) *lpNumberOfBytesRead = n;
+    return TRUE;
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+                      LPOVERLAPPED lpOverlapped) {
+    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
+    FileHandle* h = fileHandle(hFile);
+    if (!h) return fail(ERROR_INVALID_HANDLE);
+    if (!h->access.write) return fail(ERROR_ACCESS_DENIED);
+    if (!lpBuffer && nNumberOfBytesToWrite) return fail(ERROR_NOACCESS);
+    if (nNumberOfBytesToWrite) {
+        std::string& content = h->node->content;
+        uint64_t end = h->position + nNumberOfBytesToWrite;
+        if (content.size() < end) content.resize(end, '\0');
+        std::memcpy(&content[h->position], lpBuffer, nNumberOfBytesToWrite);
+        h->position = end;
+    }
+    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    return TRUE;
+}
+
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+    FileHandle* h = fileHandle(hFile);
+    if (!h) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_FILE_SIZE;
+    }
+    uint64_t size = h->node->content.size();
+    if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+    DWORD low = static_cast<DWORD>(size);
+    if (low == INVALID_FILE_SIZE) SetLastError(NO_ERROR);
+    return low;
+}
+
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+    FileHandle* h = fileHandle(hFile);
+    if (!h) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    int64_t distance = lpDistanceToMoveHigh
+                           ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh))
+                                                   << 32) |
+                                                  static_cast<uint32_t>(lDistanceToMove))
+                           : static_cast<int64_t>(lDistanceToMove);
+    int64_t base;
+    switch (dwMoveMethod) {
+    case FILE_BEGIN: base = 0; break;
+    case FILE_CURRENT: base = static_cast<int64_t>(h->position); break;
+    case FILE_END: base = static_cast<int64_t>(h->node->content.size()); break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_SET_FILE_POINTER;
+    }
+    int64_t target = base + distance;
+    if (target < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return INVALID_SET_FILE_POINTER;
+    }
+    h->position = static_cast<uint64_t>(target);
+    if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(static_cast<uint64_t>(target) >> 32);
+    DWORD low = static_cast<DWORD>(target);
+    if (low == INVALID_SET_FILE_POINTER) SetLastError(NO_ERROR);
+    return low;
+}
+
+BOOL WINAPI SetEndOfFile(HANDLE hFile) {
+    FileHandle* h = fileHandle(hFile);
+    if (!h) return fail(ERROR_INVALID_HANDLE);
+    if (!h->access.write) return fail(ERROR_ACCESS_DENIED);
+    h->node->content.resize(h->position, '\0');
+    return TRUE;
+}
+
+BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
+    FileHandle* h = fileHandle(hFile);
+    if (!h) return fail(ERROR_INVALID_HANDLE);
+    if (!h->access.write) return fail(ERROR_ACCESS_DENIED);
+    return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+    if (!lpFileName || !*lpFileName) return fail(ERROR_PATH_NOT_FOUND);
+    if (pathTooLong(lpFileName)) return fail(ERROR_FILENAME_EXCED_RANGE);
+    PathLookup l = files().lookup(lpFileName);
+    if (l.error) return fail(l.error);
+    FileNode& n = *l.node;
+    if (n.isDirectory) return fail(ERROR_ACCESS_DENIED);
+    if (endsWithSeparator(lpFileName)) return fail(ERROR_INVALID_NAME);
+    if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+    // DeleteFileA opens for DELETE and allows everything to others.
+    if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
+    detach(n);
+    return TRUE;
+}
+
+BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+    if (!lpExistingFileName || !lpNewFileName) return fail(ERROR_INVALID_PARAMETER);
+    if (!*lpExistingFileName || !*lpNewFileName) return fail(ERROR_PATH_NOT_FOUND);
+    if (pathTooLong(lpExistingFileName) || pathTooLong(lpNewFileName)) return fail(ERROR_FILENAME_EXCED_RANGE);
+    PathLookup from = files().lookup(lpExistingFileName);
+    if (from.error) return fail(from.error);
+    if (from.node->isDirectory) return fail(ERROR_ACCESS_DENIED);
+    if (DWORD e = shareConflict(*from.node, accessOf(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)))
+        return fail(e);
+    PathLookup to = files().lookup(lpNewFileName);
+    if (to.error != ERROR_SUCCESS && to.error != ERROR_FILE_NOT_FOUND) return fail(to.error);
+    const std::string content = from.node->content;
+    const DWORD attributes = from.node->attributes;
+    if (to.node) {
+        FileNode& n = *to.node;
+        if (bFailIfExists) return fail(ERROR_FILE_EXISTS);
+        if (n.isDirectory) return fail(ERROR_ACCESS_DENIED);
+        if (&n == from.node) return fail(ERROR_SHARING_VIOLATION);
+        if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+        if (n.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~attributes)
+            return fail(ERROR_ACCESS_DENIED);
+        if (DWORD e = shareConflict(n, accessOf(GENERIC_WRITE, 0))) return fail(e);
+        n.content = content;
+        n.attributes = attributes;
+        return TRUE;
+    }
+    auto n = std::make_shared<FileNode>();
+    n->content = content;
+    n->attributes = attributes;
+    attach(*to.parent, n, to.name);
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+    if (!lpExistingFileName) return fail(ERROR_INVALID_PARAMETER);
+    if (!*lpExistingFileName) return fail(ERROR_PATH_NOT_FOUND);
+    if (pathTooLong(lpExistingFileName) || pathTooLong(lpNewFileName)) return fail(ERROR_FILENAME_EXCED_RANGE);
+    FileSystem& fs = files();
+
+    if (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+        // Recorded for the session manager, which needs administrator rights to take it.
+        if (dwFlags & MOVEFILE_COPY_ALLOWED) return fail(ERROR_INVALID_PARAMETER);
+        if (!current().system.admin) return fail(ERROR_ACCESS_DENIED);
+        simwin::PendingRename r;
+        r.from = fs.fullPath(lpExistingFileName);
+        if (r.from.empty()) return fail(ERROR_INVALID_NAME);
+        if (lpNewFileName && *lpNewFileName) {
+            r.to = fs.fullPath(lpNewFileName);
+            if (r.to.empty()) return fail(ERROR_INVALID_NAME);
+        }
+        fs.pendingRenames.push_back(r);
+        return TRUE;
+    }
+
+    if (!lpNewFileName) return fail(ERROR_INVALID_PARAMETER);
+    PathLookup from = fs.lookup(lpExistingFileName);
+    if (from.error) return fail(from.error);
+    FileNode& src = *from.node;
+    if (!from.parent) return fail(ERROR_ACCESS_DENIED);  // a drive root
+    // A rename opens the source for DELETE, allowing everything to others.
+    if (DWORD e = shareConflict(src, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
+    if (src.isDirectory) {
+        FileNode* cwd = currentDirectoryNode();
+        if (cwd && isSameOrBelow(cwd, &src)) return fail(ERROR_SHARING_VIOLATION);
+    }
+    PathLookup to = fs.lookup(lpNewFileName);
+    if (to.error != ERROR_SUCCESS && to.error != ERROR_FILE_NOT_FOUND) return fail(to.error);
+    if (!to.parent) return fail(ERROR_ACCESS_DENIED);
+    if (to.node == &src) {  // the same file: only the letter case of its name changes
+        std::shared_ptr<FileNode> keep = sharedNode(&src);
+        src.parent->children.erase(src.name);
+        attach(*to.parent, keep, to.name);
+        return TRUE;
+    }
+    if (src.isDirectory && isSameOrBelow(to.parent, &src)) return fail(ERROR_SHARING_VIOLATION);
+    bool otherDrive = toupper(static_cast<unsigned char>(from.full[0])) != toupper(static_cast<unsigned char>(to.full[0]));
+    if (otherDrive && (src.isDirectory || !(dwFlags & MOVEFILE_COPY_ALLOWED))) return fail(ERROR_NOT_SAME_DEVICE);
+    if (to.node) {
+        FileNode& dst = *to.node;
+        if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) return fail(ERROR_ALREADY_EXISTS);
+        if (dst.isDirectory || src.isDirectory) return fail(ERROR_ACCESS_DENIED);
+        if (dst.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+        if (DWORD e = shareConflict(dst, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
+        detach(dst);
+    }
+    if (otherDrive) {  // copied, then the source deleted
+        if (src.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+        auto n = std::make_shared<FileNode>();
+        n->content = src.content;
+        n->attributes = src.attributes;
+        attach(*to.parent, n, to.name);
+        detach(src);
+        return TRUE;
+    }
+    std::shared_ptr<FileNode> keep = sharedNode(&src);
+    detach(src);
+    attach(*to.parent, keep, to.name);
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+    return MoveFileExA(lpExistingFileName, lpNewFileName, MOVEFILE_COPY_ALLOWED);
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+    if (!lpFileName || !*lpFileName) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (pathTooLong(lpFileName)) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    PathLookup l = files().lookup(lpFileName);
+    if (!l.error && !l.node->isDirectory && endsWithSeparator(lpFileName)) l.error = ERROR_INVALID_NAME;
+    if (l.error) {
+        SetLastError(l.error);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return attributesOf(*l.node);
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+    if (!lpFileName || !*lpFileName) return fail(ERROR_PATH_NOT_FOUND);
+    if (pathTooLong(lpFileName)) return fail(ERROR_FILENAME_EXCED_RANGE);
+    PathLookup l = files().lookup(lpFileName);
+    if (l.error) return fail(l.error);
+    l.node->attributes = dwFileAttributes & kSettableAttributes;
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Directories and searches
+
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+    if (!lpPathName || !*lpPathName) return fail(ERROR_PATH_NOT_FOUND);
+    if (pathTooLong(lpPathName)) return fail(ERROR_FILENAME_EXCED_RANGE);
+    PathLookup l = files().lookup(lpPathName);
+    if (l.error == ERROR_SUCCESS) return fail(ERROR_ALREADY_EXISTS);
+    if (l.error != ERROR_FILE_NOT_FOUND) return fail(l.error);
+    auto n = std::make_shared<FileNode>();
+    n->isDirectory = true;
+    attach(*l.parent, n, l.name);
+    return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+    if (!lpPathName || !*lpPathName) return fail(ERROR_PATH_NOT_FOUND);
+    if (pathTooLong(lpPathName)) return fail(ERROR_FILENAME_EXCED_RANGE);
+    PathLookup l = files().lookup(lpPathName);
+    if (l.error) return fail(l.error);
+    FileNode& n = *l.node;
+    if (!n.isDirectory) return fail(ERROR_DIRECTORY);
+    if (!l.parent) return fail(ERROR_ACCESS_DENIED);  // a drive root
+    if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+    if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
+    // The process holds its current directory open without delete sharing.
+    if (currentDirectoryNode() == &n) return fail(ERROR_SHARING_VIOLATION);
+    if (!n.children.empty()) return fail(ERROR_DIR_NOT_EMPTY);
+    detach(n);
+    return TRUE;
+}
+
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+    if (!lpFileName || !lpFindFileData) return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    if (!*lpFileName) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (pathTooLong(lpFileName)) return SetLastError(ERROR_FILENAME_EXCED_RANGE), INVALID_HANDLE_VALUE;
+    std::string spec = lpFileName;
+    std::replace(spec.begin(), spec.end(), '/', '\\');
+    // The last component is the pattern, taken as written; the rest names the directory.
+    size_t cut = spec.find_last_of('\\');
+    std::string directory, pattern;
+    if (cut != std::string::npos) {
+        directory = spec.substr(0, cut + 1);
+        pattern = spec.substr(cut + 1);
+    } else if (spec.size() >= 2 && spec[1] == ':') {
+        directory = spec.substr(0, 2);
+        pattern = spec.substr(2);
+    } else {
+        directory = ".";
+        pattern = spec;
+    }
+    if (pattern.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (pattern.find_first_of("|:/\\") != std::string::npos)
+        return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
+    if (pattern.find_first_of("*?<>\"") == std::string::npos) {
+        // No wildcard: the name is looked up like any path (trailing dots and spaces dropped).
+        std::string full = files().fullPath(spec);
+        size_t slash = full.find_last_of('\\');
+        pattern = slash == std::string::npos ? full : full.substr(slash + 1);
+        if (pattern.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+    }
+    PathLookup dir = files().lookup(directory);
+    if (dir.error == ERROR_INVALID_NAME || dir.error == ERROR_BAD_NETPATH)
+        return SetLastError(dir.error), INVALID_HANDLE_VALUE;
+    if (dir.error || !dir.node->isDirectory) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+
+    auto search = std::make_shared<FindHandle>();
+    WIN32_FIND_DATAA d;
+    if (dir.parent) {  // not a drive root
+        for (const char* dots : {".", ".."}) {
+            if (!simwin::matchFileName(pattern, dots)) continue;
+            fillFindData(d, dots, *dir.node);
+            search->entries.push_back(d);
+        }
+    }
+    for (auto& c : dir.node->children) {
+        if (!simwin::matchFileName(pattern, c.second->name)) continue;
+        fillFindData(d, c.second->name, *c.second);
+        search->entries.push_back(d);
+    }
+    if (search->entries.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+    *lpFindFileData = search->entries[0];
+    search->next = 1;
+    return current().handles.add(search);
+}
+
+BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+    FindHandle* search = current().handles.get<FindHandle>(hFindFile);
+    if (!search) return fail(ERROR_INVALID_HANDLE);
+    if (search->next >= search->entries.size()) return fail(ERROR_NO_MORE_FILES);
+    if (!lpFindFileData) return fail(ERROR_NOACCESS);
+    *lpFindFileData = search->entries[search->next++];
+    return TRUE;
+}
+
+BOOL WINAPI FindClose(HANDLE hFindFile) {
+    if (!current().handles.get<FindHandle>(hFindFile)) return fail(ERROR_INVALID_HANDLE);
+    current().handles.close(hFindFile);
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Paths
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+    return copyPath(files().currentDirectory, lpBuffer, nBufferLength);
+}
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
+    if (!lpPathName) return fail(ERROR_INVALID_PARAMETER);
+    if (!*lpPathName) return fail(ERROR_INVALID_NAME);
+    if (pathTooLong(lpPathName)) return fail(ERROR_FILENAME_EXCED_RANGE);
+    PathLookup l = files().lookup(lpPathName);
+    if (l.error) return fail(l.error);
+    if (!l.node->isDirectory) return fail(ERROR_DIRECTORY);
+    files().currentDirectory = l.full;
+    return TRUE;
+}
+
+DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart) {
+    if (!lpFileName || !*lpFileName) {
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    std::string full = files().fullPath(lpFileName, true);
+    if (full.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    DWORD n = copyPath(full, lpBuffer, nBufferLength);
+    if (n == full.size() && lpFilePart) {
+        size_t cut = full.find_last_of('\\');
+        *lpFilePart = cut + 1 < full.size() ? lpBuffer + cut + 1 : nullptr;
+    }
+    return n;
+}
+
+DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, DWORD nBufferLength, LPSTR lpBuffer,
+                         LPSTR* lpFilePart) {
+    if (!lpFileName || !*lpFileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string name = lpFileName;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    size_t cut = name.find_last_of('\\');
+    std::string last = cut == std::string::npos ? name : name.substr(cut + 1);
+    if (lpExtension && *lpExtension && last.find('.') == std::string::npos) name += lpExtension;
+
+    std::vector<std::string> candidates;
+    bool explicitPath = (name.size() >= 2 && name[1] == ':') || name[0] == '\\' || name.compare(0, 2, ".\\") == 0 ||
+                        name.compare(0, 3, "..\\") == 0;
+    if (explicitPath) {
+        candidates.push_back(name);
+    } else {
+        std::vector<std::string> dirs;
+        if (lpPath) {
+            for (auto& d : simwin::split(lpPath, ';'))
+                if (!d.empty()) dirs.push_back(d);
+        } else {
+            const auto& sys = current().system;
+            dirs = {directoryOfProgram(), files().currentDirectory, sys.systemDir};
+            if (sys.platform == simwin::Platform::Nt) dirs.push_back(sys.windowsDir + "\\System");
+            dirs.push_back(sys.windowsDir);
+        }
+        for (auto& d : dirs) {
+            if (d.empty()) continue;
+            candidates.push_back(d + (d.back() == '\\' || d.back() == '/' ? "" : "\\") + name);
+        }
+    }
+    for (auto& c : candidates) {
+        PathLookup l = files().lookup(c);
+        if (l.error) continue;
+        std::string found = files().fullPath(c);
+        DWORD n = copyPath(found, lpBuffer, nBufferLength);
+        if (n == found.size() && lpFilePart) *lpFilePart = lpBuffer + found.find_last_of('\\') + 1;
+        return n;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return 0;
+}
+
+UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName) {
+    if (!lpPathName || !lpTempFileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string base = lpPathName;
+    if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+    std::string prefix = lpPrefixString ? std::string(lpPrefixString).substr(0, 3) : std::string();
+    auto nameFor = [&](UINT n) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%X", n);
+        return base + prefix + hex + ".TMP";
+    };
+    auto deliver = [&](const std::string& name, UINT n) -> UINT {
+        if (name.size() >= MAX_PATH) {
+            SetLastError(ERROR_BUFFER_OVERFLOW);
+            return 0;
+        }
+        std::memcpy(lpTempFileName, name.c_str(), name.size() + 1);
+        return n;
+    };
+    uUnique &= 0xFFFF;
+    if (uUnique) return deliver(nameFor(uUnique), uUnique);
+
+    PathLookup dir = files().lookup(lpPathName);
+    if (dir.error || !dir.node->isDirectory) {
+        SetLastError(ERROR_DIRECTORY);
+        return 0;
+    }
+    UINT n = GetTickCount() & 0xFFFF;
+    for (int tries = 0; tries < 0xFFFF; ++tries, n = (n & 0xFFFF) + 1) {
+        if (n == 0 || n > 0xFFFF) n = 1;
+        std::string name = nameFor(n);
+        if (name.size() >= MAX_PATH) {
+            SetLastError(ERROR_BUFFER_OVERFLOW);
+            return 0;
+        }
+        PathLookup l = files().lookup(name);
+        if (l.error != ERROR_FILE_NOT_FOUND) continue;
+        auto node = std::make_shared<FileNode>();
+        attach(*l.parent, node, l.name);
+        return deliver(name, n);
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return 0;
+}

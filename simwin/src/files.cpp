@@ -1,0 +1,527 @@
+// The file system model: drives of nodes with Windows path rules, loading and saving the
+// drives of a machine directory, and the [file] and [pending] sections of machine.ini.
+#include "simwin/files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "simwin/api/fileapi.h"
+
+namespace fs = std::filesystem;
+
+namespace simwin {
+
+namespace {
+
+bool isDriveLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+
+bool hasDrivePrefix(const std::string& p) { return p.size() >= 2 && isDriveLetter(p[0]) && p[1] == ':'; }
+
+std::shared_ptr<FileNode> newRoot(char letter) {
+    auto root = std::make_shared<FileNode>();
+    root->name = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))) + ":";
+    root->isDirectory = true;
+    return root;
+}
+
+std::vector<std::string> components(const std::string& rest) {
+    std::vector<std::string> out;
+    for (auto& part : split(rest, '\\'))
+        if (!part.empty()) out.push_back(part);
+    return out;
+}
+
+std::shared_ptr<FileNode> cloneTree(const FileNode& from, FileNode* parent) {
+    auto n = std::make_shared<FileNode>();
+    n->name = from.name;
+    n->isDirectory = from.isDirectory;
+    n->content = from.content;
+    n->attributes = from.attributes;
+    n->locked = from.locked;
+    n->parent = parent;
+    for (auto& c : from.children) n->children[c.first] = cloneTree(*c.second, n.get());
+    return n;
+}
+
+std::string readBinary(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    if (!in) throw MachineError(p.string() + ": cannot be read");
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void loadTree(FileNode& dir, const fs::path& from) {
+    std::vector<fs::path> entries;
+    for (auto& e : fs::directory_iterator(from)) entries.push_back(e.path());
+    std::sort(entries.begin(), entries.end());
+    for (auto& p : entries) {
+        std::string name = p.filename().string();
+        if (!isValidFileName(name)) throw MachineError(p.string() + ": not a valid Windows file name");
+        auto it = dir.children.find(name);
+        if (it != dir.children.end())
+            throw MachineError(p.string() + ": clashes with " + it->second->name + " (names differ only in letter case)");
+        auto n = std::make_shared<FileNode>();
+        n->name = name;
+        n->parent = &dir;
+        if (fs::is_directory(p)) {
+            n->isDirectory = true;
+            loadTree(*n, p);
+        } else {
+            n->content = readBinary(p);
+        }
+        dir.children[name] = n;
+    }
+}
+
+void saveTree(const FileNode& dir, const fs::path& to) {
+    fs::create_directories(to);
+    for (auto& c : dir.children) {
+        fs::path p = to / c.second->name;
+        if (c.second->isDirectory) {
+            saveTree(*c.second, p);
+        } else {
+            std::ofstream out(p, std::ios::binary | std::ios::trunc);
+            if (!out) throw MachineError(p.string() + ": cannot be written");
+            out << c.second->content;
+        }
+    }
+}
+
+struct AttributeWord {
+    const char* word;
+    DWORD bit;
+};
+const AttributeWord kAttributeWords[] = {
+    {"readonly", FILE_ATTRIBUTE_READONLY},   {"hidden", FILE_ATTRIBUTE_HIDDEN},
+    {"system", FILE_ATTRIBUTE_SYSTEM},       {"archive", FILE_ATTRIBUTE_ARCHIVE},
+    {"temporary", FILE_ATTRIBUTE_TEMPORARY}, {"offline", FILE_ATTRIBUTE_OFFLINE},
+    {"notindexed", FILE_ATTRIBUTE_NOT_CONTENT_INDEXED},
+};
+
+// Markers for the DOS wildcards FindFirstFileA makes of "*" before a dot, "?" and a dot
+// before a wildcard or at the end (control characters cannot occur in file names).
+const char kDosStar = '\x01';
+const char kDosQm = '\x02';
+const char kDosDot = '\x03';
+
+bool matchFrom(const std::string& p, size_t i, const std::string& n, size_t j, size_t lastDot) {
+    while (i < p.size()) {
+        char c = p[i];
+        if (c == '*' || c == kDosStar) {
+            size_t limit = n.size();
+            if (c == kDosStar && lastDot != std::string::npos && lastDot >= j) limit = lastDot;
+            for (size_t k = j; k <= limit; ++k)
+                if (matchFrom(p, i + 1, n, k, lastDot)) return true;
+            return false;
+        }
+        if (c == '?') {
+            if (j >= n.size()) return false;
+            ++i, ++j;
+        } else if (c == kDosQm) {
+            if (j < n.size() && n[j] != '.') ++j;
+            ++i;
+        } else if (c == kDosDot) {
+            if (j < n.size()) {
+                if (n[j] != '.') return false;
+                ++j;
+            }
+            ++i;
+        } else {
+            if (j >= n.size() || std::toupper(static_cast<unsigned char>(c)) != std::toupper(static_cast<unsigned char>(n[j])))
+                return false;
+            ++i, ++j;
+        }
+    }
+    return j == n.size();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+std::string FileNode::path() const {
+    if (isRoot()) return name + "\\";
+    std::vector<const FileNode*> chain;
+    for (const FileNode* n = this; n; n = n->parent) chain.push_back(n);
+    std::string out;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (!out.empty() && out.back() != '\\') out += '\\';
+        out += (*it)->name;
+        if ((*it)->isRoot()) out += '\\';
+    }
+    return out;
+}
+
+bool matchFileName(const std::string& pattern, const std::string& name) {
+    if (pattern == "*" || pattern == "*.*") return true;
+    std::string p;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        char c = pattern[i];
+        char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        if (c == '?' || c == '>')
+            p += kDosQm;
+        else if (c == '<' || (c == '*' && next == '.'))
+            p += kDosStar;
+        else if (c == '"' || (c == '.' && (next == '?' || next == '*' || next == '\0')))
+            p += kDosDot;
+        else
+            p += c;
+    }
+    return matchFrom(p, 0, name, 0, name.find_last_of('.'));
+}
+
+bool isValidFileName(const std::string& name) {
+    if (name.empty()) return false;
+    for (unsigned char c : name)
+        if (c < 32 || std::string("<>:\"/\\|?*").find(static_cast<char>(c)) != std::string::npos) return false;
+    return true;
+}
+
+std::string attributeWords(DWORD attributes) {
+    std::string out;
+    for (auto& w : kAttributeWords)
+        if (attributes & w.bit) out += (out.empty() ? "" : ",") + std::string(w.word);
+    return out;
+}
+
+DWORD parseAttributeWords(const std::string& words) {
+    DWORD bits = 0;
+    for (auto& raw : split(words, ',')) {
+        std::string w = toLower(trim(raw));
+        if (w.empty() || w == "normal") continue;
+        bool known = false;
+        for (auto& a : kAttributeWords)
+            if (w == a.word) bits |= a.bit, known = true;
+        if (!known)
+            throw MachineError("attributes = " + words + ": unknown attribute '" + w +
+                               "' (expected readonly, hidden, system, archive, temporary, offline, notindexed)");
+    }
+    return bits;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+FileSystem::FileSystem() {
+    drives_["C"] = newRoot('C');
+    drives_["D"] = newRoot('D');
+}
+
+FileSystem::FileSystem(const FileSystem& other)
+    : currentDirectory(other.currentDirectory), pendingRenames(other.pendingRenames) {
+    for (auto& d : other.drives_) drives_[d.first] = cloneTree(*d.second, nullptr);
+}
+
+FileSystem& FileSystem::operator=(const FileSystem& other) {
+    if (this != &other) {
+        FileSystem copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+std::string FileSystem::fullPath(const std::string& input, bool keepTrailingSeparator) const {
+    std::string p = input;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    if (p.empty()) return "";
+    if (p.compare(0, 4, "\\\\?\\") == 0 || p.compare(0, 4, "\\\\.\\") == 0) {
+        p = p.substr(4);
+        if (!hasDrivePrefix(p)) return "";
+    } else if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') {
+        return "";  // network paths: no network here
+    }
+
+    std::string cwd = currentDirectory;
+    std::replace(cwd.begin(), cwd.end(), '/', '\\');
+    if (!hasDrivePrefix(cwd)) cwd = "C:\\";
+
+    std::string drive, rest;
+    if (hasDrivePrefix(p)) {
+        drive = p.substr(0, 2);
+        rest = p.substr(2);
+        if (rest.empty() || rest[0] != '\\') {
+            if (std::toupper(static_cast<unsigned char>(cwd[0])) == std::toupper(static_cast<unsigned char>(drive[0])))
+                rest = cwd.substr(2) + "\\" + rest;
+            else
+                rest = "\\" + rest;
+        }
+    } else if (p[0] == '\\') {
+        drive = cwd.substr(0, 2);
+        rest = p;
+    } else {
+        drive = cwd.substr(0, 2);
+        rest = cwd.substr(2) + "\\" + p;
+    }
+
+    std::vector<std::string> raw = split(rest, '\\');
+    std::vector<std::string> parts;
+    bool lastWasName = false;
+    for (auto& c : raw) {
+        if (c.empty()) continue;
+        lastWasName = false;
+        if (c == ".") continue;
+        if (c == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(c);
+        lastWasName = true;
+    }
+    bool trailing = !p.empty() && p.back() == '\\';
+    if (lastWasName && !trailing && !parts.empty()) {
+        std::string& last = parts.back();
+        size_t end = last.find_last_not_of(". ");
+        if (end == std::string::npos)
+            parts.pop_back();
+        else
+            last.erase(end + 1);
+    }
+    std::string out = drive + "\\";
+    for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
+    if (keepTrailingSeparator && trailing && !parts.empty()) out += "\\";
+    return out;
+}
+
+PathLookup FileSystem::lookup(const std::string& path) const {
+    PathLookup r;
+    r.full = fullPath(path);
+    if (r.full.empty()) {
+        std::string p = path;
+        std::replace(p.begin(), p.end(), '/', '\\');
+        r.error = p.compare(0, 2, "\\\\") == 0 && p.compare(0, 4, "\\\\?\\") != 0 && p.compare(0, 4, "\\\\.\\") != 0
+                      ? ERROR_BAD_NETPATH
+                      : ERROR_PATH_NOT_FOUND;
+        return r;
+    }
+    std::vector<std::string> parts = components(r.full.substr(3));
+    for (auto& c : parts)
+        if (!isValidFileName(c)) {
+            r.error = ERROR_INVALID_NAME;
+            return r;
+        }
+    FileNode* dir = drive(r.full.substr(0, 1));
+    if (!dir) {
+        r.error = ERROR_PATH_NOT_FOUND;
+        return r;
+    }
+    if (parts.empty()) {
+        r.node = dir;
+        return r;
+    }
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        auto it = dir->children.find(parts[i]);
+        if (it == dir->children.end() || !it->second->isDirectory) {
+            r.error = ERROR_PATH_NOT_FOUND;
+            return r;
+        }
+        dir = it->second.get();
+    }
+    r.parent = dir;
+    r.name = parts.back();
+    auto it = dir->children.find(r.name);
+    if (it == dir->children.end())
+        r.error = ERROR_FILE_NOT_FOUND;
+    else
+        r.node = it->second.get();
+    return r;
+}
+
+FileNode* FileSystem::find(const std::string& path) const { return lookup(path).node; }
+
+FileNode* FileSystem::parentOf(const std::string& path) const {
+    PathLookup r = lookup(path);
+    return r.error == ERROR_SUCCESS || r.error == ERROR_FILE_NOT_FOUND ? r.parent : nullptr;
+}
+
+bool FileSystem::isDirectory(const std::string& path) const {
+    FileNode* n = find(path);
+    return n && n->isDirectory;
+}
+
+std::string FileSystem::read(const std::string& path) const {
+    FileNode* n = find(path);
+    return n && !n->isDirectory ? n->content : std::string();
+}
+
+FileNode& FileSystem::makeDirectories(const std::string& path) {
+    std::string full = fullPath(path);
+    if (full.empty()) throw MachineError(path + ": not a valid path");
+    std::string letter = toUpper(full.substr(0, 1));
+    auto& root = drives_[letter];
+    if (!root) root = newRoot(letter[0]);
+    FileNode* dir = root.get();
+    for (auto& c : components(full.substr(3))) {
+        if (!isValidFileName(c)) throw MachineError(path + ": not a valid path");
+        auto it = dir->children.find(c);
+        if (it == dir->children.end()) {
+            auto n = std::make_shared<FileNode>();
+            n->name = c;
+            n->isDirectory = true;
+            n->parent = dir;
+            it = dir->children.emplace(c, n).first;
+        } else if (!it->second->isDirectory) {
+            throw MachineError(path + ": " + it->second->path() + " is a file");
+        }
+        dir = it->second.get();
+    }
+    return *dir;
+}
+
+FileNode& FileSystem::writeFile(const std::string& path, const std::string& content) {
+    std::string full = fullPath(path);
+    if (full.size() <= 3) throw MachineError(path + ": not a valid file path");
+    size_t cut = full.find_last_of('\\');
+    FileNode& dir = makeDirectories(full.substr(0, cut));
+    std::string name = full.substr(cut + 1);
+    if (!isValidFileName(name)) throw MachineError(path + ": not a valid file name");
+    auto it = dir.children.find(name);
+    if (it != dir.children.end()) {
+        if (it->second->isDirectory) throw MachineError(path + ": is a directory");
+        it->second->content = content;
+        return *it->second;
+    }
+    auto n = std::make_shared<FileNode>();
+    n->name = name;
+    n->content = content;
+    n->parent = &dir;
+    dir.children.emplace(name, n);
+    return *n;
+}
+
+bool FileSystem::removeNode(const std::string& path) {
+    PathLookup r = lookup(path);
+    if (!r.node || !r.parent) return false;
+    auto it = r.parent->children.find(r.name);
+    std::shared_ptr<FileNode> keep = it->second;  // open handles may still hold the node
+    r.parent->children.erase(it);
+    keep->parent = nullptr;
+    return true;
+}
+
+void FileSystem::setLocked(const std::string& path, bool locked) {
+    FileNode* n = find(path);
+    if (!n) n = &writeFile(path, "");
+    n->locked = locked;
+}
+
+FileNode* FileSystem::drive(const std::string& letter) const {
+    auto it = drives_.find(letter.substr(0, 1));
+    return it == drives_.end() ? nullptr : it->second.get();
+}
+
+std::vector<std::string> FileSystem::driveLetters() const {
+    std::vector<std::string> out;
+    for (auto& d : drives_) out.push_back(d.first);
+    return out;
+}
+
+std::vector<std::string> FileSystem::listTree(const std::string& path) const {
+    std::vector<std::string> out;
+    FileNode* start = find(path);
+    if (!start) return out;
+    std::function<void(const FileNode&)> walk = [&](const FileNode& dir) {
+        for (auto& c : dir.children) {
+            out.push_back(c.second->path());
+            if (c.second->isDirectory) walk(*c.second);
+        }
+    };
+    walk(*start);
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void FileSystem::loadDrives(const std::string& machineDir) {
+    drives_.clear();
+    drives_["C"] = newRoot('C');
+    drives_["D"] = newRoot('D');
+    fs::path base = fs::path(machineDir) / "drive";
+    if (!fs::exists(base)) return;
+    if (!fs::is_directory(base)) throw MachineError(base.string() + ": not a directory");
+    std::vector<fs::path> entries;
+    for (auto& e : fs::directory_iterator(base)) entries.push_back(e.path());
+    std::sort(entries.begin(), entries.end());
+    for (auto& p : entries) {
+        std::string name = p.filename().string();
+        if (name.size() != 1 || !isDriveLetter(name[0]) || !fs::is_directory(p))
+            throw MachineError(p.string() + ": expected a directory named by a drive letter (C, D ...)");
+        std::string letter = toUpper(name);
+        auto& root = drives_[letter];
+        if (!root) root = newRoot(letter[0]);
+        if (!root->children.empty())
+            throw MachineError(p.string() + ": drive " + letter + " is given twice (letter case)");
+        loadTree(*root, p);
+    }
+}
+
+void FileSystem::saveDrives(const std::string& machineDir) const {
+    fs::path base = fs::path(machineDir) / "drive";
+    for (auto& d : drives_) {
+        if (d.second->children.empty()) continue;
+        saveTree(*d.second, base / d.first);
+    }
+}
+
+void FileSystem::load(const IniDoc& doc) {
+    for (const IniSection* s : doc.all("file")) {
+        std::string path = s->get("path");
+        if (path.empty()) throw MachineError("[file] without a path");
+        std::string full = fullPath(path);
+        if (full.size() <= 3) throw MachineError("[file] path = " + path + ": expected a full file path");
+        FileNode* n = find(full);
+        if (!n) {
+            try {
+                n = &writeFile(full, "");
+            } catch (const MachineError& e) {
+                throw MachineError("[file] path = " + path + ": " + e.what());
+            }
+        }
+        n->locked = s->getBool("locked", false);
+        if (s->has("attributes")) {
+            try {
+                n->attributes = parseAttributeWords(s->get("attributes"));
+            } catch (const MachineError& e) {
+                throw MachineError("[file] path = " + path + ": " + e.what());
+            }
+        }
+    }
+    pendingRenames.clear();
+    for (const IniSection* s : doc.all("pending")) {
+        PendingRename r;
+        r.from = s->get("from");
+        r.to = s->get("to");
+        if (r.from.empty()) throw MachineError("[pending] without from");
+        pendingRenames.push_back(r);
+    }
+}
+
+void FileSystem::save(IniDoc& doc) const {
+    std::vector<const FileNode*> noted;
+    std::function<void(const FileNode&)> walk = [&](const FileNode& dir) {
+        for (auto& c : dir.children) {
+            if (c.second->locked || c.second->attributes) noted.push_back(c.second.get());
+            if (c.second->isDirectory) walk(*c.second);
+        }
+    };
+    for (auto& d : drives_) walk(*d.second);
+    std::vector<std::pair<std::string, const FileNode*>> sorted;
+    for (auto* n : noted) sorted.emplace_back(n->path(), n);
+    std::sort(sorted.begin(), sorted.end(), [](auto& a, auto& b) { return iless(a.first, b.first); });
+    for (auto& e : sorted) {
+        IniSection& s = doc.add("file");
+        s.add("path", e.first);
+        if (e.second->locked) s.add("locked", "yes");
+        if (e.second->attributes) s.add("attributes", attributeWords(e.second->attributes));
+    }
+    for (auto& r : pendingRenames) {
+        IniSection& s = doc.add("pending");
+        s.add("from", r.from);
+        if (!r.to.empty()) s.add("to", r.to);
+    }
+}
+
+}  // namespace simwin
