@@ -209,3 +209,20 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
     buffer[n] = 0;
     return static_cast<int>(n);
 }
+
+LPSTR WINAPI CharNextA(LPCSTR text) {
+    if (!text) return NULL;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    if (!*p) return const_cast<LPSTR>(text);
+    int length = 1;
+    if (*p >= 0xC0 && *p < 0xE0)
+        length = 2;
+    else if (*p >= 0xE0 && *p < 0xF0)
+        length = 3;
+    else if (*p >= 0xF0 && *p < 0xF8)
+        length = 4;
+    // A sequence cut short by the terminator (or by a byte that does not continue it) ends there.
+    int i = 1;
+    while (i < length && (p[i] & 0xC0) == 0x80) ++i;
+    return const_cast<LPSTR>(text + i);
+}

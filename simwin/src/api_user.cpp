@@ -246,3 +246,31 @@ BOOL WINAPI EndDialog(HWND hwnd, INT_PTR result) {
     w->result = result;
     return TRUE;
 }
+
+BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text) {
+    simwin::Window* w = current().windows.find(hwnd);
+    if (!w || w->destroyed) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    w->title = text ? text : "";
+    return TRUE;
+}
+
+HWND WINAPI GetDlgItem(HWND dialog, int id) {
+    simwin::Window* d = current().windows.find(dialog);
+    if (!d || d->destroyed) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return NULL;
+    }
+    for (auto& w : current().windows.windows) {
+        if (w.destroyed) continue;
+        auto parent = w.longs.find(GWLP_HWNDPARENT);
+        auto control = w.longs.find(GWLP_ID);
+        if (parent != w.longs.end() && control != w.longs.end() &&
+            parent->second == reinterpret_cast<LONG_PTR>(dialog) && control->second == id)
+            return w.hwnd;
+    }
+    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+    return NULL;
+}

@@ -22,3 +22,7 @@ std::map<UINT, std::string> parseStringTables(const std::string& rcText);
 const std::map<UINT, std::string>& programStringTable();
 
 }  // namespace simwin
+
+// The next character of ANSI text; on the host the ANSI code page is UTF-8, so a multi-byte sequence is one
+// character. At the terminator it returns text itself.
+LPSTR WINAPI CharNextA(LPCSTR text);

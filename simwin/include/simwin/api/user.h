@@ -96,6 +96,13 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
 #define DWLP_USER 16
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index);
+// The window's text is its title. A dialog's controls are the windows whose GWLP_HWNDPARENT slot holds the
+// dialog and whose GWLP_ID slot holds the control's ID.
+BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text);
+HWND WINAPI GetDlgItem(HWND dialog, int id);
+#ifndef ERROR_CONTROL_ID_NOT_FOUND
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
+#endif
 BOOL WINAPI EndDialog(HWND hwnd, INT_PTR result);
 
 void WINAPI InitCommonControls(void);
