@@ -14,7 +14,8 @@ namespace simwin {
 namespace {
 Machine* g_current = nullptr;
 
-const char* const kOwnSections[] = {"system", "spooler", "service", "file", "pending", "window"};
+const char* const kOwnSections[] = {"system", "spooler", "service", "file",   "pending",
+                                    "window", "printer", "driver",  "program"};
 
 bool isOwnSection(const std::string& name) {
     for (const char* s : kOwnSections)
@@ -77,9 +78,12 @@ std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     m->files.load(doc);
     m->services.load(doc);
     m->windows.load(doc);
+    m->spooler.load(doc, m->system);
+    m->processes.load(doc);
     for (auto& s : doc.sections)
         if (!isOwnSection(s.name)) m->otherSections.push_back(s);
     m->applyLayout();
+    m->spooler.publishDefault(m->files, m->system);
     return m;
 }
 
@@ -93,6 +97,8 @@ void Machine::save(const std::string& dir) const {
     services.save(doc);
     windows.save(doc);
     files.save(doc);
+    spooler.save(doc);
+    processes.save(doc);
     for (auto& s : otherSections) doc.sections.push_back(s);
     writeText(root / "machine.ini", doc.format());
     writeText(root / "registry.reg", registry.saveReg());

@@ -15,8 +15,10 @@
 #include "simwin/handles.h"
 #include "simwin/ini.h"
 #include "simwin/modules.h"
+#include "simwin/processes.h"
 #include "simwin/registry.h"
 #include "simwin/services.h"
+#include "simwin/spooler.h"
 #include "simwin/system.h"
 #include "simwin/transcript.h"
 #include "simwin/windows.h"
@@ -45,6 +47,8 @@ public:
     Transcript transcript;
     HandleTable handles;
     ModuleTable modules;
+    Spooler spooler;
+    ProcessTable processes;
 
     // Sections of machine.ini that no subsystem claims; saved back unchanged.
     std::vector<IniSection> otherSections;

@@ -1,0 +1,79 @@
+// The print spooler: installed printers (local printers and connections to other servers) in
+// enumeration order, their printer data, queued jobs and attributes, and the printer drivers per
+// environment. Whether the spooler answers at all is the Spooler service's state (services.h).
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "simwin/ini.h"
+#include "simwin/types.h"
+#include "simwin/util.h"
+
+namespace simwin {
+
+class FileSystem;
+struct SystemInfo;
+
+struct Printer {
+    int id = 0;  // unique for the machine's lifetime; printer handles refer to it
+    std::string name;
+    std::string driver;
+    std::string port;
+    std::string server;  // bare server name of a connection ("" for a local printer)
+    std::string share;
+    std::string comment;
+    std::string location;  // where the printer stands (PRINTER_INFO_2 pLocation)
+    std::string processor = "WinPrint";
+    std::string datatype = "RAW";
+    DWORD attributes = 0;  // PRINTER_ATTRIBUTE_*, including PRINTER_ATTRIBUTE_DEFAULT for the default printer
+    int jobs = 0;          // queued jobs
+    bool openable = true;  // false: OpenPrinterA fails with ERROR_ACCESS_DENIED
+    std::map<std::string, std::string, ILess> data;  // printer data values (REG_SZ text)
+
+    bool isConnection() const { return !server.empty(); }
+    bool isDefault() const;
+    // "\\SERVER" for a connection, "" for a local printer.
+    std::string serverName() const { return server.empty() ? std::string() : "\\\\" + server; }
+};
+
+struct PrinterDriver {
+    std::string name;
+    std::string environment;  // "Windows x64", "Windows NT x86", "Windows 4.0"
+};
+
+class Spooler {
+public:
+    std::vector<Printer> printers;  // enumeration order
+    std::vector<PrinterDriver> drivers;
+
+    // By name, case-insensitive; nullptr when there is none.
+    Printer* find(const std::string& name);
+    const Printer* find(const std::string& name) const;
+    Printer* findById(int id);
+    const Printer* defaultPrinter() const;
+
+    // Appends a printer (assigning its id). Without explicit attributes a local printer is
+    // PRINTER_ATTRIBUTE_LOCAL and a connection PRINTER_ATTRIBUTE_NETWORK. Throws MachineError for a
+    // name that is empty or already taken.
+    Printer& add(Printer printer);
+    PrinterDriver& addDriver(const std::string& name, const std::string& environment);
+
+    // The default printer in win.ini ([windows] device = "Name,winspool,Port" on the NT family,
+    // "Name,Driver,Port" otherwise), written only when win.ini names no default device yet.
+    void publishDefault(FileSystem& files, const SystemInfo& system) const;
+
+    // [printer] and [driver] sections.
+    void load(const IniDoc& doc, const SystemInfo& system);
+    void save(IniDoc& doc) const;
+
+private:
+    int nextId_ = 1;
+};
+
+// "local,network,shared,..." <-> PRINTER_ATTRIBUTE_* bits; a number (decimal or 0x hex) is read too.
+std::string printerAttributeWords(DWORD attributes);
+DWORD parsePrinterAttributes(const std::string& text);  // throws MachineError on an unknown word
+
+}  // namespace simwin

@@ -1,0 +1,224 @@
+#include "simwin/spooler.h"
+
+#include <cstdlib>
+
+#include "simwin/files.h"
+#include "simwin/system.h"
+#include "simwin/win32.h"
+
+namespace simwin {
+
+namespace {
+
+struct AttributeWord {
+    const char* word;
+    DWORD bit;
+};
+
+const AttributeWord kAttributeWords[] = {
+    {"queued", PRINTER_ATTRIBUTE_QUEUED},
+    {"direct", PRINTER_ATTRIBUTE_DIRECT},
+    {"default", PRINTER_ATTRIBUTE_DEFAULT},
+    {"shared", PRINTER_ATTRIBUTE_SHARED},
+    {"network", PRINTER_ATTRIBUTE_NETWORK},
+    {"hidden", PRINTER_ATTRIBUTE_HIDDEN},
+    {"local", PRINTER_ATTRIBUTE_LOCAL},
+    {"enable-devq", PRINTER_ATTRIBUTE_ENABLE_DEVQ},
+    {"keep-printed-jobs", PRINTER_ATTRIBUTE_KEEPPRINTEDJOBS},
+    {"do-complete-first", PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST},
+    {"work-offline", PRINTER_ATTRIBUTE_WORK_OFFLINE},
+    {"enable-bidi", PRINTER_ATTRIBUTE_ENABLE_BIDI},
+    {"raw-only", PRINTER_ATTRIBUTE_RAW_ONLY},
+    {"published", PRINTER_ATTRIBUTE_PUBLISHED},
+    {"fax", PRINTER_ATTRIBUTE_FAX},
+    {"ts", PRINTER_ATTRIBUTE_TS},
+};
+
+const char* const kPrinterKeys[] = {"name",    "driver",    "port",     "server",     "share",
+                                    "comment", "location",  "default",  "processor",  "datatype",
+                                    "jobs",    "openable",  "attributes"};
+
+bool isPrinterKey(const std::string& key) {
+    if (startsWithI(key, "data.")) return key.size() > 5;
+    for (const char* k : kPrinterKeys)
+        if (iequals(key, k)) return true;
+    return false;
+}
+
+std::string stripBackslashes(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size() && (s[i] == '\\' || s[i] == '/')) ++i;
+    return s.substr(i);
+}
+
+std::string hex(DWORD v) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    do {
+        out.insert(out.begin(), digits[v & 0xF]);
+        v >>= 4;
+    } while (v);
+    return "0x" + out;
+}
+
+}  // namespace
+
+bool Printer::isDefault() const { return (attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0; }
+
+std::string printerAttributeWords(DWORD attributes) {
+    std::string out;
+    DWORD rest = attributes;
+    for (const auto& w : kAttributeWords) {
+        if (!(attributes & w.bit)) continue;
+        out += (out.empty() ? "" : ",") + std::string(w.word);
+        rest &= ~w.bit;
+    }
+    if (rest) out += (out.empty() ? "" : ",") + hex(rest);
+    return out;
+}
+
+DWORD parsePrinterAttributes(const std::string& text) {
+    DWORD bits = 0;
+    for (const std::string& raw : split(text, ',')) {
+        std::string word = toLower(trim(raw));
+        if (word.empty()) continue;
+        if (word[0] >= '0' && word[0] <= '9') {
+            char* end = nullptr;
+            unsigned long n = std::strtoul(word.c_str(), &end, 0);
+            if (*end) throw MachineError("[printer] attributes: '" + raw + "' is not a number");
+            bits |= static_cast<DWORD>(n);
+            continue;
+        }
+        bool known = false;
+        for (const auto& w : kAttributeWords)
+            if (word == w.word) bits |= w.bit, known = true;
+        if (!known) throw MachineError("[printer] attributes: unknown attribute '" + trim(raw) + "'");
+    }
+    return bits;
+}
+
+Printer* Spooler::find(const std::string& name) {
+    for (auto& p : printers)
+        if (iequals(p.name, name)) return &p;
+    return nullptr;
+}
+
+const Printer* Spooler::find(const std::string& name) const {
+    for (auto& p : printers)
+        if (iequals(p.name, name)) return &p;
+    return nullptr;
+}
+
+Printer* Spooler::findById(int id) {
+    for (auto& p : printers)
+        if (p.id == id) return &p;
+    return nullptr;
+}
+
+const Printer* Spooler::defaultPrinter() const {
+    for (auto& p : printers)
+        if (p.isDefault()) return &p;
+    return nullptr;
+}
+
+Printer& Spooler::add(Printer printer) {
+    if (printer.name.empty()) throw MachineError("[printer] without name");
+    if (find(printer.name)) throw MachineError("[printer] " + printer.name + ": a printer of that name exists already");
+    printer.server = stripBackslashes(printer.server);
+    printer.id = nextId_++;
+    printers.push_back(printer);
+    return printers.back();
+}
+
+PrinterDriver& Spooler::addDriver(const std::string& name, const std::string& environment) {
+    drivers.push_back(PrinterDriver{name, environment});
+    return drivers.back();
+}
+
+void Spooler::publishDefault(FileSystem& files, const SystemInfo& system) const {
+    const Printer* p = defaultPrinter();
+    if (!p) return;
+    const std::string winIni = system.windowsDir + "\\win.ini";
+    std::string text = files.read(winIni);
+    std::string device;
+    if (profile::get(text, "windows", "device", device) && !device.empty()) return;
+    std::string line = p->name + "," + (system.platform == Platform::Nt ? std::string("winspool") : p->driver) + "," +
+                       p->port;
+    const std::string key = "device";
+    files.writeFile(winIni, profile::set(text, "windows", &key, &line));
+}
+
+void Spooler::load(const IniDoc& doc, const SystemInfo& system) {
+    for (const IniSection* s : doc.all("printer")) {
+        const std::string name = s->get("name");
+        if (name.empty()) throw MachineError("[printer] without name");
+        for (auto& e : s->entries)
+            if (!isPrinterKey(e.first)) throw MachineError("[printer] " + name + ": unknown key '" + e.first + "'");
+        Printer p;
+        p.name = name;
+        p.driver = s->get("driver");
+        p.port = s->get("port");
+        p.server = s->get("server");
+        p.share = s->get("share");
+        p.comment = s->get("comment");
+        p.location = s->get("location");
+        p.processor = s->get("processor", p.processor);
+        p.datatype = s->get("datatype", p.datatype);
+        const long jobs = s->getInt("jobs", 0);
+        if (jobs < 0) throw MachineError("[printer] " + name + ": jobs = " + s->get("jobs") + ": expected 0 or more");
+        p.jobs = static_cast<int>(jobs);
+        p.openable = s->getBool("openable", true);
+        if (s->has("attributes")) {
+            p.attributes = parsePrinterAttributes(s->get("attributes"));
+        } else {
+            p.attributes = stripBackslashes(p.server).empty() ? PRINTER_ATTRIBUTE_LOCAL : PRINTER_ATTRIBUTE_NETWORK;
+            if (!p.share.empty()) p.attributes |= PRINTER_ATTRIBUTE_SHARED;
+        }
+        if (s->has("default")) {
+            if (s->getBool("default", false))
+                p.attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+            else
+                p.attributes &= ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT);
+        }
+        for (auto& e : s->entries)
+            if (startsWithI(e.first, "data.")) p.data[e.first.substr(5)] = e.second;
+        if (p.isDefault() && defaultPrinter())
+            throw MachineError("[printer] " + name + ": " + defaultPrinter()->name + " is the default printer already");
+        add(p);
+    }
+    for (const IniSection* s : doc.all("driver")) {
+        const std::string name = s->get("name");
+        if (name.empty()) throw MachineError("[driver] without name");
+        for (auto& e : s->entries)
+            if (!iequals(e.first, "name") && !iequals(e.first, "environment"))
+                throw MachineError("[driver] " + name + ": unknown key '" + e.first + "'");
+        addDriver(name, s->get("environment", system.localEnvironment));
+    }
+}
+
+void Spooler::save(IniDoc& doc) const {
+    for (const Printer& p : printers) {
+        IniSection& s = doc.add("printer");
+        s.add("name", p.name);
+        s.add("driver", p.driver);
+        s.add("port", p.port);
+        if (!p.server.empty()) s.add("server", p.server);
+        if (!p.share.empty()) s.add("share", p.share);
+        if (!p.comment.empty()) s.add("comment", p.comment);
+        if (!p.location.empty()) s.add("location", p.location);
+        s.add("default", p.isDefault() ? "yes" : "no");
+        s.add("attributes", printerAttributeWords(p.attributes & ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT)));
+        s.add("processor", p.processor);
+        s.add("datatype", p.datatype);
+        if (p.jobs) s.add("jobs", std::to_string(p.jobs));
+        if (!p.openable) s.add("openable", "no");
+        for (auto& d : p.data) s.add("data." + d.first, d.second);
+    }
+    for (const PrinterDriver& d : drivers) {
+        IniSection& s = doc.add("driver");
+        s.add("name", d.name);
+        s.add("environment", d.environment);
+    }
+}
+
+}  // namespace simwin
