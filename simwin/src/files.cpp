@@ -375,7 +375,7 @@ FileNode& FileSystem::writeFile(const std::string& path, const std::string& cont
     std::string full = fullPath(path);
     if (full.size() <= 3) throw MachineError(path + ": not a valid file path");
     size_t cut = full.find_last_of('\\');
-    FileNode& dir = makeDirectories(full.substr(0, cut));
+    FileNode& dir = makeDirectories(full.substr(0, cut == 2 ? 3 : cut));
     std::string name = full.substr(cut + 1);
     if (!isValidFileName(name)) throw MachineError(path + ": not a valid file name");
     auto it = dir.children.find(name);
