@@ -173,11 +173,6 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
 }
 
 LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    if (!phkResult) return ERROR_BADKEY;
-    if (!lpSubKey || !*lpSubKey) {
-        *phkResult = hKey;
-        return ERROR_SUCCESS;
-    }
     return RegCreateKeyExA(hKey, lpSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, MAXIMUM_ALLOWED, nullptr, phkResult,
                            nullptr);
 }
@@ -280,16 +275,22 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
     if (dwIndex >= k.key->values.size()) return ERROR_NO_MORE_ITEMS;
     const RegValue& v = k.key->values[dwIndex];
     DWORD size = static_cast<DWORD>(v.data.size());
+    // Data that does not fit leaves the name alone; a name that does not fit is cut to the buffer.
     LONG result = ERROR_SUCCESS;
-    if (lpData) {
-        if (*lpcbData < size) result = ERROR_MORE_DATA;
-        else if (size) std::memcpy(lpData, v.data.data(), size);
-    }
-    if (v.name.size() >= *lpcchValueName) {
+    if (lpData && *lpcbData < size) {
         result = ERROR_MORE_DATA;
     } else {
-        std::memcpy(lpValueName, v.name.c_str(), v.name.size() + 1);
-        *lpcchValueName = static_cast<DWORD>(v.name.size());
+        if (lpData && size) std::memcpy(lpData, v.data.data(), size);
+        if (v.name.size() >= *lpcchValueName) {
+            result = ERROR_MORE_DATA;
+            if (*lpcchValueName) {
+                std::memcpy(lpValueName, v.name.data(), *lpcchValueName - 1);
+                lpValueName[*lpcchValueName - 1] = '\0';
+            }
+        } else {
+            std::memcpy(lpValueName, v.name.c_str(), v.name.size() + 1);
+            *lpcchValueName = static_cast<DWORD>(v.name.size());
+        }
     }
     if (lpType) *lpType = v.type;
     if (lpcbData) *lpcbData = size;
@@ -310,7 +311,10 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
     for (auto& kv : k.key->subkeys) maxSubKey = std::max(maxSubKey, static_cast<DWORD>(kv.second->name.size()));
     for (auto& v : k.key->values) {
         maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
-        maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
+        // Windows stores strings as UTF-16 and reports that size here, even to the ANSI function.
+        DWORD stored = isStringType(v.type) ? static_cast<DWORD>(2 * simwin::utf8ToUtf16(v.data).size())
+                                            : static_cast<DWORD>(v.data.size());
+        maxData = std::max(maxData, stored);
     }
     if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k.key->subkeys.size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSubKey;

@@ -110,13 +110,14 @@ TEST_F(RegistryApi, EmptySubkeyOpensTheSameKeyAgain) {
         EXPECT_EQ(2u, size);
         EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(again));
     }
-    // RegOpenKeyA and RegCreateKeyA hand back the very handle they were given.
+    // RegOpenKeyA hands back the very handle it was given; RegCreateKeyA opens a new one.
     HKEY same = nullptr;
     EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyA(key, "", &same));
     EXPECT_EQ(key, same);
-    same = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyA(key, nullptr, &same));
-    EXPECT_EQ(key, same);
+    HKEY fresh = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyA(key, nullptr, &fresh));
+    EXPECT_NE(key, fresh);
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(fresh));
 }
 
 TEST_F(RegistryApi, CreateReportsDispositionAndKeepsTheFirstCase) {
@@ -284,10 +285,22 @@ TEST_F(RegistryApi, EnumValueBuffers) {
     EXPECT_EQ(4u, dataSize);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_STREQ("abc", reinterpret_cast<char*>(data));
-    // Data too small: ERROR_MORE_DATA with the size needed.
+    // Data too small: ERROR_MORE_DATA with the size needed and the type; the name is left alone.
+    std::strcpy(name, "untouched");
     nameSize = sizeof name;
     dataSize = 3;
+    type = 0;
     EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, data, &dataSize));
+    EXPECT_EQ(4u, dataSize);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_STREQ("untouched", name);
+    EXPECT_EQ(static_cast<DWORD>(sizeof name), nameSize);
+    // A name too long is cut to the buffer, its size left as given, the data size reported.
+    nameSize = 3;
+    dataSize = sizeof data;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, data, &dataSize));
+    EXPECT_STREQ("Na", name);
+    EXPECT_EQ(3u, nameSize);
     EXPECT_EQ(4u, dataSize);
     // No data buffer: the size only.
     nameSize = sizeof name;
@@ -349,7 +362,7 @@ TEST_F(RegistryApi, QueryInfoKeyCountsAndLongestNames) {
     EXPECT_EQ(10u, maxSubkey);
     EXPECT_EQ(2u, values);
     EXPECT_EQ(16u, maxValueName);
-    EXPECT_EQ(13u, maxData);
+    EXPECT_EQ(26u, maxData) << "the size of the string as stored (UTF-16), as Windows reports it";
     EXPECT_EQ(0u, classLen);
     EXPECT_STREQ("", cls);
 }

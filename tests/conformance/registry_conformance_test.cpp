@@ -1,0 +1,313 @@
+// The registry behaviour the tool relies on, set up and checked with Win32 calls only, under
+// HKEY_CURRENT_USER\Software\KorunConformance (removed before and after each test).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+#include "conformance/conformance_env.h"
+
+namespace {
+
+const char* const kRoot = "Software\\KorunConformance";
+
+// Deletes a key with everything under it, deepest keys first: RegDeleteKeyA removes only a key
+// without subkeys.
+LONG deleteTree(HKEY parent, const char* name) {
+    HKEY key = nullptr;
+    LONG r = RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key);
+    if (r != ERROR_SUCCESS) return r;
+    for (;;) {
+        char child[256];
+        DWORD size = sizeof child;
+        r = RegEnumKeyExA(key, 0, child, &size, nullptr, nullptr, nullptr, nullptr);
+        if (r != ERROR_SUCCESS) break;
+        r = deleteTree(key, child);
+        if (r != ERROR_SUCCESS) break;
+    }
+    RegCloseKey(key);
+    if (r != ERROR_NO_MORE_ITEMS) return r;
+    return RegDeleteKeyA(parent, name);
+}
+
+class RegistryConformance : public ConformanceTest {
+protected:
+    HKEY root = nullptr;
+
+    void SetUp() override {
+        deleteTree(HKEY_CURRENT_USER, kRoot);  // left over by an interrupted run, if at all
+        DWORD disposition = 0;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kRoot, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                                 KEY_ALL_ACCESS, nullptr, &root, &disposition));
+        ASSERT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
+    }
+
+    void TearDown() override {
+        if (root) RegCloseKey(root);
+        EXPECT_EQ(ERROR_SUCCESS, deleteTree(HKEY_CURRENT_USER, kRoot));
+        HKEY gone = nullptr;
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, kRoot, 0, KEY_READ, &gone));
+    }
+
+    HKEY create(HKEY parent, const char* name) {
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr));
+        return key;
+    }
+
+    void setString(HKEY key, const char* name, const std::string& text, DWORD type = REG_SZ) {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                                                static_cast<DWORD>(text.size() + 1)));
+    }
+
+    void setDword(HKEY key, const char* name, DWORD value) {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                                sizeof value));
+    }
+
+    std::vector<std::string> subkeys(HKEY key) {
+        std::vector<std::string> names;
+        for (DWORD i = 0; i < 100; ++i) {
+            char name[256];
+            DWORD size = sizeof name;
+            LONG r = RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+            if (r == ERROR_NO_MORE_ITEMS) break;
+            EXPECT_EQ(ERROR_SUCCESS, r);
+            if (r != ERROR_SUCCESS) break;
+            EXPECT_EQ(std::strlen(name), static_cast<size_t>(size));
+            names.push_back(name);
+        }
+        return names;
+    }
+
+    std::vector<std::string> valueNames(HKEY key) {
+        std::vector<std::string> names;
+        for (DWORD i = 0; i < 100; ++i) {
+            char name[256];
+            DWORD size = sizeof name;
+            LONG r = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+            if (r == ERROR_NO_MORE_ITEMS) break;
+            EXPECT_EQ(ERROR_SUCCESS, r);
+            if (r != ERROR_SUCCESS) break;
+            EXPECT_EQ(std::strlen(name), static_cast<size_t>(size));
+            names.push_back(name);
+        }
+        return names;
+    }
+};
+
+TEST_F(RegistryConformance, CreateQueryEnumerateDelete) {
+    HKEY printer = create(root, "Printers\\Office");
+    setString(printer, "Driver", "Vestral X Driver");
+    setString(printer, "Path", "%SystemRoot%\\System32", REG_EXPAND_SZ);
+    setDword(printer, "Attributes", 0x240);
+    const char multi[] = "one\0two\0";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(printer, "List", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi),
+                                            sizeof multi));
+    const BYTE bin[] = {0, 1, 2, 0xFF};
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(printer, "Blob", 0, REG_BINARY, bin, sizeof bin));
+    setString(printer, nullptr, "default");
+
+    char text[64];
+    DWORD type = 0, size = sizeof text;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(printer, "Driver", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_STREQ("Vestral X Driver", text);
+    EXPECT_EQ(17u, size) << "REG_SZ sizes count the NUL";
+
+    size = sizeof text;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(printer, "Path", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
+    EXPECT_STREQ("%SystemRoot%\\System32", text) << "RegQueryValueExA does not expand";
+
+    DWORD dword = 0;
+    size = sizeof dword;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(printer, "Attributes", nullptr, &type, reinterpret_cast<BYTE*>(&dword), &size));
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+    EXPECT_EQ(0x240u, dword);
+    EXPECT_EQ(4u, size);
+
+    BYTE data[16];
+    size = sizeof data;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(printer, "List", nullptr, &type, data, &size));
+    EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), type);
+    ASSERT_EQ(static_cast<DWORD>(sizeof multi), size);
+    EXPECT_EQ(0, std::memcmp(multi, data, sizeof multi));
+
+    size = sizeof data;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(printer, "Blob", nullptr, &type, data, &size));
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), type);
+    ASSERT_EQ(4u, size);
+    EXPECT_EQ(0, std::memcmp(bin, data, sizeof bin));
+
+    size = sizeof text;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(printer, "", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_STREQ("default", text);
+
+    // Every value enumerates once (the order of values is not relied upon).
+    std::vector<std::string> names = valueNames(printer);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"", "Attributes", "Blob", "Driver", "List", "Path"}), names);
+
+    DWORD subkeyCount = 9, valueCount = 0, maxName = 0, maxData = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(printer, nullptr, nullptr, nullptr, &subkeyCount, nullptr, nullptr,
+                                              &valueCount, &maxName, &maxData, nullptr, nullptr));
+    EXPECT_EQ(0u, subkeyCount);
+    EXPECT_EQ(6u, valueCount);
+    EXPECT_EQ(10u, maxName);  // "Attributes"
+    // At least "%SystemRoot%\System32" and its NUL; Windows reports the size stored as UTF-16.
+    EXPECT_GE(maxData, 22u);
+
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(printer, "Driver"));
+    size = sizeof text;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(printer, "Driver", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(printer));
+
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(root, "Printers\\Office"));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(root, "Printers"));
+    EXPECT_TRUE(subkeys(root).empty());
+}
+
+TEST_F(RegistryConformance, NamesAreCaseInsensitiveAndKeepTheirCase) {
+    HKEY first = create(root, "MixedCase");
+    setString(first, "ValueName", "x");
+    HKEY again = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, "MIXEDCASE", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                             nullptr, &again, &disposition));
+    EXPECT_EQ(static_cast<DWORD>(REG_OPENED_EXISTING_KEY), disposition);
+    DWORD size = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(again, "VALUENAME", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(2u, size);
+    EXPECT_EQ((std::vector<std::string>{"MixedCase"}), subkeys(root));
+    EXPECT_EQ((std::vector<std::string>{"ValueName"}), valueNames(again));
+    RegCloseKey(again);
+    RegCloseKey(first);
+}
+
+TEST_F(RegistryConformance, SubkeysEnumerateSortedWithoutRegardToCase) {
+    for (const char* name : {"b", "C2", "A", "c1"}) RegCloseKey(create(root, name));
+    EXPECT_EQ((std::vector<std::string>{"A", "b", "c1", "C2"}), subkeys(root));
+}
+
+TEST_F(RegistryConformance, MissingKeysAndValuesGive2) {
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(root, "Missing", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(root, "Missing\\Deeper", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(root, "Missing", &key));
+    DWORD size = 0;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(root, "Missing", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(root, "Missing"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(root, "Missing"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(root, "Missing\\Deeper"));
+}
+
+TEST_F(RegistryConformance, EmptySubkeyNameOpensTheKeyItself) {
+    setString(root, "Here", "yes");
+    HKEY again = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, "", 0, KEY_READ, &again));
+    DWORD size = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(again, "Here", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(again));
+    HKEY same = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyA(root, "", &same));
+    EXPECT_EQ(root, same);
+}
+
+TEST_F(RegistryConformance, KeyWithSubkeysIsNotDeleted) {
+    RegCloseKey(create(root, "Parent\\Child"));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(root, "Parent"));
+    HKEY child = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, "Parent\\Child", 0, KEY_READ, &child));
+    RegCloseKey(child);
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(root, "Parent\\Child"));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(root, "Parent"));
+}
+
+TEST_F(RegistryConformance, HandleOfADeletedKeyReportsIt) {
+    HKEY doomed = create(root, "Doomed");
+    setString(doomed, "v", "x");
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(root, "Doomed"));
+    DWORD size = 0;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExA(doomed, "v", nullptr, nullptr, nullptr, &size));
+    DWORD one = 1;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExA(doomed, "w", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4));
+    char name[64];
+    size = sizeof name;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegEnumKeyExA(doomed, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
+    size = sizeof name;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegEnumValueA(doomed, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
+    HKEY sub = nullptr;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyExA(doomed, "", 0, KEY_READ, &sub));
+    EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyExA(doomed, "Sub", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                                 nullptr, &sub, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(doomed));
+}
+
+TEST_F(RegistryConformance, EnumerationEndsWithNoMoreItems) {
+    char name[64];
+    DWORD size = sizeof name;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExA(root, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
+    size = sizeof name;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(root, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
+    RegCloseKey(create(root, "Only"));
+    setDword(root, "Only", 1);
+    size = sizeof name;
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExA(root, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
+    size = sizeof name;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExA(root, 1, name, &size, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(root, 1, name, sizeof name));
+    size = sizeof name;
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumValueA(root, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
+    size = sizeof name;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(root, 1, name, &size, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(RegistryConformance, SmallBuffersGiveMoreDataAndTheSizeNeeded) {
+    setString(root, "Seven", "123456");  // 7 bytes with the NUL
+    RegCloseKey(create(root, "KeyName"));
+
+    // Size query first, then the fetch.
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(root, "Seven", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(7u, size);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    char data[16];
+    size = 6;
+    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(root, "Seven", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_EQ(7u, size);
+    size = 7;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(root, "Seven", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_STREQ("123456", data);
+
+    // Value names: the buffer needs room for the NUL; on success the size excludes it.
+    char name[16];
+    DWORD nameSize = 5;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(root, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
+    nameSize = 6;
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumValueA(root, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_STREQ("Seven", name);
+    EXPECT_EQ(5u, nameSize);
+
+    // Value data too small: the size needed comes back.
+    nameSize = sizeof name;
+    size = 3;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(root, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &size));
+    EXPECT_EQ(7u, size);
+
+    // Key names likewise.
+    nameSize = 7;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyExA(root, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
+    nameSize = 8;
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExA(root, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_STREQ("KeyName", name);
+    EXPECT_EQ(7u, nameSize);
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyA(root, 0, name, 7));
+}
+
+}  // namespace
