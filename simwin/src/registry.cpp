@@ -192,6 +192,16 @@ std::string decodeText(const std::string& text) {
     return text;
 }
 
+// The predefined key a root name stands for, in full or short form; nullptr for others.
+HKEY rootByName(const std::string& name) {
+    if (iequals(name, "HKEY_LOCAL_MACHINE") || iequals(name, "HKLM")) return HKEY_LOCAL_MACHINE;
+    if (iequals(name, "HKEY_CURRENT_USER") || iequals(name, "HKCU")) return HKEY_CURRENT_USER;
+    if (iequals(name, "HKEY_CLASSES_ROOT") || iequals(name, "HKCR")) return HKEY_CLASSES_ROOT;
+    if (iequals(name, "HKEY_USERS") || iequals(name, "HKU")) return HKEY_USERS;
+    if (iequals(name, "HKEY_CURRENT_CONFIG") || iequals(name, "HKCC")) return HKEY_CURRENT_CONFIG;
+    return nullptr;
+}
+
 // The regedit reader: one instance per loadReg call.
 class RegReader {
 public:
@@ -240,7 +250,7 @@ private:
         if (remove) path.erase(0, 1);
         size_t sep = path.find('\\');
         std::string rootName = path.substr(0, sep);
-        HKEY h = rootHandle(rootName);
+        HKEY h = rootByName(rootName);
         if (!h) fail("unknown root key \"" + rootName + "\"");
         std::shared_ptr<RegKey> root = reg_.root(h);
         if (!root) root = reg_.share(&reg_.create("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes"));
@@ -263,15 +273,6 @@ private:
         for (auto& n : names) k = &k->addChild(n);
         key_ = k;
         deletedSection_ = false;
-    }
-
-    static HKEY rootHandle(const std::string& name) {
-        if (iequals(name, "HKEY_LOCAL_MACHINE") || iequals(name, "HKLM")) return HKEY_LOCAL_MACHINE;
-        if (iequals(name, "HKEY_CURRENT_USER") || iequals(name, "HKCU")) return HKEY_CURRENT_USER;
-        if (iequals(name, "HKEY_CLASSES_ROOT") || iequals(name, "HKCR")) return HKEY_CLASSES_ROOT;
-        if (iequals(name, "HKEY_USERS") || iequals(name, "HKU")) return HKEY_USERS;
-        if (iequals(name, "HKEY_CURRENT_CONFIG") || iequals(name, "HKCC")) return HKEY_CURRENT_CONFIG;
-        return nullptr;
     }
 
     // A quoted string starting at s[pos] == '"'; pos ends after the closing quote.
@@ -487,12 +488,7 @@ std::shared_ptr<RegKey> Registry::rootOfPath(const std::string& fullPath, size_t
     size_t sep = fullPath.find('\\');
     std::string name = fullPath.substr(0, sep);
     rootLength = name.size();
-    HKEY h = nullptr;
-    if (iequals(name, "HKEY_LOCAL_MACHINE") || iequals(name, "HKLM")) h = HKEY_LOCAL_MACHINE;
-    else if (iequals(name, "HKEY_CURRENT_USER") || iequals(name, "HKCU")) h = HKEY_CURRENT_USER;
-    else if (iequals(name, "HKEY_CLASSES_ROOT") || iequals(name, "HKCR")) h = HKEY_CLASSES_ROOT;
-    else if (iequals(name, "HKEY_USERS") || iequals(name, "HKU")) h = HKEY_USERS;
-    else if (iequals(name, "HKEY_CURRENT_CONFIG") || iequals(name, "HKCC")) h = HKEY_CURRENT_CONFIG;
+    HKEY h = rootByName(name);
     return h ? root(h) : nullptr;
 }
 
