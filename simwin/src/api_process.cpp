@@ -72,7 +72,7 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
         return FALSE;
     }
     const std::string line = commandLine ? std::string(commandLine) : path;
-    auto process = m.processes.start(where.full, line, m.files);
+    auto process = m.processes.start(where.node->path(), line, m.files);
     if (!process) {
         // A file the machine does not declare as a program: nothing can run it.
         SetLastError(ERROR_FILE_NOT_FOUND);
