@@ -22,7 +22,7 @@ cmake --build "$KORUN_HOST_BUILD_DIR" -j "$KORUN_JOBS" --target korun04-sim
 korun_step "korun04-sim $*"
 status=0
 "$KORUN_HOST_BUILD_DIR/bin/korun04-sim" "$@" || status=$?
-echo "==> the tool's exit code: $status"
+echo "==> korun04-sim exit status: $status"
 if ((status == 0 || status == 1)); then
     exit 0
 fi
