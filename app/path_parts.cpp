@@ -74,7 +74,7 @@ void ResolveColorDirectory(char* text) {
         HMODULE mscms = LoadLibraryA("mscms.dll");
         if (mscms) {
             GetColorDirectoryFn getColorDirectory =
-                reinterpret_cast<GetColorDirectoryFn>(GetProcAddress(mscms, "GetColorDirectoryA"));
+                reinterpret_cast<GetColorDirectoryFn>(reinterpret_cast<void (*)()>(GetProcAddress(mscms, "GetColorDirectoryA")));
             BOOL ok = FALSE;
             if (getColorDirectory) {
                 DWORD size = kTextSize;
@@ -249,15 +249,15 @@ int FindOemProgram(char* out, const char* fileName) {
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS) continue;
         data[sizeof data - 1] = 0;
-        char candidate[MAX_PATH * 2];
-        snprintf(candidate, sizeof candidate, "%s", data);
+        char candidate[MAX_PATH];
+        memcpy(candidate, data, sizeof candidate);
         AppendBackslash(candidate);
         AppendText(candidate, fileName);
         HANDLE h = CreateFileA(candidate, GENERIC_READ, FILE_SHARE_WRITE, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                NULL);
         if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
-            snprintf(out, MAX_PATH, "%s", candidate);
+            memcpy(out, candidate, strlen(candidate) + 1);
             found = 1;
             break;
         }

@@ -57,7 +57,7 @@ void ensureSystemModules(ModuleTable& t) {
     if (t.defs.count("mscms.dll")) return;
     ModuleDef mscms;
     mscms.path = "C:\\Windows\\System32\\mscms.dll";
-    mscms.exports["GetColorDirectoryA"] = reinterpret_cast<FARPROC>(&simGetColorDirectoryA);
+    mscms.exports["GetColorDirectoryA"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&simGetColorDirectoryA));
     mscms.available = [] { return !current().system.colorDir.empty(); };
     t.defs["mscms.dll"] = mscms;
 }

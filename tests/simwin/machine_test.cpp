@@ -103,8 +103,11 @@ TEST(MachineDirectory, SavedStateShowsWhatTheRunChanged) {
     m.save(after.path.string());
     auto b = Snapshot(before.path), a = Snapshot(after.path);
     EXPECT_EQ(b.size(), a.size());
-    for (auto& kv : b)
-        if (kv.first != "machine.ini") EXPECT_EQ(kv.second, a[kv.first]) << kv.first;
+    for (auto& kv : b) {
+        if (kv.first != "machine.ini") {
+            EXPECT_EQ(kv.second, a[kv.first]) << kv.first;
+        }
+    }
     EXPECT_NE(std::string::npos, a["machine.ini"].find("state = stopped"));
 }
 
