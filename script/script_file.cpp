@@ -287,7 +287,7 @@ int DeleteIniKeyLine(const char* filePath, const char* sectionName, char* keyNam
     const std::string& text = ini.text;
     size_t bracket = FindHeader(text, header, 0);
     if (bracket == std::string::npos) return 0;
-    size_t headerEnd = text.find('\n', bracket);
+    size_t headerEnd = text.find_first_of("\r\n", bracket);
     if (headerEnd == std::string::npos) return 0;
     KeyLine found = FindKeyLine(text, headerEnd, RegionEnd(text, headerEnd), keyName);
     if (found.key == std::string::npos) return 0;

@@ -179,9 +179,29 @@ std::map<UINT, std::string> parseStringTables(const std::string& rcText) {
     return table;
 }
 
-const std::map<UINT, std::string>& programStringTable() {
-    static const std::map<UINT, std::string> table = parseStringTables(kStringTableSource);
+namespace {
+std::map<UINT, std::string>& mutableStringTable() {
+    static std::map<UINT, std::string> table = parseStringTables(kStringTableSource);
     return table;
+}
+}  // namespace
+
+const std::map<UINT, std::string>& programStringTable() { return mutableStringTable(); }
+
+ScopedProgramString::ScopedProgramString(UINT id, const std::string& text) : id_(id & 0xFFFF) {
+    auto& table = mutableStringTable();
+    auto it = table.find(id_);
+    existed_ = it != table.end();
+    if (existed_) previous_ = it->second;
+    table[id_] = text;
+}
+
+ScopedProgramString::~ScopedProgramString() {
+    auto& table = mutableStringTable();
+    if (existed_)
+        table[id_] = previous_;
+    else
+        table.erase(id_);
 }
 
 }  // namespace simwin

@@ -21,6 +21,20 @@ std::map<UINT, std::string> parseStringTables(const std::string& rcText);
 // The program's string table.
 const std::map<UINT, std::string>& programStringTable();
 
+// For tests: replaces (or adds) one string of the program's table for the object's lifetime.
+class ScopedProgramString {
+public:
+    ScopedProgramString(UINT id, const std::string& text);
+    ~ScopedProgramString();
+    ScopedProgramString(const ScopedProgramString&) = delete;
+    ScopedProgramString& operator=(const ScopedProgramString&) = delete;
+
+private:
+    UINT id_;
+    bool existed_;
+    std::string previous_;
+};
+
 }  // namespace simwin
 
 // The next character of ANSI text; on the host the ANSI code page is UTF-8, so a multi-byte sequence is one
