@@ -416,7 +416,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
         attach(*to.parent, keep, to.name);
         return TRUE;
     }
-    if (src.isDirectory && isSameOrBelow(to.parent, &src)) return fail(ERROR_SHARING_VIOLATION);
+    if (src.isDirectory && isSameOrBelow(to.parent, &src)) return fail(ERROR_INVALID_PARAMETER);  // into itself
     bool otherDrive = toupper(static_cast<unsigned char>(from.full[0])) != toupper(static_cast<unsigned char>(to.full[0]));
     if (otherDrive && (src.isDirectory || !(dwFlags & MOVEFILE_COPY_ALLOWED))) return fail(ERROR_NOT_SAME_DEVICE);
     if (to.node) {
@@ -528,11 +528,12 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     if (pattern.find_first_of("|:/\\") != std::string::npos)
         return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
     if (pattern.find_first_of("*?<>\"") == std::string::npos) {
-        // No wildcard: the name is looked up like any path (trailing dots and spaces dropped).
+        // No wildcard: the name is looked up like any path ("." and "..", trailing dots and spaces).
         std::string full = files().fullPath(spec);
+        if (full.size() <= 3) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
         size_t slash = full.find_last_of('\\');
-        pattern = slash == std::string::npos ? full : full.substr(slash + 1);
-        if (pattern.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        directory = full.substr(0, slash == 2 ? 3 : slash);
+        pattern = full.substr(slash + 1);
     }
     PathLookup dir = files().lookup(directory);
     if (dir.error == ERROR_INVALID_NAME || dir.error == ERROR_BAD_NETPATH)

@@ -6,6 +6,7 @@
 // of the file. Lines that are not touched keep their bytes. There is no cache: every call
 // reads the file, every write goes to the file at once.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -90,10 +91,13 @@ bool findSection(const std::vector<Line>& lines, const std::string& section, siz
     return false;
 }
 
-bool findKey(const std::vector<Line>& lines, size_t begin, size_t end, const std::string& key, size_t& at) {
+// The first entry of a key in a section; lines without "=" count only when withoutValue is set
+// (they are no keys to the readers, but a writer gives them a value).
+bool findKey(const std::vector<Line>& lines, size_t begin, size_t end, const std::string& key, size_t& at,
+             bool withoutValue = false) {
     std::string wanted = trimBlanks(key);
     for (size_t i = begin + 1; i < end; ++i)
-        if (lines[i].kind == Line::Entry && iequals(lines[i].name, wanted)) {
+        if (lines[i].kind == Line::Entry && (lines[i].hasValue || withoutValue) && iequals(lines[i].name, wanted)) {
             at = i;
             return true;
         }
@@ -144,10 +148,10 @@ std::string set(const std::string& text, const std::string& section, const std::
         return join(lines);
     }
     if (!value) {
-        if (found && findKey(lines, begin, end, *key, at)) lines.erase(lines.begin() + at);
+        if (found && findKey(lines, begin, end, *key, at, true)) lines.erase(lines.begin() + at);
         return join(lines);
     }
-    if (found && findKey(lines, begin, end, *key, at)) {
+    if (found && findKey(lines, begin, end, *key, at, true)) {
         std::string ending = lines[at].raw.substr(lines[at].body.size());
         lines[at] = makeLine(lines[at].name + "=" + *value, ending.empty() ? "" : ending);
         return join(lines);
@@ -180,7 +184,7 @@ std::vector<std::string> keys(const std::string& text, const std::string& sectio
     size_t begin, end;
     if (!findSection(lines, section, begin, end)) return out;
     for (size_t i = begin + 1; i < end; ++i)
-        if (lines[i].kind == Line::Entry) out.push_back(lines[i].name);
+        if (lines[i].kind == Line::Entry && lines[i].hasValue) out.push_back(lines[i].name);
     return out;
 }
 
@@ -303,13 +307,25 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefau
         return static_cast<UINT>(nDefault);
     }
     if (!simwin::profile::get(text, lpAppName, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
-    // The leading decimal digits count; a negative number gives 0, text without digits 0.
-    size_t i = 0;
+    // Read as RtlCharToInteger does: blanks, a sign, "0x" / "0o" / "0b" for another base, then the
+    // digits up to the first other character; no digits give 0. The result is the 32-bit value.
+    size_t i = value.find_first_not_of(" \t");
     bool negative = false;
     if (i < value.size() && (value[i] == '-' || value[i] == '+')) negative = value[i++] == '-';
-    uint64_t n = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) n = std::min<uint64_t>(n * 10 + (value[i] - '0'), 0xFFFFFFFFull);
-    return negative ? 0 : static_cast<UINT>(n);
+    unsigned base = 10;
+    if (i + 1 < value.size() && value[i] == '0') {
+        char p = static_cast<char>(std::tolower(static_cast<unsigned char>(value[i + 1])));
+        base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 10;
+        if (base != 10) i += 2;
+    }
+    uint32_t n = 0;
+    for (; i < value.size(); ++i) {
+        int c = std::tolower(static_cast<unsigned char>(value[i]));
+        unsigned digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
+        if (digit >= base) break;
+        n = n * base + digit;
+    }
+    return negative ? 0u - n : n;
 }
 
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {

@@ -314,6 +314,8 @@ TEST_F(FilesTest, CopyAndMove) {
     EXPECT_EQ(m.files.read("D:\\b.txt"), "A");
     EXPECT_FALSE(MoveFileExA("D:\\b.txt", "C:\\b.txt", 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SAME_DEVICE));
+    EXPECT_FALSE(MoveFileA("C:\\Data", "C:\\Data\\Inner"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_TRUE(MoveFileA("C:\\Data", "C:\\Moved"));  // a directory with its contents
     EXPECT_TRUE(m.files.isDirectory("C:\\Moved"));
     EXPECT_TRUE(MoveFileA("D:\\b.txt", "D:\\B.TXT"));  // a change of letter case only
@@ -465,6 +467,8 @@ TEST_F(FilesTest, FindEnumeratesInOrderWithDotsForSubdirectories) {
     EXPECT_EQ(findAll("C:/Tree/?.ini"), std::vector<std::string>{"b.ini"});
     EXPECT_EQ(findAll("C:\\Tree\\B.INI"), std::vector<std::string>{"b.ini"});
     EXPECT_EQ(findAll("C:\\Tree\\*."), (std::vector<std::string>{".", "..", "noext", "Sub"}));
+    EXPECT_EQ(findAll("C:\\Tree\\Sub\\."), std::vector<std::string>{"Sub"});
+    EXPECT_EQ(findAll("C:\\Tree\\Sub\\..\\noext"), std::vector<std::string>{"noext"});
 
     std::vector<std::string> root = findAll("C:\\*");
     EXPECT_EQ(std::count(root.begin(), root.end(), "."), 0);  // a drive root has no dot entries
@@ -551,8 +555,11 @@ TEST_F(FilesTest, ProfileReadsWithDefaultsQuotesAndTruncation) {
     EXPECT_EQ(GetPrivateProfileStringA("Strings", "k", "x", buf, 0, "test.ini"), 0u);
 
     // Key list of the first section of the name, and section names, as double-NUL lists.
-    EXPECT_EQ(GetPrivateProfileStringA("Strings", nullptr, "", buf, sizeof buf, "test.ini"), 24u);
-    EXPECT_EQ(std::string(buf, 25), std::string("PrinterName1\0Empty\0bare\0\0", 25));
+    // A line without "=" is listed with the section's lines, but it is no key.
+    EXPECT_EQ(GetPrivateProfileStringA("Strings", nullptr, "", buf, sizeof buf, "test.ini"), 19u);
+    EXPECT_EQ(std::string(buf, 20), std::string("PrinterName1\0Empty\0\0", 20));
+    EXPECT_EQ(GetPrivateProfileStringA("Strings", "bare", "dflt", buf, sizeof buf, "test.ini"), 4u);
+    EXPECT_STREQ(buf, "dflt");
     EXPECT_EQ(GetPrivateProfileStringA("Strings", nullptr, "", buf, 10, "test.ini"), 8u);
     EXPECT_EQ(std::string(buf, 10), std::string("PrinterN\0\0", 10));
     EXPECT_EQ(GetPrivateProfileStringA("Nothing", nullptr, "dflt", buf, sizeof buf, "test.ini"), 4u);
@@ -568,12 +575,14 @@ TEST_F(FilesTest, ProfileReadsWithDefaultsQuotesAndTruncation) {
 }
 
 TEST_F(FilesTest, ProfileIntegers) {
-    m.files.writeFile("C:\\Windows\\n.ini", "[n]\r\na=42\r\nb=17 apples\r\nc=-5\r\nd=none\r\n");
+    m.files.writeFile("C:\\Windows\\n.ini", "[n]\r\na=42\r\nb=17 apples\r\nc=-5\r\nd=none\r\nh=0x1F\r\ne=\r\n");
     EXPECT_EQ(GetPrivateProfileIntA("n", "a", 7, "n.ini"), 42u);
     EXPECT_EQ(GetPrivateProfileIntA("n", "b", 7, "n.ini"), 17u);
-    EXPECT_EQ(GetPrivateProfileIntA("n", "c", 7, "n.ini"), 0u);
+    EXPECT_EQ(GetPrivateProfileIntA("n", "c", 7, "n.ini"), static_cast<UINT>(-5));
     EXPECT_EQ(GetPrivateProfileIntA("n", "d", 7, "n.ini"), 0u);
-    EXPECT_EQ(GetPrivateProfileIntA("n", "e", 7, "n.ini"), 7u);
+    EXPECT_EQ(GetPrivateProfileIntA("n", "h", 7, "n.ini"), 31u);
+    EXPECT_EQ(GetPrivateProfileIntA("n", "e", 7, "n.ini"), 7u);  // an empty value counts as missing
+    EXPECT_EQ(GetPrivateProfileIntA("n", "f", 7, "n.ini"), 7u);
 }
 
 TEST_F(FilesTest, ProfileWritesEditInPlace) {
@@ -634,6 +643,7 @@ TEST(ProfileText, EditsKeepUntouchedLinesAndLineEndings) {
     EXPECT_TRUE(profile::get("[x]\n b = 'q' \n", "x", "B", value));
     EXPECT_EQ(value, "q");
     EXPECT_FALSE(profile::get("b=1\n[x]\n", "x", "b", value));  // entries before any section belong to none
+    EXPECT_EQ(profile::set("[x]\nb\n", "x", &k, &v), "[x]\nb=2\n");  // a line without "=" gets its value
 }
 
 // ---------------------------------------------------------------------------------------------
