@@ -1,12 +1,63 @@
-// PLACEHOLDER until the loading phase lands: the loading dialog object with its lifetime.
+// CLoadingDlg: the loading dialog object. It lives for the whole run inside the application context,
+// holds the command-line options (parsed at construction), and enumerates the installed printers into
+// the database's printer list.
 #pragma once
 
+#include "app/os_version.h"
+#include "script/database.h"
+#include "script/option_list.h"
+#include "script/text_list.h"
 #include "ui/dialog_base.h"
-
-class CUninstallDatabase;
+#include "ui/text_resources.h"
 
 class CLoadingDlg : public CDialogBase {
 public:
-    INT_PTR DialogProc(UINT, WPARAM, LPARAM) override { return FALSE; }
-    CUninstallDatabase* database = nullptr;
+    // What failed in the printer enumeration: the failing step, the error and two detail values.
+    struct _QuickExceptionInfo {
+        DWORD lastError;
+        const char* function;
+        const char* description;
+        const char* label1;
+        ULONG_PTR value1;
+        const char* label2;  // may be null
+        DWORD value2;
+    };
+
+    // Size of the working buffer the command line is copied into.
+    static const int COMMAND_LINE_SIZE = 4096;
+    // Size of the diagnostic text of a failed enumeration.
+    static const int DIAGNOSTIC_SIZE = 1024;
+
+    CLoadingDlg();
+    ~CLoadingDlg() override;
+
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Fills options from the process command line: every token that begins with "/" or "-" is an option,
+    // its name up to the first ":" outside double quotes, then values separated by "," outside double
+    // quotes (the quotes stay in the values).
+    void ParseCommandLine();
+
+    // Appends one entry per installed printer that could be opened and returns their number; 0 when the
+    // spooler lists no printers or does not answer (then the user is told and the dialog ends with 0), or
+    // when the enumeration fails (the failure is described in diagnostic).
+    int BuildListOfInstalledPrinters(CPrinterList& printers);
+
+    CUninstallDatabase* database;
+    COptionList options;
+    int step;
+    COSVersion osVersion;
+    CTextList scripts;
+    CTextResources textResources;
+
+    // The diagnostic text of the last failed enumeration (empty when none failed).
+    char diagnostic[DIAGNOSTIC_SIZE];
+
+private:
+    // Whether a printer stays in the list under the MFG, PRN and UNPAV options.
+    bool PassesCommandLineFilter(const CPrinterEntry& entry) const;
+    // Whether some value of the option matches the driver name: as a prefix, or as the whole name.
+    bool OptionValueMatches(const char* option, const char* driverName, bool prefix) const;
+    // Composes diagnostic from a failure record.
+    void DescribeFailure(const _QuickExceptionInfo& info);
 };

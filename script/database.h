@@ -50,6 +50,18 @@ public:
     // With hasUnpav combined becomes the Pavane profile; without it the Pavane profile's items leave combined.
     void ApplyPavaneOption(int hasUnpav);
 
+    // Fills keep and removal for the printers that stay and go (the isKept flags), with the counters and
+    // pavaneStays; paved printers go with the printer they mask. Always 1.
+    int SelectForRemoval();
+    // Copies into out the manufacturer profile whose first word is the driver name's first word (the last
+    // such profile in list order); 0 (out cleared) when there is none.
+    int FindManufacturerProfile(CUninstallProfile& out, const char* driverName) const;
+    // Adds to target what goes only with the last printer: the Pavane profile, the scripts themselves, the
+    // catch-all profiles and the family's own registry keys.
+    void AddFullRemovalItems(CUninstallProfile& target) const;
+    // Number of printers shown for selection: not foreign, not deleted, listed.
+    int ListedPrinterCount() const;
+
     int isWin9x;
     int restartNeeded;
     int removingCount;

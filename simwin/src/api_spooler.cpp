@@ -4,6 +4,7 @@
 // Every call first reaches the spooler: on the NT family a stopped or hung Spooler service does not
 // answer and the call fails with RPC_S_SERVER_UNAVAILABLE. Buffers follow the size-query-then-fetch
 // rule: the records first, the strings packed after them, all within the size reported as needed.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -149,6 +150,22 @@ void pack(const std::vector<const simwin::Printer*>& printers, DWORD level, BYTE
     for (size_t i = 0; i < printers.size(); ++i) fillRecord(*printers[i], level, buffer + i * recordSize(level), strings);
 }
 
+std::string hex(DWORD v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(v));
+    return text;
+}
+
+// Logs the call and applies a fault the machine declares for it: true when the call is to fail
+// (the error is set).
+bool faulted(const char* function, const std::string& details, LPDWORD needed = nullptr) {
+    const simwin::SpoolerFault* f = current().spooler.enter(function, details);
+    if (!f) return false;
+    if (needed) *needed = f->needed;
+    SetLastError(f->error);
+    return true;
+}
+
 bool isOwnServer(const std::string& name) {
     return simwin::iequals(name, "\\\\" + current().system.computer);
 }
@@ -194,6 +211,7 @@ BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, D
     *needed = 0;
     *returned = 0;
     if (!spoolerAnswers()) return FALSE;
+    if (faulted("EnumPrintersA", "flags=" + hex(flags) + " level=" + std::to_string(level), needed)) return FALSE;
     if (!validLevel(level)) {
         SetLastError(ERROR_INVALID_LEVEL);
         return FALSE;
@@ -240,6 +258,7 @@ BOOL WINAPI OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defau
     *printer = nullptr;
     if (!spoolerAnswers()) return FALSE;
     DWORD access = defaults && defaults->DesiredAccess ? defaults->DesiredAccess : DWORD(PRINTER_ACCESS_USE);
+    if (faulted("OpenPrinterA", std::string(name ? name : "(null)") + " access=" + hex(access))) return FALSE;
     if (access & GENERIC_ALL) access = (access & ~DWORD(GENERIC_ALL)) | PRINTER_ALL_ACCESS;
     const DWORD adminBits = PRINTER_ACCESS_ADMINISTER | SERVER_ACCESS_ADMINISTER | DELETE | WRITE_DAC | WRITE_OWNER;
 
@@ -252,7 +271,8 @@ BOOL WINAPI OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defau
             return FALSE;
         }
     } else {
-        const simwin::Printer* p = current().spooler.find(withoutOwnServer(name));
+        const simwin::Printer* p = current().spooler.find(name);
+        if (!p) p = current().spooler.find(withoutOwnServer(name));
         if (!p) {
             SetLastError(ERROR_INVALID_PRINTER_NAME);
             return FALSE;
@@ -274,6 +294,7 @@ BOOL WINAPI ClosePrinter(HANDLE printer) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    current().spooler.calls.push_back("ClosePrinter");
     current().handles.close(printer);
     return TRUE;
 }
@@ -289,6 +310,7 @@ BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, 
         return FALSE;
     }
     if (!spoolerAnswers()) return FALSE;
+    if (faulted("GetPrinterA", "level=" + std::to_string(level), needed)) return FALSE;
     const simwin::Printer* p = h->printerId ? current().spooler.findById(h->printerId) : nullptr;
     if (!p) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -314,6 +336,10 @@ DWORD WINAPI GetPrinterDataA(HANDLE printer, LPSTR valueName, LPDWORD type, LPBY
     if (!h) return ERROR_INVALID_HANDLE;
     if (!needed) return RPC_X_NULL_REF_POINTER;
     if (isNt() && !current().services.spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
+    if (const simwin::SpoolerFault* f = current().spooler.enter("GetPrinterDataA", valueName ? valueName : "")) {
+        *needed = f->needed;
+        return f->error;
+    }
     const simwin::Printer* p = h->printerId ? current().spooler.findById(h->printerId) : nullptr;
     if (!p) return h->printerId ? ERROR_INVALID_HANDLE : ERROR_FILE_NOT_FOUND;
     auto it = p->data.find(valueName ? valueName : "");

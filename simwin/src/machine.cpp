@@ -15,7 +15,7 @@ namespace {
 Machine* g_current = nullptr;
 
 const char* const kOwnSections[] = {"system", "spooler", "service", "file",   "pending",
-                                    "window", "printer", "driver",  "program"};
+                                    "window", "printer", "driver",  "program", "spoolerfault"};
 
 bool isOwnSection(const std::string& name) {
     for (const char* s : kOwnSections)

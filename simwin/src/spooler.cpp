@@ -130,6 +130,14 @@ Printer& Spooler::add(Printer printer) {
     return printers.back();
 }
 
+const SpoolerFault* Spooler::enter(const std::string& function, const std::string& details) {
+    calls.push_back(function + (details.empty() ? "" : " " + details));
+    const int n = ++callCounts_[function];
+    for (const SpoolerFault& f : faults)
+        if (iequals(f.function, function) && (f.call == 0 || f.call == n)) return &f;
+    return nullptr;
+}
+
 PrinterDriver& Spooler::addDriver(const std::string& name, const std::string& environment) {
     drivers.push_back(PrinterDriver{name, environment});
     return drivers.back();
@@ -194,6 +202,22 @@ void Spooler::load(const IniDoc& doc, const SystemInfo& system) {
                 throw MachineError("[driver] " + name + ": unknown key '" + e.first + "'");
         addDriver(name, s->get("environment", system.localEnvironment));
     }
+    for (const IniSection* s : doc.all("spoolerfault")) {
+        SpoolerFault f;
+        f.function = s->get("function");
+        if (f.function.empty()) throw MachineError("[spoolerfault] without function");
+        for (auto& e : s->entries)
+            if (!iequals(e.first, "function") && !iequals(e.first, "call") && !iequals(e.first, "error") &&
+                !iequals(e.first, "needed"))
+                throw MachineError("[spoolerfault] " + f.function + ": unknown key '" + e.first + "'");
+        const long call = s->getInt("call", 0), error = s->getInt("error", 0), needed = s->getInt("needed", 0);
+        if (call < 0 || error <= 0 || needed < 0)
+            throw MachineError("[spoolerfault] " + f.function + ": expected call >= 0, error > 0 and needed >= 0");
+        f.call = static_cast<int>(call);
+        f.error = static_cast<DWORD>(error);
+        f.needed = static_cast<DWORD>(needed);
+        faults.push_back(f);
+    }
 }
 
 void Spooler::save(IniDoc& doc) const {
@@ -218,6 +242,13 @@ void Spooler::save(IniDoc& doc) const {
         IniSection& s = doc.add("driver");
         s.add("name", d.name);
         s.add("environment", d.environment);
+    }
+    for (const SpoolerFault& f : faults) {
+        IniSection& s = doc.add("spoolerfault");
+        s.add("function", f.function);
+        if (f.call) s.add("call", std::to_string(f.call));
+        s.add("error", std::to_string(f.error));
+        if (f.needed) s.add("needed", std::to_string(f.needed));
     }
 }
 

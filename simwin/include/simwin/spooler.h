@@ -43,10 +43,27 @@ struct PrinterDriver {
     std::string environment;  // "Windows x64", "Windows NT x86", "Windows 4.0"
 };
 
+// A declared failure of a spooler function: its call number `call` (1 = the first call; 0 = every
+// call) fails with `error`, reporting `needed` bytes where the function reports a size.
+struct SpoolerFault {
+    std::string function;  // "EnumPrintersA", "OpenPrinterA", "GetPrinterA", "GetPrinterDataA"
+    int call = 0;
+    DWORD error = 0;
+    DWORD needed = 0;
+};
+
 class Spooler {
 public:
     std::vector<Printer> printers;  // enumeration order
     std::vector<PrinterDriver> drivers;
+    std::vector<SpoolerFault> faults;
+
+    // Every spooler call of the run, in order, e.g. "EnumPrintersA flags=0x6 level=4",
+    // "OpenPrinterA Office access=0x20008", "GetPrinterA level=2".
+    std::vector<std::string> calls;
+
+    // Records a call of function (with details for the log) and returns the fault declared for it, if any.
+    const SpoolerFault* enter(const std::string& function, const std::string& details);
 
     // By name, case-insensitive; nullptr when there is none.
     Printer* find(const std::string& name);
@@ -64,12 +81,13 @@ public:
     // "Name,Driver,Port" otherwise), written only when win.ini names no default device yet.
     void publishDefault(FileSystem& files, const SystemInfo& system) const;
 
-    // [printer] and [driver] sections.
+    // [printer], [driver] and [spoolerfault] sections.
     void load(const IniDoc& doc, const SystemInfo& system);
     void save(IniDoc& doc) const;
 
 private:
     int nextId_ = 1;
+    std::map<std::string, int, ILess> callCounts_;
 };
 
 // "local,network,shared,..." <-> PRINTER_ATTRIBUTE_* bits; a number (decimal or 0x hex) is read too.
