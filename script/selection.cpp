@@ -1,0 +1,112 @@
+// The profile selection: what the printers that stay still need (keep), and what the scripts name
+// that no staying printer needs (removal).
+#include <string.h>
+
+#include "script/database.h"
+
+namespace {
+
+// The text up to its first space (all of it when it has none).
+void FirstWord(char* out, const char* text) {
+    CopyText(out, text);
+    char* space = strchr(out, ' ');
+    if (space) *space = 0;
+}
+
+// The file name with its extension, without the directory.
+const char* FileNamePart(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+    return name;
+}
+
+// The extension of a path's file name, with its dot; "" when it has none.
+const char* ExtensionPart(const char* path) {
+    const char* dot = strrchr(FileNamePart(path), '.');
+    return dot ? dot : "";
+}
+
+}  // namespace
+
+int CUninstallDatabase::SelectForRemoval() {
+    keep.Clear();
+    removal.Clear();
+    remainingCount = 0;
+    removingCount = 0;
+
+    // Paved printers go with the printer they mask. The flags change during the pass, so a paved printer
+    // cleared here masks others in turn only when it comes later in the list.
+    for (const CPrinterEntry& chosen : printers) {
+        if (chosen.isKept || chosen.isForeign || chosen.isDeleted) continue;
+        for (CPrinterEntry& paved : printers)
+            if (!TextEmpty(paved.pavedName) && TextEqual(paved.pavedName, chosen.printerName)) paved.isKept = 0;
+    }
+
+    // Every printer that is neither foreign nor gone counts once; the staying ones keep their profile.
+    for (const CPrinterEntry& printer : printers) {
+        if (printer.isForeign || printer.isDeleted) continue;
+        CUninstallProfile profile;
+        int found = FindProfile(profile, printer.driverName);
+        if (!found) found = FindManufacturerProfile(profile, printer.driverName);
+        if (printer.isKept) {
+            ++remainingCount;
+            if (found) keep.MergeProfile(profile);
+        } else {
+            ++removingCount;
+        }
+    }
+
+    CUninstallProfile work = combined;
+    if (remainingCount == 0) AddFullRemovalItems(work);
+
+    // What ignore and catch-all entries name is never removed.
+    for (const CUninstallProfile& profile : profiles)
+        if (profile.isIgnore || profile.isCatchAll) keep.MergeProfile(profile);
+
+    removal = work;
+    removal.SubtractProfile(keep);
+
+    const char* pavaneExe = osVersion.IsWin32s() ? "PAVANE.EXE" : "PAVANE32.EXE";
+    pavaneStays = removal.files.Contains(pavaneExe) ? 0 : 1;
+
+    Normalize();
+    return 1;
+}
+
+int CUninstallDatabase::FindManufacturerProfile(CUninstallProfile& out, const char* driverName) const {
+    out.Clear();
+    char driverWord[TEXT_SIZE];
+    FirstWord(driverWord, driverName);
+    int found = 0;
+    // The last match wins: of several matching manufacturer profiles the one with the greatest name.
+    for (const CUninstallProfile& profile : profiles) {
+        if (!profile.isManufacturer) continue;
+        char word[TEXT_SIZE];
+        FirstWord(word, profile.name);
+        if (TextEqual(word, driverWord)) {
+            out = profile;
+            found = 1;
+        }
+    }
+    return found;
+}
+
+void CUninstallDatabase::AddFullRemovalItems(CUninstallProfile& target) const {
+    // The Pavane utility goes with the last printer, even when the load left it out of combined.
+    CUninstallProfile pavane;
+    if (FindProfile(pavane, kPavaneProfileName)) target.MergeProfile(pavane);
+
+    // The scripts themselves, and every catch-all profile.
+    for (const CUninstallProfile& profile : profiles) {
+        if (_strcmpi(ExtensionPart(profile.scriptPath), ".unm") == 0)
+            target.files.Add(FileNamePart(profile.scriptPath));
+        if (profile.isCatchAll) target.MergeProfile(profile);
+    }
+
+    // The family's own registry keys.
+    target.AddRegistryEntry(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04", "", 1);
+    target.AddRegistryEntry(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\VSR32_04", "", 1);
+    target.AddRegistryEntry(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\Filters", "", 1);
+    target.AddRegistryEntry(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL", "", 0);
+}
