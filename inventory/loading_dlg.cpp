@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-CLoadingDlg::CLoadingDlg() : database(NULL), step(0) {
+CLoadingDlg::CLoadingDlg() : database(NULL), step(0), ended(0) {
     diagnostic[0] = 0;
     ParseCommandLine();
     osVersion.Detect();
@@ -22,6 +22,11 @@ INT_PTR CLoadingDlg::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
     (void)wParam;
     (void)lParam;
     return 0;
+}
+
+void CLoadingDlg::EndLoading(INT_PTR result) {
+    ended = 1;
+    EndDialog(hwnd, result);
 }
 
 void CLoadingDlg::ParseCommandLine() {

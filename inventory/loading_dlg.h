@@ -52,8 +52,12 @@ public:
 
     // The diagnostic text of the last failed enumeration (empty when none failed).
     char diagnostic[DIAGNOSTIC_SIZE];
+    // 1 once a step has ended the dialog (with 0) after telling the user why.
+    int ended;
 
 private:
+    // Ends the dialog with result and remembers that it ended.
+    void EndLoading(INT_PTR result);
     // Whether a printer stays in the list under the MFG, PRN and UNPAV options.
     bool PassesCommandLineFilter(const CPrinterEntry& entry) const;
     // Whether some value of the option matches the driver name: as a prefix, or as the whole name.

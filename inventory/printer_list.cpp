@@ -65,7 +65,7 @@ int CLoadingDlg::BuildListOfInstalledPrinters(CPrinterList& printers) {
             const char* text = textResources.GetString(IDS_SPOOLER_NOT_RESPONDING);
             const char* caption = textResources.GetString(IDS_CAPTION);
             MessageBoxA(hwnd, text, caption, MB_ICONERROR);
-            EndDialog(hwnd, 0);
+            EndLoading(0);
         }
         return 0;
     }

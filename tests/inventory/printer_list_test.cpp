@@ -251,6 +251,7 @@ TEST(PrinterList, NoPrintersNoMessage) {
     EXPECT_TRUE(inv.printers.IsEmpty());
     EXPECT_EQ(0u, inv.machine->transcript.count("message box"));
     EXPECT_STREQ("", inv.dlg->diagnostic);
+    EXPECT_EQ(0, inv.dlg->ended);
 }
 
 TEST(PrinterList, SpoolerThatDoesNotAnswerIsReported) {
@@ -264,6 +265,7 @@ TEST(PrinterList, SpoolerThatDoesNotAnswerIsReported) {
     for (char* p = text; *p; ++p) shown += *p == '\n' ? std::string("\\n") : std::string(1, *p);
     EXPECT_EQ(1u, inv.machine->transcript.count(std::string("message box \"") + caption + "\": \"" + shown + "\""));
     EXPECT_EQ(1u, inv.machine->transcript.lines.size());
+    EXPECT_EQ(1, inv.dlg->ended);
 }
 
 TEST(PrinterList, FailureRecords) {
