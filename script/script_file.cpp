@@ -249,6 +249,12 @@ size_t RegionEnd(const std::string& text, size_t from) {
     return end == std::string::npos ? text.size() : end;
 }
 
+// Keys of at most INI_NAME_MAX characters, without line breaks (no line could hold such a key).
+bool UsableKey(const char* key) {
+    size_t length = std::strlen(key);
+    return length > 0 && length <= INI_NAME_MAX && !std::strpbrk(key, "\r\n");
+}
+
 bool HeaderText(std::string& header, const char* sectionName) {
     if (!sectionName) return false;
     header = std::string("[") + sectionName + "]";
@@ -259,8 +265,7 @@ bool HeaderText(std::string& header, const char* sectionName) {
 
 DWORD FindIniKey(const char* filePath, const char* sectionName, const char* keyName) {
     std::string header;
-    if (!filePath || TextEmpty(keyName) || std::strlen(keyName) > INI_NAME_MAX || !HeaderText(header, sectionName))
-        return 0;
+    if (!filePath || !keyName || !UsableKey(keyName) || !HeaderText(header, sectionName)) return 0;
     IniText ini;
     if (!ini.Read(filePath)) return 0;
     const std::string& text = ini.text;
@@ -281,7 +286,7 @@ int DeleteIniKeyLine(const char* filePath, const char* sectionName, char* keyNam
     if (!keyName) return 0;
     for (char* p = keyName; *p; ++p) *p = AsciiLower(*p);
     std::string header;
-    if (!filePath || !*keyName || std::strlen(keyName) > INI_NAME_MAX || !HeaderText(header, sectionName)) return 0;
+    if (!filePath || !UsableKey(keyName) || !HeaderText(header, sectionName)) return 0;
     IniText ini;
     if (!ini.Read(filePath) || ini.text[0] == 0) return 0;
     const std::string& text = ini.text;

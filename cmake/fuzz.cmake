@@ -1,0 +1,17 @@
+# libFuzzer targets, built with clang, AddressSanitizer and UndefinedBehaviorSanitizer (option KORUN_FUZZ,
+# preset "fuzz", binary directory build/fuzz). Included before the targets are defined, so that the logic
+# and simwin are instrumented too. scripts/fuzz.sh builds and runs them.
+if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "KORUN_FUZZ needs clang: configure with the \"fuzz\" preset")
+endif()
+
+set(KORUN_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+add_compile_options(-fsanitize=fuzzer-no-link ${KORUN_SANITIZE_FLAGS})
+add_link_options(${KORUN_SANITIZE_FLAGS})
+
+foreach(target script ini_edit)
+  add_executable(fuzz_${target} ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_${target}.cpp)
+  target_include_directories(fuzz_${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(fuzz_${target} PRIVATE korun04_logic)
+  target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
+endforeach()

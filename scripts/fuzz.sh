@@ -1,0 +1,36 @@
+#!/bin/sh
+# Builds the libFuzzer targets (clang, ASan, UBSan) in build/fuzz and runs each of them for a while.
+#
+#   scripts/fuzz.sh [SECONDS]      default 30 seconds per target (or $FUZZ_SECONDS)
+#
+# Seeds come from tests/fuzz/corpus/<target>/ and the kept inputs of tests/fuzz/regressions/<target>/.
+# New corpus entries go to build/fuzz/corpus/<target>/; a crashing input is written to
+# build/fuzz/artifacts/<target>/ and the script fails. Keep such an input under tests/fuzz/regressions/.
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-${FUZZ_SECONDS:-30}}
+build="$root/build/fuzz"
+
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+status=0
+for target in script ini_edit; do
+    corpus="$build/corpus/$target"
+    artifacts="$build/artifacts/$target"
+    mkdir -p "$corpus" "$artifacts"
+    seeds=""
+    for dir in "$root/tests/fuzz/corpus/$target" "$root/tests/fuzz/regressions/$target"; do
+        [ -d "$dir" ] && seeds="$seeds $dir"
+    done
+    echo "fuzz_$target: ${seconds}s"
+    # shellcheck disable=SC2086
+    if ! "$build/bin/fuzz_$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" $seeds; then
+        echo "fuzz_$target found a failing input in $artifacts" >&2
+        status=1
+    fi
+done
+exit $status

@@ -1,0 +1,136 @@
+// What the fuzz targets do with one input, shared with the regression tests that replay kept inputs.
+// Each function returns an empty text when every check held, else a description of the broken one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "script/database.h"
+#include "script/script_file.h"
+#include "simwin/machine.h"
+
+namespace fuzz {
+
+inline const char* ScriptPath() { return "C:\\Windows\\System32\\spool\\drivers\\x64\\Kunz__04.unm"; }
+
+// Walks a double-NUL list held in buffer[0, size) without leaving it; false when it is not closed inside.
+inline bool ListClosedInside(const char* buffer, size_t size) {
+    size_t p = 0;
+    while (p < size) {
+        if (buffer[p] == 0) return true;  // an empty item ends the list
+        while (p < size && buffer[p]) ++p;
+        ++p;  // past the item's NUL
+    }
+    return false;
+}
+
+inline bool TextsFit(const CUninstallProfile& p) {
+    if (std::strlen(p.name) >= TEXT_SIZE || std::strlen(p.section) >= TEXT_SIZE || std::strlen(p.scriptPath) >= TEXT_SIZE)
+        return false;
+    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i)
+        for (const char* item : p.List(i))
+            if (std::strlen(item) >= TEXT_SIZE) return false;
+    return true;
+}
+
+// Input: two bytes choosing a buffer size for the list queries, then the script text. m is the current machine.
+inline std::string RunScriptInput(simwin::Machine& m, const uint8_t* data, size_t size) {
+    int bufferSize = size >= 2 ? ((data[0] << 8) | data[1]) % 1200 : 0;
+    std::string text = size >= 2 ? std::string(reinterpret_cast<const char*>(data) + 2, size - 2) : std::string();
+    m.files.writeFile(ScriptPath(), text);
+
+    // The document and its queries, with buffers of exactly the chosen size.
+    CScriptFile document;
+    if (document.LoadFile(ScriptPath())) {
+        for (const ScriptSection& section : document.GetSections()) {
+            if (std::strlen(section.name) >= TEXT_SIZE) return "section name too long";
+            for (const ScriptEntry& entry : section.entries)
+                if (std::strlen(entry.key) >= TEXT_SIZE || std::strlen(entry.value) >= TEXT_SIZE) return "entry too long";
+            std::vector<char> keys(bufferSize ? bufferSize : 1, 0);
+            std::vector<char> entries(bufferSize ? bufferSize : 1, 0);
+            int k = document.GetSectionKeys(section.name, keys.data(), bufferSize);
+            int e = document.GetSectionEntries(section.name, entries.data(), bufferSize);
+            if (section.name[0] && document.GetSectionEntryCount(section.name) > 0 && (k == 0 || e == 0))
+                return "a section with entries listed nothing";
+            if (k > 0 && !ListClosedInside(keys.data(), keys.size())) return "key list not closed";
+            if (e > 0 && !ListClosedInside(entries.data(), entries.size())) return "entry list not closed";
+        }
+    }
+
+    // The whole loading step: parse twice (the second pass adds nothing new), combine, apply the option.
+    CUninstallDatabase db;
+    int first = db.ParseScript(ScriptPath());
+    size_t count = db.profiles.Count();
+    int second = db.ParseScript(ScriptPath());
+    if (first != second || db.profiles.Count() != count) return "a second parse changed the profiles";
+    const char* previous = nullptr;
+    for (const CUninstallProfile& p : db.profiles) {
+        if (!TextsFit(p)) return "profile text too long";
+        if (previous && !TextLess(previous, p.name)) return "profiles not sorted and unique";
+        if (p.isManufacturer + p.isCatchAll + p.isIgnore > 1) return "profile of two kinds";
+        previous = p.name;
+    }
+    db.BuildCombinedProfile();
+    db.ApplyPavaneOption(bufferSize & 1);
+    if (!TextsFit(db.combined)) return "combined text too long";
+    return std::string();
+}
+
+// Input: the section name, a LF, the key, a LF, then the file's bytes. m is the current machine.
+inline std::string RunIniEditInput(simwin::Machine& m, const uint8_t* data, size_t size) {
+    std::string input(reinterpret_cast<const char*>(data), size);
+    size_t a = input.find('\n');
+    if (a == std::string::npos) return std::string();
+    size_t b = input.find('\n', a + 1);
+    if (b == std::string::npos) return std::string();
+    std::string section = input.substr(0, a);
+    std::string key = input.substr(a + 1, b - a - 1);
+    std::string before = input.substr(b + 1);
+    if (section.find('\0') != std::string::npos || key.find('\0') != std::string::npos) return std::string();
+    const char* path = "C:\\Windows\\fuzz.ini";
+    m.files.writeFile(path, before);
+
+    DWORD found = FindIniKey(path, section.c_str(), key.c_str());
+    if (m.files.read(path) != before) return "FindIniKey changed the file";
+    if (found) {
+        if (found >= before.size() || before.size() - found < key.size()) return "position outside the file";
+        for (size_t i = 0; i < key.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(before[found + i])) != std::tolower(static_cast<unsigned char>(key[i])))
+                return "position does not hold the key";
+    }
+
+    std::vector<char> keyBuffer(key.begin(), key.end());
+    keyBuffer.push_back(0);
+    int deleted = DeleteIniKeyLine(path, section.c_str(), keyBuffer.data());
+    std::string after = m.files.read(path);
+    if (!deleted) return after == before ? std::string() : "a failed delete changed the file";
+    if (after.size() >= before.size()) return "the file did not shrink";
+    // One whole line went: the kept text is a prefix ending at a line start and a suffix after a line break.
+    size_t prefix = 0;
+    while (prefix < after.size() && after[prefix] == before[prefix]) ++prefix;
+    size_t removed = before.size() - after.size();
+    // The removed range may slide inside a run of equal bytes; find a placement that is a whole line.
+    for (size_t start = prefix + 1; start-- > 0;) {
+        if (before.compare(start + removed, std::string::npos, after, start, std::string::npos) != 0) continue;
+        if (before.compare(0, start, after, 0, start) != 0) continue;
+        bool atLineStart = start > 0 && (before[start - 1] == '\n' || before[start - 1] == '\r');
+        char last = before[start + removed - 1];
+        bool endsLine = start + removed == before.size() || last == '\n' || last == '\r';
+        size_t breaks = 0;
+        for (size_t i = start; i < start + removed; ++i) breaks += before[i] == '\n' || before[i] == '\r';
+        size_t k = start;
+        while (k < start + removed && (before[k] == ' ' || before[k] == '\t')) ++k;
+        bool beginsWithKey = start + removed - k >= key.size();
+        for (size_t i = 0; beginsWithKey && i < key.size(); ++i)
+            beginsWithKey = std::tolower(static_cast<unsigned char>(before[k + i])) ==
+                            std::tolower(static_cast<unsigned char>(key[i]));
+        if (atLineStart && endsLine && breaks <= 2 && beginsWithKey) return std::string();
+    }
+    return "the removed text is not one whole line that sets the key";
+}
+
+}  // namespace fuzz

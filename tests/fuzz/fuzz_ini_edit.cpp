@@ -1,0 +1,16 @@
+// libFuzzer target: FindIniKey and DeleteIniKeyLine on arbitrary file bytes, sections and keys.
+#include <cstdio>
+#include <cstdlib>
+
+#include "fuzz/fuzz_bodies.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static simwin::Machine machine;
+    static simwin::MachineScope scope(machine);
+    std::string broken = fuzz::RunIniEditInput(machine, data, size);
+    if (!broken.empty()) {
+        std::fprintf(stderr, "check failed: %s\n", broken.c_str());
+        std::abort();
+    }
+    return 0;
+}

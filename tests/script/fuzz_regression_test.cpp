@@ -1,0 +1,50 @@
+// Replays the fuzz targets' seeds and every input kept from a fuzzing failure.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "fuzz/fuzz_bodies.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+template <class Run>
+int ReplayAll(const char* target, Run run) {
+    int replayed = 0;
+    for (const char* kind : {"corpus", "regressions"}) {
+        fs::path dir = fs::path(KORUN_SOURCE_DIR) / "tests" / "fuzz" / kind / target;
+        if (!fs::is_directory(dir)) continue;
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+            if (!entry.is_regular_file()) continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            simwin::Machine m;
+            simwin::MachineScope scope(m);
+            EXPECT_EQ("", run(m, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) << entry.path();
+            ++replayed;
+        }
+    }
+    return replayed;
+}
+
+TEST(FuzzRegression, ScriptInputs) { EXPECT_GT(ReplayAll("script", fuzz::RunScriptInput), 0); }
+
+TEST(FuzzRegression, IniEditInputs) { EXPECT_GT(ReplayAll("ini_edit", fuzz::RunIniEditInput), 0); }
+
+// The kept input that showed the two edits bound a section differently: a "[" on the header line ends the
+// section for the search, while the deletion starts after the header line.
+TEST(FuzzRegression, BracketOnTheHeaderLine) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    m.files.writeFile("C:\\Windows\\a.ini", "[Ports][\nNullPortts]\nPort=3");
+    EXPECT_EQ(0u, FindIniKey("C:\\Windows\\a.ini", "Ports", "Port"));
+    char key[] = "Port";
+    EXPECT_EQ(1, DeleteIniKeyLine("C:\\Windows\\a.ini", "Ports", key));
+    EXPECT_EQ("[Ports][\nNullPortts]\n", m.files.read("C:\\Windows\\a.ini"));
+}
+
+}  // namespace
