@@ -53,13 +53,16 @@ private:
     CLinkedList<ScriptSection> sections;
 };
 
-// The position (characters from the start of the file, 1 or more) of the line that sets keyName in the
+// The position (characters from the start of the file, 1 or more) of keyName on the line that sets it in a
 // section sectionName of the INI file, or 0 when the file cannot be opened or read, is empty, has no such
-// section or the section does not set the key. A line sets the key when, after optional spaces, it begins
-// with keyName (case-insensitively) followed by optional spaces and "=" or by the end of the line; a
-// keyName that itself holds "=" needs only to begin the line. The file is opened for reading and writing,
-// so a read-only or locked file reports 0.
+// section or the section does not set the key. A line sets the key when, after optional blanks, it begins
+// with keyName (case-insensitively) followed by optional blanks and "=" or by the end of the line; a
+// keyName that itself holds "=" needs only to begin the line. A section runs from its header's "[" to the
+// next "[" of the text; later headers of the same name are searched too. The file is opened for reading and
+// writing, so a read-only or locked file reports 0. The header text ("[" + sectionName + "]") and keyName
+// hold at most 63 characters, and keyName no line break; other names report 0.
 DWORD FindIniKey(const char* filePath, const char* sectionName, const char* keyName);
-// Lower-cases keyName in place, then removes from the file the whole line, line break included, that
-// sets keyName in the first section named sectionName, and shortens the file. 1 when a line was removed.
+// Lower-cases keyName in place, then removes from the file the whole line, line break included, that sets
+// keyName in the first section named sectionName (from the end of its header line to the next "["), and
+// shortens the file. 1 when a line was removed. Names as for FindIniKey.
 int DeleteIniKeyLine(const char* filePath, const char* sectionName, char* keyName);

@@ -128,19 +128,6 @@ TEST(Profile, SubtractProfileWorksListByList) {
     EXPECT_EQ((Strings{"a.dll"}), Texts(mine.services));  // only the same list is subtracted
 }
 
-TEST(Profile, ListsComeInTheirFixedOrder) {
-    CUninstallProfile p;
-    const char* names[] = {"deleteIni", "deleteLoadRun", "unSelfRegister", "printProcessors", "monitors", "services",
-                           "hooks",     "files",         "drivers",        "shortcuts",       "oemPaths", "registryKeys"};
-    CTextList* lists[] = {&p.deleteIni, &p.deleteLoadRun, &p.unSelfRegister, &p.printProcessors,
-                          &p.monitors,  &p.services,      &p.hooks,          &p.files,
-                          &p.drivers,   &p.shortcuts,     &p.oemPaths,       &p.registryKeys};
-    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i) {
-        EXPECT_STREQ(names[i], CUninstallProfile::ListName(i));
-        EXPECT_EQ(lists[i], &p.List(i));
-    }
-}
-
 TEST(Profile, AddRegistryEntryComposesTheScriptSyntax) {
     CUninstallProfile p;
     EXPECT_EQ(1, p.AddRegistryEntry(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04", "", 1));
@@ -169,15 +156,6 @@ protected:
         return p;
     }
 };
-
-TEST_F(Database, ConstructionLeavesEverythingEmpty) {
-    CUninstallDatabase db;
-    EXPECT_EQ(0, db.isWin9x);
-    EXPECT_EQ(0, db.restartNeeded);
-    EXPECT_TRUE(db.profiles.IsEmpty());
-    EXPECT_TRUE(db.printers.IsEmpty());
-    EXPECT_TRUE(db.combined.files.IsEmpty());
-}
 
 TEST(DatabaseOn9x, KnowsItsPlatform) {
     simwin::Machine m(simwin::Platform::Win9x);
