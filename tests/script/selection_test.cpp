@@ -84,8 +84,11 @@ TEST_F(Selection, NoScriptsAndEveryPrinterGoes) {
     EXPECT_EQ(0, db().remainingCount);
     EXPECT_EQ(2, db().removingCount);
     EXPECT_EQ(kFamilyKeys, Items(db().removal.registryKeys));
-    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i)
-        if (&db().removal.List(i) != &db().removal.registryKeys) EXPECT_TRUE(db().removal.List(i).IsEmpty()) << i;
+    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i) {
+        if (&db().removal.List(i) != &db().removal.registryKeys) {
+            EXPECT_TRUE(db().removal.List(i).IsEmpty()) << i;
+        }
+    }
     EXPECT_EQ(1, db().pavaneStays);
 }
 
