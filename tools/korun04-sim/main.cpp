@@ -12,6 +12,7 @@
 #include "app/platform.h"
 #include "simwin/machine.h"
 #include "tools/korun04-sim/options.h"
+#include "tools/korun04-sim/plan.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, int showCommand);
 
@@ -98,11 +99,13 @@ int main(int argc, char** argv) {
 
     int exitCode = 0;
     if (options.plan) {
-        std::cerr << "korun04-sim: --plan is not available yet\n";
-        return 2;
+        // The plan is the standard output; what a person would see goes to standard error.
+        machine->transcript.echo = [](const std::string& line) { std::cerr << line << std::endl; };
+        exitCode = RunPlan(std::cout, std::cerr, options.selects, options.selectAll);
+    } else {
+        std::string tail = CommandTailArgument(options.tail);
+        exitCode = WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, &tail[0], SW_SHOWDEFAULT);
     }
-    std::string tail = CommandTailArgument(options.tail);
-    exitCode = WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, &tail[0], SW_SHOWDEFAULT);
 
     if (!options.saveDir.empty()) {
         try {

@@ -2,6 +2,9 @@
 
 #include <cctype>
 
+#include "app/system_services.h"
+#include "inventory/loading_dlg.h"
+
 namespace {
 
 void PrintKey(std::ostream& out, const char* key, const std::string& value) {
@@ -72,4 +75,139 @@ bool CommandTailHasUnpav(const std::string& tail) {
             return true;
     }
     return false;
+}
+
+void PrintPlanPrinters(std::ostream& out, const CUninstallDatabase& database) {
+    for (const CPrinterEntry& printer : database.printers) {
+        out << "[printer]\n";
+        PrintKey(out, "name", printer.printerName);
+        PrintKey(out, "driver", printer.driverName);
+        PrintKey(out, "paved", printer.pavedName);
+        PrintKey(out, "location", printer.location);
+        PrintKey(out, "family", std::to_string(printer.isFamily));
+        PrintKey(out, "default", std::to_string(printer.isDefault));
+        PrintKey(out, "kept", std::to_string(printer.isKept));
+        PrintKey(out, "foreign", std::to_string(printer.isForeign));
+        PrintKey(out, "listed", std::to_string(printer.isListed));
+    }
+}
+
+void PrintPlanKeepAndRemoval(std::ostream& out, const CUninstallDatabase& database) {
+    out << "[keep]\n";
+    PrintPlanProfileLists(out, database.keep);
+    out << "[removal]\n";
+    PrintPlanProfileLists(out, database.removal);
+}
+
+void PrintPlanSelection(std::ostream& out, const CUninstallDatabase& database) {
+    out << "[selection]\n";
+    PrintKey(out, "removing", std::to_string(database.removingCount));
+    PrintKey(out, "remaining", std::to_string(database.remainingCount));
+    PrintKey(out, "pavaneStays", std::to_string(database.pavaneStays));
+}
+
+namespace {
+
+bool IsListed(const CPrinterEntry& printer) { return printer.isListed && !printer.isForeign && !printer.isDeleted; }
+
+// Shows a message of the tool's string table as the loading dialog does.
+void ShowError(CTextResources& texts, UINT id) {
+    const char* text = texts.GetString(id);
+    const char* caption = texts.GetString(161);
+    MessageBoxA(NULL, text, caption, MB_ICONERROR);
+}
+
+// The loading phase without its dialog: the steps in their order, each once, and the restart from the
+// second step when the first enumeration finds nothing. false, with the reason, when the tool would end.
+bool RunLoadingSteps(CLoadingDlg& loading, CUninstallDatabase& database, std::string& error,
+                     std::ostream& warnings) {
+    if (!loading.osVersion.IsAdministrator()) {
+        ShowError(loading.textResources, 151);
+        error = "the user is not an administrator: the tool ends after the loading phase's first step";
+        return false;
+    }
+    const bool unpav = loading.options.HasOption("UNPAV") != 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        CloseSiblingApplications();
+        if (loading.osVersion.IsWinNT()) {
+            StopSpooler();
+            if (!StartSpooler()) {
+                ShowError(loading.textResources, 152);
+                error = "the print spooler does not start: the tool ends during the loading phase";
+                return false;
+            }
+        }
+        LoadScriptsDirectly(database, loading.scripts, unpav);
+        if (loading.scripts.IsEmpty()) ShowError(loading.textResources, 158);
+        loading.diagnostic[0] = 0;
+        const int found = loading.BuildListOfInstalledPrinters(database.printers);
+        if (loading.ended) {
+            error = "the print spooler does not answer: the tool ends during the loading phase";
+            return false;
+        }
+        if (loading.diagnostic[0]) warnings << "korun04-sim: " << loading.diagnostic << "\n";
+        if (found) break;
+    }
+    CloseSiblingApplications();
+    return true;
+}
+
+}  // namespace
+
+void ChoosePrinters(CUninstallDatabase& database, const std::vector<std::string>& names, bool selectAll,
+                    std::vector<std::string>& unmatched) {
+    unmatched.clear();
+    for (const std::string& name : names) {
+        bool listed = false;
+        for (const CPrinterEntry& printer : database.printers)
+            if (IsListed(printer) && TextEqual(printer.printerName, name.c_str())) listed = true;
+        if (!listed) unmatched.push_back(name);
+    }
+    for (CPrinterEntry& printer : database.printers) {
+        if (!IsListed(printer)) continue;
+        bool chosen = selectAll || names.empty();
+        for (const std::string& name : names)
+            if (TextEqual(printer.printerName, name.c_str())) chosen = true;
+        printer.isKept = chosen ? 0 : 1;
+    }
+}
+
+int RunPlan(std::ostream& out, std::ostream& err, const std::vector<std::string>& selects, bool selectAll) {
+    CUninstallDatabase database;
+    CLoadingDlg loading;
+    loading.database = &database;
+    std::string error;
+    if (!RunLoadingSteps(loading, database, error, err)) {
+        err << "korun04-sim: no plan: " << error << "\n";
+        return 1;
+    }
+    std::vector<std::string> unmatched;
+    ChoosePrinters(database, selects, selectAll, unmatched);
+    if (!unmatched.empty()) {
+        for (const std::string& name : unmatched) {
+            bool exists = false;
+            for (const CPrinterEntry& printer : database.printers)
+                if (TextEqual(printer.printerName, name.c_str())) exists = true;
+            err << "korun04-sim: --select " << name << ": "
+                << (exists ? "that printer is not listed (the command-line filter hides it, or it is not of the "
+                             "driver family and not managed by Pavane)"
+                           : "no listed printer has that name")
+                << "\n";
+        }
+        err << "korun04-sim: listed printers:";
+        int listed = 0;
+        for (const CPrinterEntry& printer : database.printers)
+            if (IsListed(printer)) err << (listed++ ? ", " : " ") << printer.printerName;
+        err << (listed ? "" : " none") << "\n";
+        return 2;
+    }
+    database.SelectForRemoval();
+
+    PrintPlanScripts(out, loading.scripts);
+    PrintPlanProfiles(out, database);
+    PrintPlanPrinters(out, database);
+    PrintPlanCombined(out, database);
+    PrintPlanKeepAndRemoval(out, database);
+    PrintPlanSelection(out, database);
+    return 0;
 }
