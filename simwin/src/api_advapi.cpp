@@ -48,6 +48,9 @@ void fillStatus(const simwin::Service& s, LPSERVICE_STATUS status) {
 
 bool isNt() { return current().system.platform == simwin::Platform::Nt; }
 
+// A filtered token holds the Administrators group for deny checks only: no administrator rights.
+bool hasAdminRights() { return current().system.admin && !current().system.adminDenyOnly; }
+
 // SIDs: revision 1, sub-authority count, 6-byte authority, sub-authorities.
 std::vector<BYTE> makeSid(BYTE authority, std::initializer_list<DWORD> subs) {
     std::vector<BYTE> sid(8 + 4 * subs.size(), 0);
@@ -77,7 +80,7 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) {
     }
     // Without administrator rights only connecting and enumerating are granted.
     const DWORD userRights = SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
-    if (!current().system.admin && (access & ~(userRights | STANDARD_RIGHTS_READ))) {
+    if (!hasAdminRights() && (access & ~(userRights | STANDARD_RIGHTS_READ))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
@@ -103,7 +106,7 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
     }
     const DWORD userRights = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS |
                              SERVICE_INTERROGATE | SERVICE_USER_DEFINED_CONTROL | STANDARD_RIGHTS_READ;
-    if (!current().system.admin && (access & ~userRights)) {
+    if (!hasAdminRights() && (access & ~userRights)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }

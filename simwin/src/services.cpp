@@ -74,10 +74,12 @@ void ServiceManager::load(const IniDoc& doc) {
 }
 
 void ServiceManager::save(IniDoc& doc) const {
-    IniSection& sp = doc.add("spooler");
-    sp.add("state", spoolerState());
     const Service* spooler = find("Spooler");
-    if (spooler && (spooler->unresponsive || spooler->startFails) && !spooler->running) sp.add("running", "no");
+    if (spooler) {  // machines outside the NT family have no service manager
+        IniSection& sp = doc.add("spooler");
+        sp.add("state", spoolerState());
+        if ((spooler->unresponsive || spooler->startFails) && !spooler->running) sp.add("running", "no");
+    }
     for (auto& s : services) {
         if (s.deleted || iequals(s.name, "Spooler")) continue;
         IniSection& sec = doc.add("service");

@@ -234,6 +234,13 @@ TEST(ServiceManager, NotAvailableOutsideNtAndDeniedToNonAdministrators) {
         EXPECT_EQ(nullptr, OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS));
         EXPECT_EQ(ERROR_CALL_NOT_IMPLEMENTED, GetLastError());
     }
+    simwin::Machine filtered;
+    filtered.system.adminDenyOnly = true;  // a filtered administrator token
+    {
+        simwin::MachineScope scope(filtered);
+        EXPECT_EQ(nullptr, OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS));
+        EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    }
     simwin::Machine user;
     user.system.admin = false;
     simwin::MachineScope scope(user);
