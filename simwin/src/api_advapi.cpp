@@ -32,10 +32,20 @@ struct TokenObject : simwin::HandleObject {
     bool shutdownEnabled = false;
 };
 
-simwin::Service* serviceOf(SC_HANDLE h, ServiceObject** object = nullptr) {
+// The service behind a handle that was opened with the given rights; otherwise sets the error
+// Windows gives (6 bad handle, 1072 deleted meanwhile, 5 rights missing) and returns null.
+simwin::Service* usableService(SC_HANDLE h, DWORD rights) {
     auto* o = current().handles.get<ServiceObject>(h);
-    if (object) *object = o;
-    return o ? current().services.find(o->name) : nullptr;
+    simwin::Service* s = o ? current().services.find(o->name) : nullptr;
+    DWORD error = !o                          ? ERROR_INVALID_HANDLE
+                  : !s                        ? ERROR_SERVICE_MARKED_FOR_DELETE
+                  : (o->access & rights) != rights ? ERROR_ACCESS_DENIED
+                                              : ERROR_SUCCESS;
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return nullptr;
+    }
+    return s;
 }
 
 void fillStatus(const simwin::Service& s, LPSERVICE_STATUS status) {
@@ -119,22 +129,13 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
 }
 
 BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
-    ServiceObject* o = nullptr;
-    simwin::Service* s = serviceOf(service, &o);
-    if (!o) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!s) {
-        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
-        return FALSE;
-    }
-    if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_INTERROGATE) {
+    const DWORD rights = control == SERVICE_CONTROL_STOP          ? SERVICE_STOP
+                         : control == SERVICE_CONTROL_INTERROGATE ? SERVICE_INTERROGATE
+                                                                  : 0;
+    simwin::Service* s = usableService(service, rights);
+    if (!s) return FALSE;
+    if (!rights) {
         SetLastError(ERROR_INVALID_SERVICE_CONTROL);
-        return FALSE;
-    }
-    if (control == SERVICE_CONTROL_STOP && !(o->access & SERVICE_STOP)) {
-        SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     if (!s->running) {
@@ -152,20 +153,8 @@ BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS st
 }
 
 BOOL WINAPI StartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv) {
-    ServiceObject* o = nullptr;
-    simwin::Service* s = serviceOf(service, &o);
-    if (!o) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!s) {
-        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
-        return FALSE;
-    }
-    if (!(o->access & SERVICE_START)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    simwin::Service* s = usableService(service, SERVICE_START);
+    if (!s) return FALSE;
     if (s->markedForDelete) {
         SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
         return FALSE;
@@ -186,14 +175,10 @@ BOOL WINAPI StartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv) {
 }
 
 BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
-    ServiceObject* o = nullptr;
-    simwin::Service* s = serviceOf(service, &o);
-    if (!o || !status) {
-        SetLastError(o ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!s) {
-        SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
+    simwin::Service* s = usableService(service, SERVICE_QUERY_STATUS);
+    if (!s) return FALSE;
+    if (!status) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     fillStatus(*s, status);
@@ -201,17 +186,9 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
 }
 
 BOOL WINAPI DeleteService(SC_HANDLE service) {
-    ServiceObject* o = nullptr;
-    simwin::Service* s = serviceOf(service, &o);
-    if (!o) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!(o->access & DELETE)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (!s || s->markedForDelete) {
+    simwin::Service* s = usableService(service, DELETE);
+    if (!s) return FALSE;
+    if (s->markedForDelete) {
         SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
         return FALSE;
     }

@@ -7,46 +7,17 @@
 #include <vector>
 
 #include "simwin/machine.h"
+#include "support/temp_machine.h"
 #include "simwin/win32.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
-
-// Every file under a directory with its content, by relative path (directories as "<dir>").
-std::map<std::string, std::string> Snapshot(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    for (auto& e : fs::recursive_directory_iterator(root)) {
-        std::string rel = fs::relative(e.path(), root).generic_string();
-        out[rel] = e.is_directory() ? "<dir>" : ReadFile(e.path());
-    }
-    return out;
-}
-
-class TempDir {
-public:
-    TempDir() {
-        path = fs::temp_directory_path() / ("simwin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    fs::path path;
-    static int counter;
-};
-int TempDir::counter = 0;
+using testmachine::ReadFile;
+using testmachine::Snapshot;
+using testmachine::TempDir;
+using testmachine::WriteFile;
 
 TEST(MachineDirectory, SaveIsDeterministicAndLoadOfSaveSavesIdentically) {
     TempDir src, first, second;

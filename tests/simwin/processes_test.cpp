@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "simwin/temp_machine.h"
+#include "support/temp_machine.h"
 #include "simwin/win32.h"
 
 using testmachine::Load;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "simwin/temp_machine.h"
+#include "support/temp_machine.h"
 #include "simwin/win32.h"
 
 using testmachine::Load;

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "simwin/temp_machine.h"
+#include "support/temp_machine.h"
 #include "tools/korun04-sim/plan.h"
 
 using testmachine::Load;
@@ -155,51 +155,30 @@ TEST(PlanSelection, LoadingFailuresEndWithoutAPlan) {
     EXPECT_EQ(0, r.result) << r.err;
 }
 
-namespace {
-
-struct SimResult {
-    int exitCode = -1;
-    std::string out;
-};
-
-SimResult RunSim(const std::string& args) {
-    SimResult r;
-    FILE* pipe = popen((std::string(KORUN_SIM_PATH) + " " + args + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-    int status = pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-}  // namespace
-
 TEST(PlanSelection, SimulatorCommandLine) {
     testmachine::TempDir dir;
     testmachine::WriteFile(dir.path / "machine.ini", kMachine);
     testmachine::WriteFile(dir.path / "drive/C/Windows/System32/spool/drivers/x64/Kunz__04.unm", kScript);
     const std::string machine = "--machine '" + dir.path.string() + "'";
 
-    SimResult r = RunSim(machine + " --plan --select Labels -- /MFG:Vestral");
+    testmachine::SimResult r = testmachine::RunSim(machine + " --plan --select Labels -- /MFG:Vestral");
     EXPECT_EQ(0, r.exitCode) << r.out;
     EXPECT_NE(std::string::npos, r.out.find(PrinterSection("Labels", "Vestral L Driver", "", 1, 0, 0, 0, 1)));
     // Office stays, and so does Front, which the filter hides (it masks Office, which stays).
     EXPECT_NE(std::string::npos, r.out.find("[selection]\nremoving = 1\nremaining = 2\npavaneStays = 1\n")) << r.out;
 
-    r = RunSim(machine + " --plan --select Nope");
+    r = testmachine::RunSim(machine + " --plan --select Nope");
     EXPECT_NE(0, r.exitCode);
     EXPECT_NE(std::string::npos, r.out.find("--select Nope: no listed printer has that name")) << r.out;
     EXPECT_EQ(std::string::npos, r.out.find("[script]")) << r.out;
 
-    r = RunSim("--machine '" + (dir.path / "missing").string() + "' --plan");
+    r = testmachine::RunSim("--machine '" + (dir.path / "missing").string() + "' --plan");
     EXPECT_NE(0, r.exitCode);
     EXPECT_NE(std::string::npos, r.out.find("cannot load the machine")) << r.out;
 
     // The machine is only read: a saved plan run removes nothing.
     testmachine::TempDir saved;
-    r = RunSim(machine + " --plan --save '" + saved.path.string() + "'");
+    r = testmachine::RunSim(machine + " --plan --save '" + saved.path.string() + "'");
     EXPECT_EQ(0, r.exitCode) << r.out;
     std::string ini = testmachine::ReadFile(saved.path / "machine.ini");
     EXPECT_NE(std::string::npos, ini.find("name = Plotter"));

@@ -1,6 +1,8 @@
 // Whole runs of korun04-sim: load a machine directory, run the tool, compare the saved states.
 #include <gtest/gtest.h>
 
+#include "support/temp_machine.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,42 +17,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-}
-
-std::map<std::string, std::string> Snapshot(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    for (auto& e : fs::recursive_directory_iterator(root))
-        out[fs::relative(e.path(), root).generic_string()] = e.is_directory() ? "<dir>" : ReadFile(e.path());
-    return out;
-}
-
-struct SimResult {
-    int exitCode = -1;
-    std::string out;
-};
-
-SimResult RunSim(const std::string& args) {
-    SimResult r;
-    std::string cmd = std::string(KORUN_SIM_PATH) + " " + args + " 2>&1";
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (!pipe) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-    int status = pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using testmachine::ReadFile;
+using testmachine::RunSim;
+using testmachine::SimResult;
+using testmachine::Snapshot;
+using testmachine::WriteFile;
 
 class SimRun : public ::testing::Test {
 protected:

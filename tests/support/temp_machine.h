@@ -2,7 +2,10 @@
 // written to a temporary directory and loaded the way korun04-sim loads them.
 #pragma once
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <filesystem>
 #include <fstream>
@@ -33,7 +36,7 @@ public:
     TempDir() {
         static int counter = 0;
         path = std::filesystem::temp_directory_path() /
-               ("korun-inv-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+               ("korun-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }
@@ -59,6 +62,24 @@ inline std::unique_ptr<simwin::Machine> Load(const std::string& machineIni,
     WriteFile(dir.path / "machine.ini", machineIni);
     for (auto& f : files) WriteFile(dir.path / "drive" / f.first, f.second);
     return simwin::Machine::load(dir.path.string());
+}
+
+// One run of the korun04-sim binary: its exit status and everything it printed.
+struct SimResult {
+    int exitCode = -1;
+    std::string out;
+};
+
+inline SimResult RunSim(const std::string& args) {
+    SimResult r;
+    FILE* pipe = popen((std::string(KORUN_SIM_PATH) + " " + args + " 2>&1").c_str(), "r");
+    if (!pipe) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
+    int status = pclose(pipe);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
 }
 
 }  // namespace testmachine
