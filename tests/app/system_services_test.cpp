@@ -4,7 +4,7 @@
 
 #include "app/os_version.h"
 #include "app/system_services.h"
-#include "simwin/temp_machine.h"
+#include "support/temp_machine.h"
 
 using testmachine::Load;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "inventory/loading_dlg.h"
-#include "simwin/temp_machine.h"
+#include "support/temp_machine.h"
 
 using testmachine::Load;
 
