@@ -106,6 +106,17 @@ std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::vector<std:
     return key;
 }
 
+// Resolves a handle and a subkey path: key is the deepest existing key on the path, and names[found]
+// the first name below it that does not exist (found == names.size() when the whole path exists).
+LONG locate(HKEY hKey, LPCSTR subKey, std::shared_ptr<RegKey>& key, std::vector<std::string>& names, size_t& found) {
+    OpenKey base;
+    LONG r = resolve(hKey, base);
+    if (r) return r;
+    if ((r = pathNames(subKey, names))) return r;
+    key = walk(base.key, names, found);
+    return ERROR_SUCCESS;
+}
+
 HKEY addHandle(std::shared_ptr<RegKey> key, DWORD access) {
     auto o = std::make_shared<RegKeyHandle>();
     o->key = std::move(key);
@@ -124,13 +135,10 @@ void clearTime(PFILETIME ft) {
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    OpenKey base;
-    LONG r = resolve(hKey, base);
-    if (r) return r;
+    std::shared_ptr<RegKey> key;
     std::vector<std::string> names;
-    if ((r = pathNames(lpSubKey, names))) return r;
     size_t found = 0;
-    std::shared_ptr<RegKey> key = walk(base.key, names, found);
+    if (LONG r = locate(hKey, lpSubKey, key, names, found)) return r;
     if (found < names.size()) return ERROR_FILE_NOT_FOUND;
     DWORD granted = 0;
     if (!grant(allowedFor(*key), samDesired, granted)) return ERROR_ACCESS_DENIED;
@@ -152,13 +160,10 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
                             LPDWORD lpdwDisposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    OpenKey base;
-    LONG r = resolve(hKey, base);
-    if (r) return r;
+    std::shared_ptr<RegKey> key;
     std::vector<std::string> names;
-    if ((r = pathNames(lpSubKey, names))) return r;
     size_t found = 0;
-    std::shared_ptr<RegKey> key = walk(base.key, names, found);
+    if (LONG r = locate(hKey, lpSubKey, key, names, found)) return r;
     DWORD allowed = allowedFor(*key);
     if (found < names.size() && !(allowed & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     DWORD granted = 0;
@@ -227,13 +232,10 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
 
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
-    OpenKey base;
-    LONG r = resolve(hKey, base);
-    if (r) return r;
+    std::shared_ptr<RegKey> key;
     std::vector<std::string> names;
-    if ((r = pathNames(lpSubKey, names))) return r;
     size_t found = 0;
-    std::shared_ptr<RegKey> key = walk(base.key, names, found);
+    if (LONG r = locate(hKey, lpSubKey, key, names, found)) return r;
     if (found < names.size()) return ERROR_FILE_NOT_FOUND;
     auto& reg = current().registry;
     if (reg.isRoot(*key) || key == reg.root(HKEY_CLASSES_ROOT)) return ERROR_ACCESS_DENIED;
