@@ -2,7 +2,7 @@
 # Builds the simulator korun04-sim (host build) and runs the tool on the demo machine in examples/demo.
 # Arguments are passed to korun04-sim, e.g.:
 #
-#   bash scripts/demo.sh                          the tool removes every listed printer; prints the transcript
+#   bash scripts/demo.sh                          the same as --plan (for now)
 #   bash scripts/demo.sh --plan                   prints what it would remove, removes nothing
 #   bash scripts/demo.sh --select Office --save /tmp/after
 #   bash scripts/demo.sh -- RestartSpooler        the tool's own command tail after --
@@ -19,6 +19,11 @@ korun_step "building korun04-sim ($KORUN_HOST_BUILD_DIR)"
 korun_configure host "$KORUN_HOST_BUILD_DIR" >/dev/null
 cmake --build "$KORUN_HOST_BUILD_DIR" -j "$KORUN_JOBS" --target korun04-sim
 
+# Until dialogs are simulated the interactive run stops at its main window; without arguments the
+# demo shows the loading phase and the plan of removing every listed printer instead.
+if (($# == 0)); then
+    set -- --plan
+fi
 korun_step "korun04-sim $*"
 status=0
 "$KORUN_HOST_BUILD_DIR/bin/korun04-sim" "$@" || status=$?
