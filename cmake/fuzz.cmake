@@ -9,8 +9,12 @@ set(KORUN_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=unde
 add_compile_options(-fsanitize=fuzzer-no-link ${KORUN_SANITIZE_FLAGS})
 add_link_options(${KORUN_SANITIZE_FLAGS})
 
-foreach(target script ini_edit)
-  add_executable(fuzz_${target} ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_${target}.cpp)
+# Every tests/fuzz/fuzz_NAME.cpp is the target fuzz_NAME.
+file(GLOB KORUN_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
+foreach(source ${KORUN_FUZZ_SOURCES})
+  get_filename_component(name ${source} NAME_WE)
+  string(REGEX REPLACE "^fuzz_" "" target ${name})
+  add_executable(fuzz_${target} ${source})
   target_include_directories(fuzz_${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(fuzz_${target} PRIVATE korun04_logic)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)

@@ -13,11 +13,14 @@ seconds=${1:-${FUZZ_SECONDS:-30}}
 build="$root/build/fuzz"
 
 cd "$root"
+# Every tests/fuzz/fuzz_NAME.cpp is a target.
+targets=$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/^fuzz_//; s/\.cpp$//')
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+# shellcheck disable=SC2046
+cmake --build --preset fuzz --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done)
 
 status=0
-for target in script ini_edit; do
+for target in $targets; do
     corpus="$build/corpus/$target"
     artifacts="$build/artifacts/$target"
     mkdir -p "$corpus" "$artifacts"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "inventory/loading_dlg.h"
 #include "script/database.h"
 #include "script/script_file.h"
 #include "simwin/machine.h"
@@ -131,6 +132,81 @@ inline std::string RunIniEditInput(simwin::Machine& m, const uint8_t* data, size
         if (atLineStart && endsLine && breaks <= 2 && beginsWithKey) return std::string();
     }
     return "the removed text is not one whole line that sets the key";
+}
+
+// Input: the bytes of a command tail (a NUL ends it, as it ends a command line). The options are parsed as
+// the loading dialog parses them and the printers of m are listed through the MFG, PRN and UNPAV filter.
+inline std::string RunCommandLineInput(simwin::Machine& m, const uint8_t* data, size_t size) {
+    std::string tail(reinterpret_cast<const char*>(data), size);
+    tail = tail.substr(0, tail.find('\0'));
+    m.system.commandTail = tail;
+    if (m.spooler.printers.empty()) {
+        simwin::Printer family;
+        family.name = "Office";
+        family.driver = "Vestral X Driver";
+        family.data["VestralDriver04"] = "1";
+        m.spooler.add(family);
+        simwin::Printer paved;
+        paved.name = "Reception";
+        paved.driver = "Acme Laser";
+        paved.data["PavPrinter"] = "Front desk";
+        m.spooler.add(paved);
+        simwin::Printer foreign;
+        foreign.name = "Plotter";
+        foreign.driver = "Acme Plotter";
+        m.spooler.add(foreign);
+    }
+
+    CLoadingDlg loading;
+    for (const CTextList& option : loading.options) {
+        if (option.Count() == 0) return "an option without a name";
+        for (const char* text : option)
+            if (std::strlen(text) >= TEXT_SIZE) return "option text too long";
+    }
+    DWORD untouched = 7;
+    if (loading.options.GetOptionValues("", nullptr, &untouched) || untouched != 7) return "an empty name answered";
+    for (const char* name : {"MFG", "PRN", "UNPAV", "mfg"}) {
+        DWORD needed = 0;
+        loading.options.GetOptionValues(name, nullptr, &needed);
+        std::vector<char> values(needed + 1, '\x7f');
+        DWORD size = static_cast<DWORD>(values.size());
+        int ok = loading.options.GetOptionValues(name, values.data(), &size);
+        if (size != needed) return "the value list changed size between two queries";
+        if (needed > 0 && (!ok || !ListClosedInside(values.data(), needed))) return "value list not closed";
+        if (needed > COptionList::VALUES_SIZE + 1) return "value list larger than its working area";
+    }
+
+    CPrinterList printers;
+    int count = loading.BuildListOfInstalledPrinters(printers);
+    if (count != static_cast<int>(m.spooler.printers.size())) return "not every printer was listed";
+    for (const CPrinterEntry& p : printers) {
+        if (p.isListed == p.isKept) return "listed and kept are not opposite";
+        if (!p.isListed && !loading.options.HasOption("UNPAV") && !loading.options.HasOption("MFG") &&
+            !loading.options.HasOption("PRN"))
+            return "an unfiltered printer was hidden";
+    }
+    return std::string();
+}
+
+// Input: the text of a registry.reg file. It loads or is refused with a MachineError; what loads saves to a
+// text that loads and saves to the same bytes again.
+inline std::string RunRegistryInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    simwin::Registry first;
+    try {
+        first.loadReg(text, "fuzz.reg");
+    } catch (const simwin::MachineError&) {
+        return std::string();
+    }
+    std::string saved = first.saveReg();
+    simwin::Registry second;
+    try {
+        second.loadReg(saved, "saved.reg");
+    } catch (const simwin::MachineError& e) {
+        return std::string("a saved registry does not load: ") + e.what();
+    }
+    if (second.saveReg() != saved) return "a saved registry saves differently";
+    return std::string();
 }
 
 }  // namespace fuzz

@@ -35,6 +35,10 @@ TEST(FuzzRegression, ScriptInputs) { EXPECT_GT(ReplayAll("script", fuzz::RunScri
 
 TEST(FuzzRegression, IniEditInputs) { EXPECT_GT(ReplayAll("ini_edit", fuzz::RunIniEditInput), 0); }
 
+TEST(FuzzRegression, RegistryInputs) { EXPECT_GT(ReplayAll("registry", fuzz::RunRegistryInput), 0); }
+
+TEST(FuzzRegression, CommandLineInputs) { EXPECT_GT(ReplayAll("command_line", fuzz::RunCommandLineInput), 0); }
+
 // The kept input that showed the two edits bound a section differently: a "[" on the header line ends the
 // section for the search, while the deletion starts after the header line.
 TEST(FuzzRegression, BracketOnTheHeaderLine) {
