@@ -140,6 +140,8 @@ inline std::string RunCommandLineInput(simwin::Machine& m, const uint8_t* data, 
     std::string tail(reinterpret_cast<const char*>(data), size);
     tail = tail.substr(0, tail.find('\0'));
     m.system.commandTail = tail;
+    m.spooler.calls.clear();  // the machine lives for the whole fuzzing run: keep its logs short
+    m.transcript.lines.clear();
     if (m.spooler.printers.empty()) {
         simwin::Printer family;
         family.name = "Office";
