@@ -28,11 +28,15 @@ for target in $targets; do
     for dir in "$root/tests/fuzz/corpus/$target" "$root/tests/fuzz/regressions/$target"; do
         [ -d "$dir" ] && seeds="$seeds $dir"
     done
-    echo "fuzz_$target: ${seconds}s"
+    log="$build/fuzz_$target.log"
+    # libFuzzer's progress goes to a log; the summary line, or the end of the log on a failure, is shown.
     # shellcheck disable=SC2086
-    if ! "$build/bin/fuzz_$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" $seeds; then
-        echo "fuzz_$target found a failing input in $artifacts" >&2
+    if "$build/bin/fuzz_$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" $seeds >"$log" 2>&1; then
+        echo "fuzz_$target: $(grep -E '^Done [0-9]+ runs' "$log" | tail -n 1) (log: $log)"
+    else
+        tail -n 40 "$log" >&2
+        echo "fuzz_$target found a failing input in $artifacts (log: $log)" >&2
         status=1
     fi
 done
