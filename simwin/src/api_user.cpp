@@ -33,6 +33,13 @@ const char* answerName(int answer) {
     }
 }
 
+// The window behind a handle, or null with ERROR_INVALID_WINDOW_HANDLE.
+simwin::Window* existingWindow(HWND hwnd) {
+    simwin::Window* w = current().windows.find(hwnd);
+    if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
 std::string describe(const simwin::Window& w) {
     return w.className + (w.title.empty() ? "" : " \"" + w.title + "\"");
 }
@@ -51,11 +58,8 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
 }
 
 BOOL WINAPI ShowWindow(HWND hwnd, int command) {
-    simwin::Window* w = current().windows.find(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return FALSE;
     BOOL wasVisible = w->visible;
     w->visible = command != SW_HIDE;
     w->showCommand = command;
@@ -153,11 +157,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    simwin::Window* w = current().windows.find(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return 0;
     std::string name = current().windows.messageName(msg);
     if (w->foreign) {
         w->received.push_back(name + " lParam=" + std::to_string(lParam));
@@ -215,11 +216,8 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason) {
 void WINAPI InitCommonControls(void) {}
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
-    simwin::Window* w = current().windows.find(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return 0;
     LONG_PTR old = w->longs[index];
     w->longs[index] = value;
     SetLastError(ERROR_SUCCESS);
@@ -227,21 +225,15 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
 }
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index) {
-    simwin::Window* w = current().windows.find(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return 0;
     auto it = w->longs.find(index);
     return it == w->longs.end() ? 0 : it->second;
 }
 
 BOOL WINAPI EndDialog(HWND hwnd, INT_PTR result) {
-    simwin::Window* w = current().windows.find(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return FALSE;
     w->ended = true;
     w->result = result;
     return TRUE;
