@@ -1,0 +1,73 @@
+// The numbers of korun04's resources, controls, commands, timers and window messages, grouped by dialog.
+// Read by windres (korun04.rc), by simwin's resource reader, by the tool's code and by the tests, so that
+// every number is written once. Plain #defines only: the resource compiler reads this file too.
+#pragma once
+
+// --- Resources --------------------------------------------------------------------------------------------
+#define IDI_KORUN04 1          // icon 1: the tool's icon
+#define IDD_ABOUT 114          // About box
+#define IDD_LOADING 115        // loading dialog
+#define IDD_EXTRA_INFO 116     // diagnostic details dialog
+#define IDM_CONTEXT 117        // the selection list's context menu
+#define IDB_SMALL_PRINTERS 116 // eight 18-pixel printer images
+#define IDB_LARGE_PRINTERS 117 // eight 32-pixel printer images
+#define IDB_ROW_STATES 119     // three 16-pixel row images: pending, done, current
+// The main window and the two pages keep their template names: "IDD_MAIN_NOBMP", "IDD_SELECT", "IDD_REMOVE".
+
+// --- Main window "IDD_MAIN_NOBMP" -------------------------------------------------------------------------
+#define IDC_PAGE_FRAME 1003    // hidden frame that marks the page area
+#define IDC_SEPARATOR 1005     // etched line above the buttons
+#define IDC_UNINSTALL 1080     // Uninstall (default button)
+#define IDC_EXIT 1052          // Exit, after the removal Close
+#define IDM_ABOUT 156          // system-menu command that opens the About box
+
+// Messages between the pages and the main window.
+#define UM_ENABLE_UNINSTALL 1127  // wParam 1 enable, 0 disable the Uninstall button
+#define UM_START_REMOVAL 1128     // the selection page's context menu starts the removal
+#define UM_REMOVAL_FINISHED 1129  // the removal page has ended the removal
+
+// --- Loading dialog 115 -----------------------------------------------------------------------------------
+#define IDC_LOADING_ICON 1082
+#define IDC_LOADING_TEXT 1083
+#define IDC_LOADING_PROGRESS 1023
+#define IDC_LOADING_HIDDEN 1086
+#define IDT_LOADING 1126       // loading timer: 400 ms, 200 ms after the user declined to abort
+
+// --- Selection page "IDD_SELECT" --------------------------------------------------------------------------
+#define IDC_SELECT_CAPTION 1084
+#define IDC_PRINTER_LIST 1020
+#define IDC_SELECT_WARNING 1085
+
+// Context menu 117, first popup.
+#define IDM_DELETE_PRINTERS 40009
+#define IDM_VIEW_LARGE_ICONS 40004
+#define IDM_VIEW_SMALL_ICONS 40005
+#define IDM_VIEW_LIST 40006
+#define IDM_VIEW_DETAILS 40007
+#define IDM_SELECT_ALL 40010
+#define IDM_OTHER_DETAILS 40012
+
+// --- Removal page "IDD_REMOVE" ----------------------------------------------------------------------------
+#define IDC_ROW_LABEL_FIRST 1087  // labels of the nine progress rows: 1087 to 1095
+#define IDC_ROW_ICON_FIRST 1096   // their state icons: 1096 to 1104
+#define IDT_REMOVAL 1130          // removal timer: 200 ms
+
+// --- About box 114 ----------------------------------------------------------------------------------------
+#define IDC_ABOUT_NOTICE 1115
+#define IDC_ABOUT_LIST 1020
+
+// --- Diagnostic details dialog 116 ------------------------------------------------------------------------
+#define IDC_EXTRA_LIST 1108
+#define IDC_EXTRA_THIS_PROFILE 1017
+#define IDC_CATEGORY_DELETE_INI 1097
+#define IDC_CATEGORY_DELETE_LOAD_RUN 1098
+#define IDC_CATEGORY_DRIVERS 1099
+#define IDC_CATEGORY_FILES 1100
+#define IDC_CATEGORY_HOOKS 1101
+#define IDC_CATEGORY_MONITORS 1102
+#define IDC_CATEGORY_REGISTRY 1103
+#define IDC_CATEGORY_PRINT_PROCESSORS 1104
+#define IDC_CATEGORY_SERVICES 1105
+#define IDC_CATEGORY_SHORTCUTS 1106
+#define IDC_CATEGORY_UNSELF_REGISTER 1107
+#define IDC_CATEGORY_DIRECTORIES 1109
