@@ -1,5 +1,5 @@
 # Host build: the logic against simwin, the simulator, the tests.
-file(GLOB SIMWIN_SOURCES CONFIGURE_DEPENDS simwin/src/*.cpp)
+file(GLOB SIMWIN_SOURCES CONFIGURE_DEPENDS simwin/src/*.cpp simwin/src/controls/*.cpp)
 add_library(simwin STATIC ${SIMWIN_SOURCES})
 target_include_directories(simwin PUBLIC ${CMAKE_SOURCE_DIR}/simwin/include ${CMAKE_BINARY_DIR}/generated)
 # simwin's LoadStringA serves resources/strings.rc, the string table windres compiles into korun04.exe.

@@ -135,8 +135,8 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
 
 HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
 
-void WINAPI Sleep(DWORD ms) { current().windows.clockMs += ms; }
-DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(current().windows.clockMs); }
+void WINAPI Sleep(DWORD ms) { current().clock.ms += ms; }
+DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(current().clock.ms); }
 
 int WINAPI lstrlenA(LPCSTR s) { return s ? static_cast<int>(std::strlen(s)) : 0; }
 LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src) { return std::strcpy(dst, src); }

@@ -1,4 +1,5 @@
-// user32 and comctl32 on the current machine: windows, classes, messages, message boxes.
+// user32 on the current machine: classes, windows, messages, timers, geometry and painting.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -8,30 +9,6 @@
 using simwin::current;
 
 namespace {
-
-LRESULT CALLBACK defaultDialogProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
-
-// One event per transcript line: line breaks inside a text are shown as "\n".
-std::string oneLine(const char* text) {
-    std::string out;
-    for (const char* p = text ? text : ""; *p; ++p) {
-        if (*p == '\n')
-            out += "\\n";
-        else if (*p != '\r')
-            out += *p;
-    }
-    return out;
-}
-
-const char* answerName(int answer) {
-    switch (answer) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "?";
-    }
-}
 
 // The window behind a handle, or null with ERROR_INVALID_WINDOW_HANDLE.
 simwin::Window* existingWindow(HWND hwnd) {
@@ -44,60 +21,28 @@ std::string describe(const simwin::Window& w) {
     return w.className + (w.title.empty() ? "" : " \"" + w.title + "\"");
 }
 
+int copyText(const std::string& text, LPSTR buffer, int bufferMax) {
+    if (!buffer || bufferMax <= 0) return 0;
+    size_t n = std::min(text.size(), static_cast<size_t>(bufferMax - 1));
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = 0;
+    return static_cast<int>(n);
+}
+
 }  // namespace
 
-HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
-    for (auto& w : current().windows.windows) {
-        if (w.destroyed) continue;
-        if (className && !simwin::iequals(w.className, className)) continue;
-        if (windowName && w.title != windowName) continue;
-        return w.hwnd;
-    }
-    SetLastError(ERROR_SUCCESS);
-    return nullptr;
-}
-
-BOOL WINAPI ShowWindow(HWND hwnd, int command) {
-    simwin::Window* w = existingWindow(hwnd);
-    if (!w) return FALSE;
-    BOOL wasVisible = w->visible;
-    w->visible = command != SW_HIDE;
-    w->showCommand = command;
-    if (w->foreign) current().transcript.add("window " + describe(*w) + " shown (command " + std::to_string(command) + ")");
-    return wasVisible;
-}
-
-BOOL WINAPI BringWindowToTop(HWND hwnd) {
-    auto& ws = current().windows.windows;
-    for (size_t i = 0; i < ws.size(); ++i) {
-        if (ws[i].hwnd != hwnd || ws[i].destroyed) continue;
-        simwin::Window w = ws[i];
-        ws.erase(ws.begin() + static_cast<long>(i));
-        ws.insert(ws.begin(), w);
-        return TRUE;
-    }
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-}
-
-BOOL WINAPI SetForegroundWindow(HWND hwnd) {
-    simwin::Window* w = current().windows.find(hwnd);
-    if (!w) return FALSE;
-    current().windows.foreground = hwnd;
-    current().transcript.add("window " + describe(*w) + " brought to the foreground");
-    return TRUE;
-}
+// --- Classes -------------------------------------------------------------------------------------------------------
 
 BOOL WINAPI GetClassInfoA(HINSTANCE instance, LPCSTR className, LPWNDCLASSA wc) {
     auto& classes = current().windows.classes;
-    auto it = className ? classes.find(className) : classes.end();
+    auto it = className && !IS_INTRESOURCE(className) ? classes.find(className) : classes.end();
     if (it == classes.end() || !wc) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return FALSE;
     }
     std::memset(wc, 0, sizeof *wc);
     wc->style = it->second.style;
-    wc->lpfnWndProc = it->second.wndProc ? reinterpret_cast<WNDPROC>(it->second.wndProc) : &defaultDialogProc;
+    wc->lpfnWndProc = it->second.wndProc;
     wc->cbClsExtra = it->second.clsExtra;
     wc->cbWndExtra = it->second.wndExtra;
     wc->hInstance = instance;
@@ -111,84 +56,423 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (classes.count(wc->lpszClassName)) {
+    auto it = classes.find(wc->lpszClassName);
+    if (it != classes.end() && !it->second.system) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
     simwin::WindowClass c;
     c.name = wc->lpszClassName;
-    c.wndProc = reinterpret_cast<void*>(wc->lpfnWndProc);
+    c.wndProc = wc->lpfnWndProc;
     c.style = wc->style;
     c.clsExtra = wc->cbClsExtra;
     c.wndExtra = wc->cbWndExtra;
+    c.instance = wc->hInstance;
     classes[c.name] = c;
     return static_cast<ATOM>(0xC000 + classes.size());
 }
 
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
-    std::string name = IS_INTRESOURCE(templateName) ? std::to_string(reinterpret_cast<ULONG_PTR>(templateName))
-                                                    : std::string(templateName);
-    current().transcript.add("dialog " + name + ": dialogs are not simulated yet; the interactive run stops here");
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return -1;
+int WINAPI GetClassNameA(HWND hwnd, LPSTR buffer, int bufferMax) {
+    simwin::Window* w = existingWindow(hwnd);
+    return w ? copyText(w->className, buffer, bufferMax) : 0;
 }
 
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    auto& user = current().windows;
-    int answer = IDOK;
-    switch (type & 0xF) {
-    case MB_YESNO: {
-        bool yes = !user.answers.empty() && user.answers.front();
-        if (!user.answers.empty()) user.answers.pop_front();
-        answer = yes ? IDYES : IDNO;
-        break;
+// --- Windows ---------------------------------------------------------------------------------------------------------
+
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param) {
+    if (!className || IS_INTRESOURCE(className)) {
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+        return NULL;
     }
-    case MB_OKCANCEL: {
-        bool yes = !user.answers.empty() && user.answers.front();
-        if (!user.answers.empty()) user.answers.pop_front();
-        answer = yes ? IDOK : IDCANCEL;
-        break;
-    }
-    default: break;
-    }
-    current().transcript.add("message box \"" + oneLine(caption ? caption : "Error") + "\": \"" + oneLine(text) +
-                             "\" -> " + answerName(answer));
-    return answer;
+    RECT r{x, y, x + width, y + height};
+    int id = (style & WS_CHILD) ? static_cast<int>(reinterpret_cast<INT_PTR>(menuOrId)) : 0;
+    HWND h = current().windows.create(exStyle, className, windowName ? windowName : "", style & ~WS_VISIBLE, r, parent,
+                                      id, instance, param);
+    if (h && (style & WS_VISIBLE)) ShowWindow(h, SW_SHOW);
+    return h;
 }
 
-LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+BOOL WINAPI DestroyWindow(HWND hwnd) {
+    if (!existingWindow(hwnd)) return FALSE;
+    current().windows.destroy(hwnd);
+    return TRUE;
+}
+
+BOOL WINAPI IsWindow(HWND hwnd) { return current().windows.find(hwnd) ? TRUE : FALSE; }
+
+BOOL WINAPI IsWindowVisible(HWND hwnd) {
+    simwin::Window* w = current().windows.find(hwnd);
+    return w && current().windows.reallyVisible(*w) ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindowEnabled(HWND hwnd) {
+    simwin::Window* w = current().windows.find(hwnd);
+    return w && w->enabled() ? TRUE : FALSE;
+}
+
+BOOL WINAPI EnableWindow(HWND hwnd, BOOL enable) {
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return FALSE;
+    BOOL wasDisabled = !w->enabled();
+    if (wasDisabled == !enable) return wasDisabled;
+    if (enable)
+        w->style &= ~WS_DISABLED;
+    else
+        w->style |= WS_DISABLED;
+    auto& ws = current().windows;
+    if (!enable && (ws.focus == hwnd || ws.isDescendant(hwnd, ws.focus))) ws.focus = nullptr;
+    ws.send(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    if (simwin::Window* again = ws.find(hwnd)) again->needsPaint = true;
+    return wasDisabled;
+}
+
+BOOL WINAPI ShowWindow(HWND hwnd, int command) {
+    auto& ws = current().windows;
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return FALSE;
+    BOOL wasVisible = w->visible();
+    bool show = command != SW_HIDE;
+    w->showCommand = command;
+    if (w->foreign) {
+        if (show) w->style |= WS_VISIBLE; else w->style &= ~WS_VISIBLE;
+        current().transcript.add("window " + describe(*w) + " shown (command " + std::to_string(command) + ")");
+        return wasVisible;
+    }
+    if (static_cast<bool>(wasVisible) == show) return wasVisible;
+    ws.send(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+    w = ws.find(hwnd);
+    if (!w) return wasVisible;
+    if (show) {
+        w->style |= WS_VISIBLE;
+        // The window and what it holds are painted when the loop next has time.
+        std::vector<HWND> pending{hwnd};
+        while (!pending.empty()) {
+            simwin::Window* p = ws.find(pending.back());
+            pending.pop_back();
+            if (!p) continue;
+            p->needsPaint = true;
+            pending.insert(pending.end(), p->children.begin(), p->children.end());
+        }
+        if (!w->isChild() && command != SW_SHOWNOACTIVATE && command != SW_SHOWNA) ws.foreground = hwnd;
+    } else {
+        w->style &= ~WS_VISIBLE;
+        if (ws.focus == hwnd || ws.isDescendant(hwnd, ws.focus)) ws.focus = nullptr;
+    }
+    return wasVisible;
+}
+
+BOOL WINAPI BringWindowToTop(HWND hwnd) {
+    auto& ws = current().windows;
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return FALSE;
+    if (!w->isChild()) {
+        ws.zOrder.erase(std::remove(ws.zOrder.begin(), ws.zOrder.end(), hwnd), ws.zOrder.end());
+        ws.zOrder.insert(ws.zOrder.begin(), hwnd);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND hwnd) {
+    simwin::Window* w = current().windows.find(hwnd);
+    if (!w) return FALSE;
+    current().windows.foreground = current().windows.root(hwnd);
+    if (w->foreign) current().transcript.add("window " + describe(*w) + " brought to the foreground");
+    return TRUE;
+}
+
+HWND WINAPI GetForegroundWindow(void) { return current().windows.foreground; }
+
+HWND WINAPI SetFocus(HWND hwnd) {
+    auto& ws = current().windows;
+    if (hwnd && !existingWindow(hwnd)) return NULL;
+    HWND previous = ws.focus;
+    if (previous == hwnd) return previous;
+    if (previous) ws.send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
+    ws.focus = hwnd;
+    if (hwnd) ws.send(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+    return previous;
+}
+
+HWND WINAPI GetFocus(void) { return current().windows.focus; }
+
+HWND WINAPI GetActiveWindow(void) {
+    auto& ws = current().windows;
+    return ws.modalStack.empty() ? ws.foreground : ws.modalStack.back();
+}
+
+HWND WINAPI GetParent(HWND hwnd) {
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return NULL;
+    if (w->isChild()) return w->parent;
+    return (w->style & WS_POPUP) ? w->owner : NULL;
+}
+
+HWND WINAPI GetWindow(HWND hwnd, UINT relation) {
+    auto& ws = current().windows;
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return NULL;
+    const std::vector<HWND>* siblings = &ws.zOrder;
+    if (w->isChild()) siblings = &ws.find(w->parent)->children;
+    auto pos = std::find(siblings->begin(), siblings->end(), hwnd);
+    switch (relation) {
+    case GW_CHILD: return w->children.empty() ? NULL : w->children.front();
+    case GW_OWNER: return w->isChild() ? NULL : w->owner;
+    case GW_HWNDFIRST: return siblings->empty() ? NULL : siblings->front();
+    case GW_HWNDLAST: return siblings->empty() ? NULL : siblings->back();
+    case GW_HWNDNEXT: return pos == siblings->end() || pos + 1 == siblings->end() ? NULL : *(pos + 1);
+    case GW_HWNDPREV: return pos == siblings->begin() || pos == siblings->end() ? NULL : *(pos - 1);
+    default: SetLastError(ERROR_INVALID_GW_COMMAND); return NULL;
+    }
+}
+
+HWND WINAPI GetDesktopWindow(void) { return current().windows.desktop; }
+
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
+    return FindWindowExA(NULL, NULL, className, windowName);
+}
+
+HWND WINAPI FindWindowExA(HWND parent, HWND after, LPCSTR className, LPCSTR windowName) {
+    auto& ws = current().windows;
+    std::vector<HWND> candidates = ws.zOrder;
+    if (parent && parent != ws.desktop) {
+        simwin::Window* p = existingWindow(parent);
+        if (!p) return NULL;
+        candidates = p->children;
+    }
+    auto it = candidates.begin();
+    if (after) {
+        it = std::find(candidates.begin(), candidates.end(), after);
+        if (it != candidates.end()) ++it;
+    }
+    for (; it != candidates.end(); ++it) {
+        simwin::Window* w = ws.find(*it);
+        if (!w) continue;
+        if (className && !IS_INTRESOURCE(className) && !simwin::iequals(w->className, className)) continue;
+        if (windowName && w->title != windowName) continue;
+        return w->hwnd;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return NULL;
+}
+
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index) {
     simwin::Window* w = existingWindow(hwnd);
     if (!w) return 0;
-    std::string name = current().windows.messageName(msg);
-    if (w->foreign) {
-        w->received.push_back(name + " lParam=" + std::to_string(lParam));
-        current().transcript.add(name + " sent to " + describe(*w) + " (lParam " + std::to_string(lParam) + ")");
-        // The programs of the driver family close when asked.
-        if (msg == WM_CLOSE) w->destroyed = true;
+    switch (index) {
+    case GWL_STYLE: return static_cast<LONG>(w->style);
+    case GWL_EXSTYLE: return static_cast<LONG>(w->exStyle);
+    case GWLP_ID: return w->isChild() ? w->id : 0;
+    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->isChild() ? w->parent : w->owner);
+    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->wndProc);
+    default: break;
     }
+    bool dialogSlot = index == DWLP_MSGRESULT || index == DWLP_DLGPROC || index == DWLP_USER;
+    if (index == GWLP_USERDATA || (dialogSlot && w->isDialog)) {
+        auto it = w->extra.find(index);
+        return it == w->extra.end() ? 0 : it->second;
+    }
+    SetLastError(ERROR_INVALID_INDEX);
     return 0;
+}
+
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
+    auto& ws = current().windows;
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return 0;
+    LONG_PTR old = GetWindowLongPtrA(hwnd, index);
+    switch (index) {
+    case GWL_STYLE: {
+        DWORD newStyle = static_cast<DWORD>(value);
+        STYLESTRUCT ss{w->style, newStyle};
+        ws.send(hwnd, WM_STYLECHANGING, static_cast<WPARAM>(GWL_STYLE), reinterpret_cast<LPARAM>(&ss));
+        if ((w = ws.find(hwnd))) {
+            w->style = ss.styleNew;
+            ws.send(hwnd, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), reinterpret_cast<LPARAM>(&ss));
+        }
+        break;
+    }
+    case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(value); break;
+    case GWLP_ID: w->id = static_cast<int>(value); break;
+    case GWLP_HINSTANCE: w->instance = reinterpret_cast<HINSTANCE>(value); break;
+    case GWLP_WNDPROC: w->wndProc = reinterpret_cast<WNDPROC>(value); break;
+    case GWLP_HWNDPARENT: w->owner = reinterpret_cast<HWND>(value); break;
+    default: {
+        bool dialogSlot = index == DWLP_MSGRESULT || index == DWLP_DLGPROC || index == DWLP_USER;
+        if (index != GWLP_USERDATA && !(dialogSlot && w->isDialog)) {
+            SetLastError(ERROR_INVALID_INDEX);
+            return 0;
+        }
+        w->extra[index] = value;
+    }
+    }
+    SetLastError(ERROR_SUCCESS);
+    return old;
+}
+
+LONG WINAPI GetWindowLongA(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtrA(hwnd, index)); }
+LONG WINAPI SetWindowLongA(HWND hwnd, int index, LONG value) { return static_cast<LONG>(SetWindowLongPtrA(hwnd, index, value)); }
+
+BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text) {
+    if (!existingWindow(hwnd)) return FALSE;
+    return static_cast<BOOL>(current().windows.send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : "")));
+}
+
+int WINAPI GetWindowTextA(HWND hwnd, LPSTR buffer, int bufferMax) {
+    if (!existingWindow(hwnd)) {
+        if (buffer && bufferMax > 0) buffer[0] = 0;
+        return 0;
+    }
+    return static_cast<int>(current().windows.send(hwnd, WM_GETTEXT, static_cast<WPARAM>(bufferMax), reinterpret_cast<LPARAM>(buffer)));
+}
+
+int WINAPI GetWindowTextLengthA(HWND hwnd) {
+    if (!existingWindow(hwnd)) return 0;
+    return static_cast<int>(current().windows.send(hwnd, WM_GETTEXTLENGTH, 0, 0));
+}
+
+int WINAPI GetSystemMetrics(int index) {
+    RECT r = current().windows.find(current().windows.desktop)->rect;
+    switch (index) {
+    case SM_CXSCREEN: return r.right - r.left;
+    case SM_CYSCREEN: return r.bottom - r.top;
+    default: return 0;
+    }
+}
+
+// --- Default window procedure ------------------------------------------------------------------------------------------
+
+LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto& ws = current().windows;
+    simwin::Window* w = ws.find(hwnd);
+    if (!w) return 0;
+    switch (msg) {
+    case WM_NCCREATE: return TRUE;
+    case WM_SETTEXT:
+        w->title = lParam ? reinterpret_cast<LPCSTR>(lParam) : "";
+        w->needsPaint = true;
+        return TRUE;
+    case WM_GETTEXT: return copyText(w->title, reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->title.size());
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) ws.send(hwnd, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_SETICON: {
+        int which = wParam == ICON_BIG ? ICON_BIG : ICON_SMALL;
+        HICON old = w->icons[which];
+        w->icons[which] = reinterpret_cast<HICON>(lParam);
+        return reinterpret_cast<LRESULT>(old);
+    }
+    case WM_GETICON: return reinterpret_cast<LRESULT>(w->icons[wParam == ICON_BIG ? ICON_BIG : ICON_SMALL]);
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: return reinterpret_cast<LRESULT>(GetStockObject(LTGRAY_BRUSH));
+    case WM_CONTEXTMENU:
+        if (w->isChild()) return ws.send(w->parent, msg, wParam, lParam);
+        return 0;
+    default: return 0;
+    }
+}
+
+LRESULT WINAPI CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return proc ? proc(hwnd, msg, wParam, lParam) : 0;
+}
+
+// --- Messages ----------------------------------------------------------------------------------------------------------
+
+LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto& ws = current().windows;
+    if (hwnd == HWND_BROADCAST) {
+        current().transcript.add("broadcast " + ws.messageName(msg));
+        std::vector<HWND> targets = ws.zOrder;
+        for (HWND h : targets)
+            if (simwin::Window* w = ws.find(h); w && w->foreign)
+                w->received.push_back(ws.messageName(msg));
+            else if (w)
+                ws.send(h, msg, wParam, lParam);
+        return 0;
+    }
+    if (!existingWindow(hwnd)) return 0;
+    return ws.send(hwnd, msg, wParam, lParam);
+}
+
+LRESULT WINAPI SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                                   PDWORD_PTR result) {
+    if (hwnd != HWND_BROADCAST && !existingWindow(hwnd)) return 0;
+    LRESULT r = SendMessageA(hwnd, msg, wParam, lParam);
+    if (result) *result = static_cast<DWORD_PTR>(r);
+    return 1;
 }
 
 BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto& ws = current().windows;
-    std::string name = ws.messageName(msg);
     if (hwnd == HWND_BROADCAST) {
-        current().transcript.add("broadcast " + name);
-        for (auto& w : ws.windows)
-            if (w.foreign && !w.destroyed) w.received.push_back(name);
+        current().transcript.add("broadcast " + ws.messageName(msg));
+        std::vector<HWND> targets = ws.zOrder;
+        for (HWND h : targets)
+            if (simwin::Window* w = ws.find(h); w && w->foreign)
+                w->received.push_back(ws.messageName(msg));
+            else if (w)
+                ws.post(h, msg, wParam, lParam);
         return TRUE;
     }
-    simwin::Window* w = ws.find(hwnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    if (w->foreign) {
-        w->received.push_back(name + " lParam=" + std::to_string(lParam));
-        if (msg == WM_CLOSE) w->destroyed = true;
-    }
+    if (hwnd && !existingWindow(hwnd)) return FALSE;
+    ws.post(hwnd, msg, wParam, lParam);
     return TRUE;
 }
+
+void WINAPI PostQuitMessage(int exitCode) {
+    current().windows.quitPosted = true;
+    current().windows.quitCode = exitCode;
+}
+
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remove) {
+    auto& q = current().windows.queue;
+    for (auto it = q.begin(); it != q.end(); ++it) {
+        if (hwnd && it->hwnd != hwnd) continue;
+        if ((first || last) && (it->message < first || it->message > last)) continue;
+        if (msg) *msg = *it;
+        if (remove & PM_REMOVE) q.erase(it);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last) {
+    auto& ws = current().windows;
+    for (;;) {
+        if (PeekMessageA(msg, hwnd, first, last, PM_REMOVE)) return msg->message == WM_QUIT ? FALSE : TRUE;
+        if (ws.quitPosted) {
+            ws.quitPosted = false;
+            if (msg) {
+                std::memset(msg, 0, sizeof *msg);
+                msg->message = WM_QUIT;
+                msg->wParam = static_cast<WPARAM>(ws.quitCode);
+            }
+            return FALSE;
+        }
+        // Nothing queued: paints, timers and the user's actions as in a modal loop of the active window.
+        HWND active = ws.modalStack.empty() ? ws.foreground : ws.modalStack.back();
+        if (ws.step(active) == simwin::WindowSystem::Step::None)
+            throw simwin::UserStop("the tool waits for a message and nothing more is scripted");
+    }
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg) {
+    if (!msg) return 0;
+    current().windows.dispatch(*msg, nullptr);
+    return 0;
+}
+
+BOOL WINAPI TranslateMessage(const MSG* msg) { return msg && msg->message == WM_KEYDOWN; }
 
 UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
     if (!name || !*name) {
@@ -196,6 +480,140 @@ UINT WINAPI RegisterWindowMessageA(LPCSTR name) {
         return 0;
     }
     return current().windows.registerMessage(name);
+}
+
+DWORD WINAPI GetMessagePos(void) { return current().windows.messagePos; }
+LONG WINAPI GetMessageTime(void) { return static_cast<LONG>(current().clock.ms); }
+
+BOOL WINAPI GetCursorPos(LPPOINT point) {
+    if (!point) return FALSE;
+    *point = current().windows.cursorPos;
+    return TRUE;
+}
+
+UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+    return current().windows.setTimer(hwnd, id, elapse, proc);
+}
+
+BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id) { return current().windows.killTimer(hwnd, id) ? TRUE : FALSE; }
+
+// --- Geometry ----------------------------------------------------------------------------------------------------------
+
+BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect) {
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w || !rect) return FALSE;
+    *rect = current().windows.screenRect(*w);
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w || !rect) return FALSE;
+    RECT c = current().windows.clientScreenRect(*w);
+    *rect = RECT{0, 0, c.right - c.left, c.bottom - c.top};
+    return TRUE;
+}
+
+BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    auto& ws = current().windows;
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return FALSE;
+    if (!(flags & SWP_NOMOVE)) {
+        int width = w->rect.right - w->rect.left, height = w->rect.bottom - w->rect.top;
+        w->rect = RECT{x, y, x + width, y + height};
+    }
+    if (!(flags & SWP_NOSIZE)) {
+        w->rect.right = w->rect.left + std::max(0, cx);
+        w->rect.bottom = w->rect.top + std::max(0, cy);
+    }
+    if (!(flags & SWP_NOZORDER) && !w->isChild() && (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST))
+        BringWindowToTop(hwnd);
+    if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
+    if (flags & SWP_HIDEWINDOW) {
+        w->style &= ~WS_VISIBLE;
+        if (ws.focus == hwnd || ws.isDescendant(hwnd, ws.focus)) ws.focus = nullptr;
+    }
+    if (!(flags & SWP_NOREDRAW)) w->needsPaint = true;
+    return TRUE;
+}
+
+BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
+    return SetWindowPos(hwnd, NULL, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
+}
+
+int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
+    auto& ws = current().windows;
+    POINT origin{0, 0}, target{0, 0};
+    if (from && from != ws.desktop) {
+        simwin::Window* w = existingWindow(from);
+        if (!w) return 0;
+        RECT c = ws.clientScreenRect(*w);
+        origin = POINT{c.left, c.top};
+    }
+    if (to && to != ws.desktop) {
+        simwin::Window* w = existingWindow(to);
+        if (!w) return 0;
+        RECT c = ws.clientScreenRect(*w);
+        target = POINT{c.left, c.top};
+    }
+    int dx = origin.x - target.x, dy = origin.y - target.y;
+    for (UINT i = 0; points && i < count; ++i) {
+        points[i].x += dx;
+        points[i].y += dy;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return MAKELONG(static_cast<WORD>(static_cast<SHORT>(dx)), static_cast<WORD>(static_cast<SHORT>(dy)));
+}
+
+BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point) {
+    if (!existingWindow(hwnd) || !point) return FALSE;
+    MapWindowPoints(NULL, hwnd, point, 1);
+    return TRUE;
+}
+
+BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point) {
+    if (!existingWindow(hwnd) || !point) return FALSE;
+    MapWindowPoints(hwnd, NULL, point, 1);
+    return TRUE;
+}
+
+// --- Painting ----------------------------------------------------------------------------------------------------------
+
+BOOL WINAPI RedrawWindow(HWND hwnd, const RECT* update, HANDLE region, UINT flags) {
+    auto& ws = current().windows;
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return FALSE;
+    if (flags & RDW_INVALIDATE) w->needsPaint = true;
+    if (flags & RDW_VALIDATE) w->needsPaint = false;
+    if ((flags & RDW_UPDATENOW) && w->needsPaint) {
+        w->needsPaint = false;
+        if (ws.reallyVisible(*w)) ws.send(hwnd, WM_PAINT, 0, 0);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w) return FALSE;
+    w->needsPaint = true;
+    return TRUE;
+}
+
+BOOL WINAPI UpdateWindow(HWND hwnd) { return RedrawWindow(hwnd, NULL, NULL, RDW_UPDATENOW); }
+
+HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w || !paint) return NULL;
+    std::memset(paint, 0, sizeof *paint);
+    w->needsPaint = false;
+    paint->hdc = GetDC(hwnd);
+    GetClientRect(hwnd, &paint->rcPaint);
+    return paint->hdc;
+}
+
+BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
+    if (paint && paint->hdc) ReleaseDC(hwnd, paint->hdc);
+    return TRUE;
 }
 
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason) {
@@ -211,58 +629,4 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason) {
         current().transcript.add("shutdown requested (flags " + std::to_string(flags) + ")");
     }
     return TRUE;
-}
-
-void WINAPI InitCommonControls(void) {}
-
-LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
-    simwin::Window* w = existingWindow(hwnd);
-    if (!w) return 0;
-    LONG_PTR old = w->longs[index];
-    w->longs[index] = value;
-    SetLastError(ERROR_SUCCESS);
-    return old;
-}
-
-LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index) {
-    simwin::Window* w = existingWindow(hwnd);
-    if (!w) return 0;
-    auto it = w->longs.find(index);
-    return it == w->longs.end() ? 0 : it->second;
-}
-
-BOOL WINAPI EndDialog(HWND hwnd, INT_PTR result) {
-    simwin::Window* w = existingWindow(hwnd);
-    if (!w) return FALSE;
-    w->ended = true;
-    w->result = result;
-    return TRUE;
-}
-
-BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text) {
-    simwin::Window* w = current().windows.find(hwnd);
-    if (!w || w->destroyed) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    w->title = text ? text : "";
-    return TRUE;
-}
-
-HWND WINAPI GetDlgItem(HWND dialog, int id) {
-    simwin::Window* d = current().windows.find(dialog);
-    if (!d || d->destroyed) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return NULL;
-    }
-    for (auto& w : current().windows.windows) {
-        if (w.destroyed) continue;
-        auto parent = w.longs.find(GWLP_HWNDPARENT);
-        auto control = w.longs.find(GWLP_ID);
-        if (parent != w.longs.end() && control != w.longs.end() &&
-            parent->second == reinterpret_cast<LONG_PTR>(dialog) && control->second == id)
-            return w.hwnd;
-    }
-    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
-    return NULL;
 }

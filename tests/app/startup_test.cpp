@@ -111,7 +111,7 @@ TEST(SecondInstance, RunningWindowIsActivatedAndTheNewProcessEndsWithZero) {
     ASSERT_NE(nullptr, w);
     EXPECT_EQ(SW_SHOWDEFAULT, w->showCommand);
     EXPECT_EQ(firstHwnd, m.windows.foreground);
-    EXPECT_EQ(firstHwnd, m.windows.windows.front().hwnd);  // brought to the top
+    EXPECT_EQ(firstHwnd, m.windows.zOrder.front());  // brought to the top
     // Nothing else happened: no class registered, no dialog, no message box.
     EXPECT_FALSE(m.windows.classes.count("VSTUninstallWindowClass__"));
     EXPECT_EQ(0u, m.transcript.count("dialog"));

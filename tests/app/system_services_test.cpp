@@ -72,16 +72,16 @@ TEST(SystemServices, SiblingApplicationsAreClosedThenTheBroadcastGoesOut) {
                   "[window]\nclass = VSTStatusClass_04\ntitle = second\n[window]\nclass = Notepad\n");
     simwin::MachineScope scope(*m);
     EXPECT_EQ(1, CloseSiblingApplications());
-    const auto& w = m->windows.windows;
+    const auto w = m->windows.standInWindows();
     ASSERT_EQ(4u, w.size());
-    EXPECT_TRUE(w[0].destroyed);
-    EXPECT_EQ(std::vector<std::string>{"WM_CLOSE lParam=1"}, w[0].received);
-    EXPECT_TRUE(w[1].destroyed);  // only the first window of a class
-    EXPECT_EQ(std::vector<std::string>{"WM_CLOSE lParam=0"}, w[1].received);
-    EXPECT_FALSE(w[2].destroyed);
-    EXPECT_EQ(std::vector<std::string>{"KORunClose04"}, w[2].received);
-    EXPECT_FALSE(w[3].destroyed);
-    EXPECT_EQ(std::vector<std::string>{"KORunClose04"}, w[3].received);
+    EXPECT_TRUE(w[0]->destroyed);
+    EXPECT_EQ(std::vector<std::string>{"WM_CLOSE lParam=1"}, w[0]->received);
+    EXPECT_TRUE(w[1]->destroyed);  // only the first window of a class
+    EXPECT_EQ(std::vector<std::string>{"WM_CLOSE lParam=0"}, w[1]->received);
+    EXPECT_FALSE(w[2]->destroyed);
+    EXPECT_EQ(std::vector<std::string>{"KORunClose04"}, w[2]->received);
+    EXPECT_FALSE(w[3]->destroyed);
+    EXPECT_EQ(std::vector<std::string>{"KORunClose04"}, w[3]->received);
     // The status monitor (class 2) is closed before the NPSD04 window (class 8).
     const auto& t = m->transcript.lines;
     auto at = [&](const std::string& text) {
@@ -102,10 +102,10 @@ TEST(SystemServices, SiblingApplicationsAreClosedThenTheBroadcastGoesOut) {
 TEST(SystemServices, SpoolProcessWindow) {
     auto m = Load("[window]\nclass = SpoolProcessClass\n");
     simwin::MachineScope scope(*m);
-    const uint64_t before = m->windows.clockMs;
+    const uint64_t before = m->clock.ms;
     EXPECT_EQ(1, CloseSpoolProcessWindow());
-    EXPECT_TRUE(m->windows.windows[0].destroyed);
-    EXPECT_EQ(before + 1000, m->windows.clockMs);
+    EXPECT_TRUE(m->windows.standInWindows()[0]->destroyed);
+    EXPECT_EQ(before + 1000, m->clock.ms);
     EXPECT_EQ(0, CloseSpoolProcessWindow());  // gone now
 }
 

@@ -295,7 +295,7 @@ TEST(Windows, FindBroadcastAndClose) {
 TEST(MessageBox, ScriptedAnswersAreUsedInOrderThenNo) {
     simwin::Machine m;
     simwin::MachineScope scope(m);
-    m.windows.answers = {true, false, true};
+    m.windows.user.answers = {true, false, true};
     EXPECT_EQ(IDYES, MessageBoxA(NULL, "q1", "c", MB_YESNO));
     EXPECT_EQ(IDOK, MessageBoxA(NULL, "info", "c", MB_OK));  // an OK box takes no answer
     EXPECT_EQ(IDNO, MessageBoxA(NULL, "q2", "c", MB_YESNO));

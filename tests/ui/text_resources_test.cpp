@@ -152,10 +152,10 @@ TEST_F(TextResources, ARedirectedTextUsesTwoSlots) {
 }
 
 TEST_F(TextResources, SettingWindowTexts) {
-    HWND dialog = m.windows.add("#32770", "old title", false).hwnd;
-    HWND control = m.windows.add("Static", "old label", false).hwnd;
-    SetWindowLongPtrA(control, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(dialog));
-    SetWindowLongPtrA(control, GWLP_ID, 1115);
+    HWND dialog = CreateWindowExA(0, "#32770", "old title", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
+    HWND control = CreateWindowExA(0, "Static", "old label", WS_CHILD, 0, 0, 50, 10, dialog,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(1115)), NULL, NULL);
+    ASSERT_NE(nullptr, control);
 
     EXPECT_EQ(1, texts.SetWindowTextFromId(dialog, 161));
     EXPECT_EQ("アンインストール", m.windows.find(dialog)->title);

@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     }
     simwin::MachineScope scope(*machine);
     machine->system.commandTail = options.tail;
-    for (bool yes : options.answers) machine->windows.answers.push_back(yes);
+    for (bool yes : options.answers) machine->windows.user.answers.push_back(yes);
     machine->transcript.echo = [](const std::string& line) { std::cout << line << std::endl; };
 
     int exitCode = 0;

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "simwin/clock.h"
 #include "simwin/files.h"
+#include "simwin/gdi.h"
 #include "simwin/handles.h"
 #include "simwin/ini.h"
 #include "simwin/modules.h"
@@ -39,10 +41,12 @@ public:
     // Writes the machine's state as a machine directory; deterministic.
     void save(const std::string& dir) const;
 
+    Clock clock;
     SystemInfo system;
     Registry registry;
     FileSystem files;
     ServiceManager services;
+    Gdi gdi;
     WindowSystem windows;
     Transcript transcript;
     HandleTable handles;

@@ -9,6 +9,8 @@
 #include "simwin/api/winreg.h"
 #include "simwin/api/advapi.h"
 #include "simwin/api/user.h"
+#include "simwin/api/gdi.h"
+#include "simwin/api/commctrl.h"
 #include "simwin/api/shell.h"
 #include "simwin/api/winspool.h"
 #include "simwin/api/resources.h"
