@@ -51,7 +51,7 @@ IniDoc IniDoc::parse(const std::string& text, const std::string& origin) {
             size_t close = t.find(']');
             if (close == std::string::npos)
                 throw MachineError(origin + ":" + std::to_string(lineNo) + ": section header without ']'");
-            doc.add(trim(t.substr(1, close - 1)));
+            doc.add(trim(t.substr(1, close - 1))).line = lineNo;
             continue;
         }
         if (doc.sections.empty())
@@ -59,7 +59,9 @@ IniDoc IniDoc::parse(const std::string& text, const std::string& origin) {
         size_t eq = t.find('=');
         if (eq == std::string::npos)
             throw MachineError(origin + ":" + std::to_string(lineNo) + ": expected 'key = value'");
-        doc.sections.back().add(trim(t.substr(0, eq)), trim(t.substr(eq + 1)));
+        IniSection& section = doc.sections.back();
+        section.add(trim(t.substr(0, eq)), trim(t.substr(eq + 1)));
+        section.lines.push_back(lineNo);
     }
     return doc;
 }

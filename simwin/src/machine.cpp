@@ -5,6 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "simwin/machine_format.h"
 #include "simwin/util.h"
 
 namespace fs = std::filesystem;
@@ -14,21 +15,25 @@ namespace simwin {
 namespace {
 Machine* g_current = nullptr;
 
-const char* const kOwnSections[] = {"system", "spooler", "service", "file",   "pending",
-                                    "window", "printer", "driver",  "program", "spoolerfault"};
-
-bool isOwnSection(const std::string& name) {
-    for (const char* s : kOwnSections)
-        if (iequals(name, s)) return true;
-    return false;
-}
-
 std::string readText(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     if (!in) throw MachineError(p.string() + ": cannot be read");
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+// The text of a file the directory holds as a plain file; a missing one or a directory of that
+// name is an error that says which.
+std::string readPlainFile(const fs::path& p) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(p, ec);
+    if (!fs::exists(st)) throw MachineError(p.string() + ": missing (an empty file gives the standard layout)");
+    if (fs::is_directory(st)) throw MachineError(p.string() + ": a directory, not a file");
+    if (!fs::is_regular_file(st)) throw MachineError(p.string() + ": not a regular file");
+    const std::string text = readText(p);
+    checkNoNul(text, p.string());
+    return text;
 }
 
 void writeText(const fs::path& p, const std::string& text) {
@@ -62,9 +67,9 @@ void Machine::applyLayout() {
 std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     fs::path root(dir);
     if (!fs::is_directory(root)) throw MachineError(dir + ": not a machine directory");
-    IniDoc doc;
-    fs::path ini = root / "machine.ini";
-    if (fs::exists(ini)) doc = IniDoc::parse(readText(ini), ini.string());
+    const fs::path ini = root / "machine.ini";
+    const IniDoc doc = IniDoc::parse(readPlainFile(ini), ini.string());
+    checkMachineIni(doc, ini.string());  // before any subsystem reads it
 
     const IniSection* sys = doc.first("system");
     Platform platform = sys ? parsePlatform(sys->get("platform", "nt")) : Platform::Nt;
@@ -72,7 +77,7 @@ std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     if (sys) m->system.load(*sys);
 
     fs::path reg = root / "registry.reg";
-    if (fs::exists(reg)) m->registry.loadReg(readText(reg), reg.string());
+    if (fs::exists(fs::symlink_status(reg))) m->registry.loadReg(readPlainFile(reg), reg.string());
     m->files = FileSystem();  // only what the directory holds, plus the layout applied below
     m->files.loadDrives(dir);
     m->files.load(doc);
@@ -81,7 +86,7 @@ std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     m->spooler.load(doc, m->system);
     m->processes.load(doc);
     for (auto& s : doc.sections)
-        if (!isOwnSection(s.name)) m->otherSections.push_back(s);
+        if (!isMachineSection(s.name)) m->otherSections.push_back(s);
     m->applyLayout();
     m->spooler.publishDefault(m->files, m->system);
     return m;

@@ -99,6 +99,17 @@ TEST_F(SimRun, KeywordFollowedByAnotherWordRunsTheInteractiveMode) {
     EXPECT_NE(std::string::npos, ReadFile(after / "registry.reg").find("Lumica 900"));
 }
 
+TEST_F(SimRun, MisspeltMachineKeyStopsTheRunWithItsFileAndLine) {
+    WriteMachineIni("; platform written wrong\nplatfrom = 9x\n");
+    SimResult r = RunSim("--machine " + Q(machine) + " --plan");
+    EXPECT_EQ(2, r.exitCode) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("korun04-sim: cannot load the machine: " +
+                                            (machine / "machine.ini").string() +
+                                            ":4: unknown key 'platfrom' in [system]\n"))
+        << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("[printer]")) << r.out;  // nothing ran
+}
+
 TEST_F(SimRun, UnreadableMachineAndBadOptionsAreReported) {
     SimResult r = RunSim("--machine " + Q(root / "missing"));
     EXPECT_NE(0, r.exitCode);
