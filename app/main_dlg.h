@@ -14,6 +14,8 @@ class CMainDlg : public CDialogBase {
 public:
     CMainDlg() {}
     ~CMainDlg() override {}
+    // Initialisation (pages, system menu, texts, the loading phase), Exit, Enter and Escape, the Uninstall
+    // button, the About entry of the system menu, and the pages' messages.
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     CUninstallDatabase database;
@@ -22,6 +24,14 @@ public:
     CRemovePage removePage;
     CTextResources textResources;
     COSVersion osVersion;
+
+private:
+    void OnInitDialog();
+    // Runs the loading dialog; on success shows the filled selection page, else ends the main window.
+    void RunLoadingPhase(HINSTANCE module);
+    // Shows the removal page and starts the staged removal.
+    void StartRemoval();
+    void OnRemovalFinished();
 };
 
 // The main window's class: a renamed copy of the system dialog class, so that a running

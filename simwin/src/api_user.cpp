@@ -543,24 +543,30 @@ BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repa
 
 int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
     auto& ws = current().windows;
-    POINT origin{0, 0}, target{0, 0};
-    if (from && from != ws.desktop) {
-        simwin::Window* w = existingWindow(from);
-        if (!w) return 0;
+    // A client area's origin in screen coordinates, and whether its x axis runs leftwards (right to left).
+    struct Axis {
+        LONG x = 0, y = 0;
+        bool mirrored = false;
+    };
+    auto axisOf = [&](HWND h, Axis& a) {
+        if (!h || h == ws.desktop) return true;
+        simwin::Window* w = existingWindow(h);
+        if (!w) return false;
         RECT c = ws.clientScreenRect(*w);
-        origin = POINT{c.left, c.top};
-    }
-    if (to && to != ws.desktop) {
-        simwin::Window* w = existingWindow(to);
-        if (!w) return 0;
-        RECT c = ws.clientScreenRect(*w);
-        target = POINT{c.left, c.top};
-    }
-    int dx = origin.x - target.x, dy = origin.y - target.y;
+        a.mirrored = (w->exStyle & WS_EX_LAYOUTRTL) != 0;
+        a.x = a.mirrored ? c.right : c.left;
+        a.y = c.top;
+        return true;
+    };
+    Axis source, target;
+    if (!axisOf(from, source) || !axisOf(to, target)) return 0;
     for (UINT i = 0; points && i < count; ++i) {
-        points[i].x += dx;
-        points[i].y += dy;
+        LONG screenX = source.mirrored ? source.x - points[i].x : source.x + points[i].x;
+        LONG screenY = source.y + points[i].y;
+        points[i].x = target.mirrored ? target.x - screenX : screenX - target.x;
+        points[i].y = screenY - target.y;
     }
+    int dx = static_cast<int>(source.x - target.x), dy = static_cast<int>(source.y - target.y);
     SetLastError(ERROR_SUCCESS);
     return MAKELONG(static_cast<WORD>(static_cast<SHORT>(dx)), static_cast<WORD>(static_cast<SHORT>(dy)));
 }
