@@ -38,6 +38,10 @@ private:
 // instance can be found by its class name.
 extern const char kMainWindowClass[];
 
+// Registers the main window class; runs the main window modally with its context and returns its result.
+void RegisterMainWindowClass();
+int RunMainWindow(HINSTANCE instance, CMainDlg& context);
+
 // Directory of the program file followed by "Kunz__04.unm"; recomputed by UpdateDefaultScriptPath.
 extern char g_defaultScriptPath[256];
 void UpdateDefaultScriptPath();

@@ -20,6 +20,7 @@ const int kItemTextSize = 257;
 
 bool IsSelectable(const CPrinterEntry& p) { return !p.isForeign && !p.isDeleted && p.isListed; }
 
+
 // The item image: 1 for the default printer, plus 2 for a printer on another machine, plus 4 for a printer
 // masked by Pavane.
 int ImageOf(const CPrinterEntry& p) {
@@ -119,6 +120,14 @@ void CSelectPage::SetView(DWORD view) {
         SetWindowLongPtrA(listView, GWL_STYLE, (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | view);
 }
 
+bool CSelectPage::IsListedBefore(const CPrinterEntry& entry) const {
+    for (const CPrinterEntry& p : database->printers) {
+        if (&p == &entry) return false;
+        if (IsSelectable(p) && _strcmpi(p.printerName, entry.printerName) == 0) return true;
+    }
+    return false;
+}
+
 void CSelectPage::FillPrinterList() {
     WaitCursor wait;
     if (!listView) return;
@@ -129,7 +138,7 @@ void CSelectPage::FillPrinterList() {
     int position = 0;
     for (const CPrinterEntry& p : database->printers) {
         const int i = position++;
-        if (!IsSelectable(p)) continue;
+        if (!IsSelectable(p) || IsListedBefore(p)) continue;
         LVITEMA item;
         memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
@@ -170,24 +179,26 @@ void CSelectPage::FillPrinterList() {
 void CSelectPage::ApplySelection() {
     selectedCount = 0;
     if (!listView) return;
+    // The item data is the printer's position in the list. A printer is chosen when its item is selected,
+    // and the choice reaches every entry of that name, however long the name.
+    CTextList listed, chosen;
     int count = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        // The item data is the printer's position in the list; its name decides, so that every entry of
-        // the printer (an enumeration that ran twice lists it twice) follows the user's choice.
         LVITEMA item;
         memset(&item, 0, sizeof item);
         item.mask = LVIF_PARAM;
         item.iItem = i;
         if (!SendMessageA(listView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
-        const CPrinterEntry* listed = database->printers.At(static_cast<size_t>(item.lParam));
-        if (!listed || !IsSelectable(*listed)) continue;
-        bool selected = (SendMessageA(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) & LVIS_SELECTED) != 0;
-        char name[TEXT_SIZE];
-        CopyText(name, listed->printerName);
-        for (CPrinterEntry& p : database->printers)
-            if (_strcmpi(p.printerName, name) == 0) p.isKept = selected ? 0 : 1;
-        if (selected) ++selectedCount;
+        const CPrinterEntry* entry = database->printers.At(static_cast<size_t>(item.lParam));
+        if (!entry || !IsSelectable(*entry)) continue;
+        listed.Add(entry->printerName);
+        if (SendMessageA(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) & LVIS_SELECTED) {
+            chosen.Add(entry->printerName);
+            ++selectedCount;
+        }
     }
+    for (CPrinterEntry& p : database->printers)
+        if (IsSelectable(p) && listed.Contains(p.printerName)) p.isKept = chosen.Contains(p.printerName) ? 0 : 1;
 }
 
 void CSelectPage::OnNotify(WPARAM controlId, const NMHDR* notification) {
