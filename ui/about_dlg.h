@@ -16,5 +16,8 @@ public:
 
 private:
     void OnInitDialog();
+    // Inserts a left-aligned column of width 200; counts it when the list took it.
+    void InsertColumn(int index, const char* header);
+    // Appends a row: label as the item, value as subitem 1.
     void AddRow(const char* label, const char* value);
 };

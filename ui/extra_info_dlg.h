@@ -23,4 +23,15 @@ private:
     INT_PTR OnCommand(WPARAM wParam);
     // Rebuilds the columns and rows of the list for the current category and flag.
     void Fill();
+    // The profile to show and the caption that names it: the removal profile, or with the flag the selected
+    // printer's driver profile or manufacturer profile (copied into scratch) when there is one.
+    const CUninstallProfile& ChooseProfile(CUninstallProfile& scratch, char* caption, size_t size);
+    // One row per item of the current category's list, cut into its columns; "(empty)" for an empty list.
+    void ListItems(const CTextList& items);
+    // The directory variables with the directories they stand for.
+    void ListDirectories();
+    // List-view operations; skipped when the dialog has no list.
+    void DeleteAllColumns();
+    void InsertColumn(int index, const char* header);
+    void InsertRow(const char* const* cells, int count);
 };
