@@ -32,7 +32,8 @@ target_compile_options(gtest_win PRIVATE -w)
 
 # --- korun04_conformance.exe: the Win32 behaviour the tool relies on, checked under Wine --------------------
 file(GLOB KORUN_CONFORMANCE_SOURCES CONFIGURE_DEPENDS tests/conformance/*.cpp)
-add_executable(korun04_conformance ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc ${KORUN_CONFORMANCE_SOURCES})
+add_executable(korun04_conformance ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc ${KORUN_CONFORMANCE_SOURCES}
+               tests/conformance/conformance.rc)
 set_property(SOURCE ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc APPEND PROPERTY COMPILE_OPTIONS -w)
 target_include_directories(korun04_conformance PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(korun04_conformance PRIVATE korun04_logic gtest_win)
