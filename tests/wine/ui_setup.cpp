@@ -40,8 +40,12 @@ int main(int argc, char** argv) {
     GetSystemDirectoryA(system, sizeof system);
     std::string ppd = fileName(argv[1]);
     std::string dir = driverDir;
-    if (!CopyFileA((std::string(system) + "\\wineps.drv").c_str(), (dir + "\\wineps.drv").c_str(), FALSE))
-        return fail("copy wineps.drv into the driver directory");
+    // Wine keeps its PostScript driver in the version-3 subdirectory of the driver directory (and in
+    // older prefixes in the system directory).
+    bool copied = false;
+    for (std::string from : {dir + "\\3\\wineps.drv", std::string(system) + "\\wineps.drv"})
+        copied = copied || CopyFileA(from.c_str(), (dir + "\\wineps.drv").c_str(), FALSE);
+    if (!copied) return fail("copy wineps.drv into the driver directory");
     if (!CopyFileA(argv[1], (dir + "\\" + ppd).c_str(), FALSE)) return fail("copy the .ppd into the driver directory");
 
     DRIVER_INFO_3A driver = {};
