@@ -8,7 +8,7 @@
 # Japanese locale (ANSI code page 932, generated with locale-gen when missing).
 #
 # Environment:
-#   KORUN_WINE_UI_CHECK=1  also run tests/wine/ui_check.sh: the tool's interactive run in a prefix of its own
+#   KORUN_WINE_UI_CHECK=0  skip tests/wine/ui_check.sh (the tool's interactive run in a prefix of its own)
 #                          with the test printer installed, driven by ui_driver.exe.
 #   KORUN_WINE_KEEP=1      keep the prefix afterwards (its path is printed) for a closer look.
 #
@@ -153,7 +153,7 @@ else
 fi
 
 # --- (d) the tool's interactive run, driven (a prefix of its own) -----------------------------------------------
-if [[ ${KORUN_WINE_UI_CHECK:-0} == 1 ]]; then
+if [[ ${KORUN_WINE_UI_CHECK:-1} == 1 ]]; then
     if bash "$ROOT/tests/wine/ui_check.sh" "$BIN_DIR"; then
         pass "ui_check.sh: the interactive run of korun04.exe"
     else

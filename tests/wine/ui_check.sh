@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The UI check: korun04.exe's interactive run under Wine, driven from outside by ui_driver.exe.
 #
-#   bash tests/wine/ui_check.sh [BIN_DIR]   (default build/windows/bin; run.sh calls it when KORUN_WINE_UI_CHECK=1)
+#   bash tests/wine/ui_check.sh [BIN_DIR]   (default build/windows/bin; run.sh calls it unless KORUN_WINE_UI_CHECK=0)
 #
 # A fresh prefix under the Japanese locale with Xvfb and the virtual desktop; ui_setup.exe installs the test
 # printer "Vestral Office" (driver "Vestral X Driver" on wineps.drv and tests/wine/vestral.ppd, printer data
@@ -45,6 +45,8 @@ sed 's/^/    /' "$LOG_DIR/setup.log"
 tool_dir="$WINEPREFIX/drive_c/korun04"
 mkdir -p "$tool_dir"
 cp "$BIN_DIR/korun04.exe" "$BIN_DIR/ui_driver.exe" "$tool_dir/"
+# The family's uninstall script beside the tool (its own directory is one of the four it searches).
+printf '[UnPrinterDrivers]\r\n"Vestral X Driver",VXDRV,1\r\n[VXDRV.Files]\r\nvxdrv.dll\r\n' >"$tool_dir/Kunz__04.unm"
 echo "ui: korun04.exe driven by ui_driver.exe:"
 run_ui_session "$tool_dir/korun04.exe" "$LOG_DIR/shots" "$LOG_DIR/ui.log"
 
