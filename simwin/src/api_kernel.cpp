@@ -150,6 +150,7 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status) {
 HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
 
 void WINAPI Sleep(DWORD ms) { current().clock.ms += ms; }
+DWORD WINAPI GetCurrentThreadId(void) { return 0x104; }
 DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(current().clock.ms); }
 
 int WINAPI lstrlenA(LPCSTR s) { return s ? static_cast<int>(std::strlen(s)) : 0; }

@@ -449,7 +449,10 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remov
 BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last) {
     auto& ws = current().windows;
     for (;;) {
-        if (PeekMessageA(msg, hwnd, first, last, PM_REMOVE)) return msg->message == WM_QUIT ? FALSE : TRUE;
+        if (PeekMessageA(msg, hwnd, first, last, PM_REMOVE)) {
+            ws.messageTaken(*msg);
+            return msg->message == WM_QUIT ? FALSE : TRUE;
+        }
         if (ws.quitPosted) {
             ws.quitPosted = false;
             if (msg) {
@@ -490,6 +493,30 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
     *point = current().windows.cursorPos;
     return TRUE;
 }
+
+HHOOK WINAPI SetWindowsHookExA(int type, HOOKPROC proc, HINSTANCE module, DWORD threadId) {
+    if (type != WH_GETMESSAGE || !proc) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return NULL;
+    }
+    static uintptr_t next = 0x60000;
+    HHOOK hook = reinterpret_cast<HHOOK>(next += 0x10);
+    current().windows.getMessageHooks.emplace_back(hook, proc);
+    return hook;
+}
+
+BOOL WINAPI UnhookWindowsHookEx(HHOOK hook) {
+    auto& hooks = current().windows.getMessageHooks;
+    for (auto it = hooks.begin(); it != hooks.end(); ++it) {
+        if (it->first != hook) continue;
+        hooks.erase(it);
+        return TRUE;
+    }
+    SetLastError(ERROR_INVALID_HOOK_HANDLE);
+    return FALSE;
+}
+
+LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) { return 0; }
 
 UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     return current().windows.setTimer(hwnd, id, elapse, proc);

@@ -38,7 +38,36 @@
 #include "app/platform.h"
 
 #ifndef _WIN32
+#include <fstream>
+#include <sstream>
+
 #include "simwin/machine.h"
+#include "simwin/resource_set.h"
+
+// On the host the test program is the tool's program module: the dialogs and the menu of
+// tests/conformance/conformance.rc join its resources for the test's lifetime.
+class ConformanceResources {
+public:
+    ConformanceResources() : saved_(simwin::programResources()) {
+        std::map<std::string, std::string> files{{"conformance/conformance_env.h", read("conformance_env.h")}};
+        simwin::ResourceSet extra = simwin::ResourceSet::parse(read("conformance.rc"), files);
+        simwin::ResourceSet& program = simwin::programResources();
+        program.dialogs.insert(program.dialogs.end(), extra.dialogs.begin(), extra.dialogs.end());
+        program.menus.insert(program.menus.end(), extra.menus.begin(), extra.menus.end());
+    }
+    ~ConformanceResources() { simwin::programResources() = saved_; }
+    ConformanceResources(const ConformanceResources&) = delete;
+    ConformanceResources& operator=(const ConformanceResources&) = delete;
+
+private:
+    static std::string read(const std::string& name) {
+        std::ifstream in(std::string(KORUN_SOURCE_DIR) + "/tests/conformance/" + name, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    simwin::ResourceSet saved_;
+};
 #endif
 
 class ConformanceTest : public ::testing::Test {
@@ -46,6 +75,7 @@ class ConformanceTest : public ::testing::Test {
 private:
     simwin::Machine machine_;
     simwin::MachineScope scope_{machine_};
+    ConformanceResources resources_;
 #endif
 };
 #endif  // RC_INVOKED

@@ -50,6 +50,8 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
 HANDLE WINAPI GetCurrentProcess(void);
 void WINAPI Sleep(DWORD ms);
 DWORD WINAPI GetTickCount(void);
+// The one simulated thread.
+DWORD WINAPI GetCurrentThreadId(void);
 
 int WINAPI lstrlenA(LPCSTR s);
 LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src);
