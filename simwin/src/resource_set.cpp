@@ -353,7 +353,7 @@ private:
         return utf8FromUtf16(units.data(), units.size());
     }
 
-    const std::string& s_;
+    std::string s_;
     int file_;
     size_t p_ = 0;
     int line_;
