@@ -253,8 +253,12 @@ private:
                 continue;
             }
             if (quote) {
-                if (c == quote) quote = 0;
-                else if (c == '\\' && p_ + 1 < s_.size()) out += s_[p_++];
+                if (c == quote) {
+                    quote = 0;
+                } else if (c == '\\' && p_ + 1 < s_.size() && s_[p_ + 1] != '\n') {
+                    out += c;  // an escape: its character cannot end the string
+                    c = s_[++p_];
+                }
             } else if (c == '"') {
                 quote = c;
             } else if (s_.compare(p_, 2, "//") == 0) {
@@ -514,6 +518,21 @@ private:
     bool unknownIsZero_;
 };
 
+// A file of the map by name: exact, else ignoring case and with '\' read as '/'.
+std::map<std::string, std::string>::const_iterator findFile(const std::map<std::string, std::string>& files,
+                                                           const std::string& name) {
+    auto exact = files.find(name);
+    if (exact != files.end()) return exact;
+    auto normal = [](std::string s) {
+        std::replace(s.begin(), s.end(), '\\', '/');
+        return toLower(s);
+    };
+    std::string wanted = normal(name);
+    for (auto it = files.begin(); it != files.end(); ++it)
+        if (normal(it->first) == wanted) return it;
+    return files.end();
+}
+
 // --- The preprocessor ------------------------------------------------------------------------------------
 
 // Follows #include through the files map, keeps the conditionals and expands object-like macros, giving
@@ -716,23 +735,6 @@ private:
         // Other pragmas mean nothing to the resource compiler.
     }
 
-public:
-    // A file of the map by name: exact, else ignoring case and with '\' read as '/'.
-    static std::map<std::string, std::string>::const_iterator findFile(const std::map<std::string, std::string>& files,
-                                                                      const std::string& name) {
-        auto exact = files.find(name);
-        if (exact != files.end()) return exact;
-        auto normal = [](std::string s) {
-            std::replace(s.begin(), s.end(), '\\', '/');
-            return toLower(s);
-        };
-        std::string wanted = normal(name);
-        for (auto it = files.begin(); it != files.end(); ++it)
-            if (normal(it->first) == wanted) return it;
-        return files.end();
-    }
-
-private:
     const std::map<std::string, std::string>& files_;
     SourceNames& names_;
     std::vector<Token> out_;
@@ -1007,7 +1009,7 @@ private:
     }
     // The contents of a file a statement names; nullptr when missing and allowed to be.
     const std::string* namedFile(const Token& at, const std::string& name) {
-        auto f = Preprocessor::findFile(files_, name);
+        auto f = findFile(files_, name);
         if (f != files_.end()) return &f->second;
         if (allowMissing_) return nullptr;
         fail(at, "cannot find file \"" + name + "\"");

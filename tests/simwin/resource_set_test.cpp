@@ -235,7 +235,7 @@ TEST(ResourceScript, ExpressionsNumbersAndMacros) {
          "#define IDC_BASE 1000  /* first control */\n"
          "#define IDC_NEXT (IDC_BASE + 1)\n"
          "#define MY_STYLE (WS_CHILD | WS_VISIBLE)\n"
-         "#define TEXT \"from a macro\"\n"
+         "#define TEXT \"from a // \\\"macro\\\"\"  // a comment, not the string's\n"
          "#define LONG_ONE \\\n    0x10L\n"},
     };
     ResourceSet set = parse(
@@ -256,7 +256,7 @@ TEST(ResourceScript, ExpressionsNumbersAndMacros) {
     ASSERT_NE(nullptr, d);
     EXPECT_EQ("defined", d->caption);
     ASSERT_EQ(3u, d->items.size());
-    EXPECT_EQ("from a macro", d->items[0].text);
+    EXPECT_EQ("from a // \"macro\"", d->items[0].text);
     EXPECT_EQ(1001, d->items[0].id);
     EXPECT_EQ(kChild | kVisible | 0x10, d->items[0].style);
     EXPECT_EQ(1002, d->items[1].id);
