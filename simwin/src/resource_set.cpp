@@ -487,6 +487,14 @@ private:
 
     DWORD unary() {
         const Token& t = t_[p_];
+        if (depth_ > 200) names_.fail(t, "expression nested too deeply");
+        ++depth_;
+        DWORD v = primary(t);
+        --depth_;
+        return v;
+    }
+
+    DWORD primary(const Token& t) {
         if (isPunct(t, "~")) return ++p_, ~unary();
         if (isPunct(t, "-")) return ++p_, 0u - unary();
         if (isPunct(t, "+")) return ++p_, unary();
@@ -516,6 +524,7 @@ private:
     size_t& p_;
     const SourceNames& names_;
     bool unknownIsZero_;
+    int depth_ = 0;
 };
 
 // A file of the map by name: exact, else ignoring case and with '\' read as '/'.
@@ -1225,16 +1234,17 @@ private:
         while (commonOption(m.language)) {
         }
         expectBegin("of the menu");
-        m.items = menuItems(extended);
+        m.items = menuItems(extended, 0);
         out_.menus.push_back(std::move(m));
     }
 
     // Items up to and including END.
-    std::vector<MenuItemTemplate> menuItems(bool extended) {
+    std::vector<MenuItemTemplate> menuItems(bool extended, int depth) {
+        if (depth > 32) fail(peek(), "popups nested too deeply");
         std::vector<MenuItemTemplate> items;
         while (!isEnd(peek())) {
             if (peek().kind == Token::End) fail(peek(), "menu without END");
-            items.push_back(extended ? menuExItem() : menuItem());
+            items.push_back(extended ? menuExItem(depth) : menuItem(depth));
         }
         take();
         return items;
@@ -1255,13 +1265,13 @@ private:
         }
     }
 
-    MenuItemTemplate menuItem() {
+    MenuItemTemplate menuItem(int depth) {
         MenuItemTemplate item;
         if (takeWord("POPUP")) {
             item.text = quoted("the popup's text");
             item.flags = kMfPopup | menuFlags();
             expectBegin("of the popup");
-            item.items = menuItems(false);
+            item.items = menuItems(false, depth + 1);
         } else if (takeWord("MENUITEM")) {
             if (takeWord("SEPARATOR")) {
                 item.flags = kMfSeparator;
@@ -1276,7 +1286,7 @@ private:
         return item;
     }
 
-    MenuItemTemplate menuExItem() {
+    MenuItemTemplate menuExItem(int depth) {
         MenuItemTemplate item;
         bool popup = takeWord("POPUP");
         if (!popup && !takeWord("MENUITEM")) unexpected("in a MENUEX menu");
@@ -1292,7 +1302,7 @@ private:
         if (popup) {
             item.flags |= kMfPopup;
             expectBegin("of the popup");
-            item.items = menuItems(true);
+            item.items = menuItems(true, depth + 1);
         }
         return item;
     }

@@ -500,6 +500,12 @@ TEST(ResourceScript, ErrorsNameTheFileAndLine) {
         std::string error = parseError(c.script, files);
         EXPECT_NE(std::string::npos, error.find(c.message)) << c.script << "\ngave: " << error;
     }
+    // Nesting is bounded: a refusal, not a stack overflow.
+    std::string deep = "STRINGTABLE BEGIN " + std::string(5000, '(') + "1" + std::string(5000, ')') + " \"x\" END\n";
+    EXPECT_NE(std::string::npos, parseError(deep).find("test.rc:1: expression nested too deeply"));
+    std::string popups = "1 MENU BEGIN\n";
+    for (int i = 0; i < 100; ++i) popups += "POPUP \"p\" BEGIN\n";
+    EXPECT_NE(std::string::npos, parseError(popups).find("popups nested too deeply"));
 }
 
 TEST(ResourceScript, ResourceNamesFromArguments) {
