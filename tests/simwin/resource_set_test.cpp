@@ -4,7 +4,8 @@
 // The version functions are tested on simwin only: a conformance test under Wine would need the test
 // executable's own version resource, which the conformance build does not carry. The windres agreement
 // tests stand in for it: they compile the same script with windres and compare every dialog, menu,
-// string, bitmap, icon and the VS_VERSIONINFO bytes with what simwin reads.
+// string, bitmap, icon and the VS_VERSIONINFO bytes with what simwin reads, and read the script that
+// windres -O rc prints back. They are skipped where windres is not installed.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -996,15 +997,17 @@ std::vector<MenuItemTemplate> menuFromRes(const ResReader& r, size_t& at) {
     return items;
 }
 
-void expectSameMenuItems(const std::vector<MenuItemTemplate>& ours, const std::vector<MenuItemTemplate>& compiled) {
+// compiled: the other side comes from the binary, where windres stores MENUITEM SEPARATOR as an item
+// without flags, ID or text.
+void expectSameMenuItems(const std::vector<MenuItemTemplate>& ours, const std::vector<MenuItemTemplate>& compiled,
+                         bool fromBinary = true) {
     ASSERT_EQ(ours.size(), compiled.size());
     for (size_t i = 0; i < ours.size(); ++i) {
-        // windres stores MENUITEM SEPARATOR as an item without flags, ID or text.
-        UINT flags = ours[i].flags == kMfSeparator ? 0 : ours[i].flags;
+        UINT flags = ours[i].flags == kMfSeparator && fromBinary ? 0 : ours[i].flags;
         EXPECT_EQ(flags, compiled[i].flags) << i;
         EXPECT_EQ(ours[i].id, compiled[i].id) << i;
         EXPECT_EQ(ours[i].text, compiled[i].text) << i;
-        expectSameMenuItems(ours[i].items, compiled[i].items);
+        expectSameMenuItems(ours[i].items, compiled[i].items, fromBinary);
     }
 }
 
@@ -1021,11 +1024,19 @@ protected:
             failure_ = "windres failed: " + command;
             return;
         }
-        std::ifstream in(out, std::ios::binary);
+        entries_ = ResReader(readFile(out)).entries();
+        std::string text = out + ".rc";
+        command = "x86_64-w64-mingw32-windres -I'" + dir + "' -O rc -i '" + dir + "/korun04.rc' -o '" + text + "' 2>&1";
+        if (std::system(command.c_str()) != 0) failure_ = "windres failed: " + command;
+        else printed_ = readFile(text);
+        std::filesystem::remove(out);
+        std::filesystem::remove(text);
+    }
+    static std::string readFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
-        std::filesystem::remove(out);
-        entries_ = ResReader(bytes.str()).entries();
+        return bytes.str();
     }
     void SetUp() override {
         if (!failure_.empty()) FAIL() << failure_;
@@ -1038,9 +1049,11 @@ protected:
         return out;
     }
     static std::vector<ResEntry> entries_;
+    static std::string printed_;  // the resources as windres -O rc prints them
     static std::string failure_;
 };
 std::vector<ResEntry> WindresAgreement::entries_;
+std::string WindresAgreement::printed_;
 std::string WindresAgreement::failure_;
 
 TEST_F(WindresAgreement, DialogsMatchTheCompiledTemplates) {
@@ -1126,6 +1139,44 @@ TEST_F(WindresAgreement, MenuStringsImagesManifestAndVersionMatch) {
 
     ASSERT_EQ(1u, ofType(16).size());
     EXPECT_EQ(r.version.binary(), ofType(16)[0]->data);  // byte for byte
+}
+
+// The script as windres prints it back (numbers for every style, classes by ordinal, L"\x..." strings,
+// bitmaps and icon directories as data blocks) reads as the same resources. The one thing the printed form
+// cannot say is a cleared WS_VISIBLE: windres writes the bits without NOT, so reading them adds it again.
+TEST_F(WindresAgreement, ItsPrintedScriptReadsAsTheSameResources) {
+    ResourceSet printed = ResourceSet::parse(printed_, {}, false, "windres.rc");
+    const ResourceSet& r = simwin::programResources();
+    EXPECT_EQ(r.strings, printed.strings);
+    EXPECT_EQ(r.version.binary(), printed.version.binary());
+    ASSERT_EQ(r.bitmaps.size(), printed.bitmaps.size());
+    for (const simwin::BitmapResource& b : printed.bitmaps) {
+        ASSERT_NE(nullptr, r.bitmap(b.name)) << b.name.text();
+        EXPECT_EQ(r.bitmap(b.name)->pixels, b.pixels) << b.name.text();
+    }
+    ASSERT_EQ(1u, printed.icons.size());
+    EXPECT_EQ(r.icons.at(0).sizes, printed.icons[0].sizes);
+    ASSERT_EQ(1u, printed.menus.size());
+    expectSameMenuItems(r.menus.at(0).items, printed.menus[0].items, false);
+    ASSERT_EQ(r.dialogs.size(), printed.dialogs.size());
+    for (const DialogTemplate& d : printed.dialogs) {
+        const DialogTemplate* ours = r.dialog(d.name);
+        ASSERT_NE(nullptr, ours) << d.name.text();
+        SCOPED_TRACE(d.name.text());
+        EXPECT_EQ(ours->style, d.style);
+        EXPECT_EQ(ours->caption, d.caption);
+        EXPECT_EQ(ours->fontName, d.fontName);
+        ASSERT_EQ(ours->items.size(), d.items.size());
+        for (size_t i = 0; i < d.items.size(); ++i) {
+            EXPECT_EQ(ours->items[i].style | kVisible, d.items[i].style) << i;
+            EXPECT_EQ(ours->items[i].text, d.items[i].text) << i;
+            EXPECT_EQ(ours->items[i].id, d.items[i].id) << i;
+            EXPECT_EQ(upper(ours->items[i].className), upper(d.items[i].className)) << i;
+            EXPECT_EQ(std::vector<int>({ours->items[i].x, ours->items[i].y, ours->items[i].cx, ours->items[i].cy}),
+                      std::vector<int>({d.items[i].x, d.items[i].y, d.items[i].cx, d.items[i].cy}))
+                << i;
+        }
+    }
 }
 
 }  // namespace
