@@ -253,8 +253,12 @@ private:
                 continue;
             }
             if (quote) {
-                if (c == quote) quote = 0;
-                else if (c == '\\' && p_ + 1 < s_.size()) out += s_[p_++];
+                if (c == quote) {
+                    quote = 0;
+                } else if (c == '\\' && p_ + 1 < s_.size() && s_[p_ + 1] != '\n') {
+                    out += c;  // an escape: its character cannot end the string
+                    c = s_[++p_];
+                }
             } else if (c == '"') {
                 quote = c;
             } else if (s_.compare(p_, 2, "//") == 0) {
@@ -353,7 +357,7 @@ private:
         return utf8FromUtf16(units.data(), units.size());
     }
 
-    const std::string& s_;
+    std::string s_;
     int file_;
     size_t p_ = 0;
     int line_;
@@ -483,6 +487,14 @@ private:
 
     DWORD unary() {
         const Token& t = t_[p_];
+        if (depth_ > 200) names_.fail(t, "expression nested too deeply");
+        ++depth_;
+        DWORD v = primary(t);
+        --depth_;
+        return v;
+    }
+
+    DWORD primary(const Token& t) {
         if (isPunct(t, "~")) return ++p_, ~unary();
         if (isPunct(t, "-")) return ++p_, 0u - unary();
         if (isPunct(t, "+")) return ++p_, unary();
@@ -512,7 +524,23 @@ private:
     size_t& p_;
     const SourceNames& names_;
     bool unknownIsZero_;
+    int depth_ = 0;
 };
+
+// A file of the map by name: exact, else ignoring case and with '\' read as '/'.
+std::map<std::string, std::string>::const_iterator findFile(const std::map<std::string, std::string>& files,
+                                                           const std::string& name) {
+    auto exact = files.find(name);
+    if (exact != files.end()) return exact;
+    auto normal = [](std::string s) {
+        std::replace(s.begin(), s.end(), '\\', '/');
+        return toLower(s);
+    };
+    std::string wanted = normal(name);
+    for (auto it = files.begin(); it != files.end(); ++it)
+        if (normal(it->first) == wanted) return it;
+    return files.end();
+}
 
 // --- The preprocessor ------------------------------------------------------------------------------------
 
@@ -716,23 +744,6 @@ private:
         // Other pragmas mean nothing to the resource compiler.
     }
 
-public:
-    // A file of the map by name: exact, else ignoring case and with '\' read as '/'.
-    static std::map<std::string, std::string>::const_iterator findFile(const std::map<std::string, std::string>& files,
-                                                                      const std::string& name) {
-        auto exact = files.find(name);
-        if (exact != files.end()) return exact;
-        auto normal = [](std::string s) {
-            std::replace(s.begin(), s.end(), '\\', '/');
-            return toLower(s);
-        };
-        std::string wanted = normal(name);
-        for (auto it = files.begin(); it != files.end(); ++it)
-            if (normal(it->first) == wanted) return it;
-        return files.end();
-    }
-
-private:
     const std::map<std::string, std::string>& files_;
     SourceNames& names_;
     std::vector<Token> out_;
@@ -1007,7 +1018,7 @@ private:
     }
     // The contents of a file a statement names; nullptr when missing and allowed to be.
     const std::string* namedFile(const Token& at, const std::string& name) {
-        auto f = Preprocessor::findFile(files_, name);
+        auto f = findFile(files_, name);
         if (f != files_.end()) return &f->second;
         if (allowMissing_) return nullptr;
         fail(at, "cannot find file \"" + name + "\"");
@@ -1223,16 +1234,17 @@ private:
         while (commonOption(m.language)) {
         }
         expectBegin("of the menu");
-        m.items = menuItems(extended);
+        m.items = menuItems(extended, 0);
         out_.menus.push_back(std::move(m));
     }
 
     // Items up to and including END.
-    std::vector<MenuItemTemplate> menuItems(bool extended) {
+    std::vector<MenuItemTemplate> menuItems(bool extended, int depth) {
+        if (depth > 32) fail(peek(), "popups nested too deeply");
         std::vector<MenuItemTemplate> items;
         while (!isEnd(peek())) {
             if (peek().kind == Token::End) fail(peek(), "menu without END");
-            items.push_back(extended ? menuExItem() : menuItem());
+            items.push_back(extended ? menuExItem(depth) : menuItem(depth));
         }
         take();
         return items;
@@ -1253,13 +1265,13 @@ private:
         }
     }
 
-    MenuItemTemplate menuItem() {
+    MenuItemTemplate menuItem(int depth) {
         MenuItemTemplate item;
         if (takeWord("POPUP")) {
             item.text = quoted("the popup's text");
             item.flags = kMfPopup | menuFlags();
             expectBegin("of the popup");
-            item.items = menuItems(false);
+            item.items = menuItems(false, depth + 1);
         } else if (takeWord("MENUITEM")) {
             if (takeWord("SEPARATOR")) {
                 item.flags = kMfSeparator;
@@ -1274,7 +1286,7 @@ private:
         return item;
     }
 
-    MenuItemTemplate menuExItem() {
+    MenuItemTemplate menuExItem(int depth) {
         MenuItemTemplate item;
         bool popup = takeWord("POPUP");
         if (!popup && !takeWord("MENUITEM")) unexpected("in a MENUEX menu");
@@ -1290,7 +1302,7 @@ private:
         if (popup) {
             item.flags |= kMfPopup;
             expectBegin("of the popup");
-            item.items = menuItems(true);
+            item.items = menuItems(true, depth + 1);
         }
         return item;
     }

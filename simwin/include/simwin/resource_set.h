@@ -25,7 +25,11 @@ namespace simwin {
 // BEGIN ... END block of numbers and strings). The values are those windres compiles, including its
 // quirks: an ICON control's width and height are dropped (the static sizes itself to the icon), a text
 // control given a style keeps only its base bits (LTEXT: SS_LEFT, no WS_GROUP), a second definition of a
-// string ID replaces the first. Where windres only warns (two dialogs of one name) the reader refuses.
+// string ID replaces the first. Names and class names are kept as written (windres upper-cases them; both
+// compare case-insensitively). Data of type 2 or 14 (as windres -O rc writes a bitmap or an icon
+// directory) counts as a bitmap or an icon. Not read: control data blocks, function-like macros, and
+// CURSOR, ACCELERATORS, FONT, MESSAGETABLE and the other rarer types. Where windres only warns (two
+// dialogs of one name) the reader refuses.
 
 // A resource's name: a 16-bit ID or a name (names compare case-insensitively, as FindResource does).
 struct ResourceName {
