@@ -4,7 +4,6 @@
 
 #include "simwin/types.h"
 
-typedef UINT* PUINT;
 
 typedef struct tagVS_FIXEDFILEINFO {
     DWORD dwSignature;  // VS_FFI_SIGNATURE
