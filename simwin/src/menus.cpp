@@ -552,6 +552,8 @@ bool settle(const Tracking& t) {
         if (!ws.queue.empty() && isInput(ws.queue.front().message)) {
             MSG m = ws.queue.front();
             ws.queue.pop_front();
+            ws.messagePos = static_cast<DWORD>(MAKELONG(m.pt.x, m.pt.y));
+            ws.messageTaken(m);
             if (takeInput(m, t.flags)) return false;
             continue;
         }

@@ -727,11 +727,20 @@ TEST_F(MenusTest, TheMenuTakesQueuedInputAndRunsOtherMessagesBeforeThePersonLook
     HWND owner = MakeWindow();
     SampleMenu s;
     auto& ws = simwin::current().windows;
-    // A button-up of the click that opened the menu goes to the menu; a posted message is delivered.
+    // A button-up of the click that opened the menu goes to the menu (the message hooks see it taken); a
+    // posted message is delivered.
+    static std::vector<UINT> hooked;
+    hooked.clear();
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        hooked.push_back(reinterpret_cast<MSG*>(lParam)->message);
+        return CallNextHookEx(NULL, code, wParam, lParam);
+    }, NULL, 0);
     PostMessageA(owner, WM_RBUTTONUP, 0, 0);
     PostMessageA(owner, WM_USER + 5, 1, 2);
     Script("menu 101");
     EXPECT_EQ(101, TrackPopupMenu(s.menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, 0, 0, 0, owner, NULL));
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ((std::vector<UINT>{WM_RBUTTONUP, WM_USER + 5}), hooked);
     EXPECT_EQ(nullptr, FindReceived(WM_RBUTTONUP));
     ASSERT_NE(nullptr, FindReceived(WM_USER + 5));
     EXPECT_TRUE(ws.queue.empty());
