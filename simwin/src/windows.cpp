@@ -173,6 +173,9 @@ void WindowSystem::destroy(HWND hwnd) {
     std::vector<HWND> children = w->children;
     for (HWND c : children) destroy(c);
     send(hwnd, WM_NCDESTROY, 0, 0);
+    // The window's copy of the system menu goes with it.
+    if (w->systemMenu) current().menus.destroy(w->systemMenu);
+    w->systemMenu = nullptr;
     timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
                  timers.end());
     if (focus == hwnd) focus = nullptr;
