@@ -128,7 +128,11 @@ HWND WindowSystem::createDialog(HINSTANCE instance, const DialogTemplate& t, HWN
     }
     rect.right = rect.left + width;
     rect.bottom = rect.top + height;
-    HWND hwnd = create(t.exStyle, className, t.caption, style & ~WS_VISIBLE, rect, owner, 0, instance, nullptr);
+    // A modal frame and a dialog that holds controls of its own show in the extended style, as the
+    // dialog manager sets them.
+    DWORD exStyle = t.exStyle | ((style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0) |
+                    ((style & DS_CONTROL) ? WS_EX_CONTROLPARENT : 0);
+    HWND hwnd = create(exStyle, className, t.caption, style & ~WS_VISIBLE, rect, owner, 0, instance, nullptr);
     if (!hwnd) return nullptr;
     Window* d = find(hwnd);
     d->isDialog = true;
@@ -151,7 +155,9 @@ HWND WindowSystem::createDialog(HINSTANCE instance, const DialogTemplate& t, HWN
         RECT r{unitsToX(*dialog, item.x), unitsToY(*dialog, item.y), unitsToX(*dialog, item.x + item.cx),
                unitsToY(*dialog, item.y + item.cy)};
         std::string text = item.text;
-        HWND control = create(item.exStyle, item.className, text, item.style | WS_CHILD, r, hwnd, item.id, instance, nullptr);
+        // A dialog's controls do not tell their parent of their creation (WM_PARENTNOTIFY).
+        HWND control = create(item.exStyle | WS_EX_NOPARENTNOTIFY, item.className, text, item.style | WS_CHILD, r, hwnd,
+                              item.id, instance, nullptr);
         if (!control) {
             if (t.style & DS_NOFAILCREATE) continue;
             destroy(hwnd);
