@@ -115,6 +115,28 @@ TEST_F(About, VersionComesFromTheProgramsVersionResource) {
     EXPECT_EQ("1.00.00.00", Value(VERSION));
 }
 
+// The program module without its VERSIONINFO for the lifetime of the object.
+class VersionResourceHidden {
+public:
+    VersionResourceHidden() : saved(simwin::programResources().version.present) {
+        simwin::programResources().version.present = false;
+    }
+    ~VersionResourceHidden() { simwin::programResources().version.present = saved; }
+
+private:
+    bool saved;
+};
+
+TEST_F(About, WithoutVersionInformationTheVersionStaysEmpty) {
+    {
+        VersionResourceHidden hidden;
+        Open();
+    }
+    ASSERT_EQ(ROW_COUNT, SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(StringResource(IDS_ABOUT_VERSION), Cell(list, VERSION, 0));
+    EXPECT_EQ("", Value(VERSION));
+}
+
 TEST_F(About, BuildStampHasTheCompilersDateAndTime) {
     Open();
     EXPECT_TRUE(std::regex_match(Value(BUILD_STAMP),
