@@ -14,6 +14,11 @@
 #define IDB_ROW_STATES 119     // three 16-pixel row images: pending, done, current
 // The main window and the two pages keep their template names: "IDD_MAIN_NOBMP", "IDD_SELECT", "IDD_REMOVE".
 
+// A control that no code addresses (windows.h leaves this to the resource editor's headers).
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 // --- Main window "IDD_MAIN_NOBMP" -------------------------------------------------------------------------
 #define IDC_PAGE_FRAME 1003    // hidden frame that marks the page area
 #define IDC_SEPARATOR 1005     // etched line above the buttons

@@ -32,8 +32,10 @@ typedef struct tagNMHDR {
 #define NM_DBLCLK (NM_FIRST - 3)
 #define NM_RETURN (NM_FIRST - 4)
 #define NM_RCLICK (NM_FIRST - 5)
+#define NM_RDBLCLK (NM_FIRST - 6)
 #define NM_SETFOCUS (NM_FIRST - 7)
 #define NM_KILLFOCUS (NM_FIRST - 8)
+#define NM_RELEASEDCAPTURE (NM_FIRST - 16)
 #define LVN_FIRST (0U - 100U)
 #define LVN_ITEMCHANGING (LVN_FIRST - 0)
 #define LVN_ITEMCHANGED (LVN_FIRST - 1)
@@ -41,6 +43,10 @@ typedef struct tagNMHDR {
 #define LVN_DELETEITEM (LVN_FIRST - 3)
 #define LVN_DELETEALLITEMS (LVN_FIRST - 4)
 #define LVN_COLUMNCLICK (LVN_FIRST - 8)
+#define LVN_BEGINDRAG (LVN_FIRST - 9)
+#define LVN_BEGINRDRAG (LVN_FIRST - 11)
+#define LVN_ITEMACTIVATE (LVN_FIRST - 14)
+#define LVN_GETDISPINFOA (LVN_FIRST - 50)
 #define LVN_KEYDOWN (LVN_FIRST - 55)
 
 // --- List view -----------------------------------------------------------------------------------------------------
@@ -68,8 +74,16 @@ typedef struct tagNMHDR {
 #define LV_VIEW_DETAILS 0x0001
 #define LV_VIEW_SMALLICON 0x0002
 #define LV_VIEW_LIST 0x0003
+#define LV_VIEW_TILE 0x0004
+#define LV_VIEW_MAX 0x0004
+
+#define LVS_EX_GRIDLINES 0x00000001
+#define LVS_EX_SUBITEMIMAGES 0x00000002
+#define LVS_EX_CHECKBOXES 0x00000004
+#define LVS_EX_FULLROWSELECT 0x00000020
 
 #define LVM_FIRST 0x1000
+#define LVM_GETBKCOLOR (LVM_FIRST + 0)
 #define LVM_SETBKCOLOR (LVM_FIRST + 1)
 #define LVM_GETIMAGELIST (LVM_FIRST + 2)
 #define LVM_SETIMAGELIST (LVM_FIRST + 3)
@@ -82,6 +96,7 @@ typedef struct tagNMHDR {
 #define LVM_GETNEXTITEM (LVM_FIRST + 12)
 #define LVM_FINDITEMA (LVM_FIRST + 13)
 #define LVM_GETITEMRECT (LVM_FIRST + 14)
+#define LVM_HITTEST (LVM_FIRST + 18)
 #define LVM_GETSTRINGWIDTHA (LVM_FIRST + 17)
 #define LVM_ENSUREVISIBLE (LVM_FIRST + 19)
 #define LVM_REDRAWITEMS (LVM_FIRST + 21)
@@ -93,6 +108,10 @@ typedef struct tagNMHDR {
 #define LVM_GETCOLUMNWIDTH (LVM_FIRST + 29)
 #define LVM_SETCOLUMNWIDTH (LVM_FIRST + 30)
 #define LVM_GETHEADER (LVM_FIRST + 31)
+#define LVM_GETTEXTCOLOR (LVM_FIRST + 35)
+#define LVM_SETTEXTCOLOR (LVM_FIRST + 36)
+#define LVM_GETTEXTBKCOLOR (LVM_FIRST + 37)
+#define LVM_SETTEXTBKCOLOR (LVM_FIRST + 38)
 #define LVM_GETTOPINDEX (LVM_FIRST + 39)
 #define LVM_GETCOUNTPERPAGE (LVM_FIRST + 40)
 #define LVM_UPDATE (LVM_FIRST + 42)
@@ -104,6 +123,9 @@ typedef struct tagNMHDR {
 #define LVM_SORTITEMS (LVM_FIRST + 48)
 #define LVM_GETSELECTEDCOUNT (LVM_FIRST + 50)
 #define LVM_SETEXTENDEDLISTVIEWSTYLE (LVM_FIRST + 54)
+#define LVM_GETEXTENDEDLISTVIEWSTYLE (LVM_FIRST + 55)
+#define LVM_GETSELECTIONMARK (LVM_FIRST + 66)
+#define LVM_SETSELECTIONMARK (LVM_FIRST + 67)
 #define LVM_SETVIEW (LVM_FIRST + 142)
 #define LVM_GETVIEW (LVM_FIRST + 143)
 
@@ -112,6 +134,7 @@ typedef struct tagNMHDR {
 #define LVIF_PARAM 0x0004
 #define LVIF_STATE 0x0008
 #define LVIF_INDENT 0x0010
+#define LVIF_DI_SETITEM 0x1000
 
 #define LVIS_FOCUSED 0x0001
 #define LVIS_SELECTED 0x0002
@@ -123,6 +146,33 @@ typedef struct tagNMHDR {
 #define LVNI_ALL 0x0000
 #define LVNI_FOCUSED 0x0001
 #define LVNI_SELECTED 0x0002
+#define LVNI_CUT 0x0004
+#define LVNI_DROPHILITED 0x0008
+#define LVNI_ABOVE 0x0100
+#define LVNI_BELOW 0x0200
+#define LVNI_TOLEFT 0x0400
+#define LVNI_TORIGHT 0x0800
+
+#define LVIR_BOUNDS 0
+#define LVIR_ICON 1
+#define LVIR_LABEL 2
+#define LVIR_SELECTBOUNDS 3
+
+#define LVFI_PARAM 0x0001
+#define LVFI_STRING 0x0002
+#define LVFI_PARTIAL 0x0008
+#define LVFI_WRAP 0x0020
+#define LVFI_NEARESTXY 0x0040
+
+#define LVHT_NOWHERE 0x0001
+#define LVHT_ONITEMICON 0x0002
+#define LVHT_ONITEMLABEL 0x0004
+#define LVHT_ONITEMSTATEICON 0x0008
+#define LVHT_ONITEM (LVHT_ONITEMICON | LVHT_ONITEMLABEL | LVHT_ONITEMSTATEICON)
+#define LVHT_ABOVE 0x0008
+#define LVHT_BELOW 0x0010
+#define LVHT_TORIGHT 0x0020
+#define LVHT_TOLEFT 0x0040
 
 #define LVCF_FMT 0x0001
 #define LVCF_WIDTH 0x0002
@@ -133,6 +183,8 @@ typedef struct tagNMHDR {
 #define LVCFMT_LEFT 0x0000
 #define LVCFMT_RIGHT 0x0001
 #define LVCFMT_CENTER 0x0002
+#define LVCFMT_JUSTIFYMASK 0x0003
+#define LVCFMT_IMAGE 0x0800
 
 #define LVSCW_AUTOSIZE -1
 #define LVSCW_AUTOSIZE_USEHEADER -2
@@ -176,6 +228,26 @@ typedef struct tagLVCOLUMNA {
     int cxIdeal;
 } LVCOLUMNA, *LPLVCOLUMNA;
 
+typedef struct tagLVFINDINFOA {
+    UINT flags;
+    LPCSTR psz;
+    LPARAM lParam;
+    POINT pt;
+    UINT vkDirection;
+} LVFINDINFOA, *LPFINDINFOA;
+
+typedef struct tagLVHITTESTINFO {
+    POINT pt;
+    UINT flags;
+    int iItem;
+    int iSubItem;
+} LVHITTESTINFO, *LPLVHITTESTINFO;
+
+typedef struct tagLVDISPINFO {
+    NMHDR hdr;
+    LVITEMA item;
+} NMLVDISPINFOA, *LPNMLVDISPINFOA;
+
 typedef struct tagNMLISTVIEW {
     NMHDR hdr;
     int iItem;
@@ -211,6 +283,11 @@ typedef struct tagNMITEMACTIVATE {
 #define PBM_GETRANGE (WM_USER + 7)
 #define PBM_GETPOS (WM_USER + 8)
 #define PBM_GETSTEP (WM_USER + 13)
+
+typedef struct {
+    int iLow;
+    int iHigh;
+} PBRANGE, *PPBRANGE;
 
 // --- Image lists ---------------------------------------------------------------------------------------------------
 #define ILC_MASK 0x0001

@@ -7,6 +7,11 @@
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+typedef LRESULT(CALLBACK* HOOKPROC)(int, WPARAM, LPARAM);
+SIMWIN_DECLARE_HANDLE(HHOOK);
+
+#define WH_GETMESSAGE 3
+#define HC_ACTION 0
 
 typedef struct tagWNDCLASSA {
     UINT style;
@@ -116,8 +121,21 @@ typedef struct tagSTYLESTRUCT {
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
 #define WM_RBUTTONDOWN 0x0204
+#define WM_LBUTTONDBLCLK 0x0203
 #define WM_RBUTTONUP 0x0205
+#define WM_RBUTTONDBLCLK 0x0206
+#define WM_CAPTURECHANGED 0x0215
 #define WM_USER 0x0400
+#define WM_APP 0x8000
+#define WM_NOTIFYFORMAT 0x0055
+#define NFR_ANSI 1
+#define NFR_UNICODE 2
+#define NF_QUERY 3
+
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
 
 #define HWND_BROADCAST ((HWND)0xffff)
 #define HWND_DESKTOP ((HWND)0)
@@ -169,6 +187,7 @@ typedef struct tagSTYLESTRUCT {
 #define WS_EX_DLGMODALFRAME 0x00000001L
 #define WS_EX_NOPARENTNOTIFY 0x00000004L
 #define WS_EX_TOPMOST 0x00000008L
+#define WS_EX_WINDOWEDGE 0x00000100L
 #define WS_EX_CLIENTEDGE 0x00000200L
 #define WS_EX_CONTROLPARENT 0x00010000L
 #define WS_EX_STATICEDGE 0x00020000L
@@ -198,19 +217,24 @@ typedef struct tagSTYLESTRUCT {
 #define SS_BLACKFRAME 0x00000007L
 #define SS_GRAYFRAME 0x00000008L
 #define SS_WHITEFRAME 0x00000009L
+#define SS_USERITEM 0x0000000AL
 #define SS_SIMPLE 0x0000000BL
 #define SS_LEFTNOWORDWRAP 0x0000000CL
 #define SS_OWNERDRAW 0x0000000DL
 #define SS_BITMAP 0x0000000EL
+#define SS_ENHMETAFILE 0x0000000FL
 #define SS_ETCHEDHORZ 0x00000010L
 #define SS_ETCHEDVERT 0x00000011L
 #define SS_ETCHEDFRAME 0x00000012L
 #define SS_TYPEMASK 0x0000001FL
+#define SS_REALSIZECONTROL 0x00000040L
 #define SS_NOPREFIX 0x00000080L
 #define SS_NOTIFY 0x00000100L
 #define SS_CENTERIMAGE 0x00000200L
+#define SS_REALSIZEIMAGE 0x00000800L
 #define SS_SUNKEN 0x00001000L
 
+#define BS_TEXT 0x00000000L
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L
 #define BS_CHECKBOX 0x00000002L
@@ -245,6 +269,9 @@ typedef struct tagSTYLESTRUCT {
 
 // --- Buttons -----------------------------------------------------------------------------------------------------
 #define BN_CLICKED 0
+#define BN_DOUBLECLICKED 5
+#define BN_SETFOCUS 6
+#define BN_KILLFOCUS 7
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
 #define BM_GETSTATE 0x00F2
@@ -262,15 +289,21 @@ typedef struct tagSTYLESTRUCT {
 #define STM_GETICON 0x0171
 #define STM_SETIMAGE 0x0172
 #define STM_GETIMAGE 0x0173
+#define STN_CLICKED 0
+#define STN_DBLCLK 1
+#define STN_ENABLE 2
+#define STN_DISABLE 3
 
 // --- Dialogs -----------------------------------------------------------------------------------------------------
 #define DM_GETDEFID (WM_USER + 0)
 #define DM_SETDEFID (WM_USER + 1)
 #define DC_HASDEFID 0x534B
+#define DLGC_WANTARROWS 0x0001
 #define DLGC_WANTALLKEYS 0x0004
 #define DLGC_DEFPUSHBUTTON 0x0010
 #define DLGC_UNDEFPUSHBUTTON 0x0020
 #define DLGC_RADIOBUTTON 0x0040
+#define DLGC_WANTCHARS 0x0080
 #define DLGC_STATIC 0x0100
 #define DLGC_BUTTON 0x2000
 
@@ -421,6 +454,7 @@ typedef struct tagSTYLESTRUCT {
 #define IMAGE_BITMAP 0
 #define IMAGE_ICON 1
 #define IMAGE_CURSOR 2
+#define IMAGE_ENHMETAFILE 3
 #define LR_DEFAULTCOLOR 0x0000
 #define LR_LOADTRANSPARENT 0x0020
 #define LR_DEFAULTSIZE 0x0040
@@ -489,6 +523,10 @@ UINT WINAPI RegisterWindowMessageA(LPCSTR name);
 DWORD WINAPI GetMessagePos(void);
 LONG WINAPI GetMessageTime(void);
 BOOL WINAPI GetCursorPos(LPPOINT point);
+// Hooks of the thread: WH_GETMESSAGE sees every message a loop takes from the queue.
+HHOOK WINAPI SetWindowsHookExA(int type, HOOKPROC proc, HINSTANCE module, DWORD threadId);
+BOOL WINAPI UnhookWindowsHookEx(HHOOK hook);
+LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
 UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id);
 
