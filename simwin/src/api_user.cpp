@@ -663,3 +663,24 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason) {
     }
     return TRUE;
 }
+
+HWND WINAPI GetAncestor(HWND hwnd, UINT flags) {
+    auto& ws = current().windows;
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w || hwnd == ws.desktop) return NULL;
+    switch (flags) {
+    case GA_PARENT: return w->isChild() ? w->parent : ws.desktop;
+    case GA_ROOT: return ws.root(hwnd);
+    case GA_ROOTOWNER: {
+        HWND h = ws.root(hwnd);
+        while (simwin::Window* r = ws.find(h)) {
+            if (!r->owner) break;
+            h = ws.root(r->owner);
+        }
+        return h;
+    }
+    default: return NULL;
+    }
+}
+
+BOOL WINAPI IsChild(HWND parent, HWND hwnd) { return current().windows.isDescendant(parent, hwnd) ? TRUE : FALSE; }
