@@ -64,6 +64,13 @@ std::vector<std::string> words(const std::string& line, bool& unterminated) {
     return out;
 }
 
+// A text as a user file writes it: in double quotes, a quote inside doubled.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
 bool isNumber(const std::string& s) {
     return !s.empty() && s.size() <= 9 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -93,8 +100,8 @@ std::string UserAction::describe() const {
     for (const KindName& k : kKinds)
         if (k.kind == kind) name = k.name;
     std::string out = (at >= 0 ? "at " + std::to_string(at) + " " : "") + name;
-    if (!target.empty()) out += " " + (isNumber(target) ? target : "\"" + target + "\"");
-    for (const std::string& item : items) out += " \"" + item + "\"";
+    if (!target.empty()) out += " " + (isNumber(target) ? target : quoted(target));
+    for (const std::string& item : items) out += " " + quoted(item);
     return out;
 }
 

@@ -13,6 +13,7 @@
 #include "script/database.h"
 #include "script/script_file.h"
 #include "simwin/machine.h"
+#include "simwin/scripted_user.h"
 
 namespace fuzz {
 
@@ -208,6 +209,31 @@ inline std::string RunRegistryInput(simwin::Machine&, const uint8_t* data, size_
         return std::string("a saved registry does not load: ") + e.what();
     }
     if (second.saveReg() != saved) return "a saved registry saves differently";
+    return std::string();
+}
+
+// A user file of korun04-sim: it is read or refused with a message naming its line; what is read writes
+// back (one describe() line per action) as a file that reads as the same actions.
+inline std::string RunUserFileInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    std::vector<simwin::UserAction> actions;
+    try {
+        actions = simwin::ScriptedUser::parse(text, "user.txt");
+    } catch (const std::runtime_error& e) {
+        if (std::string(e.what()).rfind("user.txt:", 0) != 0) return std::string("a refusal without the file: ") + e.what();
+        return std::string();
+    }
+    std::string written;
+    for (const simwin::UserAction& a : actions) written += a.describe() + "\n";
+    std::vector<simwin::UserAction> again;
+    try {
+        again = simwin::ScriptedUser::parse(written, "written.txt");
+    } catch (const std::runtime_error& e) {
+        return std::string("a written user file is refused: ") + e.what();
+    }
+    if (again.size() != actions.size()) return "a written user file has another number of actions";
+    for (size_t i = 0; i < actions.size(); ++i)
+        if (again[i].describe() != actions[i].describe()) return "an action reads back differently: " + actions[i].describe();
     return std::string();
 }
 

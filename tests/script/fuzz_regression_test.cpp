@@ -37,6 +37,8 @@ TEST(FuzzRegression, IniEditInputs) { EXPECT_GT(ReplayAll("ini_edit", fuzz::RunI
 
 TEST(FuzzRegression, RegistryInputs) { EXPECT_GT(ReplayAll("registry", fuzz::RunRegistryInput), 0); }
 
+TEST(FuzzRegression, UserFileInputs) { EXPECT_GT(ReplayAll("user_file", fuzz::RunUserFileInput), 0); }
+
 TEST(FuzzRegression, CommandLineInputs) { EXPECT_GT(ReplayAll("command_line", fuzz::RunCommandLineInput), 0); }
 
 // The kept input that showed the two edits bound a section differently: a "[" on the header line ends the

@@ -32,6 +32,7 @@ struct UserAction {
     int64_t at = -1;                  // virtual time in ms to act at; -1: when idle
     int line = 0;                     // line of the user file, 0 when made in code
 
+    // The action as a line of a user file (it reads back as the same action).
     std::string describe() const;
 };
 
