@@ -15,8 +15,6 @@ const Column kColumns[] = {{IDS_COLUMN_NAME},     {IDS_COLUMN_DRIVER}, {IDS_COLU
                            {IDS_COLUMN_DEFAULT},  {IDS_COLUMN_FAMILY}, {IDS_COLUMN_MASKED_NAME}};
 const int kColumnCount = sizeof kColumns / sizeof kColumns[0];
 const int kColumnWidth = 100;
-// What is read back of an item's text.
-const int kItemTextSize = 257;
 
 bool IsSelectable(const CPrinterEntry& p) { return !p.isForeign && !p.isDeleted && p.isListed; }
 

@@ -96,11 +96,12 @@ bool matchesTarget(const Window& w, const std::string& target) {
 }  // namespace
 
 std::string UserAction::describe() const {
-    std::string name = "?";
-    for (const KindName& k : kKinds)
-        if (k.kind == kind) name = k.name;
-    std::string out = (at >= 0 ? "at " + std::to_string(at) + " " : "") + name;
-    if (!target.empty()) out += " " + (isNumber(target) ? target : quoted(target));
+    const KindName* k = nullptr;
+    for (const KindName& candidate : kKinds)
+        if (candidate.kind == kind) k = &candidate;
+    std::string out = (at >= 0 ? "at " + std::to_string(at) + " " : "") + (k ? k->name : "?");
+    // A target is written even when empty ("" names a button without text).
+    if (k && k->needsTarget) out += " " + (isNumber(target) ? target : quoted(target));
     for (const std::string& item : items) out += " " + quoted(item);
     return out;
 }
@@ -284,8 +285,8 @@ void WindowSystem::perform(const UserAction& a, HWND active) {
         break;
     }
     case UserAction::Menu:
-    case UserAction::Dismiss: stop("no menu is open");
-    case UserAction::Answer: stop("no message box is open");
+    case UserAction::Dismiss: stop("no menu is open"); break;
+    case UserAction::Answer: stop("no message box is open"); break;
     }
     showPending = acted;
 }

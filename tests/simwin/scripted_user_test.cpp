@@ -30,6 +30,7 @@ TEST(UserFile, ReadsEveryActionWithItsTimeAndLine) {
     EXPECT_EQ(UserAction::SelectAll, a[9].kind);
     EXPECT_EQ("select \"Office\" \"Say \"\"hi\"\"\"", a[2].describe());
     EXPECT_EQ("at 1200 key \"escape\"", a[0].describe());
+    EXPECT_EQ("press \"\"", ScriptedUser::parse("press \"\"\n", "u.txt")[0].describe());
 }
 
 TEST(UserFile, RefusesWhatItCannotReadNamingTheLine) {
