@@ -1,16 +1,130 @@
+// The main window: the page frame with the selection and removal pages, the Uninstall and Exit buttons,
+// the loading phase before the window is shown, and the switch to the removal.
 #include "app/main_dlg.h"
 
+#include "ui/about_dlg.h"
+
+namespace {
+
+HINSTANCE ModuleOf(HWND window) { return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)); }
+
+void ShowPage(HWND page, bool show) {
+    if (page) ShowWindow(page, show ? SW_SHOW : SW_HIDE);
+}
+
+}  // namespace
+
 INT_PTR CMainDlg::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    (void)wParam;
-    (void)lParam;
     UpdateDefaultScriptPath();
     switch (message) {
     case WM_INITDIALOG:
+        OnInitDialog();
         return TRUE;
-    case WM_CLOSE:
-        EndDialog(hwnd, 1);
-        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL:
+        case IDC_EXIT:
+            EndDialog(hwnd, 1);
+            return TRUE;
+        case IDC_UNINSTALL:
+            // The selection is recorded only from a page the user could see.
+            if (selectPage.IsVisible()) selectPage.ApplySelection();
+            StartRemoval();
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_SYSCOMMAND:
+        if (wParam == IDM_ABOUT) {
+            CAboutDlg about;
+            DialogBoxParamA(ModuleOf(hwnd), MAKEINTRESOURCEA(IDD_ABOUT), hwnd, StaticDialogProc,
+                            reinterpret_cast<LPARAM>(&about));
+            return TRUE;
+        }
+        return FALSE;
+    case UM_ENABLE_UNINSTALL:
+        EnableWindow(GetDlgItem(hwnd, IDC_UNINSTALL), wParam ? TRUE : FALSE);
+        return FALSE;
+    case UM_START_REMOVAL:
+        StartRemoval();
+        return FALSE;
+    case UM_REMOVAL_FINISHED:
+        OnRemovalFinished();
+        return FALSE;
     default:
         return FALSE;
     }
+}
+
+void CMainDlg::OnInitDialog() {
+    HINSTANCE module = ModuleOf(hwnd);
+    textResources.SetInstance(module);
+    ShowWindow(GetDlgItem(hwnd, IDC_PAGE_FRAME), SW_HIDE);
+
+    HMENU systemMenu = GetSystemMenu(hwnd, FALSE);
+    EnableMenuItem(systemMenu, SC_MAXIMIZE, MF_DISABLED | MF_GRAYED);
+    EnableMenuItem(systemMenu, SC_SIZE, MF_DISABLED | MF_GRAYED);
+    // The About entry stands in a column of its own.
+    AppendMenuA(systemMenu, MF_MENUBARBREAK, 0, NULL);
+    AppendMenuA(systemMenu, MF_STRING, IDM_ABOUT, textResources.GetString(IDS_ABOUT_MENU));
+
+    textResources.SetWindowTextFromId(hwnd, IDS_CAPTION);
+    textResources.SetDlgItemTextFromId(hwnd, IDC_UNINSTALL, IDS_BTN_UNINSTALL);
+    textResources.SetDlgItemTextFromId(hwnd, IDC_EXIT, IDS_BTN_EXIT);
+
+    if (module) {
+        HWND frame = GetDlgItem(hwnd, IDC_PAGE_FRAME);
+        HWND select = CreateDialogParamA(module, "IDD_SELECT", hwnd, StaticDialogProc, reinterpret_cast<LPARAM>(&selectPage));
+        ShowPage(select, false);
+        if (select) PlacePageOverFrame(select, frame);
+        HWND remove = CreateDialogParamA(module, "IDD_REMOVE", hwnd, StaticDialogProc, reinterpret_cast<LPARAM>(&removePage));
+        ShowPage(remove, true);
+        if (remove) PlacePageOverFrame(remove, frame);
+    }
+    SetBigIcon(hwnd);
+    CenterWindow(hwnd, GetDesktopWindow());
+    ShowWindow(hwnd, SW_HIDE);
+    RunLoadingPhase(module);
+}
+
+void CMainDlg::RunLoadingPhase(HINSTANCE module) {
+    EnableWindow(GetDlgItem(hwnd, IDC_UNINSTALL), FALSE);
+    EnableWindow(GetDlgItem(hwnd, IDC_EXIT), FALSE);
+    loadingDlg.database = &database;
+    selectPage.database = &database;
+    removePage.database = &database;
+    INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_LOADING), hwnd, StaticDialogProc,
+                                     reinterpret_cast<LPARAM>(&loadingDlg));
+    if (result != 1) {
+        EndDialog(hwnd, 1);
+        return;
+    }
+    ShowPage(removePage.hwnd, false);
+    ShowPage(selectPage.hwnd, true);
+    ShowWindow(hwnd, SW_SHOW);
+    selectPage.FillPrinterList();
+    EnableWindow(GetDlgItem(hwnd, IDC_UNINSTALL), database.ListedPrinterCount() == 0);
+    EnableWindow(GetDlgItem(hwnd, IDC_EXIT), TRUE);
+}
+
+void CMainDlg::StartRemoval() {
+    ShowPage(selectPage.hwnd, false);
+    ShowPage(removePage.hwnd, true);
+    EnableMenuItem(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_GRAYED);
+    EnableWindow(GetDlgItem(hwnd, IDC_EXIT), FALSE);
+    removePage.StartRemoval();
+}
+
+void CMainDlg::OnRemovalFinished() {
+    textResources.SetDlgItemTextFromId(hwnd, IDC_EXIT, IDS_BTN_CLOSE);
+    if (database.ListedPrinterCount() <= 0 || database.restartNeeded) {
+        ShowPage(selectPage.hwnd, false);
+        ShowPage(removePage.hwnd, true);
+    } else {
+        ShowPage(selectPage.hwnd, true);
+        ShowPage(removePage.hwnd, false);
+        selectPage.FillPrinterList();
+    }
+    EnableWindow(GetDlgItem(hwnd, IDC_EXIT), TRUE);
 }

@@ -14,6 +14,8 @@ class CMainDlg : public CDialogBase {
 public:
     CMainDlg() {}
     ~CMainDlg() override {}
+    // Initialisation (pages, system menu, texts, the loading phase), Exit, Enter and Escape, the Uninstall
+    // button, the About entry of the system menu, and the pages' messages.
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     CUninstallDatabase database;
@@ -22,11 +24,23 @@ public:
     CRemovePage removePage;
     CTextResources textResources;
     COSVersion osVersion;
+
+private:
+    void OnInitDialog();
+    // Runs the loading dialog; on success shows the filled selection page, else ends the main window.
+    void RunLoadingPhase(HINSTANCE module);
+    // Shows the removal page and starts the staged removal.
+    void StartRemoval();
+    void OnRemovalFinished();
 };
 
 // The main window's class: a renamed copy of the system dialog class, so that a running
 // instance can be found by its class name.
 extern const char kMainWindowClass[];
+
+// Registers the main window class; runs the main window modally with its context and returns its result.
+void RegisterMainWindowClass();
+int RunMainWindow(HINSTANCE instance, CMainDlg& context);
 
 // Directory of the program file followed by "Kunz__04.unm"; recomputed by UpdateDefaultScriptPath.
 extern char g_defaultScriptPath[256];

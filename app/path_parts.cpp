@@ -231,6 +231,11 @@ const char* CPathParts::DirectoryPath() {
     return path;
 }
 
+const char* CPathParts::FullPath() {
+    Compose(true);
+    return path;
+}
+
 int FindOemProgram(char* out, const char* fileName) {
     char keyName[MAX_PATH] = "SOFTWARE\\VESTRAL";
     AppendBackslash(keyName);

@@ -57,6 +57,8 @@ public:
     const char* AppendSubdirectory(const char* sub);
     // Composes drive and dir into path and returns it.
     const char* DirectoryPath();
+    // Composes drive, dir, fname and ext into path and returns it.
+    const char* FullPath();
     void Clear();
 
     char drive[MAX_PATH];

@@ -52,6 +52,19 @@ int RunRestartSpooler() {
     return 0;
 }
 
+void RegisterMainWindowClass() {
+    WNDCLASSA wc;
+    if (GetClassInfoA(NULL, "#32770", &wc)) {
+        wc.lpszClassName = kMainWindowClass;
+        RegisterClassA(&wc);
+    }
+}
+
+int RunMainWindow(HINSTANCE instance, CMainDlg& context) {
+    return static_cast<int>(
+        DialogBoxParamA(instance, "IDD_MAIN_NOBMP", NULL, StaticDialogProc, reinterpret_cast<LPARAM>(&context)));
+}
+
 namespace {
 
 int RunInteractive(HINSTANCE instance) {
@@ -64,13 +77,8 @@ int RunInteractive(HINSTANCE instance) {
         throw 0;
     }
     CMainDlg context;
-    WNDCLASSA wc;
-    if (GetClassInfoA(NULL, "#32770", &wc)) {
-        wc.lpszClassName = kMainWindowClass;
-        RegisterClassA(&wc);
-    }
-    return static_cast<int>(
-        DialogBoxParamA(instance, "IDD_MAIN_NOBMP", NULL, StaticDialogProc, reinterpret_cast<LPARAM>(&context)));
+    RegisterMainWindowClass();
+    return RunMainWindow(instance, context);
 }
 
 }  // namespace

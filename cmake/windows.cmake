@@ -32,8 +32,26 @@ target_compile_options(gtest_win PRIVATE -w)
 
 # --- korun04_conformance.exe: the Win32 behaviour the tool relies on, checked under Wine --------------------
 file(GLOB KORUN_CONFORMANCE_SOURCES CONFIGURE_DEPENDS tests/conformance/*.cpp)
-add_executable(korun04_conformance ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc ${KORUN_CONFORMANCE_SOURCES})
+add_executable(korun04_conformance ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc ${KORUN_CONFORMANCE_SOURCES}
+               tests/conformance/conformance.rc)
 set_property(SOURCE ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc APPEND PROPERTY COMPILE_OPTIONS -w)
 target_include_directories(korun04_conformance PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(korun04_conformance PRIVATE korun04_logic gtest_win)
 target_link_options(korun04_conformance PRIVATE -static)
+
+# --- The UI check under Wine (tests/wine/ui_check.sh) -------------------------------------------------------
+# ui_driver.exe drives the tool's windows from outside; ui_setup.exe installs the test printer;
+# korun04_ui_standin.exe is a stand-in main window that run.sh drives to prove the driver.
+add_executable(ui_driver tests/wine/ui_driver.cpp)
+target_include_directories(ui_driver PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(ui_driver PRIVATE user32)
+target_link_options(ui_driver PRIVATE -static)
+
+add_executable(ui_setup tests/wine/ui_setup.cpp)
+target_link_libraries(ui_setup PRIVATE winspool)
+target_link_options(ui_setup PRIVATE -static)
+
+add_executable(korun04_ui_standin WIN32 tests/wine/ui_standin.cpp tests/wine/ui_standin.rc)
+target_include_directories(korun04_ui_standin PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(korun04_ui_standin PRIVATE comctl32 user32)
+target_link_options(korun04_ui_standin PRIVATE -mwindows -static)

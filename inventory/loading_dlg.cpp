@@ -1,9 +1,22 @@
-// The loading dialog object: construction with the command-line options, and the command-line syntax.
+// The loading dialog object: construction with the command-line options, the command-line syntax, and
+// the loading steps, one per tick of the loading timer.
 #include "inventory/loading_dlg.h"
 
 #include <string.h>
 
-CLoadingDlg::CLoadingDlg() : database(NULL), step(0), ended(0) {
+#include "app/system_services.h"
+
+namespace {
+
+const UINT kTickMs = 400;
+const UINT kTickAfterNoMs = 200;  // after the user declined to abort
+const int kLastStep = 10;
+
+}  // namespace
+
+CLoadingDlg::ProcessState CLoadingDlg::processState;
+
+CLoadingDlg::CLoadingDlg() : database(NULL), step(0), ended(0), spoolerStopped(0) {
     diagnostic[0] = 0;
     ParseCommandLine();
     osVersion.Detect();
@@ -18,14 +31,170 @@ CLoadingDlg::~CLoadingDlg() {
 }
 
 INT_PTR CLoadingDlg::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    (void)message;
-    (void)wParam;
-    (void)lParam;
-    return 0;
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog();
+        return 1;
+    case WM_SHOWWINDOW:
+        if (wParam) {
+            CenterWindow(hwnd, GetDesktopWindow());
+            SetTimer(hwnd, IDT_LOADING, kTickMs, NULL);
+        }
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            OnAbortRequest();
+            return 1;
+        }
+        return 0;
+    case WM_TIMER:
+        OnLoadingTimer(wParam);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void CLoadingDlg::OnInitDialog() {
+    textResources.SetInstance(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)));
+    textResources.SetWindowTextFromId(hwnd, IDS_LOADING_TITLE);
+    textResources.SetDlgItemTextFromId(hwnd, IDC_LOADING_TEXT, IDS_CREATING_DATABASE);
+    SendProgress(PBM_SETRANGE, 0, MAKELONG(0, 99));
+    SendProgress(PBM_SETPOS, 1, 0);
+    SendProgress(PBM_SETSTEP, 2, 0);
+    ShowWindow(GetDlgItem(hwnd, IDC_LOADING_HIDDEN), SW_HIDE);
+}
+
+void CLoadingDlg::OnAbortRequest() {
+    KillTimer(hwnd, IDT_LOADING);
+    const char* text = textResources.GetString(IDS_ABORT_QUESTION);
+    const char* caption = textResources.GetString(IDS_CAPTION);
+    if (MessageBoxA(hwnd, text, caption, MB_YESNO | MB_DEFBUTTON2) == IDYES)
+        EndLoading(0);
+    else
+        SetTimer(hwnd, IDT_LOADING, kTickAfterNoMs, NULL);
+}
+
+LRESULT CLoadingDlg::SendProgress(UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendDlgItemMessageA(hwnd, IDC_LOADING_PROGRESS, message, wParam, lParam);
+}
+
+void CLoadingDlg::OnLoadingTimer(WPARAM timerId) {
+    if (timerId != IDT_LOADING || processState.busy) return;
+    processState.busy = 1;
+    SendProgress(PBM_STEPIT, 0, 0);
+    if (RunStep()) {
+        if (step > kLastStep)
+            EndLoading(1);
+        else
+            SendProgress(PBM_STEPIT, 0, 0);
+    }
+    processState.busy = 0;
+}
+
+void CLoadingDlg::ShowError(UINT textId) {
+    const char* text = textResources.GetString(textId);
+    const char* caption = textResources.GetString(IDS_CAPTION);
+    MessageBoxA(hwnd, text, caption, MB_ICONERROR);
+}
+
+bool CLoadingDlg::RunStep() {
+    switch (step) {
+    case 0:
+        if (!osVersion.IsAdministrator()) {
+            ShowError(IDS_NO_ADMIN_RIGHTS);
+            EndLoading(0);
+            return false;
+        }
+        step = 1;
+        return true;
+    case 1:
+        CloseSiblingApplications();
+        step = 2;
+        return true;
+    case 2:
+        if (osVersion.IsWinNT()) {
+            StopSpooler();
+            spoolerStopped = 1;
+        }
+        step = 3;
+        return true;
+    case 3:
+        if (processState.stopWaits >= 8)
+            step = 4;
+        else
+            ++processState.stopWaits;
+        return true;
+    case 4:
+        if (osVersion.IsWinNT()) {
+            spoolerStopped = 0;
+            if (!StartSpooler()) {
+                ShowError(IDS_SPOOLER_UNSTABLE);
+                EndLoading(0);
+                return false;
+            }
+        }
+        step = 5;
+        return true;
+    case 5:
+        if (processState.startWaits >= 3)
+            step = 6;
+        else
+            ++processState.startWaits;
+        return true;
+    case 6:
+        FindScriptsStep();
+        step = 7;
+        return true;
+    case 7:
+        for (const char* path : scripts) database->ParseScript(path);
+        step = 8;
+        return true;
+    case 8:
+        database->BuildCombinedProfile();
+        database->ApplyPavaneOption(options.HasOption("UNPAV"));
+        step = 9;
+        return true;
+    case 9: {
+        // A second pass starts from an empty list, so that every printer is listed once.
+        if (processState.retries > 0) database->printers.Clear();
+        int found = BuildListOfInstalledPrinters(database->printers);
+        if (ended) return false;
+        step = 10;
+        if (found == 0 && processState.retries == 0) {
+            SendProgress(PBM_SETPOS, 5, 0);
+            step = 1;
+        }
+        ++processState.retries;
+        return true;
+    }
+    case 10:
+        CloseSiblingApplications();
+        SendProgress(PBM_SETSTEP, 1, 0);
+        SendProgress(PBM_SETPOS, 95, 0);
+        step = 11;
+        return true;
+    default:
+        KillTimer(hwnd, IDT_LOADING);
+        ++step;
+        return true;
+    }
+}
+
+void CLoadingDlg::FindScriptsStep() {
+    database->FindAllScripts(scripts);
+    const int count = static_cast<int>(scripts.Count());
+    if (count == 0) ShowError(IDS_NO_SCRIPTS);
+    SendProgress(PBM_SETPOS, 20, 0);
+    SendProgress(PBM_SETSTEP, count ? 10 / count : 10, 0);
 }
 
 void CLoadingDlg::EndLoading(INT_PTR result) {
     ended = 1;
+    if (result != 1 && spoolerStopped) {
+        spoolerStopped = 0;
+        StartSpooler();
+    }
     EndDialog(hwnd, result);
 }
 

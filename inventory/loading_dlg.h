@@ -8,6 +8,7 @@
 #include "script/option_list.h"
 #include "script/text_list.h"
 #include "ui/dialog_base.h"
+#include "resources/resource.h"
 #include "ui/text_resources.h"
 
 class CLoadingDlg : public CDialogBase {
@@ -28,9 +29,21 @@ public:
     // Size of the diagnostic text of a failed enumeration.
     static const int DIAGNOSTIC_SIZE = 1024;
 
+    // What the loading keeps for the whole process, across loading passes and dialogs: the busy flag of
+    // the timer handler and the wait and retry counters.
+    struct ProcessState {
+        int busy = 0;
+        int stopWaits = 0;
+        int startWaits = 0;
+        int retries = 0;
+    };
+    static ProcessState processState;
+
     CLoadingDlg();
     ~CLoadingDlg() override;
 
+    // WM_INITDIALOG, WM_SHOWWINDOW (starts the loading timer), Enter or Escape (the abort question) and
+    // WM_TIMER (one loading step per tick).
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Fills options from the process command line: every token that begins with "/" or "-" is an option,
@@ -55,8 +68,21 @@ public:
     // 1 once a step has ended the dialog (with 0) after telling the user why.
     int ended;
 
+    // 1 while this loading has stopped the spooler and not yet tried to start it again.
+    int spoolerStopped;
+
 private:
-    // Ends the dialog with result and remembers that it ended.
+    void OnInitDialog();
+    void OnAbortRequest();
+    void OnLoadingTimer(WPARAM timerId);
+    // Runs the step that step names; false when it ended the dialog.
+    bool RunStep();
+    void FindScriptsStep();
+    // Tells the user with a message box of string textId (caption string 161, MB_ICONERROR).
+    void ShowError(UINT textId);
+    LRESULT SendProgress(UINT message, WPARAM wParam, LPARAM lParam);
+    // Ends the dialog with result and remembers that it ended. Leaving the loading without success starts a
+    // spooler that this loading stopped, so that the machine is never left without one.
     void EndLoading(INT_PTR result);
     // Whether a printer stays in the list under the MFG, PRN and UNPAV options.
     bool PassesCommandLineFilter(const CPrinterEntry& entry) const;

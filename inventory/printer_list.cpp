@@ -10,8 +10,6 @@ namespace {
 
 const char kFamilyMarker[] = "VestralDriver04";
 const char kPavaneName[] = "PavPrinter";
-const UINT IDS_SPOOLER_NOT_RESPONDING = 206;
-const UINT IDS_CAPTION = 161;
 const DWORD kDataSize = 256;
 // The largest printer list taken: what the spooler reports beyond it cannot be a real list of printers.
 const DWORD kMaxListSize = 16 * 1024 * 1024;

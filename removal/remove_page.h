@@ -1,12 +1,59 @@
-// PLACEHOLDER until the removal sequence lands: the page object with its lifetime.
+// CRemovePage: the removal page (template "IDD_REMOVE"). Nine rows of text with a state icon in front of
+// each show the progress of the removal; the directory lists tell the file removal where to look.
 #pragma once
 
+#include "app/os_version.h"
+#include "script/database.h"
+#include "script/text_list.h"
 #include "ui/dialog_base.h"
-
-class CUninstallDatabase;
+#include "ui/text_resources.h"
 
 class CRemovePage : public CDialogBase {
 public:
-    INT_PTR DialogProc(UINT, WPARAM, LPARAM) override { return FALSE; }
-    CUninstallDatabase* database = nullptr;
+    // One progress row: its label, the icon beside it and the text of the label.
+    struct ProgressRow {
+        int labelId;
+        int iconId;
+        UINT textId;
+    };
+    static const int ROW_COUNT = 9;
+    static const ProgressRow rows[ROW_COUNT];
+
+    CRemovePage();
+    ~CRemovePage() override;
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Called by the main window once it shows this page: disables its Uninstall button, builds the
+    // directory lists and shows every row pending.
+    void StartRemoval();
+
+    CUninstallDatabase* database;  // set by the main window; not owned
+    HFONT normalFont;
+    HFONT boldFont;
+    HCURSOR savedCursor;
+    HCURSOR waitCursor;
+    char pavanePath[MAX_PATH];
+    HANDLE pavaneProcess;
+    int stage;
+    int currentRow;
+    int progressActive;
+    COSVersion osVersion;
+    CTextResources textResources;
+    HIMAGELIST rowImages;
+    CTextList directDirs;
+    CTextList searchDirs;
+
+    // The image and the label font of row i as the progress display draws them.
+    int RowImage(int row) const;
+    HFONT RowFont(int row) const;
+
+private:
+    void OnInitDialog();
+    // Makes row n current (progressActive set) and paints at once; the stored row is then n + 1.
+    void ShowRow(int row);
+    // Paints every row with progressActive cleared: all pending.
+    void ShowAllPending();
+    void OnPaint();
+    INT_PTR OnCtlColorStatic(HDC dc, HWND control);
+    void BuildDirectoryLists();
 };

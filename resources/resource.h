@@ -14,6 +14,11 @@
 #define IDB_ROW_STATES 119     // three 16-pixel row images: pending, done, current
 // The main window and the two pages keep their template names: "IDD_MAIN_NOBMP", "IDD_SELECT", "IDD_REMOVE".
 
+// A control that no code addresses (windows.h leaves this to the resource editor's headers).
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 // --- Main window "IDD_MAIN_NOBMP" -------------------------------------------------------------------------
 #define IDC_PAGE_FRAME 1003    // hidden frame that marks the page area
 #define IDC_SEPARATOR 1005     // etched line above the buttons
@@ -71,3 +76,41 @@
 #define IDC_CATEGORY_SHORTCUTS 1106
 #define IDC_CATEGORY_UNSELF_REGISTER 1107
 #define IDC_CATEGORY_DIRECTORIES 1109
+
+// --- Strings (the string table, strings.rc) ---------------------------------------------------------------
+#define IDS_NO_ADMIN_RIGHTS 151
+#define IDS_SPOOLER_UNSTABLE 152
+#define IDS_CREATING_DATABASE 153
+#define IDS_ABOUT_MENU 156
+#define IDS_NO_SCRIPTS 158
+#define IDS_DEFAULT_PRINTER_GONE 159
+#define IDS_NEW_DEFAULT_PRINTER 160
+#define IDS_CAPTION 161
+#define IDS_BTN_UNINSTALL 162
+#define IDS_BTN_EXIT 163
+#define IDS_LOADING_TITLE 164
+#define IDS_ABOUT_TITLE 165
+#define IDS_LEGAL_NOTICE 167
+#define IDS_BTN_CLOSE 168
+#define IDS_ROW_FIRST 169        // the nine progress rows: 169 to 177
+#define IDS_SELECT_CAPTION 178
+#define IDS_SELECT_WARNING 179
+#define IDS_COLUMN_NAME 180
+#define IDS_COLUMN_DRIVER 181
+#define IDS_COLUMN_LOCATION 182
+#define IDS_LOCAL 183
+#define IDS_COLUMN_DEFAULT 184
+#define IDS_COLUMN_FAMILY 185
+#define IDS_COLUMN_MASKED_NAME 186
+#define IDS_YES 187
+#define IDS_NO 188
+#define IDS_NOT_APPLICABLE 189
+#define IDS_ABOUT_VERSION 195
+#define IDS_ABOUT_BUILD_STAMP 196
+#define IDS_ABOUT_PLATFORM 197
+#define IDS_LOADING_PLACEHOLDER 198
+#define IDS_UNINSTALL_COMPLETE 199
+#define IDS_RESTART_QUESTION 200
+#define IDS_RESTART_FAILED 201
+#define IDS_ABORT_QUESTION 202
+#define IDS_SPOOLER_NOT_RESPONDING 206

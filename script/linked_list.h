@@ -68,6 +68,14 @@ public:
     T& Back() { return static_cast<Node*>(head_.prev)->value; }
     const T& Back() const { return static_cast<const Node*>(head_.prev)->value; }
 
+    // The element at a position (0 first), or nullptr past the end.
+    T* At(size_t index) {
+        for (T& value : *this)
+            if (index-- == 0) return &value;
+        return nullptr;
+    }
+    const T* At(size_t index) const { return const_cast<CLinkedList*>(this)->At(index); }
+
     // Appends a default element at the end and returns it.
     T& AddNew() {
         Node* node = new (std::nothrow) Node();

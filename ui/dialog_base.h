@@ -1,8 +1,9 @@
-// The base of every dialog and page object, and the one dialog procedure that forwards each
-// message to its object.
+// The base of every dialog and page object, the one dialog procedure that forwards each message to its
+// object, and the window utilities the dialogs share.
 #pragma once
 
 #include "app/platform.h"
+#include "resources/resource.h"
 
 class CDialogBase {
 public:
@@ -13,6 +14,16 @@ public:
     HWND hwnd;
 };
 
-// Binds the object passed as the creation parameter to its window on WM_INITDIALOG and
-// forwards every message to the object's DialogProc.
+// Binds the object passed as the creation parameter to its window on WM_INITDIALOG (in DWLP_USER) and
+// forwards every message to the object's DialogProc. Before an object is bound only Enter and Escape
+// are handled: they end the dialog with 1 and 0.
 INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Centres a window over another (the desktop window when reference is null); a negative coordinate
+// becomes 0.
+void CenterWindow(HWND window, HWND reference);
+// Places a page over a frame control of its parent so that it covers exactly the frame's rectangle, in a
+// left-to-right or a right-to-left parent alike.
+void PlacePageOverFrame(HWND page, HWND frame);
+// Sets the window's big icon to icon 1 of its module.
+void SetBigIcon(HWND window);

@@ -133,9 +133,24 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
     return TRUE;
 }
 
+void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status) {
+    if (!status) return;
+    const SIZE_T kGiB = SIZE_T(1) << 30;
+    status->dwLength = sizeof(MEMORYSTATUS);
+    status->dwTotalPhys = 16 * kGiB - 112 * (SIZE_T(1) << 20);  // 16 GB less what the firmware keeps
+    status->dwAvailPhys = 8 * kGiB + 301 * (SIZE_T(1) << 20);
+    status->dwTotalPageFile = status->dwTotalPhys + 2432 * (SIZE_T(1) << 20);  // the commit limit
+    status->dwAvailPageFile = 9 * kGiB + 97 * (SIZE_T(1) << 20);
+    status->dwTotalVirtual = 0x7FFFFFFE0000ULL;  // 128 TB less the first and last 64 KB
+    status->dwAvailVirtual = status->dwTotalVirtual - 4170 * (SIZE_T(1) << 20);
+    status->dwMemoryLoad =
+        static_cast<DWORD>((status->dwTotalPhys - status->dwAvailPhys) * 100 / status->dwTotalPhys);
+}
+
 HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
 
 void WINAPI Sleep(DWORD ms) { current().clock.ms += ms; }
+DWORD WINAPI GetCurrentThreadId(void) { return 0x104; }
 DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(current().clock.ms); }
 
 int WINAPI lstrlenA(LPCSTR s) { return s ? static_cast<int>(std::strlen(s)) : 0; }

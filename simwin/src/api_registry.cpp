@@ -328,3 +328,22 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
     clearTime(lpftLastWriteTime);
     return ERROR_SUCCESS;
 }
+
+LONG WINAPI RegQueryValueA(HKEY key, LPCSTR subKey, LPSTR data, PLONG size) {
+    HKEY opened = key;
+    if (subKey && *subKey) {
+        LONG r = RegOpenKeyExA(key, subKey, 0, KEY_QUERY_VALUE, &opened);
+        if (r != ERROR_SUCCESS) return r;
+    }
+    DWORD bytes = size ? static_cast<DWORD>(*size) : 0;
+    LONG r = RegQueryValueExA(opened, NULL, NULL, NULL, reinterpret_cast<LPBYTE>(data), size ? &bytes : NULL);
+    // A key without a default value reads as the empty text.
+    if (r == ERROR_FILE_NOT_FOUND) {
+        if (data) *data = 0;
+        bytes = 1;
+        r = ERROR_SUCCESS;
+    }
+    if (size) *size = static_cast<LONG>(bytes);
+    if (opened != key) RegCloseKey(opened);
+    return r;
+}

@@ -1,195 +1,26 @@
+// user32 and version.dll on the program module's resources: strings and the version resource.
 #include "simwin/api/resources.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstring>
 
 #include "simwin/api/kernel.h"
+#include "simwin/api/version.h"
+#include "simwin/machine.h"
 #include "simwin/modules.h"
+#include "simwin/resource_set.h"
 #include "simwin/util.h"
-
-namespace {
-
-const char kStringTableSource[] =
-#include "korun04_strings.inc"
-    ;
-
-// A small tokenizer for resource scripts: words (names and numbers), strings, and single punctuation.
-class RcLexer {
-public:
-    enum Kind { END, WORD, STRING, PUNCT };
-    explicit RcLexer(const std::string& text) : s_(text) {}
-
-    Kind next(std::string& token) {
-        skipSpace();
-        token.clear();
-        if (p_ >= s_.size()) return END;
-        char c = s_[p_];
-        if (c == '"' || ((c == 'L' || c == 'l') && p_ + 1 < s_.size() && s_[p_ + 1] == '"')) {
-            if (c != '"') ++p_;
-            readString(token);
-            // Adjacent strings are one string.
-            for (;;) {
-                size_t save = p_;
-                skipSpace();
-                if (p_ < s_.size() && s_[p_] == '"') {
-                    std::string more;
-                    readString(more);
-                    token += more;
-                } else {
-                    p_ = save;
-                    break;
-                }
-            }
-            return STRING;
-        }
-        if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
-            while (p_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[p_])) || s_[p_] == '_')) token += s_[p_++];
-            return WORD;
-        }
-        token = c;
-        ++p_;
-        return PUNCT;
-    }
-
-private:
-    void skipSpace() {
-        for (;;) {
-            while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_]))) ++p_;
-            if (s_.compare(p_, 2, "//") == 0) {
-                skipLine();
-            } else if (s_.compare(p_, 2, "/*") == 0) {
-                size_t end = s_.find("*/", p_ + 2);
-                p_ = end == std::string::npos ? s_.size() : end + 2;
-            } else if (p_ < s_.size() && s_[p_] == '#' && atLineStart()) {
-                skipLine();
-            } else {
-                return;
-            }
-        }
-    }
-    bool atLineStart() const {
-        for (size_t q = p_; q > 0; --q) {
-            char c = s_[q - 1];
-            if (c == '\n') return true;
-            if (c != ' ' && c != '\t') return false;
-        }
-        return true;
-    }
-    void skipLine() {
-        while (p_ < s_.size() && s_[p_] != '\n') ++p_;
-    }
-    static int digit(char c, int base) {
-        if (c >= '0' && c <= '9' && c - '0' < base) return c - '0';
-        if (base == 16 && c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (base == 16 && c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    }
-    // Reads "..." at p_ into out, decoding escapes; "" inside the string is one quote.
-    void readString(std::string& out) {
-        ++p_;  // opening quote
-        while (p_ < s_.size()) {
-            char c = s_[p_++];
-            if (c == '"') {
-                if (p_ < s_.size() && s_[p_] == '"') {
-                    out += '"';
-                    ++p_;
-                    continue;
-                }
-                return;
-            }
-            if (c != '\\' || p_ >= s_.size()) {
-                out += c;
-                continue;
-            }
-            char e = s_[p_++];
-            switch (e) {
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
-                case 'a':  // the resource compiler gives a backspace here too
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'v': out += '\v'; break;
-                case '\\': out += '\\'; break;
-                case '"': out += '"'; break;
-                case 'x':
-                case 'X': {
-                    int value = 0, n = 0;
-                    while (n < 2 && p_ < s_.size() && digit(s_[p_], 16) >= 0) value = value * 16 + digit(s_[p_++], 16), ++n;
-                    out += static_cast<char>(value);
-                    break;
-                }
-                default:
-                    if (digit(e, 8) >= 0) {
-                        int value = digit(e, 8), n = 1;
-                        while (n < 3 && p_ < s_.size() && digit(s_[p_], 8) >= 0) value = value * 8 + digit(s_[p_++], 8), ++n;
-                        out += static_cast<char>(value);
-                    } else {
-                        out += '\\';
-                        out += e;
-                    }
-            }
-        }
-    }
-
-    const std::string& s_;
-    size_t p_ = 0;
-};
-
-bool parseNumber(const std::string& word, UINT& value) {
-    std::string w = word;
-    if (!w.empty() && (w.back() == 'L' || w.back() == 'l')) w.pop_back();
-    if (w.empty()) return false;
-    char* end = nullptr;
-    unsigned long v = std::strtoul(w.c_str(), &end, 0);
-    if (*end) return false;
-    value = static_cast<UINT>(v & 0xFFFF);
-    return true;
-}
-
-bool isWord(const std::string& token, const char* word) { return simwin::iequals(token, word); }
-
-}  // namespace
 
 namespace simwin {
 
 std::map<UINT, std::string> parseStringTables(const std::string& rcText) {
-    std::map<UINT, std::string> table;
-    RcLexer lexer(rcText);
-    std::string token;
-    RcLexer::Kind kind;
-    while ((kind = lexer.next(token)) != RcLexer::END) {
-        if (kind != RcLexer::WORD || !isWord(token, "STRINGTABLE")) continue;
-        // Options (LANGUAGE, memory flags) up to BEGIN or "{".
-        while ((kind = lexer.next(token)) != RcLexer::END) {
-            if ((kind == RcLexer::WORD && isWord(token, "BEGIN")) || (kind == RcLexer::PUNCT && token == "{")) break;
-        }
-        UINT id = 0;
-        bool haveId = false;
-        while ((kind = lexer.next(token)) != RcLexer::END) {
-            if ((kind == RcLexer::WORD && isWord(token, "END")) || (kind == RcLexer::PUNCT && token == "}")) break;
-            if (kind == RcLexer::WORD) {
-                haveId = parseNumber(token, id);
-            } else if (kind == RcLexer::STRING) {
-                if (haveId) table[id] = token;
-                haveId = false;
-            }
-        }
-    }
-    return table;
+    return ResourceSet::parse(rcText, {}, true).strings;
 }
 
-namespace {
-std::map<UINT, std::string>& mutableStringTable() {
-    static std::map<UINT, std::string> table = parseStringTables(kStringTableSource);
-    return table;
-}
-}  // namespace
-
-const std::map<UINT, std::string>& programStringTable() { return mutableStringTable(); }
+const std::map<UINT, std::string>& programStringTable() { return programResources().strings; }
 
 ScopedProgramString::ScopedProgramString(UINT id, const std::string& text) : id_(id & 0xFFFF) {
-    auto& table = mutableStringTable();
+    auto& table = programResources().strings;
     auto it = table.find(id_);
     existed_ = it != table.end();
     if (existed_) previous_ = it->second;
@@ -197,7 +28,7 @@ ScopedProgramString::ScopedProgramString(UINT id, const std::string& text) : id_
 }
 
 ScopedProgramString::~ScopedProgramString() {
-    auto& table = mutableStringTable();
+    auto& table = programResources().strings;
     if (existed_)
         table[id_] = previous_;
     else
@@ -245,4 +76,120 @@ LPSTR WINAPI CharNextA(LPCSTR text) {
     int i = 1;
     while (i < length && (p[i] & 0xC0) == 0x80) ++i;
     return const_cast<LPSTR>(text + i);
+}
+
+// --- version.dll ---------------------------------------------------------------------------------------------
+
+namespace {
+
+using simwin::current;
+
+// The version resource that a file carries: the program file has its script's VERSIONINFO; any other
+// file none (1813); a missing file fails as opening it would.
+bool versionResourceOf(LPCSTR filename, std::string& block) {
+    if (!filename) return SetLastError(ERROR_INVALID_PARAMETER), false;
+    if (!*filename) return SetLastError(ERROR_BAD_PATHNAME), false;
+    const std::string& program = current().system.program;
+    const std::string full = current().files.fullPath(filename);
+    bool bareName = std::strpbrk(filename, "\\/:") == nullptr;
+    size_t slash = program.find_last_of('\\');
+    bool isProgram = (!full.empty() && simwin::iequals(full, current().files.fullPath(program))) ||
+                     (bareName && simwin::iequals(filename, program.substr(slash + 1)));
+    if (isProgram) {
+        const simwin::VersionResource& version = simwin::programResources().version;
+        if (!version.present) return SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND), false;
+        block = version.binary();
+        return true;
+    }
+    simwin::PathLookup found = current().files.lookup(filename);
+    SetLastError(found.node ? ERROR_RESOURCE_TYPE_NOT_FOUND : found.error ? found.error : ERROR_FILE_NOT_FOUND);
+    return false;
+}
+
+// A node of a VS_VERSIONINFO block, read in place: offsets are from the block's start, where every node
+// begins DWORD-aligned.
+struct VersionNode {
+    const BYTE* base;
+    size_t at;
+
+    WORD word(size_t offset) const { return static_cast<WORD>(base[at + offset] | base[at + offset + 1] << 8); }
+    WORD length() const { return word(0); }
+    WORD valueLength() const { return word(2); }
+    bool isText() const { return word(4) == 1; }
+    size_t keyUnits() const {
+        size_t n = 0;
+        while (at + 6 + 2 * n + 1 < at + length() && word(6 + 2 * n)) ++n;
+        return n;
+    }
+    std::string key() const {
+        std::u16string units;
+        for (size_t i = 0, n = keyUnits(); i < n; ++i) units += static_cast<char16_t>(word(6 + 2 * i));
+        return simwin::utf8FromUtf16(units.data(), units.size());
+    }
+    static size_t align(size_t v) { return (v + 3) & ~size_t(3); }
+    size_t valueAt() const { return align(at + 6 + 2 * (keyUnits() + 1)); }
+    size_t valueBytes() const { return isText() ? 2 * valueLength() : valueLength(); }
+    // The child whose key is name (ignoring case); false when there is none.
+    bool child(const std::string& name, VersionNode& out) const {
+        size_t end = at + length();
+        for (size_t c = align(valueAt() + valueBytes()); c + 6 <= end;) {
+            VersionNode node{base, c};
+            if (node.length() == 0) return false;
+            if (simwin::iequals(node.key(), name)) return out = node, true;
+            c = align(c + node.length());
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR filename, LPDWORD handle) {
+    if (handle) *handle = 0;
+    std::string block;
+    if (!versionResourceOf(filename, block)) return 0;
+    return static_cast<DWORD>(block.size() * 2 + 4);
+}
+
+BOOL WINAPI GetFileVersionInfoA(LPCSTR filename, DWORD handle, DWORD size, LPVOID data) {
+    if (!data) return SetLastError(ERROR_INVALID_DATA), FALSE;
+    std::string block;
+    if (!versionResourceOf(filename, block)) return FALSE;
+    std::memcpy(data, block.data(), std::min<size_t>(size, block.size()));
+    if (size >= block.size() + 4) std::memcpy(static_cast<char*>(data) + block.size(), "FE2X", 4);
+    return TRUE;
+}
+
+BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length) {
+    if (!block) return FALSE;
+    if (!subBlock || !*subBlock) subBlock = "\\";
+    VersionNode root{static_cast<const BYTE*>(block), 0};
+    VersionNode node = root;
+    for (const std::string& part : simwin::split(subBlock, '\\')) {
+        if (part.empty()) continue;
+        if (!node.child(part, node)) {
+            if (length) *length = 0;
+            SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+            return FALSE;
+        }
+    }
+    size_t value = node.valueAt();
+    if (value >= node.at + node.length()) value = node.at + 6 + 2 * node.keyUnits();  // no value: the key's end
+    BYTE* bytes = const_cast<BYTE*>(root.base);
+    if (!node.isText()) {
+        *buffer = bytes + value;
+        if (length) *length = node.valueLength();
+        return TRUE;
+    }
+    // Text: the ANSI form goes to the same offset in the half after the block and its 4-byte signature.
+    std::u16string units;
+    for (size_t i = 0; i < node.valueLength(); ++i) units += static_cast<char16_t>(VersionNode{bytes, value}.word(2 * i));
+    std::string ansi = simwin::utf8FromUtf16(units.data(), units.size());
+    size_t room = root.length() > value ? root.length() - value : 0;
+    if (ansi.size() > room) ansi.resize(room);
+    char* out = reinterpret_cast<char*>(bytes) + root.length() + 4 + value;
+    std::memcpy(out, ansi.data(), ansi.size());
+    *buffer = out;
+    if (length) *length = static_cast<UINT>(ansi.size());
+    return TRUE;
 }

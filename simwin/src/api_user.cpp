@@ -449,7 +449,10 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remov
 BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last) {
     auto& ws = current().windows;
     for (;;) {
-        if (PeekMessageA(msg, hwnd, first, last, PM_REMOVE)) return msg->message == WM_QUIT ? FALSE : TRUE;
+        if (PeekMessageA(msg, hwnd, first, last, PM_REMOVE)) {
+            ws.messageTaken(*msg);
+            return msg->message == WM_QUIT ? FALSE : TRUE;
+        }
         if (ws.quitPosted) {
             ws.quitPosted = false;
             if (msg) {
@@ -490,6 +493,30 @@ BOOL WINAPI GetCursorPos(LPPOINT point) {
     *point = current().windows.cursorPos;
     return TRUE;
 }
+
+HHOOK WINAPI SetWindowsHookExA(int type, HOOKPROC proc, HINSTANCE module, DWORD threadId) {
+    if (type != WH_GETMESSAGE || !proc) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return NULL;
+    }
+    static uintptr_t next = 0x60000;
+    HHOOK hook = reinterpret_cast<HHOOK>(next += 0x10);
+    current().windows.getMessageHooks.emplace_back(hook, proc);
+    return hook;
+}
+
+BOOL WINAPI UnhookWindowsHookEx(HHOOK hook) {
+    auto& hooks = current().windows.getMessageHooks;
+    for (auto it = hooks.begin(); it != hooks.end(); ++it) {
+        if (it->first != hook) continue;
+        hooks.erase(it);
+        return TRUE;
+    }
+    SetLastError(ERROR_INVALID_HOOK_HANDLE);
+    return FALSE;
+}
+
+LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) { return 0; }
 
 UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     return current().windows.setTimer(hwnd, id, elapse, proc);
@@ -543,24 +570,30 @@ BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repa
 
 int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
     auto& ws = current().windows;
-    POINT origin{0, 0}, target{0, 0};
-    if (from && from != ws.desktop) {
-        simwin::Window* w = existingWindow(from);
-        if (!w) return 0;
+    // A client area's origin in screen coordinates, and whether its x axis runs leftwards (right to left).
+    struct Axis {
+        LONG x = 0, y = 0;
+        bool mirrored = false;
+    };
+    auto axisOf = [&](HWND h, Axis& a) {
+        if (!h || h == ws.desktop) return true;
+        simwin::Window* w = existingWindow(h);
+        if (!w) return false;
         RECT c = ws.clientScreenRect(*w);
-        origin = POINT{c.left, c.top};
-    }
-    if (to && to != ws.desktop) {
-        simwin::Window* w = existingWindow(to);
-        if (!w) return 0;
-        RECT c = ws.clientScreenRect(*w);
-        target = POINT{c.left, c.top};
-    }
-    int dx = origin.x - target.x, dy = origin.y - target.y;
+        a.mirrored = (w->exStyle & WS_EX_LAYOUTRTL) != 0;
+        a.x = a.mirrored ? c.right : c.left;
+        a.y = c.top;
+        return true;
+    };
+    Axis source, target;
+    if (!axisOf(from, source) || !axisOf(to, target)) return 0;
     for (UINT i = 0; points && i < count; ++i) {
-        points[i].x += dx;
-        points[i].y += dy;
+        LONG screenX = source.mirrored ? source.x - points[i].x : source.x + points[i].x;
+        LONG screenY = source.y + points[i].y;
+        points[i].x = target.mirrored ? target.x - screenX : screenX - target.x;
+        points[i].y = screenY - target.y;
     }
+    int dx = static_cast<int>(source.x - target.x), dy = static_cast<int>(source.y - target.y);
     SetLastError(ERROR_SUCCESS);
     return MAKELONG(static_cast<WORD>(static_cast<SHORT>(dx)), static_cast<WORD>(static_cast<SHORT>(dy)));
 }

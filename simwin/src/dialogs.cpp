@@ -36,6 +36,19 @@ const char* answerName(int answer) {
     }
 }
 
+// The message box's dialog procedure: a click of one of its buttons (or a WM_COMMAND of a button's ID sent
+// to it) ends the box with that answer.
+INT_PTR CALLBACK MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_COMMAND) return FALSE;
+    int id = LOWORD(wParam);
+    if (id < IDOK || id > IDNO) return FALSE;
+    if (Window* w = current().windows.find(hwnd)) {
+        w->ended = true;
+        w->result = id;
+    }
+    return TRUE;
+}
+
 // Pixels of dialog units.
 int unitsToX(const Window& d, int x) { return x * d.baseUnits.x / 4; }
 int unitsToY(const Window& d, int y) { return y * d.baseUnits.y / 8; }
@@ -338,6 +351,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
                          rootOwner, 0, nullptr, nullptr);
     if (!box) return 0;
     ws.find(box)->isDialog = true;
+    ws.find(box)->extra[DWLP_DLGPROC] = reinterpret_cast<LONG_PTR>(&simwin::MessageBoxProc);
     ws.create(0, "Static", text ? text : "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, RECT{60, 20, 380, 80}, box,
               0xFFFF, nullptr, nullptr);
     std::vector<std::pair<int, const char*>> buttons;
@@ -361,17 +375,21 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     uint64_t until = current().clock.ms + user.readingTimeMs;
     ws.modalStack.push_back(box);
     try {
-        while (ws.step(box, until, false) != simwin::WindowSystem::Step::None) {
+        while (!ws.find(box)->ended && ws.step(box, until, false) != simwin::WindowSystem::Step::None) {
         }
     } catch (...) {
         ws.modalStack.pop_back();
         throw;
     }
     ws.modalStack.pop_back();
-    current().clock.advanceTo(until);
+    simwin::Window* closed = ws.find(box);
+    bool answeredByWindow = closed && closed->ended;
+    if (!answeredByWindow) current().clock.advanceTo(until);
 
-    int answer = buttons[0].first;
-    if (buttons.size() > 1) {
+    int answer = answeredByWindow ? static_cast<int>(closed->result) : buttons[0].first;
+    if (answeredByWindow) {
+        // Another window of the program closed the box: no scripted answer is taken.
+    } else if (buttons.size() > 1) {
         bool yes = false;
         const simwin::UserAction* a = user.next();
         if (a && a->kind == simwin::UserAction::Answer && a->at < 0) {

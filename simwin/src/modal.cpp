@@ -15,6 +15,11 @@ const int kSpinLimit = 1000000;
 
 }  // namespace
 
+void WindowSystem::messageTaken(MSG& msg) {
+    std::vector<std::pair<HHOOK, HOOKPROC>> hooks = getMessageHooks;
+    for (auto& h : hooks) h.second(HC_ACTION, PM_REMOVE, reinterpret_cast<LPARAM>(&msg));
+}
+
 bool WindowSystem::firePaint() {
     for (auto& [h, w] : byHandle) {
         if (w->destroyed || !w->needsPaint) continue;
@@ -41,6 +46,7 @@ bool WindowSystem::fireTimer(uint64_t timeLimit) {
     m.time = static_cast<DWORD>(clock.ms);
     m.pt = cursorPos;
     messagePos = static_cast<DWORD>(MAKELONG(cursorPos.x, cursorPos.y));
+    messageTaken(m);
     dispatch(m, modalStack.empty() ? nullptr : modalStack.back());
     return true;
 }
@@ -63,6 +69,7 @@ WindowSystem::Step WindowSystem::step(HWND active, uint64_t timeLimit, bool user
         MSG m = queue.front();
         queue.pop_front();
         messagePos = static_cast<DWORD>(MAKELONG(m.pt.x, m.pt.y));
+        messageTaken(m);
         dispatch(m, active);
         return Step::Message;
     }

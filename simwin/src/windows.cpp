@@ -173,6 +173,9 @@ void WindowSystem::destroy(HWND hwnd) {
     std::vector<HWND> children = w->children;
     for (HWND c : children) destroy(c);
     send(hwnd, WM_NCDESTROY, 0, 0);
+    // The window's copy of the system menu goes with it.
+    if (w->systemMenu) current().menus.destroy(w->systemMenu);
+    w->systemMenu = nullptr;
     timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
                  timers.end());
     if (focus == hwnd) focus = nullptr;
@@ -186,7 +189,15 @@ RECT WindowSystem::screenRect(const Window& w) const {
     RECT r = w.rect;
     if (const Window* p = w.isChild() ? find(w.parent) : nullptr) {
         RECT pc = clientScreenRect(*p);
-        r.left += pc.left, r.right += pc.left, r.top += pc.top, r.bottom += pc.top;
+        r.top += pc.top, r.bottom += pc.top;
+        // In a right-to-left parent the x axis of the client area runs leftwards from its right edge.
+        if (p->exStyle & WS_EX_LAYOUTRTL) {
+            LONG left = pc.right - r.right;
+            r.right = pc.right - r.left;
+            r.left = left;
+        } else {
+            r.left += pc.left, r.right += pc.left;
+        }
     }
     return r;
 }

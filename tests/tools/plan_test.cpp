@@ -13,6 +13,16 @@ const std::string kDrivers = "C:\\Windows\\System32\\spool\\drivers\\x64\\";
 const std::string kProgram = "C:\\Program Files\\Vestral\\";
 const std::string kSystem = "C:\\Windows\\System32\\";
 
+// Steps 6 to 8 of the loading: the scripts of the four directories, parsed, combined, the Pavane option.
+int LoadScripts(CUninstallDatabase& database, CTextList& scripts, bool unpav) {
+    database.FindAllScripts(scripts);
+    int read = 0;
+    for (const char* path : scripts) read += database.ParseScript(path);
+    database.BuildCombinedProfile();
+    database.ApplyPavaneOption(unpav ? 1 : 0);
+    return read;
+}
+
 class Plan : public ::testing::Test {
 protected:
     simwin::Machine m;
@@ -32,7 +42,7 @@ protected:
         m.files.writeFile(kSystem + "Kunz__04.unm", "[Unz_CatchAll]\r\nVestral Generic,GEN\r\n[GEN.Services]\r\nVSvc\r\n");
     }
     std::string Print(bool unpav) {
-        EXPECT_EQ(4, LoadScriptsDirectly(db, scripts, unpav));
+        EXPECT_EQ(4, LoadScripts(db, scripts, unpav));
         std::ostringstream out;
         PrintPlanScripts(out, scripts);
         PrintPlanProfiles(out, db);
@@ -109,7 +119,7 @@ TEST_F(Plan, WithoutScriptsOnlyTheCombinedHeaderIsPrinted) {
     simwin::Machine bare;
     simwin::MachineScope bareScope(bare);
     CTextList none;
-    EXPECT_EQ(0, LoadScriptsDirectly(empty, none, false));
+    EXPECT_EQ(0, LoadScripts(empty, none, false));
     std::ostringstream out;
     PrintPlanScripts(out, none);
     PrintPlanProfiles(out, empty);

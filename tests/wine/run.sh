@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Wine checks for the Windows build: runs korun04.exe and korun04_conformance.exe under Wine in a
-# throwaway prefix and compares what they did with what Windows would do.
+# Wine checks for the Windows build: runs korun04.exe, korun04_conformance.exe and the UI driver under Wine
+# in a throwaway prefix and compares what they did with what Windows would do.
 #
 #   bash tests/wine/run.sh [BIN_DIR]        (default BIN_DIR: build/windows/bin)
 #
+# Every run has a private Xvfb with Wine's virtual desktop (the conformance tests open windows) and the
+# Japanese locale (ANSI code page 932, generated with locale-gen when missing).
+#
 # Environment:
-#   KORUN_WINE_DISPLAY=1   start a private Xvfb (and Wine's virtual desktop) before the prefix is
-#                          created; checks that open windows need it. The current checks do not.
+#   KORUN_WINE_UI_CHECK=0  skip tests/wine/ui_check.sh (the tool's interactive run in a prefix of its own)
+#                          with the test printer installed, driven by ui_driver.exe.
 #   KORUN_WINE_KEEP=1      keep the prefix afterwards (its path is printed) for a closer look.
 #
 # Prints one PASS/FAIL line per check and exits non-zero if any check failed or the prefix could not be set up.
@@ -17,84 +20,24 @@ BIN_DIR=$(cd "${1:-$ROOT/build/windows/bin}" 2>/dev/null && pwd) || {
     echo "FAIL: wine: binary directory ${1:-$ROOT/build/windows/bin} not found (build the windows preset first)"
     exit 1
 }
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
-for tool in "$WINE" "$WINESERVER" timeout mktemp; do
-    command -v "$tool" >/dev/null || { echo "FAIL: wine: $tool not found (apt-get install wine64 coreutils)"; exit 1; }
-done
-
-export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
-# No Mono/Gecko installer prompts, a crash ends the process at once instead of waiting in winedbg, and no
-# menu entries or file associations written into $HOME.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"
-unset DISPLAY WAYLAND_DISPLAY
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/korun04-wine.XXXXXX")
-LOG_DIR="$WINEPREFIX.logs"
-mkdir -p "$LOG_DIR"
-XVFB_PID=
-
-cleanup() {
-    local status=$?
-    timeout 30 "$WINESERVER" -k >/dev/null 2>&1
-    timeout 30 "$WINESERVER" -w >/dev/null 2>&1
-    if [[ -n $XVFB_PID ]]; then
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-    fi
-    if [[ ${KORUN_WINE_KEEP:-0} == 1 ]]; then
-        echo "wine: prefix kept at $WINEPREFIX, logs in $LOG_DIR"
-    else
-        rm -rf "$WINEPREFIX" "$LOG_DIR"
-    fi
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+LOG_NAME=korun04-wine
+source "$ROOT/tests/wine/lib.sh"
 
 PASSED=0
 FAILED=0
 pass() { echo "PASS: wine: $*"; PASSED=$((PASSED + 1)); }
 fail() { echo "FAIL: wine: $*"; FAILED=$((FAILED + 1)); }
 
-# wine_run SECONDS ARGS...: one Wine process with a hard time limit and no stdin.
-wine_run() {
-    local seconds=$1
-    shift
-    timeout -k 5 "$seconds" "$WINE" "$@" </dev/null
-}
-
-# Starts a private X server on a free display (Xvfb picks the number itself) and exports DISPLAY.
-start_display() {
-    command -v Xvfb >/dev/null || { echo "FAIL: wine: Xvfb not found (apt-get install xvfb)"; exit 1; }
-    local fifo="$LOG_DIR/displayfd"
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$LOG_DIR/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    local number
-    if ! read -r -t 20 number <"$fifo" || [[ -z $number ]]; then
-        echo "FAIL: wine: Xvfb did not start"; cat "$LOG_DIR/xvfb.log"; exit 1
-    fi
-    export DISPLAY=":$number"
-    echo "wine: Xvfb on $DISPLAY"
-}
-
 REG_RUNONCE='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 
 reg_has_value() { wine_run 60 reg query "$1" /v "$2" >/dev/null 2>&1; }
 
 # --- the prefix ---------------------------------------------------------------------------------------------
-[[ ${KORUN_WINE_DISPLAY:-0} == 1 ]] && start_display
+use_japanese_locale
+start_display
+echo "wine: Xvfb on $DISPLAY, LANG=$LANG"
 started=$SECONDS
-if ! wine_run 180 wineboot -i >"$LOG_DIR/wineboot.log" 2>&1 || ! timeout 120 "$WINESERVER" -w; then
-    echo "FAIL: wine: could not create the prefix $WINEPREFIX"; tail -20 "$LOG_DIR/wineboot.log"; exit 1
-fi
-if [[ -n ${DISPLAY:-} ]]; then
-    # Without a window manager every EndDialog waits 2 s; the virtual desktop avoids that.
-    wine_run 60 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null &&
-        wine_run 60 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null ||
-        { echo "FAIL: wine: could not set the virtual desktop"; exit 1; }
-fi
+make_prefix
 echo "wine: prefix ready in $((SECONDS - started)) s"
 
 # --- (a) spooler restart mode ---------------------------------------------------------------------------------
@@ -183,6 +126,39 @@ if [[ -f $BIN_DIR/korun04_conformance.exe ]]; then
     fi
 else
     fail "korun04_conformance.exe not found in $BIN_DIR"
+fi
+
+# --- (c) the UI driver against the stand-in window ------------------------------------------------------------
+# ui_driver.exe is the UI check's instrument; here it drives korun04_ui_standin.exe, a window shaped like the
+# tool's, so that a broken driver shows up even while the UI check itself is off.
+if [[ -f $BIN_DIR/korun04_ui_standin.exe ]]; then
+    keep_server
+    echo "wine: ui_driver.exe against korun04_ui_standin.exe:"
+    run_ui_session "$BIN_DIR/korun04_ui_standin.exe" "$LOG_DIR/shots" "$LOG_DIR/ui-standin.log"
+    problems=()
+    [[ $UI_DRIVER_RC == 0 ]] || problems+=("driver exit code $UI_DRIVER_RC")
+    [[ $UI_TOOL_RC == 1 ]] || problems+=("stand-in exit code $UI_TOOL_RC, expected 1")
+    if command -v import >/dev/null; then
+        for shot in selection-page about-box; do
+            [[ -s $LOG_DIR/shots/$shot.png ]] || problems+=("no screenshot $shot.png")
+        done
+    fi
+    if ((${#problems[@]} == 0)); then
+        pass "ui_driver.exe: read the stand-in's list and headers, opened and closed its About box, Exit gave 1"
+    else
+        fail "ui_driver.exe against the stand-in: $(printf '%s; ' "${problems[@]}" | sed 's/; $//')"
+    fi
+else
+    fail "korun04_ui_standin.exe not found in $BIN_DIR"
+fi
+
+# --- (d) the tool's interactive run, driven (a prefix of its own) -----------------------------------------------
+if [[ ${KORUN_WINE_UI_CHECK:-1} == 1 ]]; then
+    if bash "$ROOT/tests/wine/ui_check.sh" "$BIN_DIR"; then
+        pass "ui_check.sh: the interactive run of korun04.exe"
+    else
+        fail "ui_check.sh: the interactive run of korun04.exe"
+    fi
 fi
 
 echo "wine: $PASSED passed, $FAILED failed ($((SECONDS - started)) s)"

@@ -1,16 +1,21 @@
 // korun04-sim: runs the tool's own WinMain on a simulated machine with a scripted user.
 //
 //   korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]
-//               [--answer yes|no]... [--plan] [-- TAIL...]
+//               [--answer yes|no]... [--user FILE] [--show] [--plan] [-- TAIL...]
 //
-// Standard output is the transcript, one event per line; the exit status is the tool's.
+// Standard output is the transcript, one event per line; the exit status is the tool's, or 3 when the tool
+// waits for the user and nothing more is scripted.
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "app/platform.h"
+#include "resources/resource.h"
 #include "simwin/machine.h"
+#include "simwin/modules.h"
 #include "tools/korun04-sim/options.h"
 #include "tools/korun04-sim/plan.h"
 
@@ -55,6 +60,10 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
             o.answers.push_back(v == "yes");
         } else if (a == "--plan") {
             o.plan = true;
+        } else if (a == "--user") {
+            if (!value(o.userFile)) return false;
+        } else if (a == "--show") {
+            o.show = true;
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -67,7 +76,51 @@ namespace {
 
 const char kUsage[] =
     "usage: korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]\n"
-    "                   [--answer yes|no]... [--plan] [-- TAIL...]\n";
+    "                   [--answer yes|no]... [--user FILE] [--show] [--plan] [-- TAIL...]\n";
+
+// Exit status of a run that waits for the user with nothing more scripted.
+const int kUserStopStatus = 3;
+
+bool ReadFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return true;
+}
+
+// The scripted user: the user file's actions, then (without a user file, or with --select/--select-all)
+// the choice of printers in the list and the Uninstall button.
+bool ScriptUser(const SimOptions& options, simwin::ScriptedUser& user, std::string& error) {
+    if (!options.userFile.empty()) {
+        std::string text;
+        if (!ReadFile(options.userFile, text)) {
+            error = "cannot read the user file " + options.userFile;
+            return false;
+        }
+        try {
+            for (const simwin::UserAction& a : simwin::ScriptedUser::parse(text, options.userFile)) user.actions.push_back(a);
+        } catch (const std::exception& e) {
+            error = e.what();
+            return false;
+        }
+    }
+    if (options.plan || (!options.userFile.empty() && options.selects.empty() && !options.selectAll)) return true;
+    simwin::UserAction choose;
+    if (options.selects.empty() || options.selectAll) {
+        choose.kind = simwin::UserAction::SelectAll;
+    } else {
+        choose.kind = simwin::UserAction::Select;
+        choose.items = options.selects;
+    }
+    user.actions.push_back(choose);
+    simwin::UserAction uninstall;
+    uninstall.kind = simwin::UserAction::Press;
+    uninstall.target = std::to_string(IDC_UNINSTALL);
+    user.actions.push_back(uninstall);
+    return true;
+}
 
 // What WinMain receives: the tail with the characters 1 to 32 skipped at its start.
 std::string CommandTailArgument(const std::string& tail) {
@@ -95,17 +148,34 @@ int main(int argc, char** argv) {
     simwin::MachineScope scope(*machine);
     machine->system.commandTail = options.tail;
     for (bool yes : options.answers) machine->windows.user.answers.push_back(yes);
-    machine->transcript.echo = [](const std::string& line) { std::cout << line << std::endl; };
+    if (!ScriptUser(options, machine->windows.user, error)) {
+        std::cerr << "korun04-sim: " << error << "\n";
+        return 2;
+    }
+    // The plan is the standard output; what a person would see then goes to standard error.
+    std::ostream& seen = options.plan ? std::cerr : std::cout;
+    machine->transcript.echo = [&seen](const std::string& line) { seen << line << std::endl; };
+    if (options.show)
+        machine->windows.user.show = [&seen](const std::vector<std::string>& picture) {
+            for (const std::string& line : picture) seen << "| " << line << "\n";
+            seen.flush();
+        };
 
     int exitCode = 0;
-    if (options.plan) {
-        // The plan is the standard output; what a person would see goes to standard error.
-        machine->transcript.echo = [](const std::string& line) { std::cerr << line << std::endl; };
-        exitCode = RunPlan(std::cout, std::cerr, options.selects, options.selectAll);
-    } else {
-        std::string tail = CommandTailArgument(options.tail);
-        exitCode = WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, &tail[0], SW_SHOWDEFAULT);
+    try {
+        if (options.plan) {
+            exitCode = RunPlan(std::cout, std::cerr, options.selects, options.selectAll);
+        } else {
+            std::string tail = CommandTailArgument(options.tail);
+            exitCode = WinMain(simwin::programModule(), nullptr, &tail[0], SW_SHOWDEFAULT);
+        }
+    } catch (const simwin::UserStop& stop) {
+        machine->transcript.add(stop.what());
+        exitCode = kUserStopStatus;
     }
+    if (!machine->windows.user.actions.empty())
+        std::cerr << "korun04-sim: " << machine->windows.user.actions.size() << " scripted action(s) not taken, first: "
+                  << machine->windows.user.actions.front().describe() << "\n";
 
     if (!options.saveDir.empty()) {
         try {

@@ -11,6 +11,8 @@ struct SimOptions {
     bool selectAll = false;            // --select-all
     std::vector<bool> answers;         // --answer yes|no (repeatable)
     bool plan = false;                 // --plan
+    std::string userFile;              // --user FILE: the scripted user's actions
+    bool show = false;                 // --show: a text picture of the window after each action
     std::string tail;                  // everything after "--", joined by single spaces
 };
 

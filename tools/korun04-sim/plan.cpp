@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "app/system_services.h"
 #include "inventory/loading_dlg.h"
 
 namespace {
@@ -49,16 +48,6 @@ void PrintPlanProfiles(std::ostream& out, const CUninstallDatabase& database) {
 void PrintPlanCombined(std::ostream& out, const CUninstallDatabase& database) {
     out << "[combined]\n";
     PrintPlanProfileLists(out, database.combined);
-}
-
-int LoadScriptsDirectly(CUninstallDatabase& database, CTextList& scripts, bool hasUnpav) {
-    scripts.Clear();
-    database.FindAllScripts(scripts);
-    int read = 0;
-    for (const char* path : scripts) read += database.ParseScript(path);
-    database.BuildCombinedProfile();
-    database.ApplyPavaneOption(hasUnpav ? 1 : 0);
-    return read;
 }
 
 bool CommandTailHasUnpav(const std::string& tail) {
@@ -110,48 +99,6 @@ namespace {
 
 bool IsListed(const CPrinterEntry& printer) { return printer.isListed && !printer.isForeign && !printer.isDeleted; }
 
-// Shows a message of the tool's string table as the loading dialog does.
-void ShowError(CTextResources& texts, UINT id) {
-    const char* text = texts.GetString(id);
-    const char* caption = texts.GetString(161);
-    MessageBoxA(NULL, text, caption, MB_ICONERROR);
-}
-
-// The loading phase without its dialog: the steps in their order, each once, and the restart from the
-// second step when the first enumeration finds nothing. false, with the reason, when the tool would end.
-bool RunLoadingSteps(CLoadingDlg& loading, CUninstallDatabase& database, std::string& error,
-                     std::ostream& warnings) {
-    if (!loading.osVersion.IsAdministrator()) {
-        ShowError(loading.textResources, 151);
-        error = "the user is not an administrator: the tool ends after the loading phase's first step";
-        return false;
-    }
-    const bool unpav = loading.options.HasOption("UNPAV") != 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        CloseSiblingApplications();
-        if (loading.osVersion.IsWinNT()) {
-            StopSpooler();
-            if (!StartSpooler()) {
-                ShowError(loading.textResources, 152);
-                error = "the print spooler does not start: the tool ends during the loading phase";
-                return false;
-            }
-        }
-        LoadScriptsDirectly(database, loading.scripts, unpav);
-        if (loading.scripts.IsEmpty()) ShowError(loading.textResources, 158);
-        loading.diagnostic[0] = 0;
-        const int found = loading.BuildListOfInstalledPrinters(database.printers);
-        if (loading.ended) {
-            error = "the print spooler does not answer: the tool ends during the loading phase";
-            return false;
-        }
-        if (loading.diagnostic[0]) warnings << "korun04-sim: " << loading.diagnostic << "\n";
-        if (found) break;
-    }
-    CloseSiblingApplications();
-    return true;
-}
-
 }  // namespace
 
 void ChoosePrinters(CUninstallDatabase& database, const std::vector<std::string>& names, bool selectAll,
@@ -176,11 +123,19 @@ int RunPlan(std::ostream& out, std::ostream& err, const std::vector<std::string>
     CUninstallDatabase database;
     CLoadingDlg loading;
     loading.database = &database;
-    std::string error;
-    if (!RunLoadingSteps(loading, database, error, err)) {
-        err << "korun04-sim: no plan: " << error << "\n";
+    // The tool's own loading dialog, on the virtual clock.
+    INT_PTR result = DialogBoxParamA(NULL, MAKEINTRESOURCEA(IDD_LOADING), NULL, StaticDialogProc,
+                                     reinterpret_cast<LPARAM>(&loading));
+    if (result != 1) {
+        err << "korun04-sim: no plan: "
+            << (result == -1 ? "the loading dialog cannot be created"
+                : !loading.osVersion.IsAdministrator()
+                    ? "the user is not an administrator: the tool ends after the loading phase's first step"
+                    : "the loading phase ended (the print spooler does not start or answer, or the user abandoned it)")
+            << "\n";
         return 1;
     }
+    if (loading.diagnostic[0]) err << "korun04-sim: " << loading.diagnostic << "\n";
     std::vector<std::string> unmatched;
     ChoosePrinters(database, selects, selectAll, unmatched);
     if (!unmatched.empty()) {

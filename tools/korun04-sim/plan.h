@@ -16,10 +16,6 @@ void PrintPlanCombined(std::ostream& out, const CUninstallDatabase& database);
 // The twelve lists of a profile, one "list = item" line per item; empty lists print nothing.
 void PrintPlanProfileLists(std::ostream& out, const CUninstallProfile& profile);
 
-// The loading steps on the current machine: finds the uninstall scripts (returned in reading order),
-// parses each, builds the combined profile and applies the Pavane option. Returns the number of
-// scripts that were read.
-int LoadScriptsDirectly(CUninstallDatabase& database, CTextList& scripts, bool hasUnpav);
 // Whether the command tail holds the option UNPAV, written "/UNPAV" or "-UNPAV" in any letter case.
 bool CommandTailHasUnpav(const std::string& tail);
 
@@ -37,9 +33,9 @@ void PrintPlanSelection(std::ostream& out, const CUninstallDatabase& database);
 void ChoosePrinters(CUninstallDatabase& database, const std::vector<std::string>& names, bool selectAll,
                     std::vector<std::string>& unmatched);
 
-// The plan of a run on the current machine: the loading phase (administrator check, closing the family's
-// other programs, the spooler restart on the NT family, the scripts, the printer enumeration with its one
-// retry), the user's choice and the profile selection; nothing is removed. Prints the plan on out and
+// The plan of a run on the current machine: the tool's loading dialog (administrator check, closing the
+// family's other programs, the spooler restart on the NT family, the scripts, the printer enumeration with
+// its one retry), the user's choice and the profile selection; nothing is removed. Prints the plan on out and
 // returns 0; on a fatal loading failure, or a name that matches no listed printer, says why on err and
 // returns non-zero (1 when the tool would end, 2 for a name that matches nothing).
 int RunPlan(std::ostream& out, std::ostream& err, const std::vector<std::string>& selects, bool selectAll);

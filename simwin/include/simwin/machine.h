@@ -15,7 +15,9 @@
 #include "simwin/files.h"
 #include "simwin/gdi.h"
 #include "simwin/handles.h"
+#include "simwin/imagelists.h"
 #include "simwin/ini.h"
+#include "simwin/menus.h"
 #include "simwin/modules.h"
 #include "simwin/processes.h"
 #include "simwin/registry.h"
@@ -48,6 +50,8 @@ public:
     ServiceManager services;
     Gdi gdi;
     WindowSystem windows;
+    MenuTable menus;
+    ImageListTable imageLists;
     Transcript transcript;
     HandleTable handles;
     ModuleTable modules;

@@ -14,6 +14,23 @@
 
 namespace simwin {
 
+// What the reader understands: the preprocessor lines #include (a "file" from the files map, or one of the
+// SDK headers <windows.h>, <winresrc.h>, <winres.h>, <winver.h>, <commctrl.h>, which bring the Windows
+// constants of styles, versions, menus, languages and dialog IDs with the values of the mingw-w64
+// headers), #define and #undef of object-like macros, #ifdef, #ifndef, #if and #elif of a numeric
+// expression with defined(NAME), #else, #endif, #pragma code_page(65001) and #pragma once. Expressions:
+// numbers as C writes them (0x10, 010 octal, an L suffix), + - * / % & ^ | ~, parentheses; in a style,
+// NOT x clears x from what the statement starts with. Statements: LANGUAGE, STRINGTABLE, DIALOG,
+// DIALOGEX, MENU, MENUEX, BITMAP, ICON, VERSIONINFO, RCDATA and user-defined types (a file or a
+// BEGIN ... END block of numbers and strings). The values are those windres compiles, including its
+// quirks: an ICON control's width and height are dropped (the static sizes itself to the icon), a text
+// control given a style keeps only its base bits (LTEXT: SS_LEFT, no WS_GROUP), a second definition of a
+// string ID replaces the first. Names and class names are kept as written (windres upper-cases them; both
+// compare case-insensitively). Data of type 2 or 14 (as windres -O rc writes a bitmap or an icon
+// directory) counts as a bitmap or an icon. Not read: control data blocks, function-like macros, and
+// CURSOR, ACCELERATORS, FONT, MESSAGETABLE and the other rarer types. Where windres only warns (two
+// dialogs of one name) the reader refuses.
+
 // A resource's name: a 16-bit ID or a name (names compare case-insensitively, as FindResource does).
 struct ResourceName {
     bool isId = true;
@@ -39,6 +56,7 @@ struct DialogItemTemplate {
     DWORD style = 0;
     DWORD exStyle = 0;
     int x = 0, y = 0, cx = 0, cy = 0;
+    DWORD helpId = 0;       // DIALOGEX only
 };
 
 struct DialogTemplate {
@@ -54,20 +72,31 @@ struct DialogTemplate {
     int weight = 0;
     bool italic = false;
     std::vector<DialogItemTemplate> items;
+    int charset = 1;        // DIALOGEX FONT: DEFAULT_CHARSET unless given
+    std::string menu;       // the MENU statement: a name, or "#117" for an ID; empty: none
+    DWORD helpId = 0;       // DIALOGEX only
+    WORD language = 0x409;  // LANGUAGE in force (windres starts with 0x409, English US)
 };
 
 // A menu item: a string item (id, text, flags such as MF_GRAYED | MF_CHECKED), a separator
-// (MF_SEPARATOR) or a popup (MF_POPUP, with its items).
+// (MF_SEPARATOR) or a popup (MF_POPUP, with its items). MENU items carry MF_ flags (CHECKED 8,
+// GRAYED 1, HELP 0x4000, INACTIVE 2, MENUBARBREAK 0x20, MENUBREAK 0x40); MENUEX items their type
+// and state ORed together (the MFT_ and MFS_ values are MF_ values), popups with MF_POPUP added.
+// A MENU item written as MENUITEM "", 0 stays a string item here, as windres stores it (LoadMenu
+// makes a separator of it).
 struct MenuItemTemplate {
     std::string text;
     UINT id = 0;
     UINT flags = 0;
     std::vector<MenuItemTemplate> items;
+    DWORD helpId = 0;  // MENUEX popups only
 };
 
 struct MenuTemplate {
     ResourceName name;
     std::vector<MenuItemTemplate> items;
+    bool extended = false;  // MENUEX
+    WORD language = 0x409;
 };
 
 // A bitmap as its .bmp file gives it: size and colour depth, and the pixels as 0x00RRGGBB, top row first.
@@ -82,6 +111,18 @@ struct IconResource {
     ResourceName name;
     std::string file;
     std::vector<std::pair<int, int>> sizes;  // width and height of each image in the .ico
+    std::vector<int> bitCounts;              // colour depth of each image, in the order of sizes
+};
+
+// A resource of another type (RT_MANIFEST 24, RCDATA 10, a named type): its bytes, from the file or
+// from the BEGIN ... END block (numbers as 16-bit words, with an L suffix 32-bit; "text" as its bytes,
+// L"text" as UTF-16, neither terminated).
+struct UserResource {
+    ResourceName type;
+    ResourceName name;
+    std::string file;  // empty for a block
+    std::string data;
+    WORD language = 0x409;
 };
 
 // VS_VERSION_INFO: the fixed part and the string blocks ("041104B0" -> {"FileVersion" -> "1.0.0.0"}).
@@ -92,6 +133,19 @@ struct VersionResource {
     DWORD fileFlagsMask = 0, fileFlags = 0, fileOS = 0, fileType = 0, fileSubtype = 0;
     std::map<std::string, std::map<std::string, std::string>> strings;
     std::vector<std::pair<WORD, WORD>> translations;  // language, code page
+
+    // The string blocks and values in the script's order (strings holds the same for lookup); the
+    // binary layout follows this order.
+    struct StringBlock {
+        std::string name;                                         // "041104B0"
+        std::vector<std::pair<std::string, std::string>> values;  // "FileVersion", "1.0.0.0"
+    };
+    std::vector<StringBlock> stringBlocks;
+    ResourceName name = ResourceName::fromId(1);  // VS_VERSION_INFO
+
+    // The VS_VERSIONINFO block as the resource compiler lays it out for a 32-bit module: UTF-16 keys
+    // and string values, VS_FIXEDFILEINFO, each node DWORD-aligned, StringFileInfo and VarFileInfo.
+    std::string binary() const;
 };
 
 class ResourceSet {
@@ -99,6 +153,10 @@ public:
     // Parses resource-script text. files maps the file names the script names (bitmaps, icons, the
     // manifest) to their contents. Throws MachineError naming the line on a statement it cannot read.
     static ResourceSet parse(const std::string& rcText, const std::map<std::string, std::string>& files = {});
+    // The same; with allowMissingFiles a resource whose file is not in files is left out instead (an
+    // #include of a missing file is still an error). sourceName names the script in error messages.
+    static ResourceSet parse(const std::string& rcText, const std::map<std::string, std::string>& files,
+                             bool allowMissingFiles, const std::string& sourceName = "script");
 
     std::map<UINT, std::string> strings;
     std::vector<DialogTemplate> dialogs;
@@ -106,14 +164,26 @@ public:
     std::vector<BitmapResource> bitmaps;
     std::vector<IconResource> icons;
     VersionResource version;
+    std::vector<UserResource> userResources;
 
     const DialogTemplate* dialog(const ResourceName& name) const;
     const MenuTemplate* menu(const ResourceName& name) const;
     const BitmapResource* bitmap(const ResourceName& name) const;
     const IconResource* icon(const ResourceName& name) const;
+    const UserResource* user(const ResourceName& type, const ResourceName& name) const;
 };
 
-// The resources of the program module: resources/korun04.rc as embedded at build time.
+// The files embedded with the program's resource script: "korun04.rc" and every file of resources/,
+// by file name, with their bytes.
+const std::map<std::string, std::string>& programResourceFiles();
+
+// UTF-8 and UTF-16, as resources store text in both: a sequence cut short or a stray byte stands for itself.
+std::u16string utf16FromUtf8(const std::string& text);
+std::string utf8FromUtf16(const char16_t* units, size_t count);
+
+// The resources of the program module: resources/korun04.rc as embedded at build time, parsed at first
+// use (a script that does not parse throws MachineError here). Tests may change the set (see
+// ScopedProgramString); the Win32 functions read it as it is.
 ResourceSet& programResources();
 
 }  // namespace simwin

@@ -14,3 +14,4 @@
 #include "simwin/api/shell.h"
 #include "simwin/api/winspool.h"
 #include "simwin/api/resources.h"
+#include "simwin/api/version.h"

@@ -151,6 +151,10 @@ public:
     LRESULT send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     std::deque<MSG> queue;
+    // WH_GETMESSAGE hooks, called for each message a loop takes from the queue, in order of installation.
+    std::vector<std::pair<HHOOK, HOOKPROC>> getMessageHooks;
+    // Tells the hooks that a loop took a message from the queue.
+    void messageTaken(MSG& msg);
     bool quitPosted = false;
     int quitCode = 0;
     UINT registerMessage(const std::string& name);

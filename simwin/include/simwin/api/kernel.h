@@ -33,9 +33,25 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI FreeLibrary(HMODULE module);
 
+// Memory figures of the machine: a 64-bit Windows with 16 GB of RAM, about half of it in use, and the
+// 128 TB user address space of a 64-bit process. dwLength becomes sizeof(MEMORYSTATUS) (56 bytes).
+typedef struct _MEMORYSTATUS {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    SIZE_T dwTotalPhys;
+    SIZE_T dwAvailPhys;
+    SIZE_T dwTotalPageFile;
+    SIZE_T dwAvailPageFile;
+    SIZE_T dwTotalVirtual;
+    SIZE_T dwAvailVirtual;
+} MEMORYSTATUS, *LPMEMORYSTATUS;
+void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
+
 HANDLE WINAPI GetCurrentProcess(void);
 void WINAPI Sleep(DWORD ms);
 DWORD WINAPI GetTickCount(void);
+// The one simulated thread.
+DWORD WINAPI GetCurrentThreadId(void);
 
 int WINAPI lstrlenA(LPCSTR s);
 LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src);

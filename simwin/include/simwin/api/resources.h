@@ -1,5 +1,5 @@
-// user32: the program's string table. The table is the project's resource source resources/strings.rc,
-// embedded at build time and read at first use; texts come back as the UTF-8 bytes of that source.
+// user32: the program's string table, the STRINGTABLE of the program module's resources (resources/korun04.rc
+// and the strings.rc it includes, see simwin/resource_set.h); texts come back as the UTF-8 bytes of that source.
 #pragma once
 
 #include <map>
@@ -14,11 +14,12 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
 
 namespace simwin {
 
-// The STRINGTABLE entries of resource-script text, with the resource compiler's escapes decoded
-// (\n \r \t \b \f \v, \a as a backspace, \\, \" and "" as a quote, up to three octal or two hex digits,
-// an unknown escape kept as written; adjacent strings joined). Comments and preprocessor lines are skipped.
+// The STRINGTABLE entries of resource-script text, read by the resource reader (ResourceSet::parse) with
+// the resource compiler's escapes decoded (\n \r \t \b \f \v, \a as a backspace, \\, \" and "" as a quote,
+// up to three octal or two hex digits, an unknown escape kept as written; adjacent strings joined). Files
+// that resources of the script name need not be given; an error in the script throws MachineError.
 std::map<UINT, std::string> parseStringTables(const std::string& rcText);
-// The program's string table.
+// The program's string table: programResources().strings.
 const std::map<UINT, std::string>& programStringTable();
 
 // For tests: replaces (or adds) one string of the program's table for the object's lifetime.

@@ -7,6 +7,11 @@
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+typedef LRESULT(CALLBACK* HOOKPROC)(int, WPARAM, LPARAM);
+SIMWIN_DECLARE_HANDLE(HHOOK);
+
+#define WH_GETMESSAGE 3
+#define HC_ACTION 0
 
 typedef struct tagWNDCLASSA {
     UINT style;
@@ -125,6 +130,11 @@ typedef struct tagSTYLESTRUCT {
 #define WM_RBUTTONDBLCLK 0x0206
 #define WM_CAPTURECHANGED 0x0215
 #define WM_USER 0x0400
+#define WM_APP 0x8000
+#define WM_NOTIFYFORMAT 0x0055
+#define NFR_ANSI 1
+#define NFR_UNICODE 2
+#define NF_QUERY 3
 
 #define MK_LBUTTON 0x0001
 #define MK_RBUTTON 0x0002
@@ -517,6 +527,10 @@ UINT WINAPI RegisterWindowMessageA(LPCSTR name);
 DWORD WINAPI GetMessagePos(void);
 LONG WINAPI GetMessageTime(void);
 BOOL WINAPI GetCursorPos(LPPOINT point);
+// Hooks of the thread: WH_GETMESSAGE sees every message a loop takes from the queue.
+HHOOK WINAPI SetWindowsHookExA(int type, HOOKPROC proc, HINSTANCE module, DWORD threadId);
+BOOL WINAPI UnhookWindowsHookEx(HHOOK hook);
+LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
 UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id);
 

@@ -69,6 +69,9 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
                             LPDWORD lpdwDisposition);
 LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
 LONG WINAPI RegCloseKey(HKEY hKey);
+// The default value of a subkey (the key itself when subKey is null or empty); a key without one gives the
+// empty text.
+LONG WINAPI RegQueryValueA(HKEY key, LPCSTR subKey, LPSTR data, PLONG size);
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                              LPDWORD lpcbData);
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, CONST BYTE* lpData,
