@@ -21,12 +21,12 @@ void FormatProgramVersion(char* out, size_t size) {
     out[0] = 0;
     CPathParts program;
     program.Resolve(MODULEFILE);
-    _makepath(program.path, program.drive, program.dir, program.fname, program.ext);
+    const char* path = program.FullPath();
     DWORD handle = 0;
-    DWORD blockSize = GetFileVersionInfoSizeA(program.path, &handle);
+    DWORD blockSize = GetFileVersionInfoSizeA(path, &handle);
     if (blockSize == 0 || blockSize > kVersionBlockSize) return;
     char block[kVersionBlockSize];
-    if (!GetFileVersionInfoA(program.path, 0, blockSize, block)) return;
+    if (!GetFileVersionInfoA(path, 0, blockSize, block)) return;
     VS_FIXEDFILEINFO* info = NULL;
     UINT length = 0;
     if (!VerQueryValueA(block, "\\", reinterpret_cast<LPVOID*>(&info), &length) || !info ||

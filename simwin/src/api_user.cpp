@@ -440,7 +440,11 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remov
         if (hwnd && it->hwnd != hwnd) continue;
         if ((first || last) && (it->message < first || it->message > last)) continue;
         if (msg) *msg = *it;
-        if (remove & PM_REMOVE) q.erase(it);
+        if (remove & PM_REMOVE) {
+            current().windows.messagePos = static_cast<DWORD>(MAKELONG(it->pt.x, it->pt.y));
+            q.erase(it);
+            if (msg) current().windows.messageTaken(*msg);
+        }
         return TRUE;
     }
     return FALSE;
@@ -449,10 +453,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remov
 BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last) {
     auto& ws = current().windows;
     for (;;) {
-        if (PeekMessageA(msg, hwnd, first, last, PM_REMOVE)) {
-            ws.messageTaken(*msg);
-            return msg->message == WM_QUIT ? FALSE : TRUE;
-        }
+        if (PeekMessageA(msg, hwnd, first, last, PM_REMOVE)) return msg->message == WM_QUIT ? FALSE : TRUE;
         if (ws.quitPosted) {
             ws.quitPosted = false;
             if (msg) {
@@ -663,3 +664,24 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason) {
     }
     return TRUE;
 }
+
+HWND WINAPI GetAncestor(HWND hwnd, UINT flags) {
+    auto& ws = current().windows;
+    simwin::Window* w = existingWindow(hwnd);
+    if (!w || hwnd == ws.desktop) return NULL;
+    switch (flags) {
+    case GA_PARENT: return w->isChild() ? w->parent : ws.desktop;
+    case GA_ROOT: return ws.root(hwnd);
+    case GA_ROOTOWNER: {
+        HWND h = ws.root(hwnd);
+        while (simwin::Window* r = ws.find(h)) {
+            if (!r->owner) break;
+            h = ws.root(r->owner);
+        }
+        return h;
+    }
+    default: return NULL;
+    }
+}
+
+BOOL WINAPI IsChild(HWND parent, HWND hwnd) { return current().windows.isDescendant(parent, hwnd) ? TRUE : FALSE; }

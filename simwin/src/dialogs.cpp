@@ -67,6 +67,23 @@ HWND findDefaultButton(WindowSystem& ws, HWND dialog) {
     return nullptr;
 }
 
+// The first control of a dialog that takes the focus by Tab: visible, enabled, WS_TABSTOP, looking
+// into child dialogs that hold controls of their own (WS_EX_CONTROLPARENT).
+HWND firstTabStop(WindowSystem& ws, HWND dialog) {
+    Window* d = ws.find(dialog);
+    if (!d) return nullptr;
+    for (HWND c : d->children) {
+        Window* w = ws.find(c);
+        if (!w || !w->visible() || !w->enabled()) continue;
+        if (w->exStyle & WS_EX_CONTROLPARENT) {
+            if (HWND inner = firstTabStop(ws, c)) return inner;
+        } else if (w->style & WS_TABSTOP) {
+            return c;
+        }
+    }
+    return nullptr;
+}
+
 // Messages whose dialog-procedure result is the message's result (the others return DWLP_MSGRESULT).
 bool returnsProcResult(UINT msg) {
     return msg == WM_INITDIALOG || msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN || msg == WM_CTLCOLORDLG ||
@@ -111,7 +128,11 @@ HWND WindowSystem::createDialog(HINSTANCE instance, const DialogTemplate& t, HWN
     }
     rect.right = rect.left + width;
     rect.bottom = rect.top + height;
-    HWND hwnd = create(t.exStyle, className, t.caption, style & ~WS_VISIBLE, rect, owner, 0, instance, nullptr);
+    // A modal frame and a dialog that holds controls of its own show in the extended style, as the
+    // dialog manager sets them.
+    DWORD exStyle = t.exStyle | ((style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0) |
+                    ((style & DS_CONTROL) ? WS_EX_CONTROLPARENT : 0);
+    HWND hwnd = create(exStyle, className, t.caption, style & ~WS_VISIBLE, rect, owner, 0, instance, nullptr);
     if (!hwnd) return nullptr;
     Window* d = find(hwnd);
     d->isDialog = true;
@@ -134,7 +155,9 @@ HWND WindowSystem::createDialog(HINSTANCE instance, const DialogTemplate& t, HWN
         RECT r{unitsToX(*dialog, item.x), unitsToY(*dialog, item.y), unitsToX(*dialog, item.x + item.cx),
                unitsToY(*dialog, item.y + item.cy)};
         std::string text = item.text;
-        HWND control = create(item.exStyle, item.className, text, item.style | WS_CHILD, r, hwnd, item.id, instance, nullptr);
+        // A dialog's controls do not tell their parent of their creation (WM_PARENTNOTIFY).
+        HWND control = create(item.exStyle | WS_EX_NOPARENTNOTIFY, item.className, text, item.style | WS_CHILD, r, hwnd,
+                              item.id, instance, nullptr);
         if (!control) {
             if (t.style & DS_NOFAILCREATE) continue;
             destroy(hwnd);
@@ -143,16 +166,13 @@ HWND WindowSystem::createDialog(HINSTANCE instance, const DialogTemplate& t, HWN
         }
         if (font) send(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
     }
-    HWND firstTab = nullptr;
-    if (Window* dialog = find(hwnd))
-        for (HWND c : dialog->children)
-            if (Window* w = find(c); w && (w->style & WS_TABSTOP) && w->visible() && w->enabled()) {
-                firstTab = c;
-                break;
-            }
+    HWND firstTab = firstTabStop(*this, hwnd);
     LRESULT focusDefault = send(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTab), param);
     if (!find(hwnd)) return nullptr;
-    if (focusDefault && firstTab && find(firstTab)) focus = firstTab;
+    // TRUE asks for the default focus: the first tab stop once more, as WM_INITDIALOG may have changed
+    // which controls can take it.
+    if (focusDefault && (!(t.style & DS_CONTROL) || (t.style & WS_VISIBLE)))
+        if (HWND f = firstTabStop(*this, hwnd)) SetFocus(f);
     if (!modal && (t.style & WS_VISIBLE) && !find(hwnd)->visible()) ShowWindow(hwnd, SW_SHOWNORMAL);
     return hwnd;
 }

@@ -110,3 +110,21 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     it->second.selectedFont = object;
     return previous;
 }
+
+DWORD WINAPI GetObjectType(HGDIOBJ object) {
+    auto& g = current().gdi;
+    if (g.contexts.count(reinterpret_cast<HDC>(object))) return OBJ_DC;
+    auto it = g.objects.find(object);
+    if (it == g.objects.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    switch (it->second.kind) {
+    case simwin::GdiObject::Font: return OBJ_FONT;
+    case simwin::GdiObject::Brush: return OBJ_BRUSH;
+    case simwin::GdiObject::Pen: return OBJ_PEN;
+    case simwin::GdiObject::Bitmap: return OBJ_BITMAP;
+    case simwin::GdiObject::Palette: return OBJ_PAL;
+    }
+    return 0;
+}

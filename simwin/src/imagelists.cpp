@@ -111,3 +111,17 @@ BOOL WINAPI ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UIN
     }
     return TRUE;
 }
+
+int WINAPI ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon) {
+    simwin::ImageList* l = current().imageLists.find(list);
+    if (!l || !icon || index < -1 || index >= l->count) return -1;
+    if (index == -1) return l->count++;
+    return index;
+}
+
+BOOL WINAPI ImageList_Remove(HIMAGELIST list, int index) {
+    simwin::ImageList* l = current().imageLists.find(list);
+    if (!l || index < -1 || index >= l->count) return FALSE;
+    l->count = index == -1 ? 0 : l->count - 1;
+    return TRUE;
+}

@@ -709,3 +709,33 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, H
     if (!(flags & TPM_RETURNCMD)) return TRUE;
     return static_cast<BOOL>(command);
 }
+
+BOOL WINAPI GetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, LPMENUITEMINFOA info) {
+    if (!existingMenu(menu)) return FALSE;
+    if (!info || info->cbSize < sizeof(MENUITEMINFOA) - sizeof(HBITMAP)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    simwin::MenuItemRef r = current().menus.findItem(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
+    if (!r) {
+        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+        return FALSE;
+    }
+    const simwin::MenuItem& it = r.item();
+    // The item type without the popup bit, which MENUITEMINFO reports as hSubMenu.
+    UINT type = it.type & ~static_cast<UINT>(MF_POPUP);
+    if (info->fMask & (MIIM_FTYPE | MIIM_TYPE)) info->fType = type;
+    if (info->fMask & MIIM_STATE) info->fState = it.state;
+    if (info->fMask & MIIM_ID) info->wID = it.isPopup() ? static_cast<UINT>(reinterpret_cast<UINT_PTR>(it.submenu)) : it.id;
+    if (info->fMask & MIIM_SUBMENU) info->hSubMenu = it.submenu;
+    if (info->fMask & MIIM_DATA) info->dwItemData = it.data;
+    if (info->fMask & (MIIM_STRING | MIIM_TYPE)) {
+        if (info->dwTypeData && info->cch > 0) {
+            size_t n = std::min(it.text.size(), static_cast<size_t>(info->cch - 1));
+            std::memcpy(info->dwTypeData, it.text.data(), n);
+            info->dwTypeData[n] = 0;
+        }
+        info->cch = static_cast<UINT>(it.text.size());
+    }
+    return TRUE;
+}

@@ -23,15 +23,18 @@ void pictureOf(const WindowSystem& ws, const Window& w, const std::string& inden
         if (!child || !child->visible()) continue;
         std::string line = indent + "[" + std::to_string(child->id) + "] " + child->className;
         if (!child->title.empty()) line += " \"" + oneLine(child->title) + "\"";
+        if (child->isDialog && !child->templateName.empty()) line += " (page " + child->templateName + ")";
         if ((child->style & 0x0F) == 0x01 && child->className == "Button") line += " (default)";
         if (!child->enabled()) line += " (disabled)";
         if (ws.focus == c) line += " (focus)";
         lines.push_back(line);
-        if (child->state) {
-            std::vector<std::string> inner;
+        std::vector<std::string> inner;
+        // What the tool draws into a control stands for what the control shows of its own.
+        if (child->drawnImage >= 0)
+            inner.push_back("shows image " + std::to_string(child->drawnImage));
+        else if (child->state)
             child->state->picture(inner);
-            for (const std::string& l : inner) lines.push_back(indent + "    " + l);
-        }
+        for (const std::string& l : inner) lines.push_back(indent + "    " + l);
         if (child->isDialog) pictureOf(ws, *child, indent + "    ", lines);
     }
 }

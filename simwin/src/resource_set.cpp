@@ -548,7 +548,13 @@ std::map<std::string, std::string>::const_iterator findFile(const std::map<std::
 // the parser one stream of tokens that ends with an End token.
 class Preprocessor {
 public:
-    Preprocessor(const std::map<std::string, std::string>& files, SourceNames& names) : files_(files), names_(names) {}
+    Preprocessor(const std::map<std::string, std::string>& files, SourceNames& names) : files_(files), names_(names) {
+        // The resource compiler defines RC_INVOKED, so that headers shared with C code can hide the rest.
+        Token one;
+        one.kind = Token::Word;
+        one.text = "1";
+        macros_["RC_INVOKED"] = {one};
+    }
 
     std::vector<Token> run(const std::string& text, const std::string& name) {
         readFile(text, names_.add(name), 0);

@@ -239,8 +239,18 @@ void WindowSystem::perform(const UserAction& a, HWND active) {
     case UserAction::RightClick: {
         HWND list = findControl(active, "SysListView32", "");
         if (!list) stop("there is no list");
-        RECT r = screenRect(*find(list));
-        cursorPos = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        // A person right-clicks a selected item, which keeps the selection; with nothing selected, an
+        // empty spot of the list (a click on an item would select it).
+        RECT r = clientScreenRect(*find(list));
+        int item = static_cast<int>(send(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        RECT itemRect{LVIR_BOUNDS, 0, 0, 0};
+        if (item >= 0 && send(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&itemRect))) {
+            POINT inside{(itemRect.left + itemRect.right) / 2, (itemRect.top + itemRect.bottom) / 2};
+            ClientToScreen(list, &inside);
+            cursorPos = inside;
+        } else {
+            cursorPos = POINT{r.right - 3, r.bottom - 3};
+        }
         POINT client = cursorPos;
         ScreenToClient(list, &client);
         post(list, WM_RBUTTONDOWN, 0x0002, MAKELONG(client.x, client.y));

@@ -169,10 +169,11 @@ void WindowSystem::destroy(HWND hwnd) {
     if (w->visible()) {
         w->style &= ~WS_VISIBLE;
     }
-    send(hwnd, WM_DESTROY, 0, 0);
+    // Another program's window is destroyed by that program: the tool's messages are not involved.
+    if (!w->foreign) send(hwnd, WM_DESTROY, 0, 0);
     std::vector<HWND> children = w->children;
     for (HWND c : children) destroy(c);
-    send(hwnd, WM_NCDESTROY, 0, 0);
+    if (Window* again = find(hwnd); again && !again->foreign) send(hwnd, WM_NCDESTROY, 0, 0);
     // The window's copy of the system menu goes with it.
     if (w->systemMenu) current().menus.destroy(w->systemMenu);
     w->systemMenu = nullptr;

@@ -19,6 +19,8 @@ const char kPrinters[] =
 class MainWindow : public ::testing::Test {
 protected:
     void Use(const std::string& machineIni) {
+        context.reset();
+        scope.reset();
         m = testmachine::Load(machineIni);
         scope = std::make_unique<simwin::MachineScope>(*m);
         CLoadingDlg::processState = CLoadingDlg::ProcessState();

@@ -36,10 +36,11 @@ inline Outcome RunMain(simwin::Machine& m, CMainDlg& context, const std::vector<
                        std::function<void(int)> after = nullptr) {
     for (const simwin::UserAction& a : actions) m.windows.user.actions.push_back(a);
     int index = 0;
-    // Pictures of windows mark the actions' ends (an open menu is pictured too, before its pick).
+    // Pictures of dialogs mark the actions' ends (open menus and message boxes are pictured too).
     if (after)
         m.windows.user.show = [&](const std::vector<std::string>& picture) {
-            if (!picture.empty() && picture[0].rfind("window ", 0) == 0) after(index++);
+            if (!picture.empty() && picture[0].rfind("window ", 0) == 0 && picture[0].find("(dialog ") != std::string::npos)
+                after(index++);
         };
     Outcome o;
     RegisterMainWindowClass();

@@ -127,12 +127,17 @@ int RunPlan(std::ostream& out, std::ostream& err, const std::vector<std::string>
     INT_PTR result = DialogBoxParamA(NULL, MAKEINTRESOURCEA(IDD_LOADING), NULL, StaticDialogProc,
                                      reinterpret_cast<LPARAM>(&loading));
     if (result != 1) {
-        err << "korun04-sim: no plan: "
-            << (result == -1 ? "the loading dialog cannot be created"
-                : !loading.osVersion.IsAdministrator()
-                    ? "the user is not an administrator: the tool ends after the loading phase's first step"
-                    : "the loading phase ended (the print spooler does not start or answer, or the user abandoned it)")
-            << "\n";
+        // The step that ended the loading tells why.
+        const char* why = "the user abandoned the loading phase";
+        if (result == -1)
+            why = "the loading dialog cannot be created";
+        else if (loading.step == 0)
+            why = "the user is not an administrator: the tool ends after the loading phase's first step";
+        else if (loading.step == 4)
+            why = "the print spooler does not start: the tool ends during the loading phase";
+        else if (loading.step == 9)
+            why = "the print spooler does not answer: the tool ends during the loading phase";
+        err << "korun04-sim: no plan: " << why << "\n";
         return 1;
     }
     if (loading.diagnostic[0]) err << "korun04-sim: " << loading.diagnostic << "\n";

@@ -18,42 +18,6 @@
 #include "simwin/types.h"
 #include "simwin/api/user.h"
 
-// Constants of the menu functions that api/user.h does not carry yet (values of the Windows SDK).
-#ifndef WM_INITMENU
-#define WM_INITMENU 0x0116
-#endif
-#ifndef WM_UNINITMENUPOPUP
-#define WM_UNINITMENUPOPUP 0x0125
-#endif
-#ifndef WM_ENTERMENULOOP
-#define WM_ENTERMENULOOP 0x0211
-#endif
-#ifndef WM_EXITMENULOOP
-#define WM_EXITMENULOOP 0x0212
-#endif
-#ifndef HTCAPTION
-#define HTCAPTION 2
-#endif
-#ifndef CS_NOCLOSE
-#define CS_NOCLOSE 0x0200
-#endif
-#ifndef MFT_STRING
-#define MFT_STRING MF_STRING
-#define MFT_BITMAP MF_BITMAP
-#define MFT_MENUBARBREAK MF_MENUBARBREAK
-#define MFT_MENUBREAK MF_MENUBREAK
-#define MFT_OWNERDRAW MF_OWNERDRAW
-#define MFT_RADIOCHECK 0x00000200L
-#define MFT_SEPARATOR MF_SEPARATOR
-#endif
-#ifndef GMDI_USEDISABLED
-#define GMDI_USEDISABLED 0x0001L
-#define GMDI_GOINTOPOPUPS 0x0002L
-#endif
-#ifndef ERROR_POPUP_ALREADY_ACTIVE
-#define ERROR_POPUP_ALREADY_ACTIVE 1446L
-#endif
-
 namespace simwin {
 
 struct MenuItem {

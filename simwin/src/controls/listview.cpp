@@ -1238,6 +1238,12 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         w->state = std::move(s);
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
+    if (msg == WM_CREATE) {
+        // comctl32 asks its parent whether notifications go out as ANSI or Unicode.
+        if (w->isChild() && ws.find(w->parent))
+            ws.send(w->parent, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(hwnd), NF_QUERY);
+        return 0;
+    }
     auto* s = dynamic_cast<ListState*>(w->state.get());
     if (!s) return DefWindowProcA(hwnd, msg, wParam, lParam);
     return ListView(ws, *w, *s).handle(msg, wParam, lParam);

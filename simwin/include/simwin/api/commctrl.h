@@ -308,4 +308,7 @@ HIMAGELIST WINAPI ImageList_LoadImageA(HINSTANCE instance, LPCSTR name, int cx, 
 BOOL WINAPI ImageList_Destroy(HIMAGELIST list);
 int WINAPI ImageList_GetImageCount(HIMAGELIST list);
 BOOL WINAPI ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy);
+int WINAPI ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon);
+#define ImageList_AddIcon(list, icon) ImageList_ReplaceIcon(list, -1, icon)
+BOOL WINAPI ImageList_Remove(HIMAGELIST list, int index);
 BOOL WINAPI ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style);

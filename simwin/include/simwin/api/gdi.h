@@ -63,6 +63,14 @@ typedef struct tagBITMAP {
     LPVOID bmBits;
 } BITMAP, *PBITMAP, *LPBITMAP;
 
+#define OBJ_PEN 1
+#define OBJ_BRUSH 2
+#define OBJ_DC 3
+#define OBJ_PAL 5
+#define OBJ_FONT 6
+#define OBJ_BITMAP 7
+
+DWORD WINAPI GetObjectType(HGDIOBJ object);
 HFONT WINAPI CreateFontIndirectA(const LOGFONTA* font);
 int WINAPI GetObjectA(HANDLE object, int size, LPVOID buffer);
 BOOL WINAPI DeleteObject(HGDIOBJ object);

@@ -440,6 +440,71 @@ typedef struct tagSTYLESTRUCT {
 #define SC_CLOSE 0xF060
 #define SC_RESTORE 0xF120
 
+#ifndef WM_INITMENU
+#define WM_INITMENU 0x0116
+#endif
+#ifndef WM_UNINITMENUPOPUP
+#define WM_UNINITMENUPOPUP 0x0125
+#endif
+#ifndef WM_ENTERMENULOOP
+#define WM_ENTERMENULOOP 0x0211
+#endif
+#ifndef WM_EXITMENULOOP
+#define WM_EXITMENULOOP 0x0212
+#endif
+#ifndef HTCAPTION
+#define HTCAPTION 2
+#endif
+#ifndef CS_NOCLOSE
+#define CS_NOCLOSE 0x0200
+#endif
+#ifndef MFT_STRING
+#define MFT_STRING MF_STRING
+#define MFT_BITMAP MF_BITMAP
+#define MFT_MENUBARBREAK MF_MENUBARBREAK
+#define MFT_MENUBREAK MF_MENUBREAK
+#define MFT_OWNERDRAW MF_OWNERDRAW
+#define MFT_RADIOCHECK 0x00000200L
+#define MFT_SEPARATOR MF_SEPARATOR
+#endif
+#ifndef GMDI_USEDISABLED
+#define GMDI_USEDISABLED 0x0001L
+#define GMDI_GOINTOPOPUPS 0x0002L
+#endif
+#ifndef ERROR_POPUP_ALREADY_ACTIVE
+#define ERROR_POPUP_ALREADY_ACTIVE 1446L
+#endif
+
+#define MIIM_STATE 0x00000001
+#define MIIM_ID 0x00000002
+#define MIIM_SUBMENU 0x00000004
+#define MIIM_CHECKMARKS 0x00000008
+#define MIIM_TYPE 0x00000010
+#define MIIM_DATA 0x00000020
+#define MIIM_STRING 0x00000040
+#define MIIM_BITMAP 0x00000080
+#define MIIM_FTYPE 0x00000100
+
+typedef struct tagMENUITEMINFOA {
+    UINT cbSize;
+    UINT fMask;
+    UINT fType;
+    UINT fState;
+    UINT wID;
+    HMENU hSubMenu;
+    HBITMAP hbmpChecked;
+    HBITMAP hbmpUnchecked;
+    ULONG_PTR dwItemData;
+    LPSTR dwTypeData;
+    UINT cch;
+    HBITMAP hbmpItem;
+} MENUITEMINFOA, *LPMENUITEMINFOA;
+typedef const MENUITEMINFOA* LPCMENUITEMINFOA;
+
+#define GA_PARENT 1
+#define GA_ROOT 2
+#define GA_ROOTOWNER 3
+
 #define TPM_LEFTBUTTON 0x0000L
 #define TPM_RIGHTBUTTON 0x0002L
 #define TPM_LEFTALIGN 0x0000L
@@ -489,6 +554,8 @@ HWND WINAPI GetActiveWindow(void);
 HWND WINAPI GetParent(HWND hwnd);
 HWND WINAPI GetWindow(HWND hwnd, UINT relation);
 HWND WINAPI GetDesktopWindow(void);
+HWND WINAPI GetAncestor(HWND hwnd, UINT flags);
+BOOL WINAPI IsChild(HWND parent, HWND hwnd);
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 HWND WINAPI FindWindowExA(HWND parent, HWND after, LPCSTR className, LPCSTR windowName);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value);
@@ -581,6 +648,7 @@ DWORD WINAPI CheckMenuItem(HMENU menu, UINT item, UINT check);
 BOOL WINAPI CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags);
 BOOL WINAPI SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition);
 UINT WINAPI GetMenuDefaultItem(HMENU menu, UINT byPosition, UINT flags);
+BOOL WINAPI GetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, LPMENUITEMINFOA info);
 BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect);
 
 // --- Cursors and icons ---------------------------------------------------------------------------------------------------
