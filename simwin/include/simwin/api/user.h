@@ -64,10 +64,6 @@ typedef struct tagSTYLESTRUCT {
     DWORD styleNew;
 } STYLESTRUCT, *LPSTYLESTRUCT;
 
-#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
-#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
-#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
-
 // --- Messages ------------------------------------------------------------------------------------------------
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
