@@ -906,6 +906,20 @@ TEST_F(ListViewTest, TheScriptedUsersRightClickGivesOneRightClick) {
     EXPECT_EQ(1, std::count(recorder.log.begin(), recorder.log.end(), "WM_CONTEXTMENU"));
 }
 
+TEST_F(ListViewTest, TheScriptedUsersRightClickKeepsTheSelectionOfAReportWithSeveralColumns) {
+    ThreeItems();
+    Column(1, "Driver", 150);
+    Column(2, "Port", 150);
+    SetState(0, kSel, kSel);
+    SetState(2, kSel | kFoc, kSel | kFoc);
+    simwin::UserAction click;
+    click.kind = simwin::UserAction::RightClick;
+    simwin::current().windows.perform(click, dialog);
+    Pump();
+    EXPECT_EQ(2, Send(LVM_GETSELECTEDCOUNT, 0, 0));
+    EXPECT_EQ(1, std::count(recorder.log.begin(), recorder.log.end(), WithItem("RCLICK", 0, 10)));
+}
+
 TEST_F(ListViewTest, LeftClicksSelectOnThePressAndReportTheClickOnTheRelease) {
     ThreeItems();
     SetState(0, kSel, kSel);
