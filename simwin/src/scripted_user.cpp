@@ -248,10 +248,11 @@ void WindowSystem::perform(const UserAction& a, HWND active) {
         HWND list = findControl(active, "SysListView32", "");
         if (!list) stop("there is no list");
         // A person right-clicks a selected item, which keeps the selection; with nothing selected, an
-        // empty spot of the list (a click on an item would select it).
+        // empty spot of the list (a click on an item would select it). On the item's label: in report
+        // view a click on another column's text is not on the item.
         RECT r = clientScreenRect(*find(list));
         int item = static_cast<int>(send(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-        RECT itemRect{LVIR_BOUNDS, 0, 0, 0};
+        RECT itemRect{LVIR_LABEL, 0, 0, 0};
         if (item >= 0 && send(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&itemRect))) {
             POINT inside{(itemRect.left + itemRect.right) / 2, (itemRect.top + itemRect.bottom) / 2};
             ClientToScreen(list, &inside);

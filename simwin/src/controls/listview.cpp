@@ -184,8 +184,8 @@ void ListState::picture(std::vector<std::string>& lines) const {
         for (size_t c = 1; report && c < columns.size(); ++c) line += " | \"" + cellText(n, static_cast<int>(c)) + "\"";
         if (shown && items[i].image >= 0) line += "  image " + std::to_string(items[i].image);
         UINT state = stateOf(n);
-        if (state & LVIS_SELECTED) line += "  selected";
-        if (state & LVIS_FOCUSED) line += "  focused";
+        std::string seen = std::string(state & LVIS_SELECTED ? " selected" : "") + (state & LVIS_FOCUSED ? " focused" : "");
+        if (!seen.empty()) line += " " + seen;
         lines.push_back(line);
     }
 }

@@ -27,7 +27,7 @@ struct ProgressState : ControlState {
 
 // The previous range as PBM_SETRANGE reports it: both ends cut to 16 bits.
 LRESULT setRange(Window& w, ProgressState& s, int low, int high) {
-    LRESULT previous = MAKELONG(LOWORD(s.low), LOWORD(s.high));
+    LRESULT previous = static_cast<DWORD>(MAKELONG(LOWORD(s.low), LOWORD(s.high)));
     if (s.low == low && s.high == high) return previous;
     s.low = low;
     s.high = high;
