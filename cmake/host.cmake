@@ -39,6 +39,7 @@ file(GLOB_RECURSE KORUN_TEST_SOURCES CONFIGURE_DEPENDS
      tests/app/*.cpp tests/script/*.cpp tests/inventory/*.cpp tests/removal/*.cpp tests/ui/*.cpp
      tests/simwin/*.cpp tests/tools/*.cpp tests/conformance/*.cpp)
 list(REMOVE_ITEM KORUN_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/conformance/window_conformance_test.cpp)  # until simwin has a window manager
+list(REMOVE_ITEM KORUN_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tests/conformance/ui_conformance_test.cpp)  # until simwin's menus, image lists and painting are in
 add_executable(korun04_tests ${KORUN_TEST_SOURCES} tools/korun04-sim/plan.cpp)
 target_include_directories(korun04_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(korun04_tests PRIVATE korun04_logic GTest::gtest GTest::gtest_main)
