@@ -128,13 +128,25 @@ void pumpMessages() {
     }
 }
 
-class UiConformance : public ConformanceTest {
-protected:
-    void SetUp() override {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
-        ASSERT_TRUE(InitCommonControlsEx(&icc));
-    }
-};
+class UiConformance : public ConformanceTest {};
+
+// ---------------------------------------------------------------------------------------------
+// Common controls
+
+// The tool calls InitCommonControls alone (no InitCommonControlsEx) before its dialogs with a list view and a
+// progress bar.
+TEST_F(UiConformance, InitCommonControlsRegistersTheListViewAndProgressBar) {
+    InitCommonControls();
+    Modeless dialog(IDD_CONF_LIST);
+    ASSERT_NE(nullptr, dialog.hwnd);
+    HWND list = dialog.item(IDC_CONF_LIST), bar = dialog.item(IDC_CONF_PROGRESS);
+    ASSERT_NE(nullptr, list);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ("SysListView32", className(list));
+    EXPECT_EQ("msctls_progress32", className(bar));
+    EXPECT_EQ(0, SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));  // a list view's procedure answers
+    EXPECT_EQ(0, SendMessageA(bar, PBM_GETPOS, 0, 0));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Window text
@@ -642,6 +654,28 @@ TEST_F(UiConformance, LoadStringCutsToTheBuffer) {
         EXPECT_EQ(0, LoadStringA(module(), id, text, sizeof text));
         EXPECT_EQ('\0', text[0]);
     }
+}
+
+// The loading dialog copies the command line into a buffer of its own before it splits it; a longer one is cut.
+TEST_F(UiConformance, CommandLineCopiedWithLstrcpyn) {
+    const char* line = GetCommandLineA();
+    ASSERT_NE(nullptr, line);
+    EXPECT_GT(std::strlen(line), 0u);
+    EXPECT_EQ(line, GetCommandLineA());  // the process's one copy
+
+    char copy[8];
+    std::memset(copy, 0xbd, sizeof copy);
+    EXPECT_EQ(copy, lstrcpynA(copy, "/REMOVE:Vestral", 6));  // returns the buffer
+    EXPECT_STREQ("/REMO", copy);  // five characters and the terminator
+    EXPECT_EQ('\xbd', copy[6]);
+    std::memset(copy, 0xbd, sizeof copy);
+    EXPECT_EQ(copy, lstrcpynA(copy, "/S", sizeof copy));
+    EXPECT_STREQ("/S", copy);
+    EXPECT_EQ('\xbd', copy[3]);  // no padding after the terminator
+    std::memset(copy, 0xbd, sizeof copy);
+    EXPECT_EQ(copy, lstrcpynA(copy, "/S", 1));
+    EXPECT_EQ('\0', copy[0]);
+    EXPECT_EQ('\xbd', copy[1]);
 }
 
 // The tool steps through a string by characters to find its "@" separators.
