@@ -630,6 +630,26 @@ TEST_F(UiConformance, GlobalMemoryStatusFigures) {
     EXPECT_GT(memory.dwAvailVirtual, 0u);
 }
 
+// The About box names the platform; the spooler restart at start-up happens only on NT 5 and later.
+TEST_F(UiConformance, GetVersionExOfAnNtSystem) {
+    OSVERSIONINFOA version;
+    std::memset(&version, 0xbd, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_TRUE(GetVersionExA(&version));
+    EXPECT_EQ(sizeof version, version.dwOSVersionInfoSize);
+    EXPECT_EQ(static_cast<DWORD>(VER_PLATFORM_WIN32_NT), version.dwPlatformId);
+    EXPECT_GT(version.dwMajorVersion, 4u);  // Windows 8 and later without a manifest: 6.2; Wine: 6.1 (7 SP1)
+    EXPECT_LT(std::strlen(version.szCSDVersion), sizeof version.szCSDVersion);  // terminated
+
+    OSVERSIONINFOA small;
+    std::memset(&small, 0xbd, sizeof small);
+    small.dwOSVersionInfoSize = sizeof small - 1;
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetVersionExA(&small));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_EQ(0xbdbdbdbdu, small.dwMajorVersion);  // nothing written
+}
+
 TEST_F(UiConformance, LoadStringCutsToTheBuffer) {
     char text[16];
     std::memset(text, 0xbd, sizeof text);
