@@ -1,7 +1,8 @@
-// The rest of the window system the tool's interface calls, set up and checked with Win32 calls only: window
-// text, showing, focus and activation, painting, dialog-item messages, a dialog class of the tool's own,
-// registered messages, popup menus, image lists from a bitmap, the version resource of the program file,
-// the memory figures, string resources and stepping through ANSI text.
+// The rest of the window system the tool's interface calls, and what its dialogs read, set up and checked with
+// Win32 calls only: the common controls, window text, showing, focus and activation, painting, dialog-item
+// messages, a dialog class of the tool's own, registered messages, popup menus, image lists from a bitmap,
+// the version resource of the program file, the system's version and memory figures, string resources, the
+// command line and stepping through ANSI text.
 //
 // Outputs and the last error are poisoned (kPoison, 0xbd bytes) before each call whose outputs are
 // checked. Where Wine and Windows differ, the difference is written beside the expectation and only the
@@ -12,6 +13,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/platform.h"
