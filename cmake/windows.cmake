@@ -38,6 +38,9 @@ set_property(SOURCE ${KORUN_GTEST_SOURCE_DIR}/src/gtest_main.cc APPEND PROPERTY 
 target_include_directories(korun04_conformance PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(korun04_conformance PRIVATE korun04_logic gtest_win)
 target_link_options(korun04_conformance PRIVATE -static)
+# The bitmap conformance.rc names by a resource statement is not in windres's dependency output.
+set_property(SOURCE tests/conformance/conformance.rc APPEND PROPERTY OBJECT_DEPENDS
+             ${CMAKE_SOURCE_DIR}/tests/conformance/conformance_images.bmp)
 
 # --- The UI check under Wine (tests/wine/ui_check.sh) -------------------------------------------------------
 # ui_driver.exe drives the tool's windows from outside; ui_setup.exe installs the test printer;

@@ -9,7 +9,13 @@
 #define IDD_CONF_LIST 901      // modal dialog: list view and progress bar
 #define IDD_CONF_BUTTONS 902   // modal dialog: check box, three auto radio buttons, push button
 #define IDD_CONF_PAGE 903      // child dialog (WS_CHILD | DS_CONTROL) shown inside another dialog
+#define IDD_CONF_CLASSED 904   // modal dialog of the window class CONF_DIALOG_CLASS (CLASS in the template)
 #define IDM_CONF_MENU 950      // menu bar: "File" and "View" popups
+#define IDB_CONF_IMAGES 960    // bitmap: three 16x16 images side by side on magenta (conformance_images.bmp)
+#define IDS_CONF_TEXT 970      // string "Conformance"; 971 (same block of sixteen) is left empty
+
+// A copy of the system dialog class "#32770" that the conformance tests register under this name.
+#define CONF_DIALOG_CLASS "KorunConformanceDialog"
 
 #define IDC_CONF_TEXT 1001
 #define IDC_CONF_LIST 1002
@@ -44,16 +50,20 @@
 #include "simwin/machine.h"
 #include "simwin/resource_set.h"
 
-// On the host the test program is the tool's program module: the dialogs and the menu of
-// tests/conformance/conformance.rc join its resources for the test's lifetime.
+// On the host the test program is the tool's program module: the dialogs, menus, strings and bitmaps of
+// tests/conformance/conformance.rc join its resources for the test's lifetime. Its version resource does
+// not: the program keeps the tool's own, whose fixed part, translation and FileVersion the tests check.
 class ConformanceResources {
 public:
     ConformanceResources() : saved_(simwin::programResources()) {
-        std::map<std::string, std::string> files{{"conformance/conformance_env.h", read("conformance_env.h")}};
+        std::map<std::string, std::string> files{{"conformance/conformance_env.h", read("conformance_env.h")},
+                                                 {"conformance/conformance_images.bmp", read("conformance_images.bmp")}};
         simwin::ResourceSet extra = simwin::ResourceSet::parse(read("conformance.rc"), files);
         simwin::ResourceSet& program = simwin::programResources();
         program.dialogs.insert(program.dialogs.end(), extra.dialogs.begin(), extra.dialogs.end());
         program.menus.insert(program.menus.end(), extra.menus.begin(), extra.menus.end());
+        program.bitmaps.insert(program.bitmaps.end(), extra.bitmaps.begin(), extra.bitmaps.end());
+        for (const auto& [id, text] : extra.strings) program.strings[id] = text;
     }
     ~ConformanceResources() { simwin::programResources() = saved_; }
     ConformanceResources(const ConformanceResources&) = delete;
