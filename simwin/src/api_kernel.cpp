@@ -88,8 +88,10 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
 }
 
 LPSTR WINAPI GetCommandLineA(void) {
+    // The process's one copy: the same pointer every time while the command line stays what it is.
     static std::string line;
-    line = current().system.commandLine();
+    std::string now = current().system.commandLine();
+    if (now != line) line = now;
     return &line[0];
 }
 

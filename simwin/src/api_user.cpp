@@ -37,7 +37,7 @@ BOOL WINAPI GetClassInfoA(HINSTANCE instance, LPCSTR className, LPWNDCLASSA wc) 
     auto& classes = current().windows.classes;
     auto it = className && !IS_INTRESOURCE(className) ? classes.find(className) : classes.end();
     if (it == classes.end() || !wc) {
-        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return FALSE;
     }
     std::memset(wc, 0, sizeof *wc);
@@ -188,6 +188,9 @@ HWND WINAPI SetFocus(HWND hwnd) {
     if (hwnd && !existingWindow(hwnd)) return NULL;
     HWND previous = ws.focus;
     if (previous == hwnd) return previous;
+    // A disabled window (or one in a disabled window) takes no focus.
+    for (simwin::Window* w = ws.find(hwnd); w; w = w->isChild() ? ws.find(w->parent) : nullptr)
+        if (!w->enabled()) return NULL;
     if (previous) ws.send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
     ws.focus = hwnd;
     if (hwnd) ws.send(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);

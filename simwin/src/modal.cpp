@@ -25,6 +25,13 @@ bool WindowSystem::firePaint() {
         if (w->destroyed || !w->needsPaint) continue;
         w->needsPaint = false;
         if (!reallyVisible(*w)) continue;
+        // A loop takes WM_PAINT as it takes a queued message (the hooks see it), when nothing is queued.
+        MSG m{};
+        m.hwnd = h;
+        m.message = WM_PAINT;
+        m.time = static_cast<DWORD>(current().clock.ms);
+        m.pt = cursorPos;
+        messageTaken(m);
         send(h, WM_PAINT, 0, 0);
         return true;
     }

@@ -175,6 +175,18 @@ TEST_F(SelectionPageAlone, AnEmptyListSendsNothingToTheParent) {
     EXPECT_EQ(0, SendMessageA(page.listView, LVM_GETITEMCOUNT, 0, 0));
 }
 
+TEST_F(SelectionPageAlone, TheEightImagesFollowDefaultLocationAndMask) {
+    for (int image = 0; image < 8; ++image) {
+        CPrinterEntry& p = Add("P" + std::to_string(image));
+        p.isDefault = image & 1;
+        if (image & 2) CopyText(p.location, "\\\\SRV");
+        if (image & 4) CopyText(p.pavedName, "Mask");
+    }
+    page.FillPrinterList();
+    ASSERT_EQ(8, SendMessageA(page.listView, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(i, uirun::ItemImage(page.listView, i)) << i;
+}
+
 TEST_F(SelectionPageAlone, TheChoiceReachesEveryEntryOfAPrinterAndLongNames) {
     Add("Office");
     Add("Home");
