@@ -2,6 +2,8 @@
 // row each in a two-column list without header.
 #include "ui/about_dlg.h"
 
+#include "ui/list_view.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -104,32 +106,14 @@ void CAboutDlg::OnInitDialog() {
     AddRow("Swap File Size", value);
 
     CenterWindow(hwnd, GetDesktopWindow());
-    for (int column = 0; column < columnCount; ++column)
-        SendMessageA(listView, LVM_SETCOLUMNWIDTH, column, MAKELONG(LVSCW_AUTOSIZE_USEHEADER, 0));
+    AutoSizeListColumns(listView, columnCount);
 }
 
 void CAboutDlg::InsertColumn(int index, const char* header) {
-    if (!listView) return;
-    LVCOLUMNA column;
-    memset(&column, 0, sizeof column);
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = kColumnWidth;
-    column.pszText = const_cast<LPSTR>(header);
-    column.iSubItem = index;
-    if (SendMessageA(listView, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) >= 0) ++columnCount;
+    if (InsertListColumn(listView, index, header, kColumnWidth) >= 0) ++columnCount;
 }
 
 void CAboutDlg::AddRow(const char* label, const char* value) {
-    if (!listView) return;
-    LVITEMA item;
-    memset(&item, 0, sizeof item);
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = const_cast<LPSTR>(label);
-    int row = static_cast<int>(SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0) return;
-    item.iSubItem = 1;
-    item.pszText = const_cast<LPSTR>(value);
-    SendMessageA(listView, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    const char* cells[2] = {label, value};
+    AppendListRow(listView, cells, 2);
 }

@@ -3,6 +3,8 @@
 // directory variables.
 #include "ui/extra_info_dlg.h"
 
+#include "ui/list_view.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -156,8 +158,7 @@ void CExtraInfoDlg::Fill() {
     else
         ListDirectories();
 
-    for (int column = 0; column < columnCount; ++column)
-        SendMessageA(listView, LVM_SETCOLUMNWIDTH, column, MAKELONG(LVSCW_AUTOSIZE_USEHEADER, 0));
+    AutoSizeListColumns(listView, columnCount);
     scratch.Clear();
     SetCursor(previous);
 }
@@ -216,29 +217,7 @@ void CExtraInfoDlg::DeleteAllColumns() {
 }
 
 void CExtraInfoDlg::InsertColumn(int index, const char* header) {
-    if (!listView) return;
-    LVCOLUMNA column;
-    memset(&column, 0, sizeof column);
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = kColumnWidth;
-    column.pszText = const_cast<LPSTR>(header);
-    column.iSubItem = index;
-    if (SendMessageA(listView, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) >= 0) ++columnCount;
+    if (InsertListColumn(listView, index, header, kColumnWidth) >= 0) ++columnCount;
 }
 
-void CExtraInfoDlg::InsertRow(const char* const* cells, int count) {
-    if (!listView) return;
-    LVITEMA item;
-    memset(&item, 0, sizeof item);
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = const_cast<LPSTR>(cells[0]);
-    int row = static_cast<int>(SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0) return;
-    for (int column = 1; column < count; ++column) {
-        item.iSubItem = column;
-        item.pszText = const_cast<LPSTR>(cells[column]);
-        SendMessageA(listView, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    }
-}
+void CExtraInfoDlg::InsertRow(const char* const* cells, int count) { AppendListRow(listView, cells, count); }

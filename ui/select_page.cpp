@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "ui/extra_info_dlg.h"
+#include "ui/list_view.h"
 
 namespace {
 
@@ -76,16 +77,8 @@ INT_PTR CSelectPage::OnInitDialog() {
     textResources.SetInstance(instance);
     listView = GetDlgItem(hwnd, IDC_PRINTER_LIST);
 
-    for (int i = 0; i < kColumnCount; ++i) {
-        LVCOLUMNA column;
-        memset(&column, 0, sizeof column);
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = kColumnWidth;
-        column.pszText = const_cast<LPSTR>(textResources.GetString(kColumns[i].headerId));
-        column.iSubItem = i;
-        SendMessageA(listView, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    }
+    for (int i = 0; i < kColumnCount; ++i)
+        InsertListColumn(listView, i, textResources.GetString(kColumns[i].headerId), kColumnWidth);
 
     SendMessageA(listView, LVM_DELETEALLITEMS, 0, 0);
     LVITEMA placeholder;
@@ -153,16 +146,9 @@ void CSelectPage::FillPrinterList() {
             textResources.GetString(p.isFamily ? IDS_YES : IDS_NO),
             p.pavedName[0] ? p.pavedName : textResources.GetString(IDS_NOT_APPLICABLE),
         };
-        for (int column = 1; column < kColumnCount; ++column) {
-            LVITEMA cell;
-            memset(&cell, 0, sizeof cell);
-            cell.iSubItem = column;
-            cell.pszText = const_cast<LPSTR>(cells[column]);
-            SendMessageA(listView, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell));
-        }
+        for (int column = 1; column < kColumnCount; ++column) SetListCellText(listView, index, column, cells[column]);
     }
-    for (int column = 0; column < kColumnCount; ++column)
-        SendMessageA(listView, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), LVSCW_AUTOSIZE_USEHEADER);
+    AutoSizeListColumns(listView, kColumnCount);
     SetView(LVS_LIST);
 
     SetFocus(listView);
