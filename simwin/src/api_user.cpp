@@ -21,6 +21,24 @@ std::string describe(const simwin::Window& w) {
     return w.className + (w.title.empty() ? "" : " \"" + w.title + "\"");
 }
 
+// A message to every top-level window: other programs' windows record it, the tool's own get it sent or
+// posted. One transcript line per broadcast.
+void broadcast(UINT msg, WPARAM wParam, LPARAM lParam, bool post) {
+    auto& ws = current().windows;
+    current().transcript.add("broadcast " + ws.messageName(msg));
+    std::vector<HWND> targets = ws.zOrder;
+    for (HWND h : targets) {
+        simwin::Window* w = ws.find(h);
+        if (!w) continue;
+        if (w->foreign)
+            w->received.push_back(ws.messageName(msg));
+        else if (post)
+            ws.post(h, msg, wParam, lParam);
+        else
+            ws.send(h, msg, wParam, lParam);
+    }
+}
+
 int copyText(const std::string& text, LPSTR buffer, int bufferMax) {
     if (!buffer || bufferMax <= 0) return 0;
     size_t n = std::min(text.size(), static_cast<size_t>(bufferMax - 1));
@@ -394,13 +412,7 @@ LRESULT WINAPI CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam,
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto& ws = current().windows;
     if (hwnd == HWND_BROADCAST) {
-        current().transcript.add("broadcast " + ws.messageName(msg));
-        std::vector<HWND> targets = ws.zOrder;
-        for (HWND h : targets)
-            if (simwin::Window* w = ws.find(h); w && w->foreign)
-                w->received.push_back(ws.messageName(msg));
-            else if (w)
-                ws.send(h, msg, wParam, lParam);
+        broadcast(msg, wParam, lParam, false);
         return 0;
     }
     if (!existingWindow(hwnd)) return 0;
@@ -418,13 +430,7 @@ LRESULT WINAPI SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 BOOL WINAPI PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto& ws = current().windows;
     if (hwnd == HWND_BROADCAST) {
-        current().transcript.add("broadcast " + ws.messageName(msg));
-        std::vector<HWND> targets = ws.zOrder;
-        for (HWND h : targets)
-            if (simwin::Window* w = ws.find(h); w && w->foreign)
-                w->received.push_back(ws.messageName(msg));
-            else if (w)
-                ws.post(h, msg, wParam, lParam);
+        broadcast(msg, wParam, lParam, true);
         return TRUE;
     }
     if (hwnd && !existingWindow(hwnd)) return FALSE;

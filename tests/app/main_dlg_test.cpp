@@ -16,26 +16,11 @@ const char kPrinters[] =
     "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n"
     "[printer]\nname = Other\ndriver = Acme Laser\nport = LPT3:\n";
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public uirun::Fixture {
 protected:
-    void Use(const std::string& machineIni) {
-        context.reset();
-        scope.reset();
-        m = testmachine::Load(machineIni);
-        scope = std::make_unique<simwin::MachineScope>(*m);
-        CLoadingDlg::processState = CLoadingDlg::ProcessState();
-        context = std::make_unique<CMainDlg>();
-    }
-    uirun::Outcome Run(const std::vector<UserAction>& actions, std::function<void(int)> after = nullptr) {
-        return uirun::RunMain(*m, *context, actions, after);
-    }
     HWND Main() { return context->hwnd; }
     HWND Button(int id) { return GetDlgItem(Main(), id); }
     bool Visible(HWND h) { return IsWindowVisible(h) != 0; }
-
-    std::unique_ptr<simwin::Machine> m;
-    std::unique_ptr<simwin::MachineScope> scope;
-    std::unique_ptr<CMainDlg> context;
 };
 
 TEST_F(MainWindow, UninstallWaitsForASelectionThenShowsTheRemovalPage) {

@@ -3,12 +3,16 @@
 // a check can run (the scripted user's picture callback is the hook).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/main_dlg.h"
 #include "simwin/machine.h"
+#include "support/list_view_text.h"
+#include "support/temp_machine.h"
 
 namespace uirun {
 
@@ -60,15 +64,7 @@ inline std::vector<std::string> Rows(HWND list, int columns) {
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         std::string row;
-        for (int c = 0; c < columns; ++c) {
-            char text[512] = "";
-            LVITEMA item{};
-            item.iSubItem = c;
-            item.pszText = text;
-            item.cchTextMax = sizeof text;
-            SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-            row += (c ? " | " : "") + std::string(text);
-        }
+        for (int c = 0; c < columns; ++c) row += (c ? " | " : "") + listtext::Cell(list, i, c);
         rows.push_back(row);
     }
     return rows;
@@ -85,5 +81,26 @@ inline int ItemImage(HWND list, int index) {
 inline UINT ItemState(HWND list, int index) {
     return static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED | LVIS_FOCUSED));
 }
+
+// A test of the whole interface: a machine of its own made current, a fresh application context, and a run
+// of the main window with the scripted user.
+class Fixture : public ::testing::Test {
+protected:
+    void Use(const std::string& machineIni) {
+        context.reset();
+        scope.reset();
+        m = testmachine::Load(machineIni);
+        scope = std::make_unique<simwin::MachineScope>(*m);
+        CLoadingDlg::processState = CLoadingDlg::ProcessState();
+        context = std::make_unique<CMainDlg>();
+    }
+    Outcome Run(const std::vector<simwin::UserAction>& actions, std::function<void(int)> after = nullptr) {
+        return RunMain(*m, *context, actions, after);
+    }
+
+    std::unique_ptr<simwin::Machine> m;
+    std::unique_ptr<simwin::MachineScope> scope;
+    std::unique_ptr<CMainDlg> context;
+};
 
 }  // namespace uirun

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "simwin/machine.h"
+#include "support/list_view_text.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_base.h"
 
@@ -15,31 +16,8 @@ namespace {
 
 typedef std::vector<std::string> Texts;
 
-Texts Headers(HWND list) {
-    Texts out;
-    for (int index = 0;; ++index) {
-        char text[300] = "";
-        LVCOLUMNA column;
-        std::memset(&column, 0, sizeof column);
-        column.mask = LVCF_TEXT;
-        column.pszText = text;
-        column.cchTextMax = sizeof text;
-        if (!SendMessageA(list, LVM_GETCOLUMNA, index, reinterpret_cast<LPARAM>(&column))) break;
-        out.push_back(text);
-    }
-    return out;
-}
-
-std::string Cell(HWND list, int row, int column) {
-    char text[300] = "";
-    LVITEMA item;
-    std::memset(&item, 0, sizeof item);
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
+using listtext::Cell;
+using listtext::Headers;
 
 std::string StringResource(UINT id) {
     char text[512] = "";

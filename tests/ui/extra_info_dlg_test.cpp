@@ -9,6 +9,7 @@
 
 #include "script/database.h"
 #include "simwin/machine.h"
+#include "support/list_view_text.h"
 #include "ui/dialog_base.h"
 #include "ui/extra_info_dlg.h"
 
@@ -20,31 +21,8 @@ typedef std::vector<Texts> Rows;
 const WORD kBnSetFocus = 6;  // a button notification other than BN_CLICKED
 
 // What a person reads in a report-style list view: the column headers and every row's cells.
-Texts Headers(HWND list) {
-    Texts out;
-    for (int index = 0;; ++index) {
-        char text[300] = "";
-        LVCOLUMNA column;
-        std::memset(&column, 0, sizeof column);
-        column.mask = LVCF_TEXT;
-        column.pszText = text;
-        column.cchTextMax = sizeof text;
-        if (!SendMessageA(list, LVM_GETCOLUMNA, index, reinterpret_cast<LPARAM>(&column))) break;
-        out.push_back(text);
-    }
-    return out;
-}
-
-std::string Cell(HWND list, int row, int column) {
-    char text[300] = "";
-    LVITEMA item;
-    std::memset(&item, 0, sizeof item);
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
+using listtext::Cell;
+using listtext::Headers;
 
 Rows Table(HWND list) {
     Rows out;

@@ -19,19 +19,8 @@ const char kPrinters[] =
     "data.PavPrinter = Mask\n"
     "[printer]\nname = Other\ndriver = Acme Laser\nport = LPT3:\n";
 
-class SelectionPage : public ::testing::Test {
+class SelectionPage : public uirun::Fixture {
 protected:
-    void Use(const std::string& machineIni) {
-        context.reset();
-        scope.reset();
-        m = testmachine::Load(machineIni);
-        scope = std::make_unique<simwin::MachineScope>(*m);
-        CLoadingDlg::processState = CLoadingDlg::ProcessState();
-        context = std::make_unique<CMainDlg>();
-    }
-    uirun::Outcome Run(const std::vector<UserAction>& actions, std::function<void(int)> after) {
-        return uirun::RunMain(*m, *context, actions, after);
-    }
     HWND List() { return context->selectPage.listView; }
     LONG_PTR View() { return GetWindowLongPtrA(List(), GWL_STYLE) & LVS_TYPEMASK; }
     void SetKorunKey(const char* value) {
@@ -40,10 +29,6 @@ protected:
         RegSetValueExA(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(std::strlen(value) + 1));
         RegCloseKey(key);
     }
-
-    std::unique_ptr<simwin::Machine> m;
-    std::unique_ptr<simwin::MachineScope> scope;
-    std::unique_ptr<CMainDlg> context;
 };
 
 TEST_F(SelectionPage, ListShowsTheSelectablePrintersWithTheirColumnsAndImages) {
@@ -110,7 +95,9 @@ TEST_F(SelectionPage, ViewCommandsAndSelectAll) {
          Action(UserAction::RightClick), Action(UserAction::Menu, std::to_string(IDM_SELECT_ALL))},
         [&](int step) {
             // Each action is pictured: the right-clicks before their menus open, the picks after.
-            if (step == 1) EXPECT_EQ(LVS_SMALLICON, View());
+            if (step == 1) {
+                EXPECT_EQ(LVS_SMALLICON, View());
+            }
             if (step == 3) {
                 EXPECT_EQ(2, SendMessageA(List(), LVM_GETSELECTEDCOUNT, 0, 0));
                 EXPECT_TRUE(IsWindowEnabled(GetDlgItem(context->hwnd, IDC_UNINSTALL)));
@@ -123,11 +110,16 @@ TEST_F(SelectionPage, DeleteCommandAppliesTheSelectionAndStartsTheRemoval) {
     Run({Action(UserAction::Select, "", {"Remote"}), Action(UserAction::RightClick),
          Action(UserAction::Menu, std::to_string(IDM_DELETE_PRINTERS))},
         [&](int step) {
-            if (step == 2) EXPECT_TRUE(IsWindowVisible(context->removePage.hwnd));
+            if (step == 2) {
+                EXPECT_TRUE(IsWindowVisible(context->removePage.hwnd));
+            }
         });
     EXPECT_EQ(1, context->selectPage.selectedCount);
-    for (const CPrinterEntry& p : context->database.printers)
-        if (!p.isForeign) EXPECT_EQ(std::string(p.printerName) == "Remote" ? 0 : 1, p.isKept) << p.printerName;
+    for (const CPrinterEntry& p : context->database.printers) {
+        if (!p.isForeign) {
+            EXPECT_EQ(std::string(p.printerName) == "Remote" ? 0 : 1, p.isKept) << p.printerName;
+        }
+    }
 }
 
 TEST_F(SelectionPage, SelectingAndDeselectingAllLeavesUninstallEnabled) {
