@@ -72,7 +72,7 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
         return FALSE;
     }
     const std::string line = commandLine ? std::string(commandLine) : path;
-    auto process = m.processes.start(where.node->path(), line, m.files);
+    auto process = m.processes.start(where.node->path(), line, m.files, m.clock.ms);
     if (!process) {
         // A file the machine does not declare as a program: nothing can run it.
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -102,7 +102,11 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
         return FALSE;
     }
     simwin::Process& p = *o->process;
-    if (!p.exited && p.ticksLeft > 0) {
+    if (!p.exited && p.endsAt && current().clock.ms < p.endsAt) {
+        *exitCode = STILL_ACTIVE;
+        return TRUE;
+    }
+    if (!p.exited && !p.endsAt && p.ticksLeft > 0) {
         --p.ticksLeft;
         *exitCode = STILL_ACTIVE;
         return TRUE;

@@ -92,7 +92,7 @@ const std::vector<SectionRule>& sectionRules() {
           choice("function", "EnumPrintersA|OpenPrinterA|GetPrinterA|GetPrinterDataA").need(),
           number("call", 0, kIntMax), number("error", 1, kDwordMax), number("needed", 0, kDwordMax)}},
         {"program", false,
-         {text("path").need(), number("ticks", 0, kIntMax), KeyRule{"exitcode", Value::ExitCode},
+         {text("path").need(), number("ticks", 0, kIntMax), number("runs", 0, kIntMax), KeyRule{"exitcode", Value::ExitCode},
           number("started", 0, kIntMax)}},
     };
     return rules;

@@ -16,7 +16,7 @@ ProgramDef* ProcessTable::find(const std::string& path, const FileSystem& files)
 }
 
 std::shared_ptr<Process> ProcessTable::start(const std::string& path, const std::string& commandLine,
-                                             const FileSystem& files) {
+                                             const FileSystem& files, uint64_t now) {
     ProgramDef* def = find(path, files);
     if (!def) return nullptr;
     ++def->started;
@@ -26,6 +26,7 @@ std::shared_ptr<Process> ProcessTable::start(const std::string& path, const std:
     p->path = files.fullPath(path);
     p->commandLine = commandLine;
     p->ticksLeft = def->ticks;
+    if (def->runsMs) p->endsAt = now + def->runsMs;
     p->exitCode = def->exitCode;
     processes.push_back(p);
     return p;
@@ -37,7 +38,7 @@ void ProcessTable::load(const IniDoc& doc) {
         if (path.empty()) throw MachineError("[program] without path");
         for (auto& e : s->entries)
             if (!iequals(e.first, "path") && !iequals(e.first, "ticks") && !iequals(e.first, "exitcode") &&
-                !iequals(e.first, "started"))
+                !iequals(e.first, "started") && !iequals(e.first, "runs"))
                 throw MachineError("[program] " + path + ": unknown key '" + e.first + "'");
         ProgramDef def;
         def.path = path;
@@ -45,6 +46,9 @@ void ProcessTable::load(const IniDoc& doc) {
         const long started = s->getInt("started", 0);
         if (ticks < 0 || started < 0) throw MachineError("[program] " + path + ": ticks and started are 0 or more");
         def.ticks = static_cast<int>(ticks);
+        const long runs = s->getInt("runs", 0);
+        if (runs < 0) throw MachineError("[program] " + path + ": runs is 0 or more");
+        def.runsMs = static_cast<uint64_t>(runs);
         def.started = static_cast<int>(started);
         const std::string code = s->get("exitcode", "0");
         char* end = nullptr;
@@ -61,6 +65,7 @@ void ProcessTable::save(IniDoc& doc) const {
         IniSection& s = doc.add("program");
         s.add("path", p.path);
         s.add("ticks", std::to_string(p.ticks));
+        if (p.runsMs) s.add("runs", std::to_string(p.runsMs));
         s.add("exitcode", std::to_string(p.exitCode));
         if (p.started) s.add("started", std::to_string(p.started));
     }

@@ -786,13 +786,13 @@ TEST_F(ListViewTest, ItemRectanglesFollowOneAnotherAndEnsureVisibleScrolls) {
     Column(0, "Name", 100);
     Column(1, "Driver", 60);
     for (int i = 0; i < 40; ++i) Insert(i, ("Printer " + std::to_string(i)).c_str());
-    RECT first{LVIR_BOUNDS}, second{LVIR_BOUNDS};
+    RECT first{LVIR_BOUNDS, 0, 0, 0}, second{LVIR_BOUNDS, 0, 0, 0};
     ASSERT_TRUE(Send(LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)));
     ASSERT_TRUE(Send(LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second)));
     EXPECT_EQ(first.bottom, second.top);
     EXPECT_EQ(first.bottom - first.top, second.bottom - second.top);
     EXPECT_EQ(160, first.right - first.left);  // every column in report view
-    RECT label{LVIR_LABEL};
+    RECT label{LVIR_LABEL, 0, 0, 0};
     ASSERT_TRUE(Send(LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&label)));
     EXPECT_EQ(100, label.right);  // the item's own column
 

@@ -122,3 +122,24 @@ TEST(Processes, StartsAreSavedAndLoadedBack) {
     EXPECT_THROW(Load("[program]\npath = C:\\a.exe\nexitcode = x\n"), simwin::MachineError);
     EXPECT_THROW(Load("[program]\npath = C:\\a.exe\nwait = 1\n"), simwin::MachineError);
 }
+
+TEST(Processes, AProgramThatRunsForATimeEndsOnTheMachinesClock) {
+    auto m = Load("[program]\npath = C:\\Tools\\slow.exe\nruns = 1000\nexitcode = 4\n", {{"C/Tools/slow.exe", "MZ"}});
+    simwin::MachineScope scope(*m);
+    Sleep(500);
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(Start("C:\\Tools\\slow.exe", nullptr, pi));
+    DWORD code = 0;
+    for (int poll = 0; poll < 5; ++poll) {  // polls alone do not end it
+        ASSERT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+        EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), code);
+    }
+    Sleep(999);
+    ASSERT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), code);
+    Sleep(1);  // a second after its start
+    ASSERT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(4u, code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+}
