@@ -122,4 +122,54 @@ TEST_F(SimRun, UnreadableMachineAndBadOptionsAreReported) {
     EXPECT_NE(std::string::npos, r.out.find("unknown option"));
 }
 
+// The interactive run on the demo machine: the loading dialog, the selection page, every printer selected,
+// Uninstall, and the removal page, where the run waits; the saved machine shows what the loading changed.
+TEST_F(SimRun, InteractiveRunOfTheDemoReachesTheRemovalPage) {
+    fs::path after = root / "after";
+    SimResult r = RunSim("--save " + Q(after) + " --show");
+    EXPECT_EQ(3, r.exitCode) << r.out;
+    const char* inOrder[] = {"dialog 115 shown", "service Spooler stopped", "service Spooler started",
+                             "dialog IDD_MAIN_NOBMP shown", "|             0  \"Office\"  image 1  selected focused",
+                             "|     [0] #32770 (page IDD_REMOVE)",
+                             "the tool waits for the user in \"アンインストール\" (dialog IDD_MAIN_NOBMP) and nothing more is "
+                             "scripted"};
+    size_t at = 0;
+    for (const char* line : inOrder) {
+        size_t found = r.out.find(line, at);
+        ASSERT_NE(std::string::npos, found) << line << "\n" << r.out;
+        at = found;
+    }
+    // The family's other programs were closed; the spooler runs again.
+    std::string ini = ReadFile(after / "machine.ini");
+    EXPECT_NE(std::string::npos, ini.find("state = running")) << ini;
+    EXPECT_EQ(std::string::npos, ini.find("VSTStatusClass_04")) << ini;
+}
+
+TEST_F(SimRun, AUserFileDrivesTheInterfaceAndItsMistakesNameTheLine) {
+    fs::path user = root / "user.txt";
+    WriteFile(user, "system-menu 156\npress 1\nkey escape\n");
+    SimResult r = RunSim("--user " + Q(user));
+    EXPECT_EQ(1, r.exitCode) << r.out;  // Escape ends the main window with 1
+    EXPECT_NE(std::string::npos, r.out.find("dialog 114 shown")) << r.out;
+
+    WriteFile(user, "# one good line\npress 1052\nfly away\n");
+    r = RunSim("--user " + Q(user));
+    EXPECT_EQ(2, r.exitCode) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("korun04-sim: " + user.string() + ":3: unknown action 'fly'")) << r.out;
+
+    WriteFile(user, "press 1080\n");  // disabled until a printer is selected
+    r = RunSim("--user " + Q(user));
+    EXPECT_EQ(3, r.exitCode) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("user (line 1): cannot press 1080 in \"アンインストール\" (dialog IDD_MAIN_NOBMP): "
+                                            "the button is disabled"))
+        << r.out;
+}
+
+TEST_F(SimRun, PlanRunsTheLoadingDialogOnTheVirtualClock) {
+    SimResult r = RunSim("--plan");
+    EXPECT_EQ(0, r.exitCode) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("dialog 115 shown")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("[selection]\nremoving = 3\n")) << r.out;
+}
+
 }  // namespace
