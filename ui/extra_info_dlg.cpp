@@ -171,9 +171,10 @@ const CUninstallProfile& CExtraInfoDlg::ChooseProfile(CUninstallProfile& scratch
         return removal;
     }
     // The printer to be removed: with the flag set exactly one was selected; of several the last one wins.
+    // A printer of another maker (never listed, never kept) or one already gone is never to be removed.
     const char* driverName = "";
     for (const CPrinterEntry& printer : database->printers)
-        if (!printer.isKept) driverName = printer.driverName;
+        if (!printer.isKept && !printer.isForeign && !printer.isDeleted) driverName = printer.driverName;
     if (database->FindProfile(scratch, driverName)) {
         snprintf(caption, size, "Extra Info - Printer: %s", scratch.name);
         return scratch;

@@ -199,6 +199,19 @@ TEST_F(ExtraInfo, SeveralPrintersSelectedLeaveTheCheckBoxDisabled) {
     EXPECT_EQ(removal, Table(List()));
 }
 
+TEST_F(ExtraInfo, APrinterOfAnotherMakerIsNeverTheOneShown) {
+    // Enumeration leaves a foreign printer unkept; it is never listed, so it is never the one selected.
+    CPrinterEntry& plotter = database.printers.AddNew();
+    CopyText(plotter.printerName, "Plotter");
+    CopyText(plotter.driverName, "Acme Q");
+    plotter.isForeign = 1;
+    Open({"Office"});
+    for (CPrinterEntry& p : database.printers)
+        if (p.isForeign) p.isKept = 0;
+    Click(IDC_EXTRA_THIS_PROFILE);
+    EXPECT_EQ("Extra Info - Printer: Vestral X Driver", Caption());
+}
+
 TEST_F(ExtraInfo, OnePrinterWithTheBoxCheckedShowsItsDriversProfile) {
     Open({"Office"});
     ASSERT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_EXTRA_THIS_PROFILE)));
