@@ -78,6 +78,7 @@
 #define IDC_CATEGORY_DIRECTORIES 1109
 
 // --- Strings (the string table, strings.rc) ---------------------------------------------------------------
+#define IDS_RUN_KEY 51            // the registry path of the start-up values
 #define IDS_NO_ADMIN_RIGHTS 151
 #define IDS_SPOOLER_UNSTABLE 152
 #define IDS_CREATING_DATABASE 153

@@ -177,3 +177,9 @@ int WINAPI wsprintfA(LPSTR buffer, LPCSTR format, ...) {
     va_end(args);
     return n > 1024 ? 1024 : n;
 }
+
+void WINAPI OutputDebugStringA(LPCSTR text) {
+    std::string line = text ? text : "";
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    current().transcript.add("debug: " + line);
+}

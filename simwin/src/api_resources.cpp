@@ -193,3 +193,14 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT
     if (length) *length = static_cast<UINT>(ansi.size());
     return TRUE;
 }
+
+LPSTR WINAPI CharLowerA(LPSTR text) {
+    // A single character passed in the low word is lower-cased and returned the same way.
+    if (IS_INTRESOURCE(text)) {
+        unsigned char c = static_cast<unsigned char>(reinterpret_cast<ULONG_PTR>(text));
+        return reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(c >= 'A' && c <= 'Z' ? c + 32 : c));
+    }
+    for (char* p = text; *p; ++p)
+        if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p + 32);
+    return text;
+}

@@ -50,6 +50,8 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
 HANDLE WINAPI GetCurrentProcess(void);
 void WINAPI Sleep(DWORD ms);
 DWORD WINAPI GetTickCount(void);
+// Text for a debugger: the transcript shows it as "debug: TEXT" (without its line break).
+void WINAPI OutputDebugStringA(LPCSTR text);
 // The one simulated thread.
 DWORD WINAPI GetCurrentThreadId(void);
 

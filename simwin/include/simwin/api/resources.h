@@ -41,3 +41,5 @@ private:
 // The next character of ANSI text; on the host the ANSI code page is UTF-8, so a multi-byte sequence is one
 // character. At the terminator it returns text itself.
 LPSTR WINAPI CharNextA(LPCSTR text);
+// Lower-cases ANSI text in place (the letters A to Z; bytes of multi-byte characters stay) and returns it.
+LPSTR WINAPI CharLowerA(LPSTR text);

@@ -1,0 +1,81 @@
+#include "removal/load_run_remover.h"
+
+#include <string.h>
+
+namespace {
+
+const int kLineSize = 256;
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+void FlushProfileCache() { WriteProfileStringA(NULL, NULL, NULL); }
+
+// Where the pattern stands in the line as a whole command: at the start or after a space, followed by a
+// space or the end; null when it does not.
+char* FindCommand(char* line, const char* pattern) {
+    char* found = strstr(line, pattern);
+    if (!found || !pattern[0]) return NULL;
+    char after = found[strlen(pattern)];
+    if ((found == line || found[-1] == ' ') && (after == ' ' || after == 0)) return found;
+    return NULL;
+}
+
+int RemoveFromLoadLine(char* pattern) {
+    FlushProfileCache();
+    char line[kLineSize] = "";
+    GetProfileStringA("windows", "Load", "", line, sizeof line);
+    CharLowerA(line);
+    CharLowerA(pattern);
+    char* found = FindCommand(line, pattern);
+    if (!found) return 0;
+    char rest[kLineSize];
+    const char* after = found + strlen(pattern);
+    if (*after == ' ') ++after;
+    CopyText(rest, after);
+    CopyTextN(found, rest, sizeof line - static_cast<size_t>(found - line));
+    int written = WriteProfileStringA("windows", "load", line);
+    FlushProfileCache();
+    return written;
+}
+
+}  // namespace
+
+void RemoveLoadRunEntries(CRemovalContext& context) {
+    for (const char* text : context.database->removal.deleteLoadRun) {
+        char item[TEXT_SIZE];
+        CopyText(item, text);
+        char* pattern = NextToken(item, ',');
+        if (!pattern || !item[0] || !pattern[0]) continue;
+        NextToken(pattern, ',');  // anything after a second comma is not used
+        RemoveLoadRunEntry(context, TrimChar(item, '"'), TrimChar(pattern, '"'));
+    }
+}
+
+int RemoveLoadRunEntry(CRemovalContext& context, const char* name, char* pattern) {
+    if (context.osVersion.IsWin32s()) return RemoveFromLoadLine(pattern);
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, context.textResources->GetString(IDS_RUN_KEY), 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS)
+        return 0;
+    int removed = RegDeleteValueA(key, name) == ERROR_SUCCESS ? 1 : 0;
+    RegCloseKey(key);
+    return removed;
+}
+
+int AddLoadRunEntry(CRemovalContext& context, const char* name, const char* command) {
+    if (context.osVersion.IsWin32s()) {
+        char line[kLineSize] = "";
+        GetProfileStringA("windows", "Load", "", line, sizeof line);
+        if (strstr(line, command)) return 1;
+        size_t used = strlen(line);
+        if (used + 1 + strlen(command) >= sizeof line) return 0;  // a longer line would cut another command
+        strcat(line, " ");
+        strcat(line, command);
+        return WriteProfileStringA("windows", "Load", line);
+    }
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
+    LONG r = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
+                            static_cast<DWORD>(strlen(command) + 1));
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS ? 1 : 0;
+}

@@ -1,0 +1,22 @@
+// What every remover works with: the database (its removal profile holds the work lists), the platform of
+// the run, the texts of the string table, and the directories of the file removal. The removal page owns
+// them and hands them over; a remover knows nothing of the page.
+#pragma once
+
+#include "app/os_version.h"
+#include "script/database.h"
+#include "script/text_list.h"
+#include "resources/resource.h"
+#include "ui/text_resources.h"
+
+struct CRemovalContext {
+    CUninstallDatabase* database;
+    COSVersion osVersion;
+    CTextResources* textResources;
+    CTextList* directDirs;
+    CTextList* searchDirs;
+};
+
+// Tells the person who watches the run (a debugger, the simulator's transcript) that an item of a script
+// was refused because acting on it would damage Windows.
+void ReportRefusedItem(const char* kind, const char* item, const char* why);
