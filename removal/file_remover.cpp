@@ -1,0 +1,172 @@
+#include "removal/file_remover.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/path_parts.h"
+#include "removal/protected_paths.h"
+
+namespace {
+
+// A path of a directory and a name; false when it would not fit.
+bool Join(char* out, size_t size, const char* directory, const char* name) {
+    size_t n = strlen(directory);
+    const char* separator = n && directory[n - 1] == '\\' ? "" : "\\";
+    return snprintf(out, size, "%s%s%s", directory, separator, name) < static_cast<int>(size);
+}
+
+// The name and extension of a file name that may carry a directory.
+void FileNameOf(const char* name, char* out, size_t size) {
+    char fname[_MAX_FNAME], ext[_MAX_EXT];
+    _splitpath(name, NULL, NULL, fname, ext);
+    snprintf(out, size, "%s%s", fname, ext);
+}
+
+int ScheduleByVersionClass(const COSVersion& os, const char* path) {
+    switch (os.GetVersionClass()) {
+    case 1:
+    case 4: ScheduleNwininitDelete(path); break;
+    case 2:
+    case 3:
+    case 7: ScheduleWininitDelete(path); break;
+    default: MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT); break;
+    }
+    return 1;
+}
+
+// The drive and directory parts of an OEM path: a last component without a trailing backslash is a name.
+void DirectoryOf(const char* path, char* out, size_t size) {
+    char drive[_MAX_DRIVE], dir[_MAX_DIR];
+    _splitpath(path, drive, dir, NULL, NULL);
+    snprintf(out, size, "%s%s", drive, dir);
+    size_t n = strlen(out);
+    if (n > 3 && out[n - 1] == '\\') out[n - 1] = 0;
+}
+
+}  // namespace
+
+int DeleteOrSchedule(CRemovalContext& context, const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                                  FILE_ATTRIBUTE_SYSTEM));
+    if (DeleteFileA(path)) return 0;
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 0;
+    return ScheduleByVersionClass(context.osVersion, path);
+}
+
+int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const char* fileName, int depth,
+                        int removeDirectories) {
+    char pattern[MAX_PATH];
+    if (!Join(pattern, sizeof pattern, directory, "*.*")) return 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int scheduled = 0;
+    do {
+        char path[MAX_PATH];
+        if (!Join(path, sizeof path, directory, entry.cFileName)) continue;
+        if (_strcmpi(entry.cFileName, fileName) == 0) {
+            if (DeleteOrSchedule(context, path)) scheduled = 1;
+        } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != '.' && depth > 0) {
+            if (DeleteMatchingFiles(context, path, fileName, depth - 1, removeDirectories)) scheduled = 1;
+            if (removeDirectories) RemoveDirectoryA(path);
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return scheduled;
+}
+
+int IsDirectoryEmpty(const char* path) {
+    if (strlen(path) < 4) return 0;
+    char pattern[MAX_PATH];
+    if (!Join(pattern, sizeof pattern, path, "*.*")) return 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE) return 1;
+    int empty = 1;
+    do {
+        if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0) empty = 0;
+    } while (empty && FindNextFileA(find, &entry));
+    FindClose(find);
+    return empty;
+}
+
+void ScheduleWininitDelete(const char* path) {
+    CPathParts where;
+    where.Resolve(WINDIR);
+    char list[MAX_PATH];
+    if (!Join(list, sizeof list, where.DirectoryPath(), "WININIT.INI")) return;
+    HANDLE file = CreateFileA(list, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) WriteFile(file, "[RENAME]\r\n", 10, &written, NULL);
+    SetFilePointer(file, 0, NULL, FILE_END);
+    char line[MAX_PATH + 8];
+    int n = snprintf(line, sizeof line, "NUL=%s\r\n", path);
+    if (n > 0 && n < static_cast<int>(sizeof line)) WriteFile(file, line, static_cast<DWORD>(n), &written, NULL);
+    CloseHandle(file);
+}
+
+int ScheduleNwininitDelete(const char* path) {
+    CPathParts program;
+    program.Resolve(MODULEDIR);
+    char helper[MAX_PATH], list[MAX_PATH];
+    if (!Join(helper, sizeof helper, program.path, "nwininit.exe") || !Join(list, sizeof list, program.path, "nwininit.ini"))
+        return 0;
+    HANDLE file = CreateFileA(helper, GENERIC_READ, FILE_SHARE_WRITE, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    CloseHandle(file);
+    WritePrivateProfileStringA("RENAME", path, "NUL", list);
+    return 1;
+}
+
+void RemoveFile(CRemovalContext& context, const char* name) {
+    char fileName[MAX_PATH];
+    FileNameOf(name, fileName, sizeof fileName);
+    CUninstallDatabase& db = *context.database;
+    for (const char* directory : *context.directDirs) {
+        char path[MAX_PATH];
+        if (Join(path, sizeof path, directory, fileName) && DeleteOrSchedule(context, path)) db.restartNeeded = 1;
+    }
+    for (const char* directory : *context.searchDirs)
+        if (DeleteMatchingFiles(context, directory, fileName, 2, 0)) db.restartNeeded = 1;
+    for (const char* oemPath : db.removal.oemPaths) {
+        char directory[MAX_PATH];
+        DirectoryOf(oemPath, directory, sizeof directory);
+        // A directory of Windows (or one on the way to one) is never emptied or removed.
+        if (const char* why = ProtectedDirectoryReason(directory)) {
+            ReportRefusedItem("OEM path", oemPath, why);
+            continue;
+        }
+        if (DeleteMatchingFiles(context, directory, name, 3, 1)) db.restartNeeded = 1;
+        RemoveDirectoryA(directory);
+    }
+}
+
+void RemoveFiles(CRemovalContext& context) {
+    CUninstallDatabase& db = *context.database;
+    CTextList& files = db.removal.files;
+    files.Sort();
+    files.Unique();
+    bool nreg32s = false;
+    for (const char* item : files) {
+        char name[TEXT_SIZE];
+        CopyText(name, item);
+        NextToken(name, '=');
+        if (!name[0]) continue;
+        if (_strcmpi(name, "nreg32s.ini") == 0) nreg32s = true;
+        RemoveFile(context, name);
+    }
+    const bool win32s = context.osVersion.IsWin32s();
+    if (db.remainingCount == 0 && !win32s && !db.restartNeeded) RemoveFile(context, "NRESTART.EXE");
+    if (db.remainingCount == 0 && win32s && nreg32s) {
+        CPathParts where;
+        where.Resolve(WINDIR);
+        char path[MAX_PATH];
+        if (Join(path, sizeof path, where.DirectoryPath(), "nreg32s.ini")) ScheduleNwininitDelete(path);
+    }
+}

@@ -1,0 +1,27 @@
+// The file removal: every file of the removal profile deleted from the system directories, searched for
+// below the driver and processor directories, and the family's OEM directories emptied and removed; a
+// file that cannot go now is scheduled for deletion at the next start of Windows, by the mechanism of the
+// version class.
+#pragma once
+
+#include "removal/removal_context.h"
+
+// Deletes each file of the files list (the text before a first "="); NRESTART.EXE with the last printer
+// when no restart is needed; on Win32s nreg32s.ini of the Windows directory with the last printer.
+void RemoveFiles(CRemovalContext& context);
+// Deletes one file name from every place; sets the database's restartNeeded when a copy was scheduled.
+void RemoveFile(CRemovalContext& context, const char* name);
+// Deletes a file (read-only, hidden and system attributes cleared first); one that cannot be deleted for
+// another reason than its absence is scheduled. 1 when it scheduled.
+int DeleteOrSchedule(CRemovalContext& context, const char* path);
+// Deletes every file of that name in directory and, depth levels down, in its subdirectories (removing
+// them once empty when removeDirectories is set). 1 when a file had to be scheduled.
+int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const char* fileName, int depth,
+                        int removeDirectories);
+// 1 when the directory holds nothing but "." and ".."; a path shorter than four characters is not empty.
+int IsDirectoryEmpty(const char* path);
+// Adds NUL=path to the [RENAME] list of WININIT.INI in the Windows directory.
+void ScheduleWininitDelete(const char* path);
+// Adds path=NUL to the [RENAME] section of nwininit.ini in the program directory, when the helper
+// nwininit.exe is there; 1 when it wrote the entry.
+int ScheduleNwininitDelete(const char* path);

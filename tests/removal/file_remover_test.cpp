@@ -1,0 +1,119 @@
+// The file removal: the system directories, the searched directory trees two levels deep, the OEM
+// directories emptied and removed, locked files scheduled by the mechanism of each version class, and the
+// directories that are never removed.
+#include "removal/file_remover.h"
+#include "support/removal_support.h"
+
+namespace {
+
+using removaltest::RemoverTest;
+
+const char kSystem[] = "C:\\Windows\\System32\\";
+const char kDrivers[] = "C:\\Windows\\System32\\spool\\drivers\\x64\\";
+
+class FileRemover : public RemoverTest {
+protected:
+    explicit FileRemover(simwin::Platform platform = simwin::Platform::Nt) : RemoverTest(platform) {}
+    void SetUp() override {
+        Fill(directDirs, {kSystem, "C:\\Windows\\"});
+        Fill(searchDirs, {kDrivers});
+        database.remainingCount = 1;
+    }
+    bool Exists(const std::string& path) { return m.files.exists(path); }
+};
+
+TEST_F(FileRemover, FilesGoFromTheSystemDirectoriesAndTwoLevelsBelowTheSearchedOnes) {
+    for (const std::string& p : {std::string(kSystem) + "vx.dll", std::string(kDrivers) + "vx.dll",
+                                 std::string(kDrivers) + "3\\vx.dll", std::string(kDrivers) + "3\\a\\vx.dll",
+                                 std::string(kDrivers) + "3\\a\\b\\vx.dll", std::string(kSystem) + "other.dll"})
+        m.files.writeFile(p, "MZ");
+    Fill(database.removal.files, {"vx.dll=1,2", "=nothing"});
+    RemoveFiles(context);
+    EXPECT_FALSE(Exists(std::string(kSystem) + "vx.dll"));
+    EXPECT_FALSE(Exists(std::string(kDrivers) + "vx.dll"));
+    EXPECT_FALSE(Exists(std::string(kDrivers) + "3\\vx.dll"));
+    EXPECT_FALSE(Exists(std::string(kDrivers) + "3\\a\\vx.dll"));
+    EXPECT_TRUE(Exists(std::string(kDrivers) + "3\\a\\b\\vx.dll"));  // three levels down: not searched
+    EXPECT_TRUE(Exists(std::string(kDrivers) + "3\\a"));               // no directory is removed there
+    EXPECT_TRUE(Exists(std::string(kSystem) + "other.dll"));
+    EXPECT_EQ(0, database.restartNeeded);
+    EXPECT_TRUE(m.files.pendingRenames.empty());
+}
+
+TEST_F(FileRemover, ALockedFileIsScheduledAndARestartNeeded) {
+    m.files.writeFile(std::string(kSystem) + "busy.dll", "MZ");
+    m.files.setLocked(std::string(kSystem) + "busy.dll", true);
+    RemoveFile(context, "busy.dll");
+    EXPECT_TRUE(Exists(std::string(kSystem) + "busy.dll"));
+    ASSERT_EQ(1u, m.files.pendingRenames.size());
+    EXPECT_TRUE(m.files.pendingRenames[0].to.empty());
+    EXPECT_EQ(1, database.restartNeeded);
+}
+
+TEST_F(FileRemover, OemDirectoriesAreEmptiedOfListedFilesAndRemovedOnceEmpty) {
+    m.files.writeFile("C:\\Vestral\\Tools\\vx.dll", "MZ");
+    m.files.writeFile("C:\\Vestral\\Tools\\Deep\\vx.dll", "MZ");
+    m.files.writeFile("C:\\Vestral\\Keep\\vx.dll", "MZ");
+    m.files.writeFile("C:\\Vestral\\Keep\\mine.txt", "notes");
+    Fill(database.removal.oemPaths, {"C:\\Vestral\\Tools\\", "C:\\Vestral\\Keep\\"});
+    RemoveFile(context, "vx.dll");
+    EXPECT_FALSE(Exists("C:\\Vestral\\Tools"));
+    EXPECT_FALSE(Exists("C:\\Vestral\\Keep\\vx.dll"));
+    EXPECT_TRUE(Exists("C:\\Vestral\\Keep\\mine.txt"));
+}
+
+TEST_F(FileRemover, WindowsDirectoriesAndRootsAreNeverEmptiedAsOemPaths) {
+    m.files.writeFile("C:\\Windows\\Fonts\\vx.dll", "MZ");
+    m.files.writeFile("C:\\Program Files\\Common Files\\vx.dll", "MZ");
+    Fill(database.removal.oemPaths, {"C:\\", "C:\\Windows\\", "C:\\Program Files\\Vestral\\..\\", "\\\\server\\share\\",
+                                     "C:\\Users\\"});
+    RemoveFile(context, "vx.dll");
+    EXPECT_TRUE(Exists("C:\\Windows\\Fonts\\vx.dll"));
+    EXPECT_TRUE(Exists("C:\\Program Files\\Common Files\\vx.dll"));
+    EXPECT_EQ(5u, m.transcript.count("debug: korun04: refused OEM path item"));
+}
+
+TEST_F(FileRemover, NrestartGoesOnlyWithTheLastPrinterAndNoRestartNeeded) {
+    m.files.writeFile(std::string(kSystem) + "NRESTART.EXE", "MZ");
+    RemoveFiles(context);
+    EXPECT_TRUE(Exists(std::string(kSystem) + "NRESTART.EXE"));  // a printer stays
+    database.remainingCount = 0;
+    database.restartNeeded = 1;
+    RemoveFiles(context);
+    EXPECT_TRUE(Exists(std::string(kSystem) + "NRESTART.EXE"));  // a restart is needed
+    database.restartNeeded = 0;
+    RemoveFiles(context);
+    EXPECT_FALSE(Exists(std::string(kSystem) + "NRESTART.EXE"));
+}
+
+TEST_F(FileRemover, EmptyDirectoriesAndDriveRoots) {
+    m.files.makeDirectories("C:\\Empty");
+    EXPECT_EQ(1, IsDirectoryEmpty("C:\\Empty"));
+    m.files.writeFile("C:\\Full\\a.txt", "a");
+    EXPECT_EQ(0, IsDirectoryEmpty("C:\\Full"));
+    EXPECT_EQ(0, IsDirectoryEmpty("C:\\"));
+}
+
+class Win98FileRemover : public FileRemover {
+protected:
+    Win98FileRemover() : FileRemover(simwin::Platform::Win9x) {}
+    void SetUp() override {
+        Fill(directDirs, {"C:\\WINDOWS\\SYSTEM\\"});
+        database.remainingCount = 1;
+    }
+};
+
+TEST_F(Win98FileRemover, LockedFilesGoIntoANewWininitIni) {
+    ASSERT_EQ(3, context.osVersion.GetVersionClass());  // Windows 98
+    for (const char* f : {"a.drv", "b.drv"}) {
+        m.files.writeFile(std::string("C:\\WINDOWS\\SYSTEM\\") + f, "MZ");
+        m.files.setLocked(std::string("C:\\WINDOWS\\SYSTEM\\") + f, true);
+        RemoveFile(context, f);
+    }
+    EXPECT_EQ("[RENAME]\r\nNUL=C:\\WINDOWS\\SYSTEM\\a.drv\r\nNUL=C:\\WINDOWS\\SYSTEM\\b.drv\r\n",
+              m.files.read("C:\\WINDOWS\\WININIT.INI"));
+    EXPECT_EQ(1, database.restartNeeded);
+    EXPECT_TRUE(m.files.pendingRenames.empty());
+}
+
+}  // namespace
