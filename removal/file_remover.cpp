@@ -135,10 +135,10 @@ void RemoveFile(CRemovalContext& context, const char* name) {
     for (const char* directory : *context.searchDirs)
         if (DeleteMatchingFiles(context, directory, fileName, 2, 0)) db.restartNeeded = 1;
     for (const char* oemPath : db.removal.oemPaths) {
-        char directory[MAX_PATH];
-        DirectoryOf(oemPath, directory, sizeof directory);
+        char given[MAX_PATH], directory[MAX_PATH];
+        DirectoryOf(oemPath, given, sizeof given);
         // A directory of Windows (or one on the way to one) is never emptied or removed.
-        if (const char* why = ProtectedDirectoryReason(directory)) {
+        if (const char* why = ProtectedDirectoryReason(given, directory, sizeof directory)) {
             ReportRefusedItem("OEM path", oemPath, why);
             continue;
         }

@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "inventory/loading_dlg.h"
+#include "removal/file_remover.h"
+#include "removal/ini_remover.h"
+#include "removal/load_run_remover.h"
+#include "removal/registry_remover.h"
 #include "script/database.h"
 #include "script/script_file.h"
 #include "simwin/machine.h"
@@ -234,6 +238,51 @@ inline std::string RunUserFileInput(simwin::Machine&, const uint8_t* data, size_
     if (again.size() != actions.size()) return "a written user file has another number of actions";
     for (size_t i = 0; i < actions.size(); ++i)
         if (again[i].describe() != actions[i].describe()) return "an action reads back differently: " + actions[i].describe();
+    return std::string();
+}
+
+// Lines of a removal profile's lists, as a script could name them: "R " registry item, "I " INI item,
+// "L " load/run item, "F " file, "O " OEM path. The removers run on a fresh machine; the keys and
+// directories Windows needs must all be there afterwards.
+inline std::string RunRemovalItemsInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    const char* const keys[] = {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Spooler",
+                                "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000001}",
+                                "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"};
+    for (const char* k : keys) m.registry.setString(k, "sentinel", "1");
+    const char* const dirs[] = {"C:\\Windows\\System32\\drivers", "C:\\Windows\\System32\\spool\\drivers\\x64",
+                                "C:\\Program Files", "C:\\Users\\Admin"};
+    for (const char* d : dirs) m.files.writeFile(std::string(d) + "\\sentinel.txt", "keep");
+    CUninstallDatabase database;
+    CTextResources texts;
+    CTextList direct, search;
+    direct.Add("C:\\Windows\\System32\\");
+    search.Add("C:\\Windows\\System32\\spool\\drivers\\x64\\");
+    CRemovalContext context{&database, COSVersion(), &texts, &direct, &search};
+    context.osVersion.Detect();
+    std::string text(reinterpret_cast<const char*>(data), size);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? text.size() : end + 1;
+        if (line.size() < 2 || line[1] != ' ' || line.find('\0') != std::string::npos) continue;
+        std::string item = line.substr(2);
+        CUninstallProfile& r = database.removal;
+        CTextList* list = line[0] == 'R' ? &r.registryKeys : line[0] == 'I' ? &r.deleteIni : line[0] == 'L' ? &r.deleteLoadRun
+                          : line[0] == 'F' ? &r.files : line[0] == 'O' ? &r.oemPaths : nullptr;
+        if (list) list->Add(item.c_str());
+    }
+    RemoveRegistryKeys(context);
+    RemoveIniEntries(context);
+    RemoveLoadRunEntries(context);
+    RemoveFiles(context);
+    for (const char* k : keys)
+        if (!m.registry.find(k)) return std::string("a key Windows needs was deleted: ") + k;
+    for (const char* d : dirs)
+        if (!m.files.exists(d)) return std::string("a directory Windows needs was removed: ") + d;
     return std::string();
 }
 

@@ -65,12 +65,16 @@ TEST_F(FileRemover, OemDirectoriesAreEmptiedOfListedFilesAndRemovedOnceEmpty) {
 TEST_F(FileRemover, WindowsDirectoriesAndRootsAreNeverEmptiedAsOemPaths) {
     m.files.writeFile("C:\\Windows\\Fonts\\vx.dll", "MZ");
     m.files.writeFile("C:\\Program Files\\Common Files\\vx.dll", "MZ");
+    m.files.writeFile("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral\\vx.dll", "MZ");
     Fill(database.removal.oemPaths, {"C:\\", "C:\\Windows\\", "C:\\Program Files\\Vestral\\..\\", "\\\\server\\share\\",
-                                     "C:\\Users\\"});
+                                     "C:\\Users\\", "C:\\Windows\\Fonts\\",
+                                     "C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral\\"});
     RemoveFile(context, "vx.dll");
     EXPECT_TRUE(Exists("C:\\Windows\\Fonts\\vx.dll"));
     EXPECT_TRUE(Exists("C:\\Program Files\\Common Files\\vx.dll"));
-    EXPECT_EQ(5u, m.transcript.count("debug: korun04: refused OEM path item"));
+    EXPECT_EQ(6u, m.transcript.count("debug: korun04: refused OEM path item"));
+    // A directory of the family below the printing directories is emptied and removed.
+    EXPECT_FALSE(Exists("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral"));
 }
 
 TEST_F(FileRemover, NrestartGoesOnlyWithTheLastPrinterAndNoRestartNeeded) {
