@@ -54,6 +54,7 @@ int DeleteOrSchedule(CRemovalContext& context, const char* path) {
     if (DeleteFileA(path)) return 0;
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 0;
+    context.pendingAtRestart = 1;
     return ScheduleByVersionClass(context.osVersion, path);
 }
 

@@ -15,6 +15,10 @@ struct CRemovalContext {
     CTextResources* textResources;
     CTextList* directDirs;
     CTextList* searchDirs;
+    // Set when something can only finish at the next start of Windows: a file scheduled for deletion, a
+    // service Windows could only mark for deletion. (The database's restartNeeded is also set by a service
+    // deleted at once, and by the 9x family's spooler handling.)
+    int pendingAtRestart;
 };
 
 // Tells the person who watches the run (a debugger, the simulator's transcript) that an item of a script

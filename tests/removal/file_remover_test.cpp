@@ -48,6 +48,7 @@ TEST_F(FileRemover, ALockedFileIsScheduledAndARestartNeeded) {
     ASSERT_EQ(1u, m.files.pendingRenames.size());
     EXPECT_TRUE(m.files.pendingRenames[0].to.empty());
     EXPECT_EQ(1, database.restartNeeded);
+    EXPECT_EQ(1, context.pendingAtRestart);
 }
 
 TEST_F(FileRemover, OemDirectoriesAreEmptiedOfListedFilesAndRemovedOnceEmpty) {

@@ -1,0 +1,40 @@
+#include "removal/service_remover.h"
+
+#include "removal/protected_names.h"
+
+namespace {
+
+// Whether a service still exists after the tool let go of it: then its deletion waits for it to stop or
+// for the last handle of another program, at the latest for the next start of Windows.
+bool StillThere(SC_HANDLE manager, const char* name) {
+    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_STATUS);
+    if (service) {
+        CloseServiceHandle(service);
+        return true;
+    }
+    return GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
+}  // namespace
+
+void RemoveServices(CRemovalContext& context) {
+    if (!context.osVersion.IsWinNT()) return;
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
+    if (!manager) return;
+    for (const char* name : context.database->removal.services) {
+        if (IsProtectedService(name)) {
+            ReportRefusedItem("service", name, "Windows needs the service");
+            continue;
+        }
+        SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS);
+        if (!service) continue;
+        BOOL deleted = DeleteService(service);
+        DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
+        CloseServiceHandle(service);
+        if (!deleted && error != ERROR_SERVICE_MARKED_FOR_DELETE) continue;
+        context.database->restartNeeded = 1;
+        // A service deleted at once is no reason to restart Windows; one only marked is.
+        if (StillThere(manager, name)) context.pendingAtRestart = 1;
+    }
+    CloseServiceHandle(manager);
+}
