@@ -1,5 +1,6 @@
 // winspool on the current machine: printers (enumeration, handles, information levels, printer
-// data) and the printer-driver and print-processor directories.
+// data, changes and deletion), queued jobs, printer drivers, port monitors, print processors and the
+// printer-driver and print-processor directories.
 //
 // Every call first reaches the spooler: on the NT family a stopped or hung Spooler service does not
 // answer and the call fails with RPC_S_SERVER_UNAVAILABLE. Buffers follow the size-query-then-fetch
@@ -111,6 +112,7 @@ void fillRecord(const simwin::Printer& p, DWORD level, BYTE* record, StringPacke
         r.pSecurityDescriptor = nullptr;
         r.Attributes = p.attributes;
         r.Priority = 1;
+        r.Status = p.pendingDeletion ? PRINTER_STATUS_PENDING_DELETION : 0;
         r.cJobs = static_cast<DWORD>(p.jobs);
         if (write) std::memcpy(record, &r, sizeof r);
         break;
@@ -377,4 +379,459 @@ BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR server, LPSTR environment, DWORD l
     }
     SetLastError(ERROR_INVALID_ENVIRONMENT);
     return FALSE;
+}
+
+// --- Removal: printers, jobs, drivers, monitors and print processors --------------------------------------------
+//
+// What each call needs on the handle or from the user, and what it fails with:
+// - DeletePrinter: DELETE (PRINTER_ALL_ACCESS holds it), else ERROR_ACCESS_DENIED. A printer with queued jobs is
+//   marked pending deletion (PRINTER_STATUS_PENDING_DELETION in level 2) and goes when its last job is
+//   deleted; one without jobs goes at once. The handle stays open until ClosePrinter; every other call on it
+//   then fails with ERROR_INVALID_HANDLE.
+// - SetPrinterA and SetJobA: PRINTER_ACCESS_ADMINISTER (the queued jobs belong to other users), else 5.
+// - DeletePrinterDriverA, DeleteMonitorA, DeletePrintProcessorA: a user who may administer the server, else 5.
+
+namespace {
+
+// The handle's printer, or nullptr with ERROR_INVALID_HANDLE (not a printer handle, a server handle, or a
+// printer deleted since).
+simwin::Printer* printerOf(HANDLE printer, PrinterHandle** handle = nullptr) {
+    auto* h = current().handles.get<PrinterHandle>(printer);
+    simwin::Printer* p = h && h->printerId ? current().spooler.findById(h->printerId) : nullptr;
+    if (!p) SetLastError(ERROR_INVALID_HANDLE);
+    if (handle) *handle = h;
+    return p;
+}
+
+// An environment argument: null or empty is the local one; "all" (where allowed) every one. The known
+// environments are those with a driver directory. False with ERROR_INVALID_ENVIRONMENT otherwise.
+bool resolveEnvironment(LPSTR environment, std::string& out, bool allowAll = false) {
+    const auto& sys = current().system;
+    if (!environment || !*environment) {
+        out = sys.localEnvironment;
+        return true;
+    }
+    if (allowAll && isNt() && simwin::iequals(environment, "all")) {
+        out.clear();
+        return true;
+    }
+    for (auto& d : sys.driverDirs)
+        if (simwin::iequals(d.first, environment)) {
+            out = d.first;
+            return true;
+        }
+    SetLastError(ERROR_INVALID_ENVIRONMENT);
+    return false;
+}
+
+bool checkServer(LPSTR server) {
+    if (server && *server && !isOwnServer(server)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    return true;
+}
+
+// The start of a call that changes the server's spooler: it answers, the server is this one, the user
+// may administer it, and the environment is known.
+bool enterServerChange(const char* function, LPSTR server, LPSTR environment, LPSTR name, std::string& env) {
+    if (!spoolerAnswers() || !checkServer(server)) return false;
+    if (faulted(function, std::string(name ? name : "(null)"))) return false;
+    if (!mayAdminister()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    if (!resolveEnvironment(environment, env)) return false;
+    if (!name || !*name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return true;
+}
+
+// Records of one kind packed into a caller's buffer: the size query reports the records plus their strings,
+// a short buffer fails with ERROR_INSUFFICIENT_BUFFER and returns nothing.
+template <typename Item>
+BOOL packRecords(const std::vector<Item>& items, size_t recordSize,
+                 void (*fill)(const Item&, BYTE* record, StringPacker& strings), LPBYTE buffer, DWORD size,
+                 LPDWORD needed, LPDWORD returned) {
+    StringPacker measurer(nullptr, items.size() * recordSize, false);
+    for (const Item& item : items) fill(item, nullptr, measurer);
+    const size_t total = items.empty() ? 0 : measurer.end();
+    *needed = static_cast<DWORD>(total);
+    if (total > size || (total && !buffer)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    StringPacker strings(buffer, items.size() * recordSize, true);
+    for (size_t i = 0; i < items.size(); ++i) fill(items[i], buffer + i * recordSize, strings);
+    if (returned) *returned = static_cast<DWORD>(items.size());
+    return TRUE;
+}
+
+template <typename Record>
+void store(const Record& r, BYTE* at) {
+    if (at) std::memcpy(at, &r, sizeof r);
+}
+
+// --- jobs
+
+struct QueuedJob {
+    const simwin::Printer* printer;
+    DWORD id, position;
+};
+
+void fillJob1(const QueuedJob& j, BYTE* at, StringPacker& strings) {
+    JOB_INFO_1A r;
+    std::memset(&r, 0, sizeof r);
+    r.JobId = j.id;
+    r.pPrinterName = strings.put(j.printer->name);
+    r.pMachineName = strings.put("\\\\" + current().system.computer);
+    r.pUserName = strings.put("Guest");
+    r.pDocument = strings.put("Document " + std::to_string(j.id));
+    r.pDatatype = strings.put(j.printer->datatype);
+    r.pStatus = nullptr;
+    r.Priority = 1;
+    r.Position = j.position + 1;
+    r.TotalPages = 1;
+    store(r, at);
+}
+
+// A printer pending deletion goes with its last job.
+void finishPendingDeletion(simwin::Printer& p) {
+    if (p.pendingDeletion && p.jobs == 0) current().spooler.remove(p.id);
+}
+
+// --- drivers
+
+DWORD driverVersion(const std::string& environment) { return simwin::iequals(environment, "Windows 4.0") ? 0 : 3; }
+
+std::string driverPath(const simwin::PrinterDriver& d) {
+    if (d.file.empty()) return "";
+    for (auto& dir : current().system.driverDirs)
+        if (simwin::iequals(dir.first, d.environment)) return dir.second + "\\" + d.file;
+    return d.file;
+}
+
+void fillDriver1(const simwin::PrinterDriver* const& d, BYTE* at, StringPacker& strings) {
+    DRIVER_INFO_1A r;
+    r.pName = strings.put(d->name);
+    store(r, at);
+}
+
+void fillDriver2(const simwin::PrinterDriver* const& d, BYTE* at, StringPacker& strings) {
+    DRIVER_INFO_2A r;
+    std::memset(&r, 0, sizeof r);
+    r.cVersion = driverVersion(d->environment);
+    r.pName = strings.put(d->name);
+    r.pEnvironment = strings.put(d->environment);
+    const std::string path = driverPath(*d);
+    r.pDriverPath = strings.put(path);
+    r.pDataFile = strings.put(path);
+    r.pConfigFile = strings.put(path);
+    store(r, at);
+}
+
+BOOL packDrivers(const std::vector<const simwin::PrinterDriver*>& drivers, DWORD level, LPBYTE buffer, DWORD size,
+                 LPDWORD needed, LPDWORD returned) {
+    if (level == 1) return packRecords(drivers, sizeof(DRIVER_INFO_1A), fillDriver1, buffer, size, needed, returned);
+    return packRecords(drivers, sizeof(DRIVER_INFO_2A), fillDriver2, buffer, size, needed, returned);
+}
+
+bool driverInUse(const simwin::PrinterDriver& d) {
+    if (!simwin::iequals(d.environment, current().system.localEnvironment)) return false;
+    for (const simwin::Printer& p : current().spooler.printers)
+        if (simwin::iequals(p.driver, d.name)) return true;
+    return false;
+}
+
+// --- print processors
+
+void fillProcessor1(const simwin::SpoolerComponent* const& c, BYTE* at, StringPacker& strings) {
+    PRINTPROCESSOR_INFO_1A r;
+    r.pName = strings.put(c->name);
+    store(r, at);
+}
+
+bool processorInUse(const simwin::SpoolerComponent& c) {
+    if (!simwin::iequals(c.environment, current().system.localEnvironment)) return false;
+    for (const simwin::Printer& p : current().spooler.printers)
+        if (simwin::iequals(p.processor, c.name)) return true;
+    return false;
+}
+
+template <typename T>
+void eraseFrom(std::vector<T>& list, const T* item) {
+    list.erase(list.begin() + (item - list.data()));
+}
+
+// --- SetPrinterA level 2
+
+// Applies the fields of a level-2 record that the spooler lets change: share, port, driver, comment,
+// location, print processor, data type and attributes (a null string leaves its field). The printer's
+// name and kind stay; on the NT family the default printer is the user's setting, not an attribute one
+// can set, so PRINTER_ATTRIBUTE_DEFAULT stays as it was there; on the others it makes this printer the
+// default one.
+bool applyInfo2(simwin::Printer& p, const PRINTER_INFO_2A& info) {
+    auto& spooler = current().spooler;
+    const std::string& local = current().system.localEnvironment;
+    if (info.pDriverName && !spooler.findDriver(info.pDriverName, local) && !simwin::iequals(info.pDriverName, p.driver)) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return false;
+    }
+    spooler.addStandardComponents(current().system);
+    if (info.pPrintProcessor && !spooler.findProcessor(info.pPrintProcessor, local)) {
+        SetLastError(ERROR_UNKNOWN_PRINTPROCESSOR);
+        return false;
+    }
+    if (info.pShareName) p.share = info.pShareName;
+    if (info.pPortName) p.port = info.pPortName;
+    if (info.pDriverName) p.driver = info.pDriverName;
+    if (info.pComment) p.comment = info.pComment;
+    if (info.pLocation) p.location = info.pLocation;
+    if (info.pPrintProcessor) p.processor = spooler.findProcessor(info.pPrintProcessor, local)->name;
+    if (info.pDatatype) p.datatype = info.pDatatype;
+    const DWORD fixed = PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_NETWORK | (isNt() ? PRINTER_ATTRIBUTE_DEFAULT : 0);
+    p.attributes = (p.attributes & fixed) | (info.Attributes & ~fixed);
+    if (!isNt() && p.isDefault())
+        for (simwin::Printer& other : spooler.printers)
+            if (other.id != p.id) other.attributes &= ~DWORD(PRINTER_ATTRIBUTE_DEFAULT);
+    return true;
+}
+
+}  // namespace
+
+BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE info, DWORD command) {
+    PrinterHandle* h = nullptr;
+    simwin::Printer* p = printerOf(printer, &h);
+    if (!p || !spoolerAnswers()) return FALSE;
+    if (faulted("SetPrinterA", "level=" + std::to_string(level) + " command=" + std::to_string(command))) return FALSE;
+    if (!(h->access & PRINTER_ACCESS_ADMINISTER)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (level == 0) {
+        if (command < PRINTER_CONTROL_PAUSE || command > PRINTER_CONTROL_SET_STATUS) {
+            SetLastError(ERROR_INVALID_PRINTER_COMMAND);
+            return FALSE;
+        }
+        if (command == PRINTER_CONTROL_PURGE) {
+            while (p->jobs > 0) p->removeJob(p->jobIdAt(0));
+            finishPendingDeletion(*p);
+        }
+        return TRUE;
+    }
+    if (level != 2) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    if (!info || command != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    PRINTER_INFO_2A record;
+    std::memcpy(&record, info, sizeof record);
+    return applyInfo2(*p, record) ? TRUE : FALSE;
+}
+
+BOOL WINAPI DeletePrinter(HANDLE printer) {
+    PrinterHandle* h = nullptr;
+    simwin::Printer* p = printerOf(printer, &h);
+    if (!p || !spoolerAnswers()) return FALSE;
+    if (faulted("DeletePrinter", p->name)) return FALSE;
+    if (!(h->access & DELETE)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (p->pendingDeletion) {
+        SetLastError(ERROR_PRINTER_DELETED);
+        return FALSE;
+    }
+    p->pendingDeletion = true;
+    finishPendingDeletion(*p);
+    return TRUE;
+}
+
+BOOL WINAPI DeletePrinterConnectionA(LPSTR name) {
+    if (!spoolerAnswers()) return FALSE;
+    if (faulted("DeletePrinterConnectionA", name ? name : "(null)")) return FALSE;
+    simwin::Printer* p = name ? current().spooler.find(name) : nullptr;
+    if (!p || !p->isConnection()) {  // a local printer is not a connection
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return FALSE;
+    }
+    current().spooler.remove(p->id);
+    return TRUE;
+}
+
+BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, LPBYTE buffer, DWORD size,
+                      LPDWORD needed, LPDWORD returned) {
+    if (!needed || !returned) {
+        SetLastError(RPC_X_NULL_REF_POINTER);
+        return FALSE;
+    }
+    *needed = 0;
+    *returned = 0;
+    const simwin::Printer* p = printerOf(printer);
+    if (!p || !spoolerAnswers()) return FALSE;
+    if (faulted("EnumJobsA", "first=" + std::to_string(firstJob) + " count=" + std::to_string(count), needed))
+        return FALSE;
+    if (level != 1) {  // levels 2 and 3 are not modelled
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    std::vector<QueuedJob> jobs;
+    const DWORD queued = static_cast<DWORD>(p->jobs);
+    for (DWORD pos = firstJob; pos < queued && pos - firstJob < count; ++pos) jobs.push_back({p, p->jobIdAt(pos), pos});
+    return packRecords(jobs, sizeof(JOB_INFO_1A), fillJob1, buffer, size, needed, returned);
+}
+
+BOOL WINAPI SetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE info, DWORD command) {
+    PrinterHandle* h = nullptr;
+    simwin::Printer* p = printerOf(printer, &h);
+    if (!p || !spoolerAnswers()) return FALSE;
+    if (faulted("SetJobA", "job=" + std::to_string(jobId) + " command=" + std::to_string(command))) return FALSE;
+    if (level > 4 || (level != 0 && !info)) {
+        SetLastError(level > 4 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!p->hasJob(jobId) || command > JOB_CONTROL_RELEASE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!(h->access & PRINTER_ACCESS_ADMINISTER)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (command == JOB_CONTROL_CANCEL || command == JOB_CONTROL_DELETE) {
+        p->removeJob(jobId);
+        finishPendingDeletion(*p);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI EnumPrinterDriversA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                LPDWORD needed, LPDWORD returned) {
+    if (!needed || !returned) {
+        SetLastError(RPC_X_NULL_REF_POINTER);
+        return FALSE;
+    }
+    *needed = 0;
+    *returned = 0;
+    if (!spoolerAnswers() || !checkServer(server)) return FALSE;
+    if (faulted("EnumPrinterDriversA", std::string(environment ? environment : "(null)"), needed)) return FALSE;
+    std::string env;
+    if (!resolveEnvironment(environment, env, true)) return FALSE;
+    if (level != 1 && level != 2) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    std::vector<const simwin::PrinterDriver*> chosen;
+    for (const simwin::PrinterDriver& d : current().spooler.drivers)
+        if (env.empty() || simwin::iequals(d.environment, env)) chosen.push_back(&d);
+    return packDrivers(chosen, level, buffer, size, needed, returned);
+}
+
+BOOL WINAPI GetPrinterDriverA(HANDLE printer, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                              LPDWORD needed) {
+    const simwin::Printer* p = printerOf(printer);
+    if (!p) return FALSE;
+    if (!needed) {
+        SetLastError(RPC_X_NULL_REF_POINTER);
+        return FALSE;
+    }
+    *needed = 0;
+    if (!spoolerAnswers()) return FALSE;
+    if (faulted("GetPrinterDriverA", "level=" + std::to_string(level), needed)) return FALSE;
+    std::string env;
+    if (!resolveEnvironment(environment, env)) return FALSE;
+    if (level != 1 && level != 2) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    const simwin::PrinterDriver* d = current().spooler.findDriver(p->driver, env);
+    if (!d) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return FALSE;
+    }
+    return packDrivers({d}, level, buffer, size, needed, nullptr);
+}
+
+BOOL WINAPI DeletePrinterDriverA(LPSTR server, LPSTR environment, LPSTR driverName) {
+    std::string env;
+    if (!enterServerChange("DeletePrinterDriverA", server, environment, driverName, env)) return FALSE;
+    auto& spooler = current().spooler;
+    const simwin::PrinterDriver* d = spooler.findDriver(driverName, env);
+    if (!d) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return FALSE;
+    }
+    if (driverInUse(*d)) {
+        SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
+        return FALSE;
+    }
+    eraseFrom(spooler.drivers, d);
+    return TRUE;
+}
+
+BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR monitorName) {
+    std::string env;
+    if (!enterServerChange("DeleteMonitorA", server, environment, monitorName, env)) return FALSE;
+    auto& spooler = current().spooler;
+    spooler.addStandardComponents(current().system);
+    const simwin::SpoolerComponent* m = spooler.findMonitor(monitorName, env);
+    if (!m) {
+        SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
+        return FALSE;
+    }
+    if (m->inUse) {
+        SetLastError(ERROR_PRINT_MONITOR_IN_USE);
+        return FALSE;
+    }
+    eraseFrom(spooler.monitors, m);
+    return TRUE;
+}
+
+BOOL WINAPI EnumPrintProcessorsA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                 LPDWORD needed, LPDWORD returned) {
+    if (!needed || !returned) {
+        SetLastError(RPC_X_NULL_REF_POINTER);
+        return FALSE;
+    }
+    *needed = 0;
+    *returned = 0;
+    if (!spoolerAnswers() || !checkServer(server)) return FALSE;
+    if (faulted("EnumPrintProcessorsA", std::string(environment ? environment : "(null)"), needed)) return FALSE;
+    std::string env;
+    if (!resolveEnvironment(environment, env)) return FALSE;
+    if (level != 1) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    auto& spooler = current().spooler;
+    spooler.addStandardComponents(current().system);
+    std::vector<const simwin::SpoolerComponent*> chosen;
+    for (const simwin::SpoolerComponent& c : spooler.processors)
+        if (simwin::iequals(c.environment, env)) chosen.push_back(&c);
+    return packRecords(chosen, sizeof(PRINTPROCESSOR_INFO_1A), fillProcessor1, buffer, size, needed, returned);
+}
+
+BOOL WINAPI DeletePrintProcessorA(LPSTR server, LPSTR environment, LPSTR processorName) {
+    std::string env;
+    if (!enterServerChange("DeletePrintProcessorA", server, environment, processorName, env)) return FALSE;
+    auto& spooler = current().spooler;
+    spooler.addStandardComponents(current().system);
+    const simwin::SpoolerComponent* c = spooler.findProcessor(processorName, env);
+    if (!c) {
+        SetLastError(ERROR_UNKNOWN_PRINTPROCESSOR);
+        return FALSE;
+    }
+    // A processor a printer still uses is refused (simwin's choice: the spooler would have to unload a
+    // processor that a queue relies on).
+    if (processorInUse(*c)) {
+        SetLastError(ERROR_CAN_NOT_COMPLETE);
+        return FALSE;
+    }
+    eraseFrom(spooler.processors, c);
+    return TRUE;
 }

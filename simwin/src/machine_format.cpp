@@ -86,7 +86,9 @@ const std::vector<SectionRule>& sectionRules() {
          {text("name").need(), text("driver"), text("port"), text("server"), text("share"), text("comment"),
           text("location"), yesNo("default"), words("attributes", parsePrinterAttributes), text("processor"),
           text("datatype"), number("jobs", 0, kIntMax), yesNo("openable"), text("data.*")}},
-        {"driver", false, {text("name").need(), text("environment")}},
+        {"driver", false, {text("name").need(), text("environment"), text("file")}},
+        {"monitor", false, {text("name").need(), text("environment"), yesNo("inuse")}},
+        {"processor", false, {text("name").need(), text("environment")}},
         {"spoolerfault", false,
          {// the spooler functions that consult the declared faults
           choice("function", "EnumPrintersA|OpenPrinterA|GetPrinterA|GetPrinterDataA").need(),

@@ -1,5 +1,6 @@
 #include "simwin/spooler.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "simwin/files.h"
@@ -34,6 +35,55 @@ const AttributeWord kAttributeWords[] = {
     {"ts", PRINTER_ATTRIBUTE_TS},
 };
 
+bool isComponentKey(const std::string& key, bool monitor) {
+    return iequals(key, "name") || iequals(key, "environment") || (monitor && iequals(key, "inuse"));
+}
+
+bool componentOrder(const SpoolerComponent& a, const SpoolerComponent& b) {
+    const std::string ea = toLower(a.environment), eb = toLower(b.environment);
+    if (ea != eb) return ea < eb;
+    return toLower(a.name) < toLower(b.name);
+}
+
+SpoolerComponent* findComponent(std::vector<SpoolerComponent>& list, const std::string& name,
+                                const std::string& environment) {
+    for (auto& c : list)
+        if (iequals(c.name, name) && iequals(c.environment, environment)) return &c;
+    return nullptr;
+}
+
+// A declared monitor or processor: a standard one is marked declared (and takes the declared
+// settings), another one is appended.
+void declareComponent(std::vector<SpoolerComponent>& list, const IniSection& s, const SystemInfo& system,
+                      bool monitor) {
+    const std::string section = monitor ? "monitor" : "processor";
+    const std::string name = s.get("name");
+    if (name.empty()) throw MachineError("[" + section + "] without name");
+    for (auto& e : s.entries)
+        if (!isComponentKey(e.first, monitor))
+            throw MachineError("[" + section + "] " + name + ": unknown key '" + e.first + "'");
+    const std::string environment = s.get("environment", system.localEnvironment);
+    SpoolerComponent* c = findComponent(list, name, environment);
+    if (c && c->declared) throw MachineError("[" + section + "] " + name + " (" + environment + ") declared twice");
+    if (!c) {
+        list.push_back(SpoolerComponent{name, environment});
+        c = &list.back();
+    }
+    c->declared = true;
+    c->inUse = monitor && s.getBool("inuse", false);
+}
+
+void saveComponents(IniDoc& doc, const char* section, std::vector<SpoolerComponent> list, bool monitor) {
+    std::stable_sort(list.begin(), list.end(), componentOrder);
+    for (const SpoolerComponent& c : list) {
+        if (c.standard && !c.declared) continue;
+        IniSection& s = doc.add(section);
+        s.add("name", c.name);
+        s.add("environment", c.environment);
+        if (monitor && c.inUse) s.add("inuse", "yes");
+    }
+}
+
 const char* const kPrinterKeys[] = {"name",    "driver",    "port",     "server",     "share",
                                     "comment", "location",  "default",  "processor",  "datatype",
                                     "jobs",    "openable",  "attributes"};
@@ -64,6 +114,23 @@ std::string hex(DWORD v) {
 }  // namespace
 
 bool Printer::isDefault() const { return (attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0; }
+
+DWORD Printer::jobIdAt(DWORD position) const {
+    DWORD id = position + 1;
+    for (DWORD gone : removedJobs_)  // ascending: each gone ID at or below the candidate shifts it on
+        if (gone <= id) ++id;
+    return id;
+}
+
+bool Printer::hasJob(DWORD id) const {
+    const unsigned long long highest = static_cast<unsigned long long>(jobs) + removedJobs_.size();
+    return id >= 1 && id <= highest && !removedJobs_.count(id);
+}
+
+void Printer::removeJob(DWORD id) {
+    removedJobs_.insert(id);
+    --jobs;
+}
 
 std::string printerAttributeWords(DWORD attributes) {
     std::string out;
@@ -139,8 +206,47 @@ const SpoolerFault* Spooler::enter(const std::string& function, const std::strin
 }
 
 PrinterDriver& Spooler::addDriver(const std::string& name, const std::string& environment) {
-    drivers.push_back(PrinterDriver{name, environment});
+    drivers.push_back(PrinterDriver{name, environment, ""});
     return drivers.back();
+}
+
+void Spooler::remove(int printerId) {
+    printers.erase(std::remove_if(printers.begin(), printers.end(), [&](const Printer& p) { return p.id == printerId; }),
+                   printers.end());
+}
+
+PrinterDriver* Spooler::findDriver(const std::string& name, const std::string& environment) {
+    for (auto& d : drivers)
+        if (iequals(d.name, name) && iequals(d.environment, environment)) return &d;
+    return nullptr;
+}
+
+SpoolerComponent* Spooler::findMonitor(const std::string& name, const std::string& environment) {
+    return findComponent(monitors, name, environment);
+}
+
+SpoolerComponent* Spooler::findProcessor(const std::string& name, const std::string& environment) {
+    return findComponent(processors, name, environment);
+}
+
+void Spooler::addStandardComponents(const SystemInfo& system) {
+    if (standardAdded_) return;
+    standardAdded_ = true;
+    auto standard = [](const char* name, const std::string& environment) {
+        SpoolerComponent c{name, environment};
+        c.standard = true;
+        c.declared = false;
+        return c;
+    };
+    if (system.platform == Platform::Win32s) return;  // no spooler of its own
+    const std::string& local = system.localEnvironment;
+    std::vector<SpoolerComponent> m{standard("Local Port", local)}, p{standard("WinPrint", local)};
+    if (system.platform == Platform::Nt) {
+        for (const char* name : {"Standard TCP/IP Port", "USB Monitor", "WSD Port"}) m.push_back(standard(name, local));
+        p.push_back(standard("WinPrint", "Windows NT x86"));
+    }
+    monitors.insert(monitors.begin(), m.begin(), m.end());
+    processors.insert(processors.begin(), p.begin(), p.end());
 }
 
 void Spooler::publishDefault(FileSystem& files, const SystemInfo& system) const {
@@ -198,10 +304,13 @@ void Spooler::load(const IniDoc& doc, const SystemInfo& system) {
         const std::string name = s->get("name");
         if (name.empty()) throw MachineError("[driver] without name");
         for (auto& e : s->entries)
-            if (!iequals(e.first, "name") && !iequals(e.first, "environment"))
+            if (!iequals(e.first, "name") && !iequals(e.first, "environment") && !iequals(e.first, "file"))
                 throw MachineError("[driver] " + name + ": unknown key '" + e.first + "'");
-        addDriver(name, s->get("environment", system.localEnvironment));
+        addDriver(name, s->get("environment", system.localEnvironment)).file = s->get("file");
     }
+    addStandardComponents(system);
+    for (const IniSection* s : doc.all("monitor")) declareComponent(monitors, *s, system, true);
+    for (const IniSection* s : doc.all("processor")) declareComponent(processors, *s, system, false);
     for (const IniSection* s : doc.all("spoolerfault")) {
         SpoolerFault f;
         f.function = s->get("function");
@@ -242,7 +351,10 @@ void Spooler::save(IniDoc& doc) const {
         IniSection& s = doc.add("driver");
         s.add("name", d.name);
         s.add("environment", d.environment);
+        if (!d.file.empty()) s.add("file", d.file);
     }
+    saveComponents(doc, "monitor", monitors, true);
+    saveComponents(doc, "processor", processors, false);
     for (const SpoolerFault& f : faults) {
         IniSection& s = doc.add("spoolerfault");
         s.add("function", f.function);

@@ -141,7 +141,7 @@ TEST(MachineFormat, WhatTheLoadersReadStillLoads) {
               "[program]\npath = C:\\p.exe\nexitcode = 0xFFFFFFFF\n"
               "[program]\npath = C:\\q.exe\nexitcode = -2147483648\n"
               // Extension sections are kept as written, whatever their keys.
-              "[monitor]\nname = Vestral Port\nplatfrom = anything\n");
+              "[port]\nname = Vestral Port\nplatfrom = anything\n");
     ASSERT_EQ("", LoadError(dir.path));
     auto m = simwin::Machine::load(dir.path.string());
     EXPECT_EQ(90u, m->system.minor);

@@ -1,9 +1,10 @@
 // The print spooler: installed printers (local printers and connections to other servers) in
-// enumeration order, their printer data, queued jobs and attributes, and the printer drivers per
-// environment. Whether the spooler answers at all is the Spooler service's state (services.h).
+// enumeration order, their printer data, queued jobs and attributes, the printer drivers per
+// environment, the port monitors and the print processors. Whether the spooler answers at all is the Spooler service's state (services.h).
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,17 +31,38 @@ struct Printer {
     DWORD attributes = 0;  // PRINTER_ATTRIBUTE_*, including PRINTER_ATTRIBUTE_DEFAULT for the default printer
     int jobs = 0;          // queued jobs
     bool openable = true;  // false: OpenPrinterA fails with ERROR_ACCESS_DENIED
+    bool pendingDeletion = false;  // DeletePrinter while jobs were queued: it goes with its last job
     std::map<std::string, std::string, ILess> data;  // printer data values (REG_SZ text)
+
+    // The queued jobs have the IDs 1, 2, ... in queue order at load; deleting one keeps the others' IDs.
+    // The ID of the job at a queue position (0 = the first), and whether a job of that ID is queued.
+    DWORD jobIdAt(DWORD position) const;
+    bool hasJob(DWORD id) const;
+    void removeJob(DWORD id);  // the job must be queued
 
     bool isConnection() const { return !server.empty(); }
     bool isDefault() const;
     // "\\SERVER" for a connection, "" for a local printer.
     std::string serverName() const { return server.empty() ? std::string() : "\\\\" + server; }
+
+private:
+    std::set<DWORD> removedJobs_;  // IDs below the highest queued one that are gone
 };
 
 struct PrinterDriver {
     std::string name;
     std::string environment;  // "Windows x64", "Windows NT x86", "Windows 4.0"
+    std::string file;         // the driver's file in the environment's driver directory ("" when not declared)
+};
+
+// A port monitor or a print processor of one environment. `standard` ones come with the platform;
+// they are saved only when the machine declared them (`declared`).
+struct SpoolerComponent {
+    std::string name;
+    std::string environment;
+    bool inUse = false;  // monitors: DeleteMonitorA fails with ERROR_PRINT_MONITOR_IN_USE
+    bool standard = false;
+    bool declared = true;
 };
 
 // A declared failure of a spooler function: its call number `call` (1 = the first call; 0 = every
@@ -56,6 +78,8 @@ class Spooler {
 public:
     std::vector<Printer> printers;  // enumeration order
     std::vector<PrinterDriver> drivers;
+    std::vector<SpoolerComponent> monitors;    // standard ones first, then the declared ones
+    std::vector<SpoolerComponent> processors;  // likewise; "WinPrint" is standard
     std::vector<SpoolerFault> faults;
 
     // Every spooler call of the run, in order, e.g. "EnumPrintersA flags=0x6 level=4",
@@ -76,17 +100,32 @@ public:
     // name that is empty or already taken.
     Printer& add(Printer printer);
     PrinterDriver& addDriver(const std::string& name, const std::string& environment);
+    // Removes a printer (its handles stay open, and report ERROR_INVALID_HANDLE).
+    void remove(int printerId);
+
+    // By name and environment, case-insensitive; nullptr when there is none.
+    PrinterDriver* findDriver(const std::string& name, const std::string& environment);
+    SpoolerComponent* findMonitor(const std::string& name, const std::string& environment);
+    SpoolerComponent* findProcessor(const std::string& name, const std::string& environment);
+
+    // The monitors and print processors a platform has without declaring them: "Local Port",
+    // "Standard TCP/IP Port", "USB Monitor" and "WSD Port" on the NT family ("Local Port" on the others);
+    // "WinPrint" in the local environment (and in "Windows NT x86" on the NT family). Added once, before
+    // the declared ones: by load(), and by the spooler functions on a machine built in code.
+    void addStandardComponents(const SystemInfo& system);
 
     // The default printer in win.ini ([windows] device = "Name,winspool,Port" on the NT family,
     // "Name,Driver,Port" otherwise), written only when win.ini names no default device yet.
     void publishDefault(FileSystem& files, const SystemInfo& system) const;
 
-    // [printer], [driver] and [spoolerfault] sections.
+    // [printer], [driver], [monitor], [processor] and [spoolerfault] sections. Monitors and processors
+    // are saved sorted by environment, then name.
     void load(const IniDoc& doc, const SystemInfo& system);
     void save(IniDoc& doc) const;
 
 private:
     int nextId_ = 1;
+    bool standardAdded_ = false;
     std::map<std::string, int, ILess> callCounts_;
 };
 

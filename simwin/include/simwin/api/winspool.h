@@ -110,3 +110,98 @@ BOOL WINAPI OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defau
 BOOL WINAPI ClosePrinter(HANDLE printer);
 BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed);
 DWORD WINAPI GetPrinterDataA(HANDLE printer, LPSTR valueName, LPDWORD type, LPBYTE data, DWORD size, LPDWORD needed);
+
+// Changing printers: level 2 of SetPrinterA (command 0) and the queue commands of level 0.
+#define PRINTER_CONTROL_PAUSE 1
+#define PRINTER_CONTROL_RESUME 2
+#define PRINTER_CONTROL_PURGE 3
+#define PRINTER_CONTROL_SET_STATUS 4
+#define PRINTER_STATUS_PENDING_DELETION 0x00000004
+
+BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE info, DWORD command);
+// Deletes the printer of a handle opened with DELETE (PRINTER_ALL_ACCESS); the handle itself stays
+// open until ClosePrinter.
+BOOL WINAPI DeletePrinter(HANDLE printer);
+BOOL WINAPI DeletePrinterConnectionA(LPSTR name);
+
+// Queued jobs: level 1 of EnumJobsA, the job commands of SetJobA (level 0).
+#ifndef SIMWIN_SYSTEMTIME_DEFINED
+#define SIMWIN_SYSTEMTIME_DEFINED
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
+#endif
+
+typedef struct _JOB_INFO_1A {
+    DWORD JobId;
+    LPSTR pPrinterName;
+    LPSTR pMachineName;
+    LPSTR pUserName;
+    LPSTR pDocument;
+    LPSTR pDatatype;
+    LPSTR pStatus;
+    DWORD Status;
+    DWORD Priority;
+    DWORD Position;
+    DWORD TotalPages;
+    DWORD PagesPrinted;
+    SYSTEMTIME Submitted;
+} JOB_INFO_1A, *PJOB_INFO_1A, *LPJOB_INFO_1A;
+
+#define JOB_CONTROL_PAUSE 1
+#define JOB_CONTROL_RESUME 2
+#define JOB_CONTROL_CANCEL 3
+#define JOB_CONTROL_RESTART 4
+#define JOB_CONTROL_DELETE 5
+#define JOB_CONTROL_SENT_TO_PRINTER 6
+#define JOB_CONTROL_LAST_PAGE_EJECTED 7
+#define JOB_CONTROL_RETAIN 8
+#define JOB_CONTROL_RELEASE 9
+
+BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, LPBYTE buffer, DWORD size,
+                      LPDWORD needed, LPDWORD returned);
+BOOL WINAPI SetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE info, DWORD command);
+
+// Printer drivers per environment: levels 1 and 2.
+typedef struct _DRIVER_INFO_1A {
+    LPSTR pName;
+} DRIVER_INFO_1A, *PDRIVER_INFO_1A, *LPDRIVER_INFO_1A;
+
+typedef struct _DRIVER_INFO_2A {
+    DWORD cVersion;
+    LPSTR pName;
+    LPSTR pEnvironment;
+    LPSTR pDriverPath;
+    LPSTR pDataFile;
+    LPSTR pConfigFile;
+} DRIVER_INFO_2A, *PDRIVER_INFO_2A, *LPDRIVER_INFO_2A;
+
+BOOL WINAPI EnumPrinterDriversA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                LPDWORD needed, LPDWORD returned);
+BOOL WINAPI GetPrinterDriverA(HANDLE printer, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                              LPDWORD needed);
+BOOL WINAPI DeletePrinterDriverA(LPSTR server, LPSTR environment, LPSTR driverName);
+
+// Port monitors and print processors.
+typedef struct _PRINTPROCESSOR_INFO_1A {
+    LPSTR pName;
+} PRINTPROCESSOR_INFO_1A, *PPRINTPROCESSOR_INFO_1A, *LPPRINTPROCESSOR_INFO_1A;
+
+BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR monitorName);
+BOOL WINAPI EnumPrintProcessorsA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                 LPDWORD needed, LPDWORD returned);
+BOOL WINAPI DeletePrintProcessorA(LPSTR server, LPSTR environment, LPSTR processorName);
+
+#ifndef ERROR_CAN_NOT_COMPLETE
+#define ERROR_CAN_NOT_COMPLETE 1003L
+#endif
+#ifndef ERROR_PRINTER_DELETED
+#define ERROR_PRINTER_DELETED 1905L
+#endif
