@@ -835,3 +835,121 @@ BOOL WINAPI DeletePrintProcessorA(LPSTR server, LPSTR environment, LPSTR process
     eraseFrom(spooler.processors, c);
     return TRUE;
 }
+
+// --- Installing: what tests set up with Win32 calls ------------------------------------------------------------
+
+namespace {
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The start of a call that installs something on the server: as for a change, with a record of a known level.
+bool enterInstall(const char* function, LPSTR server, DWORD level, bool levelKnown, LPBYTE info) {
+    if (!spoolerAnswers() || !checkServer(server)) return false;
+    if (faulted(function, "level=" + std::to_string(level))) return false;
+    if (!levelKnown) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return false;
+    }
+    if (!info) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (!mayAdminister()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
+// The driver's files must lie in the environment's driver directory, where the installer copied them.
+bool driverFilesPresent(const std::string& environment, const DRIVER_INFO_3A& info) {
+    const std::string& dir = current().system.driverDirs.at(environment);
+    for (LPSTR file : {info.pDriverPath, info.pDataFile, info.pConfigFile})
+        if (file && *file && !current().files.exists(dir + "\\" + baseName(file))) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return false;
+        }
+    return true;
+}
+
+}  // namespace
+
+BOOL WINAPI AddPrinterDriverExA(LPSTR server, DWORD level, LPBYTE info, DWORD copyFlags) {
+    if (!enterInstall("AddPrinterDriverExA", server, level, level == 2 || level == 3, info)) return FALSE;
+    (void)copyFlags;  // the files are in the driver directory already: nothing to copy
+    DRIVER_INFO_3A d;
+    std::memset(&d, 0, sizeof d);
+    std::memcpy(&d, info, level == 3 ? sizeof(DRIVER_INFO_3A) : sizeof(DRIVER_INFO_2A));
+    std::string env;
+    if (!resolveEnvironment(d.pEnvironment, env)) return FALSE;
+    if (!d.pName || !*d.pName || !d.pDriverPath || !*d.pDriverPath) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!driverFilesPresent(env, d)) return FALSE;
+    simwin::PrinterDriver* existing = current().spooler.findDriver(d.pName, env);
+    (existing ? *existing : current().spooler.addDriver(d.pName, env)).file = baseName(d.pDriverPath);
+    return TRUE;
+}
+
+HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info) {
+    if (!enterInstall("AddPrinterA", server, level, level == 2, info)) return nullptr;
+    PRINTER_INFO_2A r;
+    std::memcpy(&r, info, sizeof r);
+    auto& spooler = current().spooler;
+    const std::string& local = current().system.localEnvironment;
+    spooler.addStandardComponents(current().system);
+    DWORD error = ERROR_SUCCESS;
+    if (!r.pPrinterName || !*r.pPrinterName)
+        error = ERROR_INVALID_PRINTER_NAME;
+    else if (spooler.find(r.pPrinterName))
+        error = ERROR_PRINTER_ALREADY_EXISTS;
+    else if (!r.pDriverName || !spooler.findDriver(r.pDriverName, local))
+        error = ERROR_UNKNOWN_PRINTER_DRIVER;
+    else if (!r.pPrintProcessor || !spooler.findProcessor(r.pPrintProcessor, local))
+        error = ERROR_UNKNOWN_PRINTPROCESSOR;
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return nullptr;
+    }
+    simwin::Printer p;
+    p.name = r.pPrinterName;
+    p.driver = r.pDriverName;
+    p.port = r.pPortName ? r.pPortName : "";
+    p.share = r.pShareName ? r.pShareName : "";
+    p.comment = r.pComment ? r.pComment : "";
+    p.location = r.pLocation ? r.pLocation : "";
+    p.processor = spooler.findProcessor(r.pPrintProcessor, local)->name;
+    if (r.pDatatype && *r.pDatatype) p.datatype = r.pDatatype;
+    const DWORD kept = PRINTER_ATTRIBUTE_DEFAULT | PRINTER_ATTRIBUTE_NETWORK | PRINTER_ATTRIBUTE_LOCAL;
+    p.attributes = (r.Attributes & ~kept) | PRINTER_ATTRIBUTE_LOCAL;
+    const int id = spooler.add(p).id;
+    auto handle = std::make_shared<PrinterHandle>();
+    handle->printerId = id;
+    handle->access = PRINTER_ALL_ACCESS;
+    return current().handles.add(handle);
+}
+
+BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {
+    if (!enterInstall("AddMonitorA", server, level, level == 2, info)) return FALSE;
+    MONITOR_INFO_2A r;
+    std::memcpy(&r, info, sizeof r);
+    std::string env;
+    if (!resolveEnvironment(r.pEnvironment, env)) return FALSE;
+    // The monitor's DLL is not loaded: simwin has no monitor code to run.
+    if (!r.pName || !*r.pName || !r.pDLLName || !*r.pDLLName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto& spooler = current().spooler;
+    spooler.addStandardComponents(current().system);
+    if (spooler.findMonitor(r.pName, env)) {
+        SetLastError(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
+        return FALSE;
+    }
+    spooler.monitors.push_back(simwin::SpoolerComponent{r.pName, env});
+    return TRUE;
+}

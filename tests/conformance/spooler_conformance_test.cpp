@@ -1,9 +1,12 @@
-// The print-spooler behaviour the printer enumeration relies on, checked with Win32 calls only and
-// without installing printers: the size query and fetch of EnumPrintersA at the levels the tool uses
-// (whatever printers the system has), and the refusals for unknown names and levels.
+// The print-spooler behaviour the printer enumeration and the removal rely on, checked with Win32 calls
+// only: the size query and fetch of EnumPrintersA at the levels the tool uses (whatever printers the
+// system has), the refusals for unknown names and levels, and, on a driver, a printer and a port monitor
+// the tests install and remove again, the enumerations per environment, level 2 of a printer and its
+// driver, and the deletions.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/platform.h"
@@ -55,4 +58,244 @@ TEST_F(SpoolerConformance, UnknownNamesAndLevelsAreRefused) {
     DWORD needed = 0, returned = 0;
     EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 3, NULL, 0, &needed, &returned));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), GetLastError());
+}
+
+namespace {
+
+const DWORD kPoison = 0xdeadbeef;
+const char kDriver[] = "Korun Conformance Driver";
+const char kPrinter[] = "Korun Conformance Printer";
+const char kMonitor[] = "Korun Conformance Port";
+const char kPpd[] =
+    "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n*LanguageVersion: English\n"
+    "*LanguageEncoding: ISOLatin1\n*PCFileName: \"KORUNCF.PPD\"\n*Manufacturer: \"Korun\"\n"
+    "*Product: \"(Korun Conformance)\"\n*ModelName: \"Korun Conformance Driver\"\n"
+    "*ShortNickName: \"Korun Conformance Driver\"\n*NickName: \"Korun Conformance Driver\"\n"
+    "*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: False\n*DefaultColorSpace: Gray\n"
+    "*FileSystem: False\n*Throughput: \"1\"\n*LandscapeOrientation: Plus90\n*TTRasterizer: Type42\n"
+    "*OpenUI *PageSize: PickOne\n*OrderDependency: 30 AnySetup *PageSize\n*DefaultPageSize: A4\n"
+    "*PageSize A4/A4: \"<</PageSize[595 842]/ImagingBBox null>>setpagedevice\"\n*CloseUI: *PageSize\n"
+    "*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595 842\"\n"
+    "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595 842\"\n";
+
+LPSTR S(const char* text) { return const_cast<LPSTR>(text); }
+
+std::string DriverDirectory(const char* environment) {
+    char dir[MAX_PATH] = "";
+    DWORD needed = 0;
+    GetPrinterDriverDirectoryA(NULL, S(environment), 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed);
+    return dir;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
+    CloseHandle(f);
+    return ok && written == text.size();
+}
+
+// Installs the test driver in an environment (null: the local one): Wine's PostScript driver with a small
+// PPD, both in the environment's driver directory. Wine keeps wineps.drv in the version-3 subdirectory
+// of the local driver directory (older prefixes: the system directory); where there is none (simwin) a
+// placeholder file stands in, since only the spooler's bookkeeping is checked.
+bool InstallDriver(const char* environment) {
+    const std::string dir = DriverDirectory(environment), local = DriverDirectory(NULL);
+    if (dir.empty()) return false;
+    CreateDirectoryA(dir.c_str(), NULL);
+    char system[MAX_PATH] = "";
+    GetSystemDirectoryA(system, sizeof system);
+    bool copied = false;
+    for (const std::string& from : {local + "\\3\\wineps.drv", std::string(system) + "\\wineps.drv"})
+        copied = copied || CopyFileA(from.c_str(), (dir + "\\wineps.drv").c_str(), FALSE);
+    if (!copied && !WriteTextFile(dir + "\\wineps.drv", "placeholder")) return false;
+    if (!WriteTextFile(dir + "\\korun_conf.ppd", kPpd)) return false;
+    DRIVER_INFO_3A driver;
+    std::memset(&driver, 0, sizeof driver);
+    driver.cVersion = environment && !std::strcmp(environment, "Windows 4.0") ? 0 : 3;
+    driver.pName = S(kDriver);
+    driver.pEnvironment = S(environment);
+    driver.pDriverPath = S("wineps.drv");
+    driver.pConfigFile = S("wineps.drv");
+    driver.pDataFile = S("korun_conf.ppd");
+    return AddPrinterDriverExA(NULL, 3, reinterpret_cast<LPBYTE>(&driver), APD_COPY_NEW_FILES) != FALSE;
+}
+
+bool AddTestPrinter() {
+    PRINTER_INFO_2A info;
+    std::memset(&info, 0, sizeof info);
+    info.pPrinterName = S(kPrinter);
+    info.pPortName = S("FILE:");
+    info.pDriverName = S(kDriver);
+    info.pPrintProcessor = S("WinPrint");
+    info.pDatatype = S("RAW");
+    HANDLE h = AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info));
+    if (!h) return false;
+    ClosePrinter(h);
+    return true;
+}
+
+bool SameText(const char* a, const char* b) { return a && b && lstrcmpiA(a, b) == 0; }
+
+bool Contains(const std::vector<std::string>& names, const char* name) {
+    for (const std::string& n : names)
+        if (SameText(n.c_str(), name)) return true;
+    return false;
+}
+
+// Names of an enumeration (EnumPrinterDriversA level 2, EnumPrintProcessorsA level 1): a size query
+// with poisoned outputs, a buffer one byte short, then the fetch; every name lies after the records.
+template <typename Record, typename Enum>
+std::vector<std::string> Names(Enum enumerate, const char* environment, DWORD level, LPSTR Record::*field) {
+    DWORD needed = kPoison, returned = kPoison;
+    SetLastError(kPoison);
+    if (enumerate(NULL, S(environment), level, NULL, 0, &needed, &returned)) {
+        EXPECT_EQ(0u, needed);
+        EXPECT_TRUE(returned == 0 || returned == kPoison) << returned;  // Windows 0; Wine leaves the count alone
+        return {};
+    }
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    // Windows reports 0 records; Wine's EnumPrinterDriversA leaves the count alone (its print processors: 0).
+    EXPECT_TRUE(returned == 0 || returned == kPoison) << returned;
+    std::vector<BYTE> buffer(needed, 0xBD);
+    DWORD again = kPoison;
+    returned = kPoison;
+    EXPECT_FALSE(enumerate(NULL, S(environment), level, buffer.data(), needed - 1, &again, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_EQ(needed, again);
+    EXPECT_TRUE(enumerate(NULL, S(environment), level, buffer.data(), needed, &again, &returned));
+    std::vector<std::string> names;
+    for (DWORD i = 0; i < returned; ++i) {
+        const char* name = reinterpret_cast<Record*>(buffer.data())[i].*field;
+        const BYTE* p = reinterpret_cast<const BYTE*>(name);
+        EXPECT_TRUE(p >= buffer.data() + returned * sizeof(Record) && p + std::strlen(name) < buffer.data() + needed);
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<std::string> Drivers(const char* environment) {
+    return Names<DRIVER_INFO_2A>(EnumPrinterDriversA, environment, 2, &DRIVER_INFO_2A::pName);
+}
+
+}  // namespace
+
+TEST_F(SpoolerConformance, DriversAreListedAndDeletedPerEnvironment) {
+    ASSERT_TRUE(InstallDriver(NULL)) << GetLastError();
+    ASSERT_TRUE(InstallDriver("Windows NT x86")) << GetLastError();
+    EXPECT_TRUE(Contains(Drivers(NULL), kDriver));
+    EXPECT_TRUE(Contains(Drivers("Windows NT x86"), kDriver));
+    EXPECT_FALSE(Contains(Drivers("Windows 4.0"), kDriver));
+
+    DWORD needed = kPoison, returned = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(EnumPrinterDriversA(NULL, S("Windows 3.1"), 2, NULL, 0, &needed, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ENVIRONMENT), GetLastError());
+
+    // Each environment's copy goes by itself.
+    SetLastError(kPoison);
+    EXPECT_TRUE(DeletePrinterDriverA(NULL, S("Windows NT x86"), S(kDriver)));
+    EXPECT_FALSE(Contains(Drivers("Windows NT x86"), kDriver));
+    EXPECT_TRUE(Contains(Drivers(NULL), kDriver));
+    EXPECT_TRUE(DeletePrinterDriverA(NULL, NULL, S(kDriver)));
+    EXPECT_FALSE(Contains(Drivers(NULL), kDriver));
+
+    SetLastError(kPoison);
+    EXPECT_FALSE(DeletePrinterDriverA(NULL, NULL, S(kDriver)));
+    const DWORD error = GetLastError();
+    EXPECT_TRUE(error == ERROR_UNKNOWN_PRINTER_DRIVER || error == kPoison)  // Wine leaves the last error alone
+        << error;
+    SetLastError(kPoison);
+    EXPECT_FALSE(DeletePrinterDriverA(NULL, S("Windows 3.1"), S(kDriver)));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ENVIRONMENT), GetLastError());
+}
+
+TEST_F(SpoolerConformance, PrinterLevel2ItsDriverAndItsDeletion) {
+    ASSERT_TRUE(InstallDriver(NULL)) << GetLastError();
+    ASSERT_TRUE(AddTestPrinter()) << GetLastError();
+    PRINTER_DEFAULTSA all = {NULL, NULL, PRINTER_ALL_ACCESS};
+    HANDLE h = NULL;
+    ASSERT_TRUE(OpenPrinterA(S(kPrinter), &h, &all));
+
+    DWORD needed = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetPrinterA(h, 2, NULL, 0, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    std::vector<BYTE> b(needed, 0xBD);
+    ASSERT_TRUE(GetPrinterA(h, 2, b.data(), needed, &needed));
+    auto* info = reinterpret_cast<PRINTER_INFO_2A*>(b.data());
+    EXPECT_STREQ(kPrinter, info->pPrinterName);
+    EXPECT_STREQ(kDriver, info->pDriverName);
+    EXPECT_STREQ("FILE:", info->pPortName);
+    EXPECT_TRUE(SameText("WinPrint", info->pPrintProcessor)) << info->pPrintProcessor;
+    EXPECT_STREQ("RAW", info->pDatatype);
+
+    // The comment and data type a level-2 write changes stick.
+    info->pComment = S("Korun comment");
+    info->pDatatype = S("NT EMF 1.008");
+    SetLastError(kPoison);
+    EXPECT_TRUE(SetPrinterA(h, 2, b.data(), 0)) << GetLastError();
+    DWORD size = 0;
+    GetPrinterA(h, 2, NULL, 0, &size);
+    std::vector<BYTE> after(size, 0xBD);
+    ASSERT_TRUE(GetPrinterA(h, 2, after.data(), size, &size));
+    auto* now = reinterpret_cast<PRINTER_INFO_2A*>(after.data());
+    EXPECT_STREQ("Korun comment", now->pComment);
+    EXPECT_STREQ("NT EMF 1.008", now->pDatatype);
+
+    // The printer's driver at level 2, for the local environment.
+    needed = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetPrinterDriverA(h, NULL, 2, NULL, 0, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    std::vector<BYTE> d(needed, 0xBD);
+    ASSERT_TRUE(GetPrinterDriverA(h, NULL, 2, d.data(), needed, &needed));
+    auto* driver = reinterpret_cast<DRIVER_INFO_2A*>(d.data());
+    EXPECT_EQ(3u, driver->cVersion);
+    EXPECT_STREQ(kDriver, driver->pName);
+    EXPECT_STREQ("Windows x64", driver->pEnvironment);
+    const std::string path = driver->pDriverPath;
+    EXPECT_TRUE(path.size() > 11 && SameText(path.substr(path.size() - 11).c_str(), "\\wineps.drv")) << path;
+
+    // While the printer uses its driver, Windows (and simwin) refuse to delete the driver with 3001; Wine
+    // deletes it anyway, so that is checked on simwin only.
+
+    SetLastError(kPoison);
+    EXPECT_TRUE(DeletePrinter(h));
+    EXPECT_TRUE(ClosePrinter(h));  // the handle stays open until it is closed
+    HANDLE gone = NULL;
+    SetLastError(kPoison);
+    EXPECT_FALSE(OpenPrinterA(S(kPrinter), &gone, NULL));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME), GetLastError());
+    EXPECT_TRUE(DeletePrinterDriverA(NULL, NULL, S(kDriver)));
+}
+
+TEST_F(SpoolerConformance, MonitorAddedThenDeleted) {
+    // localspl.dll holds the local port monitor on Windows and under Wine.
+    MONITOR_INFO_2A monitor = {S(kMonitor), NULL, S("localspl.dll")};
+    ASSERT_TRUE(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&monitor))) << GetLastError();
+    SetLastError(kPoison);
+    EXPECT_FALSE(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&monitor)));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PRINT_MONITOR_ALREADY_INSTALLED), GetLastError());
+    SetLastError(kPoison);
+    EXPECT_TRUE(DeleteMonitorA(NULL, NULL, S(kMonitor)));
+    SetLastError(kPoison);
+    EXPECT_FALSE(DeleteMonitorA(NULL, NULL, S(kMonitor)));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_UNKNOWN_PRINT_MONITOR), GetLastError());
+    // A monitor in use (3008) and an unknown environment (1805) are simwin only: Wine checks neither.
+}
+
+TEST_F(SpoolerConformance, PrintProcessorsSizeQueryThenFetch) {
+    std::vector<std::string> names =
+        Names<PRINTPROCESSOR_INFO_1A>(EnumPrintProcessorsA, NULL, 1, &PRINTPROCESSOR_INFO_1A::pName);
+    EXPECT_TRUE(Contains(names, "WinPrint"));
+    DWORD needed = kPoison, returned = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(EnumPrintProcessorsA(NULL, S("Windows 3.1"), 1, NULL, 0, &needed, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ENVIRONMENT), GetLastError());
+    SetLastError(kPoison);
+    EXPECT_FALSE(EnumPrintProcessorsA(NULL, NULL, 2, NULL, 0, &needed, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), GetLastError());
+    // DeletePrintProcessorA is a stub under Wine (TRUE, nothing removed): its answers are checked on simwin.
 }

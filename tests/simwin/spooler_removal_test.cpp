@@ -489,3 +489,68 @@ TEST(SpoolerRemoval, MachineDirectoryMistakesAreReported) {
     EXPECT_THROW(Load("[processor]\nname = WinPrint\n[processor]\nname = winprint\n"), simwin::MachineError);
     EXPECT_NO_THROW(Load("[monitor]\nname = M\n[monitor]\nname = M\nenvironment = Windows NT x86\n"));
 }
+
+TEST(SpoolerRemoval, InstallingDriversPrintersAndMonitors) {
+    auto m = Load("[system]\nplatform = nt\n",
+                  {{"C/Windows/System32/spool/drivers/x64/new.dll", "MZ"}, {"C/Windows/System32/spool/drivers/x64/new.ppd", ""}});
+    simwin::MachineScope scope(*m);
+    DRIVER_INFO_3A d;
+    std::memset(&d, 0, sizeof d);
+    d.cVersion = 3;
+    d.pName = S("New Driver");
+    d.pDriverPath = S("new.dll");
+    d.pDataFile = S("missing.ppd");
+    SetLastError(kPoison);
+    EXPECT_FALSE(AddPrinterDriverExA(NULL, 3, reinterpret_cast<LPBYTE>(&d), APD_COPY_NEW_FILES));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+    d.pDataFile = S("new.ppd");
+    d.pEnvironment = S("Windows 3.1");
+    EXPECT_FALSE(AddPrinterDriverExA(NULL, 3, reinterpret_cast<LPBYTE>(&d), APD_COPY_NEW_FILES));
+    EXPECT_EQ(DWORD(ERROR_INVALID_ENVIRONMENT), GetLastError());
+    d.pEnvironment = NULL;
+    EXPECT_FALSE(AddPrinterDriverExA(NULL, 4, reinterpret_cast<LPBYTE>(&d), APD_COPY_NEW_FILES));
+    EXPECT_EQ(DWORD(ERROR_INVALID_LEVEL), GetLastError());
+    ASSERT_TRUE(AddPrinterDriverExA(NULL, 3, reinterpret_cast<LPBYTE>(&d), APD_COPY_NEW_FILES));
+    ASSERT_NE(nullptr, m->spooler.findDriver("new driver", "Windows x64"));
+    EXPECT_EQ("new.dll", m->spooler.findDriver("New Driver", "Windows x64")->file);
+
+    PRINTER_INFO_2A p;
+    std::memset(&p, 0, sizeof p);
+    p.pPrinterName = S("New");
+    p.pPortName = S("FILE:");
+    p.pDriverName = S("Other Driver");
+    p.pPrintProcessor = S("WinPrint");
+    SetLastError(kPoison);
+    EXPECT_EQ(nullptr, AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&p)));
+    EXPECT_EQ(DWORD(ERROR_UNKNOWN_PRINTER_DRIVER), GetLastError());
+    p.pDriverName = S("New Driver");
+    p.pPrintProcessor = S("NoSuchProc");
+    EXPECT_EQ(nullptr, AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&p)));
+    EXPECT_EQ(DWORD(ERROR_UNKNOWN_PRINTPROCESSOR), GetLastError());
+    p.pPrintProcessor = S("winprint");
+    HANDLE h = AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&p));
+    ASSERT_NE(nullptr, h);
+    EXPECT_TRUE(DeletePrinter(h));  // the handle of a new printer has every right
+    EXPECT_TRUE(ClosePrinter(h));
+    h = AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&p));
+    ClosePrinter(h);
+    SetLastError(kPoison);
+    EXPECT_EQ(nullptr, AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&p)));
+    EXPECT_EQ(DWORD(ERROR_PRINTER_ALREADY_EXISTS), GetLastError());
+    const simwin::Printer* added = m->spooler.find("New");
+    ASSERT_NE(nullptr, added);
+    EXPECT_EQ("WinPrint", added->processor);
+    EXPECT_EQ("RAW", added->datatype);
+    EXPECT_EQ(DWORD(PRINTER_ATTRIBUTE_LOCAL), added->attributes);
+
+    MONITOR_INFO_2A mon = {S("New Port"), NULL, S("newmon.dll")};
+    ASSERT_TRUE(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&mon)));
+    SetLastError(kPoison);
+    EXPECT_FALSE(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&mon)));
+    EXPECT_EQ(DWORD(ERROR_PRINT_MONITOR_ALREADY_INSTALLED), GetLastError());
+    mon.pDLLName = S("");
+    mon.pName = S("Other Port");
+    EXPECT_FALSE(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&mon)));
+    EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_NE(nullptr, m->spooler.findMonitor("New Port", "Windows x64"));
+}

@@ -183,6 +183,30 @@ typedef struct _DRIVER_INFO_2A {
     LPSTR pConfigFile;
 } DRIVER_INFO_2A, *PDRIVER_INFO_2A, *LPDRIVER_INFO_2A;
 
+typedef struct _DRIVER_INFO_3A {
+    DWORD cVersion;
+    LPSTR pName;
+    LPSTR pEnvironment;
+    LPSTR pDriverPath;
+    LPSTR pDataFile;
+    LPSTR pConfigFile;
+    LPSTR pHelpFile;
+    LPSTR pDependentFiles;
+    LPSTR pMonitorName;
+    LPSTR pDefaultDataType;
+} DRIVER_INFO_3A, *PDRIVER_INFO_3A, *LPDRIVER_INFO_3A;
+
+#define APD_STRICT_UPGRADE 0x00000001
+#define APD_STRICT_DOWNGRADE 0x00000002
+#define APD_COPY_ALL_FILES 0x00000004
+#define APD_COPY_NEW_FILES 0x00000008
+#define APD_COPY_FROM_DIRECTORY 0x00000010
+
+// Installing (what the tests set up with Win32 calls): a driver of levels 2 and 3 whose files lie in the
+// environment's driver directory, a local printer of level 2, a port monitor of level 2.
+BOOL WINAPI AddPrinterDriverExA(LPSTR server, DWORD level, LPBYTE info, DWORD copyFlags);
+HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info);
+
 BOOL WINAPI EnumPrinterDriversA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
                                 LPDWORD needed, LPDWORD returned);
 BOOL WINAPI GetPrinterDriverA(HANDLE printer, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
@@ -194,6 +218,17 @@ typedef struct _PRINTPROCESSOR_INFO_1A {
     LPSTR pName;
 } PRINTPROCESSOR_INFO_1A, *PPRINTPROCESSOR_INFO_1A, *LPPRINTPROCESSOR_INFO_1A;
 
+typedef struct _MONITOR_INFO_2A {
+    LPSTR pName;
+    LPSTR pEnvironment;
+    LPSTR pDLLName;
+} MONITOR_INFO_2A, *PMONITOR_INFO_2A, *LPMONITOR_INFO_2A;
+
+#ifndef ERROR_PRINT_MONITOR_ALREADY_INSTALLED
+#define ERROR_PRINT_MONITOR_ALREADY_INSTALLED 3006L
+#endif
+
+BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info);
 BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR monitorName);
 BOOL WINAPI EnumPrintProcessorsA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
                                  LPDWORD needed, LPDWORD returned);
