@@ -1,0 +1,124 @@
+#include "removal/spooler_remover.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "removal/protected_names.h"
+
+namespace {
+
+const char kMonitorsKey[] = "System\\CurrentControlSet\\control\\Print\\Monitors\\";
+const char kEnvironmentsKey[] = "System\\CurrentControlSet\\control\\Print\\Environments\\";
+
+// A spooler list read with a size query then a fetch into a zeroed buffer; empty when there is nothing.
+template <typename Enumerate>
+std::vector<BYTE> Fetch(Enumerate enumerate, DWORD& count) {
+    DWORD needed = 0;
+    count = 0;
+    enumerate(static_cast<LPBYTE>(NULL), 0, &needed, &count);
+    std::vector<BYTE> buffer;
+    if (needed == 0) return buffer;
+    buffer.assign(needed, 0);
+    if (!enumerate(buffer.data(), needed, &needed, &count)) {
+        count = 0;
+        buffer.clear();
+    }
+    return buffer;
+}
+
+bool SetProcessor(const char* printerName, const char* processor, const char* datatype) {
+    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ALL_ACCESS};
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(printerName), &printer, &defaults) || !printer) return false;
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, NULL, 0, &needed);
+    bool set = false;
+    if (needed) {
+        std::vector<BYTE> buffer(needed, 0);
+        if (GetPrinterA(printer, 2, buffer.data(), needed, &needed)) {
+            PRINTER_INFO_2A* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+            if (processor) info->pPrintProcessor = const_cast<LPSTR>(processor);
+            if (datatype) info->pDatatype = const_cast<LPSTR>(datatype);
+            set = SetPrinterA(printer, 2, buffer.data(), 0) != 0;
+        }
+    }
+    ClosePrinter(printer);
+    return set;
+}
+
+}  // namespace
+
+void RemoveMonitors(CRemovalContext& context, const char* server, const char* environment) {
+    for (const char* name : context.database->removal.monitors) {
+        if (IsProtectedMonitor(name)) {
+            ReportRefusedItem("monitor", name, "it is a port monitor of Windows");
+            continue;
+        }
+        DeleteMonitorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(name));
+        if (context.osVersion.IsWin32s()) continue;
+        char key[2 * TEXT_SIZE];
+        snprintf(key, sizeof key, "%s%s", kMonitorsKey, name);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+    }
+}
+
+int ReleasePrintProcessor(const char* processorName) {
+    DWORD count = 0;
+    std::vector<BYTE> list = Fetch(
+        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, buffer, size, needed, returned);
+        },
+        count);
+    if (count == 0) return 1;
+    const PRINTER_INFO_2A* printers = reinterpret_cast<const PRINTER_INFO_2A*>(list.data());
+    int released = 1;
+    for (DWORD i = 0; i < count; ++i) {
+        const PRINTER_INFO_2A& p = printers[i];
+        if (!p.pPrintProcessor || !p.pPrinterName || _strcmpi(p.pPrintProcessor, processorName) != 0) continue;
+        if (!SetProcessor(p.pPrinterName, "WinPrint", NULL)) {
+            released = 0;
+            continue;
+        }
+        SetProcessor(p.pPrinterName, NULL, "RAW");
+    }
+    return released;
+}
+
+void RemovePrintProcessors(CRemovalContext& context, const char* server, const char* environment) {
+    DWORD count = 0;
+    std::vector<BYTE> list = Fetch(
+        [&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumPrintProcessorsA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), 1, buffer, size,
+                                        needed, returned);
+        },
+        count);
+    const PRINTPROCESSOR_INFO_1A* processors = reinterpret_cast<const PRINTPROCESSOR_INFO_1A*>(list.data());
+    for (DWORD i = 0; i < count; ++i) {
+        const char* installed = processors[i].pName;
+        const char* listed = NULL;
+        for (const char* name : context.database->removal.printProcessors)
+            if (installed && _strcmpi(name, installed) == 0) {
+                listed = name;
+                break;
+            }
+        if (!listed) continue;
+        if (IsProtectedPrintProcessor(listed)) {
+            ReportRefusedItem("print processor", listed, "it is the standard print processor of Windows");
+            continue;
+        }
+        if (!ReleasePrintProcessor(listed)) continue;
+        DeletePrintProcessorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(listed));
+        char key[3 * TEXT_SIZE];
+        if (context.osVersion.IsWin9x())
+            snprintf(key, sizeof key, "%sWindows 4.0\\Print Processors\\%s", kEnvironmentsKey, listed);
+        else if (context.osVersion.IsWinNT())
+            snprintf(key, sizeof key, "%s%s\\Print Processors\\%s", kEnvironmentsKey,
+                     environment && environment[0] ? environment : "Windows NT x86", listed);
+        else
+            continue;
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+    }
+}

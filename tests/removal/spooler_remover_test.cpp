@@ -1,0 +1,96 @@
+// Port monitors and print processors: a processor goes only once every printer that used it runs on
+// "WinPrint"; Windows's own monitors and processor are never removed.
+#include "removal/spooler_remover.h"
+#include "support/removal_support.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+const char kMachine[] =
+    "[monitor]\nname = Vestral Port\n"
+    "[monitor]\nname = Vestral Busy\ninuse = yes\n"
+    "[processor]\nname = VstProc\n"
+    "[processor]\nname = OtherProc\n"
+    "[driver]\nname = Vestral X Driver\n"
+    "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\nprocessor = VstProc\ndatatype = NT EMF 1.008\n"
+    "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT2:\nprocessor = VstProc\n";
+
+void Fill(CTextList& list, const std::vector<std::string>& items) {
+    for (const std::string& item : items) list.Add(item.c_str());
+}
+
+class SpoolerRemover : public ::testing::Test {
+protected:
+    // The context is made on a standard machine; each test then loads its own.
+    simwin::Machine standard;
+    simwin::MachineScope standardScope{standard};
+
+    void Use(const std::string& ini) {
+        m = testmachine::Load(ini);
+        scope = std::make_unique<simwin::MachineScope>(*m);
+        database = std::make_unique<CUninstallDatabase>();
+        context.database = database.get();
+        context.osVersion.Detect();
+        context.textResources = &texts;
+        context.directDirs = &dirs;
+        context.searchDirs = &dirs;
+    }
+    std::string Saved() {
+        testmachine::TempDir dir;
+        m->save(dir.path.string());
+        return testmachine::ReadFile(dir.path / "machine.ini");
+    }
+    std::unique_ptr<simwin::Machine> m;
+    std::unique_ptr<simwin::MachineScope> scope;
+    std::unique_ptr<CUninstallDatabase> database;
+    CTextResources texts;
+    CTextList dirs;
+    CRemovalContext context{};
+};
+
+TEST_F(SpoolerRemover, AProcessorGoesAfterItsPrintersAreSwitchedToWinPrint) {
+    Use(kMachine);
+    m->registry.create("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Print Processors\\VstProc");
+    Fill(database->removal.printProcessors, {"vstproc", "Missing"});
+    RemovePrintProcessors(context, NULL, NULL);
+    std::string ini = Saved();
+    EXPECT_EQ(std::string::npos, ini.find("name = VstProc")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("name = OtherProc")) << ini;
+    EXPECT_EQ(std::string::npos, ini.find("processor = VstProc")) << ini;  // both printers run on WinPrint now
+    EXPECT_EQ(std::string::npos, ini.find("NT EMF")) << ini;               // ... with RAW
+    EXPECT_EQ(nullptr, m->registry.find("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\"
+                                       "Windows NT x86\\Print Processors\\VstProc"));
+}
+
+TEST_F(SpoolerRemover, AProcessorOneOfWhosePrintersCannotBeSwitchedStays) {
+    Use(std::string(kMachine) + "[printer]\nname = Locked\ndriver = Vestral X Driver\nport = LPT3:\nprocessor = VstProc\n"
+                                "openable = no\n");
+    Fill(database->removal.printProcessors, {"VstProc"});
+    EXPECT_EQ(0, ReleasePrintProcessor("VstProc"));
+    RemovePrintProcessors(context, NULL, NULL);
+    EXPECT_NE(std::string::npos, Saved().find("[processor]\nname = VstProc"));
+}
+
+TEST_F(SpoolerRemover, MonitorsGoUnlessInUseOrWindowsOwn) {
+    Use(kMachine);
+    m->registry.create("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port");
+    Fill(database->removal.monitors, {"Vestral Port", "Vestral Busy", "Local Port", "Absent"});
+    for (const char* environment : {static_cast<const char*>(NULL), "Windows NT x86", "Windows 4.0"})
+        RemoveMonitors(context, NULL, environment);
+    std::string ini = Saved();
+    EXPECT_EQ(std::string::npos, ini.find("name = Vestral Port")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("name = Vestral Busy")) << ini;
+    EXPECT_EQ(nullptr, m->registry.find("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port"));
+    EXPECT_EQ(3u, m->transcript.count("refused monitor item \"Local Port\""));
+    EXPECT_TRUE(DeleteMonitorA(NULL, NULL, const_cast<LPSTR>("Local Port")));  // it was still there
+}
+
+TEST_F(SpoolerRemover, TheStandardProcessorIsNeverRemoved) {
+    Use(kMachine);
+    Fill(database->removal.printProcessors, {"WinPrint"});
+    RemovePrintProcessors(context, NULL, NULL);
+    EXPECT_EQ(1u, m->transcript.count("refused print processor item \"WinPrint\""));
+    EXPECT_TRUE(ReleasePrintProcessor("OtherProc"));  // no printer uses it
+}
+
+}  // namespace
