@@ -23,6 +23,7 @@ namespace {
 struct DeviceInfoSet : simwin::HandleObject {
     GUID classGuid{};         // all zero: a set of all classes
     std::vector<DWORD> elements;  // DEVINST of each element, in enumeration order
+    std::vector<DWORD> created;   // the elements SetupDiCreateDeviceInfoA made in this set
 };
 
 DeviceTree& tree() { return current().devices; }
@@ -128,7 +129,9 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HW
     DeviceInfoSet* set = newSet(h, all ? nullptr : ClassGuid);
     if (Flags & DIGCF_DEVICEINTERFACE) return h;  // no device interfaces in the model
     for (const DeviceNode& n : tree().nodes) {
-        if (n.state != DeviceState::Present || !enumeratorMatches(n.instance, Enumerator)) continue;
+        // Without DIGCF_PRESENT the set holds non-present devices too: the phantoms that sets are creating.
+        const bool listed = n.state == DeviceState::Present || (n.state == DeviceState::Phantom && !(Flags & DIGCF_PRESENT));
+        if (!listed || !enumeratorMatches(n.instance, Enumerator)) continue;
         if (!all && std::memcmp(n.classId.bytes, ClassGuid, sizeof n.classId.bytes) != 0) continue;
         set->elements.push_back(n.devInst);
     }
@@ -211,6 +214,7 @@ BOOL WINAPI SetupDiCreateDeviceInfoA(HDEVINFO DeviceInfoSet, PCSTR DeviceName, c
     DeviceNode& n = tree().add(instance, {}, DeviceTree::kRoot, DeviceState::Phantom);
     n.classId = classIdOf(*ClassGuid);
     set->elements.push_back(n.devInst);
+    set->created.push_back(n.devInst);
     if (DeviceInfoData) fillData(DeviceInfoData, *set, set->elements.size() - 1);
     return TRUE;
 }
@@ -234,7 +238,7 @@ BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceI
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
     ::DeviceInfoSet* set = setOf(DeviceInfoSet);
     if (!set) return fail(ERROR_INVALID_HANDLE);
-    for (DWORD devInst : set->elements) {  // devices created here and never registered go with the set
+    for (DWORD devInst : set->created) {  // devices created here and never registered go with the set
         DeviceNode* n = tree().find(devInst);
         if (n && n->state == DeviceState::Phantom) n->state = DeviceState::Removed;
     }

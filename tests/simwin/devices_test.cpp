@@ -287,7 +287,11 @@ TEST_F(DevicesTest, CreatedDeviceIsOnlyInItsSetUntilRegistered) {
     const std::string ids = std::string("USB\\VID_0FED&PID_0001") + '\0' + '\0';
     ASSERT_TRUE(SetupDiSetDeviceRegistryPropertyA(set, &d, SPDRP_HARDWAREID,
                                                   reinterpret_cast<const BYTE*>(ids.data()), static_cast<DWORD>(ids.size())));
-    EXPECT_EQ(4u, listed().size());  // a phantom until registered
+    EXPECT_EQ(5u, listed().size());  // a phantom until registered: not present, but a device
+    HDEVINFO present = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+    SP_DEVINFO_DATA e = poisoned();
+    EXPECT_FALSE(SetupDiEnumDeviceInfo(present, 4, &e));
+    SetupDiDestroyDeviceInfoList(present);
     SP_DEVINFO_DATA other = poisoned();
     EXPECT_FALSE(SetupDiCreateDeviceInfoA(set, "root\\koruntest\\0000", &cls, nullptr, nullptr, 0, &other));
     EXPECT_EQ(static_cast<DWORD>(ERROR_DEVINST_ALREADY_EXISTS), GetLastError());

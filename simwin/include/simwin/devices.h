@@ -4,8 +4,8 @@
 // Every node has a DEVINST number that stays valid for the machine's life and is never given to
 // another node, so a handle the tool holds to a removed node never names a different device.
 // A node is present (declared by the machine or registered by SetupDiRegisterDeviceInfo), a phantom
-// (created by SetupDiCreateDeviceInfoA and not registered yet: only its device information set sees
-// it) or removed. Only present nodes are saved.
+// (created by SetupDiCreateDeviceInfoA and not registered yet: a non-present device, gone with the
+// set that created it unless registered) or removed. Only present nodes are saved.
 //
 // Removing a node removes its descendants with it: on Windows the children of a removed device
 // leave the device tree together with their parent's bus (their registry keys stay behind as
