@@ -8,16 +8,15 @@ namespace simwin {
 
 const char* const DeviceTree::kRootInstance = "HTREE\\ROOT\\0";
 
+// Nodes are only ever appended, numbered from kRoot + 1 on, so a DEVINST is its node's position.
 DeviceNode* DeviceTree::find(DWORD devInst) {
-    for (auto& n : nodes)
-        if (n.devInst == devInst) return &n;
-    return nullptr;
+    return const_cast<DeviceNode*>(static_cast<const DeviceTree*>(this)->find(devInst));
 }
 
 const DeviceNode* DeviceTree::find(DWORD devInst) const {
-    for (auto& n : nodes)
-        if (n.devInst == devInst) return &n;
-    return nullptr;
+    if (devInst <= kRoot || devInst - kRoot - 1 >= nodes.size()) return nullptr;
+    const DeviceNode& n = nodes[devInst - kRoot - 1];
+    return n.devInst == devInst ? &n : nullptr;
 }
 
 DeviceNode* DeviceTree::findInstance(const std::string& instance) {
@@ -97,7 +96,7 @@ void DeviceTree::save(IniDoc& doc) const {
         IniSection& s = doc.add("device");
         s.add("instance", n.instance);
         for (auto& id : n.hardwareIds) s.add("hardware", id);
-        if (n.parent != kRoot) s.add("parent", find(n.parent)->instance);
+        if (const DeviceNode* parent = find(n.parent)) s.add("parent", parent->instance);
     }
 }
 

@@ -260,6 +260,18 @@ TEST_F(DevicesTest, RemovingAChildLeavesTheParent) {
     DEVINST node = 0;
     EXPECT_EQ(static_cast<CONFIGRET>(CR_NO_SUCH_DEVNODE), CM_Get_Child(&node, usb, 0));
     EXPECT_EQ(static_cast<CONFIGRET>(CR_INVALID_DEVNODE), CM_Get_Parent(&node, print, 0));
+
+    // The DEVINST of the removed node is never given to another.
+    set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    const GUID cls = {7, 7, 7, {7, 7, 7, 7, 7, 7, 7, 7}};
+    SP_DEVINFO_DATA made = poisoned();
+    ASSERT_TRUE(SetupDiCreateDeviceInfoA(set, kPrintId, &cls, nullptr, nullptr, 0, &made));  // its ID is free again
+    EXPECT_NE(print, made.DevInst);
+    ASSERT_TRUE(SetupDiRegisterDeviceInfo(set, &made, 0, nullptr, nullptr, nullptr));
+    SetupDiDestroyDeviceInfoList(set);
+    EXPECT_EQ(static_cast<CONFIGRET>(CR_INVALID_DEVNODE), CM_Get_Parent(&node, print, 0));
+    ASSERT_EQ(static_cast<CONFIGRET>(CR_SUCCESS), CM_Locate_DevNodeA(&node, const_cast<char*>(kPrintId), 0));
+    EXPECT_EQ(made.DevInst, node);
 }
 
 TEST_F(DevicesTest, RemovingAParentRemovesItsChildren) {

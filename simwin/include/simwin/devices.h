@@ -42,6 +42,7 @@ public:
     static const char* const kRootInstance;  // "HTREE\ROOT\0"
 
     // Nodes in enumeration order (removed ones stay, flagged, so that their DEVINST stays unique).
+    // Nodes are added with add() only, never erased or reordered.
     std::vector<DeviceNode> nodes;
 
     // The node of a DEVINST (the root has none), or nullptr.
