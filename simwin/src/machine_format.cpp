@@ -96,6 +96,7 @@ const std::vector<SectionRule>& sectionRules() {
         {"program", false,
          {text("path").need(), number("ticks", 0, kIntMax), number("runs", 0, kIntMax), KeyRule{"exitcode", Value::ExitCode},
           number("started", 0, kIntMax)}},
+        {"device", false, {text("instance").need(), repeated("hardware"), text("parent")}},
     };
     return rules;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "simwin/api/setupapi.h"
 #include "simwin/machine.h"
 
 namespace simwin {
@@ -52,9 +53,31 @@ BOOL WINAPI simGetColorDirectoryA(LPCSTR machineName, LPSTR buffer, PDWORD size)
     return TRUE;
 }
 
+template <class F>
+FARPROC exported(F* f) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(f));
+}
+
+// setupapi.dll of the NT family. The tool links most of it directly; SetupUninstallOEMInfA it
+// looks up at run time, so this module is what makes that step run.
+ModuleDef setupapiModule() {
+    ModuleDef d;
+    d.path = "C:\\Windows\\System32\\setupapi.dll";
+    d.exports["SetupUninstallOEMInfA"] = exported(&SetupUninstallOEMInfA);
+    d.exports["SetupGetInfFileListA"] = exported(&SetupGetInfFileListA);
+    d.exports["SetupDiGetClassDevsA"] = exported(&SetupDiGetClassDevsA);
+    d.exports["SetupDiEnumDeviceInfo"] = exported(&SetupDiEnumDeviceInfo);
+    d.exports["SetupDiGetDeviceRegistryPropertyA"] = exported(&SetupDiGetDeviceRegistryPropertyA);
+    d.exports["SetupDiRemoveDevice"] = exported(&SetupDiRemoveDevice);
+    d.exports["SetupDiDestroyDeviceInfoList"] = exported(&SetupDiDestroyDeviceInfoList);
+    d.available = [] { return current().system.platform == Platform::Nt; };
+    return d;
+}
+
 // The libraries every machine has (when its platform has them).
 void ensureSystemModules(ModuleTable& t) {
     if (t.defs.count("mscms.dll")) return;
+    t.defs["setupapi.dll"] = setupapiModule();
     ModuleDef mscms;
     mscms.path = "C:\\Windows\\System32\\mscms.dll";
     mscms.exports["GetColorDirectoryA"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&simGetColorDirectoryA));

@@ -13,5 +13,6 @@
 #include "simwin/api/commctrl.h"
 #include "simwin/api/shell.h"
 #include "simwin/api/winspool.h"
+#include "simwin/api/setupapi.h"
 #include "simwin/api/resources.h"
 #include "simwin/api/version.h"
