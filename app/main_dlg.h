@@ -2,6 +2,7 @@
 // interactive run, in construction order.
 #pragma once
 
+#include "app/default_script_path.h"
 #include "app/os_version.h"
 #include "inventory/loading_dlg.h"
 #include "removal/remove_page.h"
@@ -42,9 +43,6 @@ extern const char kMainWindowClass[];
 void RegisterMainWindowClass();
 int RunMainWindow(HINSTANCE instance, CMainDlg& context);
 
-// Directory of the program file followed by "Kunz__04.unm"; recomputed by UpdateDefaultScriptPath.
-extern char g_defaultScriptPath[256];
-void UpdateDefaultScriptPath();
 
 // The spooler restart mode: restarts the print spooler and deletes the run-once value. Returns 0.
 int RunRestartSpooler();

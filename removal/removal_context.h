@@ -11,6 +11,7 @@
 
 struct CRemovalContext {
     CUninstallDatabase* database;
+    HWND window;  // the removal page: owner of the removers' message boxes, first argument of the hooks
     COSVersion osVersion;
     CTextResources* textResources;
     CTextList* directDirs;

@@ -1,0 +1,297 @@
+#include "removal/printer_remover.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <vector>
+
+#include "app/default_script_path.h"
+#include "removal/protected_keys.h"
+
+namespace {
+
+const DWORD kUniqueIdSize = 32;
+const char* const kUserPrinterKeys[] = {"Printers\\DevModes2", "Printers\\Settings",
+                                        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices",
+                                        "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts"};
+const char kPrintersKey[] = "System\\CurrentControlSet\\control\\Print\\Printers";
+const int kMaxDevices = 10000;
+const size_t kHardwareIdBytes = 512;
+
+HANDLE OpenForRemoval(const char* name) {
+    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ALL_ACCESS};
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(name), &printer, &defaults)) return INVALID_HANDLE_VALUE;
+    return printer;
+}
+
+void CancelJobs(HANDLE printer) {
+    DWORD needed = 0, returned = 0;
+    EnumJobsA(printer, 0, 100, 1, NULL, 0, &needed, &returned);
+    if (!needed) return;
+    std::vector<BYTE> buffer(needed, 0);
+    if (!EnumJobsA(printer, 0, 100, 1, buffer.data(), needed, &needed, &returned)) return;
+    std::vector<DWORD> ids;
+    for (DWORD i = 0; i < returned; ++i) ids.push_back(reinterpret_cast<JOB_INFO_1A*>(buffer.data())[i].JobId);
+    for (DWORD id : ids) {
+        SetJobA(printer, id, 0, NULL, JOB_CONTROL_CANCEL);
+        SetJobA(printer, id, 0, NULL, JOB_CONTROL_DELETE);
+    }
+}
+
+// The printer's UniqueID, read as the platform keeps it; false when it is missing or does not fit.
+bool ReadUniqueId(const CRemovalContext& context, HANDLE printer, const char* name, char* id) {
+    memset(id, 0, kUniqueIdSize);
+    DWORD needed = 0;
+    if (context.osVersion.IsWin9x()) {
+        char keyName[2 * TEXT_SIZE];
+        snprintf(keyName, sizeof keyName, "%s\\%s\\PrinterDriverData", kPrintersKey, name);
+        HKEY key = NULL;
+        if (RegOpenKeyA(HKEY_LOCAL_MACHINE, keyName, &key) != ERROR_SUCCESS) return false;
+        needed = kUniqueIdSize;
+        LONG r = RegQueryValueExA(key, "UniqueID", NULL, NULL, reinterpret_cast<LPBYTE>(id), &needed);
+        RegCloseKey(key);
+        if (r != ERROR_SUCCESS) return false;
+    } else if (GetPrinterDataA(printer, const_cast<LPSTR>("UniqueID"), NULL, reinterpret_cast<LPBYTE>(id), kUniqueIdSize,
+                               &needed) != ERROR_SUCCESS) {
+        return false;
+    }
+    id[kUniqueIdSize - 1] = 0;
+    return true;
+}
+
+// HKEY_CLASSES_ROOT\<UniqueID> and its direct subkeys: the family's class registration of the printer. A
+// UniqueID that is a path, or that names a class key Windows needs, is refused.
+void RemoveClassKey(const char* id) {
+    if (!id[0]) return;
+    const char* why = strchr(id, '\\') || strchr(id, '/') ? "it is not a plain key name"
+                                                          : ProtectedRegistryKeyReason(HKEY_CLASSES_ROOT, id);
+    if (why) {
+        ReportRefusedItem("printer UniqueID", id, why);
+        return;
+    }
+    HKEY key = NULL;
+    if (RegOpenKeyA(HKEY_CLASSES_ROOT, id, &key) == ERROR_SUCCESS) {
+        char sub[256];
+        while (RegEnumKeyA(key, 0, sub, sizeof sub) == ERROR_SUCCESS && RegDeleteKeyA(key, sub) == ERROR_SUCCESS) {
+        }
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
+}
+
+void RemoveUsbNodes() {
+    char hardwareId[257] = "";
+    GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", hardwareId, sizeof hardwareId, g_defaultScriptPath);
+    int pid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_PID", 0, g_defaultScriptPath));
+    int vid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_VID", 0, g_defaultScriptPath));
+    if (hardwareId[0] && vid && pid) RemoveUsbDevice(hardwareId, vid, pid);
+}
+
+void RemoveUserValues(const char* name) {
+    for (const char* keyName : kUserPrinterKeys) {
+        HKEY key = NULL;
+        if (RegOpenKeyA(HKEY_CURRENT_USER, keyName, &key) != ERROR_SUCCESS) continue;
+        RegDeleteValueA(key, name);
+        RegCloseKey(key);
+    }
+}
+
+void QueuePrinterKeys(CRemovalContext& context, const char* name) {
+    char item[TEXT_SIZE];
+    // HKLM,"<key> and an empty value field: stage 15 trims the quotes and deletes the key.
+    snprintf(item, sizeof item, "HKLM,\"%s\\%s\\PrinterDriverData,\"\"", kPrintersKey, name);
+    context.database->removal.registryKeys.Add(item);
+    snprintf(item, sizeof item, "HKLM,\"%s\\%s,\"\"", kPrintersKey, name);
+    context.database->removal.registryKeys.Add(item);
+}
+
+// One local printer: jobs, class key, the printer, its USB nodes.
+bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaultDeleted) {
+    HANDLE printer = OpenForRemoval(p.printerName);
+    if (printer == INVALID_HANDLE_VALUE) {
+        p.isDeleted = 1;  // a printer that cannot be opened is treated as gone
+        return false;
+    }
+    if (!printer) return false;
+    CancelJobs(printer);
+    char id[kUniqueIdSize];
+    if (ReadUniqueId(context, printer, p.printerName, id)) RemoveClassKey(id);
+    if (DeletePrinter(printer)) {
+        p.isDeleted = 1;
+        if (p.isDefault) defaultDeleted = true;
+    }
+    RemoveUsbNodes();
+    ClosePrinter(printer);
+    return true;
+}
+
+// The first hardware ID of a device node, or false.
+bool FirstHardwareId(DEVINST node, char* id, ULONG size) {
+    memset(id, 0, size);
+    ULONG length = size;
+    return CM_Get_DevNode_Registry_PropertyA(node, CM_DRP_HARDWAREID, NULL, id, &length, 0) == CR_SUCCESS;
+}
+
+// The text with its first "%s" replaced by the name. The text may come from an INI file (a redirected
+// string), so it is never used as a format: any other "%" stays as it is.
+void FillName(char* out, size_t size, const char* text, const char* name) {
+    const char* at = strstr(text, "%s");
+    if (!at) {
+        CopyTextN(out, text, size);
+        return;
+    }
+    snprintf(out, size, "%.*s%s%s", static_cast<int>(at - text), text, name, at + 2);
+}
+
+}  // namespace
+
+void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId) {
+    char target[TEXT_SIZE];
+    if (hardwareId && hardwareId[0])
+        CopyText(target, hardwareId);
+    else
+        snprintf(target, sizeof target, "USB\\VID_%04X&PID_%04X", vendorId & 0xFFFF, productId & 0xFFFF);
+    const size_t targetLength = strlen(target);
+    const bool usbTarget = strncmp(target, "USB\\", 4) == 0;
+    bool found = false, childHandled = false;
+    DEVINST remember = 0;
+    bool haveRemembered = false;
+    HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    if (set != INVALID_HANDLE_VALUE) {
+        for (DWORD index = 0; index < kMaxDevices; ++index) {
+            SP_DEVINFO_DATA device;
+            memset(&device, 0, sizeof device);
+            device.cbSize = sizeof device;
+            if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
+            BYTE ids[kHardwareIdBytes];
+            memset(ids, 0, sizeof ids);
+            if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, ids, sizeof ids - 2, NULL)) continue;
+            const char* id = reinterpret_cast<const char*>(ids);
+            for (int n = 0; n < 10 && *id; ++n, id += strlen(id) + 1) {
+                if (strncmp(id, target, targetLength) != 0) continue;
+                char first[256];
+                if (!usbTarget) {
+                    DEVINST parent = 0;
+                    if (CM_Get_Parent(&parent, device.DevInst, 0) == CR_SUCCESS && FirstHardwareId(parent, first, sizeof first) &&
+                        strncmp(first, "USB\\", 4) == 0) {
+                        remember = parent;
+                        haveRemembered = true;
+                    }
+                    SetupDiRemoveDevice(set, &device);
+                    found = true;
+                } else {
+                    DEVINST child = 0;
+                    if (CM_Get_Child(&child, device.DevInst, 0) == CR_SUCCESS && FirstHardwareId(child, first, sizeof first) &&
+                        strncmp(first, "USBPRINT", 8) == 0) {
+                        RemoveUsbDevice(first, 0, 0);
+                        found = childHandled = true;
+                    } else {
+                        found = true;
+                        if (!childHandled) {
+                            remember = device.DevInst;
+                            haveRemembered = true;
+                        }
+                    }
+                }
+                break;
+            }
+        }
+        if (haveRemembered) {
+            for (DWORD index = 0; index < kMaxDevices; ++index) {
+                SP_DEVINFO_DATA device;
+                memset(&device, 0, sizeof device);
+                device.cbSize = sizeof device;
+                if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
+                if (device.DevInst != remember) continue;
+                char first[256];
+                if (FirstHardwareId(device.DevInst, first, sizeof first) && strncmp(first, "USB\\", 4) == 0)
+                    SetupDiRemoveDevice(set, &device);
+                break;
+            }
+        }
+        SetupDiDestroyDeviceInfoList(set);
+    }
+    if (hardwareId && !found) RemoveUsbDevice(NULL, vendorId, productId);
+}
+
+int SetDefaultPrinter(CRemovalContext& context, char* name) {
+    char chosen[TEXT_SIZE] = "";
+    if (name && name[0]) {
+        CopyText(chosen, name);
+    } else {
+        DWORD needed = 0, returned = 0;
+        EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 2, NULL, 0, &needed, &returned);
+        if (needed) {
+            std::vector<BYTE> list(needed, 0);
+            if (EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 2, list.data(), needed, &needed, &returned) &&
+                returned)
+                CopyText(chosen, reinterpret_cast<PRINTER_INFO_2A*>(list.data())->pPrinterName);
+        }
+        if (name) CopyText(name, chosen);
+    }
+    HANDLE printer = OpenForRemoval(chosen);
+    if (printer == INVALID_HANDLE_VALUE || !printer) return 0;
+    int marked = 0;
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, NULL, 0, &needed);
+    std::vector<BYTE> buffer(needed ? needed : 1, 0);
+    if (needed && GetPrinterA(printer, 2, buffer.data(), needed, &needed)) {
+        PRINTER_INFO_2A* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+        info->Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+        if (SetPrinterA(printer, 2, buffer.data(), 0)) marked = 1;
+        if (!context.osVersion.IsWin9x()) {
+            char driver[TEXT_SIZE];
+            CopyText(driver, info->pDriverName ? info->pDriverName : "");
+            if (context.osVersion.IsWinNT()) CopyText(driver, "winspool");
+            char line[3 * TEXT_SIZE];
+            snprintf(line, sizeof line, "%s,%s,%s", chosen, driver, info->pPortName ? info->pPortName : "");
+            if (WriteProfileStringA("windows", "device", line)) marked = 1;
+        }
+    }
+    if (context.osVersion.IsWin32s())
+        SendMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
+    else if (context.osVersion.IsWin9x())
+        SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>("windows"), SMTO_NORMAL, 1000, NULL);
+    else
+        SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_NORMAL, 1000, NULL);
+    ClosePrinter(printer);
+    return marked;
+}
+
+void RemovePrinters(CRemovalContext& context) {
+    CPrinterList& printers = context.database->printers;
+    char candidate[TEXT_SIZE] = "";
+    bool defaultDeleted = false;
+    UpdateDefaultScriptPath();
+    for (CPrinterEntry& p : printers) {
+        if (p.isKept || p.isForeign || p.isDeleted) {
+            CopyText(candidate, p.printerName);
+            continue;
+        }
+        if (p.location[0]) {
+            if (DeletePrinterConnectionA(p.printerName)) {
+                p.isDeleted = 1;
+                if (p.isDefault) defaultDeleted = true;
+            }
+            continue;
+        }
+        RemoveLocalPrinter(context, p, defaultDeleted);
+        if (context.osVersion.IsWinNT()) RemoveUserValues(p.printerName);
+        if (context.osVersion.IsWin9x()) QueuePrinterKeys(context, p.printerName);
+        char vestralKey[2 * TEXT_SIZE];
+        snprintf(vestralKey, sizeof vestralKey, "SOFTWARE\\VESTRAL\\%s", p.printerName);
+        RegDeleteKeyA(HKEY_CURRENT_USER, vestralKey);
+    }
+    if (!defaultDeleted) return;
+    const char* caption = context.textResources->GetString(IDS_CAPTION);
+    if (!candidate[0]) {
+        MessageBoxA(context.window, context.textResources->GetString(IDS_DEFAULT_PRINTER_GONE), caption, MB_OK);
+        return;
+    }
+    if (SetDefaultPrinter(context, candidate))
+        for (CPrinterEntry& p : printers) p.isDefault = _strcmpi(p.printerName, candidate) == 0 ? 1 : 0;
+    char text[1024];
+    FillName(text, sizeof text, context.textResources->GetString(IDS_NEW_DEFAULT_PRINTER), candidate);
+    MessageBoxA(context.window, text, caption, MB_OK);
+}

@@ -1,0 +1,13 @@
+// The printers the user chose: their queued jobs, their per-printer registry data, the printer or the
+// connection itself, its USB device nodes; a new default printer when the default one went.
+#pragma once
+
+#include "removal/removal_context.h"
+
+void RemovePrinters(CRemovalContext& context);
+// Makes a printer the default (name, or the first installed one, copied back into name when given);
+// 1 when it was marked as default.
+int SetDefaultPrinter(CRemovalContext& context, char* name);
+// Removes the device nodes of a printer: the node whose hardware ID begins with hardwareId and its USB
+// parent (or the USB node and its USBPRINT child), else the node of "USB\VID_vvvv&PID_pppp".
+void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId);

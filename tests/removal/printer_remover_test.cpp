@@ -1,0 +1,125 @@
+// Printers: jobs, per-printer registry data, the printer or the connection, USB device nodes, and the new
+// default printer; a UniqueID that names a key Windows needs is refused.
+#include <gtest/gtest.h>
+
+#include "removal/printer_remover.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+const char kScript[] = "[Strings]\r\nHARDWARE_ID_1=USBPRINT\\VestralX\r\nUSB_VID=0x0ABC\r\nUSB_PID=0x0012\r\n";
+
+class PrinterRemover : public ::testing::Test {
+protected:
+    // The context is made on a standard machine; each test then loads its own.
+    simwin::Machine standard;
+    simwin::MachineScope standardScope{standard};
+
+    void Use(const std::string& ini) {
+        m = testmachine::Load(ini, {{"C/Program Files/Vestral/Kunz__04.unm", kScript}});
+        scope = std::make_unique<simwin::MachineScope>(*m);
+        database = std::make_unique<CUninstallDatabase>();
+        context.database = database.get();
+        context.osVersion.Detect();
+        context.textResources = &texts;
+    }
+    CPrinterEntry& Entry(const char* name, int kept, const char* location = "", int isDefault = 0) {
+        CPrinterEntry& p = database->printers.AddNew();
+        CopyText(p.printerName, name);
+        CopyText(p.location, location);
+        p.isKept = kept;
+        p.isDefault = isDefault;
+        p.isFamily = 1;
+        return p;
+    }
+    bool PrinterExists(const char* name) {
+        HANDLE h = NULL;
+        if (!OpenPrinterA(const_cast<LPSTR>(name), &h, NULL)) return false;
+        ClosePrinter(h);
+        return true;
+    }
+    std::unique_ptr<simwin::Machine> m;
+    std::unique_ptr<simwin::MachineScope> scope;
+    std::unique_ptr<CUninstallDatabase> database;
+    CTextResources texts;
+    CRemovalContext context{};
+};
+
+const char kPrinters[] =
+    "[driver]\nname = Vestral X Driver\n"
+    "[printer]\nname = Office\ndriver = Vestral X Driver\nport = USB001\ndefault = yes\njobs = 2\n"
+    "data.UniqueID = {0E4BA7FE-1111}\n"
+    "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT1:\n"
+    "[printer]\nname = Remote\ndriver = Vestral X Driver\nserver = \\\\SRV\n"
+    "[printer]\nname = Plotter\ndriver = Vestral X Driver\nport = LPT2:\n"
+    "[device]\ninstance = USB\\VID_0ABC&PID_0012\\5&1\nhardware = USB\\VID_0ABC&PID_0012&REV_0100\n"
+    "[device]\ninstance = USBPRINT\\VestralX\\6&2\nhardware = USBPRINT\\VestralX1234\nparent = USB\\VID_0ABC&PID_0012\\5&1\n"
+    "[device]\ninstance = USB\\VID_9999&PID_0001\\7&3\nhardware = USB\\VID_9999&PID_0001\n";
+
+TEST_F(PrinterRemover, ChosenPrintersGoWithTheirDataAndDevicesAndTheLastRemainingOneBecomesTheDefault) {
+    Use(kPrinters);
+    m->registry.setString("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", "Office", "winspool,USB001");
+    m->registry.setString("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", "Home", "winspool,LPT1:");
+    m->registry.create("HKEY_CLASSES_ROOT\\{0E4BA7FE-1111}\\Sub");
+    m->registry.create("HKEY_CURRENT_USER\\SOFTWARE\\VESTRAL\\Office");
+    Entry("Office", 0, "", 1);
+    Entry("Home", 1);
+    Entry("Remote", 0, "\\\\SRV");
+    Entry("Plotter", 1);
+    RemovePrinters(context);
+    EXPECT_FALSE(PrinterExists("Office"));
+    EXPECT_FALSE(PrinterExists("Remote"));
+    EXPECT_TRUE(PrinterExists("Home"));
+    EXPECT_FALSE(m->registry.hasValue("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", "Office"));
+    EXPECT_TRUE(m->registry.hasValue("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", "Home"));
+    EXPECT_EQ(nullptr, m->registry.find("HKEY_CLASSES_ROOT\\{0E4BA7FE-1111}"));
+    EXPECT_EQ(nullptr, m->registry.find("HKEY_CURRENT_USER\\SOFTWARE\\VESTRAL\\Office"));
+    // The USBPRINT node the script names and its USB parent are gone; another device stays.
+    testmachine::TempDir dir;
+    m->save(dir.path.string());
+    std::string ini = testmachine::ReadFile(dir.path / "machine.ini");
+    EXPECT_EQ(std::string::npos, ini.find("VID_0ABC")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("VID_9999")) << ini;
+    // Plotter, the last printer that stays, is the new default, and the user is told.
+    char device[256] = "";
+    GetProfileStringA("windows", "device", "", device, sizeof device);
+    EXPECT_EQ(0, std::string(device).find("Plotter,winspool,")) << device;
+    EXPECT_EQ(1u, m->transcript.count("'Plotter' が新たに通常使用するプリンタに設定されました。"));
+    int defaults = 0;
+    for (const CPrinterEntry& p : database->printers) defaults += p.isDefault;
+    EXPECT_EQ(1, defaults);
+}
+
+TEST_F(PrinterRemover, TheLastPrinterGoneLeavesNoDefaultAndTheUserIsTold) {
+    Use("[driver]\nname = Vestral X Driver\n[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndefault = yes\n");
+    Entry("Office", 0, "", 1);
+    RemovePrinters(context);
+    EXPECT_FALSE(PrinterExists("Office"));
+    EXPECT_EQ(1u, m->transcript.count("ご使用コンピュータにインストールされているプリンタはありません。"));
+}
+
+TEST_F(PrinterRemover, AUniqueIdNamingAKeyWindowsNeedsIsRefused) {
+    Use("[driver]\nname = Vestral X Driver\n[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\n"
+        "data.UniqueID = CLSID\n[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT1:\n"
+        "data.UniqueID = A\\B\n");
+    m->registry.create("HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}");
+    m->registry.create("HKEY_CLASSES_ROOT\\A\\B");
+    Entry("Office", 0);
+    Entry("Home", 0);
+    RemovePrinters(context);
+    EXPECT_NE(nullptr, m->registry.find("HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}"));
+    EXPECT_NE(nullptr, m->registry.find("HKEY_CLASSES_ROOT\\A\\B"));
+    EXPECT_EQ(2u, m->transcript.count("refused printer UniqueID item"));
+    EXPECT_FALSE(PrinterExists("Office"));  // the printer itself still goes
+}
+
+TEST_F(PrinterRemover, APrinterThatCannotBeOpenedCountsAsGoneAndIsStillCleanedUp) {
+    Use("[driver]\nname = Vestral X Driver\n[printer]\nname = Locked\ndriver = Vestral X Driver\nport = LPT1:\nopenable = no\n");
+    m->registry.setString("HKEY_CURRENT_USER\\Printers\\Settings", "Locked", "x");
+    CPrinterEntry& locked = Entry("Locked", 0);
+    RemovePrinters(context);
+    EXPECT_EQ(1, locked.isDeleted);
+    EXPECT_FALSE(m->registry.hasValue("HKEY_CURRENT_USER\\Printers\\Settings", "Locked"));
+}
+
+}  // namespace
