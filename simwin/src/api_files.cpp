@@ -336,6 +336,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if (n.isDirectory) return fail(ERROR_ACCESS_DENIED);
     if (endsWithSeparator(lpFileName)) return fail(ERROR_INVALID_NAME);
     if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+    if (simwin::isLoadedModuleFile(l.full)) return fail(ERROR_ACCESS_DENIED);  // mapped as an image
     // DeleteFileA opens for DELETE and allows everything to others.
     if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
     detach(n);

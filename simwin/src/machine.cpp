@@ -85,6 +85,7 @@ std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     m->windows.load(doc);
     m->spooler.load(doc, m->system);
     m->processes.load(doc);
+    m->modules.load(doc, m->files);
     for (auto& s : doc.sections)
         if (!isMachineSection(s.name)) m->otherSections.push_back(s);
     m->applyLayout();
@@ -104,6 +105,7 @@ void Machine::save(const std::string& dir) const {
     files.save(doc);
     spooler.save(doc);
     processes.save(doc);
+    modules.save(doc);
     for (auto& s : otherSections) doc.sections.push_back(s);
     writeText(root / "machine.ini", doc.format());
     writeText(root / "registry.reg", registry.saveReg());

@@ -94,6 +94,8 @@ const std::vector<SectionRule>& sectionRules() {
         {"program", false,
          {text("path").need(), number("ticks", 0, kIntMax), number("runs", 0, kIntMax), KeyRule{"exitcode", Value::ExitCode},
           number("started", 0, kIntMax)}},
+        {"library", false, {text("path").need(), repeated("export")}},
+        {"progman", false, {text("group"), repeated("item")}},
     };
     return rules;
 }
