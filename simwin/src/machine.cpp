@@ -86,6 +86,7 @@ std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     m->spooler.load(doc, m->system);
     m->processes.load(doc);
     m->modules.load(doc, m->files);
+    m->progman.load(doc);
     for (auto& s : doc.sections)
         if (!isMachineSection(s.name)) m->otherSections.push_back(s);
     m->applyLayout();
@@ -106,6 +107,7 @@ void Machine::save(const std::string& dir) const {
     spooler.save(doc);
     processes.save(doc);
     modules.save(doc);
+    progman.save(doc);
     for (auto& s : otherSections) doc.sections.push_back(s);
     writeText(root / "machine.ini", doc.format());
     writeText(root / "registry.reg", registry.saveReg());

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "simwin/clock.h"
+#include "simwin/dde.h"
 #include "simwin/files.h"
 #include "simwin/gdi.h"
 #include "simwin/handles.h"
@@ -57,6 +58,8 @@ public:
     ModuleTable modules;
     Spooler spooler;
     ProcessTable processes;
+    ProgramManager progman;
+    DdeTable dde;
 
     // Sections of machine.ini that no subsystem claims; saved back unchanged.
     std::vector<IniSection> otherSections;

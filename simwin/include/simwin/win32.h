@@ -15,3 +15,4 @@
 #include "simwin/api/winspool.h"
 #include "simwin/api/resources.h"
 #include "simwin/api/version.h"
+#include "simwin/api/ddeml.h"
