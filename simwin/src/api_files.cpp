@@ -384,8 +384,11 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 
     if (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) {
         // Recorded for the session manager, which needs administrator rights to take it.
+        // Outside the NT family there is no session manager: the WININIT.INI rename list instead.
+        if (current().system.platform != simwin::Platform::Nt) return fail(ERROR_CALL_NOT_IMPLEMENTED);
         if (dwFlags & MOVEFILE_COPY_ALLOWED) return fail(ERROR_INVALID_PARAMETER);
-        if (!current().system.admin) return fail(ERROR_ACCESS_DENIED);
+        // The record goes to HKLM; a filtered administrator token may not write there either.
+        if (!current().system.admin || current().system.adminDenyOnly) return fail(ERROR_ACCESS_DENIED);
         simwin::PendingRename r;
         r.from = fs.fullPath(lpExistingFileName);
         if (r.from.empty()) return fail(ERROR_INVALID_NAME);
