@@ -171,6 +171,12 @@ std::string modulePath(HMODULE m) {
 HMODULE findLoadedModule(const std::string& name) {
     ModuleTable& t = current().modules;
     ensureSystemModules(t);
+    if (!isPath(name)) {  // a loaded module of that file name, wherever it was loaded from
+        const std::string f = fileNameOf(name);
+        for (auto& l : t.loaded)
+            if (iequals(fileNameOf(t.defs.at(l.first).path), f)) return handleOf(t, l.first);
+        return nullptr;
+    }
     const std::string key = resolve(t, name, false);
     return !key.empty() && t.loaded.count(key) ? handleOf(t, key) : nullptr;
 }

@@ -581,6 +581,29 @@ TEST(DelayedDeletion, WininitRenameListIsAFileOfTheWindowsDirectory) {
     EXPECT_EQ(std::string::npos, readDisk(saved.path / "machine.ini").find("[pending]"));
 }
 
+// The Win32s rename list: written with the profile functions beside the program, only when its
+// helper is there to carry it out.
+TEST(DelayedDeletion, NwininitRenameListIsAProfileFileOfTheProgramDirectory) {
+    TempDir saved;
+    {
+        simwin::Machine m(simwin::Platform::Win32s);
+        simwin::MachineScope scope(m);
+        const std::string dir = "C:\\Program Files\\Vestral\\";
+        m.files.writeFile(dir + "nwininit.exe", "MZ");
+        HANDLE helper = CreateFileA((dir + "nwininit.exe").c_str(), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, helper);
+        CloseHandle(helper);
+        ASSERT_TRUE(WritePrivateProfileStringA("RENAME", "C:\\WINDOWS\\SYSTEM\\VX.DLL", "NUL",
+                                               (dir + "nwininit.ini").c_str()));
+        ASSERT_TRUE(WritePrivateProfileStringA("RENAME", "C:\\WINDOWS\\nreg32s.ini", "NUL",
+                                               (dir + "nwininit.ini").c_str()));
+        m.save(saved.path.string());
+    }
+    EXPECT_EQ("[RENAME]\r\nC:\\WINDOWS\\SYSTEM\\VX.DLL=NUL\r\nC:\\WINDOWS\\nreg32s.ini=NUL\r\n",
+              readDisk(saved.path / "drive" / "C" / "Program Files" / "Vestral" / "nwininit.ini"));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Profile functions
 

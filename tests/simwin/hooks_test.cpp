@@ -104,7 +104,10 @@ TEST(HookLibraries, CopiesInTwoDirectoriesAreTwoModules) {
     EXPECT_EQ(program, bare);
     FreeLibrary(bare);
     FreeLibrary(program);
+    // GetModuleHandleA of a file name finds the loaded copy wherever it came from.
+    EXPECT_EQ(driver, GetModuleHandleA("vsunin04.dll"));
     FreeLibrary(driver);
+    EXPECT_EQ(nullptr, GetModuleHandleA("VsUnin04.dll"));
 }
 
 TEST(HookLibraries, LoadedLibraryIsNotDeletedAndFreedOneIsNotCalled) {
