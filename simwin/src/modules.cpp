@@ -93,10 +93,10 @@ void hookCalled(size_t slot, HWND window, HINSTANCE instance, LPSTR text, int nu
     m.modules.hookCalls.push_back(call);
 }
 
+// The rundll32 form of an entry point: CALLBACK, no result.
 template <size_t I>
-int WINAPI hookEntry(HWND window, HINSTANCE instance, LPSTR text, int number) {
+void CALLBACK hookEntry(HWND window, HINSTANCE instance, LPSTR text, int number) {
     hookCalled(I, window, instance, text, number);
-    return 0;
 }
 
 template <size_t... I>

@@ -12,7 +12,7 @@ using testmachine::Load;
 
 namespace {
 
-typedef int(WINAPI* HookEntry)(HWND, HINSTANCE, LPSTR, int);
+typedef void(CALLBACK* HookEntry)(HWND, HINSTANCE, LPSTR, int);
 
 const char kDriverHook[] = "C:\\Windows\\System32\\spool\\drivers\\x64\\VsUnin04.dll";
 const char kProgramHook[] = "C:\\Program Files\\Vestral\\VsUnin04.dll";
@@ -43,7 +43,7 @@ TEST(HookLibraries, ExportCallShowsItsFourArguments) {
     HookEntry hook = Entry(lib, "VstUninstall");
     ASSERT_NE(nullptr, hook);
     char text[] = "C:\\Program Files\\Vestral\\";
-    EXPECT_EQ(0, hook(reinterpret_cast<HWND>(0x10020), reinterpret_cast<HINSTANCE>(0x400000), text, 0));
+    hook(reinterpret_cast<HWND>(0x10020), reinterpret_cast<HINSTANCE>(0x400000), text, 0);
     ASSERT_EQ(1u, m->transcript.lines.size());
     EXPECT_EQ("hook C:\\Windows\\System32\\spool\\drivers\\x64\\VsUnin04.dll!VstUninstall called with (0x10020, "
               "0x400000, \"C:\\Program Files\\Vestral\\\", 0)",

@@ -3,9 +3,9 @@
 // Module handles are distinct addresses; the program itself is module 0x400000.
 //
 // A declared library loads only while its file exists. Each of its exports is a function the tool
-// calls as a rundll32-style entry point, int WINAPI (HWND, HINSTANCE, LPSTR, int); a call writes
-// one transcript line, `hook PATH!EXPORT called with (0xHWND, 0xHINSTANCE, "TEXT", N)`, records
-// the call in hookCalls and returns 0.
+// calls as a rundll32-style entry point, void CALLBACK (HWND, HINSTANCE, LPSTR, int); a call
+// writes one transcript line, `hook PATH!EXPORT called with (0xHWND, 0xHINSTANCE, "TEXT", N)` and
+// records the call in hookCalls.
 #pragma once
 
 #include <cstdint>
