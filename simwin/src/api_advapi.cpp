@@ -196,8 +196,7 @@ BOOL WINAPI DeleteService(SC_HANDLE service) {
     // handle is still open here, so it is always only marked now.
     s->markedForDelete = true;
     current().transcript.add("service " + s->name + " marked for deletion");
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
+    return TRUE;  // the last error is left as it was
 }
 
 SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD serviceType,
@@ -230,7 +229,6 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
     o->name = s.name;
     o->access = access;
     ++s.openHandles;
-    SetLastError(ERROR_SUCCESS);
     return static_cast<SC_HANDLE>(current().handles.add(o));
 }
 

@@ -49,6 +49,7 @@ TEST_F(ServicesConformance, CreatedServiceIsStoppedAndItsNameTaken) {
     SetLastError(kPoison);
     SC_HANDLE s = create();
     ASSERT_NE(s, nullptr) << "error " << GetLastError();
+    EXPECT_EQ(GetLastError(), kPoison);
     SERVICE_STATUS st;
     std::memset(&st, 0xbd, sizeof st);
     ASSERT_TRUE(QueryServiceStatus(s, &st));
@@ -79,6 +80,7 @@ TEST_F(ServicesConformance, MarkedServiceGoesWithItsLastHandle) {
 
     SetLastError(kPoison);
     EXPECT_TRUE(DeleteService(a));
+    EXPECT_EQ(GetLastError(), kPoison);  // success leaves the last error alone
     SetLastError(kPoison);
     EXPECT_FALSE(DeleteService(b));  // already marked
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));

@@ -33,7 +33,7 @@ TEST_F(ServiceDeletion, StoppedServiceGoesWhenTheDeletingHandleCloses) {
     ASSERT_NE(nullptr, s);
     SetLastError(0xdeadbeef);
     EXPECT_TRUE(DeleteService(s));
-    EXPECT_EQ(0u, GetLastError());
+    EXPECT_EQ(0xdeadbeefu, GetLastError());  // success leaves it alone
     ASSERT_NE(nullptr, m.services.find("VstQueue04"));  // the deleting handle is still open
     EXPECT_TRUE(m.services.find("VstQueue04")->markedForDelete);
     EXPECT_TRUE(CloseServiceHandle(s));
@@ -76,7 +76,7 @@ TEST_F(ServiceDeletion, CreateServiceTakesAFreeNameOnly) {
                                     SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, "C:\\vst.exe", NULL, NULL, NULL,
                                     NULL, NULL);
     ASSERT_NE(nullptr, made);
-    EXPECT_EQ(0u, GetLastError());
+    EXPECT_EQ(0xdeadbeefu, GetLastError());
     ASSERT_NE(nullptr, m.services.find("VstNew04"));
     EXPECT_FALSE(m.services.find("VstNew04")->running);
 
