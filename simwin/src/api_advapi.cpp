@@ -19,11 +19,10 @@ struct ServiceObject : simwin::HandleObject {
     DWORD access = 0;
     ~ServiceObject() override {
         if (!simwin::hasCurrent()) return;
-        // The last handle of a service marked for deletion removes it.
-        for (auto& s : current().services.services) {
-            if (s.deleted || !simwin::iequals(s.name, name)) continue;
-            if (--s.openHandles <= 0 && s.markedForDelete) s.deleted = true;
-        }
+        simwin::Service* s = current().services.find(name);
+        if (!s) return;
+        --s->openHandles;
+        if (current().services.settle(*s)) current().transcript.add("service " + s->name + " deleted");
     }
 };
 
@@ -146,6 +145,7 @@ BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS st
     if (control == SERVICE_CONTROL_STOP) {
         s->running = false;
         current().transcript.add("service " + s->name + " stopped");
+        // (A marked service stopped here still has this handle open: it goes when that closes.)
     }
     fillStatus(*s, status);
     SetLastError(ERROR_SUCCESS);
@@ -192,10 +192,44 @@ BOOL WINAPI DeleteService(SC_HANDLE service) {
         SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
         return FALSE;
     }
-    // The service goes when its last handle closes (and, while it runs, when it stops).
+    // The service goes once it is stopped and its last handle is closed; the caller's own
+    // handle is still open here, so it is always only marked now.
     s->markedForDelete = true;
     current().transcript.add("service " + s->name + " marked for deletion");
-    return TRUE;
+    return TRUE;  // the last error is left as it was
+}
+
+SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD serviceType,
+                                DWORD startType, DWORD errorControl, LPCSTR binaryPath, LPCSTR loadOrderGroup,
+                                LPDWORD tagId, LPCSTR dependencies, LPCSTR startName, LPCSTR password) {
+    auto* m = current().handles.get<ScManagerObject>(manager);
+    if (!m) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (!(m->access & SC_MANAGER_CREATE_SERVICE)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (!name || !*name || std::strchr(name, '\\') || std::strchr(name, '/')) {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    if (!binaryPath || !*binaryPath) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (const simwin::Service* s = current().services.find(name)) {
+        SetLastError(s->markedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
+        return nullptr;
+    }
+    simwin::Service& s = current().services.add(name, false);
+    current().transcript.add("service " + s.name + " created");
+    auto o = std::make_shared<ServiceObject>();
+    o->name = s.name;
+    o->access = access;
+    ++s.openHandles;
+    return static_cast<SC_HANDLE>(current().handles.add(o));
 }
 
 BOOL WINAPI CloseServiceHandle(SC_HANDLE handle) {

@@ -336,6 +336,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if (n.isDirectory) return fail(ERROR_ACCESS_DENIED);
     if (endsWithSeparator(lpFileName)) return fail(ERROR_INVALID_NAME);
     if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+    if (simwin::isLoadedModuleFile(l.full)) return fail(ERROR_ACCESS_DENIED);  // mapped as an image
     // DeleteFileA opens for DELETE and allows everything to others.
     if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
     detach(n);
@@ -383,8 +384,11 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 
     if (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) {
         // Recorded for the session manager, which needs administrator rights to take it.
+        // Outside the NT family there is no session manager: the WININIT.INI rename list instead.
+        if (current().system.platform != simwin::Platform::Nt) return fail(ERROR_CALL_NOT_IMPLEMENTED);
         if (dwFlags & MOVEFILE_COPY_ALLOWED) return fail(ERROR_INVALID_PARAMETER);
-        if (!current().system.admin) return fail(ERROR_ACCESS_DENIED);
+        // The record goes to HKLM; a filtered administrator token may not write there either.
+        if (!current().system.admin || current().system.adminDenyOnly) return fail(ERROR_ACCESS_DENIED);
         simwin::PendingRename r;
         r.from = fs.fullPath(lpExistingFileName);
         if (r.from.empty()) return fail(ERROR_INVALID_NAME);

@@ -91,6 +91,26 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
     return TRUE;
 }
 
+UINT WINAPI WinExec(LPCSTR commandLine, UINT showCommand) {
+    (void)showCommand;  // stand-ins show no window
+    if (!commandLine || !*commandLine) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return ERROR_FILE_NOT_FOUND;
+    }
+    STARTUPINFOA si;
+    std::memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        const DWORD error = GetLastError();
+        return error == ERROR_PATH_NOT_FOUND ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return 33;  // what Windows returns for a started program
+}
+
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
     auto* o = current().handles.get<ProcessObject>(process);
     if (!o) {

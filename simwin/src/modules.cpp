@@ -1,6 +1,10 @@
 #include "simwin/modules.h"
 
+#include <array>
+#include <cstdio>
 #include <cstring>
+#include <stdexcept>
+#include <utility>
 
 #include "simwin/api/setupapi.h"
 #include "simwin/machine.h"
@@ -11,11 +15,100 @@ namespace {
 const uintptr_t kProgramBase = 0x400000;
 const uintptr_t kModuleBase = 0x10000000;
 
+const size_t kHookEntries = 256;
+
+// LoadLibraryA adds ".dll" to a name without an extension; a trailing dot means "no extension".
+std::string withExtension(const std::string& name) {
+    const size_t p = name.find_last_of("\\/");
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && (p == std::string::npos || dot > p)) {
+        if (dot + 1 == name.size()) return name.substr(0, dot);
+        return name;
+    }
+    return name + ".dll";
+}
+
 std::string fileNameOf(const std::string& name) {
-    size_t p = name.find_last_of("\\/");
-    std::string f = p == std::string::npos ? name : name.substr(p + 1);
-    if (f.find('.') == std::string::npos) f += ".dll";
-    return f;
+    const std::string n = withExtension(name);
+    const size_t p = n.find_last_of("\\/");
+    return p == std::string::npos ? n : n.substr(p + 1);
+}
+
+bool isPath(const std::string& name) { return name.find_first_of("\\/:") != std::string::npos; }
+
+std::string directoryOf(const std::string& path) {
+    const size_t p = path.find_last_of('\\');
+    return p == std::string::npos ? std::string() : path.substr(0, p);
+}
+
+bool isLoadable(const ModuleDef& d) { return !d.available || d.available(); }
+
+// The key of the library a name resolves to ("" when none). With mustLoad, a declared library
+// whose file is missing does not count, so a bare name may find the next directory's copy.
+std::string resolve(const ModuleTable& t, const std::string& name, bool mustLoad) {
+    const Machine& m = current();
+    if (isPath(name)) {
+        const std::string full = m.files.fullPath(withExtension(name));
+        for (auto& d : t.defs)
+            if (!full.empty() && iequals(d.second.path, full)) return d.first;
+        return "";
+    }
+    const std::string f = fileNameOf(name);
+    if (t.defs.count(f)) return t.defs.find(f)->first;
+    const std::string& program = m.system.program;
+    const std::string dirs[] = {directoryOf(program), m.system.systemDir, m.system.windowsDir,
+                                m.files.currentDirectory};
+    for (const std::string& dir : dirs) {
+        std::string d = dir;
+        if (!d.empty() && d.back() == '\\') d.pop_back();
+        for (auto& def : t.defs)
+            if (iequals(def.second.path, d + "\\" + f) && (!mustLoad || isLoadable(def.second))) return def.first;
+    }
+    return "";
+}
+
+std::string pointerText(uintptr_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+// What every export of a declared library does when the tool calls it.
+void hookCalled(size_t slot, HWND window, HINSTANCE instance, LPSTR text, int number) {
+    if (!hasCurrent()) throw std::logic_error("simwin: a hook library export called without a current machine");
+    Machine& m = current();
+    HookCall call;
+    if (!m.modules.exportOfEntry(slot, call.library, call.exportName))
+        throw std::logic_error("simwin: an entry point of no declared library was called");
+    if (!m.modules.loaded.count(call.library))
+        throw std::logic_error("simwin: " + call.library + "!" + call.exportName + " called while its library is not loaded");
+    call.window = reinterpret_cast<uintptr_t>(window);
+    call.instance = reinterpret_cast<uintptr_t>(instance);
+    call.hasText = text != nullptr;
+    call.text = text ? text : "";
+    call.number = number;
+    call.currentDirectory = m.files.currentDirectory;
+    m.transcript.add("hook " + call.library + "!" + call.exportName + " called with (" + pointerText(call.window) +
+                     ", " + pointerText(call.instance) + ", " + (call.hasText ? "\"" + call.text + "\"" : "NULL") +
+                     ", " + std::to_string(number) + ")");
+    m.modules.hookCalls.push_back(call);
+}
+
+// The rundll32 form of an entry point: CALLBACK, no result.
+template <size_t I>
+void CALLBACK hookEntry(HWND window, HINSTANCE instance, LPSTR text, int number) {
+    hookCalled(I, window, instance, text, number);
+}
+
+template <size_t... I>
+std::array<FARPROC, sizeof...(I)> makeHookEntries(std::index_sequence<I...>) {
+    return {{reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&hookEntry<I>))...}};
+}
+
+// The entry points the exports of declared libraries are handed out as: one per export.
+const std::array<FARPROC, kHookEntries>& hookEntries() {
+    static const auto entries = makeHookEntries(std::make_index_sequence<kHookEntries>());
+    return entries;
 }
 
 // Handles are stable per name: the index of the name in the sorted definitions.
@@ -101,19 +194,24 @@ std::string modulePath(HMODULE m) {
 HMODULE findLoadedModule(const std::string& name) {
     ModuleTable& t = current().modules;
     ensureSystemModules(t);
-    std::string f = fileNameOf(name);
-    return t.loaded.count(f) ? handleOf(t, f) : nullptr;
+    if (!isPath(name)) {  // a loaded module of that file name, wherever it was loaded from
+        const std::string f = fileNameOf(name);
+        for (auto& l : t.loaded)
+            if (iequals(fileNameOf(t.defs.at(l.first).path), f)) return handleOf(t, l.first);
+        return nullptr;
+    }
+    const std::string key = resolve(t, name, false);
+    return !key.empty() && t.loaded.count(key) ? handleOf(t, key) : nullptr;
 }
 
 HMODULE loadModule(const std::string& name) {
     ModuleTable& t = current().modules;
     ensureSystemModules(t);
     t.loadLog.push_back(name);
-    std::string f = fileNameOf(name);
-    auto it = t.defs.find(f);
-    if (it == t.defs.end() || (it->second.available && !it->second.available())) return nullptr;
-    ++t.loaded[f];
-    return handleOf(t, f);
+    const std::string key = resolve(t, name, true);
+    if (key.empty() || !isLoadable(t.defs.at(key))) return nullptr;
+    ++t.loaded[key];
+    return handleOf(t, key);
 }
 
 FARPROC moduleExport(HMODULE m, const std::string& name) {
@@ -131,6 +229,70 @@ bool freeModule(HMODULE m) {
     std::string name = *n;
     if (--t.loaded[name] <= 0) t.loaded.erase(name);
     return true;
+}
+
+bool isLoadedModuleFile(const std::string& fullPath) {
+    const ModuleTable& t = current().modules;
+    for (auto& l : t.loaded)
+        if (iequals(t.defs.at(l.first).path, fullPath)) return true;
+    return false;
+}
+
+void ModuleTable::declareLibrary(const std::string& path, const std::vector<std::string>& exports,
+                                 const FileSystem& files) {
+    const std::string full = files.fullPath(path);
+    if (full.empty() || !(path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')))
+        throw MachineError("[library] path = " + path + ": expected a full path such as C:\\Windows\\hook.dll");
+    for (auto it = libraries.begin(); it != libraries.end(); ++it)
+        if (iequals(it->path, full)) {
+            libraries.erase(it);
+            break;
+        }
+    libraries.push_back(LibraryDef{full, exports});
+    ModuleDef def;
+    def.path = full;
+    for (const std::string& e : exports) {
+        if (def.exports.count(e)) continue;
+        if (slots_.size() >= kHookEntries)
+            throw MachineError("[library] " + full + ": more than " + std::to_string(kHookEntries) +
+                               " exports in all");
+        def.exports[e] = hookEntries()[slots_.size()];
+        slots_.emplace_back(full, e);
+    }
+    def.available = [full] {
+        const FileNode* n = current().files.find(full);
+        return n && !n->isDirectory;
+    };
+    defs[full] = def;
+}
+
+bool ModuleTable::exportOfEntry(size_t slot, std::string& library, std::string& exportName) const {
+    if (slot >= slots_.size()) return false;
+    library = slots_[slot].first;
+    exportName = slots_[slot].second;
+    return true;
+}
+
+void ModuleTable::load(const IniDoc& doc, const FileSystem& files) {
+    for (const IniSection* s : doc.all("library")) {
+        const std::string path = s->get("path");
+        if (path.empty()) throw MachineError("[library] without path");
+        std::vector<std::string> exports;
+        for (auto& e : s->entries) {
+            if (!iequals(e.first, "export")) continue;
+            if (e.second.empty()) throw MachineError("[library] " + path + ": an empty export");
+            exports.push_back(e.second);
+        }
+        declareLibrary(path, exports, files);
+    }
+}
+
+void ModuleTable::save(IniDoc& doc) const {
+    for (const LibraryDef& l : libraries) {
+        IniSection& s = doc.add("library");
+        s.add("path", l.path);
+        for (const std::string& e : l.exports) s.add("export", e);
+    }
 }
 
 }  // namespace simwin

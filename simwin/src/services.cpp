@@ -25,6 +25,12 @@ Service& ServiceManager::add(const std::string& name, bool running) {
     return services.back();
 }
 
+bool ServiceManager::settle(Service& s) {
+    if (s.deleted || !s.markedForDelete || s.running || s.openHandles > 0) return false;
+    s.deleted = true;
+    return true;
+}
+
 bool ServiceManager::spoolerAnswers() const {
     const Service* s = find("Spooler");
     return s && s->running && !s->unresponsive;

@@ -15,6 +15,8 @@
 
 namespace {
 
+const DWORD kPoison = 0xdeadbeef;
+
 bool sameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
 // Deletes a directory with everything in it (read-only attributes cleared first).
@@ -489,3 +491,96 @@ TEST_F(FilesConformance, ProfileEditsSeenByTheInPlaceReader) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// What the file remover meets: deletion errors, attributes, delayed deletion, libraries.
+
+TEST_F(FilesConformance, RemovalErrorCodes) {
+    put("plain.txt", "p");
+    ASSERT_TRUE(CreateDirectoryA(path("dir").c_str(), nullptr));
+    put("dir\\inner.txt", "i");
+
+    SetLastError(kPoison);
+    EXPECT_FALSE(RemoveDirectoryA(path("plain.txt").c_str()));  // a file is no directory
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
+    SetLastError(kPoison);
+    EXPECT_FALSE(RemoveDirectoryA(path("nodir\\sub").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    SetLastError(kPoison);
+    EXPECT_FALSE(RemoveDirectoryA(path("dir").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    SetLastError(kPoison);
+    EXPECT_EQ(SetFileAttributesA(path("missing.txt").c_str(), FILE_ATTRIBUTE_NORMAL), FALSE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    // A file held open without sharing (a program using it): 32, and it stays.
+    HANDLE busy = CreateFileA(path("dir\\inner.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    SetLastError(kPoison);
+    EXPECT_FALSE(DeleteFileA(path("dir\\inner.txt").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(busy);
+
+    // Read-only: 5 until the attribute is cleared as the remover clears it.
+    const std::string inner = path("dir\\inner.txt");
+    ASSERT_TRUE(SetFileAttributesA(inner.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    const DWORD a = GetFileAttributesA(inner.c_str());
+    ASSERT_NE(a, INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(a & FILE_ATTRIBUTE_READONLY, 0u);
+    SetLastError(kPoison);
+    EXPECT_FALSE(DeleteFileA(inner.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ASSERT_TRUE(SetFileAttributesA(inner.c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY |
+                                                                          FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)));
+    EXPECT_EQ(GetFileAttributesA(inner.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+    EXPECT_TRUE(DeleteFileA(inner.c_str()));
+    SetLastError(kPoison);
+    EXPECT_TRUE(RemoveDirectoryA(path("dir").c_str()));  // empty now
+    SetLastError(kPoison);
+    EXPECT_FALSE(RemoveDirectoryA(path("dir").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+// Only the test's own file is scheduled; it is deleted in TearDown anyway, so the restart finds
+// nothing to do.
+TEST_F(FilesConformance, DelayedDeletionOfAFileInUseIsAcceptedAndChangesNothingNow) {
+    put("busy.dll", "b");
+    const std::string p = path("busy.dll");
+    HANDLE busy = CreateFileA(p.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileA(p.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    SetLastError(kPoison);
+    EXPECT_TRUE(MoveFileExA(p.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) << "error " << GetLastError();
+    EXPECT_NE(GetFileAttributesA(p.c_str()), INVALID_FILE_ATTRIBUTES);  // still there until the restart
+    CloseHandle(busy);
+    EXPECT_EQ(get("busy.dll"), "b");
+}
+
+TEST_F(FilesConformance, ProfileFlushReportsFailure) {
+    const std::string f = path("flush.ini");
+    ASSERT_TRUE(WritePrivateProfileStringA("windows", "load", "a.exe", f.c_str()));
+    // All three null: flush the cache; Windows always returns FALSE for it.
+    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, f.c_str()));
+    EXPECT_FALSE(WriteProfileStringA(nullptr, nullptr, nullptr));
+    char buf[64];
+    std::memset(buf, 0xbd, sizeof buf);
+    EXPECT_EQ(GetPrivateProfileStringA("windows", "Load", "", buf, sizeof buf, f.c_str()), 5u);
+    EXPECT_STREQ(buf, "a.exe");
+}
+
+TEST_F(FilesConformance, LibraryAndExportErrors) {
+    SetLastError(kPoison);
+    EXPECT_EQ(LoadLibraryA(path("missing.dll").c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    // (A file that exists but is no library: Windows 193, ERROR_BAD_EXE_FORMAT; simwin loads only
+    // the libraries a machine declares and gives 126. The tool treats both alike.)
+
+    HMODULE mscms = LoadLibraryA("mscms.dll");
+    ASSERT_NE(mscms, nullptr) << "error " << GetLastError();
+    EXPECT_NE(GetProcAddress(mscms, "GetColorDirectoryA"), nullptr);
+    SetLastError(kPoison);
+    EXPECT_EQ(GetProcAddress(mscms, "KorunNoSuchExport"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    EXPECT_TRUE(FreeLibrary(mscms));
+}

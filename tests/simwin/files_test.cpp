@@ -531,6 +531,79 @@ TEST_F(FilesTest, DelayedDeletionIsRecordedForAdministratorsOnly) {
     EXPECT_EQ(pending[1]->get("to"), "C:\\b.tmp");
 }
 
+TEST(DelayedDeletion, OnlyTheNtFamilyAndAFullAdministratorRecordIt) {
+    for (simwin::Platform p : {simwin::Platform::Win9x, simwin::Platform::Win32s}) {
+        simwin::Machine m(p);
+        simwin::MachineScope scope(m);
+        m.files.writeFile("C:\\WINDOWS\\SYSTEM\\busy.dll", "");
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(MoveFileExA("C:\\WINDOWS\\SYSTEM\\busy.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
+        EXPECT_TRUE(m.files.pendingRenames.empty());
+    }
+    simwin::Machine filtered;
+    filtered.system.adminDenyOnly = true;
+    simwin::MachineScope scope(filtered);
+    filtered.files.writeFile("C:\\Windows\\System32\\busy.dll", "");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(MoveFileExA("C:\\Windows\\System32\\busy.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_TRUE(filtered.files.pendingRenames.empty());
+}
+
+// The 9x rename list is an ordinary file the tool appends to; a save carries it under drive/.
+TEST(DelayedDeletion, WininitRenameListIsAFileOfTheWindowsDirectory) {
+    TempDir saved;
+    {
+        simwin::Machine m(simwin::Platform::Win9x);
+        simwin::MachineScope scope(m);
+        const char* const paths[] = {"C:\\WINDOWS\\SYSTEM\\VX.DLL", "C:\\WINDOWS\\SYSTEM\\VY.DLL"};
+        for (const char* path : paths) {
+            SetLastError(0xdeadbeef);
+            HANDLE h = CreateFileA("C:\\WINDOWS\\WININIT.INI", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, h);
+            const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+            EXPECT_EQ(path != paths[0], existed) << path;  // created by the first, found by the second
+            DWORD n = 0;
+            if (!existed) {
+                ASSERT_TRUE(WriteFile(h, "[RENAME]\r\n", 10, &n, nullptr));
+            }
+            EXPECT_NE(INVALID_SET_FILE_POINTER, SetFilePointer(h, 0, nullptr, FILE_END));
+            const std::string line = std::string("NUL=") + path + "\r\n";
+            ASSERT_TRUE(WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &n, nullptr));
+            ASSERT_TRUE(CloseHandle(h));
+        }
+        m.save(saved.path.string());
+    }
+    EXPECT_EQ("[RENAME]\r\nNUL=C:\\WINDOWS\\SYSTEM\\VX.DLL\r\nNUL=C:\\WINDOWS\\SYSTEM\\VY.DLL\r\n",
+              readDisk(saved.path / "drive" / "C" / "WINDOWS" / "WININIT.INI"));
+    EXPECT_EQ(std::string::npos, readDisk(saved.path / "machine.ini").find("[pending]"));
+}
+
+// The Win32s rename list: written with the profile functions beside the program, only when its
+// helper is there to carry it out.
+TEST(DelayedDeletion, NwininitRenameListIsAProfileFileOfTheProgramDirectory) {
+    TempDir saved;
+    {
+        simwin::Machine m(simwin::Platform::Win32s);
+        simwin::MachineScope scope(m);
+        const std::string dir = "C:\\Program Files\\Vestral\\";
+        m.files.writeFile(dir + "nwininit.exe", "MZ");
+        HANDLE helper = CreateFileA((dir + "nwininit.exe").c_str(), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, helper);
+        CloseHandle(helper);
+        ASSERT_TRUE(WritePrivateProfileStringA("RENAME", "C:\\WINDOWS\\SYSTEM\\VX.DLL", "NUL",
+                                               (dir + "nwininit.ini").c_str()));
+        ASSERT_TRUE(WritePrivateProfileStringA("RENAME", "C:\\WINDOWS\\nreg32s.ini", "NUL",
+                                               (dir + "nwininit.ini").c_str()));
+        m.save(saved.path.string());
+    }
+    EXPECT_EQ("[RENAME]\r\nC:\\WINDOWS\\SYSTEM\\VX.DLL=NUL\r\nC:\\WINDOWS\\nreg32s.ini=NUL\r\n",
+              readDisk(saved.path / "drive" / "C" / "Program Files" / "Vestral" / "nwininit.ini"));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Profile functions
 
@@ -627,6 +700,28 @@ TEST_F(FilesTest, ProfileWriteCreatesFilesAndReportsErrors) {
     EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "w", "bare.ini"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(m.files.read("C:\\Windows\\bare.ini"), "[s]\r\nk=v\r\n");
+}
+
+// The start-up line of the Win32s class: read from win.ini after a flush of the profile cache.
+TEST(ProfileCache, FlushReportsFailureAndTheLoadLineIsReadFromWinIni) {
+    simwin::Machine m(simwin::Platform::Win32s);
+    simwin::MachineScope scope(m);
+    m.files.writeFile("C:\\WINDOWS\\win.ini", "[windows]\r\nload=a.exe nwininit.exe\r\nrun=\r\n");
+    const std::string before = m.files.read("C:\\WINDOWS\\win.ini");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(WriteProfileStringA(nullptr, nullptr, nullptr));  // a flush always reports FALSE
+    EXPECT_EQ(before, m.files.read("C:\\WINDOWS\\win.ini"));
+    char line[256];
+    std::memset(line, 0xbd, sizeof line);
+    EXPECT_EQ(18u, GetProfileStringA("windows", "Load", "", line, sizeof line));
+    EXPECT_STREQ("a.exe nwininit.exe", line);
+    ASSERT_TRUE(WriteProfileStringA("windows", "load", "a.exe"));
+    EXPECT_EQ("[windows]\r\nload=a.exe\r\nrun=\r\n", m.files.read("C:\\WINDOWS\\win.ini"));
+    // Without a Load line: the default, empty.
+    m.files.writeFile("C:\\WINDOWS\\win.ini", "[windows]\r\n");
+    std::memset(line, 0xbd, sizeof line);
+    EXPECT_EQ(0u, GetProfileStringA("windows", "Load", "", line, sizeof line));
+    EXPECT_STREQ("", line);
 }
 
 TEST(ProfileText, EditsKeepUntouchedLinesAndLineEndings) {

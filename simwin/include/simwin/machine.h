@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "simwin/clock.h"
+#include "simwin/dde.h"
 #include "simwin/devices.h"
 #include "simwin/files.h"
 #include "simwin/gdi.h"
@@ -59,6 +60,8 @@ public:
     Spooler spooler;
     ProcessTable processes;
     DeviceTree devices;
+    ProgramManager progman;
+    DdeTable dde;
 
     // Sections of machine.ini that no subsystem claims; saved back unchanged.
     std::vector<IniSection> otherSections;

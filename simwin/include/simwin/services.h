@@ -14,9 +14,9 @@ struct Service {
     bool running = false;
     bool startFails = false;        // every start fails (ERROR_SERVICE_LOGON_FAILED)
     bool unresponsive = false;      // runs, but its clients get RPC_S_SERVER_UNAVAILABLE (the spooler)
-    bool markedForDelete = false;   // DeleteService was called while handles were open
+    bool markedForDelete = false;   // DeleteService was called; it goes once stopped and unopened
     bool deleted = false;
-    int openHandles = 0;
+    int openHandles = 0;            // service handles of the tool that are open on it
 };
 
 class ServiceManager {
@@ -26,6 +26,9 @@ public:
     Service* find(const std::string& name);
     const Service* find(const std::string& name) const;
     Service& add(const std::string& name, bool running);
+    // Completes a deletion: a marked service that is stopped and has no open handles is deleted.
+    // True when it was deleted now.
+    bool settle(Service& s);
 
     // The spooler answers its clients: the service exists, runs and is not hung.
     bool spoolerAnswers() const;

@@ -16,3 +16,4 @@
 #include "simwin/api/setupapi.h"
 #include "simwin/api/resources.h"
 #include "simwin/api/version.h"
+#include "simwin/api/ddeml.h"

@@ -31,6 +31,12 @@
 #define SERVICE_RUNNING 0x00000004
 #define SERVICE_WIN32_OWN_PROCESS 0x00000010
 #define SERVICE_ACCEPT_STOP 0x00000001
+#define SERVICE_DEMAND_START 0x00000003
+#define SERVICE_ERROR_IGNORE 0x00000000
+#define SERVICE_ERROR_NORMAL 0x00000001
+#ifndef ERROR_SERVICE_EXISTS
+#define ERROR_SERVICE_EXISTS 1073L
+#endif
 
 typedef struct _SERVICE_STATUS {
     DWORD dwServiceType;
@@ -47,7 +53,13 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
 BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 BOOL WINAPI StartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv);
 BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
+// Marks the service for deletion; it goes once it is stopped and its last handle is closed.
+// A second call on a marked service fails with ERROR_SERVICE_MARKED_FOR_DELETE (1072).
 BOOL WINAPI DeleteService(SC_HANDLE service);
+// A new stopped service; 1073 when the name exists, 1072 while a service of that name is marked.
+SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD serviceType,
+                                DWORD startType, DWORD errorControl, LPCSTR binaryPath, LPCSTR loadOrderGroup,
+                                LPDWORD tagId, LPCSTR dependencies, LPCSTR startName, LPCSTR password);
 BOOL WINAPI CloseServiceHandle(SC_HANDLE handle);
 
 // Tokens, SIDs, privileges.

@@ -99,3 +99,7 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
                            LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
                            LPPROCESS_INFORMATION processInformation);
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+// Starts the program of a command line as CreateProcessA does (the first token, searched where
+// Windows searches): a value above 31 when it started, else ERROR_FILE_NOT_FOUND (2) or
+// ERROR_PATH_NOT_FOUND (3).
+UINT WINAPI WinExec(LPCSTR commandLine, UINT showCommand);
