@@ -85,12 +85,9 @@ std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     m->windows.load(doc);
     m->spooler.load(doc, m->system);
     m->processes.load(doc);
-<<<<<<< HEAD
     m->devices.load(doc);
-=======
     m->modules.load(doc, m->files);
     m->progman.load(doc);
->>>>>>> files2
     for (auto& s : doc.sections)
         if (!isMachineSection(s.name)) m->otherSections.push_back(s);
     m->applyLayout();
@@ -110,12 +107,9 @@ void Machine::save(const std::string& dir) const {
     files.save(doc);
     spooler.save(doc);
     processes.save(doc);
-<<<<<<< HEAD
     devices.save(doc);
-=======
     modules.save(doc);
     progman.save(doc);
->>>>>>> files2
     for (auto& s : otherSections) doc.sections.push_back(s);
     writeText(root / "machine.ini", doc.format());
     writeText(root / "registry.reg", registry.saveReg());

@@ -96,12 +96,9 @@ const std::vector<SectionRule>& sectionRules() {
         {"program", false,
          {text("path").need(), number("ticks", 0, kIntMax), number("runs", 0, kIntMax), KeyRule{"exitcode", Value::ExitCode},
           number("started", 0, kIntMax)}},
-<<<<<<< HEAD
         {"device", false, {text("instance").need(), repeated("hardware"), text("parent")}},
-=======
         {"library", false, {text("path").need(), repeated("export")}},
         {"progman", false, {text("group"), repeated("item")}},
->>>>>>> files2
     };
     return rules;
 }
