@@ -1,0 +1,123 @@
+#include "removal/driver_remover.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef BOOL(WINAPI* UninstallOemInf)(PCSTR, DWORD, PVOID);
+
+const char* const kNtVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\"};
+
+// The names to delete: the profile's drivers, and the drivers of removed printers that no kept printer
+// uses; sorted, without duplicates.
+void BuildCandidates(const CUninstallDatabase& db, CTextList& candidates) {
+    for (const char* name : db.removal.drivers) candidates.Add(name);
+    for (const CPrinterEntry& p : db.printers) {
+        if (p.isKept || p.isForeign) continue;
+        bool keptUses = false;
+        for (const CPrinterEntry& other : db.printers)
+            if (other.isKept && _strcmpi(other.driverName, p.driverName) == 0) keptUses = true;
+        if (!keptUses) candidates.Add(p.driverName);
+    }
+    candidates.Sort();
+    candidates.Unique();
+}
+
+bool PrinterOfThatNameExists(const char* name) {
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(name), &printer, NULL)) return false;
+    ClosePrinter(printer);
+    return true;
+}
+
+void QueueDriverKeys(CRemovalContext& context, const char* environment, const char* name) {
+    CUninstallProfile& removal = context.database->removal;
+    char key[3 * TEXT_SIZE];
+    if (context.osVersion.IsWin9x()) {
+        snprintf(key, sizeof key, "System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers\\%s", name);
+        removal.AddRegistryEntry(HKEY_LOCAL_MACHINE, key, "", 0);
+    } else if (context.osVersion.IsWinNT()) {
+        for (const char* version : kNtVersions) {
+            snprintf(key, sizeof key, "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\%s\\Drivers\\%s%s",
+                     environment && environment[0] ? environment : "Windows NT x86", version, name);
+            removal.AddRegistryEntry(HKEY_LOCAL_MACHINE, key, "", 0);
+        }
+    }
+}
+
+void UninstallInf(const char* driverName) {
+    char inf[MAX_PATH] = "";
+    FindOemInf(inf, driverName);
+    char full[MAX_PATH];
+    LPSTR filePart = NULL;
+    if (!inf[0] || !GetFullPathNameA(inf, sizeof full, full, &filePart) || !filePart) return;
+    HMODULE setupapi = LoadLibraryA("setupapi.dll");
+    if (!setupapi) return;
+    UninstallOemInf uninstall = reinterpret_cast<UninstallOemInf>(
+        reinterpret_cast<void (*)()>(GetProcAddress(setupapi, "SetupUninstallOEMInfA")));
+    if (uninstall) uninstall(filePart, SUOI_FORCEDELETE, NULL);
+    FreeLibrary(setupapi);
+}
+
+}  // namespace
+
+void FindOemInf(char* out, const char* driverName) {
+    HMODULE setupapi = LoadLibraryA("setupapi.dll");
+    if (!setupapi) return;
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    DWORD needed = 0;
+    SetupGetInfFileListA(NULL, INF_STYLE_WIN4, NULL, 0, &needed);
+    std::vector<char> list(needed ? needed + 2 : 2, 0);
+    if (needed && SetupGetInfFileListA(NULL, INF_STYLE_WIN4, list.data(), needed, &needed)) {
+        for (const char* name = list.data(); *name; name += strlen(name) + 1) {
+            if (_strnicmp(name, "OEM", 3) != 0) continue;
+            char path[2 * MAX_PATH];
+            snprintf(path, sizeof path, "%s\\INF\\%s", windows, name);
+            char models[1024] = "";
+            if (GetPrivateProfileStringA("Strings", "PrinterName1", NULL, models, sizeof models, path) &&
+                strstr(models, driverName)) {
+                CopyTextN(out, name, MAX_PATH);
+                break;
+            }
+            out[0] = 0;
+        }
+    }
+    FreeLibrary(setupapi);
+}
+
+void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
+    DWORD needed = 0, count = 0;
+    EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), 2, NULL, 0, &needed, &count);
+    if (!needed) return;
+    std::vector<BYTE> buffer(needed, 0);
+    if (!EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), 2, buffer.data(), needed, &needed, &count) || !count)
+        return;
+    CTextList candidates;
+    BuildCandidates(*context.database, candidates);
+    // The names are copied: deleting a driver does not change the enumeration taken before.
+    std::vector<std::string> installed;
+    for (DWORD i = 0; i < count; ++i) {
+        const DRIVER_INFO_2A& d = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data())[i];
+        if (d.pName) installed.push_back(d.pName);
+    }
+    for (const std::string& driver : installed) {
+        const char* name = driver.c_str();
+        if (!context.database->pavaneStays && strstr(name, "(PSCRIPT)") && !PrinterOfThatNameExists(name)) {
+            candidates.Add(name);
+            candidates.Sort();
+            candidates.Unique();
+        }
+        if (!candidates.Contains(name)) continue;
+        SetLastError(ERROR_SUCCESS);
+        BOOL deleted = DeletePrinterDriverA(NULL, const_cast<LPSTR>(environment), const_cast<LPSTR>(name));
+        // A driver that stays installed (another printer still uses it) keeps its keys and its INF.
+        if (!deleted && GetLastError() != ERROR_UNKNOWN_PRINTER_DRIVER) continue;
+        QueueDriverKeys(context, environment, name);
+        UninstallInf(name);
+    }
+}
