@@ -1,0 +1,55 @@
+#include "removal/hook_runner.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/path_parts.h"
+
+namespace {
+
+// An uninstall export: the removal page's window, its module, the program directory, 0.
+typedef void(CALLBACK* UninstallHook)(HWND, HINSTANCE, LPSTR, int);
+const DWORD kPauseAfterHookMs = 1000;
+
+bool FileExists(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+void RunUninstallHooks(CRemovalContext& context) {
+    CPathParts drivers, program;
+    drivers.Resolve(PRINTDRIVERDIR);
+    program.Resolve(MODULEDIR);
+    CTextList& hooks = context.database->removal.hooks;
+    if (hooks.IsEmpty()) return;
+    char programDir[MAX_PATH];
+    CopyText(programDir, program.DirectoryPath());
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(context.window, GWLP_HINSTANCE));
+    for (const char* text : hooks) {
+        char item[TEXT_SIZE];
+        CopyText(item, text);
+        char* exportName = NextToken(item, ',');
+        if (!exportName || !item[0] || !exportName[0]) continue;
+        char fname[_MAX_FNAME], ext[_MAX_EXT];
+        _splitpath(item, NULL, NULL, fname, ext);
+        char inDrivers[MAX_PATH], inProgram[MAX_PATH];
+        // A path that does not fit would name another library: such an item is skipped.
+        if (snprintf(inDrivers, sizeof inDrivers, "%s%s%s", drivers.DirectoryPath(), fname, ext) >= MAX_PATH ||
+            snprintf(inProgram, sizeof inProgram, "%s%s%s", programDir, fname, ext) >= MAX_PATH)
+            continue;
+        const bool fromProgram = !FileExists(inDrivers) && FileExists(inProgram);
+        const char* library = fromProgram ? inProgram : inDrivers;
+        SetCurrentDirectoryA(fromProgram ? programDir : drivers.DirectoryPath());
+        HMODULE module = LoadLibraryA(library);
+        if (module) {
+            UninstallHook hook = reinterpret_cast<UninstallHook>(reinterpret_cast<void (*)()>(GetProcAddress(module, exportName)));
+            if (hook) hook(context.window, instance, programDir, 0);
+            Sleep(kPauseAfterHookMs);
+            FreeLibrary(module);
+        }
+    }
+    SetCurrentDirectoryA(programDir);
+}

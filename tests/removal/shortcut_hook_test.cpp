@@ -1,0 +1,90 @@
+// Uninstall hooks called with their four arguments; shortcuts in the group and start-up folders, the
+// emptied group folder, Program Manager's items on Win32s; group names that would lead elsewhere refused.
+#include <gtest/gtest.h>
+
+#include "removal/hook_runner.h"
+#include "removal/progman.h"
+#include "removal/shortcut_remover.h"
+#include "support/temp_machine.h"
+
+namespace {
+
+const std::string kUserPrograms = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
+const std::string kCommonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
+
+class Removers : public ::testing::Test {
+protected:
+    simwin::Machine standard;
+    simwin::MachineScope standardScope{standard};
+
+    void Use(const std::string& ini, std::map<std::string, std::string> files = {}) {
+        m = testmachine::Load(ini, files);
+        scope = std::make_unique<simwin::MachineScope>(*m);
+        database = std::make_unique<CUninstallDatabase>();
+        context.database = database.get();
+        context.osVersion.Detect();
+        context.textResources = &texts;
+        context.window = CreateWindowExA(0, "#32770", "page", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                         reinterpret_cast<HINSTANCE>(0x400000), NULL);
+    }
+    std::unique_ptr<simwin::Machine> m;
+    std::unique_ptr<simwin::MachineScope> scope;
+    std::unique_ptr<CUninstallDatabase> database;
+    CTextResources texts;
+    CRemovalContext context{};
+};
+
+TEST_F(Removers, HooksAreCalledWithTheirFourArgumentsAndAPauseEach) {
+    Use("[library]\npath = C:\\Program Files\\Vestral\\vhook.dll\nexport = Uninstall\n",
+        {{"C/Program Files/Vestral/vhook.dll", "MZ"}});
+    for (const char* item : {"vhook.dll,Uninstall", "C:\\Elsewhere\\vhook.dll,Absent", "missing.dll,Uninstall", ",x"})
+        database->removal.hooks.Add(item);
+    const uint64_t before = m->clock.ms;
+    RunUninstallHooks(context);
+    ASSERT_EQ(1u, m->modules.hookCalls.size());
+    const auto& call = m->modules.hookCalls[0];
+    EXPECT_EQ("Uninstall", call.exportName);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(context.window), call.window);
+    EXPECT_EQ(0x400000u, call.instance);
+    EXPECT_EQ("C:\\Program Files\\Vestral\\", call.text);
+    EXPECT_EQ(0, call.number);
+    EXPECT_EQ(before + 2000, m->clock.ms);  // two loads of the library, a second each
+    EXPECT_TRUE(m->modules.loaded.empty() || m->modules.loaded.begin()->second == 0);
+}
+
+TEST_F(Removers, ShortcutsAndTheirGroupFolderGo) {
+    Use("");
+    for (const std::string& f : {kUserPrograms + "Vestral\\Monitor.lnk", kCommonPrograms + "Vestral\\Monitor.pif",
+                                 kUserPrograms + "Startup\\Monitor.LNK", kCommonPrograms + "Other\\Keep.lnk"})
+        m->files.writeFile(f, "link");
+    for (const char* item : {"\"Vestral\",\"Monitor.exe\",\"STARTUP\"", "Vestral", "..\\..,Keep.lnk", "C:\\Windows,x"})
+        database->removal.shortcuts.Add(item);
+    RemoveShortcuts(context);
+    EXPECT_FALSE(m->files.exists(kUserPrograms + "Vestral\\Monitor.lnk"));
+    EXPECT_FALSE(m->files.exists(kCommonPrograms + "Vestral\\Monitor.pif"));
+    EXPECT_FALSE(m->files.exists(kUserPrograms + "Startup\\Monitor.LNK"));
+    EXPECT_FALSE(m->files.exists(kCommonPrograms + "Vestral"));  // the emptied group folder
+    EXPECT_TRUE(m->files.exists(kCommonPrograms + "Other\\Keep.lnk"));
+    EXPECT_EQ(2u, m->transcript.count("refused shortcut item"));
+}
+
+TEST_F(Removers, AGroupFolderThatStaysFullIsLeftAfterThreeSeconds) {
+    Use("");
+    m->files.writeFile(kCommonPrograms + "Vestral\\Readme.txt", "text");
+    database->removal.shortcuts.Add("Vestral");
+    const uint64_t before = m->clock.ms;
+    RemoveShortcuts(context);
+    EXPECT_TRUE(m->files.exists(kCommonPrograms + "Vestral\\Readme.txt"));
+    EXPECT_GE(m->clock.ms - before, 3000u);
+    EXPECT_LE(m->clock.ms - before, 3100u);
+}
+
+TEST_F(Removers, ProgramManagerItemsGoOnWin32s) {
+    Use("[system]\nplatform = win32s\n[progman]\ngroup = Vestral\nitem = Monitor\nitem = Readme\n");
+    database->removal.shortcuts.Add("Vestral,Monitor");
+    RemoveShortcuts(context);
+    EXPECT_EQ(1u, m->transcript.count("progman [DeleteItem(Monitor)] -> done"));
+    EXPECT_EQ(0, DeleteProgramManagerItem("Missing", "Readme"));  // ShowGroup of a missing group is refused
+}
+
+}  // namespace
