@@ -25,7 +25,8 @@ INT_PTR CMainDlg::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case IDOK:
         case IDCANCEL:
         case IDC_EXIT:
-            EndDialog(hwnd, 1);
+            // While the removal runs, Enter and Escape do nothing (Exit is disabled and Close greyed).
+            if (!removePage.IsRemoving()) EndDialog(hwnd, 1);
             return TRUE;
         case IDC_UNINSTALL:
             // The selection is recorded only from a page the user could see.

@@ -1,9 +1,23 @@
 // The removal page: its rows, their state images and fonts, and the directory lists of the removal.
 #include "removal/remove_page.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "app/path_parts.h"
+#include "app/system_services.h"
+#include "removal/driver_remover.h"
+#include "removal/file_remover.h"
+#include "removal/hook_runner.h"
+#include "removal/ini_remover.h"
+#include "removal/load_run_remover.h"
+#include "removal/printer_remover.h"
+#include "removal/registry_remover.h"
+#include "removal/service_remover.h"
+#include "removal/shortcut_remover.h"
+#include "removal/spooler_remover.h"
+
+CRemovePage::ProcessState CRemovePage::processState;
 
 const CRemovePage::ProgressRow CRemovePage::rows[CRemovePage::ROW_COUNT] = {
     {IDC_ROW_LABEL_FIRST + 0, IDC_ROW_ICON_FIRST + 0, IDS_ROW_FIRST + 0},
@@ -21,6 +35,16 @@ namespace {
 
 enum RowImageIndex { kPending = 0, kDone = 1, kCurrent = 2 };
 
+const UINT kTickMs = 200;
+const int kLastStage = 17;
+// A Pavane utility that has not ended after this long is not waited for any more: its files are then
+// scheduled like any file in use.
+const DWORD kPavaneWaitMs = 2 * 60 * 1000;
+// The environments of the driver, monitor and print-processor stages, in order (null: the local one).
+const char* const kEnvironments[] = {NULL, "Windows NT x86", "Windows 4.0"};
+// What pavaneProcess holds on Win32s, where the utility's window is watched instead of its process.
+HANDLE const kPavaneWindowMarker = reinterpret_cast<HANDLE>(1);
+
 // The directories of the removal: where files are deleted directly, and where they are searched for.
 struct DirectoryRow {
     int locationCode;
@@ -37,12 +61,16 @@ const DirectoryRow kDirectoryRows[] = {
 
 CRemovePage::CRemovePage()
     : database(NULL), normalFont(NULL), boldFont(NULL), savedCursor(NULL), waitCursor(NULL), pavaneProcess(NULL),
-      stage(0), currentRow(0), progressActive(0), rowImages(NULL) {
+      stage(0), currentRow(0), progressActive(0), rowImages(NULL), removal(), removing(0), spoolerStopped(0),
+      pavaneWaitStart(0) {
     pavanePath[0] = 0;
     osVersion.Detect();
 }
 
 CRemovePage::~CRemovePage() {
+    // Whatever ends the tool, a spooler the removal stopped runs again.
+    if (spoolerStopped) StartSpooler();
+    CloseHandleOfPavane();
     if (boldFont && boldFont != normalFont) DeleteObject(boldFont);
     directDirs.Clear();
     searchDirs.Clear();
@@ -68,6 +96,9 @@ INT_PTR CRemovePage::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
             EndDialog(hwnd, 1);
             return 1;
         }
+        return 0;
+    case WM_TIMER:
+        RunStage(wParam);
         return 0;
     default:
         return 0;
@@ -151,8 +182,200 @@ void CRemovePage::BuildDirectoryLists() {
 void CRemovePage::StartRemoval() {
     EnableWindow(GetDlgItem(GetParent(hwnd), IDC_UNINSTALL), FALSE);
     BuildDirectoryLists();
+    removal.database = database;
+    removal.window = hwnd;
+    removal.osVersion = osVersion;
+    removal.textResources = &textResources;
+    removal.directDirs = &directDirs;
+    removal.searchDirs = &searchDirs;
+    removal.pendingAtRestart = 0;
     stage = 0;
     currentRow = 0;
     progressActive = 0;
     ShowAllPending();
+    removing = 1;
+    SetTimer(hwnd, IDT_REMOVAL, kTickMs, NULL);
+}
+
+void CRemovePage::RunStage(WPARAM timerId) {
+    if (timerId != IDT_REMOVAL || processState.tickInProgress) return;
+    processState.tickInProgress = 1;
+    if (waitCursor) SetCursor(waitCursor);
+    switch (stage) {
+    case 0:
+        ShowRow(0);
+        waitCursor = LoadCursorA(NULL, IDC_WAIT);
+        savedCursor = SetCursor(waitCursor);
+        database->SelectForRemoval();
+        ShowRow(1);
+        ++stage;
+        break;
+    case 1:
+        processState.waitingForPavane = 0;
+        ShowRow(1);
+        WaitForPavane();
+        break;
+    case 2:
+        ShowRow(2);
+        ++stage;
+        break;
+    case 3:
+        currentRow = 2;
+        RemovePrinters(removal);
+        currentRow = 3;
+        ShowRow(3);
+        ++stage;
+        break;
+    case 4:
+        for (const char* environment : kEnvironments) RemovePrinterDrivers(removal, environment);
+        ShowRow(currentRow);
+        ++stage;
+        break;
+    case 5:
+        for (const char* environment : kEnvironments) RemoveMonitors(removal, NULL, environment);
+        RunUninstallHooks(removal);
+        ShowRow(currentRow);
+        ++stage;
+        break;
+    case 6:
+        for (const char* environment : kEnvironments) RemovePrintProcessors(removal, NULL, environment);
+        ShowRow(currentRow);
+        ++stage;
+        break;
+    case 7:
+        RemoveServices(removal);
+        ++stage;
+        break;
+    case 8:
+        StopSpoolerStage();
+        ShowRow(currentRow);
+        ++stage;
+        break;
+    case 9:
+        CollectOemPaths(removal);
+        ++stage;
+        break;
+    case 10:
+        RemoveShortcuts(removal);
+        ShowWindow(hwnd, SW_SHOWDEFAULT);
+        BringWindowToTop(hwnd);
+        SetForegroundWindow(hwnd);
+        ++stage;
+        break;
+    case 11:
+        stage = 12;
+        break;
+    case 12:
+        RemoveIniEntries(removal);
+        ++stage;
+        break;
+    case 13:
+        RemoveLoadRunEntries(removal);
+        ShowRow(currentRow);
+        ++stage;
+        break;
+    case 14:
+        RemoveFiles(removal);
+        ++stage;
+        break;
+    case 15:
+        RemoveRegistryKeys(removal);
+        ShowRow(currentRow);
+        ++stage;
+        break;
+    case 16:
+        if (osVersion.IsWinNT()) {
+            spoolerStopped = 0;
+            StartSpooler();
+        }
+        ++stage;
+        break;
+    default:
+        EndOfRun();
+        break;
+    }
+    processState.tickInProgress = 0;
+}
+
+void CRemovePage::CloseHandleOfPavane() {
+    if (pavaneProcess && pavaneProcess != kPavaneWindowMarker) CloseHandle(pavaneProcess);
+    pavaneProcess = NULL;
+}
+
+void CRemovePage::WaitForPavane() {
+    bool wait = false;
+    if (!database->pavaneStays) {
+        if (!pavaneProcess) {
+            if (FindOemProgram(pavanePath, "PAVANE32.EXE") || FindOemProgram(pavanePath, "PAVANE.EXE")) {
+                pavaneProcess = RunProgram(pavanePath);
+                if (!pavaneProcess && osVersion.IsWin32s()) pavaneProcess = kPavaneWindowMarker;
+                wait = pavaneProcess != NULL;
+                pavaneWaitStart = GetTickCount();
+            }
+        } else if (GetTickCount() - pavaneWaitStart > kPavaneWaitMs) {
+            wait = false;  // a utility that hangs is not waited for without end
+        } else if (pavaneProcess == kPavaneWindowMarker || osVersion.IsWin32s()) {
+            wait = FindWindowA("#32770", "Pavane") != NULL;
+        } else {
+            DWORD code = 0;
+            wait = GetExitCodeProcess(pavaneProcess, &code) && code == STILL_ACTIVE;
+        }
+    }
+    processState.waitingForPavane = wait ? 1 : 0;
+    if (wait) return;
+    CloseHandleOfPavane();
+    stage = 2;
+}
+
+void CRemovePage::StopSpoolerStage() {
+    if (osVersion.IsWin9x()) {
+        if (osVersion.GetVersionClass() == 2) CloseSpoolProcessWindow();
+        database->restartNeeded = 1;
+    }
+    if (osVersion.IsWinNT()) {
+        StopSpooler();
+        spoolerStopped = 1;
+    }
+}
+
+void CRemovePage::OfferRestart() {
+    const char* question = textResources.GetString(IDS_RESTART_QUESTION);
+    const char* caption = textResources.GetString(IDS_CAPTION);
+    if (osVersion.IsWin32s()) {
+        // The restart helper of the family restarts Windows 3.1; its own file goes at that restart.
+        CPathParts program;
+        program.Resolve(MODULEDIR);
+        char helper[MAX_PATH];
+        snprintf(helper, sizeof helper, "%sNRESTART.EXE", program.DirectoryPath());
+        ScheduleNwininitDelete(helper);
+        AddLoadRunEntry(removal, NULL, "NWININIT");
+        if (MessageBoxA(hwnd, question, caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES) return;
+        char command[MAX_PATH + 8];
+        snprintf(command, sizeof command, "%s -d", "NRESTART.EXE");
+        if (WinExec(command, SW_HIDE) < 32)
+            MessageBoxA(hwnd, textResources.GetString(IDS_RESTART_FAILED), caption, MB_OK | MB_SETFOREGROUND);
+        return;
+    }
+    if (MessageBoxA(hwnd, question, caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES) return;
+    int vc = osVersion.GetVersionClass();
+    BOOL restarted = osVersion.IsWin9x() && (vc == 2 || vc == 3 || vc == 7) ? ExitWindowsEx(EWX_REBOOT, 0)
+                                                                             : RebootWithShutdownPrivilege();
+    if (!restarted) MessageBoxA(hwnd, textResources.GetString(IDS_RESTART_FAILED), caption, MB_OK | MB_SETFOREGROUND);
+}
+
+void CRemovePage::EndOfRun() {
+    KillTimer(hwnd, IDT_REMOVAL);
+    if (savedCursor) SetCursor(savedCursor);
+    // On the NT family, files scheduled for deletion or a service only marked for it need a restart too.
+    const bool restart = (database->isWin9x && database->restartNeeded) ||
+                         (osVersion.IsWinNT() && removal.pendingAtRestart) ||
+                         (osVersion.IsWin32s() && (database->restartNeeded || removal.pendingAtRestart));
+    if (restart)
+        OfferRestart();
+    else
+        MessageBoxA(hwnd, textResources.GetString(IDS_UNINSTALL_COMPLETE), textResources.GetString(IDS_CAPTION),
+                    MB_OK | MB_SETFOREGROUND);
+    removing = 0;
+    PostMessageA(GetParent(hwnd), WM_CLOSE, 0, 0);
+    PostMessageA(GetParent(hwnd), UM_REMOVAL_FINISHED, 0, 0);
 }

@@ -6,6 +6,7 @@
 #include "script/database.h"
 #include "script/text_list.h"
 #include "ui/dialog_base.h"
+#include "removal/removal_context.h"
 #include "ui/text_resources.h"
 
 class CRemovePage : public CDialogBase {
@@ -24,8 +25,19 @@ public:
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Called by the main window once it shows this page: disables its Uninstall button, builds the
-    // directory lists and shows every row pending.
+    // directory lists, shows every row pending and starts the stages on the removal timer.
     void StartRemoval();
+    // One tick of the removal timer: the stage that stage names.
+    void RunStage(WPARAM timerId);
+    // Whether the stages are running (started and not yet at their end).
+    int IsRemoving() const { return removing; }
+
+    // What the whole process keeps: the busy flag of the stages and the Pavane wait flag.
+    struct ProcessState {
+        int tickInProgress = 0;
+        int waitingForPavane = 0;
+    };
+    static ProcessState processState;
 
     CUninstallDatabase* database;  // set by the main window; not owned
     HFONT normalFont;
@@ -42,6 +54,10 @@ public:
     HIMAGELIST rowImages;
     CTextList directDirs;
     CTextList searchDirs;
+    CRemovalContext removal;  // what the removers work with during the run
+    int removing;
+    int spoolerStopped;        // stage 8 stopped the spooler and stage 16 has not started it yet
+    DWORD pavaneWaitStart;
 
     // The image and the label font of row i as the progress display draws them.
     int RowImage(int row) const;
@@ -56,4 +72,10 @@ private:
     void OnPaint();
     INT_PTR OnCtlColorStatic(HDC dc, HWND control);
     void BuildDirectoryLists();
+    void WaitForPavane();
+    void StopSpoolerStage();
+    void EndOfRun();
+    // The restart question (text 200) and the restart on Yes; text 201 when it fails.
+    void OfferRestart();
+    void CloseHandleOfPavane();
 };

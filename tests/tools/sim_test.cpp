@@ -123,26 +123,31 @@ TEST_F(SimRun, UnreadableMachineAndBadOptionsAreReported) {
 }
 
 // The interactive run on the demo machine: the loading dialog, the selection page, every printer selected,
-// Uninstall, and the removal page, where the run waits; the saved machine shows what the loading changed.
-TEST_F(SimRun, InteractiveRunOfTheDemoReachesTheRemovalPage) {
+// Uninstall, the removal page and its stages to the end; the saved machine shows what the run changed.
+TEST_F(SimRun, InteractiveRunOfTheDemoRemovesEveryPrinter) {
     fs::path after = root / "after";
     SimResult r = RunSim("--save " + Q(after) + " --show");
-    EXPECT_EQ(3, r.exitCode) << r.out;
+    EXPECT_EQ(1, r.exitCode) << r.out;
     const char* inOrder[] = {"dialog 115 shown", "service Spooler stopped", "service Spooler started",
                              "dialog IDD_MAIN_NOBMP shown", "|             0  \"Office\"  image 1  selected focused",
-                             "|     [0] #32770 (page IDD_REMOVE)",
-                             "the tool waits for the user in \"アンインストール\" (dialog IDD_MAIN_NOBMP) and nothing more is "
-                             "scripted"};
+                             "|     [0] #32770 (page IDD_REMOVE)", "program started: C:\\Program Files\\Vestral\\PAVANE32.EXE",
+                             "service VstStatus04 marked for deletion", "service Spooler stopped", "service Spooler started",
+                             "今、再起動しますか？\" -> No"};
     size_t at = 0;
     for (const char* line : inOrder) {
         size_t found = r.out.find(line, at);
         ASSERT_NE(std::string::npos, found) << line << "\n" << r.out;
         at = found;
     }
-    // The family's other programs were closed; the spooler runs again.
+    // The family's printers and drivers are gone, the other maker's stay; the spooler runs again.
     std::string ini = ReadFile(after / "machine.ini");
     EXPECT_NE(std::string::npos, ini.find("state = running")) << ini;
     EXPECT_EQ(std::string::npos, ini.find("VSTStatusClass_04")) << ini;
+    EXPECT_EQ(std::string::npos, ini.find("name = Office")) << ini;
+    EXPECT_EQ(std::string::npos, ini.find("Vestral X Driver")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("name = Plotter")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("name = Acme Plotter 9")) << ini;
+    EXPECT_FALSE(fs::exists(after / "drive/C/Windows/System32/spool/drivers/x64/vxdrv.dll"));
 }
 
 TEST_F(SimRun, AUserFileDrivesTheInterfaceAndItsMistakesNameTheLine) {
