@@ -86,10 +86,10 @@ inline UINT ItemState(HWND list, int index) {
 // of the main window with the scripted user.
 class Fixture : public ::testing::Test {
 protected:
-    void Use(const std::string& machineIni) {
+    void Use(const std::string& machineIni, const std::map<std::string, std::string>& files = {}) {
         context.reset();
         scope.reset();
-        m = testmachine::Load(machineIni);
+        m = testmachine::Load(machineIni, files);
         scope = std::make_unique<simwin::MachineScope>(*m);
         CLoadingDlg::processState = CLoadingDlg::ProcessState();
         context = std::make_unique<CMainDlg>();

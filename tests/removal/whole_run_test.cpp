@@ -1,0 +1,85 @@
+// Whole runs of the interface: load a machine, select, Uninstall, let the stages run, and compare what is
+// left with what was there.
+#include <gtest/gtest.h>
+
+#include "support/ui_run.h"
+
+namespace {
+
+using simwin::UserAction;
+using uirun::Action;
+using uirun::Press;
+
+const char kDrivers[] = "C/Windows/System32/spool/drivers/x64/";
+const char kScript[] =
+    "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n"
+    "[VXDRV.Files]\r\nvxdrv.dll\r\nvxbusy.dll\r\n"
+    "[VXDRV.RegistryKeys]\r\nHKLM,\"SOFTWARE\\VESTRAL\\VX\",\"\",1\r\nHKLM,\"SOFTWARE\\Microsoft\",\"\",1\r\n"
+    "[VXDRV.Services]\r\nSpooler\r\n";
+const char kMachine[] =
+    "[driver]\nname = Vestral X Driver\n[driver]\nname = Acme Laser\n"
+    "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndefault = yes\ndata.VestralDriver04 = 1\n"
+    "[printer]\nname = Other\ndriver = Acme Laser\nport = LPT2:\n";
+
+class WholeRun : public uirun::Fixture {
+protected:
+    void UseDemo(const std::string& extra = "") {
+        Use(std::string(kMachine) + extra, {{std::string(kDrivers) + "Kunz__04.unm", kScript},
+                                            {std::string(kDrivers) + "vxdrv.dll", "MZ"},
+                                            {std::string(kDrivers) + "vxbusy.dll", "MZ"},
+                                            {"C/Windows/System32/acme.dll", "MZ"}});
+        m->registry.create("HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VX\\Sub");
+        m->registry.create("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+    }
+    bool Printer(const char* name) {
+        HANDLE h = NULL;
+        if (!OpenPrinterA(const_cast<LPSTR>(name), &h, NULL)) return false;
+        ClosePrinter(h);
+        return true;
+    }
+};
+
+TEST_F(WholeRun, TheChosenPrinterAndWhatItsScriptNamesGoAndNothingElse) {
+    UseDemo();
+    uirun::Outcome o = Run({Action(UserAction::Select, "", {"Office"}), Press(IDC_UNINSTALL)});
+    EXPECT_EQ(1, o.result) << o.stop;
+    EXPECT_FALSE(Printer("Office"));
+    EXPECT_TRUE(Printer("Other"));
+    EXPECT_FALSE(m->files.exists(std::string("C:\\Windows\\System32\\spool\\drivers\\x64\\vxdrv.dll")));
+    EXPECT_TRUE(m->files.exists("C:\\Windows\\System32\\acme.dll"));
+    EXPECT_EQ(nullptr, m->registry.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VX"));
+    // The hostile items of the script were refused, the run went on.
+    EXPECT_NE(nullptr, m->registry.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));
+    EXPECT_NE(nullptr, m->services.find("Spooler"));
+    EXPECT_TRUE(m->services.find("Spooler")->running);
+    EXPECT_EQ(1u, m->transcript.count("refused registry item"));
+    EXPECT_EQ(1u, m->transcript.count("refused service item \"Spooler\""));
+    EXPECT_EQ(1u, m->transcript.count("プリンタのアンインストールが完了しました。"));
+    EXPECT_EQ(0u, m->gdi.openContexts());
+}
+
+TEST_F(WholeRun, ALockedFileOnTheNtClassIsScheduledAndARestartOffered) {
+    UseDemo();
+    m->files.setLocked("C:\\Windows\\System32\\spool\\drivers\\x64\\vxbusy.dll", true);
+    m->windows.user.answers = {true};  // Yes to the restart
+    uirun::Outcome o = Run({Action(UserAction::Select, "", {"Office"}), Press(IDC_UNINSTALL)});
+    EXPECT_EQ(1, o.result) << o.stop;
+    ASSERT_EQ(1u, m->files.pendingRenames.size());
+    EXPECT_NE(std::string::npos, m->files.pendingRenames[0].from.find("vxbusy.dll"));
+    EXPECT_EQ(1u, m->transcript.count("今、再起動しますか？\" -> Yes"));
+    EXPECT_TRUE(m->system.rebootRequested);
+    EXPECT_EQ(0u, m->transcript.count("プリンタのアンインストールが完了しました。"));
+}
+
+TEST_F(WholeRun, TicksThatArriveWhileAStageShowsAMessageBoxAreDropped) {
+    // Deleting the default printer shows which printer is the default now; the stages go on after it.
+    UseDemo("[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT3:\ndata.VestralDriver04 = 1\n");
+    uirun::Outcome o = Run({Action(UserAction::Select, "", {"Office"}), Press(IDC_UNINSTALL)});
+    EXPECT_EQ(1, o.result) << o.stop;
+    EXPECT_EQ(1u, m->transcript.count("'Home' が新たに通常使用するプリンタに設定されました。"));
+    EXPECT_TRUE(Printer("Home"));
+    EXPECT_EQ(1u, m->transcript.count("プリンタのアンインストールが完了しました。"));
+    EXPECT_EQ(0, CRemovePage::processState.tickInProgress);
+}
+
+}  // namespace
