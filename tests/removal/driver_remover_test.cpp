@@ -4,25 +4,17 @@
 #include <gtest/gtest.h>
 
 #include "removal/driver_remover.h"
-#include "support/temp_machine.h"
+#include "support/removal_support.h"
 
 namespace {
 
 const char kInf[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n[Strings]\r\nPrinterName1=\"Vestral X Driver, Vestral L Driver\"\r\n";
 
-class DriverRemover : public ::testing::Test {
+class DriverRemover : public removaltest::LoadedRemoverTest {
 protected:
-    simwin::Machine standard;
-    simwin::MachineScope standardScope{standard};
-
-    void Use(const std::string& ini, std::map<std::string, std::string> files = {}) {
-        m = testmachine::Load(ini, files);
-        scope = std::make_unique<simwin::MachineScope>(*m);
-        database = std::make_unique<CUninstallDatabase>();
+    void Use(const std::string& ini, const std::map<std::string, std::string>& files = {}) {
+        LoadedRemoverTest::Use(ini, files);
         database->pavaneStays = 1;
-        context.database = database.get();
-        context.osVersion.Detect();
-        context.textResources = &texts;
     }
     CPrinterEntry& Entry(const char* name, const char* driver, int kept) {
         CPrinterEntry& p = database->printers.AddNew();
@@ -46,11 +38,6 @@ protected:
         for (const char* item : database->removal.registryKeys) out.push_back(item);
         return out;
     }
-    std::unique_ptr<simwin::Machine> m;
-    std::unique_ptr<simwin::MachineScope> scope;
-    std::unique_ptr<CUninstallDatabase> database;
-    CTextResources texts;
-    CRemovalContext context{};
 };
 
 TEST_F(DriverRemover, DriversOfRemovedPrintersGoUnlessAKeptPrinterUsesThem) {

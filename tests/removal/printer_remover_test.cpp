@@ -3,25 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "removal/printer_remover.h"
-#include "support/temp_machine.h"
+#include "support/removal_support.h"
 
 namespace {
 
 const char kScript[] = "[Strings]\r\nHARDWARE_ID_1=USBPRINT\\VestralX\r\nUSB_VID=0x0ABC\r\nUSB_PID=0x0012\r\n";
 
-class PrinterRemover : public ::testing::Test {
+class PrinterRemover : public removaltest::LoadedRemoverTest {
 protected:
-    // The context is made on a standard machine; each test then loads its own.
-    simwin::Machine standard;
-    simwin::MachineScope standardScope{standard};
-
     void Use(const std::string& ini) {
-        m = testmachine::Load(ini, {{"C/Program Files/Vestral/Kunz__04.unm", kScript}});
-        scope = std::make_unique<simwin::MachineScope>(*m);
-        database = std::make_unique<CUninstallDatabase>();
-        context.database = database.get();
-        context.osVersion.Detect();
-        context.textResources = &texts;
+        LoadedRemoverTest::Use(ini, {{"C/Program Files/Vestral/Kunz__04.unm", kScript}});
     }
     CPrinterEntry& Entry(const char* name, int kept, const char* location = "", int isDefault = 0) {
         CPrinterEntry& p = database->printers.AddNew();
@@ -38,11 +29,6 @@ protected:
         ClosePrinter(h);
         return true;
     }
-    std::unique_ptr<simwin::Machine> m;
-    std::unique_ptr<simwin::MachineScope> scope;
-    std::unique_ptr<CUninstallDatabase> database;
-    CTextResources texts;
-    CRemovalContext context{};
 };
 
 const char kPrinters[] =

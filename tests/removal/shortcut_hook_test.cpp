@@ -5,33 +5,20 @@
 #include "removal/hook_runner.h"
 #include "removal/progman.h"
 #include "removal/shortcut_remover.h"
-#include "support/temp_machine.h"
+#include "support/removal_support.h"
 
 namespace {
 
 const std::string kUserPrograms = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
 const std::string kCommonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
 
-class Removers : public ::testing::Test {
+class Removers : public removaltest::LoadedRemoverTest {
 protected:
-    simwin::Machine standard;
-    simwin::MachineScope standardScope{standard};
-
-    void Use(const std::string& ini, std::map<std::string, std::string> files = {}) {
-        m = testmachine::Load(ini, files);
-        scope = std::make_unique<simwin::MachineScope>(*m);
-        database = std::make_unique<CUninstallDatabase>();
-        context.database = database.get();
-        context.osVersion.Detect();
-        context.textResources = &texts;
+    void Use(const std::string& ini, const std::map<std::string, std::string>& files = {}) {
+        LoadedRemoverTest::Use(ini, files);
         context.window = CreateWindowExA(0, "#32770", "page", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
                                          reinterpret_cast<HINSTANCE>(0x400000), NULL);
     }
-    std::unique_ptr<simwin::Machine> m;
-    std::unique_ptr<simwin::MachineScope> scope;
-    std::unique_ptr<CUninstallDatabase> database;
-    CTextResources texts;
-    CRemovalContext context{};
 };
 
 TEST_F(Removers, HooksAreCalledWithTheirFourArgumentsAndAPauseEach) {

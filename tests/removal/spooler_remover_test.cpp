@@ -15,37 +15,13 @@ const char kMachine[] =
     "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\nprocessor = VstProc\ndatatype = NT EMF 1.008\n"
     "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT2:\nprocessor = VstProc\n";
 
-void Fill(CTextList& list, const std::vector<std::string>& items) {
-    for (const std::string& item : items) list.Add(item.c_str());
-}
-
-class SpoolerRemover : public ::testing::Test {
+class SpoolerRemover : public removaltest::LoadedRemoverTest {
 protected:
-    // The context is made on a standard machine; each test then loads its own.
-    simwin::Machine standard;
-    simwin::MachineScope standardScope{standard};
-
-    void Use(const std::string& ini) {
-        m = testmachine::Load(ini);
-        scope = std::make_unique<simwin::MachineScope>(*m);
-        database = std::make_unique<CUninstallDatabase>();
-        context.database = database.get();
-        context.osVersion.Detect();
-        context.textResources = &texts;
-        context.directDirs = &dirs;
-        context.searchDirs = &dirs;
-    }
     std::string Saved() {
         testmachine::TempDir dir;
         m->save(dir.path.string());
         return testmachine::ReadFile(dir.path / "machine.ini");
     }
-    std::unique_ptr<simwin::Machine> m;
-    std::unique_ptr<simwin::MachineScope> scope;
-    std::unique_ptr<CUninstallDatabase> database;
-    CTextResources texts;
-    CTextList dirs;
-    CRemovalContext context{};
 };
 
 TEST_F(SpoolerRemover, AProcessorGoesAfterItsPrintersAreSwitchedToWinPrint) {

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "removal/removal_context.h"
 #include "simwin/machine.h"
+#include "support/temp_machine.h"
 
 namespace removaltest {
 
@@ -31,6 +33,35 @@ protected:
     simwin::Machine m;
     simwin::MachineScope scope;
     CUninstallDatabase database;
+    CTextResources texts;
+    CTextList directDirs, searchDirs;
+    CRemovalContext context{};
+};
+
+// A remover's test on a machine described as a machine directory (machine.ini text and files of drive C:).
+class LoadedRemoverTest : public ::testing::Test {
+protected:
+    void Use(const std::string& ini, const std::map<std::string, std::string>& files = {}) {
+        scope.reset();
+        m = testmachine::Load(ini, files);
+        scope = std::make_unique<simwin::MachineScope>(*m);
+        database = std::make_unique<CUninstallDatabase>();
+        context.database = database.get();
+        context.osVersion.Detect();
+        context.textResources = &texts;
+        context.directDirs = &directDirs;
+        context.searchDirs = &searchDirs;
+    }
+    static void Fill(CTextList& list, const std::vector<std::string>& items) {
+        for (const std::string& item : items) list.Add(item.c_str());
+    }
+
+    // The context is made on a standard machine; each test then loads its own.
+    simwin::Machine standard;
+    simwin::MachineScope standardScope{standard};
+    std::unique_ptr<simwin::Machine> m;
+    std::unique_ptr<simwin::MachineScope> scope;
+    std::unique_ptr<CUninstallDatabase> database;
     CTextResources texts;
     CTextList directDirs, searchDirs;
     CRemovalContext context{};
