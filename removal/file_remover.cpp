@@ -4,6 +4,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "app/path_parts.h"
 #include "removal/protected_paths.h"
 
@@ -42,6 +46,84 @@ void DirectoryOf(const char* path, char* out, size_t size) {
     snprintf(out, size, "%s%s", drive, dir);
     size_t n = strlen(out);
     if (n > 3 && out[n - 1] == '\\') out[n - 1] = 0;
+}
+
+// The files of a searched directory tree (the directory and two levels below it), by lower-cased name, each
+// name's paths in the order a walk of the tree meets them. RemoveFiles builds one per searched directory
+// once, so that a long list of names does not walk the same trees again for every name.
+// A walk for one name does not enter a directory of that name (it tries to delete it instead), so each entry
+// keeps the names of the directories it lies in.
+struct IndexedFile {
+    std::string path;
+    std::vector<std::string> within;  // lower-cased names of the directories below the searched one
+};
+typedef std::map<std::string, std::vector<IndexedFile>> FileIndex;
+
+std::string Lowered(const char* text) {
+    std::string s(text);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+}
+
+void IndexTree(const char* directory, int depth, FileIndex& index, std::vector<std::string>& within) {
+    char pattern[MAX_PATH];
+    if (!Join(pattern, sizeof pattern, directory, "*.*")) return;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        char path[MAX_PATH];
+        if (!Join(path, sizeof path, directory, entry.cFileName)) continue;
+        std::string name = Lowered(entry.cFileName);
+        index[name].push_back(IndexedFile{path, within});
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != '.' && depth > 0) {
+            within.push_back(name);
+            IndexTree(path, depth - 1, index, within);
+            within.pop_back();
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+const int kSearchDepth = 2;
+
+// RemoveFile with the searched trees' indexes (null: walk the trees).
+void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<FileIndex>* indexes) {
+    char fileName[MAX_PATH];
+    FileNameOf(name, fileName, sizeof fileName);
+    CUninstallDatabase& db = *context.database;
+    for (const char* directory : *context.directDirs) {
+        char path[MAX_PATH];
+        if (Join(path, sizeof path, directory, fileName) && DeleteOrSchedule(context, path)) db.restartNeeded = 1;
+    }
+    size_t tree = 0;
+    for (const char* directory : *context.searchDirs) {
+        if (!indexes) {
+            if (DeleteMatchingFiles(context, directory, fileName, kSearchDepth, 0)) db.restartNeeded = 1;
+            continue;
+        }
+        FileIndex& index = (*indexes)[tree++];
+        const std::string wanted = Lowered(fileName);
+        auto found = index.find(wanted);
+        if (found == index.end()) continue;
+        for (const IndexedFile& file : found->second) {
+            bool entered = true;
+            for (const std::string& d : file.within) entered = entered && d != wanted;
+            if (entered && DeleteOrSchedule(context, file.path.c_str())) db.restartNeeded = 1;
+        }
+    }
+    for (const char* oemPath : db.removal.oemPaths) {
+        char given[MAX_PATH], directory[MAX_PATH];
+        DirectoryOf(oemPath, given, sizeof given);
+        // A directory of Windows (or one on the way to one) is never emptied or removed.
+        if (const char* why = ProtectedDirectoryReason(given, directory, sizeof directory)) {
+            ReportRefusedItem("OEM path", oemPath, why);
+            continue;
+        }
+        if (DeleteMatchingFiles(context, directory, name, 3, 1)) db.restartNeeded = 1;
+        RemoveDirectoryA(directory);
+    }
 }
 
 }  // namespace
@@ -125,34 +207,20 @@ int ScheduleNwininitDelete(const char* path) {
     return 1;
 }
 
-void RemoveFile(CRemovalContext& context, const char* name) {
-    char fileName[MAX_PATH];
-    FileNameOf(name, fileName, sizeof fileName);
-    CUninstallDatabase& db = *context.database;
-    for (const char* directory : *context.directDirs) {
-        char path[MAX_PATH];
-        if (Join(path, sizeof path, directory, fileName) && DeleteOrSchedule(context, path)) db.restartNeeded = 1;
-    }
-    for (const char* directory : *context.searchDirs)
-        if (DeleteMatchingFiles(context, directory, fileName, 2, 0)) db.restartNeeded = 1;
-    for (const char* oemPath : db.removal.oemPaths) {
-        char given[MAX_PATH], directory[MAX_PATH];
-        DirectoryOf(oemPath, given, sizeof given);
-        // A directory of Windows (or one on the way to one) is never emptied or removed.
-        if (const char* why = ProtectedDirectoryReason(given, directory, sizeof directory)) {
-            ReportRefusedItem("OEM path", oemPath, why);
-            continue;
-        }
-        if (DeleteMatchingFiles(context, directory, name, 3, 1)) db.restartNeeded = 1;
-        RemoveDirectoryA(directory);
-    }
-}
+void RemoveFile(CRemovalContext& context, const char* name) { RemoveFileWith(context, name, NULL); }
 
 void RemoveFiles(CRemovalContext& context) {
     CUninstallDatabase& db = *context.database;
     CTextList& files = db.removal.files;
     files.Sort();
     files.Unique();
+    // The searched trees are walked once; only the files of the list leave them during this stage.
+    std::vector<FileIndex> indexes;
+    for (const char* directory : *context.searchDirs) {
+        indexes.emplace_back();
+        std::vector<std::string> within;
+        IndexTree(directory, kSearchDepth, indexes.back(), within);
+    }
     bool nreg32s = false;
     for (const char* item : files) {
         char name[TEXT_SIZE];
@@ -160,10 +228,10 @@ void RemoveFiles(CRemovalContext& context) {
         NextToken(name, '=');
         if (!name[0]) continue;
         if (_strcmpi(name, "nreg32s.ini") == 0) nreg32s = true;
-        RemoveFile(context, name);
+        RemoveFileWith(context, name, &indexes);
     }
     const bool win32s = context.osVersion.IsWin32s();
-    if (db.remainingCount == 0 && !win32s && !db.restartNeeded) RemoveFile(context, "NRESTART.EXE");
+    if (db.remainingCount == 0 && !win32s && !db.restartNeeded) RemoveFileWith(context, "NRESTART.EXE", &indexes);
     if (db.remainingCount == 0 && win32s && nreg32s) {
         CPathParts where;
         where.Resolve(WINDIR);

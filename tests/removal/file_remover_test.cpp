@@ -122,3 +122,44 @@ TEST_F(Win98FileRemover, LockedFilesGoIntoANewWininitIni) {
 }
 
 }  // namespace
+
+namespace {
+
+// The files left below the driver directory.
+std::vector<std::string> FilesBelow(simwin::Machine& m, const std::string& root) {
+    std::vector<std::string> out;
+    for (const std::string& p : {root + "a.dll", root + "s\\a.dll\\a.dll", root + "s\\a.dll\\b.dll", root + "s\\t\\a.dll",
+                                 root + "s\\B.DLL", root + "s\\t\\u\\b.dll", root + "c.dll"})
+        if (m.files.exists(p)) out.push_back(p);
+    return out;
+}
+
+class IndexedFileStage : public removaltest::RemoverTest {};
+
+// The file stage walks the searched trees once for the whole list; what it deletes is what a walk per name
+// deletes, a directory named like a listed file included.
+TEST_F(IndexedFileStage, DeletesExactlyWhatAWalkPerNameDeletes) {
+    const std::string root = kDrivers;
+    auto build = [&](simwin::Machine& machine) {
+        // s\\a.dll is a directory holding a file a.dll: a walk for a.dll does not enter it.
+        for (const char* f : {"a.dll", "s\\a.dll\\a.dll", "s\\a.dll\\b.dll", "s\\t\\a.dll", "s\\B.DLL",
+                              "s\\t\\u\\b.dll", "c.dll"})
+            machine.files.writeFile(root + f, "x");
+    };
+    build(m);
+    Fill(searchDirs, {kDrivers});
+    database.remainingCount = 1;
+    Fill(database.removal.files, {"a.dll", "b.dll"});
+    RemoveFiles(context);
+    std::vector<std::string> indexed = FilesBelow(m, root);
+
+    simwin::Machine other;
+    simwin::MachineScope otherScope(other);
+    build(other);
+    RemoveFile(context, "a.dll");
+    RemoveFile(context, "b.dll");
+    EXPECT_EQ(FilesBelow(other, root), indexed);
+    EXPECT_EQ(other.files.pendingRenames.size(), m.files.pendingRenames.size());
+}
+
+}  // namespace

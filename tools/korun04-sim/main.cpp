@@ -1,11 +1,12 @@
 // korun04-sim: runs the tool's own WinMain on a simulated machine with a scripted user.
 //
 //   korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]
-//               [--answer yes|no]... [--user FILE] [--show] [--plan] [-- TAIL...]
+//               [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan] [-- TAIL...]
 //
 // Standard output is the transcript, one event per line; the exit status is the tool's, or 3 when the tool
 // waits for the user and nothing more is scripted.
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <iostream>
@@ -64,6 +65,8 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
             if (!value(o.userFile)) return false;
         } else if (a == "--show") {
             o.show = true;
+        } else if (a == "--timing") {
+            o.timing = true;
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -76,7 +79,7 @@ namespace {
 
 const char kUsage[] =
     "usage: korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]\n"
-    "                   [--answer yes|no]... [--user FILE] [--show] [--plan] [-- TAIL...]\n";
+    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan] [-- TAIL...]\n";
 
 // Exit status of a run that waits for the user with nothing more scripted.
 const int kUserStopStatus = 3;
@@ -162,6 +165,7 @@ int main(int argc, char** argv) {
         };
 
     int exitCode = 0;
+    const std::clock_t cpuStart = std::clock();
     try {
         if (options.plan) {
             exitCode = RunPlan(std::cout, std::cerr, options.selects, options.selectAll);
@@ -173,6 +177,9 @@ int main(int argc, char** argv) {
         machine->transcript.add(stop.what());
         exitCode = kUserStopStatus;
     }
+    if (options.timing)
+        std::cerr << "korun04-sim: virtual time " << machine->clock.ms << " ms, processor time "
+                  << (std::clock() - cpuStart) * 1000 / CLOCKS_PER_SEC << " ms\n";
     if (!machine->windows.user.actions.empty())
         std::cerr << "korun04-sim: " << machine->windows.user.actions.size() << " scripted action(s) not taken, first: "
                   << machine->windows.user.actions.front().describe() << "\n";

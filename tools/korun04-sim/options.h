@@ -13,6 +13,7 @@ struct SimOptions {
     bool plan = false;                 // --plan
     std::string userFile;              // --user FILE: the scripted user's actions
     bool show = false;                 // --show: a text picture of the window after each action
+    bool timing = false;               // --timing: the run's virtual and processor time on standard error
     std::string tail;                  // everything after "--", joined by single spaces
 };
 
