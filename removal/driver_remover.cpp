@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,24 @@ const char* const kNtVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", 
 
 // The names to delete: the profile's drivers, and the drivers of removed printers that no kept printer
 // uses; sorted, without duplicates.
+std::string Lowered(const char* text) {
+    std::string s(text);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+}
+
 void BuildCandidates(const CUninstallDatabase& db, CTextList& candidates) {
     for (const char* name : db.removal.drivers) candidates.Add(name);
+    // The drivers of the printers that stay, looked up once for all printers.
+    std::set<std::string> keptDrivers;
+    for (const CPrinterEntry& p : db.printers)
+        if (p.isKept) keptDrivers.insert(Lowered(p.driverName));
+    std::set<std::string> added;
     for (const CPrinterEntry& p : db.printers) {
         if (p.isKept || p.isForeign) continue;
-        bool keptUses = false;
-        for (const CPrinterEntry& other : db.printers)
-            if (other.isKept && _strcmpi(other.driverName, p.driverName) == 0) keptUses = true;
-        if (!keptUses) candidates.Add(p.driverName);
+        std::string driver = Lowered(p.driverName);
+        if (!keptDrivers.count(driver) && added.insert(driver).second) candidates.Add(p.driverName);
     }
     candidates.Sort();
     candidates.Unique();

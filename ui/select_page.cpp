@@ -4,6 +4,9 @@
 
 #include <string.h>
 
+#include <set>
+#include <string>
+
 #include "ui/extra_info_dlg.h"
 #include "ui/list_view.h"
 
@@ -18,6 +21,13 @@ const int kColumnCount = sizeof kColumns / sizeof kColumns[0];
 const int kColumnWidth = 100;
 
 bool IsSelectable(const CPrinterEntry& p) { return !p.isForeign && !p.isDeleted && p.isListed; }
+
+std::string Lowered(const char* text) {
+    std::string s(text);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+}
 
 
 // The item image: 1 for the default printer, plus 2 for a printer on another machine, plus 4 for a printer
@@ -111,14 +121,6 @@ void CSelectPage::SetView(DWORD view) {
         SetWindowLongPtrA(listView, GWL_STYLE, (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | view);
 }
 
-bool CSelectPage::IsListedBefore(const CPrinterEntry& entry) const {
-    for (const CPrinterEntry& p : database->printers) {
-        if (&p == &entry) return false;
-        if (IsSelectable(p) && _strcmpi(p.printerName, entry.printerName) == 0) return true;
-    }
-    return false;
-}
-
 void CSelectPage::FillPrinterList() {
     WaitCursor wait;
     if (!listView) return;
@@ -127,9 +129,10 @@ void CSelectPage::FillPrinterList() {
     if (database->ListedPrinterCount() == 0) return;
 
     int position = 0;
+    std::set<std::string> shown;  // each printer is listed once
     for (const CPrinterEntry& p : database->printers) {
         const int i = position++;
-        if (!IsSelectable(p) || IsListedBefore(p)) continue;
+        if (!IsSelectable(p) || !shown.insert(Lowered(p.printerName)).second) continue;
         LVITEMA item;
         memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
@@ -165,7 +168,7 @@ void CSelectPage::ApplySelection() {
     if (!listView) return;
     // The item data is the printer's position in the list. A printer is chosen when its item is selected,
     // and the choice reaches every entry of that name, however long the name.
-    CTextList listed, chosen;
+    std::set<std::string> listed, chosen;  // lower-cased printer names
     int count = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         LVITEMA item;
@@ -175,14 +178,17 @@ void CSelectPage::ApplySelection() {
         if (!SendMessageA(listView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
         const CPrinterEntry* entry = database->printers.At(static_cast<size_t>(item.lParam));
         if (!entry || !IsSelectable(*entry)) continue;
-        listed.Add(entry->printerName);
+        listed.insert(Lowered(entry->printerName));
         if (SendMessageA(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) & LVIS_SELECTED) {
-            chosen.Add(entry->printerName);
+            chosen.insert(Lowered(entry->printerName));
             ++selectedCount;
         }
     }
-    for (CPrinterEntry& p : database->printers)
-        if (IsSelectable(p) && listed.Contains(p.printerName)) p.isKept = chosen.Contains(p.printerName) ? 0 : 1;
+    for (CPrinterEntry& p : database->printers) {
+        if (!IsSelectable(p)) continue;
+        std::string name = Lowered(p.printerName);
+        if (listed.count(name)) p.isKept = chosen.count(name) ? 0 : 1;
+    }
 }
 
 void CSelectPage::OnNotify(WPARAM controlId, const NMHDR* notification) {

@@ -38,6 +38,4 @@ private:
     void PrepareContextMenu();
     // Sets the list view's view bits (LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT) unless it has them.
     void SetView(DWORD view);
-    // Whether a selectable entry of the same printer comes earlier in the list: each printer is listed once.
-    bool IsListedBefore(const CPrinterEntry& entry) const;
 };

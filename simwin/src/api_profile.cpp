@@ -121,10 +121,24 @@ Line makeLine(const std::string& body, const std::string& eol) {
     return parsed.front();
 }
 
+// The lines of a text, parsed once for as long as the same text is read again (a profile read parses
+// the whole file; the tool reads the same files many times over).
+const std::vector<Line>& parsedLines(const std::string& text) {
+    static std::string cachedText;
+    static std::vector<Line> cachedLines;
+    static bool valid = false;
+    if (!valid || text != cachedText) {
+        cachedLines = parse(text);
+        cachedText = text;
+        valid = true;
+    }
+    return cachedLines;
+}
+
 }  // namespace
 
 bool get(const std::string& text, const std::string& section, const std::string& key, std::string& value) {
-    std::vector<Line> lines = parse(text);
+    const std::vector<Line>& lines = parsedLines(text);
     size_t begin, end, at;
     if (!findSection(lines, section, begin, end) || !findKey(lines, begin, end, key, at)) return false;
     value = unquote(lines[at].value);
@@ -132,7 +146,7 @@ bool get(const std::string& text, const std::string& section, const std::string&
 }
 
 bool hasSection(const std::string& text, const std::string& section) {
-    std::vector<Line> lines = parse(text);
+    const std::vector<Line>& lines = parsedLines(text);
     size_t begin, end;
     return findSection(lines, section, begin, end);
 }
@@ -173,14 +187,14 @@ std::string set(const std::string& text, const std::string& section, const std::
 
 std::vector<std::string> sectionNames(const std::string& text) {
     std::vector<std::string> out;
-    for (auto& l : parse(text))
+    for (auto& l : parsedLines(text))
         if (l.kind == Line::Header) out.push_back(l.name);
     return out;
 }
 
 std::vector<std::string> keys(const std::string& text, const std::string& section) {
     std::vector<std::string> out;
-    std::vector<Line> lines = parse(text);
+    const std::vector<Line>& lines = parsedLines(text);
     size_t begin, end;
     if (!findSection(lines, section, begin, end)) return out;
     for (size_t i = begin + 1; i < end; ++i)
@@ -190,7 +204,7 @@ std::vector<std::string> keys(const std::string& text, const std::string& sectio
 
 std::vector<std::string> sectionLines(const std::string& text, const std::string& section) {
     std::vector<std::string> out;
-    std::vector<Line> lines = parse(text);
+    const std::vector<Line>& lines = parsedLines(text);
     size_t begin, end;
     if (!findSection(lines, section, begin, end)) return out;
     for (size_t i = begin + 1; i < end; ++i)

@@ -6,9 +6,11 @@
 #include "simwin/api/crt.h"
 
 int _strcmpi(const char* a, const char* b) {
+    // The letters A to Z fold to a to z, as in the C locale.
     for (;; ++a, ++b) {
-        int x = std::tolower(static_cast<unsigned char>(*a));
-        int y = std::tolower(static_cast<unsigned char>(*b));
+        int x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+        if (x >= 'A' && x <= 'Z') x += 32;
+        if (y >= 'A' && y <= 'Z') y += 32;
         if (x != y || !x) return x - y;
     }
 }

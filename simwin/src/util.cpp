@@ -16,7 +16,16 @@ std::string toLower(std::string s) {
 }
 
 bool iequals(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && toUpper(a) == toUpper(b);
+    // Letters of the C locale only, as the simulated names compare; no copies (names are compared often).
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x == y) continue;
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
 }
 
 bool iless(const std::string& a, const std::string& b) {
