@@ -15,23 +15,17 @@ const char* const kNtVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", 
 
 // The names to delete: the profile's drivers, and the drivers of removed printers that no kept printer
 // uses; sorted, without duplicates.
-std::string Lowered(const char* text) {
-    std::string s(text);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
 
 void BuildCandidates(const CUninstallDatabase& db, CTextList& candidates) {
     for (const char* name : db.removal.drivers) candidates.Add(name);
     // The drivers of the printers that stay, looked up once for all printers.
     std::set<std::string> keptDrivers;
     for (const CPrinterEntry& p : db.printers)
-        if (p.isKept) keptDrivers.insert(Lowered(p.driverName));
+        if (p.isKept) keptDrivers.insert(TextKey(p.driverName));
     std::set<std::string> added;
     for (const CPrinterEntry& p : db.printers) {
         if (p.isKept || p.isForeign) continue;
-        std::string driver = Lowered(p.driverName);
+        std::string driver = TextKey(p.driverName);
         if (!keptDrivers.count(driver) && added.insert(driver).second) candidates.Add(p.driverName);
     }
     candidates.Sort();

@@ -59,12 +59,6 @@ struct IndexedFile {
 };
 typedef std::map<std::string, std::vector<IndexedFile>> FileIndex;
 
-std::string Lowered(const char* text) {
-    std::string s(text);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
 
 void IndexTree(const char* directory, int depth, FileIndex& index, std::vector<std::string>& within) {
     char pattern[MAX_PATH];
@@ -75,7 +69,7 @@ void IndexTree(const char* directory, int depth, FileIndex& index, std::vector<s
     do {
         char path[MAX_PATH];
         if (!Join(path, sizeof path, directory, entry.cFileName)) continue;
-        std::string name = Lowered(entry.cFileName);
+        std::string name = TextKey(entry.cFileName);
         index[name].push_back(IndexedFile{path, within});
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != '.' && depth > 0) {
             within.push_back(name);
@@ -104,7 +98,7 @@ void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<File
             continue;
         }
         FileIndex& index = (*indexes)[tree++];
-        const std::string wanted = Lowered(fileName);
+        const std::string wanted = TextKey(fileName);
         auto found = index.find(wanted);
         if (found == index.end()) continue;
         for (const IndexedFile& file : found->second) {

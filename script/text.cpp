@@ -76,3 +76,10 @@ char* TrimChar(char* text, char character) {
     text[end - begin] = 0;
     return text;
 }
+
+std::string TextKey(const char* text) {
+    std::string key(text ? text : "");
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return key;
+}

@@ -5,6 +5,8 @@
 // Texts compare case-insensitively in the ASCII sense (_strcmpi).
 #pragma once
 
+#include <string>
+
 #include "app/platform.h"
 
 const int TEXT_SIZE = MAX_PATH;
@@ -22,6 +24,9 @@ bool TextEqual(const char* a, const char* b);
 bool TextLess(const char* a, const char* b);
 // True for a null text or one of length 0.
 bool TextEmpty(const char* text);
+// The text lower-cased in the ASCII sense: the key under which texts that TextEqual finds equal meet in a
+// set or a map (a null text gives the empty key).
+std::string TextKey(const char* text);
 
 // Walks a double-NUL list (separator 0) or splits text at its first separator. With separator 0 it returns
 // the item after text, or null at the end of the list. Otherwise it replaces the first separator by NUL and

@@ -22,12 +22,6 @@ const int kColumnWidth = 100;
 
 bool IsSelectable(const CPrinterEntry& p) { return !p.isForeign && !p.isDeleted && p.isListed; }
 
-std::string Lowered(const char* text) {
-    std::string s(text);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
 
 
 // The item image: 1 for the default printer, plus 2 for a printer on another machine, plus 4 for a printer
@@ -132,7 +126,7 @@ void CSelectPage::FillPrinterList() {
     std::set<std::string> shown;  // each printer is listed once
     for (const CPrinterEntry& p : database->printers) {
         const int i = position++;
-        if (!IsSelectable(p) || !shown.insert(Lowered(p.printerName)).second) continue;
+        if (!IsSelectable(p) || !shown.insert(TextKey(p.printerName)).second) continue;
         LVITEMA item;
         memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
@@ -178,15 +172,15 @@ void CSelectPage::ApplySelection() {
         if (!SendMessageA(listView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
         const CPrinterEntry* entry = database->printers.At(static_cast<size_t>(item.lParam));
         if (!entry || !IsSelectable(*entry)) continue;
-        listed.insert(Lowered(entry->printerName));
+        listed.insert(TextKey(entry->printerName));
         if (SendMessageA(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) & LVIS_SELECTED) {
-            chosen.insert(Lowered(entry->printerName));
+            chosen.insert(TextKey(entry->printerName));
             ++selectedCount;
         }
     }
     for (CPrinterEntry& p : database->printers) {
         if (!IsSelectable(p)) continue;
-        std::string name = Lowered(p.printerName);
+        std::string name = TextKey(p.printerName);
         if (listed.count(name)) p.isKept = chosen.count(name) ? 0 : 1;
     }
 }
