@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "ui/extra_info_dlg.h"
 #include "ui/list_view.h"
@@ -163,6 +164,8 @@ void CSelectPage::ApplySelection() {
     // The item data is the printer's position in the list. A printer is chosen when its item is selected,
     // and the choice reaches every entry of that name, however long the name.
     std::set<std::string> listed, chosen;  // lower-cased printer names
+    std::vector<const CPrinterEntry*> byPosition;  // the list is linked: one walk instead of one per item
+    for (const CPrinterEntry& p : database->printers) byPosition.push_back(&p);
     int count = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         LVITEMA item;
@@ -170,7 +173,8 @@ void CSelectPage::ApplySelection() {
         item.mask = LVIF_PARAM;
         item.iItem = i;
         if (!SendMessageA(listView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
-        const CPrinterEntry* entry = database->printers.At(static_cast<size_t>(item.lParam));
+        const size_t position = static_cast<size_t>(item.lParam);
+        const CPrinterEntry* entry = position < byPosition.size() ? byPosition[position] : nullptr;
         if (!entry || !IsSelectable(*entry)) continue;
         listed.insert(TextKey(entry->printerName));
         if (SendMessageA(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) & LVIS_SELECTED) {

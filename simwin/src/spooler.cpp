@@ -165,21 +165,23 @@ DWORD parsePrinterAttributes(const std::string& text) {
 }
 
 Printer* Spooler::find(const std::string& name) {
-    for (auto& p : printers)
-        if (iequals(p.name, name)) return &p;
-    return nullptr;
+    const auto it = idByName_.find(name);
+    return it == idByName_.end() ? nullptr : findById(it->second);
 }
 
 const Printer* Spooler::find(const std::string& name) const {
-    for (auto& p : printers)
-        if (iequals(p.name, name)) return &p;
-    return nullptr;
+    return const_cast<Spooler*>(this)->find(name);
+}
+
+std::deque<Printer>::iterator Spooler::positionOf(int id) {
+    const auto it = std::lower_bound(printers.begin(), printers.end(), id,
+                                     [](const Printer& p, int wanted) { return p.id < wanted; });
+    return it != printers.end() && it->id == id ? it : printers.end();
 }
 
 Printer* Spooler::findById(int id) {
-    for (auto& p : printers)
-        if (p.id == id) return &p;
-    return nullptr;
+    const auto it = positionOf(id);
+    return it == printers.end() ? nullptr : &*it;
 }
 
 const Printer* Spooler::defaultPrinter() const {
@@ -193,6 +195,7 @@ Printer& Spooler::add(Printer printer) {
     if (find(printer.name)) throw MachineError("[printer] " + printer.name + ": a printer of that name exists already");
     printer.server = stripBackslashes(printer.server);
     printer.id = nextId_++;
+    idByName_[printer.name] = printer.id;
     printers.push_back(printer);
     return printers.back();
 }
@@ -211,8 +214,10 @@ PrinterDriver& Spooler::addDriver(const std::string& name, const std::string& en
 }
 
 void Spooler::remove(int printerId) {
-    printers.erase(std::remove_if(printers.begin(), printers.end(), [&](const Printer& p) { return p.id == printerId; }),
-                   printers.end());
+    const auto it = positionOf(printerId);
+    if (it == printers.end()) return;
+    idByName_.erase(it->name);
+    printers.erase(it);
 }
 
 PrinterDriver* Spooler::findDriver(const std::string& name, const std::string& environment) {

@@ -3,6 +3,7 @@
 // environment, the port monitors and the print processors. Whether the spooler answers at all is the Spooler service's state (services.h).
 #pragma once
 
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -76,7 +77,9 @@ struct SpoolerFault {
 
 class Spooler {
 public:
-    std::vector<Printer> printers;  // enumeration order
+    // Enumeration order, which is also the order of the ids. A deque: removing the first printers of a long
+    // list does not move all the others.
+    std::deque<Printer> printers;
     std::vector<PrinterDriver> drivers;
     std::vector<SpoolerComponent> monitors;    // standard ones first, then the declared ones
     std::vector<SpoolerComponent> processors;  // likewise; "WinPrint" is standard
@@ -125,6 +128,8 @@ public:
 
 private:
     int nextId_ = 1;
+    std::map<std::string, int, ILess> idByName_;  // every printer of `printers`
+    std::deque<Printer>::iterator positionOf(int id);  // printers.end() when there is none
     bool standardAdded_ = false;
     std::map<std::string, int, ILess> callCounts_;
 };
