@@ -44,6 +44,7 @@ phase_done "host tests"
 korun_step "windows build ($KORUN_WINDOWS_BUILD_DIR)"
 korun_configure windows "$KORUN_WINDOWS_BUILD_DIR"
 cmake --build "$KORUN_WINDOWS_BUILD_DIR" -j "$KORUN_JOBS"
+bash scripts/check_conformance_doc.sh "$KORUN_WINDOWS_BUILD_DIR/bin/korun04.exe"
 phase_done "windows build"
 
 korun_step "Wine checks"

@@ -430,6 +430,32 @@ TEST_F(UiConformance, RegisteredMessagesByNameAndTheirDelivery) {
     EXPECT_EQ("", msgseq::compare(expected, recorder.messages));
 }
 
+// After changing the default printer the tool tells every top-level window that the "windows" section of
+// the profile changed, waiting at most a second for each.
+TEST_F(UiConformance, ProfileChangeBroadcastReachesTopLevelDialogs) {
+    msgseq::Recorder recorder;
+    Modeless dialog(IDD_CONF_SEQUENCE, &recorder, {WM_WININICHANGE});
+    ASSERT_NE(nullptr, dialog.hwnd);
+    pumpMessages();
+    DWORD_PTR result = kPoison;
+    EXPECT_NE(0, SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>("windows"),
+                                     SMTO_NORMAL, 1000, &result));
+    EXPECT_NE(0, SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_NORMAL, 1000, NULL));
+    pumpMessages();
+    const std::vector<Message> expected = {{WM_WININICHANGE, sent, 0}, {WM_WININICHANGE, sent, 0}};
+    EXPECT_EQ("", msgseq::compare(expected, recorder.messages));
+}
+
+// The load line of win.ini is compared in lower case, converted in place.
+TEST_F(UiConformance, CharLowerConvertsInPlaceAndReturnsTheString) {
+    char text[] = "C:\\VESTRAL\\Kunz04.EXE -Q";
+    EXPECT_EQ(text, CharLowerA(text));
+    EXPECT_STREQ("c:\\vestral\\kunz04.exe -q", text);
+    char empty[] = "";
+    EXPECT_EQ(empty, CharLowerA(empty));
+    EXPECT_STREQ("", empty);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Popup menus
 

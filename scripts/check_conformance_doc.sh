@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Keeps docs/conformance.md honest: every Win32 function korun04.exe imports and the tool's sources name
+# has a row there, and every conformance test a row names exists.
+#
+#   bash scripts/check_conformance_doc.sh build/windows/bin/korun04.exe
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+exe=${1:?usage: check_conformance_doc.sh KORUN04_EXE}
+doc=$root/docs/conformance.md
+objdump=x86_64-w64-mingw32-objdump
+status=0
+
+# The imports of the system libraries (the C runtime and what the compiler's run-time needs are not the
+# tool's calls), kept when the tool's own sources call them.
+imports=$("$objdump" -p "$exe" | awk '/DLL Name:/ {dll = tolower($3); next}
+    dll != "" && dll != "msvcrt.dll" && NF == 3 && $2 ~ /^[0-9]+$/ {print $3}' | sort -u)
+[[ -n $imports ]] || { echo "conformance doc: no imports read from $exe"; exit 1; }
+for name in $imports; do
+    grep -rqw --include='*.cpp' --include='*.h' "$name" "$root"/{app,script,inventory,removal,ui} "$root/tools/korun04" ||
+        continue
+    if ! grep -q "^| \`$name\` |" "$doc"; then
+        echo "conformance doc: $name is called by the tool but has no row in docs/conformance.md"
+        status=1
+    fi
+done
+
+# Every "`file`: TestName" of a row is a test of tests/conformance/<file>_conformance_test.cpp.
+while read -r file test; do
+    source=$root/tests/conformance/${file}_conformance_test.cpp
+    if ! grep -Eq "^TEST(_F)?\([A-Za-z]+, *$test\)" "$source" 2>/dev/null; then
+        echo "conformance doc: names $file: $test, which is not a test of ${source#"$root"/}"
+        status=1
+    fi
+done < <(grep '^| `' "$doc" | grep -oE '`[a-z]+`: [A-Za-z0-9]+' | sed -E 's/`([a-z]+)`: /\1 /' | sort -u)
+
+((status == 0)) && echo "conformance doc: every function the tool imports has a row; every test it names exists"
+exit $status
