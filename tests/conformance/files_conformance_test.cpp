@@ -584,3 +584,40 @@ TEST_F(FilesConformance, LibraryAndExportErrors) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
     EXPECT_TRUE(FreeLibrary(mscms));
 }
+
+// The [windows] section of win.ini as the printer list and the load line read it: a missing key gives the
+// default, and a key written with WriteProfileStringA is read back (and deleted again).
+TEST_F(FilesConformance, WinIniReadsGiveTheDefaultOrTheWrittenText) {
+    char buf[64];
+    std::memset(buf, 0xbd, sizeof buf);
+    EXPECT_EQ(4u, GetProfileStringA("KorunConformance", "missing", "none", buf, sizeof buf));
+    EXPECT_STREQ("none", buf);
+    ASSERT_TRUE(WriteProfileStringA("KorunConformance", "Load", "kunz04.exe"));
+    std::memset(buf, 0xbd, sizeof buf);
+    EXPECT_EQ(10u, GetProfileStringA("korunconformance", "LOAD", "", buf, sizeof buf));
+    EXPECT_STREQ("kunz04.exe", buf);
+    std::memset(buf, 0xbd, sizeof buf);
+    EXPECT_EQ(4u, GetProfileStringA("KorunConformance", "Load", "", buf, 5));  // cut to the buffer
+    EXPECT_STREQ("kunz", buf);
+    EXPECT_TRUE(WriteProfileStringA("KorunConformance", nullptr, nullptr));
+    std::memset(buf, 0xbd, sizeof buf);
+    EXPECT_EQ(0u, GetProfileStringA("KorunConformance", "Load", "", buf, sizeof buf));
+    EXPECT_STREQ("", buf);
+}
+
+// The local printers' names carry the computer's name: a buffer too small gives 111 and the size needed
+// with the terminator; then the name and its length.
+TEST_F(FilesConformance, ComputerNameSizeQueryThenName) {
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = 1;
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetComputerNameA(name, &size));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BUFFER_OVERFLOW), GetLastError());
+    const DWORD needed = size;
+    EXPECT_GT(needed, 1u);
+    size = sizeof name;
+    ASSERT_TRUE(GetComputerNameA(name, &size));
+    EXPECT_EQ(needed - 1, size);
+    EXPECT_EQ(std::strlen(name), static_cast<size_t>(size));
+    EXPECT_EQ(nullptr, std::strchr(name, '\\'));
+}

@@ -310,4 +310,33 @@ TEST_F(RegistryConformance, SmallBuffersGiveMoreDataAndTheSizeNeeded) {
     EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyA(root, 0, name, 7));
 }
 
+// The selection page reads its remembered view from the default value of a key with RegQueryValueA: the
+// size includes the terminator, a key without a default value gives "", a missing key 2.
+TEST_F(RegistryConformance, DefaultValueOfAKeyByName) {
+    HKEY view = create(root, "View");
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(view, "", 0, REG_SZ, reinterpret_cast<const BYTE*>("report"), 7));
+    RegCloseKey(view);
+    const std::string name = std::string(kRoot) + "\\View";
+    LONG size = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueA(HKEY_CURRENT_USER, name.c_str(), nullptr, &size));
+    EXPECT_EQ(7, size);
+    char value[32];
+    std::memset(value, 0xbd, sizeof value);
+    size = sizeof value;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueA(HKEY_CURRENT_USER, name.c_str(), value, &size));
+    EXPECT_STREQ("report", value);
+    EXPECT_EQ(7, size);
+
+    HKEY empty = create(root, "Empty");
+    RegCloseKey(empty);
+    std::memset(value, 0xbd, sizeof value);
+    size = sizeof value;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueA(root, "Empty", value, &size));
+    EXPECT_STREQ("", value);
+    EXPECT_EQ(1, size);
+
+    size = sizeof value;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueA(root, "Missing", value, &size));
+}
+
 }  // namespace

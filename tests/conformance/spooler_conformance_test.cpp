@@ -303,3 +303,26 @@ TEST_F(SpoolerConformance, PrintProcessorsSizeQueryThenFetch) {
 // EnumJobsA and SetJobA are stubs under Wine (FALSE, the last error left alone), and Wine's
 // DeletePrinterConnectionA accepts a connection nobody made (TRUE, error 2): the jobs and the connections
 // are checked on simwin only (tests/simwin/spooler_removal_test.cpp).
+
+// The directory of the print processors: the size query, then a path that ends in the local
+// environment's directory below "prtprocs".
+TEST_F(SpoolerConformance, PrintProcessorDirectorySizeQueryThenPath) {
+    DWORD needed = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetPrintProcessorDirectoryA(NULL, NULL, 1, NULL, 0, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    ASSERT_GT(needed, 1u);
+    ASSERT_LT(needed, 1000u);
+    std::vector<char> dir(needed, '\xbd');
+    ASSERT_TRUE(GetPrintProcessorDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(dir.data()), needed, &needed));
+    const std::string path = dir.data();
+    // Wine reports the size of the wide string (twice as many bytes); the common part: room for the path.
+    EXPECT_GE(static_cast<size_t>(needed), path.size() + 1);
+    const std::string tail = "\\prtprocs\\x64";
+    EXPECT_TRUE(path.size() > tail.size() && SameText(path.substr(path.size() - tail.size()).c_str(), tail.c_str()))
+        << path;
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetPrintProcessorDirectoryA(NULL, S("Windows 3.1"), 1, reinterpret_cast<LPBYTE>(dir.data()),
+                                             needed, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ENVIRONMENT), GetLastError());
+}
