@@ -83,3 +83,59 @@ TEST_F(WholeRun, TicksThatArriveWhileAStageShowsAMessageBoxAreDropped) {
 }
 
 }  // namespace
+
+#include "support/whole_run.h"
+
+namespace {
+
+class StageRun : public wholerun::Fixture {
+protected:
+    void UseTwoPrinters() {
+        Use("[driver]\nname = Vestral X Driver\n"
+            "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndefault = yes\ndata.VestralDriver04 = 1\n"
+            "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n",
+            {{std::string(kDrivers) + "Kunz__04.unm", "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n"}});
+    }
+    // The stages the ticks ran, in order (the dropped ticks left out).
+    std::vector<int> StagesRun() const {
+        std::vector<int> out;
+        for (const wholerun::Tick& t : ticks)
+            if (!t.busy) out.push_back(t.stage);
+        return out;
+    }
+};
+
+const std::vector<int> kEveryStage = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
+
+// On the NT family stage 8 stops the spooler and stage 16 starts it: the OEM-path, shortcut, INI, start-up,
+// file and registry stages run with it stopped, every other stage with it running.
+TEST_F(StageRun, OnTheNtClassTheSpoolerIsStoppedExactlyDuringStagesNineToFifteen) {
+    UseTwoPrinters();
+    ASSERT_EQ(1, Uninstall({"Home"}).result);
+    ASSERT_EQ(kEveryStage, StagesRun());
+    for (const wholerun::Tick& t : ticks) {
+        SCOPED_TRACE("stage " + std::to_string(t.stage));
+        EXPECT_EQ(t.stage < 9 || t.stage > 16, t.spoolerBefore);
+        EXPECT_EQ(t.stage < 8 || t.stage > 15, t.spoolerAfter);
+    }
+    EXPECT_TRUE(SpoolerRuns());
+}
+
+// Deleting the default printer shows a message box inside stage 3; the ticks that fall due while it is read
+// find the stage busy and change nothing, and the stages then go on one by one.
+TEST_F(StageRun, TicksWhileAStageShowsAMessageBoxAreDroppedAndTheStagesGoOnInOrder) {
+    UseTwoPrinters();
+    ASSERT_EQ(1, Uninstall({"Office"}).result);
+    EXPECT_EQ(kEveryStage, StagesRun());
+    size_t dropped = 0;
+    for (const wholerun::Tick& t : ticks) {
+        if (!t.busy) continue;
+        ++dropped;
+        EXPECT_EQ(3, t.stage);
+        EXPECT_EQ(3, t.stageAfter);
+    }
+    EXPECT_GE(dropped, 4u);  // a message box is read for a second: five ticks of 200 ms
+    EXPECT_EQ(1u, m->transcript.count("'Home' が新たに通常使用するプリンタに設定されました。"));
+}
+
+}  // namespace

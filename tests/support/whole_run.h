@@ -28,6 +28,16 @@ class Fixture : public uirun::Fixture {
 protected:
     ~Fixture() override { watched = nullptr; }
 
+    // Loads a machine directory as korun04-sim does.
+    void UseDirectory(const std::string& dir) {
+        context.reset();
+        scope.reset();
+        m = simwin::Machine::load(dir);
+        scope = std::make_unique<simwin::MachineScope>(*m);
+        CLoadingDlg::processState = CLoadingDlg::ProcessState();
+        context = std::make_unique<CMainDlg>();
+    }
+
     // Selects the named printers (every listed printer when none is named), presses Uninstall and lets
     // the run end; yes/no message boxes take the answers in order (then No). The state before is taken
     // here, so a test may change the loaded machine in code first.
