@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ui_run.h"
+#include "support/whole_run.h"
 
 namespace {
 
@@ -84,8 +85,6 @@ TEST_F(WholeRun, TicksThatArriveWhileAStageShowsAMessageBoxAreDropped) {
 
 }  // namespace
 
-#include "support/whole_run.h"
-
 namespace {
 
 class StageRun : public wholerun::Fixture {
@@ -136,6 +135,46 @@ TEST_F(StageRun, TicksWhileAStageShowsAMessageBoxAreDroppedAndTheStagesGoOnInOrd
     }
     EXPECT_GE(dropped, 4u);  // a message box is read for a second: five ticks of 200 ms
     EXPECT_EQ(1u, m->transcript.count("'Home' が新たに通常使用するプリンタに設定されました。"));
+}
+
+}  // namespace
+
+namespace {
+
+typedef std::set<std::string> Set;
+
+class DemoRun : public wholerun::Fixture {};
+
+// Across the run, on the demo machine with every printer selected: the family's three printers and their
+// drivers go with the files, registry keys, start-up value and service their profiles name, Pavane's files
+// after it ran, the script and the family's OEM key with the last printer; the catch-all's files, the other
+// maker's printer and driver and everything else stay.
+TEST_F(DemoRun, EveryPrinterOfTheFamilyGoesWithWhatItsProfilesNameAndNothingElse) {
+    UseDirectory(std::string(KORUN_SOURCE_DIR) + "/examples/demo");
+    uirun::Outcome o = Uninstall();
+    ASSERT_EQ(1, o.result) << o.stop;
+    const std::string vestral = "C:\\Program Files\\Vestral\\", drivers = "C:\\Windows\\System32\\spool\\drivers\\x64\\";
+    EXPECT_EQ((Set{vestral + "PAVANE32.EXE", vestral + "pavhook.dll", vestral + "vmfgres.dll", drivers + "Kunz__04.unm",
+                   drivers + "vldrv.dll", drivers + "vxdrv.dll", drivers + "vxres.dat", drivers + "vxui.dll"}),
+              diff.filesRemoved);
+    EXPECT_EQ((Set{"C:\\Windows\\win.ini"}), diff.filesChanged);
+    EXPECT_TRUE(diff.filesAdded.empty()) << diff.Describe();
+    EXPECT_EQ((Set{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\OEM04", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\OEM04\\OEMPaths",
+                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VLDRV", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VXDRV"}),
+              diff.keysRemoved);
+    EXPECT_EQ((Set{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run|VstStatus04"}), diff.valuesRemoved);
+    EXPECT_TRUE(diff.keysAdded.empty() && diff.valuesAdded.empty() && diff.valuesChanged.empty()) << diff.Describe();
+    // The family's other programs were closed while loading.
+    EXPECT_EQ((Set{"driver Vestral L Driver (Windows x64)", "driver Vestral X Driver (Windows x64)", "printer Labels",
+                   "printer Office", "printer Reception", "window PAVANEDLGCLASS04", "window VSTStatusClass_04"}),
+              diff.objectsRemoved);
+    EXPECT_EQ((std::map<std::string, Set>{{"program C:\\Program Files\\Vestral\\PAVANE32.EXE", {"started: (none) -> 1"}},
+                                          {"service VstStatus04", {"marked: (none) -> yes"}}}),
+              diff.objectsChanged);
+    std::vector<std::string> boxes = MessageBoxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].find("'Plotter' が新たに"));
+    EXPECT_NE(std::string::npos, boxes[1].find("今、再起動しますか？ -> No"));  // the service waits for it
 }
 
 }  // namespace
