@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -77,10 +78,14 @@ protected:
     machinediff::State before, after;
     machinediff::Diff diff;
     std::vector<Tick> ticks;  // every tick of the removal timer that reached the page
+    // How often each spooler function was called before Uninstall was pressed (by the loading phase).
+    std::map<std::string, int> callsBeforeRemoval;
 
 private:
     // The page's dialog procedure is wrapped once the page exists, so that each tick is seen as it comes.
     void WatchTicks() {
+        callsBeforeRemoval.clear();
+        for (const std::string& call : m->spooler.calls) ++callsBeforeRemoval[call.substr(0, call.find(' '))];
         HWND page = context->removePage.hwnd;
         if (!page) return;
         watched = this;
