@@ -2,6 +2,8 @@
 // left with what was there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/ui_run.h"
 #include "support/whole_run.h"
 
@@ -135,6 +137,77 @@ TEST_F(StageRun, TicksWhileAStageShowsAMessageBoxAreDroppedAndTheStagesGoOnInOrd
     }
     EXPECT_GE(dropped, 4u);  // a message box is read for a second: five ticks of 200 ms
     EXPECT_EQ(1u, m->transcript.count("'Home' が新たに通常使用するプリンタに設定されました。"));
+}
+
+// While the started Pavane utility runs, stage 1 repeats on every tick; the first tick after it ended goes
+// on to stage 2.
+TEST_F(StageRun, StageOneRepeatsWhilePavaneRunsAndGoesOnWhenItEnds) {
+    Use("[driver]\nname = Vestral X Driver\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n"
+        "[program]\npath = C:\\Program Files\\Vestral\\PAVANE32.EXE\nticks = 3\n",
+        {{std::string(kDrivers) + "Kunz__04.unm",
+          "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n[UnPrinterMfgs]\r\n\"Pavane\",PAVANE,3\r\n"
+          "[PAVANE.Files]\r\nPAVANE32.EXE\r\n"},
+         {"C/Program Files/Vestral/PAVANE32.EXE", "MZ"}});
+    m->registry.setString("HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\OEM\\OEMPaths", "Main", "C:\\Program Files\\Vestral");
+    m->registry.setString("HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\OEM04\\OEMPaths", "Main", "C:\\Program Files\\Vestral\\");
+    ASSERT_EQ(1, Uninstall().result);
+    std::vector<int> stages = StagesRun();
+    // The start, three polls while it runs, the poll that finds it ended.
+    EXPECT_EQ(5, std::count(stages.begin(), stages.end(), 1));
+    EXPECT_EQ(std::vector<int>(stages.begin() + 6, stages.end()),
+              std::vector<int>(kEveryStage.begin() + 2, kEveryStage.end()));
+    EXPECT_EQ(1u, m->transcript.count("program started: C:\\Program Files\\Vestral\\PAVANE32.EXE (command line \" /d\")"));
+    EXPECT_TRUE(diff.filesRemoved.count("C:\\Program Files\\Vestral\\PAVANE32.EXE"));  // its files go after it ended
+}
+
+// The stages' directories: each directory once, however many location codes lead to it, and the
+// "Windows 4.0" driver and processor directories only on the NT family.
+TEST_F(StageRun, TheDirectoryListsHoldEachDirectoryOnce) {
+    auto texts = [](const CTextList& list) {
+        std::vector<std::string> out;
+        for (const char* item : list) out.push_back(item);
+        return out;
+    };
+    UseTwoPrinters();
+    ASSERT_EQ(1, Uninstall({"Home"}).result);
+    EXPECT_EQ((std::vector<std::string>{"C:\\Windows\\", "C:\\Windows\\System32\\",
+                                        "C:\\Windows\\System32\\spool\\drivers\\color\\"}),
+              texts(context->removePage.directDirs));
+    EXPECT_EQ((std::vector<std::string>{"C:\\Windows\\INF\\", "C:\\Windows\\System32\\spool\\drivers\\WIN40\\",
+                                        "C:\\Windows\\System32\\spool\\drivers\\x64\\",
+                                        "C:\\Windows\\System32\\spool\\prtprocs\\x64\\"}),
+              texts(context->removePage.searchDirs));
+
+    Use("[system]\nplatform = 9x\n[driver]\nname = Vestral X Driver\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n");
+    ASSERT_EQ(1, Uninstall().result);
+    EXPECT_EQ((std::vector<std::string>{"C:\\WINDOWS\\", "C:\\WINDOWS\\SYSTEM\\", "C:\\WINDOWS\\SYSTEM\\Color\\"}),
+              texts(context->removePage.directDirs));
+    EXPECT_EQ((std::vector<std::string>{"C:\\WINDOWS\\INF\\", "C:\\WINDOWS\\SYSTEM\\"}), texts(context->removePage.searchDirs));
+}
+
+// On Windows 95 the spooler stage closes the spool process's window; other 9x releases leave it.
+TEST_F(StageRun, OnWindows95TheSpoolProcessWindowIsClosed) {
+    for (const char* version : {"4.0", "4.10"}) {
+        SCOPED_TRACE(version);
+        Use(std::string("[system]\nplatform = 9x\nversion = ") + version +
+            "\n[window]\nclass = SpoolProcessClass\ntitle = Spool32\n[driver]\nname = Vestral X Driver\n"
+            "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n");
+        ASSERT_EQ(1, Uninstall().result);
+        EXPECT_EQ(std::string(version) == "4.0", diff.objectsRemoved.count("window SpoolProcessClass") == 1) << diff.Describe();
+    }
+}
+
+// A tick of another timer does nothing.
+TEST(RemovePageTicks, ATickOfAnotherTimerChangesNothing) {
+    simwin::Machine machine;
+    simwin::MachineScope scope(machine);
+    CRemovePage page;
+    page.stage = 5;
+    page.RunStage(IDT_REMOVAL + 1);
+    EXPECT_EQ(5, page.stage);
+    EXPECT_EQ(0, CRemovePage::processState.tickInProgress);
 }
 
 }  // namespace
