@@ -161,6 +161,31 @@ TEST_F(StageRun, StageOneRepeatsWhilePavaneRunsAndGoesOnWhenItEnds) {
     EXPECT_TRUE(diff.filesRemoved.count("C:\\Program Files\\Vestral\\PAVANE32.EXE"));  // its files go after it ended
 }
 
+// On Win32s the utility's dialog is watched instead of its process: stage 1 repeats while a "#32770" window
+// titled "Pavane" is there (two minutes at most: a utility that hangs is not waited for without end).
+TEST_F(StageRun, OnWin32sStageOneWaitsForPavanesDialog) {
+    for (bool dialog : {false, true}) {
+        SCOPED_TRACE(dialog ? "with the dialog" : "without the dialog");
+        Use(std::string("[system]\nplatform = win32s\n[driver]\nname = Vestral X Driver\n"
+                        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\n"
+                        "[program]\npath = C:\\Program Files\\Vestral\\PAVANE.EXE\nticks = 3\n") +
+                (dialog ? "[window]\nclass = #32770\ntitle = Pavane\n" : ""),
+            {{"C/WINDOWS/SYSTEM/Kunz__04.unm", "[UnPrinterMfgs]\r\n\"Pavane\",PAVANE,3\r\n[PAVANE.Files]\r\nPAVANE.EXE\r\n"},
+             {"C/Program Files/Vestral/PAVANE.EXE", "MZ"}});
+        m->registry.setString("HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\OEM\\OEMPaths", "Main", "C:\\Program Files\\Vestral");
+        ASSERT_EQ(1, Uninstall().result);
+        std::vector<int> stages = StagesRun();
+        const long waits = std::count(stages.begin(), stages.end(), 1);
+        if (dialog) {
+            EXPECT_GE(waits, 600);  // 200 ms a tick for two minutes
+            EXPECT_LE(waits, 602);
+        } else {
+            EXPECT_EQ(2, waits);  // the start, then the dialog is not there
+        }
+        EXPECT_EQ(1u, m->transcript.count("program started: C:\\Program Files\\Vestral\\PAVANE.EXE"));
+    }
+}
+
 // The stages' directories: each directory once, however many location codes lead to it, and the
 // "Windows 4.0" driver and processor directories only on the NT family.
 TEST_F(StageRun, TheDirectoryListsHoldEachDirectoryOnce) {
