@@ -13,7 +13,8 @@
 //   start-up values of `deleteLoadRun`, the keys of listed monitors and print processors, the family's
 //   ProgramGroups key;
 // - machine.ini: removed printers, the drivers the driver stage may delete, listed monitors, processors
-//   and services (a running service marked for deletion), USB device nodes, the family's windows closed,
+//   and services (a running service marked for deletion), USB device nodes, the family's windows closed
+//   (and the spool process's on Windows 95; any window may have received the family's close message),
 //   files scheduled for deletion, programs started, a new default printer, printers switched to WinPrint,
 //   a restart requested, a faulty spooler's state.
 #pragma once
@@ -243,7 +244,13 @@ inline bool ObjectRemovalExplained(const Plan& plan, const std::string& object) 
     if (kind == "processor") return plan.processors.count(name) > 0;
     if (kind == "service") return plan.services.count(name) > 0;
     if (kind == "device") return StartsWith(name, "usb");
-    if (kind == "window") return true;  // the family's other programs are closed while loading
+    if (kind == "window") {
+        // The family's other programs are closed while loading, the spool process's window on Windows 95.
+        static const std::set<std::string> closed = {
+            "jnstatuswindowclass_", "vststatusclass_04", "vstinstallclass__", "nlinkwclass04", "vspl32_tclass",
+            "nmsgpopclass_t", "pavanedlgclass04", "npsd04", "vstpsmcclass04", "spoolprocessclass"};
+        return closed.count(name) > 0;
+    }
     if (kind == "file") return plan.files.count(NameOf(kn.second)) > 0;
     return false;
 }
