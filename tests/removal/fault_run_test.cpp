@@ -57,6 +57,9 @@ struct FaultRow {
     std::function<void(const Seen&)> check;
 };
 
+// Test names and messages name a row by its name.
+void PrintTo(const FaultRow& row, std::ostream* out) { *out << row.name; }
+
 struct Layout {
     bool nt;
     std::string windows, system, drivers, programs;  // Windows paths, each ending in a backslash
