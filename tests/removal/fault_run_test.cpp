@@ -441,7 +441,9 @@ TEST_P(FaultRun, CompletesInsideItsPlanAndLeavesOtherMakersAlone) {
     uirun::Outcome o = Uninstall({}, row.answers);
     ASSERT_EQ(1, o.result) << o.stop;
     EXPECT_TRUE(o.stop.empty()) << o.stop;
-    EXPECT_EQ(std::vector<std::string>{}, planbounds::Unexplained(before, diff, context->database)) << diff.Describe();
+    EXPECT_EQ(std::vector<std::string>{}, planbounds::Unexplained(before, diff, context->database, &context->removePage.directDirs,
+                                                                  &context->removePage.searchDirs))
+        << diff.Describe();
     EXPECT_EQ(std::vector<std::string>{}, planbounds::ForeignChanges(before, after));
     EXPECT_TRUE(m->files.exists(Layout(row.platform).system + "acme.dll"));
     const std::vector<std::string> boxes = MessageBoxes();
@@ -467,6 +469,7 @@ TEST_F(PlanBounds, ReportWhatThePlanDoesNotName) {
 
     machinediff::State tampered = after;
     tampered.files.erase("C:\\Windows\\System32\\acme.dll");
+    before.files["C:\\Users\\Admin\\Documents\\vxdrv.dll"] = "MZ";  // a listed name, where it is not looked for
     tampered.files.erase("C:\\Program Files\\Vestral\\Tools\\notes.txt");
     tampered.keys.erase("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
     tampered.values.erase("HKEY_CURRENT_USER\\Software\\VESTRAL\\Settings|Size");
@@ -476,9 +479,11 @@ TEST_F(PlanBounds, ReportWhatThePlanDoesNotName) {
     tampered.objects["system"].emplace_back("admin", "no");
     tampered.objects.erase("window AcmeMonitor");
     const std::vector<std::string> unexplained =
-        planbounds::Unexplained(before, machinediff::Compare(before, tampered), context->database);
+        planbounds::Unexplained(before, machinediff::Compare(before, tampered), context->database,
+                                &context->removePage.directDirs, &context->removePage.searchDirs);
     const std::vector<std::string> expected = {
         "file removed C:\\Program Files\\Vestral\\Tools\\notes.txt",
+        "file removed C:\\Users\\Admin\\Documents\\vxdrv.dll",
         "file removed C:\\Windows\\System32\\acme.dll",
         "key removed HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
         "value removed HKEY_CURRENT_USER\\Printers\\Settings|Plotter",

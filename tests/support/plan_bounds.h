@@ -3,7 +3,7 @@
 // difference that none of them explains is returned, one line each, so that a test can expect none.
 //
 // What explains a difference:
-// - files: a name of the `files` list, a shortcut of the `shortcuts` list (as itself, .LNK or .PIF),
+// - files: a name of the `files` list where the file stage looks for it, a shortcut of the `shortcuts` list (as itself, .LNK or .PIF),
 //   NRESTART.EXE, an OEM INF (with its .pnf) naming a deleted driver, a directory inside an OEM path or a
 //   program group's folder; the rename lists and the colour directory may appear, win.ini and the INI
 //   files of `deleteIni` may change;
@@ -21,11 +21,14 @@
 
 #include <ctype.h>
 
+#include <algorithm>
+
 #include <set>
 #include <string>
 #include <vector>
 
 #include "script/database.h"
+#include "script/text_list.h"
 #include "support/machine_diff.h"
 
 namespace planbounds {
@@ -158,6 +161,25 @@ struct Plan {
         pavaneGoes = !db.pavaneStays;
     }
 
+    // The places the file stage deletes listed names from: directly in the system directories, two levels
+    // deep below the searched ones, three below an OEM path. Without the directory lists anywhere.
+    std::vector<std::string> directDirs, searchDirs;
+    bool InFileDirectories(const std::string& path) const {
+        if (directDirs.empty() && searchDirs.empty()) return true;
+        const std::string parent = path.substr(0, path.find_last_of('\\') + 1);
+        for (const std::string& d : directDirs)
+            if (parent == d) return true;
+        auto below = [&](const std::string& dir, size_t levels) {
+            return StartsWith(parent, dir) &&
+                   static_cast<size_t>(std::count(parent.begin() + dir.size(), parent.end(), '\\')) <= levels;
+        };
+        for (const std::string& d : searchDirs)
+            if (below(d, 2)) return true;
+        for (const std::string& d : oemDirectories)
+            if (below(d, 3)) return true;
+        return false;
+    }
+
     bool DriverMayGo(const std::string& name) const {
         const std::string d = Lower(name);
         if (drivers.count(d)) return true;
@@ -173,7 +195,8 @@ inline bool FileRemovalExplained(const Plan& plan, const machinediff::State& bef
             if (StartsWith(lower, dir)) return true;
         return plan.groups.count(name) > 0;
     }
-    if (plan.files.count(name) || plan.shortcutNames.count(name)) return true;
+    if (plan.files.count(name) && plan.InFileDirectories(lower)) return true;
+    if (plan.shortcutNames.count(name) && lower.find("\\start menu\\") != std::string::npos) return true;
     // An OEM INF naming a driver that may go, with its precompiled .pnf.
     const std::string ext = name.size() > 4 ? name.substr(name.size() - 4) : "";
     if (!StartsWith(name, "oem") || lower.find("\\inf\\") == std::string::npos || (ext != ".inf" && ext != ".pnf"))
@@ -287,10 +310,16 @@ inline bool ObjectChangeExplained(const Plan& plan, const machinediff::State& be
 
 }  // namespace detail
 
+// The directory lists of the removal page, when given, also bound where a listed file may go from.
 inline std::vector<std::string> Unexplained(const machinediff::State& before, const machinediff::Diff& d,
-                                            const CUninstallDatabase& db) {
+                                            const CUninstallDatabase& db, const CTextList* directDirs = nullptr,
+                                            const CTextList* searchDirs = nullptr) {
     using namespace detail;
-    const Plan plan(db, before);
+    Plan plan(db, before);
+    if (directDirs)
+        for (const char* dir : *directDirs) plan.directDirs.push_back(Lower(dir));
+    if (searchDirs)
+        for (const char* dir : *searchDirs) plan.searchDirs.push_back(Lower(dir));
     std::vector<std::string> out;
     for (const std::string& f : d.filesRemoved)
         if (!FileRemovalExplained(plan, before, f)) out.push_back("file removed " + f);
