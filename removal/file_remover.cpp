@@ -86,6 +86,11 @@ const int kSearchDepth = 2;
 void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<FileIndex>* indexes) {
     char fileName[MAX_PATH];
     FileNameOf(name, fileName, sizeof fileName);
+    // A pattern names no file: Windows would refuse it, and a rename list would carry it to the restart.
+    if (strpbrk(fileName, "*?<>|\"")) {
+        ReportRefusedItem("file", name, "it is not a plain file name");
+        return;
+    }
     CUninstallDatabase& db = *context.database;
     for (const char* directory : *context.directDirs) {
         char path[MAX_PATH];
@@ -124,6 +129,8 @@ void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<File
 
 int DeleteOrSchedule(CRemovalContext& context, const char* path) {
     DWORD attributes = GetFileAttributesA(path);
+    // A directory of that name is no file of the list: its attributes stay and nothing is scheduled.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
     if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                                   FILE_ATTRIBUTE_SYSTEM));

@@ -1,6 +1,7 @@
 #include "removal/printer_remover.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
@@ -144,6 +145,25 @@ void FillName(char* out, size_t size, const char* text, const char* name) {
     snprintf(out, size, "%.*s%s%s", static_cast<int>(at - text), text, name, at + 2);
 }
 
+// On Win32s the device line names the driver by its file without the extension, as WIN.INI always did;
+// when the driver cannot be read the driver name stays.
+void UseDriverFileName(const char* printerName, char* driver) {
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(printerName), &printer, NULL) || !printer) return;
+    DWORD needed = 0;
+    GetPrinterDriverA(printer, NULL, 2, NULL, 0, &needed);
+    if (needed) {
+        std::vector<BYTE> buffer(needed, 0);
+        if (GetPrinterDriverA(printer, NULL, 2, buffer.data(), needed, &needed)) {
+            const DRIVER_INFO_2A* info = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
+            char fname[_MAX_FNAME] = "";
+            if (info->pDriverPath) _splitpath(info->pDriverPath, NULL, NULL, fname, NULL);
+            if (fname[0]) CopyText(driver, fname);
+        }
+    }
+    ClosePrinter(printer);
+}
+
 }  // namespace
 
 void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId) {
@@ -243,6 +263,7 @@ int SetDefaultPrinter(CRemovalContext& context, char* name) {
         if (!context.osVersion.IsWin9x()) {
             char driver[TEXT_SIZE];
             CopyText(driver, info->pDriverName ? info->pDriverName : "");
+            if (context.osVersion.IsWin32s()) UseDriverFileName(chosen, driver);
             if (context.osVersion.IsWinNT()) CopyText(driver, "winspool");
             char line[3 * TEXT_SIZE];
             snprintf(line, sizeof line, "%s,%s,%s", chosen, driver, info->pPortName ? info->pPortName : "");

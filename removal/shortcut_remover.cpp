@@ -25,6 +25,8 @@ const ShortcutFolder kStartupFolders[] = {{PROGRAMS, true},       {COMMON_PROGRA
 const char* GroupReason(const char* group) {
     if (strpbrk(group, "\\/:")) return "it is not a plain folder name";
     if (strstr(group, "..")) return "it names \"..\"";
+    // Windows drops trailing dots and blanks: such a name is the program groups' folder itself.
+    if (strspn(group, ". ") == strlen(group)) return "it names no folder of its own";
     return nullptr;
 }
 

@@ -173,6 +173,33 @@ void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, const FileNode& 
     std::snprintf(d.cFileName, sizeof d.cFileName, "%s", name.c_str());
 }
 
+// A network path resolved by its text alone, as Windows resolves one: separators become backslashes, "."
+// and ".." are resolved below \\server\share\ and never climb above it, doubled separators and trailing
+// dots and spaces go. Nothing is asked of the network (there is none here).
+std::string fullNetworkPath(std::string p) {
+    std::replace(p.begin(), p.end(), '/', '\\');
+    size_t at = 2;
+    for (int part = 0; part < 2; ++part) {  // the server, then the share
+        while (at < p.size() && p[at] != '\\') ++at;
+        while (at < p.size() && p[at] == '\\') ++at;
+    }
+    const std::string prefix = p.substr(0, at), rest = p.substr(at);
+    std::vector<std::string> parts;
+    for (const std::string& c : simwin::split(rest, '\\')) {
+        if (c.empty() || c == ".") continue;
+        if (c == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(c);
+    }
+    std::string out = prefix;
+    for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
+    if (!parts.empty() && !rest.empty() && rest.back() == '\\') out += '\\';
+    while (out.size() > prefix.size() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+    return out;
+}
+
 std::string directoryOfProgram() {
     const std::string& program = current().system.program;
     size_t cut = program.find_last_of('\\');
@@ -602,7 +629,10 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
-    std::string full = files().fullPath(lpFileName, true);
+    const std::string name = lpFileName;
+    const bool network = name.size() > 2 && (name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
+                         name[2] != '?' && name[2] != '.';
+    std::string full = network ? fullNetworkPath(name) : files().fullPath(lpFileName, true);
     if (full.empty()) {
         SetLastError(ERROR_INVALID_NAME);
         return 0;

@@ -388,6 +388,35 @@ TEST_F(FilesConformance, CurrentDirectoryFullPathAndSearchPath) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+// A network path is resolved by its text, without asking the network: "." and ".." below the share, never
+// above it, and forward slashes as backslashes.
+TEST_F(FilesConformance, FullPathsOfNetworkPathsAreResolvedByTheirTextAlone) {
+    struct Case {
+        const char* path;
+        const char* full;
+        const char* part;
+    };
+    const Case cases[] = {
+        {"\\\\server\\share\\Vestral\\", "\\\\server\\share\\Vestral\\", nullptr},
+        {"\\\\server\\share\\a\\..\\b", "\\\\server\\share\\b", "b"},
+        {"\\\\server\\share\\..\\..\\x", "\\\\server\\share\\x", "x"},
+        {"//server/share/./a/", "\\\\server\\share\\a\\", nullptr},
+    };
+    for (const Case& c : cases) {
+        char buf[MAX_PATH];
+        memset(buf, 0xbd, sizeof buf);
+        char* part = reinterpret_cast<char*>(0xdeadbeef);
+        DWORD n = GetFullPathNameA(c.path, sizeof buf, buf, &part);
+        EXPECT_EQ(n, std::strlen(c.full)) << c.path;
+        EXPECT_STREQ(buf, c.full) << c.path;
+        if (c.part) {
+            EXPECT_STREQ(part, c.part) << c.path;
+        } else {
+            EXPECT_EQ(part, nullptr) << c.path;
+        }
+    }
+}
+
 TEST_F(FilesConformance, TemporaryFileNames) {
     char name[MAX_PATH];
     UINT u = GetTempFileNameA(dir.c_str(), "~~", 0, name);

@@ -2,6 +2,10 @@
 // directories emptied and removed, locked files scheduled by the mechanism of each version class, and the
 // directories that are never removed.
 #include "removal/file_remover.h"
+
+#include <string.h>
+
+#include "removal/protected_paths.h"
 #include "support/removal_support.h"
 
 namespace {
@@ -76,6 +80,77 @@ TEST_F(FileRemover, WindowsDirectoriesAndRootsAreNeverEmptiedAsOemPaths) {
     EXPECT_EQ(6u, m.transcript.count("debug: korun04: refused OEM path item"));
     // A directory of the family below the printing directories is emptied and removed.
     EXPECT_FALSE(Exists("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral"));
+}
+
+// What may be emptied and removed as an OEM path, after "." and ".." are resolved: never a drive or share
+// root, a directory Windows needs or one on the way to it, nor anything else inside the Windows directory
+// than the family's directories below the printing directories; never a relative path.
+TEST_F(FileRemover, OemPathsThatAreRootsOrWindowsDirectoriesAfterResolvingAreRefused) {
+    struct Case {
+        const char* path;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"C:\\", true},
+        {"c:/", true},
+        {"D:\\", true},
+        {"C:", true},                      // the current directory of drive C:
+        {"Vestral\\Tools\\", true},        // relative
+        {"..\\Windows\\", true},
+        {"\\\\server\\share", true},
+        {"\\\\server\\share\\", true},
+        {"//server/share/", true},
+        {"\\\\server", true},
+        {"\\\\server\\share\\Vestral\\", false},
+        {"C:\\Windows", true},
+        {"c:\\windows\\", true},
+        {"C:\\Windows\\System32\\..\\", true},
+        {"C:\\Program Files\\Vestral\\..\\", true},
+        {"C:\\Program Files\\.\\", true},
+        {"C:\\Program Files\\Vestral\\..\\..\\Windows\\Fonts\\", true},
+        {"C:\\Program Files\\\\Vestral\\", false},
+        {"C:\\Program Files\\Vestral\\Tools\\..\\", false},
+        {"C:\\Vestral", false},
+        {"C:\\Users", true},                                         // on the way to the user's folders
+        {"C:\\Users\\Admin\\AppData\\Roaming\\", true},
+        {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu", true},  // on the way to the common programs
+        {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Vestral\\", false},
+        {"C:\\Windows\\Temp\\Vestral\\", true},                     // inside the Windows directory
+        {"C:\\Windows\\INF\\", true},
+        {"C:\\Windows\\System32\\spool\\drivers\\x64", true},
+        {"C:\\Windows\\System32\\spool\\drivers\\color\\Vestral\\", true},
+        {"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral\\", false},
+        {"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral\\..\\..\\..\\", true},
+        {"C:\\Windows\\System32\\spool\\prtprocs\\x64\\Vestral\\", false},
+    };
+    for (const Case& c : cases) {
+        char resolved[MAX_PATH] = "x";
+        const char* why = ProtectedDirectoryReason(c.path, resolved, sizeof resolved);
+        EXPECT_EQ(c.refused, why != nullptr) << c.path << ": " << (why ? why : "allowed");
+        if (!why) {
+            EXPECT_EQ(nullptr, strstr(resolved, "..")) << resolved;  // what is worked on is resolved
+        } else {
+            EXPECT_STREQ("", resolved);
+        }
+    }
+}
+
+// A name of the files list that is not a plain file name (wildcards) or that names a directory is no file
+// to delete: nothing is deleted or scheduled, and the directory keeps its attributes.
+TEST_F(FileRemover, NamesWithWildcardsOrOfDirectoriesDeleteAndScheduleNothing) {
+    m.files.writeFile(std::string(kSystem) + "a.dll", "MZ");
+    m.files.writeFile(std::string(kDrivers) + "3\\vx.dll", "MZ");
+    m.files.makeDirectories("C:\\Windows\\Fonts");
+    m.files.find("C:\\Windows\\Fonts")->attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+    Fill(database.removal.files, {"*.*", "*", "?.dll", "a.dl?", "Fonts", "3", "..", "."});
+    RemoveFiles(context);
+    EXPECT_TRUE(Exists(std::string(kSystem) + "a.dll"));
+    EXPECT_TRUE(Exists(std::string(kDrivers) + "3\\vx.dll"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM), m.files.find("C:\\Windows\\Fonts")->attributes);
+    EXPECT_TRUE(m.files.pendingRenames.empty()) << m.files.pendingRenames[0].from;
+    EXPECT_EQ(0, database.restartNeeded);
+    EXPECT_EQ(0, context.pendingAtRestart);
+    EXPECT_EQ(4u, m.transcript.count("refused file item"));
 }
 
 TEST_F(FileRemover, NrestartGoesOnlyWithTheLastPrinterAndNoRestartNeeded) {

@@ -99,6 +99,38 @@ TEST_F(PrinterRemover, AUniqueIdNamingAKeyWindowsNeedsIsRefused) {
     EXPECT_FALSE(PrinterExists("Office"));  // the printer itself still goes
 }
 
+// A UniqueID is the name of one class key: one that is a path (either separator), that names "." or "..",
+// a class key Windows needs (any letter case, blanks around it) or a file type is refused, and the
+// printer still goes; the family's own class key goes with its subkeys.
+TEST_F(PrinterRemover, UniqueIdsThatAreNoPlainClassKeyOfTheFamilyAreRefused) {
+    struct Case {
+        const char* id;
+        bool refused;
+        bool key;  // the class key exists under that very name
+    };
+    const Case cases[] = {
+        {"CLSID", true, true}, {"clsid", true, true},   {" CLSID ", true, false}, {"CLSID\\", true, false},
+        {"A/B", true, false},  {"..", true, false},     {".unm", true, true},     {"*", true, true},
+        {"Interface", true, true}, {"{0E4BA7FE-5555}", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        Use(std::string("[driver]\nname = Vestral X Driver\n[printer]\nname = Office\ndriver = Vestral X Driver\n"
+                        "port = LPT1:\ndata.UniqueID = ") + c.id + "\n");
+        const std::string key = std::string("HKEY_CLASSES_ROOT\\") + c.id;
+        if (c.key) m->registry.create(key + "\\Sub");
+        m->registry.create("HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}");
+        Entry("Office", 0);
+        RemovePrinters(context);
+        EXPECT_FALSE(PrinterExists("Office"));
+        EXPECT_EQ(c.refused ? 1u : 0u, m->transcript.count("refused printer UniqueID item"));
+        EXPECT_NE(nullptr, m->registry.find("HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}"));
+        if (c.key) {
+            EXPECT_EQ(c.refused, m->registry.find(key) != nullptr);
+        }
+    }
+}
+
 TEST_F(PrinterRemover, APrinterThatCannotBeOpenedCountsAsGoneAndIsStillCleanedUp) {
     Use("[driver]\nname = Vestral X Driver\n[printer]\nname = Locked\ndriver = Vestral X Driver\nport = LPT1:\nopenable = no\n");
     m->registry.setString("HKEY_CURRENT_USER\\Printers\\Settings", "Locked", "x");

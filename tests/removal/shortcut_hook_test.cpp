@@ -55,6 +55,26 @@ TEST_F(Removers, ShortcutsAndTheirGroupFolderGo) {
     EXPECT_EQ(2u, m->transcript.count("refused shortcut item"));
 }
 
+// A group must name a folder of its own below the program groups: a group with a path separator, a drive,
+// "..", or only dots and blanks (which Windows reads as the folder itself) is refused, for its items and
+// for the group folder alike, and nothing outside the group folders is touched.
+TEST_F(Removers, GroupNamesThatLeadOutOfTheProgramGroupsAreRefused) {
+    Use("");
+    const std::string startMenu = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\";
+    const std::vector<std::string> sentinels = {kUserPrograms + "Item.lnk", kCommonPrograms + "Item.lnk",
+                                                startMenu + "Item.lnk", "C:\\Windows\\Item.lnk", "C:\\Item.lnk"};
+    for (const std::string& f : sentinels) m->files.writeFile(f, "link");
+    const char* const groups[] = {".", "..", "...", ". .", "\"..\"", "a\\..\\..", "..\\..", "a/b", "/", "C:x", "C:\\Windows", "\\"};
+    for (const char* group : groups) {
+        database->removal.shortcuts.Add((std::string(group) + ",Item.lnk").c_str());
+        database->removal.shortcuts.Add(group);
+    }
+    RemoveShortcuts(context);
+    for (const std::string& f : sentinels) EXPECT_TRUE(m->files.exists(f)) << f;
+    EXPECT_TRUE(m->files.exists(kCommonPrograms));
+    EXPECT_EQ(2 * (sizeof groups / sizeof groups[0]), m->transcript.count("refused shortcut item"));
+}
+
 TEST_F(Removers, AGroupFolderThatStaysFullIsLeftAfterThreeSeconds) {
     Use("");
     m->files.writeFile(kCommonPrograms + "Vestral\\Readme.txt", "text");

@@ -1,5 +1,6 @@
 // Port monitors and print processors: a processor goes only once every printer that used it runs on
 // "WinPrint"; Windows's own monitors and processor are never removed.
+#include "removal/protected_names.h"
 #include "removal/spooler_remover.h"
 #include "support/removal_support.h"
 #include "support/temp_machine.h"
@@ -67,6 +68,29 @@ TEST_F(SpoolerRemover, TheStandardProcessorIsNeverRemoved) {
     RemovePrintProcessors(context, NULL, NULL);
     EXPECT_EQ(1u, m->transcript.count("refused print processor item \"WinPrint\""));
     EXPECT_TRUE(ReleasePrintProcessor("OtherProc"));  // no printer uses it
+}
+
+// Windows's own components, whatever the letter case a script writes them in; names that only resemble
+// them are the family's to remove.
+TEST(ProtectedNames, WindowsOwnServicesProcessorAndMonitors) {
+    struct Case {
+        bool (*isProtected)(const char*);
+        const char* name;
+        bool refused;
+    };
+    const Case cases[] = {
+        {IsProtectedService, "Spooler", true},           {IsProtectedService, "SPOOLER", true},
+        {IsProtectedService, "rpcss", true},             {IsProtectedService, "PlugPlay", true},
+        {IsProtectedService, "usbprint", true},          {IsProtectedService, "Spooler2", false},
+        {IsProtectedService, "VstStatus04", false},      {IsProtectedService, NULL, false},
+        {IsProtectedPrintProcessor, "WinPrint", true},   {IsProtectedPrintProcessor, "winprint", true},
+        {IsProtectedPrintProcessor, "VstProc", false},   {IsProtectedPrintProcessor, "WinPrint2", false},
+        {IsProtectedMonitor, "Local Port", true},        {IsProtectedMonitor, "local port", true},
+        {IsProtectedMonitor, "Standard TCP/IP Port", true}, {IsProtectedMonitor, "USB Monitor", true},
+        {IsProtectedMonitor, "WSD Port", true},          {IsProtectedMonitor, "LPR Port", true},
+        {IsProtectedMonitor, "Vestral Port", false},     {IsProtectedMonitor, "Local Port 2", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.refused, c.isProtected(c.name)) << (c.name ? c.name : "(null)");
 }
 
 }  // namespace

@@ -1,0 +1,173 @@
+// Whole runs that remove what the spooler and the service manager hold: printer drivers per environment
+// with their registry keys and OEM INF files, port monitors, print processors and services.
+#include <gtest/gtest.h>
+
+#include "support/whole_run.h"
+
+namespace {
+
+typedef std::set<std::string> Set;
+
+const std::string kNtDrivers = "C/Windows/System32/spool/drivers/x64/";
+const std::string kEnvironments = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
+const char kInfHead[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n[Strings]\r\nPrinterName1=";
+
+std::string Inf(const std::string& models) { return kInfHead + ("\"" + models + "\"\r\n"); }
+
+// Office goes with its driver's profile; Home, on a driver without a profile, stays.
+const std::string kTwoDrivers =
+    "[driver]\nname = Vestral X Driver\n[driver]\nname = Vestral L Driver\n"
+    "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n"
+    "[printer]\nname = Home\ndriver = Vestral L Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n";
+const std::string kXProfile = "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n";
+
+class SpoolerRun : public wholerun::Fixture {};
+
+// Drivers go in every environment they are installed in: those of removed printers unless a printer that
+// stays uses them, and those the profile names; the registry keys of the NT family name "Windows NT x86"
+// for the local environment; only the first OEM INF naming a deleted driver goes.
+TEST_F(SpoolerRun, DriversGoPerEnvironmentWithTheirKeysAndFirstOemInfUnlessAKeptPrinterUsesThem) {
+    Use("[driver]\nname = Vestral X Driver\n[driver]\nname = Vestral X Driver\nenvironment = Windows NT x86\n"
+        "[driver]\nname = Vestral X Driver\nenvironment = Windows 4.0\n"
+        "[driver]\nname = Vestral L Driver\n[driver]\nname = Listed Only\n[driver]\nname = Acme Laser\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n"
+        "[printer]\nname = Labels\ndriver = Vestral L Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n"
+        "[printer]\nname = Home\ndriver = Vestral L Driver\nport = LPT3:\ndata.VestralDriver04 = 1\n"
+        "[printer]\nname = Plotter\ndriver = Acme Laser\nport = LPT4:\n",
+        {{kNtDrivers + "Kunz__04.unm",
+          "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n\"Vestral L Driver\",VLDRV,2\r\n\"Listed Only\",LISTED,3\r\n"},
+         {"C/Windows/INF/oem2.inf", Inf("Listed Only")},
+         {"C/Windows/INF/oem2.pnf", "pnf"},
+         {"C/Windows/INF/oem4.inf", Inf("Vestral Listed Only")},  // names it too, but comes second
+         {"C/Windows/INF/oem3.inf", Inf("Vestral L Driver")},
+         {"C/Windows/INF/ntprint.inf", Inf("Listed Only")}});
+    Set queued;
+    for (const char* environment : {"Windows NT x86", "Windows 4.0", "Windows x64"})
+        for (const char* version : {"Version-0", "Version-1", "Version-2", "Version-3"})
+            for (const char* driver : {"Vestral X Driver", "Listed Only", "Vestral L Driver"}) {
+                std::string key = kEnvironments + environment + "\\Drivers\\" + version + "\\" + driver;
+                m->registry.create(key);
+                if (std::string(environment) != "Windows x64" && std::string(driver) != "Vestral L Driver" &&
+                    !(std::string(environment) == "Windows 4.0" && std::string(driver) == "Listed Only"))
+                    queued.insert(key);
+            }
+
+    uirun::Outcome o = Uninstall({"Office", "Labels"});
+    ASSERT_EQ(1, o.result) << o.stop;
+
+    EXPECT_EQ((Set{"printer Office", "printer Labels", "driver Vestral X Driver (Windows x64)",
+                   "driver Vestral X Driver (Windows NT x86)", "driver Vestral X Driver (Windows 4.0)",
+                   "driver Listed Only (Windows x64)"}),
+              diff.objectsRemoved)
+        << diff.Describe();
+    EXPECT_EQ(queued, diff.keysRemoved) << diff.Describe();
+    EXPECT_EQ((Set{"C:\\Windows\\INF\\oem2.inf", "C:\\Windows\\INF\\oem2.pnf"}), diff.filesRemoved);
+}
+
+// Pavane's PostScript drivers go only when Pavane's own files go, and not when a printer carries the
+// driver's name; while Pavane stays they go only as the drivers of removed printers.
+TEST_F(SpoolerRun, PostScriptDriversGoWithPavaneUnlessAPrinterCarriesTheirName) {
+    const std::string machine =
+        "[driver]\nname = Vestral X Driver\n[driver]\nname = Pavane (PSCRIPT)\n[driver]\nname = Named (PSCRIPT)\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n"
+        "[printer]\nname = Named (PSCRIPT)\ndriver = Named (PSCRIPT)\nport = LPT2:\n";
+    const std::string drivers = "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n";
+    const std::string pavane = "[UnPrinterMfgs]\r\n\"Pavane\",PAVANE,3\r\n[PAVANE.Files]\r\nPAVANE32.EXE\r\n";
+
+    Use(machine, {{kNtDrivers + "Kunz__04.unm", drivers}});
+    ASSERT_EQ(1, Uninstall().result);
+    EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)"}), diff.objectsRemoved) << diff.Describe();
+
+    Use(machine, {{kNtDrivers + "Kunz__04.unm", drivers + pavane}});
+    ASSERT_EQ(1, Uninstall().result);
+    EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)", "driver Pavane (PSCRIPT) (Windows x64)"}),
+              diff.objectsRemoved)
+        << diff.Describe();
+}
+
+// On the 9x family a deleted driver queues its one key of "Windows 4.0"; on Win32s none.
+TEST_F(SpoolerRun, DriverKeysPerPlatformClass) {
+    struct Case {
+        const char* platform;
+        const char* directory;
+        bool key;
+    };
+    const std::string key =
+        "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\Print\\Environments\\Windows 4.0\\Drivers\\Vestral X Driver";
+    for (const Case& c : {Case{"9x", "C/WINDOWS/SYSTEM/", true}, Case{"win32s", "C/WINDOWS/SYSTEM/", false}}) {
+        SCOPED_TRACE(c.platform);
+        Use(std::string("[system]\nplatform = ") + c.platform +
+                "\n[driver]\nname = Vestral X Driver\n"
+                "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n",
+            {{std::string(c.directory) + "Kunz__04.unm", "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n"}});
+        m->registry.create(key);
+        ASSERT_EQ(1, Uninstall().result);
+        EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows 4.0)"}), diff.objectsRemoved) << diff.Describe();
+        EXPECT_EQ(c.key ? Set{key} : Set{}, diff.keysRemoved) << diff.Describe();
+    }
+}
+
+// Monitors go in each environment with their key; one in use stays, Windows's own is refused, one that is
+// not installed changes nothing.
+TEST_F(SpoolerRun, MonitorsGoInEachEnvironmentUnlessInUseOrWindowsOwn) {
+    Use("[monitor]\nname = Vestral Port\n[monitor]\nname = Vestral Port\nenvironment = Windows NT x86\n"
+        "[monitor]\nname = Vestral Busy\ninuse = yes\n" + kTwoDrivers,
+        {{kNtDrivers + "Kunz__04.unm", kXProfile + "[VXDRV.Monitors]\r\nVestral Port\r\nVestral Busy\r\nLocal Port\r\nNot Installed\r\n"}});
+    const std::string monitors = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
+    for (const char* name : {"Vestral Port", "Vestral Busy", "Local Port"}) m->registry.create(monitors + name);
+    ASSERT_EQ(1, Uninstall({"Office"}).result);
+    EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)", "monitor Vestral Port (Windows x64)",
+                   "monitor Vestral Port (Windows NT x86)"}),
+              diff.objectsRemoved)
+        << diff.Describe();
+    // Each listed monitor's key is deleted after its DeleteMonitorA, whatever that answered: the key of the
+    // monitor in use goes too. Windows's own monitor keeps its key.
+    EXPECT_EQ((Set{monitors + "Vestral Busy", monitors + "Vestral Port"}), diff.keysRemoved) << diff.Describe();
+    EXPECT_EQ(3u, m->transcript.count("refused monitor item \"Local Port\""));
+}
+
+// A print processor used by two printers that stay: both are switched to WinPrint with RAW where they can
+// be; when one cannot be switched the processor and its key stay, and a processor whose printers all
+// switched goes with its key.
+TEST_F(SpoolerRun, AProcessorGoesOnlyWhenEveryPrinterOnItCouldBeSwitched) {
+    Use("[processor]\nname = VstProc\n[processor]\nname = VstProc2\n"
+        "[driver]\nname = Vestral X Driver\n[driver]\nname = Vestral L Driver\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\nprocessor = VstProc\ndata.VestralDriver04 = 1\n"
+        "[printer]\nname = Home\ndriver = Vestral L Driver\nport = LPT2:\nprocessor = VstProc\ndatatype = NT EMF 1.008\n"
+        "data.VestralDriver04 = 1\n"
+        "[printer]\nname = Locked\ndriver = Vestral L Driver\nport = LPT3:\nprocessor = VstProc\nopenable = no\n"
+        "data.VestralDriver04 = 1\n"
+        "[printer]\nname = Lab\ndriver = Vestral L Driver\nport = LPT4:\nprocessor = VstProc2\ndatatype = NT EMF 1.008\n"
+        "data.VestralDriver04 = 1\n",
+        {{kNtDrivers + "Kunz__04.unm", kXProfile + "[VXDRV.PrintProcessors]\r\nVstProc\r\nVstProc2\r\n"}});
+    const std::string processors = kEnvironments + "Windows NT x86\\Print Processors\\";
+    for (const char* name : {"VstProc", "VstProc2"}) m->registry.create(processors + name);
+    ASSERT_EQ(1, Uninstall({"Office"}).result);
+    EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)", "processor VstProc2 (Windows x64)"}),
+              diff.objectsRemoved) << diff.Describe();
+    EXPECT_EQ((Set{processors + "VstProc2"}), diff.keysRemoved) << diff.Describe();
+    EXPECT_EQ((std::map<std::string, Set>{
+                  {"printer Home", {"processor: VstProc -> WinPrint", "datatype: NT EMF 1.008 -> RAW"}},
+                  {"printer Lab", {"processor: VstProc2 -> WinPrint", "datatype: NT EMF 1.008 -> RAW"}}}),
+              diff.objectsChanged);
+}
+
+// Services: a stopped one is deleted at once, a running one is marked and waits for the restart (which is
+// offered), one already marked stays marked; the spooler is refused.
+TEST_F(SpoolerRun, ServicesStoppedRunningAndAlreadyMarked) {
+    Use("[service]\nname = VstStopped\nstate = stopped\n[service]\nname = VstRunning\n"
+        "[service]\nname = VstMarked\nmarked = yes\n[service]\nname = OtherService\n" + kTwoDrivers,
+        {{kNtDrivers + "Kunz__04.unm",
+          kXProfile + "[VXDRV.Services]\r\nVstStopped\r\nVstRunning\r\nVstMarked\r\nspooler\r\nAbsent\r\n"}});
+    ASSERT_EQ(1, Uninstall({"Office"}).result);
+    EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)", "service VstStopped"}), diff.objectsRemoved) << diff.Describe();
+    EXPECT_EQ((std::map<std::string, Set>{{"service VstRunning", {"marked: (none) -> yes"}}}), diff.objectsChanged)
+        << diff.Describe();
+    EXPECT_EQ(1u, m->transcript.count("refused service item \"spooler\""));
+    std::vector<std::string> boxes = MessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].find("今、再起動しますか？ -> No"));
+    EXPECT_TRUE(context->database.restartNeeded);
+}
+
+}  // namespace
