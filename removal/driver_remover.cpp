@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -104,14 +105,16 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
         return;
     CTextList candidates;
     BuildCandidates(*context.database, candidates);
-    // The names are copied: deleting a driver does not change the enumeration taken before.
-    std::vector<std::string> installed;
+    // The names are copied: deleting a driver does not change the enumeration taken before. So is the
+    // environment the spooler gives each driver: for the local call it is the platform's own ("Windows x64"
+    // on 64-bit Windows), which is where a deleted driver's keys are.
+    std::vector<std::pair<std::string, std::string>> installed;
     for (DWORD i = 0; i < count; ++i) {
         const DRIVER_INFO_2A& d = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data())[i];
-        if (d.pName) installed.push_back(d.pName);
+        if (d.pName) installed.emplace_back(d.pName, d.pEnvironment ? d.pEnvironment : "");
     }
-    for (const std::string& driver : installed) {
-        const char* name = driver.c_str();
+    for (const auto& driver : installed) {
+        const char* name = driver.first.c_str();
         if (!context.database->pavaneStays && strstr(name, "(PSCRIPT)") && !PrinterOfThatNameExists(name)) {
             candidates.Add(name);
             candidates.Sort();
@@ -122,7 +125,7 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
         BOOL deleted = DeletePrinterDriverA(NULL, const_cast<LPSTR>(environment), const_cast<LPSTR>(name));
         // A driver that stays installed (another printer still uses it) keeps its keys and its INF.
         if (!deleted && GetLastError() != ERROR_UNKNOWN_PRINTER_DRIVER) continue;
-        QueueDriverKeys(context, environment, name);
+        QueueDriverKeys(context, environment && environment[0] ? environment : driver.second.c_str(), name);
         UninstallInf(name);
     }
 }

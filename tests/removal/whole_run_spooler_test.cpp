@@ -47,8 +47,10 @@ TEST_F(SpoolerRun, DriversGoPerEnvironmentWithTheirKeysAndFirstOemInfUnlessAKept
             for (const char* driver : {"Vestral X Driver", "Listed Only", "Vestral L Driver"}) {
                 std::string key = kEnvironments + environment + "\\Drivers\\" + version + "\\" + driver;
                 m->registry.create(key);
-                if (std::string(environment) != "Windows x64" && std::string(driver) != "Vestral L Driver" &&
-                    !(std::string(environment) == "Windows 4.0" && std::string(driver) == "Listed Only"))
+                // A deleted driver's keys go in the environment it was deleted from: the local one is the
+                // platform's own ("Windows x64"), not "Windows NT x86".
+                const std::string name = driver;
+                if (name == "Vestral X Driver" || (name == "Listed Only" && std::string(environment) == "Windows x64"))
                     queued.insert(key);
             }
 
