@@ -3,6 +3,9 @@
 // them and hands them over; a remover knows nothing of the page.
 #pragma once
 
+#include <set>
+#include <string>
+
 #include "app/os_version.h"
 #include "script/database.h"
 #include "script/text_list.h"
@@ -20,6 +23,9 @@ struct CRemovalContext {
     // service Windows could only mark for deletion. (The database's restartNeeded is also set by a service
     // deleted at once, and by the 9x family's spooler handling.)
     int pendingAtRestart;
+    // Monitors the spooler refused to delete because a port still uses them: their configuration stays
+    // for the whole stage, whichever environment the later calls name.
+    std::set<std::string> monitorsInUse;
 };
 
 // Tells the person who watches the run (a debugger, the simulator's transcript) that an item of a script

@@ -57,8 +57,12 @@ void RemoveMonitors(CRemovalContext& context, const char* server, const char* en
             ReportRefusedItem("monitor", name, "it is a port monitor of Windows");
             continue;
         }
-        DeleteMonitorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(name));
-        if (context.osVersion.IsWin32s()) continue;
+        SetLastError(ERROR_SUCCESS);
+        const BOOL deleted =
+            DeleteMonitorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(name));
+        // A monitor still in use stays installed, and keeps its configuration with it.
+        if (!deleted && GetLastError() == ERROR_PRINT_MONITOR_IN_USE) context.monitorsInUse.insert(TextKey(name));
+        if (context.osVersion.IsWin32s() || context.monitorsInUse.count(TextKey(name))) continue;
         char key[2 * TEXT_SIZE];
         snprintf(key, sizeof key, "%s%s", kMonitorsKey, name);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);

@@ -51,6 +51,7 @@ TEST_F(SpoolerRemover, AProcessorOneOfWhosePrintersCannotBeSwitchedStays) {
 TEST_F(SpoolerRemover, MonitorsGoUnlessInUseOrWindowsOwn) {
     Use(kMachine);
     m->registry.create("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port");
+    m->registry.create("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Busy");
     Fill(database->removal.monitors, {"Vestral Port", "Vestral Busy", "Local Port", "Absent"});
     for (const char* environment : {static_cast<const char*>(NULL), "Windows NT x86", "Windows 4.0"})
         RemoveMonitors(context, NULL, environment);
@@ -58,6 +59,8 @@ TEST_F(SpoolerRemover, MonitorsGoUnlessInUseOrWindowsOwn) {
     EXPECT_EQ(std::string::npos, ini.find("name = Vestral Port")) << ini;
     EXPECT_NE(std::string::npos, ini.find("name = Vestral Busy")) << ini;
     EXPECT_EQ(nullptr, m->registry.find("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port"));
+    // The monitor in use stays installed, with its configuration.
+    EXPECT_NE(nullptr, m->registry.find("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Busy"));
     EXPECT_EQ(3u, m->transcript.count("refused monitor item \"Local Port\""));
     EXPECT_TRUE(DeleteMonitorA(NULL, NULL, const_cast<LPSTR>("Local Port")));  // it was still there
 }
