@@ -27,16 +27,16 @@ void FileNameOf(const char* name, char* out, size_t size) {
     snprintf(out, size, "%s%s", fname, ext);
 }
 
+// 1 when the file is on the list of its version class's mechanism for the next start of Windows.
 int ScheduleByVersionClass(const COSVersion& os, const char* path) {
     switch (os.GetVersionClass()) {
     case 1:
-    case 4: ScheduleNwininitDelete(path); break;
+    case 4: return ScheduleNwininitDelete(path);  // 0 without the helper nwininit.exe
     case 2:
     case 3:
-    case 7: ScheduleWininitDelete(path); break;
-    default: MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT); break;
+    case 7: ScheduleWininitDelete(path); return 1;
+    default: return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
     }
-    return 1;
 }
 
 // The drive and directory parts of an OEM path: a last component without a trailing backslash is a name.
@@ -137,8 +137,11 @@ int DeleteOrSchedule(CRemovalContext& context, const char* path) {
     if (DeleteFileA(path)) return 0;
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 0;
+    // Only a file that really is on a list waits for the restart: without it the restart would be offered
+    // for nothing.
+    if (!ScheduleByVersionClass(context.osVersion, path)) return 0;
     context.pendingAtRestart = 1;
-    return ScheduleByVersionClass(context.osVersion, path);
+    return 1;
 }
 
 int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const char* fileName, int depth,

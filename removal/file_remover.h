@@ -12,7 +12,8 @@ void RemoveFiles(CRemovalContext& context);
 // Deletes one file name from every place; sets the database's restartNeeded when a copy was scheduled.
 void RemoveFile(CRemovalContext& context, const char* name);
 // Deletes a file (read-only, hidden and system attributes cleared first); one that cannot be deleted for
-// another reason than its absence is scheduled. 1 when it scheduled.
+// another reason than its absence is scheduled. 1 when it scheduled (0 too when the version class's
+// mechanism could not take it: no nwininit.exe, or MoveFileExA refused).
 int DeleteOrSchedule(CRemovalContext& context, const char* path);
 // Deletes every file of that name in directory and, depth levels down, in its subdirectories (removing
 // them once empty when removeDirectories is set). 1 when a file had to be scheduled.
