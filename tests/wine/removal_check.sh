@@ -147,7 +147,12 @@ check_phase run1
 
 # --- the restart ----------------------------------------------------------------------------------------------
 touch "$C/korun04-release"
-wait "$holder" || problem "the holder ended with exit code $?"
+for _ in $(seq 100); do kill -0 "$holder" 2>/dev/null || break; sleep 0.2; done
+if kill -0 "$holder" 2>/dev/null; then
+    problem "the holder did not let go within 20 s"
+    kill "$holder" 2>/dev/null
+fi
+wait "$holder" 2>/dev/null || problem "the holder ended with exit code $?"
 snapshot before-restart
 wine_run 60 wineboot -r >"$LOG_DIR/restart.log" 2>&1 || problem "wineboot -r failed"
 check_phase restart

@@ -190,8 +190,7 @@ const KeyItem kKeys[] = {
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port 04", kRun1, true},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Monitors\\Local Port", kNever, false},
     // The print processor: the removal deletes the processor's key of "Windows NT x86" (also for the local
-    // environment); the key of "Windows x64" is DeletePrintProcessorA's, which Wine does not carry out, so
-    // it is not checked.
+    // environment); the key of "Windows x64" is DeletePrintProcessorA's (kLeftToThePlatform).
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Print Processors\\VstProc04",
      kRun1, true},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Spooler", kNever, false},
@@ -223,8 +222,6 @@ const ValueItem kValues[] = {
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM\\OEMPaths", "Main", "C:\\Program Files\\Vestral Keep", kNever},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port 04", "Driver", "vstmon04.dll",
      kRun1},
-    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\VstProc04",
-     "Driver", "vstproc.dll", kNever},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Print Processors\\VstProc04",
      "Driver", "vstproc.dll", kRun1},
     // Per printer, below HKEY_CURRENT_USER.
@@ -236,6 +233,14 @@ const ValueItem kValues[] = {
     {HKEY_CURRENT_USER, kUserSettings, "Vestral Labels", "settings", kRun1},
     {HKEY_CURRENT_USER, kUserSettings, "Vestral Reception", "settings", kRun2},
     {HKEY_CURRENT_USER, kUserSettings, "Acme Plotter", "settings", kNever},
+};
+
+// Set up, but whether they go is the platform's: the removal asks for their deletion, and Wine does not
+// carry it out (DeletePrintProcessorA is a stub there). They are neither checked nor counted as going
+// elsewhere when they go.
+const ValueItem kLeftToThePlatform[] = {
+    {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\VstProc04",
+     "Driver", "vstproc.dll", kRun1},
 };
 
 // [Ports] of vestral.ini in the Windows directory: the script names Office and Labels (the latter with a
@@ -298,13 +303,14 @@ const char kFirstDefault[] = "Vestral Office,winspool,FILE:";
 struct ServiceItem {
     const char* name;
     Phase goes;
+    bool create;  // false: Windows has it
 };
 
 const ServiceItem kServices[] = {
-    {"VstStatus04", kRun1},
+    {"VstStatus04", kRun1, true},
     // "hold" keeps a handle: the removal can only mark it, it goes when the handle closes.
-    {"VstHold04", kRestart},
-    {"Spooler", kNever},  // listed, refused
+    {"VstHold04", kRestart, true},
+    {"Spooler", kNever, false},  // listed, refused
 };
 const char kHeldService[] = "VstHold04";
 const char kHeldFile[] = "%SYS%\\vxlock.dll";
@@ -447,16 +453,12 @@ bool keyExists(HKEY root, const char* path) {
     return true;
 }
 
-bool readValue(HKEY root, const char* path, const char* name, std::string* data) {
+bool valueExists(HKEY root, const char* path, const char* name) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    char buffer[1024] = "";
-    DWORD size = sizeof buffer - 1, type = 0;
-    LONG r = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    LONG r = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);
-    if (r != ERROR_SUCCESS) return false;
-    if (data) *data = std::string(buffer, size).c_str();
-    return true;
+    return r == ERROR_SUCCESS;
 }
 
 bool writeValue(HKEY root, const char* path, const char* name, const char* data) {
@@ -600,7 +602,7 @@ bool installPrinter(const PrinterItem& p) {
 }
 
 bool installService(const ServiceItem& s) {
-    if (lstrcmpiA(s.name, "Spooler") == 0) return true;
+    if (!s.create) return true;
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     SC_HANDLE service = manager ? CreateServiceA(manager, s.name, s.name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                                  SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
@@ -634,6 +636,8 @@ int setup(const char* ppd) {
     for (const DriverItem& d : kDrivers) ok = installDriver(d, ppdName) && ok;
     // The print processor and the monitor are registry entries (Wine lists them from there).
     for (const ValueItem& v : kValues) ok = step(writeValue(v.root, v.path, v.name, v.data), std::string("value ") + v.name) && ok;
+    for (const ValueItem& v : kLeftToThePlatform)
+        ok = step(writeValue(v.root, v.path, v.name, v.data), std::string("value ") + v.name) && ok;
     for (const KeyItem& k : kKeys)
         if (k.create) ok = step(writeValue(k.root, k.path, nullptr, nullptr), std::string("key ") + k.path) && ok;
     for (const PrinterItem& p : kPrinters) ok = installPrinter(p) && ok;
@@ -715,7 +719,7 @@ void checkTables(Phase now) {
     for (const DirItem& d : kDirs) checkPresence("directory " + expand(d.path), isDirectory(expand(d.path)), d.goes, now);
     for (const KeyItem& k : kKeys) checkPresence("key " + keyName(k.root, k.path), keyExists(k.root, k.path), k.goes, now);
     for (const ValueItem& v : kValues)
-        checkPresence("value " + keyName(v.root, v.path) + " " + v.name, readValue(v.root, v.path, v.name, nullptr), v.goes,
+        checkPresence("value " + keyName(v.root, v.path) + " " + v.name, valueExists(v.root, v.path, v.name), v.goes,
                       now);
     std::string ini = expand(kIniFile);
     for (const IniItem& i : kIniKeys) {
@@ -819,6 +823,8 @@ std::vector<std::string> expectedGone(Phase now) {
         if (goes(k.goes)) out.push_back("k " + lower(keyName(k.root, k.path)));
     for (const ValueItem& v : kValues)
         if (goes(v.goes)) out.push_back("v " + lower(keyName(v.root, v.path)) + "|" + lower(v.name));
+    for (const ValueItem& v : kLeftToThePlatform)
+        if (goes(v.goes)) out.push_back("k " + lower(keyName(v.root, v.path)));
     for (const PrinterItem& p : kPrinters) {
         if (!goes(p.goes)) continue;
         out.push_back("k " + lower(std::string("HKLM\\") + kPrintKey + "\\Printers\\" + p.name));
