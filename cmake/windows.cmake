@@ -45,9 +45,12 @@ set_property(SOURCE tests/conformance/conformance.rc APPEND PROPERTY OBJECT_DEPE
 # --- The UI check under Wine (tests/wine/ui_check.sh) -------------------------------------------------------
 # ui_driver.exe drives the tool's windows from outside; ui_setup.exe installs the test printer;
 # korun04_ui_standin.exe is a stand-in main window that run.sh drives to prove the driver.
+add_library(wine_driver_support STATIC tests/wine/driver_support.cpp)
+target_include_directories(wine_driver_support PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(wine_driver_support PUBLIC user32)
+
 add_executable(ui_driver tests/wine/ui_driver.cpp)
-target_include_directories(ui_driver PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(ui_driver PRIVATE user32)
+target_link_libraries(ui_driver PRIVATE wine_driver_support)
 target_link_options(ui_driver PRIVATE -static)
 
 add_executable(ui_setup tests/wine/ui_setup.cpp)
@@ -58,3 +61,19 @@ add_executable(korun04_ui_standin WIN32 tests/wine/ui_standin.cpp tests/wine/ui_
 target_include_directories(korun04_ui_standin PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(korun04_ui_standin PRIVATE comctl32 user32)
 target_link_options(korun04_ui_standin PRIVATE -mwindows -static)
+
+# --- The removal check under Wine (tests/wine/removal_check.sh) ---------------------------------------------
+# removal_machine.exe sets the machine up, holds a file open and checks what the removal left;
+# removal_driver.exe selects printers and answers the tool's message boxes; vsthook.dll is the uninstall
+# hook the check's script names.
+add_executable(removal_machine tests/wine/removal_machine.cpp)
+target_link_libraries(removal_machine PRIVATE winspool setupapi shell32 advapi32)
+target_link_options(removal_machine PRIVATE -static)
+
+add_executable(removal_driver tests/wine/removal_driver.cpp)
+target_link_libraries(removal_driver PRIVATE wine_driver_support)
+target_link_options(removal_driver PRIVATE -static)
+
+add_library(vsthook SHARED tests/wine/removal_hook.cpp)
+set_target_properties(vsthook PROPERTIES PREFIX "")
+target_link_options(vsthook PRIVATE -static)

@@ -43,6 +43,7 @@ void DeleteShortcutFiles(CRemovalContext& context, const char* folder, const cha
 void RemoveGroupFolder(CRemovalContext& context, const char* group) {
     CPathParts where;
     where.Resolve(context.osVersion.IsWinNT() ? COMMON_PROGRAMS : PROGRAMS);
+    if (!where.DirectoryPath()[0]) return;  // no such folder here: the group would be a relative path
     char folder[MAX_PATH];
     CopyText(folder, where.AppendSubdirectory(group));
     size_t n = strlen(folder);
@@ -64,6 +65,9 @@ void RemoveShortcutFiles(CRemovalContext& context, const char* group, const char
     for (size_t i = 0; i < count; ++i) {
         CPathParts where;
         where.Resolve(folders[i].code);
+        // A folder this Windows does not have (the common folders on the 9x family, ALTSTARTUP under Wine)
+        // is skipped: its empty path would make the deletion relative to the current directory.
+        if (!where.DirectoryPath()[0]) continue;
         char folder[MAX_PATH];
         CopyText(folder, folders[i].withGroup ? where.AppendSubdirectory(group) : where.DirectoryPath());
         size_t n = strlen(folder);

@@ -86,6 +86,29 @@ TEST_F(Removers, AGroupFolderThatStaysFullIsLeftAfterThreeSeconds) {
     EXPECT_LE(m->clock.ms - before, 3100u);
 }
 
+// The 9x family has no common program or start-up folders: an item is deleted where the folders exist and
+// nowhere else, not relative to the current directory (found under Wine, where ALTSTARTUP does not resolve).
+TEST_F(Removers, FoldersTheSystemLacksAreSkipped) {
+    Use("[system]\nplatform = 9x\n", {{"C/Program Files/Vestral/korun04.exe", "MZ"}});
+    const std::string startup = "C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\";
+    const std::string here = "C:\\Program Files\\Vestral\\";
+    for (const std::string& f : {startup + "Tray.lnk", here + "Tray.lnk", here + "Vestral\\Tray.lnk"})
+        m->files.writeFile(f, "link");
+    ASSERT_TRUE(SetCurrentDirectoryA(here.c_str()));
+    database->removal.shortcuts.Add("Vestral,Tray,STARTUP");
+    RemoveShortcuts(context);
+    EXPECT_FALSE(m->files.exists(startup + "Tray.lnk"));
+    EXPECT_TRUE(m->files.exists(here + "Tray.lnk"));
+    EXPECT_TRUE(m->files.exists(here + "Vestral\\Tray.lnk"));
+
+    Use("[system]\nplatform = win32s\n", {{"C/Program Files/Vestral/korun04.exe", "MZ"}});
+    m->files.makeDirectories(here + "Vestral Empty");
+    ASSERT_TRUE(SetCurrentDirectoryA(here.c_str()));
+    database->removal.shortcuts.Add("Vestral Empty");
+    RemoveShortcuts(context);
+    EXPECT_TRUE(m->files.isDirectory(here + "Vestral Empty"));  // Win32s has no program folders at all
+}
+
 TEST_F(Removers, ProgramManagerItemsGoOnWin32s) {
     Use("[system]\nplatform = win32s\n[progman]\ngroup = Vestral\nitem = Monitor\nitem = Readme\n");
     database->removal.shortcuts.Add("Vestral,Monitor");

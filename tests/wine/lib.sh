@@ -102,21 +102,22 @@ keep_server() {
     wine_run 60 cmd /c exit >/dev/null 2>&1
 }
 
-# run_ui_session TOOL_EXE SHOT_DIR LOG: starts TOOL_EXE and ui_driver.exe (beside TOOL_EXE); takes a
-# screenshot into SHOT_DIR for each "READY name" line the driver prints (name.png, the virtual desktop's
-# 800x600) and answers it on the driver's stdin. Prints the driver's lines; sets UI_DRIVER_RC and UI_TOOL_RC
-# (the tool's exit code, 124 when it did not end in time).
+# run_ui_session TOOL_EXE SHOT_DIR LOG [DRIVER_EXE [ARGS...]]: starts TOOL_EXE and the driver (default
+# ui_driver.exe beside TOOL_EXE) with ARGS; takes a screenshot into SHOT_DIR for each "READY name" line the
+# driver prints (name.png, the virtual desktop's 800x600) and answers it on the driver's stdin. Prints the
+# driver's lines (and keeps them in LOG); sets UI_DRIVER_RC and UI_TOOL_RC (the tool's exit code, 124 when
+# it did not end in time).
 run_ui_session() {
     local tool=$1 shots=$2 log=$3
-    local driver
-    driver="$(dirname "$tool")/ui_driver.exe"
+    local driver=${4:-"$(dirname "$tool")/ui_driver.exe"}
+    shift $(($# < 4 ? $# : 4))
     UI_DRIVER_RC=1
     UI_TOOL_RC=124
     [[ -f $driver ]] || { echo "FAIL: wine: $driver not found"; return; }
     timeout -k 5 120 "$WINE" "$tool" </dev/null >"$log.tool" 2>&1 &
     local tool_pid=$!
     WINE_CHILD_PIDS+=("$tool_pid")
-    coproc DRIVER { timeout -k 5 100 "$WINE" "$driver" 2>&1; }
+    coproc DRIVER { timeout -k 5 100 "$WINE" "$driver" "$@" 2>&1; }
     local driver_pid=$DRIVER_PID out=${DRIVER[0]} in=${DRIVER[1]} line
     WINE_CHILD_PIDS+=("$driver_pid")
     while IFS= read -r -t 110 line <&"$out"; do

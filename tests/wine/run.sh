@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Wine checks for the Windows build: runs korun04.exe, korun04_conformance.exe and the UI driver under Wine
-# in a throwaway prefix and compares what they did with what Windows would do.
+# Wine checks for the Windows build: runs korun04.exe, korun04_conformance.exe and the UI drivers under Wine
+# in throwaway prefixes and compares what they did with what Windows would do.
 #
 #   bash tests/wine/run.sh [BIN_DIR]        (default BIN_DIR: build/windows/bin)
 #
@@ -10,6 +10,9 @@
 # Environment:
 #   KORUN_WINE_UI_CHECK=0  skip tests/wine/ui_check.sh (the tool's interactive run in a prefix of its own)
 #                          with the test printer installed, driven by ui_driver.exe.
+#   KORUN_WINE_REMOVAL_CHECK=0
+#                          skip tests/wine/removal_check.sh (two removals and a restart in a prefix of its
+#                          own, driven by removal_driver.exe and checked by removal_machine.exe; about 70 s).
 #   KORUN_WINE_KEEP=1      keep the prefix afterwards (its path is printed) for a closer look.
 #
 # Prints one PASS/FAIL line per check and exits non-zero if any check failed or the prefix could not be set up.
@@ -158,6 +161,15 @@ if [[ ${KORUN_WINE_UI_CHECK:-1} == 1 ]]; then
         pass "ui_check.sh: the interactive run of korun04.exe"
     else
         fail "ui_check.sh: the interactive run of korun04.exe"
+    fi
+fi
+
+# --- (e) the removal, driven and checked (a prefix of its own) --------------------------------------------------
+if [[ ${KORUN_WINE_REMOVAL_CHECK:-1} == 1 ]]; then
+    if bash "$ROOT/tests/wine/removal_check.sh" "$BIN_DIR"; then
+        pass "removal_check.sh: two removals and a restart by korun04.exe"
+    else
+        fail "removal_check.sh: two removals and a restart by korun04.exe"
     fi
 fi
 
