@@ -71,14 +71,22 @@ int RunInteractive(HINSTANCE instance) {
     InitCommonControls();
     HWND running = FindWindowA(kMainWindowClass, NULL);
     if (running) {
+        if (CommandLineIsUnattended()) {
+            // An unattended run leaves the other copy's window alone and says why it did nothing.
+            CAdminRun run;
+            run.Finish(CAdminRun::END_ALREADY_RUNNING, "another copy of the tool is running: nothing was done");
+            return run.ExitCode(0);
+        }
         ShowWindow(running, SW_SHOWDEFAULT);
         BringWindowToTop(running);
         SetForegroundWindow(running);
         throw 0;
     }
     CMainDlg context;
+    // A bad command line of an unattended mode ends the run before anything is touched.
+    if (context.run.Ended() == CAdminRun::END_BAD_COMMAND_LINE) return context.run.ExitCode(1);
     RegisterMainWindowClass();
-    return RunMainWindow(instance, context);
+    return context.run.ExitCode(RunMainWindow(instance, context));
 }
 
 }  // namespace

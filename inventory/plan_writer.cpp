@@ -107,3 +107,17 @@ void ChoosePrinters(CUninstallDatabase& database, const std::vector<std::string>
     }
 }
 
+
+bool WritePlanFile(const char* path, const std::string& text, DWORD& error) {
+    error = 0;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
+    if (!ok) error = GetLastError();
+    CloseHandle(file);
+    return ok && written == text.size();
+}

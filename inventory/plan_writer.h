@@ -27,6 +27,9 @@ void PrintPlanSelection(std::ostream& out, const CUninstallDatabase& database);
 // database is expected after SelectForRemoval.
 void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallDatabase& database);
 
+// Writes a plan's text to a file (replacing it); false with the platform's error when it cannot.
+bool WritePlanFile(const char* path, const std::string& text, DWORD& error);
+
 // Whether a printer entry is one the selection list offers: listed, of the family or paved, not deleted.
 bool IsListedPrinter(const CPrinterEntry& printer);
 
