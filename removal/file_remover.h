@@ -12,8 +12,9 @@ void RemoveFiles(CRemovalContext& context);
 // Deletes one file name from every place; sets the database's restartNeeded when a copy was scheduled.
 void RemoveFile(CRemovalContext& context, const char* name);
 // Deletes a file (read-only, hidden and system attributes cleared first); one that cannot be deleted for
-// another reason than its absence is scheduled. 1 when it scheduled.
-int DeleteOrSchedule(CRemovalContext& context, const char* path);
+// another reason than its absence is scheduled. 1 when it scheduled. A file that was there goes to the log
+// as an item of that kind (removed, scheduled with its mechanism, or failed when it could not be scheduled).
+int DeleteOrSchedule(CRemovalContext& context, const char* path, const char* kind = "file");
 // Deletes every file of that name in directory and, depth levels down, in its subdirectories (removing
 // them once empty when removeDirectories is set). 1 when a file had to be scheduled.
 int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const char* fileName, int depth,
