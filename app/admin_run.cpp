@@ -40,7 +40,7 @@ CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(fal
     const char* commandLine = GetCommandLineA();
     options.Parse(commandLine);
     bool opened = !options.logPath.empty() && log.Open(options.logPath);
-    const DWORD openError = opened || options.logPath.empty() ? 0 : GetLastError();
+    const DWORD openError = opened || options.logPath.empty() ? 0 : log.OpenError();
     if (!opened) log.Open(CRunLog::DefaultPath());
     COSVersion os;
     log.WriteHeader(commandLine, os);
@@ -111,7 +111,8 @@ int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type, 
     std::string taken;
     if (run && run->IsUnattended()) {
         const bool yesNo = (type & 0xF) == MB_YESNO;
-        answer = !yesNo ? IDOK : quiet == QUIET_ANSWER_RESTART && run->options.restart ? IDYES : IDNO;
+        const bool yes = quiet == QUIET_ANSWER_YES || (quiet == QUIET_ANSWER_RESTART && run->options.restart);
+        answer = !yesNo ? IDOK : yes ? IDYES : IDNO;
         taken = " (not shown)";
     } else {
         answer = MessageBoxA(owner, text, caption, type);

@@ -72,8 +72,9 @@ private:
 };
 
 // The answer a message box takes in the unattended modes: OK, or No; the restart question takes Yes
-// when /RESTART was given.
-enum QuietAnswer { QUIET_ANSWER_DEFAULT, QUIET_ANSWER_RESTART };
+// when /RESTART was given; a question that confirms a request to cancel takes Yes (nobody but whoever
+// runs the tool unattended asks a hidden window to cancel).
+enum QuietAnswer { QUIET_ANSWER_DEFAULT, QUIET_ANSWER_RESTART, QUIET_ANSWER_YES };
 
 // Every message box of a run goes through here. In the interactive mode (or outside a run) it is
 // MessageBoxA itself; in the unattended modes nothing is shown and the answer is taken as above. Either

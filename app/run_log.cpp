@@ -73,7 +73,7 @@ std::string CRunLog::DefaultPath() {
     return std::string(directory) + "korun04.log";
 }
 
-CRunLog::CRunLog() : file(INVALID_HANDLE_VALUE), writeFailed(false), stage(-1), itemLines(0), counts() {}
+CRunLog::CRunLog() : file(INVALID_HANDLE_VALUE), writeFailed(false), openError(0), stage(-1), itemLines(0), counts() {}
 
 CRunLog::~CRunLog() { Close(); }
 
@@ -82,9 +82,14 @@ bool CRunLog::Open(const std::string& where) {
     Close();
     path = where;
     writeFailed = false;
+    openError = 0;
     file = CreateFileA(where.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) {
+        openError = GetLastError();
+        return false;
+    }
     if (SetFilePointer(file, 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
+        openError = GetLastError();
         Close();
         return false;
     }

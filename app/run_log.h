@@ -42,8 +42,9 @@ public:
     CRunLog& operator=(const CRunLog&) = delete;
 
     // Opens path for appending, creating it when missing; false when it cannot be opened (every write is
-    // then dropped). An open log is closed first.
+    // then dropped, and OpenError says why). An open log is closed first.
     bool Open(const std::string& path);
+    DWORD OpenError() const { return openError; }
     void Close();
     bool IsOpen() const;
     const std::string& Path() const { return path; }
@@ -74,6 +75,7 @@ private:
     HANDLE file;
     std::string path;
     bool writeFailed;
+    DWORD openError;
     int stage;
     unsigned itemLines;
     unsigned counts[OUTCOME_COUNT];

@@ -74,7 +74,7 @@ void CLoadingDlg::OnAbortRequest() {
     KillTimer(hwnd, IDT_LOADING);
     const char* text = textResources.GetString(IDS_ABORT_QUESTION);
     const char* caption = textResources.GetString(IDS_CAPTION);
-    if (RunMessageBox(hwnd, text, caption, MB_YESNO | MB_DEFBUTTON2) == IDYES) {
+    if (RunMessageBox(hwnd, text, caption, MB_YESNO | MB_DEFBUTTON2, QUIET_ANSWER_YES) == IDYES) {
         failure = FAILURE_ABANDONED;
         EndLoading(0);
     }

@@ -36,10 +36,11 @@ void CancelJobs(const CRemovalContext& context, HANDLE printer, const char* name
     std::vector<DWORD> ids;
     for (DWORD i = 0; i < returned; ++i) ids.push_back(reinterpret_cast<JOB_INFO_1A*>(buffer.data())[i].JobId);
     for (DWORD id : ids) {
-        SetJobA(printer, id, 0, NULL, JOB_CONTROL_CANCEL);
+        BOOL cancelled = SetJobA(printer, id, 0, NULL, JOB_CONTROL_CANCEL);
         BOOL deleted = SetJobA(printer, id, 0, NULL, JOB_CONTROL_DELETE);
         const std::string job = std::string(name) + ", job " + std::to_string(id);
-        if (deleted)
+        // Cancelling takes the job out of the queue already; the deletion then finds no such job.
+        if (cancelled || deleted)
             context.Report("job", job, CRunLog::REMOVED);
         else
             context.Report("job", job, CRunLog::FAILED, GetLastError());
