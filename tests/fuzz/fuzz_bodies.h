@@ -364,7 +364,10 @@ inline std::string RunRunOptionsInput(simwin::Machine& m, const uint8_t* data, s
             run.log.Close();
             const std::string text = m.files.read(path);
             if (text.rfind("==== korun04 ", 0) != 0) return "the log does not begin with its header";
-            if (run.IsUnattended() && !accepted && text.find("bad command line: " + o.error.substr(0, 40)) == std::string::npos)
+            // The log writes a line break of the reason as "\n" and drops carriage returns.
+            std::string reason;
+            for (char c : o.error.substr(0, 40)) reason += c == '\n' ? std::string("\\n") : c == '\r' ? std::string() : std::string(1, c);
+            if (run.IsUnattended() && !accepted && text.find("bad command line: " + reason) == std::string::npos)
                 return "the log does not say why the command line is bad";
             DeleteFileA(path.c_str());  // the machine lives for the whole fuzzing run
         }
