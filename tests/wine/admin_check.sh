@@ -58,12 +58,14 @@ printf '[UnPrinterDrivers]\r\n"Vestral X Driver",VXDRV,1\r\n[VXDRV.Files]\r\nvxd
 key_exists() { wine_run 60 reg query "$1" >/dev/null 2>&1; }
 # The removal log in the prefix's temporary directory (GetTempPathA: the user's Temp).
 default_log() { find "$C/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1; }
-# run_tool NAME ARGS...: korun04.exe with a time limit; sets RC.
+# run_tool NAME TAIL: korun04.exe with that command tail, written as it is into a batch file (Wine would
+# re-quote arguments that hold blanks or double quotes); sets RC, the exit code modulo 256 as a process
+# status holds it.
 run_tool() {
-    local name=$1
-    shift
+    local name=$1 tail=$2
+    printf '@C:\korun04\korun04.exe %s\r\n@exit %%ERRORLEVEL%%\r\n' "$tail" >"$tool_dir/run-$name.bat"
     RC=0
-    timeout -k 5 120 "$WINE" "$tool_dir/korun04.exe" "$@" </dev/null >"$LOG_DIR/$name.out" 2>&1 || RC=$?
+    timeout -k 5 120 "$WINE" cmd /c "C:\\korun04\\run-$name.bat" </dev/null >"$LOG_DIR/$name.out" 2>&1 || RC=$?
 }
 # Whether the log (Shift-JIS text; only its ASCII parts are looked for) holds the line.
 log_has() { grep -aqF -- "$2" "$1"; }
@@ -71,7 +73,7 @@ log_has() { grep -aqF -- "$2" "$1"; }
 # dialog ignored WM_WINDOWPOSCHANGING, which the conformance tests check under Wine.
 
 # --- /PLAN: the plan written, nothing changed ---------------------------------------------------------------------
-run_tool plan '/PLAN:C:\korun04-plan.ini' '/SELECT:"Vestral Office"'
+run_tool plan '/PLAN:"C:\korun04-plan.ini" /SELECT:"Vestral Office"'
 problems=()
 [[ $RC == 0 ]] || problems+=("exit code $RC, expected 0")
 plan="$C/korun04-plan.ini"
@@ -102,7 +104,7 @@ else
 fi
 
 # --- /QUIET with a name that matches no listed printer: 87, nothing touched --------------------------------------
-run_tool bad /QUIET '/SELECT:"Nobody"' '/LOG:C:\admin.log'
+run_tool bad '/QUIET /SELECT:"Nobody" /LOG:"C:\admin.log"'
 problems=()
 [[ $RC == 87 ]] || problems+=("exit code $RC, expected 87")
 if [[ -f $C/admin.log ]]; then
@@ -119,7 +121,7 @@ else
 fi
 
 # --- /QUIET /SELECT:"Vestral Office": the removal, unattended ----------------------------------------------------
-run_tool quiet /QUIET '/SELECT:"Vestral Office"'
+run_tool quiet '/QUIET /SELECT:"Vestral Office"'
 problems=()
 [[ $RC == 0 ]] || problems+=("exit code $RC, expected 0")
 key_exists "$PRINTER_KEY" && problems+=("the printer is still there")
