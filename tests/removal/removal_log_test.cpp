@@ -254,6 +254,38 @@ TEST_F(RemovalLog, ALogThatCannotBeWrittenChangesNothingOfTheRun) {
     }));
 }
 
+// The printer stage's other items: the printer's class key, its per-user values, a connection, the USB
+// device nodes the script's [Strings] name (read from the script beside the tool).
+TEST(RemovalLogPrinters, ConnectionsClassKeysValuesAndDeviceNodesHaveTheirLines) {
+    std::unique_ptr<simwin::Machine> m = testmachine::Load(
+        "[system]\nplatform = nt\n[driver]\nname = Vestral X Driver\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = USB001\ndata.VestralDriver04 = 1\n"
+        "data.UniqueID = {0E4BA7FE-1111}\n"
+        "[printer]\nname = Remote\ndriver = Vestral X Driver\nserver = \\\\SRV\ndata.VestralDriver04 = 1\n"
+        "[device]\ninstance = USB\\VID_0ABC&PID_0012\\5&1\nhardware = USB\\VID_0ABC&PID_0012&REV_0100\n"
+        "[device]\ninstance = USBPRINT\\VestralX\\6&2\nhardware = USBPRINT\\VestralX1234\nparent = USB\\VID_0ABC&PID_0012\\5&1\n",
+        {{"C/Program Files/Vestral/Kunz__04.unm",
+          "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n"
+          "[Strings]\r\nHARDWARE_ID_1=USBPRINT\\VestralX\r\nUSB_VID=0x0ABC\r\nUSB_PID=0x0012\r\n"}});
+    simwin::MachineScope scope(*m);
+    m->registry.create("HKEY_CLASSES_ROOT\\{0E4BA7FE-1111}\\Sub");
+    m->registry.setString("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices", "Office", "winspool,USB001");
+    EXPECT_EQ(0, toolrun::Run(*m, "/QUIET /SELECT:ALL"));
+    std::vector<Line> lines = toolrun::Lines(m->files.read(toolrun::kDefaultLog));
+    auto has = [&](const std::string& kind, const std::string& item, const std::string& outcome) {
+        for (const Line& l : lines)
+            if (l.IsItem() && l.Kind() == kind && l.Item() == item && l.Outcome() == outcome) return;
+        ADD_FAILURE() << kind << " | " << item << " | " << outcome << " is not in the log:\n" << m->files.read(toolrun::kDefaultLog);
+    };
+    has("printer", "Office", "removed");
+    has("printer", "Remote", "removed (connection to \\\\SRV)");
+    has("registry key", "HKEY_CLASSES_ROOT\\{0E4BA7FE-1111}", "removed");
+    has("registry value", "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices\\Office", "removed");
+    has("device", "USBPRINT\\VestralX\\6&2", "removed");
+    has("device", "USB\\VID_0ABC&PID_0012\\5&1", "removed");
+    EXPECT_EQ(nullptr, m->registry.find("HKEY_CLASSES_ROOT\\{0E4BA7FE-1111}"));
+}
+
 // A file in use is scheduled by the mechanism of the version class, and the log names it; one that
 // cannot be scheduled is a failure with the deletion's error.
 TEST(RemovalLogMechanisms, ALockedFileIsScheduledByTheMechanismOfItsClass) {
