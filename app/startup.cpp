@@ -2,6 +2,8 @@
 // interactive copy from starting, and runs the main window.
 #include <string.h>
 
+#include <string>
+
 #include "app/main_dlg.h"
 
 const char kMainWindowClass[] = "VSTUninstallWindowClass__";
@@ -86,7 +88,12 @@ int RunInteractive(HINSTANCE instance) {
     // A bad command line of an unattended mode ends the run before anything is touched.
     if (context.run.Ended() == CAdminRun::END_BAD_COMMAND_LINE) return context.run.ExitCode(1);
     RegisterMainWindowClass();
-    return context.run.ExitCode(RunMainWindow(instance, context));
+    const int result = RunMainWindow(instance, context);
+    // Without a desktop to create windows on (a service session, Wine without a display) nothing ran.
+    if (result == -1)
+        context.run.Finish(CAdminRun::END_FAILED,
+                           "the main window cannot be created (error " + std::to_string(GetLastError()) + ")");
+    return context.run.ExitCode(result);
 }
 
 }  // namespace
