@@ -2,6 +2,11 @@
 // the loading phase before the window is shown, and the switch to the removal.
 #include "app/main_dlg.h"
 
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "inventory/plan_writer.h"
 #include "ui/about_dlg.h"
 
 namespace {
@@ -95,9 +100,16 @@ void CMainDlg::RunLoadingPhase(HINSTANCE module) {
     loadingDlg.database = &database;
     selectPage.database = &database;
     removePage.database = &database;
+    loadingDlg.log = &run.log;
+    removePage.run = &run;
+    if (run.Ended() != CAdminRun::END_OPEN) {
+        EndDialog(hwnd, 1);  // a bad command line of an unattended mode: nothing is touched
+        return;
+    }
     INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_LOADING), hwnd, StaticDialogProc,
                                      reinterpret_cast<LPARAM>(&loadingDlg));
     if (result != 1) {
+        FinishFailedLoading(result);
         EndDialog(hwnd, 1);
         return;
     }
@@ -107,6 +119,70 @@ void CMainDlg::RunLoadingPhase(HINSTANCE module) {
     selectPage.FillPrinterList();
     EnableWindow(GetDlgItem(hwnd, IDC_UNINSTALL), database.ListedPrinterCount() == 0);
     EnableWindow(GetDlgItem(hwnd, IDC_EXIT), TRUE);
+    if (run.IsUnattended()) RunUnattended();
+}
+
+void CMainDlg::FinishFailedLoading(INT_PTR result) {
+    switch (loadingDlg.failure) {
+    case CLoadingDlg::FAILURE_NOT_ADMINISTRATOR:
+        run.Finish(CAdminRun::END_NOT_ADMINISTRATOR, "the loading ended: the user is not an administrator");
+        break;
+    case CLoadingDlg::FAILURE_SPOOLER_NOT_STARTING:
+        run.Finish(CAdminRun::END_FAILED, "the loading ended: the print spooler does not start");
+        break;
+    case CLoadingDlg::FAILURE_SPOOLER_NOT_ANSWERING:
+        run.Finish(CAdminRun::END_FAILED, "the loading ended: the print spooler does not answer");
+        break;
+    default:
+        if (result == -1)
+            run.Finish(CAdminRun::END_FAILED, "the loading dialog cannot be created");
+        else
+            run.Finish(CAdminRun::END_CANCELLED, "the loading was abandoned");
+        break;
+    }
+}
+
+namespace {
+
+std::string Quoted(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "\"" : ", \"") + name + "\"";
+    return text;
+}
+
+}  // namespace
+
+void CMainDlg::RunUnattended() {
+    if (loadingDlg.enumerationFailed) {
+        run.Finish(CAdminRun::END_FAILED, "the printer enumeration failed: without the whole list nothing is decided");
+        EndDialog(hwnd, 1);
+        return;
+    }
+    std::vector<std::string> unmatched;
+    ChoosePrinters(database, run.options.selectNames, run.options.selectAll, unmatched);
+    if (!unmatched.empty()) {
+        std::vector<std::string> listed;
+        for (const CPrinterEntry& p : database.printers)
+            if (IsListedPrinter(p)) listed.push_back(p.printerName);
+        run.Finish(CAdminRun::END_BAD_COMMAND_LINE, "bad command line: /SELECT names no listed printer: " + Quoted(unmatched) +
+                                                        " (listed: " + (listed.empty() ? "none" : Quoted(listed)) + ")");
+        EndDialog(hwnd, 1);
+        return;
+    }
+    if (!run.IsPlan()) {
+        PostMessageA(hwnd, UM_START_REMOVAL, 0, 0);
+        return;
+    }
+    database.SelectForRemoval();
+    std::ostringstream plan;
+    PrintPlan(plan, loadingDlg.scripts, database);
+    DWORD error = 0;
+    if (WritePlanFile(run.options.planPath.c_str(), plan.str(), error))
+        run.Finish(CAdminRun::END_DONE, "the plan is written to " + run.options.planPath + "; nothing was removed");
+    else
+        run.Finish(CAdminRun::END_FAILED,
+                   "the plan cannot be written to " + run.options.planPath + " (error " + std::to_string(error) + ")");
+    EndDialog(hwnd, 1);
 }
 
 void CMainDlg::StartRemoval() {

@@ -2,6 +2,7 @@
 // interactive run, in construction order.
 #pragma once
 
+#include "app/admin_run.h"
 #include "app/default_script_path.h"
 #include "app/os_version.h"
 #include "inventory/loading_dlg.h"
@@ -25,6 +26,9 @@ public:
     CRemovePage removePage;
     CTextResources textResources;
     COSVersion osVersion;
+    // The administrator's options, the removal log and the run's end (last, so that the objects above
+    // are built as they always were).
+    CAdminRun run;
 
 private:
     void OnInitDialog();
@@ -33,6 +37,11 @@ private:
     // Shows the removal page and starts the staged removal.
     void StartRemoval();
     void OnRemovalFinished();
+    // /QUIET and /PLAN after a loading phase that succeeded: the printers of /SELECT are chosen, then the
+    // removal starts, or the plan is written and the window ends.
+    void RunUnattended();
+    // How a loading phase that did not succeed ends the run.
+    void FinishFailedLoading(INT_PTR result);
 };
 
 // The main window's class: a renamed copy of the system dialog class, so that a running

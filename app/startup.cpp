@@ -2,6 +2,8 @@
 // interactive copy from starting, and runs the main window.
 #include <string.h>
 
+#include <string>
+
 #include "app/main_dlg.h"
 
 const char kMainWindowClass[] = "VSTUninstallWindowClass__";
@@ -71,14 +73,27 @@ int RunInteractive(HINSTANCE instance) {
     InitCommonControls();
     HWND running = FindWindowA(kMainWindowClass, NULL);
     if (running) {
+        if (CommandLineIsUnattended()) {
+            // An unattended run leaves the other copy's window alone and says why it did nothing.
+            CAdminRun run;
+            run.Finish(CAdminRun::END_ALREADY_RUNNING, "another copy of the tool is running: nothing was done");
+            return run.ExitCode(0);
+        }
         ShowWindow(running, SW_SHOWDEFAULT);
         BringWindowToTop(running);
         SetForegroundWindow(running);
         throw 0;
     }
     CMainDlg context;
+    // A bad command line of an unattended mode ends the run before anything is touched.
+    if (context.run.Ended() == CAdminRun::END_BAD_COMMAND_LINE) return context.run.ExitCode(1);
     RegisterMainWindowClass();
-    return RunMainWindow(instance, context);
+    const int result = RunMainWindow(instance, context);
+    // Without a desktop to create windows on (a service session, Wine without a display) nothing ran.
+    if (result == -1)
+        context.run.Finish(CAdminRun::END_FAILED,
+                           "the main window cannot be created (error " + std::to_string(GetLastError()) + ")");
+    return context.run.ExitCode(result);
 }
 
 }  // namespace

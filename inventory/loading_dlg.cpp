@@ -4,6 +4,10 @@
 
 #include <string.h>
 
+#include <string>
+#include <vector>
+
+#include "app/admin_run.h"
 #include "app/system_services.h"
 
 namespace {
@@ -16,7 +20,8 @@ const int kLastStep = 10;
 
 CLoadingDlg::ProcessState CLoadingDlg::processState;
 
-CLoadingDlg::CLoadingDlg() : database(NULL), step(0), ended(0), spoolerStopped(0) {
+CLoadingDlg::CLoadingDlg()
+    : database(NULL), step(0), ended(0), spoolerStopped(0), failure(FAILURE_NONE), enumerationFailed(0), log(NULL) {
     diagnostic[0] = 0;
     ParseCommandLine();
     osVersion.Detect();
@@ -69,8 +74,10 @@ void CLoadingDlg::OnAbortRequest() {
     KillTimer(hwnd, IDT_LOADING);
     const char* text = textResources.GetString(IDS_ABORT_QUESTION);
     const char* caption = textResources.GetString(IDS_CAPTION);
-    if (MessageBoxA(hwnd, text, caption, MB_YESNO | MB_DEFBUTTON2) == IDYES)
+    if (RunMessageBox(hwnd, text, caption, MB_YESNO | MB_DEFBUTTON2, QUIET_ANSWER_YES) == IDYES) {
+        failure = FAILURE_ABANDONED;
         EndLoading(0);
+    }
     else
         SetTimer(hwnd, IDT_LOADING, kTickAfterNoMs, NULL);
 }
@@ -95,13 +102,14 @@ void CLoadingDlg::OnLoadingTimer(WPARAM timerId) {
 void CLoadingDlg::ShowError(UINT textId) {
     const char* text = textResources.GetString(textId);
     const char* caption = textResources.GetString(IDS_CAPTION);
-    MessageBoxA(hwnd, text, caption, MB_ICONERROR);
+    RunMessageBox(hwnd, text, caption, MB_ICONERROR);
 }
 
 bool CLoadingDlg::RunStep() {
     switch (step) {
     case 0:
         if (!osVersion.IsAdministrator()) {
+            failure = FAILURE_NOT_ADMINISTRATOR;
             ShowError(IDS_NO_ADMIN_RIGHTS);
             EndLoading(0);
             return false;
@@ -129,6 +137,7 @@ bool CLoadingDlg::RunStep() {
         if (osVersion.IsWinNT()) {
             spoolerStopped = 0;
             if (!StartSpooler()) {
+                failure = FAILURE_SPOOLER_NOT_STARTING;
                 ShowError(IDS_SPOOLER_UNSTABLE);
                 EndLoading(0);
                 return false;
@@ -146,10 +155,13 @@ bool CLoadingDlg::RunStep() {
         FindScriptsStep();
         step = 7;
         return true;
-    case 7:
-        for (const char* path : scripts) database->ParseScript(path);
+    case 7: {
+        std::vector<int> read;
+        for (const char* path : scripts) read.push_back(database->ParseScript(path));
+        LogScripts(read.data());
         step = 8;
         return true;
+    }
     case 8:
         database->BuildCombinedProfile();
         database->ApplyPavaneOption(options.HasOption("UNPAV"));
@@ -158,14 +170,17 @@ bool CLoadingDlg::RunStep() {
     case 9: {
         // A second pass starts from an empty list, so that every printer is listed once.
         if (processState.retries > 0) database->printers.Clear();
+        enumerationFailed = 0;  // set again by a failure of this pass
         int found = BuildListOfInstalledPrinters(database->printers);
         if (ended) return false;
         step = 10;
         if (found == 0 && processState.retries == 0) {
             SendProgress(PBM_SETPOS, 5, 0);
             step = 1;
+            if (log) log->Write("loading", "no printer could be read: the loading starts again from its second step");
         }
         ++processState.retries;
+        if (step == 10) LogPrinters();
         return true;
     }
     case 10:
@@ -216,5 +231,26 @@ void CLoadingDlg::ParseCommandLine() {
             option.Add(value);
             value = next;
         }
+    }
+}
+
+void CLoadingDlg::LogScripts(const int* read) const {
+    if (!log) return;
+    if (scripts.IsEmpty()) log->Write("loading", "no uninstall script (Kunz__04.unm) was found");
+    int i = 0;
+    for (const char* path : scripts) log->Write("loading", std::string("script | ") + path + (read[i++] ? " | read" : " | not read"));
+}
+
+void CLoadingDlg::LogPrinters() const {
+    if (!log) return;
+    if (database->printers.IsEmpty()) log->Write("loading", "no printer was found");
+    for (const CPrinterEntry& p : database->printers) {
+        std::string about = std::string("driver \"") + p.driverName + "\"";
+        if (p.isFamily) about += ", of the family";
+        if (p.pavedName[0]) about += std::string(", managed by Pavane as \"") + p.pavedName + "\"";
+        if (p.location[0]) about += std::string(", connection to ") + p.location;
+        if (p.isDefault) about += ", the default printer";
+        const char* listing = p.isForeign ? "not of the family: never listed" : p.isListed ? "listed" : "hidden by the command-line filter";
+        log->Write("loading", std::string("printer | ") + p.printerName + " | " + about + " | " + listing);
     }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/os_version.h"
+#include "app/run_log.h"
 #include "script/database.h"
 #include "script/option_list.h"
 #include "script/text_list.h"
@@ -71,6 +72,17 @@ public:
     // 1 while this loading has stopped the spooler and not yet tried to start it again.
     int spoolerStopped;
 
+    // Why a step ended the dialog with 0 (FAILURE_NONE while it has not).
+    enum Failure { FAILURE_NONE, FAILURE_NOT_ADMINISTRATOR, FAILURE_SPOOLER_NOT_STARTING, FAILURE_SPOOLER_NOT_ANSWERING,
+                   FAILURE_ABANDONED };
+    int failure;
+    // 1 when the enumeration of the last loading pass failed (diagnostic tells how); the list then holds only
+    // the printers read before the failure.
+    int enumerationFailed;
+    // The run's log (set by the main window; may be null): the scripts read, the printers found, the
+    // diagnostic of a failed enumeration.
+    CRunLog* log;
+
 private:
     void OnInitDialog();
     void OnAbortRequest();
@@ -90,4 +102,7 @@ private:
     bool OptionValueMatches(const char* option, const char* driverName, bool prefix) const;
     // Composes diagnostic from a failure record.
     void DescribeFailure(const _QuickExceptionInfo& info);
+    // Writes the scripts read and the printers found to the log.
+    void LogScripts(const int* read) const;
+    void LogPrinters() const;
 };

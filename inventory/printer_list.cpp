@@ -4,6 +4,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
+#include "app/admin_run.h"
 #include "inventory/loading_dlg.h"
 
 namespace {
@@ -62,7 +65,8 @@ int CLoadingDlg::BuildListOfInstalledPrinters(CPrinterList& printers) {
         if (GetLastError() == RPC_S_SERVER_UNAVAILABLE) {
             const char* text = textResources.GetString(IDS_SPOOLER_NOT_RESPONDING);
             const char* caption = textResources.GetString(IDS_CAPTION);
-            MessageBoxA(hwnd, text, caption, MB_ICONERROR);
+            failure = FAILURE_SPOOLER_NOT_ANSWERING;
+            RunMessageBox(hwnd, text, caption, MB_ICONERROR);
             EndLoading(0);
         }
         return 0;
@@ -199,6 +203,8 @@ void CLoadingDlg::DescribeFailure(const _QuickExceptionInfo& info) {
              "Last Error Code: ", static_cast<unsigned long>(info.lastError), "Desc: ", info.description,
              info.label1, static_cast<unsigned long long>(info.value1), info.label2 ? info.label2 : "",
              static_cast<unsigned long>(info.value2));
+    enumerationFailed = 1;
+    if (log) log->Write("loading", std::string("the printer enumeration failed: ") + diagnostic);
 }
 
 int CUninstallDatabase::ListedPrinterCount() const {

@@ -55,17 +55,44 @@ void QueueDriverKeys(CRemovalContext& context, const char* environment, const ch
     }
 }
 
-void UninstallInf(const char* driverName) {
+// A driver as the log names it: its name and its environment.
+void ReportDriver(const CRemovalContext& context, const char* environment, const char* name, BOOL deleted, DWORD error) {
+    const std::string item = std::string(name) + " (" + (environment ? environment : "local environment") + ")";
+    if (deleted)
+        context.Report("driver", item, CRunLog::REMOVED);
+    else if (error == ERROR_UNKNOWN_PRINTER_DRIVER)
+        context.Report("driver", item, CRunLog::NOT_THERE);
+    else if (error == ERROR_PRINTER_DRIVER_IN_USE)
+        context.Report("driver", item, CRunLog::KEPT, error, "a printer that stays uses it");
+    else
+        context.Report("driver", item, CRunLog::FAILED, error);
+}
+
+void UninstallInf(const CRemovalContext& context, const char* driverName) {
     char inf[MAX_PATH] = "";
     FindOemInf(inf, driverName);
+    const std::string forDriver = std::string("for ") + driverName;
     char full[MAX_PATH];
     LPSTR filePart = NULL;
-    if (!inf[0] || !GetFullPathNameA(inf, sizeof full, full, &filePart) || !filePart) return;
+    if (!inf[0] || !GetFullPathNameA(inf, sizeof full, full, &filePart) || !filePart) {
+        context.Report("INF", "OEM INF of " + std::string(driverName), CRunLog::NOT_THERE);
+        return;
+    }
     HMODULE setupapi = LoadLibraryA("setupapi.dll");
-    if (!setupapi) return;
+    if (!setupapi) {
+        context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
+        return;
+    }
     UninstallOemInf uninstall = reinterpret_cast<UninstallOemInf>(
         reinterpret_cast<void (*)()>(GetProcAddress(setupapi, "SetupUninstallOEMInfA")));
-    if (uninstall) uninstall(filePart, SUOI_FORCEDELETE, NULL);
+    if (uninstall) {
+        if (uninstall(filePart, SUOI_FORCEDELETE, NULL))
+            context.Report("INF", inf, CRunLog::REMOVED, 0, forDriver.c_str());
+        else
+            context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
+    } else {
+        context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
+    }
     FreeLibrary(setupapi);
 }
 
@@ -123,9 +150,10 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
         if (!candidates.Contains(name)) continue;
         SetLastError(ERROR_SUCCESS);
         BOOL deleted = DeletePrinterDriverA(NULL, const_cast<LPSTR>(environment), const_cast<LPSTR>(name));
+        ReportDriver(context, environment, name, deleted, GetLastError());
         // A driver that stays installed (another printer still uses it) keeps its keys and its INF.
         if (!deleted && GetLastError() != ERROR_UNKNOWN_PRINTER_DRIVER) continue;
         QueueDriverKeys(context, environment && environment[0] ? environment : driver.second.c_str(), name);
-        UninstallInf(name);
+        UninstallInf(context, name);
     }
 }

@@ -27,15 +27,31 @@ void FileNameOf(const char* name, char* out, size_t size) {
     snprintf(out, size, "%s%s", fname, ext);
 }
 
-// 1 when the file is on the list of its version class's mechanism for the next start of Windows.
-int ScheduleByVersionClass(const COSVersion& os, const char* path) {
-    switch (os.GetVersionClass()) {
+// Schedules a file that could not be deleted (error) and logs how; 1 when the file is on the list of its
+// version class's mechanism for the next start of Windows.
+int ScheduleByVersionClass(const CRemovalContext& context, const char* path, const char* kind, DWORD error) {
+    switch (context.osVersion.GetVersionClass()) {
     case 1:
-    case 4: return ScheduleNwininitDelete(path);  // 0 without the helper nwininit.exe
+    case 4:
+        if (ScheduleNwininitDelete(path)) {
+            context.Report(kind, path, CRunLog::SCHEDULED, error, "nwininit.ini");
+            return 1;
+        }
+        context.Report(kind, path, CRunLog::FAILED, error, "no nwininit.exe to schedule it for the restart");
+        return 0;
     case 2:
     case 3:
-    case 7: ScheduleWininitDelete(path); return 1;
-    default: return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
+    case 7:
+        ScheduleWininitDelete(path);
+        context.Report(kind, path, CRunLog::SCHEDULED, error, "WININIT.INI");
+        return 1;
+    default:
+        if (MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+            context.Report(kind, path, CRunLog::SCHEDULED, error, "MoveFileExA");
+            return 1;
+        }
+        context.Report(kind, path, CRunLog::FAILED, GetLastError(), "MoveFileExA could not schedule it");
+        return 0;
     }
 }
 
@@ -84,6 +100,7 @@ const int kSearchDepth = 2;
 
 // RemoveFile with the searched trees' indexes (null: walk the trees).
 void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<FileIndex>* indexes) {
+    const unsigned linesBefore = context.ReportedLines();
     char fileName[MAX_PATH];
     FileNameOf(name, fileName, sizeof fileName);
     // A pattern names no file: Windows would refuse it, and a rename list would carry it to the restart.
@@ -117,29 +134,48 @@ void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<File
         DirectoryOf(oemPath, given, sizeof given);
         // A directory of Windows (or one on the way to one) is never emptied or removed.
         if (const char* why = ProtectedDirectoryReason(given, directory, sizeof directory)) {
-            ReportRefusedItem("OEM path", oemPath, why);
+            ReportRefusedItem(context, "folder", "OEM path", oemPath, why);
             continue;
         }
         if (DeleteMatchingFiles(context, directory, name, 3, 1)) db.restartNeeded = 1;
-        RemoveDirectoryA(directory);
+        if (RemoveDirectoryA(directory)) context.Report("folder", directory, CRunLog::REMOVED);
+    }
+    // A name found nowhere still gets its line.
+    if (context.ReportedLines() == linesBefore) context.Report("file", name, CRunLog::NOT_THERE);
+}
+
+// What became of the OEM directories once every file went: one that still exists holds other files.
+void ReportOemDirectories(const CRemovalContext& context) {
+    for (const char* oemPath : context.database->removal.oemPaths) {
+        char given[MAX_PATH], directory[MAX_PATH];
+        DirectoryOf(oemPath, given, sizeof given);
+        if (ProtectedDirectoryReason(given, directory, sizeof directory)) continue;  // refused already
+        const DWORD attributes = GetFileAttributesA(directory);
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            context.Report("folder", directory, CRunLog::NOT_THERE);
+        else
+            context.Report("folder", directory, CRunLog::FAILED, ERROR_DIR_NOT_EMPTY, "it holds other files");
     }
 }
 
 }  // namespace
 
-int DeleteOrSchedule(CRemovalContext& context, const char* path) {
+int DeleteOrSchedule(CRemovalContext& context, const char* path, const char* kind) {
     DWORD attributes = GetFileAttributesA(path);
     // A directory of that name is no file of the list: its attributes stay and nothing is scheduled.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
     if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                                   FILE_ATTRIBUTE_SYSTEM));
-    if (DeleteFileA(path)) return 0;
+    if (DeleteFileA(path)) {
+        context.Report(kind, path, CRunLog::REMOVED);
+        return 0;
+    }
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 0;
     // Only a file that really is on a list waits for the restart: without it the restart would be offered
     // for nothing.
-    if (!ScheduleByVersionClass(context.osVersion, path)) return 0;
+    if (!ScheduleByVersionClass(context, path, kind, error)) return 0;
     context.pendingAtRestart = 1;
     return 1;
 }
@@ -159,7 +195,7 @@ int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const c
             if (DeleteOrSchedule(context, path)) scheduled = 1;
         } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != '.' && depth > 0) {
             if (DeleteMatchingFiles(context, path, fileName, depth - 1, removeDirectories)) scheduled = 1;
-            if (removeDirectories) RemoveDirectoryA(path);
+            if (removeDirectories && RemoveDirectoryA(path)) context.Report("folder", path, CRunLog::REMOVED);
         }
     } while (FindNextFileA(find, &entry));
     FindClose(find);
@@ -240,6 +276,12 @@ void RemoveFiles(CRemovalContext& context) {
         CPathParts where;
         where.Resolve(WINDIR);
         char path[MAX_PATH];
-        if (Join(path, sizeof path, where.DirectoryPath(), "nreg32s.ini")) ScheduleNwininitDelete(path);
+        if (Join(path, sizeof path, where.DirectoryPath(), "nreg32s.ini")) {
+            if (ScheduleNwininitDelete(path))
+                context.Report("file", path, CRunLog::SCHEDULED, 0, "nwininit.ini");
+            else
+                context.Report("file", path, CRunLog::FAILED, 0, "no nwininit.exe to schedule it for the restart");
+        }
     }
+    ReportOemDirectories(context);
 }

@@ -13,8 +13,10 @@ void RemoveFiles(CRemovalContext& context);
 void RemoveFile(CRemovalContext& context, const char* name);
 // Deletes a file (read-only, hidden and system attributes cleared first); one that cannot be deleted for
 // another reason than its absence is scheduled. 1 when it scheduled (0 too when the version class's
-// mechanism could not take it: no nwininit.exe, or MoveFileExA refused).
-int DeleteOrSchedule(CRemovalContext& context, const char* path);
+// mechanism could not take it: no nwininit.exe, or MoveFileExA refused). A file that was there goes to the
+// log as an item of that kind (removed, scheduled with its mechanism, or failed when it could not be
+// scheduled).
+int DeleteOrSchedule(CRemovalContext& context, const char* path, const char* kind = "file");
 // Deletes every file of that name in directory and, depth levels down, in its subdirectories (removing
 // them once empty when removeDirectories is set). 1 when a file had to be scheduled.
 int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const char* fileName, int depth,

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include "app/path_parts.h"
 
 namespace {
@@ -43,12 +45,24 @@ void RunUninstallHooks(CRemovalContext& context) {
         const bool fromProgram = !FileExists(inDrivers) && FileExists(inProgram);
         const char* library = fromProgram ? inProgram : inDrivers;
         SetCurrentDirectoryA(fromProgram ? programDir : drivers.DirectoryPath());
+        const std::string hookItem = std::string(library) + "," + exportName;
         HMODULE module = LoadLibraryA(library);
         if (module) {
             UninstallHook hook = reinterpret_cast<UninstallHook>(reinterpret_cast<void (*)()>(GetProcAddress(module, exportName)));
-            if (hook) hook(context.window, instance, programDir, 0);
+            if (hook) {
+                hook(context.window, instance, programDir, 0);
+                context.Report("hook", hookItem, CRunLog::CALLED);
+            } else {
+                context.Report("hook", hookItem, CRunLog::FAILED, GetLastError(), "the library has no such export");
+            }
             Sleep(kPauseAfterHookMs);
             FreeLibrary(module);
+        } else {
+            const DWORD error = GetLastError();
+            if (!FileExists(library))
+                context.Report("hook", hookItem, CRunLog::NOT_THERE);
+            else
+                context.Report("hook", hookItem, CRunLog::FAILED, error, "the library does not load");
         }
     }
     SetCurrentDirectoryA(programDir);

@@ -3,8 +3,21 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include "app/path_parts.h"
 #include "script/script_file.h"
+
+namespace {
+
+void ReportMissingKey(const CRemovalContext& context, const std::string& item, DWORD error) {
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+        context.Report("INI key", item, CRunLog::FAILED, error, "the file cannot be opened for writing");
+    else
+        context.Report("INI key", item, CRunLog::NOT_THERE);
+}
+
+}  // namespace
 
 void RemoveIniEntries(CRemovalContext& context) {
     for (const char* text : context.database->removal.deleteIni) {
@@ -23,6 +36,13 @@ void RemoveIniEntries(CRemovalContext& context) {
         CopyTextN(where.fname, name, sizeof where.fname);
         CopyTextN(where.ext, ext, sizeof where.ext);
         const char* path = where.FullPath();
-        if (FindIniKey(path, section, key)) DeleteIniKeyLine(path, section, key);
+        const std::string logged = std::string(path) + " [" + section + "] " + key;
+        SetLastError(ERROR_SUCCESS);  // what a failed search leaves tells a locked file from a missing key
+        if (!FindIniKey(path, section, key))
+            ReportMissingKey(context, logged, GetLastError());
+        else if (DeleteIniKeyLine(path, section, key))
+            context.Report("INI key", logged, CRunLog::REMOVED);
+        else
+            context.Report("INI key", logged, CRunLog::FAILED, GetLastError());
     }
 }

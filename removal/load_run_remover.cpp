@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <string>
+
 namespace {
 
 const int kLineSize = 256;
@@ -51,13 +53,24 @@ void RemoveLoadRunEntries(CRemovalContext& context) {
 }
 
 int RemoveLoadRunEntry(CRemovalContext& context, const char* name, char* pattern) {
-    if (context.osVersion.IsWin32s()) return RemoveFromLoadLine(pattern);
+    if (context.osVersion.IsWin32s()) {
+        const std::string item = std::string("[windows] Load: ") + pattern;
+        int removed = RemoveFromLoadLine(pattern);
+        context.Report("Run value", item, removed ? CRunLog::REMOVED : CRunLog::NOT_THERE);
+        return removed;
+    }
+    const char* runKey = context.textResources->GetString(IDS_RUN_KEY);
+    const std::string item = std::string("HKEY_LOCAL_MACHINE\\") + runKey + "\\" + name;
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, context.textResources->GetString(IDS_RUN_KEY), 0, KEY_ALL_ACCESS, &key) !=
-        ERROR_SUCCESS)
+    LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_ALL_ACCESS, &key);
+    if (opened != ERROR_SUCCESS) {
+        context.ReportResult("Run value", item, static_cast<DWORD>(opened));
         return 0;
-    int removed = RegDeleteValueA(key, name) == ERROR_SUCCESS ? 1 : 0;
+    }
+    LONG deleted = RegDeleteValueA(key, name);
+    int removed = deleted == ERROR_SUCCESS ? 1 : 0;
     RegCloseKey(key);
+    context.ReportResult("Run value", item, static_cast<DWORD>(deleted));
     return removed;
 }
 

@@ -4,8 +4,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
 #include <vector>
 
+#include "app/admin_run.h"
 #include "app/default_script_path.h"
 #include "removal/protected_keys.h"
 
@@ -26,7 +28,7 @@ HANDLE OpenForRemoval(const char* name) {
     return printer;
 }
 
-void CancelJobs(HANDLE printer) {
+void CancelJobs(const CRemovalContext& context, HANDLE printer, const char* name) {
     DWORD needed = 0, returned = 0;
     EnumJobsA(printer, 0, 100, 1, NULL, 0, &needed, &returned);
     if (!needed) return;
@@ -35,8 +37,14 @@ void CancelJobs(HANDLE printer) {
     std::vector<DWORD> ids;
     for (DWORD i = 0; i < returned; ++i) ids.push_back(reinterpret_cast<JOB_INFO_1A*>(buffer.data())[i].JobId);
     for (DWORD id : ids) {
-        SetJobA(printer, id, 0, NULL, JOB_CONTROL_CANCEL);
-        SetJobA(printer, id, 0, NULL, JOB_CONTROL_DELETE);
+        BOOL cancelled = SetJobA(printer, id, 0, NULL, JOB_CONTROL_CANCEL);
+        BOOL deleted = SetJobA(printer, id, 0, NULL, JOB_CONTROL_DELETE);
+        const std::string job = std::string(name) + ", job " + std::to_string(id);
+        // Cancelling takes the job out of the queue already; the deletion then finds no such job.
+        if (cancelled || deleted)
+            context.Report("job", job, CRunLog::REMOVED);
+        else
+            context.Report("job", job, CRunLog::FAILED, GetLastError());
     }
 }
 
@@ -63,12 +71,12 @@ bool ReadUniqueId(const CRemovalContext& context, HANDLE printer, const char* na
 
 // HKEY_CLASSES_ROOT\<UniqueID> and its direct subkeys: the family's class registration of the printer. A
 // UniqueID that is a path, or that names a class key Windows needs, is refused.
-void RemoveClassKey(const char* id) {
+void RemoveClassKey(const CRemovalContext& context, const char* id) {
     if (!id[0]) return;
     const char* why = strchr(id, '\\') || strchr(id, '/') ? "it is not a plain key name"
                                                           : ProtectedRegistryKeyReason(HKEY_CLASSES_ROOT, id);
     if (why) {
-        ReportRefusedItem("printer UniqueID", id, why);
+        ReportRefusedItem(context, "registry key", "printer UniqueID", id, why);
         return;
     }
     HKEY key = NULL;
@@ -78,23 +86,26 @@ void RemoveClassKey(const char* id) {
         }
         RegCloseKey(key);
     }
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
+    LONG deleted = RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
+    context.ReportResult("registry key", std::string("HKEY_CLASSES_ROOT\\") + id, static_cast<DWORD>(deleted));
 }
 
-void RemoveUsbNodes() {
+void RemoveUsbNodes(const CRemovalContext& context) {
     char hardwareId[257] = "";
     GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", hardwareId, sizeof hardwareId, g_defaultScriptPath);
     int pid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_PID", 0, g_defaultScriptPath));
     int vid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_VID", 0, g_defaultScriptPath));
-    if (hardwareId[0] && vid && pid) RemoveUsbDevice(hardwareId, vid, pid);
+    if (hardwareId[0] && vid && pid) RemoveUsbDevice(hardwareId, vid, pid, &context);
 }
 
-void RemoveUserValues(const char* name) {
+void RemoveUserValues(const CRemovalContext& context, const char* name) {
     for (const char* keyName : kUserPrinterKeys) {
         HKEY key = NULL;
         if (RegOpenKeyA(HKEY_CURRENT_USER, keyName, &key) != ERROR_SUCCESS) continue;
-        RegDeleteValueA(key, name);
+        LONG deleted = RegDeleteValueA(key, name);
         RegCloseKey(key);
+        context.ReportResult("registry value", std::string("HKEY_CURRENT_USER\\") + keyName + "\\" + name,
+                             static_cast<DWORD>(deleted));
     }
 }
 
@@ -112,17 +123,28 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     HANDLE printer = OpenForRemoval(p.printerName);
     if (printer == INVALID_HANDLE_VALUE) {
         p.isDeleted = 1;  // a printer that cannot be opened is treated as gone
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_PRINTER_NAME)
+            context.Report("printer", p.printerName, CRunLog::NOT_THERE);
+        else
+            context.Report("printer", p.printerName, CRunLog::FAILED, error, "it cannot be opened");
         return false;
     }
-    if (!printer) return false;
-    CancelJobs(printer);
+    if (!printer) {
+        context.Report("printer", p.printerName, CRunLog::FAILED, 0, "it opened without a handle");
+        return false;
+    }
+    CancelJobs(context, printer, p.printerName);
     char id[kUniqueIdSize];
-    if (ReadUniqueId(context, printer, p.printerName, id)) RemoveClassKey(id);
+    if (ReadUniqueId(context, printer, p.printerName, id)) RemoveClassKey(context, id);
     if (DeletePrinter(printer)) {
         p.isDeleted = 1;
         if (p.isDefault) defaultDeleted = true;
+        context.Report("printer", p.printerName, CRunLog::REMOVED);
+    } else {
+        context.Report("printer", p.printerName, CRunLog::FAILED, GetLastError());
     }
-    RemoveUsbNodes();
+    RemoveUsbNodes(context);
     ClosePrinter(printer);
     return true;
 }
@@ -132,6 +154,18 @@ bool FirstHardwareId(DEVINST node, char* id, ULONG size) {
     memset(id, 0, size);
     ULONG length = size;
     return CM_Get_DevNode_Registry_PropertyA(node, CM_DRP_HARDWAREID, NULL, id, &length, 0) == CR_SUCCESS;
+}
+
+// A device node the removal took away (or could not): its instance ID goes to the log.
+void ReportDevice(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_DATA& device, BOOL removed) {
+    if (!context) return;
+    const DWORD error = removed ? 0 : GetLastError();
+    char instance[MAX_DEVICE_ID_LEN + 1] = "";
+    if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL)) instance[0] = 0;
+    if (removed)
+        context->Report("device", instance, CRunLog::REMOVED);
+    else
+        context->Report("device", instance, CRunLog::FAILED, error);
 }
 
 // The text with its first "%s" replaced by the name. The text may come from an INI file (a redirected
@@ -166,7 +200,7 @@ void UseDriverFileName(const char* printerName, char* driver) {
 
 }  // namespace
 
-void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId) {
+void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const CRemovalContext* context) {
     char target[TEXT_SIZE];
     if (hardwareId && hardwareId[0])
         CopyText(target, hardwareId);
@@ -198,13 +232,13 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId) {
                         remember = parent;
                         haveRemembered = true;
                     }
-                    SetupDiRemoveDevice(set, &device);
+                    ReportDevice(context, set, device, SetupDiRemoveDevice(set, &device));
                     found = true;
                 } else {
                     DEVINST child = 0;
                     if (CM_Get_Child(&child, device.DevInst, 0) == CR_SUCCESS && FirstHardwareId(child, first, sizeof first) &&
                         strncmp(first, "USBPRINT", 8) == 0) {
-                        RemoveUsbDevice(first, 0, 0);
+                        RemoveUsbDevice(first, 0, 0, context);
                         found = childHandled = true;
                     } else {
                         found = true;
@@ -226,13 +260,13 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId) {
                 if (device.DevInst != remember) continue;
                 char first[256];
                 if (FirstHardwareId(device.DevInst, first, sizeof first) && strncmp(first, "USB\\", 4) == 0)
-                    SetupDiRemoveDevice(set, &device);
+                    ReportDevice(context, set, device, SetupDiRemoveDevice(set, &device));
                 break;
             }
         }
         SetupDiDestroyDeviceInfoList(set);
     }
-    if (hardwareId && !found) RemoveUsbDevice(NULL, vendorId, productId);
+    if (hardwareId && !found) RemoveUsbDevice(NULL, vendorId, productId, context);
 }
 
 int SetDefaultPrinter(CRemovalContext& context, char* name) {
@@ -287,32 +321,41 @@ void RemovePrinters(CRemovalContext& context) {
     UpdateDefaultScriptPath();
     for (CPrinterEntry& p : printers) {
         if (p.isKept || p.isForeign || p.isDeleted) {
+            if (p.isKept && !p.isForeign && !p.isDeleted) context.Report("printer", p.printerName, CRunLog::KEPT, 0, "not chosen");
             CopyText(candidate, p.printerName);
             continue;
         }
         if (p.location[0]) {
+            const std::string connection = std::string("connection to ") + p.location;
             if (DeletePrinterConnectionA(p.printerName)) {
                 p.isDeleted = 1;
                 if (p.isDefault) defaultDeleted = true;
+                context.Report("printer", p.printerName, CRunLog::REMOVED, 0, connection.c_str());
+            } else {
+                const DWORD error = GetLastError();
+                context.Report("printer", p.printerName,
+                               error == ERROR_INVALID_PRINTER_NAME ? CRunLog::NOT_THERE : CRunLog::FAILED,
+                               error == ERROR_INVALID_PRINTER_NAME ? 0 : error, connection.c_str());
             }
             continue;
         }
         RemoveLocalPrinter(context, p, defaultDeleted);
-        if (context.osVersion.IsWinNT()) RemoveUserValues(p.printerName);
+        if (context.osVersion.IsWinNT()) RemoveUserValues(context, p.printerName);
         if (context.osVersion.IsWin9x()) QueuePrinterKeys(context, p.printerName);
         char vestralKey[2 * TEXT_SIZE];
         snprintf(vestralKey, sizeof vestralKey, "SOFTWARE\\VESTRAL\\%s", p.printerName);
-        RegDeleteKeyA(HKEY_CURRENT_USER, vestralKey);
+        LONG deleted = RegDeleteKeyA(HKEY_CURRENT_USER, vestralKey);
+        context.ReportResult("registry key", std::string("HKEY_CURRENT_USER\\") + vestralKey, static_cast<DWORD>(deleted));
     }
     if (!defaultDeleted) return;
     const char* caption = context.textResources->GetString(IDS_CAPTION);
     if (!candidate[0]) {
-        MessageBoxA(context.window, context.textResources->GetString(IDS_DEFAULT_PRINTER_GONE), caption, MB_OK);
+        RunMessageBox(context.window, context.textResources->GetString(IDS_DEFAULT_PRINTER_GONE), caption, MB_OK);
         return;
     }
     if (SetDefaultPrinter(context, candidate))
         for (CPrinterEntry& p : printers) p.isDefault = _strcmpi(p.printerName, candidate) == 0 ? 1 : 0;
     char text[1024];
     FillName(text, sizeof text, context.textResources->GetString(IDS_NEW_DEFAULT_PRINTER), candidate);
-    MessageBoxA(context.window, text, caption, MB_OK);
+    RunMessageBox(context.window, text, caption, MB_OK);
 }

@@ -9,5 +9,6 @@ void RemovePrinters(CRemovalContext& context);
 // 1 when it was marked as default.
 int SetDefaultPrinter(CRemovalContext& context, char* name);
 // Removes the device nodes of a printer: the node whose hardware ID begins with hardwareId and its USB
-// parent (or the USB node and its USBPRINT child), else the node of "USB\VID_vvvv&PID_pppp".
-void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId);
+// parent (or the USB node and its USBPRINT child), else the node of "USB\VID_vvvv&PID_pppp". With a
+// context, each node removed goes to its log.
+void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const CRemovalContext* context = nullptr);

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "removal/protected_keys.h"
 
 namespace {
@@ -24,15 +26,28 @@ HKEY RootOf(const char* name) {
     return NULL;
 }
 
-void DeleteValue(HKEY root, const char* subKey, const char* value) {
+const char* RootName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
+    if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
+    if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
+    return "HKEY_USERS";
+}
+
+void DeleteValue(const CRemovalContext& context, HKEY root, const char* subKey, const char* value) {
+    const std::string item = std::string(RootName(root)) + "\\" + subKey + "\\" + value;
     HKEY key = NULL;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueA(key, value);
+    LONG opened = RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &key);
+    if (opened != ERROR_SUCCESS) {
+        context.ReportResult("registry value", item, static_cast<DWORD>(opened));
+        return;
+    }
+    LONG deleted = RegDeleteValueA(key, value);
     RegCloseKey(key);
+    context.ReportResult("registry value", item, static_cast<DWORD>(deleted));
 }
 
 // One item of registryKeys: root,subkey,value[,recursive], every field trimmed of its double quotes.
-void RemoveRegistryItem(const char* text) {
+void RemoveRegistryItem(const CRemovalContext& context, const char* text) {
     char item[TEXT_SIZE];
     CopyText(item, text);
     char* subKey = NextToken(item, ',');
@@ -45,17 +60,22 @@ void RemoveRegistryItem(const char* text) {
     if (recursive) TrimChar(recursive, '"');
     if (!root) return;
     if (value[0]) {
-        DeleteValue(root, subKey, value);
+        DeleteValue(context, root, subKey, value);
         return;
     }
+    const std::string key = std::string(RootName(root)) + "\\" + subKey;
     if (const char* why = ProtectedRegistryKeyReason(root, subKey)) {
         ReportRefusedItem("registry", text, why);
+        context.Report("registry key", key, CRunLog::REFUSED, 0, why);
         return;
     }
+    LONG error = ERROR_SUCCESS;
     if (recursive && recursive[0] == '1')
-        DeleteRegistryTree(root, subKey);
+        DeleteRegistryTree(root, subKey, &error);
     else
-        RegDeleteKeyA(root, subKey);
+        error = RegDeleteKeyA(root, subKey);
+    const bool tree = recursive && recursive[0] == '1' && error == ERROR_SUCCESS;
+    context.ReportResult("registry key", key, static_cast<DWORD>(error), tree ? "with its subkeys" : nullptr);
 }
 
 }  // namespace
@@ -82,17 +102,25 @@ void CollectOemPaths(CRemovalContext& context) {
 }
 
 void RemoveRegistryKeys(CRemovalContext& context) {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
+    LONG groups = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
+    context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + kProgramGroupsKey, static_cast<DWORD>(groups));
     CTextList& items = context.database->removal.registryKeys;
     items.Sort();
     items.Unique();
     if (items.Count() > 1) items.Reverse();
-    for (const char* item : items) RemoveRegistryItem(item);
+    for (const char* item : items) RemoveRegistryItem(context, item);
 }
 
-int DeleteRegistryTree(HKEY root, const char* subKey) {
+int DeleteRegistryTree(HKEY root, const char* subKey, LONG* error) {
+    LONG ignored = ERROR_SUCCESS;
+    LONG& failed = error ? *error : ignored;
+    failed = ERROR_SUCCESS;
     HKEY key = NULL;
-    if (RegOpenKeyA(root, subKey, &key) != ERROR_SUCCESS || !key) return 0;
+    LONG opened = RegOpenKeyA(root, subKey, &key);
+    if (opened != ERROR_SUCCESS || !key) {
+        failed = opened != ERROR_SUCCESS ? opened : ERROR_INVALID_HANDLE;
+        return 0;
+    }
     int result = 1;
     for (DWORD index = 0;;) {
         char name[kNameSize + 1];
@@ -107,12 +135,18 @@ int DeleteRegistryTree(HKEY root, const char* subKey) {
         if (r == ERROR_NO_MORE_ITEMS) {
             HKEY again = NULL;
             result = 0;
-            if (RegOpenKeyA(root, subKey, &again) == ERROR_SUCCESS && again) {
-                result = RegDeleteKeyA(root, subKey) == ERROR_SUCCESS ? 1 : 0;
+            LONG reopened = RegOpenKeyA(root, subKey, &again);
+            if (reopened == ERROR_SUCCESS && again) {
+                LONG deleted = RegDeleteKeyA(root, subKey);
+                result = deleted == ERROR_SUCCESS ? 1 : 0;
+                if (!result) failed = deleted;
                 RegCloseKey(again);
+            } else {
+                failed = reopened != ERROR_SUCCESS ? reopened : ERROR_INVALID_HANDLE;
             }
         } else {
             result = 0;
+            failed = r;
         }
         break;
     }

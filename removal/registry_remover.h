@@ -12,4 +12,5 @@ void CollectOemPaths(CRemovalContext& context);
 // are refused and reported; failures are silent.
 void RemoveRegistryKeys(CRemovalContext& context);
 // Deletes root\subKey with all its subkeys; 1 when everything went, 0 otherwise (also when it does not open).
-int DeleteRegistryTree(HKEY root, const char* subKey);
+// With error, the code of the call that failed on root\subKey itself (ERROR_SUCCESS when none did).
+int DeleteRegistryTree(HKEY root, const char* subKey, LONG* error = nullptr);

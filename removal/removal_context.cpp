@@ -7,3 +7,9 @@ void ReportRefusedItem(const char* kind, const char* item, const char* why) {
     snprintf(line, sizeof line, "korun04: refused %s item \"%s\": %s\n", kind, item, why);
     OutputDebugStringA(line);
 }
+
+void ReportRefusedItem(const CRemovalContext& context, const char* logKind, const char* kind, const char* item,
+                       const char* why) {
+    ReportRefusedItem(kind, item, why);
+    context.Report(logKind, item, CRunLog::REFUSED, 0, why);
+}

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/os_version.h"
+#include "app/run_log.h"
 #include "script/database.h"
 #include "script/text_list.h"
 #include "resources/resource.h"
@@ -26,8 +27,32 @@ struct CRemovalContext {
     // Monitors the spooler refused to delete because a port still uses them: their configuration stays
     // for the whole stage, whichever environment the later calls name.
     std::set<std::string> monitorsInUse;
+    // The run's log, or null: the removers tell it what became of each item they handled.
+    CRunLog* log = nullptr;
+
+    // Logs one item (nothing without a log). The error is the platform's code behind the outcome; the
+    // detail names the mechanism of a scheduled item, the rule of a refused one, or the reason.
+    void Report(const char* kind, const std::string& item, CRunLog::Outcome outcome, DWORD error = 0,
+                const char* detail = nullptr) const {
+        if (log) log->Item(kind, item, outcome, error, detail);
+    }
+    // The number of item lines logged so far (0 without a log): a remover compares it to tell whether an
+    // item left any line.
+    unsigned ReportedLines() const { return log ? log->ItemLines() : 0; }
+    // The outcome of a registry or spooler call's error code: 0 removed, 2 and 3 not there, else failed.
+    void ReportResult(const char* kind, const std::string& item, DWORD error, const char* detail = nullptr) const {
+        if (error == ERROR_SUCCESS)
+            Report(kind, item, CRunLog::REMOVED, 0, detail);
+        else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            Report(kind, item, CRunLog::NOT_THERE, 0, detail);
+        else
+            Report(kind, item, CRunLog::FAILED, error, detail);
+    }
 };
 
 // Tells the person who watches the run (a debugger, the simulator's transcript) that an item of a script
 // was refused because acting on it would damage Windows.
 void ReportRefusedItem(const char* kind, const char* item, const char* why);
+// The same, and the item goes to the run's log as refused, with logKind as its kind.
+void ReportRefusedItem(const CRemovalContext& context, const char* logKind, const char* kind, const char* item,
+                       const char* why);

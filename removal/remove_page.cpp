@@ -4,6 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <set>
+#include <string>
+
 #include "app/path_parts.h"
 #include "app/system_services.h"
 #include "removal/driver_remover.h"
@@ -60,7 +63,7 @@ const DirectoryRow kDirectoryRows[] = {
 }  // namespace
 
 CRemovePage::CRemovePage()
-    : database(NULL), normalFont(NULL), boldFont(NULL), savedCursor(NULL), waitCursor(NULL), pavaneProcess(NULL),
+    : database(NULL), run(NULL), normalFont(NULL), boldFont(NULL), savedCursor(NULL), waitCursor(NULL), pavaneProcess(NULL),
       stage(0), currentRow(0), progressActive(0), rowImages(NULL), removal(), removing(0), spoolerStopped(0),
       pavaneWaitStart(0) {
     pavanePath[0] = 0;
@@ -189,6 +192,7 @@ void CRemovePage::StartRemoval() {
     removal.directDirs = &directDirs;
     removal.searchDirs = &searchDirs;
     removal.pendingAtRestart = 0;
+    removal.log = run ? &run->log : NULL;
     stage = 0;
     currentRow = 0;
     progressActive = 0;
@@ -201,12 +205,14 @@ void CRemovePage::RunStage(WPARAM timerId) {
     if (timerId != IDT_REMOVAL || processState.tickInProgress) return;
     processState.tickInProgress = 1;
     if (waitCursor) SetCursor(waitCursor);
+    if (removal.log) removal.log->SetStage(stage);
     switch (stage) {
     case 0:
         ShowRow(0);
         waitCursor = LoadCursorA(NULL, IDC_WAIT);
         savedCursor = SetCursor(waitCursor);
         database->SelectForRemoval();
+        LogSelection();
         ShowRow(1);
         ++stage;
         break;
@@ -338,7 +344,7 @@ void CRemovePage::StopSpoolerStage() {
     }
 }
 
-void CRemovePage::OfferRestart() {
+bool CRemovePage::OfferRestart() {
     const char* question = textResources.GetString(IDS_RESTART_QUESTION);
     const char* caption = textResources.GetString(IDS_CAPTION);
     if (osVersion.IsWin32s()) {
@@ -349,18 +355,24 @@ void CRemovePage::OfferRestart() {
         snprintf(helper, sizeof helper, "%sNRESTART.EXE", program.DirectoryPath());
         ScheduleNwininitDelete(helper);
         AddLoadRunEntry(removal, NULL, "NWININIT");
-        if (MessageBoxA(hwnd, question, caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES) return;
+        if (RunMessageBox(hwnd, question, caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND, QUIET_ANSWER_RESTART) !=
+            IDYES)
+            return false;
         char command[MAX_PATH + 8];
         snprintf(command, sizeof command, "%s -d", "NRESTART.EXE");
-        if (WinExec(command, SW_HIDE) < 32)
-            MessageBoxA(hwnd, textResources.GetString(IDS_RESTART_FAILED), caption, MB_OK | MB_SETFOREGROUND);
-        return;
+        if (WinExec(command, SW_HIDE) >= 32) return true;
+        RunMessageBox(hwnd, textResources.GetString(IDS_RESTART_FAILED), caption, MB_OK | MB_SETFOREGROUND);
+        return false;
     }
-    if (MessageBoxA(hwnd, question, caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES) return;
+    if (RunMessageBox(hwnd, question, caption, MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND, QUIET_ANSWER_RESTART) !=
+        IDYES)
+        return false;
     int vc = osVersion.GetVersionClass();
     BOOL restarted = osVersion.IsWin9x() && (vc == 2 || vc == 3 || vc == 7) ? ExitWindowsEx(EWX_REBOOT, 0)
                                                                              : RebootWithShutdownPrivilege();
-    if (!restarted) MessageBoxA(hwnd, textResources.GetString(IDS_RESTART_FAILED), caption, MB_OK | MB_SETFOREGROUND);
+    if (!restarted)
+        RunMessageBox(hwnd, textResources.GetString(IDS_RESTART_FAILED), caption, MB_OK | MB_SETFOREGROUND);
+    return restarted != FALSE;
 }
 
 void CRemovePage::EndOfRun() {
@@ -370,12 +382,51 @@ void CRemovePage::EndOfRun() {
     const bool restart = (database->isWin9x && database->restartNeeded) ||
                          (osVersion.IsWinNT() && removal.pendingAtRestart) ||
                          (osVersion.IsWin32s() && (database->restartNeeded || removal.pendingAtRestart));
+    if (removal.log) {
+        removal.log->SetStage(-1);
+        removal.log->WriteSummary(restart);
+    }
+    bool restarted = false;
     if (restart)
-        OfferRestart();
+        restarted = OfferRestart();
     else
-        MessageBoxA(hwnd, textResources.GetString(IDS_UNINSTALL_COMPLETE), textResources.GetString(IDS_CAPTION),
-                    MB_OK | MB_SETFOREGROUND);
+        RunMessageBox(hwnd, textResources.GetString(IDS_UNINSTALL_COMPLETE), textResources.GetString(IDS_CAPTION),
+                      MB_OK | MB_SETFOREGROUND);
+    if (run) run->FinishRemoval(restart, restarted);
     removing = 0;
     PostMessageA(GetParent(hwnd), WM_CLOSE, 0, 0);
     PostMessageA(GetParent(hwnd), UM_REMOVAL_FINISHED, 0, 0);
+}
+
+void CRemovePage::LogSelection() {
+    CRunLog* log = removal.log;
+    if (!log) return;
+    std::string chosen, staying;
+    for (const CPrinterEntry& p : database->printers) {
+        if (p.isForeign || p.isDeleted) continue;
+        std::string& list = p.isKept ? staying : chosen;
+        list += (list.empty() ? "\"" : ", \"") + std::string(p.printerName) + "\"";
+    }
+    log->Write("stage 0", "removing " + (chosen.empty() ? std::string("no printer") : chosen) + "; staying: " +
+                              (staying.empty() ? std::string("none") : staying));
+    // What the scripts name for the removed printers but a printer that stays (or an ignore or catch-all
+    // entry) still needs: it is in keep, and not in removal.
+    static const char* const kKinds[CUninstallProfile::LIST_COUNT] = {
+        "INI key", "Run value", NULL, "processor", "monitor", "service", "hook", "file", "driver", "shortcut",
+        "folder", "registry key"};
+    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i) {
+        if (!kKinds[i]) continue;
+        std::set<std::string> kept, removed, byEntry;
+        for (const char* item : database->keep.List(i)) kept.insert(TextKey(item));
+        for (const char* item : database->removal.List(i)) removed.insert(TextKey(item));
+        for (const CUninstallProfile& profile : database->profiles)
+            if (profile.isIgnore || profile.isCatchAll)
+                for (const char* item : profile.List(i)) byEntry.insert(TextKey(item));
+        for (const char* item : database->combined.List(i)) {
+            const std::string key = TextKey(item);
+            if (!kept.count(key) || removed.count(key)) continue;
+            removal.Report(kKinds[i], item, CRunLog::KEPT, 0,
+                           byEntry.count(key) ? "an ignore or catch-all entry names it" : "needed by a printer that stays");
+        }
+    }
 }

@@ -2,6 +2,7 @@
 // each show the progress of the removal; the directory lists tell the file removal where to look.
 #pragma once
 
+#include "app/admin_run.h"
 #include "app/os_version.h"
 #include "script/database.h"
 #include "script/text_list.h"
@@ -40,6 +41,7 @@ public:
     static ProcessState processState;
 
     CUninstallDatabase* database;  // set by the main window; not owned
+    CAdminRun* run;                // the run (its log, its end), set by the main window; may be null
     HFONT normalFont;
     HFONT boldFont;
     HCURSOR savedCursor;
@@ -75,7 +77,10 @@ private:
     void WaitForPavane();
     void StopSpoolerStage();
     void EndOfRun();
-    // The restart question (text 200) and the restart on Yes; text 201 when it fails.
-    void OfferRestart();
+    // The restart question (text 200) and the restart on Yes; text 201 when it fails. True when the
+    // restart was started.
+    bool OfferRestart();
+    // The log of stage 0: the printers chosen and the items a printer that stays keeps.
+    void LogSelection();
     void CloseHandleOfPavane();
 };

@@ -23,18 +23,33 @@ void RemoveServices(CRemovalContext& context) {
     if (!manager) return;
     for (const char* name : context.database->removal.services) {
         if (IsProtectedService(name)) {
-            ReportRefusedItem("service", name, "Windows needs the service");
+            ReportRefusedItem(context, "service", "service", name, "Windows needs the service");
             continue;
         }
         SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS);
-        if (!service) continue;
+        if (!service) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_SERVICE_DOES_NOT_EXIST)
+                context.Report("service", name, CRunLog::NOT_THERE);
+            else
+                context.Report("service", name, CRunLog::FAILED, error);
+            continue;
+        }
         BOOL deleted = DeleteService(service);
         DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
         CloseServiceHandle(service);
-        if (!deleted && error != ERROR_SERVICE_MARKED_FOR_DELETE) continue;
+        if (!deleted && error != ERROR_SERVICE_MARKED_FOR_DELETE) {
+            context.Report("service", name, CRunLog::FAILED, error);
+            continue;
+        }
         context.database->restartNeeded = 1;
         // A service deleted at once is no reason to restart Windows; one only marked is.
-        if (StillThere(manager, name)) context.pendingAtRestart = 1;
+        const bool marked = StillThere(manager, name);
+        if (marked) context.pendingAtRestart = 1;
+        if (marked)
+            context.Report("service", name, CRunLog::SCHEDULED, 0, "marked for deletion");
+        else
+            context.Report("service", name, CRunLog::REMOVED);
     }
     CloseServiceHandle(manager);
 }

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include "app/path_parts.h"
 #include "removal/file_remover.h"
 #include "removal/progman.h"
@@ -36,7 +38,7 @@ void DeleteShortcutFiles(CRemovalContext& context, const char* folder, const cha
     char path[MAX_PATH];
     const char* const forms[] = {ext, ".LNK", ".PIF"};
     for (const char* form : forms)
-        if (snprintf(path, sizeof path, "%s%s%s", folder, fname, form) < MAX_PATH) DeleteOrSchedule(context, path);
+        if (snprintf(path, sizeof path, "%s%s%s", folder, fname, form) < MAX_PATH) DeleteOrSchedule(context, path, "shortcut");
 }
 
 // Removes the group's folder once it is empty, waiting up to three seconds for it to become so.
@@ -51,10 +53,14 @@ void RemoveGroupFolder(CRemovalContext& context, const char* group) {
     DWORD start = GetTickCount();
     while (!IsDirectoryEmpty(folder)) {
         DWORD now = GetTickCount();
-        if (now < start || now - start > kGroupWaitMs) return;
+        if (now < start || now - start > kGroupWaitMs) {
+            context.Report("folder", folder, CRunLog::FAILED, ERROR_DIR_NOT_EMPTY, "not empty within three seconds");
+            return;
+        }
         Sleep(kGroupPollMs);
     }
-    RemoveDirectoryA(folder);
+    BOOL removed = RemoveDirectoryA(folder);
+    context.ReportResult("folder", folder, removed ? ERROR_SUCCESS : GetLastError());
 }
 
 // The item's files in the folders of its table: the group folders, and the start-up folders with STARTUP.
@@ -97,16 +103,23 @@ void RemoveShortcuts(CRemovalContext& context) {
             const bool groupOnly = !name || !name[0];
             if (!group[0] || groupOnly != (pass == 1)) continue;
             if (const char* why = GroupReason(group)) {
-                ReportRefusedItem("shortcut", text, why);
+                ReportRefusedItem(context, "shortcut", "shortcut", text, why);
                 continue;
             }
+            const unsigned linesBefore = context.ReportedLines();
             if (groupOnly) {
                 RemoveGroupFolder(context, group);
             } else if (context.osVersion.IsWin32s()) {
-                DeleteProgramManagerItem(group, name);
+                const std::string item = std::string("Program Manager ") + group + ", " + name;
+                if (DeleteProgramManagerItem(group, name))
+                    context.Report("shortcut", item, CRunLog::REMOVED);
+                else
+                    context.Report("shortcut", item, CRunLog::FAILED, 0, "Program Manager did not delete it");
             } else {
                 RemoveShortcutFiles(context, group, name, place && _strcmpi(TrimChar(place, '"'), "STARTUP") == 0);
             }
+            // An item found in none of its folders still gets its line.
+            if (context.ReportedLines() == linesBefore) context.Report("shortcut", text, CRunLog::NOT_THERE);
         }
     }
 }

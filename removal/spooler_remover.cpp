@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
 #include <vector>
 
 #include "removal/protected_names.h"
@@ -54,18 +55,26 @@ bool SetProcessor(const char* printerName, const char* processor, const char* da
 void RemoveMonitors(CRemovalContext& context, const char* server, const char* environment) {
     for (const char* name : context.database->removal.monitors) {
         if (IsProtectedMonitor(name)) {
-            ReportRefusedItem("monitor", name, "it is a port monitor of Windows");
+            ReportRefusedItem(context, "monitor", "monitor", name, "it is a port monitor of Windows");
             continue;
         }
         SetLastError(ERROR_SUCCESS);
-        const BOOL deleted =
-            DeleteMonitorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(name));
-        // A monitor still in use stays installed, and keeps its configuration with it.
-        if (!deleted && GetLastError() == ERROR_PRINT_MONITOR_IN_USE) context.monitorsInUse.insert(TextKey(name));
+        if (DeleteMonitorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(name))) {
+            context.Report("monitor", name, CRunLog::REMOVED);
+        } else {
+            const DWORD error = GetLastError();
+            if (error == ERROR_UNKNOWN_PRINT_MONITOR)
+                context.Report("monitor", name, CRunLog::NOT_THERE);
+            else
+                context.Report("monitor", name, CRunLog::FAILED, error);
+            // A monitor still in use stays installed, and keeps its configuration with it.
+            if (error == ERROR_PRINT_MONITOR_IN_USE) context.monitorsInUse.insert(TextKey(name));
+        }
         if (context.osVersion.IsWin32s() || context.monitorsInUse.count(TextKey(name))) continue;
         char key[2 * TEXT_SIZE];
         snprintf(key, sizeof key, "%s%s", kMonitorsKey, name);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+        LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+        context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
     }
 }
 
@@ -110,11 +119,24 @@ void RemovePrintProcessors(CRemovalContext& context, const char* server, const c
             }
         if (!listed) continue;
         if (IsProtectedPrintProcessor(listed)) {
-            ReportRefusedItem("print processor", listed, "it is the standard print processor of Windows");
+            ReportRefusedItem(context, "processor", "print processor", listed, "it is the standard print processor of Windows");
             continue;
         }
-        if (!ReleasePrintProcessor(listed)) continue;
-        DeletePrintProcessorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(listed));
+        const std::string item = std::string(listed) + " (" + (environment ? environment : "local environment") + ")";
+        if (!ReleasePrintProcessor(listed)) {
+            context.Report("processor", item, CRunLog::FAILED, GetLastError(),
+                           "a printer that uses it could not be switched to WinPrint");
+            continue;
+        }
+        if (DeletePrintProcessorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(listed))) {
+            context.Report("processor", item, CRunLog::REMOVED);
+        } else {
+            const DWORD error = GetLastError();
+            if (error == ERROR_UNKNOWN_PRINTPROCESSOR)
+                context.Report("processor", item, CRunLog::NOT_THERE);
+            else
+                context.Report("processor", item, CRunLog::FAILED, error);
+        }
         char key[3 * TEXT_SIZE];
         if (context.osVersion.IsWin9x())
             snprintf(key, sizeof key, "%sWindows 4.0\\Print Processors\\%s", kEnvironmentsKey, listed);
@@ -123,6 +145,7 @@ void RemovePrintProcessors(CRemovalContext& context, const char* server, const c
                      environment && environment[0] ? environment : "Windows NT x86", listed);
         else
             continue;
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+        LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+        context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
     }
 }

@@ -7,6 +7,7 @@
 #   bash scripts/demo.sh --user examples/demo-user.txt --show   a person's session: About, details, views
 #   bash scripts/demo.sh --select Office --save /tmp/after
 #   bash scripts/demo.sh -- RestartSpooler        the tool's own command tail after --
+#   bash scripts/demo.sh --save /tmp/after -- /QUIET /SELECT:ALL   the unattended removal, its log saved with the machine
 #
 # Exit status: 0 when the tool ended normally (its exit code 0 or 1, the main window's usual result) or
 # waits for a user action that nothing scripts (3), otherwise the tool's or the simulator's exit code.
@@ -27,6 +28,15 @@ fi
 korun_step "korun04-sim $*"
 status=0
 "$KORUN_HOST_BUILD_DIR/bin/korun04-sim" "$@" || status=$?
+# /QUIET and /PLAN end with Windows Installer codes; a status holds them modulo 256 (3010 -> 194, 1641 -> 105).
+unattended=0
+for argument in "$@"; do
+    case ${argument^^} in /QUIET | -QUIET | /PLAN:* | -PLAN:*) unattended=1 ;; esac
+done
+if ((unattended)) && ((status == 194 || status == 105)); then
+    echo "==> korun04-sim exit status: $status (the tool's exit code $((status == 194 ? 3010 : 1641)): done, the restart needed or started)"
+    exit 0
+fi
 case $status in
     0 | 1) echo "==> korun04-sim exit status: $status (the tool ended)" ;;
     3) echo "==> korun04-sim exit status: 3 (the tool waits for a user action that nothing scripts)" ;;

@@ -1,7 +1,23 @@
 #include "ui/dialog_base.h"
 
+namespace {
+
+bool g_hideDialogs = false;
+
+}  // namespace
+
+void HideDialogs(bool hide) { g_hideDialogs = hide; }
+
+bool DialogsHidden() { return g_hideDialogs; }
+
 INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    // A hidden run: the modal loop's show, and every later one, is refused before it happens. Pages are
+    // children and go with their hidden parent.
+    if (message == WM_WINDOWPOSCHANGING && g_hideDialogs && !(GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CHILD)) {
+        WINDOWPOS* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+        if (pos) pos->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+    }
     CDialogBase* object = reinterpret_cast<CDialogBase*>(GetWindowLongPtrA(hwnd, DWLP_USER));
     if (object) {
         object->hwnd = hwnd;

@@ -19,6 +19,12 @@ public:
 // are handled: they end the dialog with 1 and 0.
 INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+// While set, every top-level dialog of the tool stays hidden: StaticDialogProc refuses the show of
+// WM_WINDOWPOSCHANGING. The dialogs still get WM_SHOWWINDOW and run their timers; nothing appears on screen.
+// The unattended modes set it for their run.
+void HideDialogs(bool hide);
+bool DialogsHidden();
+
 // Centres a window over another (the desktop window when reference is null); a negative coordinate
 // becomes 0.
 void CenterWindow(HWND window, HWND reference);

@@ -155,6 +155,49 @@ void WINAPI Sleep(DWORD ms) { current().clock.ms += ms; }
 DWORD WINAPI GetCurrentThreadId(void) { return 0x104; }
 DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(current().clock.ms); }
 
+namespace {
+// Days since 1970-01-01 of a civil date (the proleptic Gregorian calendar), and back.
+long long daysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+void civilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<long long>(yoe) + era * 400 + (m <= 2);
+}
+}  // namespace
+
+void WINAPI GetLocalTime(LPSYSTEMTIME time) {
+    if (!time) return;
+    // Every machine starts at 2025-03-03 09:00:00.000 local time.
+    const unsigned long long startMs = (static_cast<unsigned long long>(daysFromCivil(2025, 3, 3)) * 86400ULL + 9 * 3600ULL) * 1000ULL;
+    const unsigned long long now = startMs + current().clock.ms;
+    const long long days = static_cast<long long>(now / 86400000ULL);
+    const unsigned long long inDay = now % 86400000ULL;
+    long long year = 0;
+    unsigned month = 0, day = 0;
+    civilFromDays(days, year, month, day);
+    time->wYear = static_cast<WORD>(year);
+    time->wMonth = static_cast<WORD>(month);
+    time->wDay = static_cast<WORD>(day);
+    time->wDayOfWeek = static_cast<WORD>((days + 4) % 7);  // 1970-01-01 was a Thursday
+    time->wHour = static_cast<WORD>(inDay / 3600000ULL);
+    time->wMinute = static_cast<WORD>(inDay / 60000ULL % 60);
+    time->wSecond = static_cast<WORD>(inDay / 1000ULL % 60);
+    time->wMilliseconds = static_cast<WORD>(inDay % 1000ULL);
+}
+
 int WINAPI lstrlenA(LPCSTR s) { return s ? static_cast<int>(std::strlen(s)) : 0; }
 LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src) { return std::strcpy(dst, src); }
 LPSTR WINAPI lstrcpynA(LPSTR dst, LPCSTR src, int max) {

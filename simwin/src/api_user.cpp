@@ -161,6 +161,16 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
     ws.send(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
     w = ws.find(hwnd);
     if (!w) return wasVisible;
+    // The visibility changes through the window's position change, which its procedure may refuse.
+    const bool activate = show && command != SW_SHOWNOACTIVATE && command != SW_SHOWNA && command != SW_SHOWMINNOACTIVE;
+    WINDOWPOS pos{hwnd, HWND_TOP, w->rect.left, w->rect.top, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top,
+                  static_cast<UINT>((show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOMOVE | SWP_NOSIZE |
+                                    (activate ? 0 : SWP_NOACTIVATE | SWP_NOZORDER))};
+    ws.send(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    w = ws.find(hwnd);
+    if (!w) return wasVisible;
+    if (show && !(pos.flags & SWP_SHOWWINDOW)) return wasVisible;
+    if (!show && !(pos.flags & SWP_HIDEWINDOW)) return wasVisible;
     if (show) {
         w->style |= WS_VISIBLE;
         // The window and what it holds are painted when the loop next has time.
@@ -555,6 +565,14 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
     auto& ws = current().windows;
     simwin::Window* w = existingWindow(hwnd);
     if (!w) return FALSE;
+    if (!(flags & SWP_NOSENDCHANGING)) {
+        // The window's procedure sees the change first and may alter it.
+        WINDOWPOS pos{hwnd, insertAfter, x, y, cx, cy, flags};
+        ws.send(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+        w = ws.find(hwnd);
+        if (!w) return FALSE;
+        insertAfter = pos.hwndInsertAfter, x = pos.x, y = pos.y, cx = pos.cx, cy = pos.cy, flags = pos.flags;
+    }
     if (!(flags & SWP_NOMOVE)) {
         int width = w->rect.right - w->rect.left, height = w->rect.bottom - w->rect.top;
         w->rect = RECT{x, y, x + width, y + height};

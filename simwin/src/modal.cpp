@@ -124,7 +124,13 @@ void WindowSystem::runModal(HWND dialog) {
             if (!shown && queue.empty()) {
                 // A modal dialog is shown the first time its queue goes empty.
                 shown = true;
-                if (!w->visible()) ShowWindow(dialog, SW_SHOWNORMAL);
+                if (!w->visible()) {
+                    ShowWindow(dialog, SW_SHOWNORMAL);
+                    // The dialog refused to be shown (WM_WINDOWPOSCHANGING): a person sees nothing of it.
+                    Window* after = find(dialog);
+                    if (after && !after->visible())
+                        current().transcript.add("window " + windowLabel(dialog) + " stays hidden");
+                }
                 continue;
             }
             Step s = step(dialog);

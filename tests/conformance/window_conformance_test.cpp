@@ -231,6 +231,49 @@ TEST_F(WindowConformance, ModalDialogCloseBecomesAPostedCancelCommand) {
     EXPECT_EQ("", msgseq::compare(expected, recorder.messages));
 }
 
+// A modal dialog that clears SWP_SHOWWINDOW in WM_WINDOWPOSCHANGING stays hidden: the modal loop's show
+// still sends WM_SHOWWINDOW (TRUE) first, and the dialog's timers run as in a visible dialog. A later
+// ShowWindow is refused the same way and sends WM_SHOWWINDOW again, since the window never became visible.
+TEST_F(WindowConformance, ModalDialogThatRefusesToBeShownStaysHiddenAndRunsItsTimers) {
+    msgseq::Recorder recorder;
+    Script s;
+    s.recorder = &recorder;
+    s.recorded = {WM_SHOWWINDOW, WM_TIMER};
+    int ticks = 0, refusals = 0;
+    bool everVisible = false;
+    s.handle = [&](HWND h, UINT m, WPARAM w, LPARAM l) -> INT_PTR {
+        if (m == WM_INITDIALOG) return SetTimer(h, kTimer, 20, nullptr) != 0;
+        if (m == WM_WINDOWPOSCHANGING) {
+            WINDOWPOS* pos = reinterpret_cast<WINDOWPOS*>(l);
+            if (pos->flags & SWP_SHOWWINDOW) {
+                pos->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+                ++refusals;
+            }
+            return FALSE;
+        }
+        if (m == WM_TIMER && w == kTimer) {
+            everVisible = everVisible || IsWindowVisible(h);
+            if (++ticks == 3) {
+                KillTimer(h, kTimer);
+                SetLastError(kPoison);
+                EXPECT_FALSE(ShowWindow(h, SW_SHOW));  // it was not visible before
+                everVisible = everVisible || IsWindowVisible(h);
+                s.end(h, 7);
+            }
+            return TRUE;
+        }
+        return FALSE;
+    };
+    EXPECT_EQ(7, runModal(IDD_CONF_SEQUENCE, s));
+    EXPECT_EQ(3, ticks);
+    EXPECT_EQ(2, refusals);
+    EXPECT_FALSE(everVisible);
+    const std::vector<Message> expected = {{WM_SHOWWINDOW, sent, TRUE}, {WM_TIMER, posted, kTimer},
+                                           {WM_TIMER, posted, kTimer},  {WM_TIMER, posted, kTimer},
+                                           {WM_SHOWWINDOW, sent, TRUE}};
+    EXPECT_EQ("", msgseq::compare(expected, recorder.messages));
+}
+
 // The modal loop hands keys to IsDialogMessage: Escape sends IDCANCEL, Enter the default button's IDOK.
 // The keys are posted to a control of the dialog, which needs neither focus nor a keyboard.
 TEST_F(WindowConformance, ModalDialogEscapeAndEnterBecomeCancelAndOk) {

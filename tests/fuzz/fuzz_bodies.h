@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/admin_run.h"
+#include "app/run_options.h"
 #include "inventory/loading_dlg.h"
 #include "removal/file_remover.h"
 #include "removal/ini_remover.h"
@@ -283,6 +285,94 @@ inline std::string RunRemovalItemsInput(simwin::Machine&, const uint8_t* data, s
         if (!m.registry.find(k)) return std::string("a key Windows needs was deleted: ") + k;
     for (const char* d : dirs)
         if (!m.files.exists(d)) return std::string("a directory Windows needs was removed: ") + d;
+    return std::string();
+}
+
+
+// What the administrator's options must look like after a parse that accepted them.
+inline std::string CheckAcceptedOptions(const CRunOptions& o) {
+    auto plainText = [](const std::string& t) {
+        return !t.empty() && t.size() < static_cast<size_t>(TEXT_SIZE) && t.find('"') == std::string::npos &&
+               t.find('\0') == std::string::npos;
+    };
+    if (o.mode == CRunOptions::MODE_QUIET && !o.selectGiven) return "/QUIET accepted without /SELECT";
+    if (o.selectAll && !o.selectNames.empty()) return "ALL accepted beside names";
+    if (o.selectGiven && !o.selectAll && o.selectNames.empty()) return "an empty /SELECT accepted";
+    for (const std::string& name : o.selectNames)
+        if (!plainText(name)) return "a printer name that is empty, too long or quoted: " + name;
+    if (!o.logPath.empty() && !plainText(o.logPath)) return "a bad /LOG path accepted";
+    if ((o.mode == CRunOptions::MODE_PLAN) != !o.planPath.empty()) return "the plan mode and its path disagree";
+    if (!o.planPath.empty() && !plainText(o.planPath)) return "a bad /PLAN path accepted";
+    return std::string();
+}
+
+// The accepted options written back as a command line: it reads as the same options.
+inline std::string WriteOptions(const CRunOptions& o) {
+    std::string line = "korun04.exe";
+    if (o.mode == CRunOptions::MODE_QUIET) line += " /QUIET";
+    if (o.selectAll) line += " /SELECT:ALL";
+    if (!o.selectNames.empty()) {
+        line += " /SELECT:";
+        for (size_t i = 0; i < o.selectNames.size(); ++i) line += (i ? ",\"" : "\"") + o.selectNames[i] + "\"";
+    }
+    if (o.restart) line += " /RESTART";
+    if (!o.logPath.empty()) line += " /LOG:\"" + o.logPath + "\"";
+    if (!o.planPath.empty()) line += " /PLAN:\"" + o.planPath + "\"";
+    return line;
+}
+
+// Input: the bytes of a command tail (a NUL ends it). The administrator's options are parsed, checked,
+// written back and parsed again; then a run is made of them on m: its log opens (or is dropped), a bad
+// command line of an unattended mode is logged and ends with 87, and message boxes are answered unseen.
+inline std::string RunRunOptionsInput(simwin::Machine& m, const uint8_t* data, size_t size) {
+    std::string tail(reinterpret_cast<const char*>(data), size);
+    tail = tail.substr(0, tail.find('\0'));
+    const std::string line = "\"C:\\Program Files\\Vestral\\korun04.exe\" " + tail;
+    CRunOptions o;
+    const bool accepted = o.Parse(line.c_str());
+    if (accepted != o.error.empty()) return "the result and the reason disagree";
+    CRunOptions again;
+    again.Parse(line.c_str());
+    if (again.error != o.error || again.mode != o.mode || again.selectNames != o.selectNames) return "a second parse differs";
+    if (accepted) {
+        std::string broken = CheckAcceptedOptions(o);
+        if (!broken.empty()) return broken;
+        CRunOptions written;
+        if (!written.Parse(WriteOptions(o).c_str())) return "the written options are refused: " + written.error;
+        if (written.mode != o.mode || written.selectAll != o.selectAll || written.selectNames != o.selectNames ||
+            written.restart != o.restart || written.logPath != o.logPath || written.planPath != o.planPath)
+            return "the written options read differently: " + WriteOptions(o);
+    }
+
+    m.system.commandTail = tail;
+    m.transcript.lines.clear();
+    {
+        CAdminRun run;
+        if (DialogsHidden() != run.IsUnattended()) return "the dialogs are not hidden exactly in the unattended modes";
+        if (run.IsUnattended()) {
+            if (RunMessageBox(NULL, "text", "caption", MB_YESNO) != IDNO) return "an unattended question was not answered No";
+            if (RunMessageBox(NULL, "text", "caption", MB_YESNO, QUIET_ANSWER_RESTART) != (run.options.restart ? IDYES : IDNO))
+                return "the restart question did not follow /RESTART";
+            if (RunMessageBox(NULL, "text", "caption", MB_OK) != IDOK) return "an unattended box was not answered OK";
+            if (m.transcript.count("message box")) return "an unattended message box was shown";
+        }
+        const int code = run.ExitCode(1);
+        if (run.IsUnattended() && !accepted && code != 87) return "a bad command line did not end with 87";
+        if (!run.IsUnattended() && code != 1) return "the interactive mode changed its exit code";
+        if (run.log.IsOpen()) {
+            const std::string path = run.log.Path();
+            run.log.Close();
+            const std::string text = m.files.read(path);
+            if (text.rfind("==== korun04 ", 0) != 0) return "the log does not begin with its header";
+            // The log writes a line break of the reason as "\n" and drops carriage returns.
+            std::string reason;
+            for (char c : o.error.substr(0, 40)) reason += c == '\n' ? std::string("\\n") : c == '\r' ? std::string() : std::string(1, c);
+            if (run.IsUnattended() && !accepted && text.find("bad command line: " + reason) == std::string::npos)
+                return "the log does not say why the command line is bad";
+            DeleteFileA(path.c_str());  // the machine lives for the whole fuzzing run
+        }
+    }
+    if (DialogsHidden()) return "the dialogs stay hidden after the run";
     return std::string();
 }
 

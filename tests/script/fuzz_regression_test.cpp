@@ -43,6 +43,8 @@ TEST(FuzzRegression, UserFileInputs) { EXPECT_GT(ReplayAll("user_file", fuzz::Ru
 
 TEST(FuzzRegression, CommandLineInputs) { EXPECT_GT(ReplayAll("command_line", fuzz::RunCommandLineInput), 0); }
 
+TEST(FuzzRegression, RunOptionsInputs) { EXPECT_GT(ReplayAll("run_options", fuzz::RunRunOptionsInput), 0); }
+
 // The kept input that showed the two edits bound a section differently: a "[" on the header line ends the
 // section for the search, while the deletion starts after the header line.
 TEST(FuzzRegression, BracketOnTheHeaderLine) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -305,6 +306,47 @@ TEST(MessageBox, ScriptedAnswersAreUsedInOrderThenNo) {
     EXPECT_EQ("message box \"c\": \"info\" -> OK", m.transcript.lines[1]);
     MessageBoxA(NULL, "two\nlines", "c", MB_OK);
     EXPECT_EQ("message box \"c\": \"two\\nlines\" -> OK", m.transcript.lines.back());
+}
+
+}  // namespace
+
+namespace {
+
+// The machine's local time starts on a Monday morning and runs with the virtual clock, across days,
+// months and years.
+TEST(MachineClock, LocalTimeRunsWithTheVirtualClock) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    struct Case {
+        uint64_t ms;
+        WORD year, month, day, weekday, hour, minute, second, milli;
+    };
+    const uint64_t kDay = 86400000ULL;
+    const Case cases[] = {
+        {0, 2025, 3, 3, 1, 9, 0, 0, 0},
+        {15 * 3600000ULL - 1, 2025, 3, 3, 1, 23, 59, 59, 999},
+        {15 * 3600000ULL, 2025, 3, 4, 2, 0, 0, 0, 0},
+        {28 * kDay + 1234, 2025, 3, 31, 1, 9, 0, 1, 234},
+        {29 * kDay, 2025, 4, 1, 2, 9, 0, 0, 0},
+        {365 * kDay, 2026, 3, 3, 2, 9, 0, 0, 0},
+        {(365 + 365 + 365) * kDay, 2028, 3, 2, 4, 9, 0, 0, 0},  // 2028 is a leap year: 29 February comes first
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ms);
+        m.clock.ms = c.ms;
+        SYSTEMTIME t;
+        std::memset(&t, 0xbd, sizeof t);
+        GetLocalTime(&t);
+        EXPECT_EQ(c.year, t.wYear);
+        EXPECT_EQ(c.month, t.wMonth);
+        EXPECT_EQ(c.day, t.wDay);
+        EXPECT_EQ(c.weekday, t.wDayOfWeek);
+        EXPECT_EQ(c.hour, t.wHour);
+        EXPECT_EQ(c.minute, t.wMinute);
+        EXPECT_EQ(c.second, t.wSecond);
+        EXPECT_EQ(c.milli, t.wMilliseconds);
+    }
+    GetLocalTime(nullptr);  // nothing to fill: no crash
 }
 
 }  // namespace

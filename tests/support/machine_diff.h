@@ -5,6 +5,7 @@
 // "system").
 #pragma once
 
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -172,6 +173,14 @@ inline std::string WindowsPath(const std::string& relative) {
     return out;
 }
 
+// The run log the tool appends to by default: "korun04.log" in the temporary directory.
+inline bool IsRunLog(const std::string& windowsPath) {
+    std::string path = windowsPath;
+    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string name = "\\temp\\korun04.log";
+    return path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0;
+}
+
 template <typename Map>
 void CompareMaps(const Map& before, const Map& after, std::set<std::string>& removed, std::set<std::string>& added,
                  std::set<std::string>* changed) {
@@ -206,6 +215,8 @@ inline State Capture(const simwin::Machine& m) {
     if (std::filesystem::exists(drive))
         for (const auto& e : std::filesystem::recursive_directory_iterator(drive)) {
             std::string path = detail::WindowsPath(std::filesystem::relative(e.path(), drive).generic_string());
+            // The tool's own log of the run is its record, not a change the removal made.
+            if (detail::IsRunLog(path)) continue;
             if (e.is_directory())
                 s.files[path + "\\"] = "<dir>";
             else

@@ -173,5 +173,7 @@ if [[ ${KORUN_WINE_REMOVAL_CHECK:-1} == 1 ]]; then
     fi
 fi
 
+# --- (f) the administrator's options: /PLAN and /QUIET (a prefix of their own) ----------------------------------
+[[ ${KORUN_WINE_ADMIN_CHECK:-1} == 1 ]] && { bash "$ROOT/tests/wine/admin_check.sh" "$BIN_DIR" && pass "admin_check.sh: /PLAN and /QUIET of korun04.exe" || fail "admin_check.sh: /PLAN and /QUIET of korun04.exe"; }
 echo "wine: $PASSED passed, $FAILED failed ($((SECONDS - started)) s)"
 ((FAILED == 0))

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/platform.h"
+#include "app/run_options.h"
 #include "resources/resource.h"
 #include "simwin/machine.h"
 #include "simwin/modules.h"
@@ -93,6 +94,13 @@ bool ReadFile(const std::string& path, std::string& text) {
     return true;
 }
 
+// Whether the tool's command tail asks for /QUIET or /PLAN.
+bool TailIsUnattended(const std::string& tail) {
+    CRunOptions tool;
+    tool.Parse(("korun04.exe " + tail).c_str());
+    return tool.IsUnattended();
+}
+
 // The scripted user: the user file's actions, then (without a user file, or with --select/--select-all)
 // the choice of printers in the list and the Uninstall button.
 bool ScriptUser(const SimOptions& options, simwin::ScriptedUser& user, std::string& error) {
@@ -110,6 +118,8 @@ bool ScriptUser(const SimOptions& options, simwin::ScriptedUser& user, std::stri
         }
     }
     if (options.plan || (!options.userFile.empty() && options.selects.empty() && !options.selectAll)) return true;
+    // /QUIET and /PLAN answer everything from the tool's own command line: nobody selects or presses.
+    if (TailIsUnattended(options.tail)) return true;
     simwin::UserAction choose;
     if (options.selects.empty() || options.selectAll) {
         choose.kind = simwin::UserAction::SelectAll;
@@ -183,6 +193,11 @@ int main(int argc, char** argv) {
     if (!machine->windows.user.actions.empty())
         std::cerr << "korun04-sim: " << machine->windows.user.actions.size() << " scripted action(s) not taken, first: "
                   << machine->windows.user.actions.front().describe() << "\n";
+
+    // A process status holds 8 bits: the installer codes of /QUIET (3010, 1603 ...) are said in full.
+    if (exitCode < 0 || exitCode > 255)
+        std::cerr << "korun04-sim: the tool's exit code is " << exitCode << " (the status holds it modulo 256: "
+                  << (exitCode & 0xFF) << ")\n";
 
     if (!options.saveDir.empty()) {
         try {

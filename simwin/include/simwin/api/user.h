@@ -93,6 +93,7 @@ typedef struct tagSTYLESTRUCT {
 #define WM_DRAWITEM 0x002B
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
+#define WM_WINDOWPOSCHANGING 0x0046
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
 #define WM_CONTEXTMENU 0x007B
@@ -338,6 +339,19 @@ typedef struct tagSTYLESTRUCT {
 #define SWP_SHOWWINDOW 0x0040
 #define SWP_HIDEWINDOW 0x0080
 #define SWP_NOOWNERZORDER 0x0200
+#define SWP_NOSENDCHANGING 0x0400
+
+// What WM_WINDOWPOSCHANGING carries (lParam): the change SetWindowPos or ShowWindow is about to make. The
+// window procedure may alter it; clearing SWP_SHOWWINDOW keeps the window hidden.
+typedef struct tagWINDOWPOS {
+    HWND hwnd;
+    HWND hwndInsertAfter;
+    int x;
+    int y;
+    int cx;
+    int cy;
+    UINT flags;
+} WINDOWPOS, *LPWINDOWPOS, *PWINDOWPOS;
 
 #define RDW_INVALIDATE 0x0001
 #define RDW_INTERNALPAINT 0x0002

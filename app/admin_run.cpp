@@ -1,0 +1,130 @@
+#include "app/admin_run.h"
+
+#include <stdio.h>
+
+#include "app/os_version.h"
+#include "ui/dialog_base.h"
+
+namespace {
+
+CAdminRun* g_active = nullptr;
+
+const char* AnswerName(int answer) {
+    switch (answer) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    default: return "(no answer)";
+    }
+}
+
+const char* ModeName(CRunOptions::Mode mode) {
+    switch (mode) {
+    case CRunOptions::MODE_QUIET: return "unattended removal (/QUIET)";
+    case CRunOptions::MODE_PLAN: return "what-if plan (/PLAN)";
+    default: return "interactive";
+    }
+}
+
+std::string Selection(const CRunOptions& o) {
+    if (o.selectAll) return "every listed printer";
+    std::string names;
+    for (const std::string& name : o.selectNames) names += (names.empty() ? "\"" : ", \"") + name + "\"";
+    return names.empty() ? "every listed printer" : names;
+}
+
+}  // namespace
+
+CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(false), previous(g_active) {
+    const char* commandLine = GetCommandLineA();
+    options.Parse(commandLine);
+    bool opened = !options.logPath.empty() && log.Open(options.logPath);
+    const DWORD openError = opened || options.logPath.empty() ? 0 : log.OpenError();
+    if (!opened) log.Open(CRunLog::DefaultPath());
+    COSVersion os;
+    log.WriteHeader(commandLine, os);
+    if (openError)
+        log.Write("run", "the log /LOG:\"" + options.logPath + "\" cannot be opened (error " + std::to_string(openError) +
+                             "): it is written here");
+    std::string mode = ModeName(options.mode);
+    if (options.mode == CRunOptions::MODE_QUIET)
+        mode += ", removing " + Selection(options) + (options.restart ? ", restart when needed" : ", no restart");
+    if (options.mode == CRunOptions::MODE_PLAN) mode += " of " + Selection(options) + " to " + options.planPath;
+    log.Write("run", mode);
+    if (!options.error.empty()) {
+        if (IsUnattended())
+            Finish(END_BAD_COMMAND_LINE, "bad command line: " + options.error);
+        else
+            log.Write("run", "note: " + options.error + " (the interactive mode does not use it)");
+    }
+    if (IsUnattended()) HideDialogs(true);
+    g_active = this;
+}
+
+CAdminRun::~CAdminRun() {
+    if (IsUnattended()) HideDialogs(false);
+    if (g_active == this) g_active = previous;
+}
+
+CAdminRun* CAdminRun::Active() { return g_active; }
+
+void CAdminRun::Finish(End how, const std::string& why) {
+    if (end != END_OPEN) return;
+    end = how;
+    if (!why.empty()) log.Write("run", why);
+}
+
+void CAdminRun::FinishRemoval(bool needed, bool started) {
+    restartNeeded = needed;
+    restartStarted = started;
+    Finish(END_DONE, "");
+}
+
+int CAdminRun::ExitCode(int dialogResult) {
+    int code = dialogResult;
+    const char* meaning = "the main window's result";
+    if (IsUnattended()) {
+        switch (end) {
+        case END_BAD_COMMAND_LINE: code = EXIT_BAD_COMMAND_LINE, meaning = "bad command line"; break;
+        case END_NOT_ADMINISTRATOR: code = EXIT_NOT_ADMINISTRATOR, meaning = "not an administrator"; break;
+        case END_FAILED: code = EXIT_FATAL, meaning = "fatal error"; break;
+        case END_ALREADY_RUNNING: code = EXIT_ALREADY_RUNNING, meaning = "another copy runs"; break;
+        case END_DONE:
+            if (restartStarted)
+                code = EXIT_RESTART_STARTED, meaning = "done, Windows restarts";
+            else if (restartNeeded)
+                code = EXIT_RESTART_NEEDED, meaning = "done, a restart is needed";
+            else
+                code = EXIT_DONE, meaning = "done";
+            break;
+        default: code = EXIT_CANCELLED, meaning = "cancelled"; break;
+        }
+    }
+    log.Write("end", "exit code " + std::to_string(code) + " (" + meaning + ")");
+    return code;
+}
+
+int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type, QuietAnswer quiet) {
+    CAdminRun* run = CAdminRun::Active();
+    int answer = 0;
+    std::string taken;
+    if (run && run->IsUnattended()) {
+        const bool yesNo = (type & 0xF) == MB_YESNO;
+        const bool yes = quiet == QUIET_ANSWER_YES || (quiet == QUIET_ANSWER_RESTART && run->options.restart);
+        answer = !yesNo ? IDOK : yes ? IDYES : IDNO;
+        taken = " (not shown)";
+    } else {
+        answer = MessageBoxA(owner, text, caption, type);
+    }
+    if (run)
+        run->log.Write("message box", std::string("\"") + (caption ? caption : "") + "\": \"" + (text ? text : "") +
+                                          "\" -> " + AnswerName(answer) + taken);
+    return answer;
+}
+
+bool CommandLineIsUnattended() {
+    CRunOptions options;
+    options.Parse(GetCommandLineA());
+    return options.IsUnattended();
+}

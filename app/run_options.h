@@ -1,0 +1,37 @@
+// The administrator's options of the command line: where the removal log goes (/LOG), a what-if plan
+// written instead of a removal (/PLAN), and the unattended removal (/QUIET with /SELECT and /RESTART).
+// They are written like the loading phase's options ("/" or "-", a name, ":" and values separated by ","
+// outside double quotes); a command line without them runs the tool exactly as before.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CRunOptions {
+public:
+    enum Mode {
+        MODE_INTERACTIVE,  // the tool with its windows, as a person runs it
+        MODE_QUIET,        // /QUIET: the same run with every window hidden, the questions answered here
+        MODE_PLAN,         // /PLAN: the loading phase and the selection, the plan written, nothing removed
+    };
+
+    Mode mode = MODE_INTERACTIVE;
+    std::string logPath;                   // /LOG:"path"; empty: korun04.log in the temporary directory
+    std::string planPath;                  // /PLAN:"path"
+    bool selectGiven = false;              // /SELECT was given
+    bool selectAll = false;                // /SELECT:ALL (ALL without double quotes)
+    std::vector<std::string> selectNames;  // /SELECT:"name","name", without their double quotes
+    bool restart = false;                  // /RESTART: Yes to the restart question
+    // The first reason the command line is not one the unattended modes accept; empty when it is. The
+    // interactive mode goes on regardless, as it always did with options it does not know.
+    std::string error;
+
+    bool IsUnattended() const { return mode != MODE_INTERACTIVE; }
+
+    // Reads a whole process command line (the program path first, as GetCommandLineA gives it). Returns
+    // false when error was set.
+    bool Parse(const char* commandLine);
+};
+
+// The longest command line the tool reads (the loading phase's working buffer less its NUL).
+const size_t kLongestCommandLine = 4095;
