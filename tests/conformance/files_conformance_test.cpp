@@ -650,3 +650,26 @@ TEST_F(FilesConformance, ComputerNameSizeQueryThenName) {
     EXPECT_EQ(std::strlen(name), static_cast<size_t>(size));
     EXPECT_EQ(nullptr, std::strchr(name, '\\'));
 }
+
+// The log's header and its lines carry the local date and time: every field in its range, and the day of
+// the week agrees with the date.
+TEST_F(FilesConformance, LocalTimeFieldsAreInRange) {
+    SYSTEMTIME t;
+    std::memset(&t, 0xbd, sizeof t);
+    GetLocalTime(&t);
+    EXPECT_GE(t.wYear, 2000);
+    EXPECT_LE(t.wYear, 2200);
+    EXPECT_GE(t.wMonth, 1);
+    EXPECT_LE(t.wMonth, 12);
+    EXPECT_GE(t.wDay, 1);
+    EXPECT_LE(t.wDay, 31);
+    EXPECT_LE(t.wHour, 23);
+    EXPECT_LE(t.wMinute, 59);
+    EXPECT_LE(t.wSecond, 59);
+    EXPECT_LE(t.wMilliseconds, 999);
+    // Zeller's congruence: 0 is Sunday, as in wDayOfWeek.
+    int y = t.wYear, m = t.wMonth;
+    if (m < 3) m += 12, --y;
+    const int weekday = (t.wDay + 13 * (m + 1) / 5 + y % 100 + y % 100 / 4 + y / 100 / 4 + 5 * (y / 100) + 6) % 7;
+    EXPECT_EQ(weekday, t.wDayOfWeek) << t.wYear << "-" << t.wMonth << "-" << t.wDay;
+}
