@@ -80,7 +80,17 @@ CHECK_DIR="$C/korun04-check"
 snapshot() {
     local root
     for root in HKLM HKCU; do
-        wine_run 60 reg export "$root" "C:\\korun04-check\\$root.reg" /y >/dev/null 2>&1 || problem "reg export $root failed"
+        # A failed export must not leave the previous snapshot's file to be read as this one; and right after
+        # wineboot -r the export can fail while Wine's services come up again, so it is tried three times.
+        rm -f "$CHECK_DIR/$root.reg"
+        local try
+        for try in 1 2 3; do
+            wine_run 60 reg export "$root" "C:\\korun04-check\\$root.reg" /y >/dev/null 2>&1 && [[ -s $CHECK_DIR/$root.reg ]] &&
+                break
+            rm -f "$CHECK_DIR/$root.reg"
+            sleep 2
+        done
+        [[ -s $CHECK_DIR/$root.reg ]] || problem "reg export $root failed"
     done
     {
         for root in HKLM HKCU; do iconv -f UTF-16 -t UTF-8 "$CHECK_DIR/$root.reg" | LC_ALL=C awk -f "$ROOT/tests/wine/reg_entries.awk"; done
