@@ -673,3 +673,29 @@ TEST_F(FilesConformance, LocalTimeFieldsAreInRange) {
     const int weekday = (t.wDay + 13 * (m + 1) / 5 + y % 100 + y % 100 / 4 + y / 100 / 4 + 5 * (y / 100) + 6) % 7;
     EXPECT_EQ(weekday, t.wDayOfWeek) << t.wYear << "-" << t.wMonth << "-" << t.wDay;
 }
+
+// The colour directory, one of the places the file stage looks in, comes from mscms.dll found at run time:
+// the size query, then the directory below the spooler's driver directory.
+TEST_F(FilesConformance, ColorDirectoryThroughTheLibrary) {
+    typedef BOOL(WINAPI * GetColorDirectoryFn)(LPCSTR, LPSTR, PDWORD);
+    HMODULE mscms = LoadLibraryA("mscms.dll");
+    ASSERT_NE(mscms, nullptr) << "error " << GetLastError();
+    GetColorDirectoryFn getColorDirectory = reinterpret_cast<GetColorDirectoryFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(mscms, "GetColorDirectoryA")));
+    ASSERT_NE(getColorDirectory, nullptr);
+    // The size query fails and gives a size; the error and whether the size counts the terminator differ
+    // (Wine: 234 and the characters without it; simwin: 122 and with it), and the tool does not ask.
+    DWORD size = 0;
+    EXPECT_FALSE(getColorDirectory(NULL, NULL, &size));
+    ASSERT_GT(size, 1u);
+    ASSERT_LT(size, 1000u);
+    std::vector<char> dir(size + 16, '\xbd');
+    DWORD room = static_cast<DWORD>(dir.size());
+    ASSERT_TRUE(getColorDirectory(NULL, dir.data(), &room)) << GetLastError();
+    const std::string path = dir.data();
+    EXPECT_LE(path.size(), static_cast<size_t>(size));
+    const std::string tail = "\\spool\\drivers\\color";
+    EXPECT_TRUE(path.size() > tail.size() && lstrcmpiA(path.substr(path.size() - tail.size()).c_str(), tail.c_str()) == 0)
+        << path;
+    EXPECT_TRUE(FreeLibrary(mscms));
+}
