@@ -51,19 +51,6 @@ HANDLE WINAPI GetCurrentProcess(void);
 void WINAPI Sleep(DWORD ms);
 DWORD WINAPI GetTickCount(void);
 
-#ifndef SIMWIN_SYSTEMTIME_DEFINED
-#define SIMWIN_SYSTEMTIME_DEFINED
-typedef struct _SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;
-    WORD wDayOfWeek;
-    WORD wDay;
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
-} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
-#endif
 // The machine's local time: every machine starts at 2025-03-03 09:00:00.000 (a Monday) and its clock runs
 // with the virtual clock, so that a run shows the same times every time.
 void WINAPI GetLocalTime(LPSYSTEMTIME time);

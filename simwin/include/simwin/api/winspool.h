@@ -125,19 +125,6 @@ BOOL WINAPI DeletePrinter(HANDLE printer);
 BOOL WINAPI DeletePrinterConnectionA(LPSTR name);
 
 // Queued jobs: level 1 of EnumJobsA, the job commands of SetJobA (level 0).
-#ifndef SIMWIN_SYSTEMTIME_DEFINED
-#define SIMWIN_SYSTEMTIME_DEFINED
-typedef struct _SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;
-    WORD wDayOfWeek;
-    WORD wDay;
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
-} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
-#endif
 
 typedef struct _JOB_INFO_1A {
     DWORD JobId;
