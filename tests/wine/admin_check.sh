@@ -11,12 +11,9 @@
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-BIN_DIR=$(cd "${1:-$ROOT/build/windows/bin}" 2>/dev/null && pwd) || {
-    echo "FAIL: admin: binary directory ${1:-$ROOT/build/windows/bin} not found (build the windows preset first)"
-    exit 1
-}
 LOG_NAME=korun04-admin
 source "$ROOT/tests/wine/lib.sh"
+wine_bin_dir admin "${1:-}" || exit 1
 
 PASSED=0
 FAILED=0

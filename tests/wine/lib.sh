@@ -1,4 +1,4 @@
-# Shared by tests/wine/run.sh and tests/wine/ui_check.sh (sourced, not run): a throwaway Wine prefix under
+# Shared by the Wine checks of tests/wine/ (sourced, not run): a throwaway Wine prefix under
 # the Japanese locale, a private Xvfb with Wine's virtual desktop, time limits on every Wine process, and the
 # cleanup at exit (wineserver stopped, Xvfb ended, prefix removed unless KORUN_WINE_KEEP=1).
 #
@@ -42,6 +42,16 @@ wine_cleanup() {
 trap wine_cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+
+# wine_bin_dir TAG [DIR]: sets BIN_DIR to the Windows build's binary directory (DIR, by default
+# build/windows/bin), or says that it is missing and fails.
+wine_bin_dir() {
+    local tag=$1 dir=${2:-$(cd "$WINE_LIB_DIR/../.." && pwd)/build/windows/bin}
+    BIN_DIR=$(cd "$dir" 2>/dev/null && pwd) || {
+        echo "FAIL: $tag: binary directory $dir not found (build the windows preset first)"
+        return 1
+    }
+}
 
 # wine_run SECONDS ARGS...: one Wine process with a hard time limit and no stdin.
 wine_run() {

@@ -30,13 +30,10 @@
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-BIN_DIR=$(cd "${1:-$ROOT/build/windows/bin}" 2>/dev/null && pwd) || {
-    echo "FAIL: removal: binary directory ${1:-$ROOT/build/windows/bin} not found (build the windows preset first)"
-    exit 1
-}
 SHOTS=${KORUN_UI_SHOTS:-$ROOT/docs/images}
 LOG_NAME=korun04-removal
 source "$ROOT/tests/wine/lib.sh"
+wine_bin_dir removal "${1:-}" || exit 1
 
 for file in korun04.exe removal_driver.exe removal_machine.exe vsthook.dll; do
     [[ -f $BIN_DIR/$file ]] || { echo "FAIL: removal: $file not found in $BIN_DIR"; exit 1; }

@@ -13,13 +13,10 @@
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-BIN_DIR=$(cd "${1:-$ROOT/build/windows/bin}" 2>/dev/null && pwd) || {
-    echo "FAIL: ui: binary directory ${1:-$ROOT/build/windows/bin} not found (build the windows preset first)"
-    exit 1
-}
 SHOTS=${KORUN_UI_SHOTS:-$ROOT/docs/images}
 LOG_NAME=korun04-ui
 source "$ROOT/tests/wine/lib.sh"
+wine_bin_dir ui "${1:-}" || exit 1
 
 for exe in korun04.exe ui_driver.exe ui_setup.exe; do
     [[ -f $BIN_DIR/$exe ]] || { echo "FAIL: ui: $exe not found in $BIN_DIR"; exit 1; }
