@@ -13,6 +13,9 @@
 #   KORUN_WINE_REMOVAL_CHECK=0
 #                          skip tests/wine/removal_check.sh (two removals and a restart in a prefix of its
 #                          own, driven by removal_driver.exe and checked by removal_machine.exe; about 70 s).
+#   KORUN_WINE_PLANTED_CHECK=0
+#                          skip tests/wine/planted_check.sh (korun04.exe in a user's Downloads folder beside
+#                          planted libraries, a planted hook and a planted script; a prefix of its own).
 #   KORUN_WINE_KEEP=1      keep the prefix afterwards (its path is printed) for a closer look.
 #
 # Prints one PASS/FAIL line per check and exits non-zero if any check failed or the prefix could not be set up.
@@ -172,5 +175,13 @@ fi
 
 # --- (f) the administrator's options: /PLAN and /QUIET (a prefix of their own) ----------------------------------
 [[ ${KORUN_WINE_ADMIN_CHECK:-1} == 1 ]] && { bash "$ROOT/tests/wine/admin_check.sh" "$BIN_DIR" && pass "admin_check.sh: /PLAN and /QUIET of korun04.exe" || fail "admin_check.sh: /PLAN and /QUIET of korun04.exe"; }
+# --- (g) the tool run from a user's Downloads folder beside planted libraries (a prefix of its own) -------------
+if [[ ${KORUN_WINE_PLANTED_CHECK:-1} == 1 ]]; then
+    if bash "$ROOT/tests/wine/planted_check.sh" "$BIN_DIR"; then
+        pass "planted_check.sh: nothing beside korun04.exe in a user folder is loaded or read"
+    else
+        fail "planted_check.sh: nothing beside korun04.exe in a user folder is loaded or read"
+    fi
+fi
 echo "wine: $PASSED passed, $FAILED failed ($((SECONDS - started)) s)"
 ((FAILED == 0))
