@@ -32,8 +32,7 @@ mapfile -t PLANTED < <(bash "$ROOT/scripts/check_imports.sh" --other-dlls "$BIN_
 started=$SECONDS
 use_japanese_locale
 start_display
-make_prefix
-keep_server
+wine_fresh_prefix
 echo "planted: prefix ready in $((SECONDS - started)) s; planting ${PLANTED[*]}"
 
 C="$WINEPREFIX/drive_c"
