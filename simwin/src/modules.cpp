@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "simwin/api/setupapi.h"
+#include "simwin/api/sfc.h"
 #include "simwin/machine.h"
 
 namespace simwin {
@@ -45,7 +46,7 @@ bool isLoadable(const ModuleDef& d) { return !d.available || d.available(); }
 
 // The key of the library a name resolves to ("" when none). With mustLoad, a declared library
 // whose file is missing does not count, so a bare name may find the next directory's copy.
-std::string resolve(const ModuleTable& t, const std::string& name, bool mustLoad) {
+std::string resolve(const ModuleTable& t, const std::string& name, bool mustLoad, bool systemOnly = false) {
     const Machine& m = current();
     if (isPath(name)) {
         const std::string full = m.files.fullPath(withExtension(name));
@@ -56,8 +57,8 @@ std::string resolve(const ModuleTable& t, const std::string& name, bool mustLoad
     const std::string f = fileNameOf(name);
     if (t.defs.count(f)) return t.defs.find(f)->first;
     const std::string& program = m.system.program;
-    const std::string dirs[] = {directoryOf(program), m.system.systemDir, m.system.windowsDir,
-                                m.files.currentDirectory};
+    std::vector<std::string> dirs{m.system.systemDir};
+    if (!systemOnly) dirs = {directoryOf(program), m.system.systemDir, m.system.windowsDir, m.files.currentDirectory};
     for (const std::string& dir : dirs) {
         std::string d = dir;
         if (!d.empty() && d.back() == '\\') d.pop_back();
@@ -167,10 +168,20 @@ ModuleDef setupapiModule() {
     return d;
 }
 
+// sfc.dll of the NT family: Windows File Protection's question whether a file is one of Windows's own.
+ModuleDef sfcModule() {
+    ModuleDef d;
+    d.path = "C:\\Windows\\System32\\sfc.dll";
+    d.exports["SfcIsFileProtected"] = exported(&SfcIsFileProtected);
+    d.available = [] { return current().system.platform == Platform::Nt; };
+    return d;
+}
+
 // The libraries every machine has (when its platform has them).
 void ensureSystemModules(ModuleTable& t) {
     if (t.defs.count("mscms.dll")) return;
     t.defs["setupapi.dll"] = setupapiModule();
+    t.defs["sfc.dll"] = sfcModule();
     ModuleDef mscms;
     mscms.path = "C:\\Windows\\System32\\mscms.dll";
     mscms.exports["GetColorDirectoryA"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&simGetColorDirectoryA));
@@ -204,15 +215,20 @@ HMODULE findLoadedModule(const std::string& name) {
     return !key.empty() && t.loaded.count(key) ? handleOf(t, key) : nullptr;
 }
 
-HMODULE loadModule(const std::string& name) {
+namespace {
+HMODULE loadFrom(const std::string& name, bool systemOnly) {
     ModuleTable& t = current().modules;
     ensureSystemModules(t);
     t.loadLog.push_back(name);
-    const std::string key = resolve(t, name, true);
+    const std::string key = resolve(t, name, true, systemOnly);
     if (key.empty() || !isLoadable(t.defs.at(key))) return nullptr;
     ++t.loaded[key];
     return handleOf(t, key);
 }
+}  // namespace
+
+HMODULE loadModule(const std::string& name) { return loadFrom(name, false); }
+HMODULE loadSystemModule(const std::string& name) { return loadFrom(name, true); }
 
 FARPROC moduleExport(HMODULE m, const std::string& name) {
     const std::string* n = nameOf(current().modules, m);

@@ -1,4 +1,4 @@
-// Libraries the tool can load: system libraries simwin provides (mscms.dll) and the hook
+// Libraries the tool can load: system libraries simwin provides (setupapi.dll, mscms.dll, sfc.dll) and the hook
 // libraries a machine declares ([library] sections: the uninstall hooks of the driver family).
 // Module handles are distinct addresses; the program itself is module 0x400000.
 //
@@ -77,6 +77,8 @@ std::string modulePath(HMODULE m);
 // directory, the system directory, the Windows directory or the current directory, in that order.
 HMODULE findLoadedModule(const std::string& name);
 HMODULE loadModule(const std::string& name);  // nullptr: not found or its file is missing
+// As loadModule, but a bare name is looked for in the system directory only (LOAD_LIBRARY_SEARCH_SYSTEM32).
+HMODULE loadSystemModule(const std::string& name);
 FARPROC moduleExport(HMODULE m, const std::string& name);
 bool freeModule(HMODULE m);
 // A loaded library's file (compared as full paths): Windows keeps it mapped, so it cannot be deleted.
