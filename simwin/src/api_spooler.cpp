@@ -1078,16 +1078,16 @@ BOOL WINAPI AddPortExA(LPSTR server, DWORD level, LPBYTE buffer, LPSTR monitorNa
     auto& spooler = current().spooler;
     spooler.addStandardComponents(current().system);
     const char* name = buffer ? reinterpret_cast<PORT_INFO_1A*>(buffer)->pName : nullptr;
-    bool monitorInstalled = false;
+    const simwin::SpoolerComponent* monitor = nullptr;
     for (const simwin::SpoolerComponent& m : spooler.monitors)
-        monitorInstalled = monitorInstalled || (monitorName && simwin::iequals(m.name, monitorName));
+        if (monitorName && simwin::iequals(m.name, monitorName)) monitor = &m;
     bool taken = false;
     for (const simwin::Port& p : spooler.allPorts(current().system)) taken = taken || (name && simwin::iequals(p.name, name));
     // Windows answers ERROR_INVALID_PARAMETER also to a user who may not administer printers.
-    if (!name || !*name || !monitorInstalled || taken || !mayAdminister()) {
+    if (!name || !*name || !monitor || taken || !mayAdminister()) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    spooler.ports.push_back(simwin::Port{name, monitorName, ""});
+    spooler.ports.push_back(simwin::Port{name, monitor->name, ""});
     return TRUE;
 }

@@ -130,8 +130,8 @@ void saveDriver(const PrinterDriver& d, IniSection& s) {
         if (!t.second->empty()) s.add(t.first, *t.second);
     for (const std::string& f : d.dependents) s.add("dependent", f);
     const std::pair<const char*, const std::string*> more[] = {
-        {"monitor", &d.monitor},   {"datatype", &d.datatype},         {"inf", &d.inf},
-        {"provider", &d.provider}, {"manufacturer", &d.manufacturer}, {"processor", &d.processor}};
+        {"monitor", &d.monitor},           {"datatype", &d.datatype}, {"inf", &d.inf},
+        {"manufacturer", &d.manufacturer}, {"provider", &d.provider}, {"processor", &d.processor}};
     for (auto& t : more)
         if (!t.second->empty()) s.add(t.first, *t.second);
     if (d.version >= 0) s.add("version", std::to_string(d.version));
