@@ -143,7 +143,7 @@ void CKeeper::LearnDrivers() {
                                                        &reinterpret_cast<const DRIVER_INFO_8A*>(list.data())[i])
                                                  : reinterpret_cast<const DRIVER_INFO_3A*>(list.data())[i];
             if (!d.pName) continue;
-            Driver driver;
+            InstalledDriver driver;
             driver.environment = d.pEnvironment ? d.pEnvironment : (environment ? environment : "");
             if (!seen.insert(Lower(driver.environment) + "|" + Lower(d.pName)).second) continue;
             const char* env = driver.environment.c_str();
@@ -167,7 +167,7 @@ void CKeeper::LearnDrivers() {
     }
 }
 
-bool CKeeper::IsWindowsDriver(const Driver& driver) const {
+bool CKeeper::IsWindowsDriver(const InstalledDriver& driver) const {
     if (_strcmpi(driver.provider.c_str(), "Microsoft") == 0) return true;
     if (driver.inf.empty()) return false;
     // An INF of Windows: not one of the published OEM INF files (oemN.inf).

@@ -127,7 +127,7 @@ public:
     const std::set<std::string>& RemovedPrinters() const { return removedPrinters; }
 
 private:
-    struct Driver {
+    struct InstalledDriver {
         std::string environment;
         std::vector<std::string> files;  // full paths: driver, data, config, help, dependent files
         std::string inf;                 // the INF it was installed from (level 8), or empty
@@ -144,7 +144,7 @@ private:
     void LearnFamilyFiles(const CUninstallDatabase& database);
     void LearnStaying(const std::vector<StayingPrinter>& printers);
     void LearnDevices(const std::set<std::string>& stayingPorts);
-    bool IsWindowsDriver(const Driver& driver) const;
+    bool IsWindowsDriver(const InstalledDriver& driver) const;
     bool IsProtectedFile(const std::string& fullPath) const;
     bool IsOwnedFolderOrHoldsOne(const std::string& folder, std::string& owned) const;
     bool HoldsProtectedFile(const std::string& folder, int depth) const;
@@ -152,7 +152,6 @@ private:
     bool IsFamilyProgram(const std::string& program) const;
     CRefusal ClassKey(HKEY root, const std::string& subKey, size_t classAt) const;
     void ClassReferences(HKEY root, const std::string& subKey, std::vector<std::string>& out, int depth) const;
-    bool RegistrationExists(HKEY root, const std::string& subKey) const;
     CRefusal ServicesKey(const std::vector<std::string>& key, size_t at) const;
     CRefusal PrintKey(const std::vector<std::string>& key, size_t at) const;
 
@@ -173,7 +172,7 @@ private:
     std::set<std::string> listedFiles;
 
     // The installed drivers, by lower-cased name.
-    std::multimap<std::string, Driver> drivers;
+    std::multimap<std::string, InstalledDriver> drivers;
     // Monitors by lower-cased name: their library's full path; ports: lower-cased name -> monitor.
     std::map<std::string, std::string> monitorLibraries, portMonitors;
 

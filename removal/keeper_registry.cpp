@@ -211,7 +211,6 @@ CRefusal CKeeper::ClassKey(HKEY root, const std::string& subKey, size_t classAt)
             RegCloseKey(handle);
         }
     }
-    bool family = false;
     for (const std::string& command : references) {
         std::string program = ProgramOf(command, windowsDir);
         const size_t comma = program.find(',');  // an icon's "path,index"
@@ -219,11 +218,8 @@ CRefusal CKeeper::ClassKey(HKEY root, const std::string& subKey, size_t classAt)
         if (program.empty()) continue;
         if (!IsFamilyProgram(program))
             return CRefusal::By("points-elsewhere", "it names " + program + ", which is not the family's");
-        family = true;
     }
-    // Inside a container a registration must show that it is the family's.
-    if ((container || windowsClass) && !family && RegistrationExists(root, registrationKey))
-        return CRefusal::By("windows-key", "a class registration that names no program of the family");
+    // A registration that names no program at all points at nothing: it goes as the scripts say.
     return CRefusal();
 }
 
@@ -244,13 +240,6 @@ void CKeeper::ClassReferences(HKEY root, const std::string& subKey, std::vector<
         ClassReferences(root, subKey + "\\" + child, out, depth + 1);
     }
     RegCloseKey(handle);
-}
-
-bool CKeeper::RegistrationExists(HKEY root, const std::string& subKey) const {
-    HKEY handle = NULL;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
-    return true;
 }
 
 CRefusal CKeeper::RegistryKey(HKEY root, const char* subKey, bool tree) const {

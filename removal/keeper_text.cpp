@@ -56,14 +56,33 @@ std::string WithWindowsDirectory(std::string path, const std::string& windowsDir
     return path;
 }
 
-// The first word of a command: the quoted text, or up to the first blank after ".exe" (a path with blanks
-// written without quotes), or up to the first blank.
+bool IsFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The first word of a command: the quoted text; or, as Windows reads a path with blanks written without
+// quotes, the shortest run up to a blank (or the whole text) that names a file; else up to the first blank
+// after ".exe", or up to the first blank.
 std::string FirstWord(const std::string& command, size_t& end) {
     const std::string text = Trimmed(command);
     if (!text.empty() && text[0] == '"') {
         const size_t close = text.find('"', 1);
         end = close == std::string::npos ? text.size() : close + 1;
         return text.substr(1, (close == std::string::npos ? text.size() : close) - 1);
+    }
+    if (text.find('\\') != std::string::npos) {
+        for (size_t blank = text.find(' ');; blank = text.find(' ', blank + 1)) {
+            const size_t at = blank == std::string::npos ? text.size() : blank;
+            std::string candidate = text.substr(0, at);
+            const size_t comma = candidate.find(',');  // a library's entry point ("x.dll,Start") or an icon's index
+            if (comma != std::string::npos) candidate.erase(comma);
+            if (IsFile(candidate)) {
+                end = at;
+                return text.substr(0, at);
+            }
+            if (blank == std::string::npos) break;
+        }
     }
     const std::string lower = Lower(text);
     for (size_t at = lower.find(".exe"); at != std::string::npos; at = lower.find(".exe", at + 1)) {

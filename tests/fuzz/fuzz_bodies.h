@@ -277,6 +277,9 @@ inline std::string RunRemovalItemsInput(simwin::Machine&, const uint8_t* data, s
                           : line[0] == 'F' ? &r.files : line[0] == 'O' ? &r.oemPaths : nullptr;
         if (list) list->Add(item.c_str());
     }
+    CKeeper keeper;
+    keeper.Learn(database, context.osVersion, direct, search);
+    context.keeper = &keeper;
     RemoveRegistryKeys(context);
     RemoveIniEntries(context);
     RemoveLoadRunEntries(context);

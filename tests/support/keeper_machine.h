@@ -174,12 +174,12 @@ inline std::map<std::string, std::string> Files() {
                           "C/Program Files/Acme/tray.exe", "C/Program Files/Acme/acme.exe",
                           "C/Windows/System32/drivers/vstfilt.sys"})
         files[f] = "MZ";
-    files["C/Windows/INF/oem5.inf"] = "[Version]\r\n[Strings]\r\nPrinterName1=\"Vestral Y Driver\"\r\n";
+    files["C/Windows/INF/oem5.inf"] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nPrinterName1=\"Vestral Y Driver\"\r\n";
     files["C/Windows/INF/oem5.pnf"] = "PNF";
-    files["C/Windows/INF/oem6.inf"] = "[Version]\r\n[Strings]\r\nPrinterName1=\"Vestral X Driver\"\r\n";
-    files["C/Windows/INF/oem7.inf"] = "[Version]\r\n[Strings]\r\nPrinterName1=\"Acme Plotter Driver\"\r\n";
+    files["C/Windows/INF/oem6.inf"] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nPrinterName1=\"Vestral X Driver\"\r\n";
+    files["C/Windows/INF/oem7.inf"] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nPrinterName1=\"Acme Plotter Driver\"\r\n";
     // A longer model name that holds the removed driver's name: no INF of that driver.
-    files["C/Windows/INF/oem8.inf"] = "[Version]\r\n[Strings]\r\nPrinterName1=\"Vestral Y Driver Pro\"\r\n";
+    files["C/Windows/INF/oem8.inf"] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nPrinterName1=\"Vestral Y Driver Pro\"\r\n";
     return files;
 }
 
@@ -205,7 +205,7 @@ public:
             p.isForeign = !r.family;
             p.isKept = r.kept;
             p.isListed = r.family;
-            database.printers.Add(p);
+            database.printers.AddCopy(p);
         }
         os.Detect();
         directDirs.Add("C:\\Windows\\System32\\");
