@@ -108,4 +108,17 @@ TEST_F(DriverRemover, FindOemInfMatchesAWholeNameOfThePrinterNames) {
     }
 }
 
+// A driver installed for two environments came from one INF: it is uninstalled once, with the first copy.
+TEST_F(DriverRemover, TheInfOfADriverOfTwoEnvironmentsIsUninstalledOnce) {
+    Use("[driver]\nname = Vestral L Driver\n[driver]\nname = Vestral L Driver\nenvironment = Windows NT x86\n",
+        {{"C/Windows/INF/oem2.inf", kInf}, {"C/Windows/INF/oem3.inf", kInf}});
+    database->removal.drivers.Add("Vestral L Driver");
+    Learn();
+    RemovePrinterDrivers(context, NULL);
+    RemovePrinterDrivers(context, "Windows NT x86");
+    EXPECT_TRUE(Drivers("Windows NT x86").empty());
+    EXPECT_FALSE(m->files.exists("C:\\Windows\\INF\\oem2.inf"));
+    EXPECT_TRUE(m->files.exists("C:\\Windows\\INF\\oem3.inf"));  // a second INF naming it stays
+}
+
 }  // namespace

@@ -146,4 +146,37 @@ TEST_F(PrinterRemover, APrinterThatCannotBeOpenedCountsAsGoneAndIsStillCleanedUp
     EXPECT_FALSE(m->registry.hasValue("HKEY_CURRENT_USER\\Printers\\Settings", "Locked"));
 }
 
+// A printer whose jobs are not all cancelled (the removal takes the first hundred) waits for its last job: it
+// is logged as pending, and its USB device stays with it.
+TEST_F(PrinterRemover, APrinterWaitingForItsJobsIsPendingAndKeepsItsDevice) {
+    std::string printers = kPrinters;
+    printers.replace(printers.find("jobs = 2"), 8, "jobs = 101");
+    Use(printers);
+    Entry("Office", 0, "", 1);
+    CRunLog log;
+    ASSERT_TRUE(log.Open("C:\\removal.log"));
+    context.log = &log;
+    Learn();
+    RemovePrinters(context);
+    context.log = nullptr;
+    EXPECT_TRUE(PrinterExists("Office"));
+    EXPECT_NE(nullptr, m->devices.findInstance("USBPRINT\\VestralX\\6&2"));
+    EXPECT_NE(std::string::npos, m->files.read("C:\\removal.log").find("| printer | Office | pending deletion (1 job left)"));
+}
+
+// On the 9x class a printer that cannot be opened may still be there: its keys are not queued.
+TEST_F(PrinterRemover, On9xAPrinterThatCannotBeOpenedKeepsItsKeys) {
+    Use("[system]\nplatform = 9x\n[driver]\nname = Vestral X Driver\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\nopenable = no\n"
+        "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT2:\n");
+    Entry("Office", 0);
+    Entry("Home", 0);
+    Learn();
+    RemovePrinters(context);
+    std::string queued;
+    for (const char* item : database->removal.registryKeys) queued += std::string(item) + "\n";
+    EXPECT_EQ(std::string::npos, queued.find("Printers\\Office")) << queued;
+    EXPECT_NE(std::string::npos, queued.find("Printers\\Home")) << queued;
+}
+
 }  // namespace
