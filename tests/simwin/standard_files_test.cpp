@@ -19,7 +19,8 @@ const DWORD kPoison = 0xdeadbeef;
 BOOL Protected(const std::string& path, DWORD& error) {
     HMODULE sfc = LoadLibraryExA("sfc.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     EXPECT_NE(nullptr, sfc);
-    auto fn = reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCWSTR)>(GetProcAddress(sfc, "SfcIsFileProtected"));
+    auto fn = reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCWSTR)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(sfc, "SfcIsFileProtected")));
     WCHAR wide[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
     SetLastError(kPoison);
