@@ -50,6 +50,7 @@ typedef IMalloc* LPMALLOC;
 #define CSIDL_HISTORY 0x0022
 #define CSIDL_COMMON_APPDATA 0x0023  // "C:\ProgramData" on nt; 9x and Win32s have none
 #define CSIDL_PROGRAM_FILES 0x0026
+#define CSIDL_PROFILE 0x0028
 #define CSIDL_FLAG_DONT_VERIFY 0x4000
 #define CSIDL_FLAG_CREATE 0x8000
 #define CSIDL_FLAG_MASK 0xFF00
