@@ -20,8 +20,6 @@
 #   run 2    Reception, the family's last printer, is removed: the script in the driver directory, the
 #            family's keys and the Pavane utility (started with " /d" and waited for first) go too; the
 #            printer "Pavane Front (PSCRIPT)" becomes the default; the run ends with "complete".
-#   restore  korun04.exe /QUIET /RESTORE:LAST puts run 2 back from its backup set: every registry and file
-#            entry it removed is there again (but for the device nodes and the service marked for deletion).
 #
 # After each phase the machine is checked item by item, and against a snapshot taken before the phase:
 # nothing went that the removal does not name. A screenshot of the removal page at the end of run 1 goes to
@@ -174,27 +172,6 @@ EXPECTED_LISTED='Vestral Reception'
 EXPECTED_BOXES=$'BOX 160 Pavane Front (PSCRIPT)\nBOX 199'
 run_removal run2 "" "Vestral Reception"
 check_phase run2
-
-# --- restore: run 2 put back from its backup set --------------------------------------------------------------
-# Every registry and file entry run 2 took away is there again, but for what cannot come back: the tool's own
-# log and backup set, the device nodes (they come back when the device is plugged in), the service that is only
-# marked for deletion (after the restart) and the shell's own caches.
-restore_rc=0
-wine_run 180 "$C/korun04/korun04.exe" /QUIET /RESTORE:LAST >"$LOG_DIR/restore.log" 2>&1 || restore_rc=$?
-snapshot after-restore
-missing=$(LC_ALL=C comm -23 <(sort "$CHECK_DIR/before-run2.txt") <(sort "$CHECK_DIR/after-restore.txt") |
-    grep -v -i -e '\\vestral\\korun04' -e 'korun04\.log' -e '\\enum\\usb' -e '\\services\\vststatus04' \
-        -e 'pendingfilerenameoperations' -e '\\temp\\' || true)
-if [[ $restore_rc != 0 && $restore_rc != 3010 ]]; then
-    problem "restore: korun04.exe /QUIET /RESTORE:LAST exit code $restore_rc, expected 0 or 3010"
-    sed -n '/restore |/p' "$C/users/"*/Temp/korun04.log "$C/users/"*/AppData/Local/Temp/korun04.log 2>/dev/null | sed 's/^/    /' | head -40
-fi
-if [[ -n $missing ]]; then
-    problem "restore: $(echo "$missing" | wc -l) entries run 2 removed are not back"
-    echo "$missing" | head -40 | sed 's/^/    /'
-else
-    echo "removal: after restore: every entry run 2 removed is back (exit code $restore_rc)"
-fi
 
 if ((FAILED == 0)); then
     if [[ -s $LOG_DIR/shots/removal-page.png ]]; then
