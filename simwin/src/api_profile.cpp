@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "simwin/ini_mapping.h"
 #include "simwin/machine.h"
 #include "simwin/win32.h"
 
@@ -40,12 +41,19 @@ struct Line {
     bool hasValue = false;  // the entry has "="
 };
 
+// Where the line that starts at pos ends, its line ending included. A line ends at a CR LF, a LF or a bare
+// CR, as Windows reads profile files (a file written on an old Macintosh has only CRs).
+size_t lineEnd(const std::string& text, size_t pos) {
+    size_t eol = text.find_first_of("\r\n", pos);
+    if (eol == std::string::npos) return text.size();
+    return text[eol] == '\r' && eol + 1 < text.size() && text[eol + 1] == '\n' ? eol + 2 : eol + 1;
+}
+
 std::vector<Line> parse(const std::string& text) {
     std::vector<Line> lines;
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t eol = text.find('\n', pos);
-        size_t next = eol == std::string::npos ? text.size() : eol + 1;
+        size_t next = lineEnd(text, pos);
         Line l;
         l.raw = text.substr(pos, next - pos);
         l.body = l.raw;
@@ -109,11 +117,10 @@ std::string unquote(const std::string& v) {
     return v;
 }
 
+// The line ending of new lines: LF in a file whose first line ends in a bare LF, else CR LF.
 std::string lineEndingOf(const std::string& text) {
-    size_t eol = text.find('\n');
-    return eol != std::string::npos && eol > 0 && text[eol - 1] == '\r' ? "\r\n"
-           : eol != std::string::npos                                   ? "\n"
-                                                                        : "\r\n";
+    size_t eol = text.find_first_of("\r\n");
+    return eol != std::string::npos && text[eol] == '\n' ? "\n" : "\r\n";
 }
 
 Line makeLine(const std::string& body, const std::string& eol) {
@@ -180,7 +187,7 @@ std::string set(const std::string& text, const std::string& section, const std::
         return join(lines);
     }
     std::string out = text;
-    if (!out.empty() && out.back() != '\n') out += eol;
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol;
     out += "[" + trimBlanks(section) + "]" + eol + entry.raw;
     return out;
 }
@@ -282,6 +289,61 @@ DWORD putList(const std::vector<std::string>& items, LPSTR buffer, DWORD size) {
     return size - 2;
 }
 
+// --- The sections that live in the registry (simwin/ini_mapping.h) ---
+
+// The key a section of a file maps to on the current machine, or "".
+std::string mappedKey(LPCSTR file, LPCSTR section) {
+    if (!section) return "";
+    return simwin::mappedProfileKey(current().system.platform, file ? file : "win.ini", section);
+}
+
+// A mapped value as the profile functions read it: REG_SZ text only (other types read as absent).
+bool mappedValue(const std::string& keyPath, const std::string& name, std::string& text) {
+    const simwin::RegValue* v = current().registry.value(keyPath, name);
+    if (!v || v->type != REG_SZ) return false;
+    text = current().registry.getString(keyPath, name);
+    return true;
+}
+
+// The names of a mapped section's REG_SZ values ("name=value" when lines is set), in the key's order.
+std::vector<std::string> mappedEntries(const std::string& keyPath, bool lines) {
+    std::vector<std::string> out;
+    const simwin::RegKey* key = current().registry.find(keyPath);
+    if (!key) return out;
+    for (const simwin::RegValue& v : key->values) {
+        std::string text;
+        if (v.name.empty() || !mappedValue(keyPath, v.name, text)) continue;
+        out.push_back(lines ? v.name + "=" + text : v.name);
+    }
+    return out;
+}
+
+// A write to a mapped section: the value set, the value deleted (value null) or every value of the key
+// deleted (key null; the key itself and its subkeys stay).
+void writeMapped(const std::string& keyPath, LPCSTR key, LPCSTR value) {
+    auto& reg = current().registry;
+    if (!key) {
+        if (simwin::RegKey* k = reg.find(keyPath)) k->values.clear();
+        return;
+    }
+    if (!value) {
+        if (simwin::RegKey* k = reg.find(keyPath)) k->removeValue(key);
+        return;
+    }
+    reg.setString(keyPath, key, value);
+}
+
+// The section names of a file: those of its text, then the mapped sections whose keys exist.
+std::vector<std::string> sectionNamesOf(LPCSTR file, std::vector<std::string> names) {
+    for (const char* section : {"windows", "Devices", "PrinterPorts"}) {
+        const std::string mapped = mappedKey(file, section);
+        if (mapped.empty() || !current().registry.find(mapped)) continue;
+        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return simwin::iequals(n, section); }))
+            names.push_back(section);
+    }
+    return names;
+}
+
 std::string defaultText(LPCSTR def) {
     std::string d = def ? def : "";
     size_t end = d.find_last_not_of(' ');
@@ -293,12 +355,22 @@ std::string defaultText(LPCSTR def) {
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
                                       DWORD nSize, LPCSTR lpFileName) {
     if (!lpReturnedString || nSize == 0) return 0;
+    const std::string mapped = mappedKey(lpFileName, lpAppName);
+    if (!mapped.empty()) {
+        std::string value;
+        if (!lpKeyName && current().registry.find(mapped))
+            return putList(mappedEntries(mapped, false), lpReturnedString, nSize);
+        if (lpKeyName && mappedValue(mapped, lpKeyName, value)) return putString(value, lpReturnedString, nSize);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return putString(defaultText(lpDefault), lpReturnedString, nSize);
+    }
     std::string text;
     DWORD error = ERROR_SUCCESS;
     bool ok = readProfile(lpFileName, text, error);
     if (!lpAppName) {
         if (!ok) SetLastError(error);
-        return putList(ok ? simwin::profile::sectionNames(text) : std::vector<std::string>(), lpReturnedString, nSize);
+        return putList(sectionNamesOf(lpFileName, ok ? simwin::profile::sectionNames(text) : std::vector<std::string>()),
+                       lpReturnedString, nSize);
     }
     if (!lpKeyName) {
         if (ok && simwin::profile::hasSection(text, lpAppName))
@@ -315,12 +387,17 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
 UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
     if (!lpAppName || !lpKeyName) return static_cast<UINT>(nDefault);
     std::string text, value;
-    DWORD error = ERROR_SUCCESS;
-    if (!readProfile(lpFileName, text, error)) {
-        SetLastError(error);
-        return static_cast<UINT>(nDefault);
+    const std::string mapped = mappedKey(lpFileName, lpAppName);
+    if (!mapped.empty()) {
+        if (!mappedValue(mapped, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
+    } else {
+        DWORD error = ERROR_SUCCESS;
+        if (!readProfile(lpFileName, text, error)) {
+            SetLastError(error);
+            return static_cast<UINT>(nDefault);
+        }
+        if (!simwin::profile::get(text, lpAppName, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
     }
-    if (!simwin::profile::get(text, lpAppName, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
     // Read as RtlCharToInteger does: blanks, a sign, "0x" / "0o" / "0b" for another base, then the
     // digits up to the first other character; no digits give 0. The result is the 32-bit value.
     size_t i = value.find_first_not_of(" \t");
@@ -348,6 +425,8 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
         SetLastError(ERROR_INVALID_PARAMETER);
         return putList({}, lpReturnedString, nSize);
     }
+    const std::string mapped = mappedKey(lpFileName, lpAppName);
+    if (!mapped.empty()) return putList(mappedEntries(mapped, true), lpReturnedString, nSize);
     std::string text;
     DWORD error = ERROR_SUCCESS;
     if (!readProfile(lpFileName, text, error)) {
@@ -363,9 +442,9 @@ DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize,
     DWORD error = ERROR_SUCCESS;
     if (!readProfile(lpFileName, text, error)) {
         SetLastError(error);
-        return putList({}, lpszReturnBuffer, nSize);
+        return putList(sectionNamesOf(lpFileName, {}), lpszReturnBuffer, nSize);
     }
-    return putList(simwin::profile::sectionNames(text), lpszReturnBuffer, nSize);
+    return putList(sectionNamesOf(lpFileName, simwin::profile::sectionNames(text)), lpszReturnBuffer, nSize);
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
@@ -374,6 +453,11 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     if (!lpAppName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
+    }
+    const std::string mapped = mappedKey(lpFileName, lpAppName);
+    if (!mapped.empty()) {
+        writeMapped(mapped, lpKeyName, lpString);
+        return TRUE;
     }
     auto& fs = current().files;
     PathLookup l = fs.lookup(profilePath(lpFileName));

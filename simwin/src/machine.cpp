@@ -91,7 +91,8 @@ std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     for (auto& s : doc.sections)
         if (!isMachineSection(s.name)) m->otherSections.push_back(s);
     m->applyLayout();
-    m->spooler.publishDefault(m->files, m->system);
+    m->iniMapping.load(m->system, m->files, m->registry);
+    m->spooler.publishDefault(m->files, m->registry, m->system);
     return m;
 }
 
@@ -112,7 +113,11 @@ void Machine::save(const std::string& dir) const {
     progman.save(doc);
     for (auto& s : otherSections) doc.sections.push_back(s);
     writeText(root / "machine.ini", doc.format());
-    writeText(root / "registry.reg", registry.saveReg());
+    // The values read from win.ini at load go back there (the file still holds them), unless the run changed them.
+    Registry::SaveFilter filter;
+    filter.skipValue = [this](const RegKey& key, const RegValue& value) { return iniMapping.fromFile(key, value); };
+    filter.skipKey = [this](const RegKey& key) { return iniMapping.madeForFile(key); };
+    writeText(root / "registry.reg", registry.saveReg(&filter));
     files.saveDrives(dir);
 }
 

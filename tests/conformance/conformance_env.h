@@ -80,6 +80,13 @@ private:
 };
 #endif
 
+// Wine identifies itself through an export of ntdll that Windows does not have. Where Wine answers otherwise
+// than Windows, a test checks Wine's answer beside Windows's and says why.
+inline bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 class ConformanceTest : public ::testing::Test {
 #ifndef _WIN32
 private:
