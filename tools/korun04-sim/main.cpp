@@ -2,6 +2,8 @@
 //
 //   korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]
 //               [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan] [-- TAIL...]
+//   korun04-sim --lint SCRIPT...          the scripts' findings (tools/korun04-sim/lint.h)
+//   korun04-sim --lint --machine DIR      every script of the machine, and what its removal would refuse or miss
 //
 // Standard output is the transcript, one event per line; the exit status is the tool's, or 3 when the tool
 // waits for the user and nothing more is scripted.
@@ -18,6 +20,7 @@
 #include "resources/resource.h"
 #include "simwin/machine.h"
 #include "simwin/modules.h"
+#include "tools/korun04-sim/lint.h"
 #include "tools/korun04-sim/options.h"
 #include "tools/korun04-sim/plan.h"
 
@@ -46,6 +49,11 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         std::string v;
         if (a == "--machine") {
             if (!value(o.machineDir)) return false;
+            o.machineGiven = true;
+        } else if (a == "--lint") {
+            o.lint = true;
+        } else if (o.lint && !a.empty() && a[0] != '-') {
+            o.lintScripts.push_back(a);
         } else if (a == "--save") {
             if (!value(o.saveDir)) return false;
         } else if (a == "--select") {
@@ -73,6 +81,14 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
             return false;
         }
     }
+    if (o.lint && o.lintScripts.empty() && !o.machineGiven) {
+        error = "--lint needs scripts (--lint SCRIPT...) or a machine (--lint --machine DIR)";
+        return false;
+    }
+    if (o.lint && !o.lintScripts.empty() && o.machineGiven) {
+        error = "--lint takes scripts or a machine, not both";
+        return false;
+    }
     return true;
 }
 
@@ -80,7 +96,9 @@ namespace {
 
 const char kUsage[] =
     "usage: korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]\n"
-    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan] [-- TAIL...]\n";
+    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan] [-- TAIL...]\n"
+    "       korun04-sim --lint SCRIPT...\n"
+    "       korun04-sim --lint --machine DIR\n";
 
 // Exit status of a run that waits for the user with nothing more scripted.
 const int kUserStopStatus = 3;
@@ -151,6 +169,10 @@ int main(int argc, char** argv) {
         std::cerr << "korun04-sim: " << error << "\n" << kUsage;
         return 2;
     }
+    // The linter's exit status: 0 nothing found, 1 findings, 2 what it was given cannot be read.
+    if (options.lint)
+        return options.lintScripts.empty() ? LintMachine(options.machineDir, std::cout, std::cerr)
+                                           : LintScriptFiles(options.lintScripts, std::cout, std::cerr);
     std::unique_ptr<simwin::Machine> machine;
     try {
         machine = simwin::Machine::load(options.machineDir);
