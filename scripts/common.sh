@@ -9,7 +9,7 @@ KORUN_WINDOWS_BUILD_DIR=${KORUN_WINDOWS_BUILD_DIR:-$KORUN_ROOT/build/windows}
 KORUN_HOST_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest)
 KORUN_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 KORUN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools)
-KORUN_WINE_PACKAGES=(wine64 xvfb procps locales imagemagick)
+KORUN_WINE_PACKAGES=(wine64 xvfb procps locales imagemagick fonts-wine fonts-ipafont-gothic)
 
 korun_step() { echo; echo "==> $*"; }
 

@@ -1,6 +1,7 @@
 // kernel32 on the current machine: errors, handles, version, modules, directories, time.
 #include <cstdarg>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -119,6 +120,50 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
     HMODULE m = name ? simwin::loadModule(name) : nullptr;
     if (!m) SetLastError(ERROR_MOD_NOT_FOUND);
     return m;
+}
+
+namespace {
+const DWORD kSearchFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR |
+                           LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+
+bool isFullPath(LPCSTR name) {
+    return (std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' && (name[2] == '\\' || name[2] == '/')) ||
+           (name[0] == '\\' && name[1] == '\\');
+}
+}  // namespace
+
+HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE hFile, DWORD flags) {
+    const bool searchFlags = (flags & kSearchFlags) != 0;
+    if (!name || hFile || (searchFlags && !simwin::hasRestrictedDllSearch()) ||
+        (flags & ~(kSearchFlags | LOAD_WITH_ALTERED_SEARCH_PATH)) ||
+        ((flags & (LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_WITH_ALTERED_SEARCH_PATH)) && !isFullPath(name)) ||
+        ((flags & LOAD_WITH_ALTERED_SEARCH_PATH) && searchFlags)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HMODULE m = simwin::loadModule(name, flags);
+    if (!m) SetLastError(ERROR_MOD_NOT_FOUND);
+    return m;
+}
+
+BOOL WINAPI SetDefaultDllDirectories(DWORD flags) {
+    if (!simwin::hasRestrictedDllSearch()) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    if (!flags || (flags & ~(kSearchFlags & ~LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    current().modules.defaultDirectories = flags;
+    return TRUE;
+}
+
+BOOL WINAPI SetDllDirectoryA(LPCSTR path) {
+    simwin::ModuleTable& t = current().modules;
+    t.currentDirectoryRemoved = path != nullptr;
+    t.dllDirectory = path && *path ? current().files.fullPath(path) : std::string();
+    return TRUE;
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {

@@ -654,6 +654,46 @@ TEST_F(FilesConformance, LibraryAndExportErrors) {
     EXPECT_TRUE(FreeLibrary(mscms));
 }
 
+// The tool restricts the DLL search of its process before anything loads, loads Windows's libraries from
+// the system directory and hook libraries by their full path.
+TEST_F(FilesConformance, RestrictedLibrarySearch) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    ASSERT_NE(kernel, nullptr);
+    SetLastError(kPoison);
+    EXPECT_EQ(GetModuleHandleA("korunnotloaded.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    // Windows 8 and later, and Wine (a Windows 7 without its update lacks it; then LoadLibraryExA refuses the
+    // LOAD_LIBRARY_SEARCH_* flags with 87 and the tool loads by full paths).
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    SetDefaultDllDirectoriesFn setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    ASSERT_NE(setDefault, nullptr);
+    SetLastError(kPoison);
+    EXPECT_FALSE(setDefault(0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32));
+
+    char system[MAX_PATH], loaded[MAX_PATH];
+    const UINT n = GetSystemDirectoryA(system, sizeof system);
+    ASSERT_GT(n, 0u);
+    HMODULE mscms = LoadLibraryExA("mscms.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ASSERT_NE(mscms, nullptr) << "error " << GetLastError();
+    ASSERT_GT(GetModuleFileNameA(mscms, loaded, sizeof loaded), n);
+    EXPECT_EQ(0, _strnicmp(loaded, system, n)) << loaded;
+    EXPECT_TRUE(FreeLibrary(mscms));
+    mscms = LoadLibraryA("mscms.dll");  // a plain load by name finds the same
+    EXPECT_NE(mscms, nullptr);
+    EXPECT_TRUE(FreeLibrary(mscms));
+
+    // The hook's flags: a full path that names nothing is 126.
+    const DWORD hookFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+    SetLastError(kPoison);
+    EXPECT_EQ(LoadLibraryExA(path("missing.dll").c_str(), NULL, hookFlags), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_TRUE(SetDllDirectoryA(""));
+    EXPECT_TRUE(SetDllDirectoryA(NULL));
+}
+
 // The [windows] section of win.ini as the printer list and the load line read it: a missing key gives the
 // default, and a key written with WriteProfileStringA is read back (and deleted again).
 TEST_F(FilesConformance, WinIniReadsGiveTheDefaultOrTheWrittenText) {

@@ -27,8 +27,7 @@ done
 started=$SECONDS
 use_japanese_locale
 start_display
-make_prefix
-keep_server
+wine_fresh_prefix
 echo "admin: prefix ready in $((SECONDS - started)) s (Xvfb on $DISPLAY)"
 
 PRINTER='Vestral Office'
@@ -44,7 +43,7 @@ fi
 driver_dir=$(find "$C/windows/system32/spool/drivers" -maxdepth 1 -iname x64 | head -1)
 [[ -n $driver_dir ]] || { echo "FAIL: admin: no x64 driver directory in the prefix"; exit 1; }
 echo MZ >"$driver_dir/vxdrv.dll"
-wine_run 60 reg add "$FAMILY_KEY\\Sub" /v Version /d 4.2 /f >/dev/null 2>&1 || { echo "FAIL: admin: could not seed $FAMILY_KEY"; exit 1; }
+wine_reg_add "$FAMILY_KEY\\Sub" Version 4.2 || { echo "FAIL: admin: could not seed $FAMILY_KEY"; exit 1; }
 
 tool_dir="$C/korun04"
 mkdir -p "$tool_dir"

@@ -1,41 +1,73 @@
-# Shared by the Wine checks of tests/wine/ (sourced, not run): a throwaway Wine prefix under
-# the Japanese locale, a private Xvfb with Wine's virtual desktop, time limits on every Wine process, and the
-# cleanup at exit (wineserver stopped, Xvfb ended, prefix removed unless KORUN_WINE_KEEP=1).
+# Shared by the Wine checks of tests/wine/ (sourced, not run): ONE booted Wine prefix per test run and a
+# fresh copy of it for each check, the Japanese locale, a private Xvfb with Wine's virtual desktop, time
+# limits on every Wine process, bounded retries for the steps that race the wineserver (each failure names
+# its step), and the cleanup at exit (servers stopped, Xvfb ended, prefixes removed unless KORUN_WINE_KEEP=1).
 #
-# The sourcing script sets LOG_NAME (the prefix name's stem) first and defines pass/fail if it wants counts.
+# A check script:
+#
+#     LOG_NAME=korun04-mycheck                   # the stem of its work directory's name
+#     source "$ROOT/tests/wine/lib.sh"
+#     wine_bin_dir mycheck "${1:-}" || exit 1    # BIN_DIR: the Windows build's binaries
+#     use_japanese_locale                        # LANG=ja_JP.UTF-8: code page 932, as on a Japanese Windows
+#     start_display                              # a private Xvfb (for checks that open windows)
+#     wine_fresh_prefix                          # WINEPREFIX: a prefix like the booted one, its server running
+#     wine_run 60 "$BIN_DIR/korun04.exe" ...     # every Wine process with a time limit
+#
+# wine_fresh_prefix gives a clean prefix each time it is called (the check's previous one is stopped and
+# removed first), so a check that needs a second clean machine calls it again. The prefix is booted by
+# tests/wine/run.sh once and handed to the checks it starts (KORUN_WINE_BASE); a check run on its own boots
+# one first. What the booted prefix holds: Wine's own setup under the Japanese locale, the virtual desktop
+# (800x600: without a window manager every EndDialog waits 2 s), Wine's own fonts (fonts-wine: Marlett for the
+# caption buttons), and "ＭＳ Ｐゴシック", the tool's dialog font, replaced by the metric-compatible IPAPGothic
+# (fonts-ipafont-gothic).
+#
+# The sourcing script sets LOG_NAME first and defines pass/fail if it wants counts. LOG_DIR holds the logs.
 
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 WINE_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-for tool in "$WINE" "$WINESERVER" timeout mktemp Xvfb; do
-    command -v "$tool" >/dev/null || { echo "FAIL: wine: $tool not found (apt-get install wine64 xvfb coreutils)"; exit 1; }
+for tool in "$WINE" "$WINESERVER" timeout mktemp Xvfb iconv; do
+    command -v "$tool" >/dev/null || { echo "FAIL: wine: $tool not found (apt-get install wine64 xvfb coreutils libc-bin)"; exit 1; }
 done
 
 export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
 # No Mono/Gecko installer prompts, a crash ends the process at once instead of waiting in winedbg, and no
 # menu entries or file associations written into $HOME.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"
-unset DISPLAY WAYLAND_DISPLAY
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/${LOG_NAME:-korun04-wine}.XXXXXX")
-LOG_DIR="$WINEPREFIX.logs"
+unset DISPLAY WAYLAND_DISPLAY WINEPREFIX
+# The check's work directory: its logs and its prefixes.
+WINE_WORK_DIR=$(mktemp -d "${TMPDIR:-/tmp}/${LOG_NAME:-korun04-wine}.XXXXXX")
+LOG_DIR="$WINE_WORK_DIR/logs"
 mkdir -p "$LOG_DIR"
 XVFB_PID=
 WINE_CHILD_PIDS=()
+WINE_PREFIX_COUNT=0
+WINE_OWNED_BASE=  # the booted prefix, when this script booted it (and so removes it)
+
+# stop_server [PREFIX]: ends the prefix's wineserver and every process of it, and waits for the end.
+stop_server() {
+    local prefix=${1:-${WINEPREFIX:-}}
+    [[ -n $prefix && -d $prefix ]] || return 0
+    WINEPREFIX=$prefix timeout 30 "$WINESERVER" -k >/dev/null 2>&1
+    WINEPREFIX=$prefix timeout 30 "$WINESERVER" -w >/dev/null 2>&1
+    return 0
+}
 
 wine_cleanup() {
     local status=$?
     local pid
     for pid in "${WINE_CHILD_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-    timeout 30 "$WINESERVER" -k >/dev/null 2>&1
-    timeout 30 "$WINESERVER" -w >/dev/null 2>&1
+    stop_server
+    [[ -n $WINE_OWNED_BASE ]] && stop_server "$WINE_OWNED_BASE"
     if [[ -n $XVFB_PID ]]; then
         kill "$XVFB_PID" 2>/dev/null
         wait "$XVFB_PID" 2>/dev/null
     fi
     if [[ ${KORUN_WINE_KEEP:-0} == 1 ]]; then
-        echo "wine: prefix kept at $WINEPREFIX, logs in $LOG_DIR"
+        echo "wine: prefix kept at ${WINEPREFIX:-(none)}, logs in $LOG_DIR${WINE_OWNED_BASE:+, booted prefix $WINE_OWNED_BASE}"
     else
-        rm -rf "$WINEPREFIX" "$LOG_DIR"
+        rm -rf "$WINE_WORK_DIR"
+        [[ -n $WINE_OWNED_BASE ]] && rm -rf "$WINE_OWNED_BASE"
     fi
     exit "$status"
 }
@@ -60,6 +92,34 @@ wine_run() {
     timeout -k 5 "$seconds" "$WINE" "$@" </dev/null
 }
 
+# wine_step TRIES "WHAT" COMMAND...: runs COMMAND until it succeeds, at most TRIES times, 2 s apart (a
+# busy machine can make a Wine step fail once: the server still going down, a service still coming up).
+# Its output goes to the step's log; when the last try fails too, says which step failed and fails.
+WINE_STEP_COUNT=0
+wine_step() {
+    local tries=$1 what=$2
+    shift 2
+    WINE_STEP_COUNT=$((WINE_STEP_COUNT + 1))
+    local log="$LOG_DIR/step-$WINE_STEP_COUNT.log" try
+    for ((try = 1; try <= tries; try++)); do
+        echo "--- try $try: $what" >>"$log"
+        "$@" >>"$log" 2>&1 && return 0
+        ((try < tries)) && sleep 2
+    done
+    echo "FAIL: wine: step \"$what\" failed $tries time(s) (prefix ${WINEPREFIX:-none}); its log:"
+    tail -15 "$log" | sed 's/^/    /'
+    return 1
+}
+
+# wine_reg_add KEY NAME DATA [TYPE]: sets a registry value in the prefix and reads it back, within the
+# bounded retries of wine_step; fails (saying so) when it does not hold.
+wine_reg_add() {
+    wine_step 3 "reg add $1 /v $2" reg_add_and_check "$@"
+}
+reg_add_and_check() {
+    wine_run 60 reg add "$1" /v "$2" /t "${4:-REG_SZ}" /d "$3" /f && wine_run 60 reg query "$1" /v "$2"
+}
+
 # Wine reads the locale for the ANSI code page: ja_JP.UTF-8 gives 932, as on a Japanese Windows. The locale
 # is generated when missing (needs root). Without it the run goes on under C.UTF-8 with a warning.
 use_japanese_locale() {
@@ -82,34 +142,127 @@ use_japanese_locale() {
 # Starts a private X server on a free display (Xvfb picks the number itself, so that parallel runs on one
 # machine do not collide) and exports DISPLAY.
 start_display() {
+    wine_step 2 "start Xvfb" start_xvfb || exit 1
+    export DISPLAY=":$XVFB_NUMBER"
+}
+start_xvfb() {
     local fifo="$LOG_DIR/displayfd"
+    rm -f "$fifo"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$LOG_DIR/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >>"$LOG_DIR/xvfb.log" 2>&1 &
     XVFB_PID=$!
-    local number
-    if ! read -r -t 20 number <"$fifo" || [[ -z $number ]]; then
-        echo "FAIL: wine: Xvfb did not start"; cat "$LOG_DIR/xvfb.log"; exit 1
-    fi
-    export DISPLAY=":$number"
+    XVFB_NUMBER=
+    read -r -t 30 XVFB_NUMBER <"$fifo" && [[ -n $XVFB_NUMBER ]] && return 0
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+    cat "$LOG_DIR/xvfb.log"
+    return 1
 }
 
-# Creates the prefix (wineboot, then waits for the server to finish) and turns on the virtual desktop: without
-# a window manager every EndDialog otherwise waits 2 s.
-make_prefix() {
-    if ! wine_run 180 wineboot -i >"$LOG_DIR/wineboot.log" 2>&1 || ! timeout 120 "$WINESERVER" -w; then
-        echo "FAIL: wine: could not create the prefix $WINEPREFIX"; tail -20 "$LOG_DIR/wineboot.log"; exit 1
-    fi
-    wine_run 60 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 &&
-        wine_run 60 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1 ||
-        { echo "FAIL: wine: could not set the virtual desktop"; exit 1; }
+# The settings of the booted prefix, as regedit text: the virtual desktop, and the tool's dialog font
+# mapped to a font with the same metrics (Wine would draw a wider fallback that clips and wraps labels).
+# The file is UTF-16 with a byte-order mark, so that the Japanese value name arrives whatever the code page.
+WINE_PREFIX_SETTINGS='Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="800x600"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"ＭＳ ゴシック"="IPAGothic"
+'
+
+# wine_boot_prefix: boots the prefix the checks copy, once per test run: wineboot, the settings above, and
+# the server stopped (so that the files hold still while they are copied, and hold what the server kept in
+# memory). Exports KORUN_WINE_BASE for the checks started from here. Exits when a step fails for good.
+wine_boot_prefix() {
+    [[ -n ${KORUN_WINE_BASE:-} && -f $KORUN_WINE_BASE/.korun04-booted ]] && return 0
+    local started=$SECONDS
+    WINE_OWNED_BASE=$(mktemp -d "${TMPDIR:-/tmp}/korun04-wine-booted.XXXXXX")
+    export KORUN_WINE_BASE=$WINE_OWNED_BASE
+    [[ -f /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf ]] ||
+        echo "wine: WARNING: IPAPGothic missing (apt-get install fonts-ipafont-gothic): dialogs get a wider font"
+    wine_step 2 "create the prefix (wineboot -i)" boot_prefix_once "$KORUN_WINE_BASE" || exit 1
+    wine_step 1 "give the prefix Wine's own fonts" copy_wine_fonts "$KORUN_WINE_BASE" || exit 1
+    wine_step 3 "write the prefix's settings (virtual desktop, fonts)" write_prefix_settings "$KORUN_WINE_BASE" || exit 1
+    wine_step 2 "stop the booted prefix's server with its settings saved" stop_booted_server "$KORUN_WINE_BASE" || exit 1
+    touch "$KORUN_WINE_BASE/.korun04-booted"
+    echo "wine: prefix booted in $((SECONDS - started)) s"
 }
+boot_prefix_once() {
+    stop_server "$1"
+    find "$1" -mindepth 1 -delete
+    WINEPREFIX=$1 wine_run 300 wineboot -i && WINEPREFIX=$1 timeout 120 "$WINESERVER" -w
+}
+# Wine's own fonts (Marlett draws the caption buttons, Tahoma the message boxes): Wine 8 as Debian builds it
+# looks for them in a directory that does not exist, and then in C:\windows\Fonts, where they go here.
+WINE_FONTS_DIR=/usr/share/wine/fonts
+copy_wine_fonts() {
+    if [[ ! -f $WINE_FONTS_DIR/marlett.ttf ]]; then
+        echo "wine: WARNING: $WINE_FONTS_DIR/marlett.ttf missing (apt-get install fonts-wine): caption buttons show letters"
+        return 0
+    fi
+    local fonts
+    fonts=$(find "$1/drive_c/windows" -maxdepth 1 -iname fonts | head -1)
+    [[ -n $fonts ]] || { fonts="$1/drive_c/windows/Fonts"; mkdir -p "$fonts"; }
+    cp "$WINE_FONTS_DIR"/* "$fonts/" && [[ -f $fonts/marlett.ttf ]]
+}
+write_prefix_settings() {
+    local file="$1/drive_c/korun04-settings.reg"
+    { printf '\xff\xfe'; printf '%s' "$WINE_PREFIX_SETTINGS" | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; } >"$file"
+    WINEPREFIX=$1 wine_run 60 reg import 'C:\korun04-settings.reg'
+    local status=$?
+    rm -f "$file"
+    ((status == 0)) && WINEPREFIX=$1 wine_run 60 reg query 'HKCU\Software\Wine\Explorer\Desktops' /v Default
+}
+# The server saves the registry when it ends; the file must then hold the settings.
+stop_booted_server() {
+    WINEPREFIX=$1 timeout 60 "$WINESERVER" -w || stop_server "$1"
+    grep -q '^\[Software\\\\Wine\\\\Explorer\\\\Desktops\]' "$1/user.reg" &&
+        grep -q '^\[Software\\\\Wine\\\\Fonts\\\\Replacements\]' "$1/user.reg" && grep -q '="IPAPGothic"$' "$1/user.reg"
+}
+
+# wine_fresh_prefix: sets WINEPREFIX to a fresh prefix like the booted one (booting that first when this
+# script is the first to need it) and keeps its server running until the cleanup or the next call. The
+# check's previous prefix, if any, is stopped and removed first. Exits when a step fails for good.
+wine_fresh_prefix() {
+    wine_boot_prefix
+    wine_release_prefix
+    WINE_PREFIX_COUNT=$((WINE_PREFIX_COUNT + 1))
+    export WINEPREFIX="$WINE_WORK_DIR/prefix-$WINE_PREFIX_COUNT"
+    wine_step 2 "copy the booted prefix" copy_booted_prefix || exit 1
+    keep_server || exit 1
+}
+copy_booted_prefix() {
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX" && cp -a "$KORUN_WINE_BASE/." "$WINEPREFIX/" && rm -f "$WINEPREFIX/.korun04-booted"
+}
+
+# wine_release_prefix: stops the check's prefix (its server and processes) and removes it, unless
+# KORUN_WINE_KEEP=1.
+wine_release_prefix() {
+    [[ -n ${WINEPREFIX:-} ]] || return 0
+    stop_server
+    [[ ${KORUN_WINE_KEEP:-0} == 1 ]] || rm -rf "$WINEPREFIX"
+    unset WINEPREFIX
+}
+
+# make_prefix: what the checks called before wine_fresh_prefix; the same.
+make_prefix() { wine_fresh_prefix; }
 
 # Keeps one wineserver (and the desktop and services it starts) running until the cleanup, started with
 # its output away from any pipe: processes a new server starts inherit the first command's stderr, and a
-# pipe a script reads would then stay open.
+# pipe a script reads would then stay open. Succeeds once a program has run in the prefix.
 keep_server() {
-    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
-    wine_run 60 cmd /c exit >/dev/null 2>&1
+    wine_step 3 "start the prefix's server" start_kept_server
+}
+start_kept_server() {
+    "$WINESERVER" -p </dev/null
+    wine_run 60 cmd /c exit
 }
 
 # run_ui_session TOOL_EXE SHOT_DIR LOG [DRIVER_EXE [ARGS...]]: starts TOOL_EXE and the driver (default

@@ -46,8 +46,7 @@ started=$SECONDS
 use_japanese_locale
 [[ $LANG == ja_JP.UTF-8 ]] || { echo "FAIL: removal: the check needs the locale ja_JP.UTF-8"; exit 1; }
 start_display
-make_prefix
-keep_server
+wine_fresh_prefix
 echo "removal: prefix ready in $((SECONDS - started)) s (Xvfb on $DISPLAY)"
 
 C="$WINEPREFIX/drive_c"

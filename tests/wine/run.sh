@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Wine checks for the Windows build: runs korun04.exe, korun04_conformance.exe and the UI drivers under Wine
-# in throwaway prefixes and compares what they did with what Windows would do.
+# and compares what they did with what Windows would do.
 #
 #   bash tests/wine/run.sh [BIN_DIR]        (default BIN_DIR: build/windows/bin)
 #
-# Every run has a private Xvfb with Wine's virtual desktop (the conformance tests open windows) and the
-# Japanese locale (ANSI code page 932, generated with locale-gen when missing).
+# One prefix is booted per run (tests/wine/lib.sh, wine_boot_prefix); this script and each check it starts
+# work in a fresh copy of it (wine_fresh_prefix). Every check has a private Xvfb with Wine's virtual desktop
+# (the conformance tests open windows) and the Japanese locale (ANSI code page 932, generated with locale-gen
+# when missing).
 #
 # Environment:
 #   KORUN_WINE_UI_CHECK=0  skip tests/wine/ui_check.sh (the tool's interactive run in a prefix of its own)
@@ -13,7 +15,12 @@
 #   KORUN_WINE_REMOVAL_CHECK=0
 #                          skip tests/wine/removal_check.sh (two removals and a restart in a prefix of its
 #                          own, driven by removal_driver.exe and checked by removal_machine.exe; about 70 s).
-#   KORUN_WINE_KEEP=1      keep the prefix afterwards (its path is printed) for a closer look.
+#   KORUN_WINE_ADMIN_CHECK=0
+#                          skip tests/wine/admin_check.sh (/PLAN and /QUIET in a prefix of their own).
+#   KORUN_WINE_PLANTED_CHECK=0
+#                          skip tests/wine/planted_check.sh (korun04.exe in a user's Downloads folder beside
+#                          planted libraries, a planted hook and a planted script; a prefix of its own).
+#   KORUN_WINE_KEEP=1      keep the prefixes and logs afterwards (their paths are printed) for a closer look.
 #
 # Prints one PASS/FAIL line per check and exits non-zero if any check failed or the prefix could not be set up.
 set -uo pipefail
@@ -37,7 +44,7 @@ use_japanese_locale
 start_display
 echo "wine: Xvfb on $DISPLAY, LANG=$LANG"
 started=$SECONDS
-make_prefix
+wine_fresh_prefix
 echo "wine: prefix ready in $((SECONDS - started)) s"
 
 # --- (a) spooler restart mode ---------------------------------------------------------------------------------
@@ -45,9 +52,8 @@ echo "wine: prefix ready in $((SECONDS - started)) s"
 # service starts stopped, so in the first runs the stop fails and the tool goes straight on to the registry.
 check_restart_spooler() {
     local tail=$1 what="korun04.exe $1"
-    if ! wine_run 60 reg add "$REG_RUNONCE" /v "Lumica 900" /d 'C:\Program Files\Vestral\lumica.exe /s' /f >/dev/null ||
-       ! wine_run 60 reg add "$REG_RUNONCE" /v "Vestral Keep" /d 'C:\keep.exe' /f >/dev/null ||
-       ! reg_has_value "$REG_RUNONCE" "Lumica 900"; then
+    if ! wine_reg_add "$REG_RUNONCE" "Lumica 900" 'C:\Program Files\Vestral\lumica.exe /s' ||
+       ! wine_reg_add "$REG_RUNONCE" "Vestral Keep" 'C:\keep.exe'; then
         fail "$what: could not seed $REG_RUNONCE"
         return
     fi
@@ -74,11 +80,12 @@ spooler_pids() {
     done | sort
 }
 spooler_running() { wine_run 60 sc query Spooler 2>/dev/null | grep -q 'STATE.*RUNNING'; }
+start_spooler() { spooler_running || wine_run 60 net start Spooler; spooler_running; }
 
 # With the spooler running, the tool stops it and starts it again: afterwards it runs in a new process.
 check_spooler_restarted() {
     local what="korun04.exe RestartSpooler, spooler running"
-    if ! wine_run 60 net start Spooler >/dev/null 2>&1 || ! spooler_running; then
+    if ! wine_step 3 "start the Spooler service" start_spooler; then
         fail "$what: could not start the spooler service for the check"
         return
     fi
@@ -132,7 +139,6 @@ fi
 # ui_driver.exe is the UI check's instrument; here it drives korun04_ui_standin.exe, a window shaped like the
 # tool's, so that a broken driver shows up even while the UI check itself is off.
 if [[ -f $BIN_DIR/korun04_ui_standin.exe ]]; then
-    keep_server
     echo "wine: ui_driver.exe against korun04_ui_standin.exe:"
     run_ui_session "$BIN_DIR/korun04_ui_standin.exe" "$LOG_DIR/shots" "$LOG_DIR/ui-standin.log"
     problems=()
@@ -151,6 +157,9 @@ if [[ -f $BIN_DIR/korun04_ui_standin.exe ]]; then
 else
     fail "korun04_ui_standin.exe not found in $BIN_DIR"
 fi
+
+# The checks below copy the booted prefix afresh; this one is done with.
+wine_release_prefix
 
 # --- (d) the tool's interactive run, driven (a prefix of its own) -----------------------------------------------
 if [[ ${KORUN_WINE_UI_CHECK:-1} == 1 ]]; then
@@ -172,5 +181,13 @@ fi
 
 # --- (f) the administrator's options: /PLAN and /QUIET (a prefix of their own) ----------------------------------
 [[ ${KORUN_WINE_ADMIN_CHECK:-1} == 1 ]] && { bash "$ROOT/tests/wine/admin_check.sh" "$BIN_DIR" && pass "admin_check.sh: /PLAN and /QUIET of korun04.exe" || fail "admin_check.sh: /PLAN and /QUIET of korun04.exe"; }
+# --- (g) the tool run from a user's Downloads folder beside planted libraries (a prefix of its own) -------------
+if [[ ${KORUN_WINE_PLANTED_CHECK:-1} == 1 ]]; then
+    if bash "$ROOT/tests/wine/planted_check.sh" "$BIN_DIR"; then
+        pass "planted_check.sh: nothing beside korun04.exe in a user folder is loaded or read"
+    else
+        fail "planted_check.sh: nothing beside korun04.exe in a user folder is loaded or read"
+    fi
+fi
 echo "wine: $PASSED passed, $FAILED failed ($((SECONDS - started)) s)"
 ((FAILED == 0))

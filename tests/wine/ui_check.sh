@@ -27,8 +27,7 @@ started=$SECONDS
 use_japanese_locale
 [[ $LANG == ja_JP.UTF-8 ]] || { echo "FAIL: ui: the check needs the locale ja_JP.UTF-8"; exit 1; }
 start_display
-make_prefix
-keep_server
+wine_fresh_prefix
 echo "ui: prefix ready in $((SECONDS - started)) s (Xvfb on $DISPLAY)"
 
 # The printer, installed with Win32 calls from inside the prefix.

@@ -30,6 +30,19 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
 
 HMODULE WINAPI LoadLibraryA(LPCSTR name);
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x8
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x100
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x200
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x400
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x800
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x1000
+// The LOAD_LIBRARY_SEARCH_* flags exist on Windows 8 and later (ERROR_INVALID_PARAMETER before);
+// LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR and LOAD_WITH_ALTERED_SEARCH_PATH need a full path. hFile must be null.
+HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE hFile, DWORD flags);
+// Only through GetProcAddress of kernel32.dll, where the machine's Windows has it (see LoadLibraryExA).
+BOOL WINAPI SetDefaultDllDirectories(DWORD flags);
+// "" takes the current directory out of the DLL search; NULL puts it back.
+BOOL WINAPI SetDllDirectoryA(LPCSTR path);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI FreeLibrary(HMODULE module);
 
