@@ -162,6 +162,11 @@ void ReportOemDirectories(const CRemovalContext& context) {
 
 int DeleteOrSchedule(CRemovalContext& context, const char* path, const char* kind) {
     DWORD attributes = GetFileAttributesA(path);
+    // Nothing there: the deletion would fail the same way, and a missing file counts as done (most names of
+    // a long list are in none of the directories tried).
+    if (attributes == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
+        return 0;
     // A directory of that name is no file of the list: its attributes stay and nothing is scheduled.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
     if (attributes != INVALID_FILE_ATTRIBUTES)

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "simwin/ini_mapping.h"
@@ -128,34 +129,57 @@ Line makeLine(const std::string& body, const std::string& eol) {
     return parsed.front();
 }
 
-// The lines of a text, parsed once for as long as the same text is read again (a profile read parses
-// the whole file; the tool reads the same files many times over).
-const std::vector<Line>& parsedLines(const std::string& text) {
-    static std::string cachedText;
-    static std::vector<Line> cachedLines;
+// The lines of a text with the place of each section name's first section, parsed once for as long as the
+// same text is read again (a profile read parses the whole file; the tool reads the same files many times
+// over, a printer removal the family's script once per printer).
+struct Parsed {
+    std::string text;
+    std::vector<Line> lines;
+    std::unordered_map<std::string, std::pair<size_t, size_t>> sections;  // lower-cased name -> [begin, end)
+};
+
+const Parsed& parsedText(const std::string& text) {
+    static Parsed cached;
     static bool valid = false;
-    if (!valid || text != cachedText) {
-        cachedLines = parse(text);
-        cachedText = text;
-        valid = true;
+    if (valid && text.size() == cached.text.size() && text == cached.text) return cached;
+    cached.text = text;
+    cached.lines = parse(text);
+    cached.sections.clear();
+    for (size_t i = 0; i < cached.lines.size(); ++i) {
+        if (cached.lines[i].kind != Line::Header) continue;
+        size_t end = i + 1;
+        while (end < cached.lines.size() && cached.lines[end].kind != Line::Header) ++end;
+        cached.sections.emplace(toLower(cached.lines[i].name), std::make_pair(i, end));
     }
-    return cachedLines;
+    valid = true;
+    return cached;
 }
+
+// findSection on a parsed text, through its index.
+bool findParsedSection(const Parsed& p, const std::string& section, size_t& begin, size_t& end) {
+    auto it = p.sections.find(toLower(trimBlanks(section)));
+    if (it == p.sections.end()) return false;
+    begin = it->second.first;
+    end = it->second.second;
+    return true;
+}
+
+const std::vector<Line>& parsedLines(const std::string& text) { return parsedText(text).lines; }
 
 }  // namespace
 
 bool get(const std::string& text, const std::string& section, const std::string& key, std::string& value) {
-    const std::vector<Line>& lines = parsedLines(text);
+    const Parsed& parsed = parsedText(text);
+    const std::vector<Line>& lines = parsed.lines;
     size_t begin, end, at;
-    if (!findSection(lines, section, begin, end) || !findKey(lines, begin, end, key, at)) return false;
+    if (!findParsedSection(parsed, section, begin, end) || !findKey(lines, begin, end, key, at)) return false;
     value = unquote(lines[at].value);
     return true;
 }
 
 bool hasSection(const std::string& text, const std::string& section) {
-    const std::vector<Line>& lines = parsedLines(text);
     size_t begin, end;
-    return findSection(lines, section, begin, end);
+    return findParsedSection(parsedText(text), section, begin, end);
 }
 
 std::string set(const std::string& text, const std::string& section, const std::string* key,
@@ -201,9 +225,10 @@ std::vector<std::string> sectionNames(const std::string& text) {
 
 std::vector<std::string> keys(const std::string& text, const std::string& section) {
     std::vector<std::string> out;
-    const std::vector<Line>& lines = parsedLines(text);
+    const Parsed& parsed = parsedText(text);
+    const std::vector<Line>& lines = parsed.lines;
     size_t begin, end;
-    if (!findSection(lines, section, begin, end)) return out;
+    if (!findParsedSection(parsed, section, begin, end)) return out;
     for (size_t i = begin + 1; i < end; ++i)
         if (lines[i].kind == Line::Entry && lines[i].hasValue) out.push_back(lines[i].name);
     return out;
@@ -211,9 +236,10 @@ std::vector<std::string> keys(const std::string& text, const std::string& sectio
 
 std::vector<std::string> sectionLines(const std::string& text, const std::string& section) {
     std::vector<std::string> out;
-    const std::vector<Line>& lines = parsedLines(text);
+    const Parsed& parsed = parsedText(text);
+    const std::vector<Line>& lines = parsed.lines;
     size_t begin, end;
-    if (!findSection(lines, section, begin, end)) return out;
+    if (!findParsedSection(parsed, section, begin, end)) return out;
     for (size_t i = begin + 1; i < end; ++i)
         if (lines[i].kind == Line::Entry)
             out.push_back(lines[i].hasValue ? lines[i].name + "=" + lines[i].value : lines[i].name);
@@ -237,7 +263,7 @@ std::string profilePath(LPCSTR file) {
 
 // Reads a profile file the way the profile functions open it (read access, others may read
 // and write). On failure returns false with the error code.
-bool readProfile(LPCSTR file, std::string& text, DWORD& error) {
+bool readProfile(LPCSTR file, const std::string*& text, DWORD& error) {
     PathLookup l = current().files.lookup(profilePath(file));
     if (l.error) {
         error = l.error;
@@ -252,9 +278,11 @@ bool readProfile(LPCSTR file, std::string& text, DWORD& error) {
         error = ERROR_SHARING_VIOLATION;
         return false;
     }
-    text = n.content;
+    text = &n.content;
     return true;
 }
+
+const std::string kNoText;
 
 // Copies a string result: at most size - 1 characters and a NUL; the number copied.
 DWORD putString(const std::string& s, LPSTR buffer, DWORD size) {
@@ -364,20 +392,20 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
         SetLastError(ERROR_FILE_NOT_FOUND);
         return putString(defaultText(lpDefault), lpReturnedString, nSize);
     }
-    std::string text;
+    const std::string* text = &kNoText;
     DWORD error = ERROR_SUCCESS;
     bool ok = readProfile(lpFileName, text, error);
     if (!lpAppName) {
         if (!ok) SetLastError(error);
-        return putList(sectionNamesOf(lpFileName, ok ? simwin::profile::sectionNames(text) : std::vector<std::string>()),
+        return putList(sectionNamesOf(lpFileName, ok ? simwin::profile::sectionNames(*text) : std::vector<std::string>()),
                        lpReturnedString, nSize);
     }
     if (!lpKeyName) {
-        if (ok && simwin::profile::hasSection(text, lpAppName))
-            return putList(simwin::profile::keys(text, lpAppName), lpReturnedString, nSize);
+        if (ok && simwin::profile::hasSection(*text, lpAppName))
+            return putList(simwin::profile::keys(*text, lpAppName), lpReturnedString, nSize);
     } else {
         std::string value;
-        if (ok && simwin::profile::get(text, lpAppName, lpKeyName, value))
+        if (ok && simwin::profile::get(*text, lpAppName, lpKeyName, value))
             return putString(value, lpReturnedString, nSize);
     }
     SetLastError(ok ? ERROR_FILE_NOT_FOUND : error);
@@ -386,7 +414,8 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
     if (!lpAppName || !lpKeyName) return static_cast<UINT>(nDefault);
-    std::string text, value;
+    const std::string* text = &kNoText;
+    std::string value;
     const std::string mapped = mappedKey(lpFileName, lpAppName);
     if (!mapped.empty()) {
         if (!mappedValue(mapped, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
@@ -396,7 +425,7 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefau
             SetLastError(error);
             return static_cast<UINT>(nDefault);
         }
-        if (!simwin::profile::get(text, lpAppName, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
+        if (!simwin::profile::get(*text, lpAppName, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
     }
     // Read as RtlCharToInteger does: blanks, a sign, "0x" / "0o" / "0b" for another base, then the
     // digits up to the first other character; no digits give 0. The result is the 32-bit value.
@@ -427,24 +456,24 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
     }
     const std::string mapped = mappedKey(lpFileName, lpAppName);
     if (!mapped.empty()) return putList(mappedEntries(mapped, true), lpReturnedString, nSize);
-    std::string text;
+    const std::string* text = &kNoText;
     DWORD error = ERROR_SUCCESS;
     if (!readProfile(lpFileName, text, error)) {
         SetLastError(error);
         return putList({}, lpReturnedString, nSize);
     }
-    return putList(simwin::profile::sectionLines(text, lpAppName), lpReturnedString, nSize);
+    return putList(simwin::profile::sectionLines(*text, lpAppName), lpReturnedString, nSize);
 }
 
 DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
     if (!lpszReturnBuffer || nSize == 0) return 0;
-    std::string text;
+    const std::string* text = &kNoText;
     DWORD error = ERROR_SUCCESS;
     if (!readProfile(lpFileName, text, error)) {
         SetLastError(error);
         return putList(sectionNamesOf(lpFileName, {}), lpszReturnBuffer, nSize);
     }
-    return putList(sectionNamesOf(lpFileName, simwin::profile::sectionNames(text)), lpszReturnBuffer, nSize);
+    return putList(sectionNamesOf(lpFileName, simwin::profile::sectionNames(*text)), lpszReturnBuffer, nSize);
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {

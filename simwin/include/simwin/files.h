@@ -116,6 +116,7 @@ bool matchFileName(const std::string& pattern, const std::string& name);
 // A name Windows accepts for a file or directory component: no control characters and none
 // of < > : " / \ | ? *.
 bool isValidFileName(const std::string& name);
+bool isValidFileName(std::string_view name);
 
 // "readonly,hidden,system,archive,temporary,offline,notindexed" <-> FILE_ATTRIBUTE_* bits.
 std::string attributeWords(DWORD attributes);
