@@ -12,8 +12,11 @@
 #include <setupapi.h>
 #include <cfgmgr32.h>
 #include <ddeml.h>
+#include <sddl.h>
 #include <stdlib.h>
 #include <string.h>
+// winspool.drv exports AddPortExA, but mingw-w64's winspool.h does not declare it.
+extern "C" BOOL WINAPI AddPortExA(LPSTR pName, DWORD Level, LPBYTE lpBuffer, LPSTR lpMonitorName);
 #else
 #include "simwin/win32.h"
 #endif

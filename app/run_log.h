@@ -29,6 +29,7 @@ public:
         REFUSED,    // removing it would damage Windows
         KEPT,       // a printer that stays needs it
         CALLED,     // an uninstall hook that ran
+        PENDING,    // a printer the spooler deletes once its last job is gone
         OUTCOME_COUNT
     };
     static const char* OutcomeName(Outcome outcome);

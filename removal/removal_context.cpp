@@ -13,3 +13,11 @@ void ReportRefusedItem(const CRemovalContext& context, const char* logKind, cons
     ReportRefusedItem(kind, item, why);
     context.Report(logKind, item, CRunLog::REFUSED, 0, why);
 }
+
+bool CRemovalContext::Refused(const char* kind, const std::string& item, const CRefusal& refusal) const {
+    if (!refusal) return false;
+    const std::string why = refusal.Text();
+    ReportRefusedItem(kind, item.c_str(), why.c_str());
+    Report(kind, item, CRunLog::REFUSED, 0, why.c_str());
+    return true;
+}

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "simwin/machine.h"
+#include "simwin/paths.h"
 #include "simwin/win32.h"
+
+#include "file_security.h"
 
 using simwin::current;
 using simwin::FileNode;
@@ -140,6 +143,7 @@ void detach(FileNode& n) {
 }
 
 void attach(FileNode& dir, std::shared_ptr<FileNode> n, const std::string& name) {
+    if (n->name != name) n->shortName.clear();  // a new name gets a new alias when one is asked for
     n->name = name;
     n->parent = &dir;
     dir.children[name] = std::move(n);
@@ -162,8 +166,10 @@ DWORD copyPath(const std::string& text, LPSTR buffer, DWORD size) {
     return static_cast<DWORD>(text.size());
 }
 
-void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, const FileNode& n) {
+void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, FileNode& n) {
     std::memset(&d, 0, sizeof d);
+    if (!simwin::isShortName(name))  // the 8.3 alias of a long name; empty for an 8.3 name
+        std::snprintf(d.cAlternateFileName, sizeof d.cAlternateFileName, "%s", files().aliasOf(n).c_str());
     d.dwFileAttributes = attributesOf(n);
     if (!n.isDirectory) {
         uint64_t size = n.content.size();
@@ -173,31 +179,22 @@ void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, const FileNode& 
     std::snprintf(d.cFileName, sizeof d.cFileName, "%s", name.c_str());
 }
 
-// A network path resolved by its text alone, as Windows resolves one: separators become backslashes, "."
-// and ".." are resolved below \\server\share\ and never climb above it, doubled separators and trailing
-// dots and spaces go. Nothing is asked of the network (there is none here).
-std::string fullNetworkPath(std::string p) {
-    std::replace(p.begin(), p.end(), '/', '\\');
-    size_t at = 2;
-    for (int part = 0; part < 2; ++part) {  // the server, then the share
-        while (at < p.size() && p[at] != '\\') ++at;
-        while (at < p.size() && p[at] == '\\') ++at;
-    }
-    const std::string prefix = p.substr(0, at), rest = p.substr(at);
-    std::vector<std::string> parts;
-    for (const std::string& c : simwin::split(rest, '\\')) {
-        if (c.empty() || c == ".") continue;
-        if (c == "..") {
-            if (!parts.empty()) parts.pop_back();
-            continue;
-        }
-        parts.push_back(c);
-    }
-    std::string out = prefix;
-    for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
-    if (!parts.empty() && !rest.empty() && rest.back() == '\\') out += '\\';
-    while (out.size() > prefix.size() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
-    return out;
+std::string letterOf(const std::string& fullPath) { return fullPath.substr(0, 1); }
+std::string letterOf(const FileNode& n) { return n.path().substr(0, 1); }
+
+// The descriptor a caller passes for a new file or directory, read as Windows reads it; false (and
+// ERROR_INVALID_SECURITY_DESCR) when it is not one. No descriptor given: `given` stays null.
+bool givenSecurity(LPSECURITY_ATTRIBUTES sa, std::unique_ptr<simwin::SecurityDescriptor>& given) {
+    if (!sa || !sa->lpSecurityDescriptor) return true;
+    given = std::make_unique<simwin::SecurityDescriptor>();
+    if (simwin::fromMemory(sa->lpSecurityDescriptor, *given)) return true;
+    SetLastError(ERROR_INVALID_SECURITY_DESCR);
+    return false;
+}
+
+// Tells the machine's observer what was written (FileSystem::onWrite).
+void reportWrite(const FileNode& n, const std::string& bytes, bool flushed) {
+    if (files().onWrite) files().onWrite(n.path(), bytes, flushed);
 }
 
 std::string directoryOfProgram() {
@@ -229,6 +226,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         return INVALID_HANDLE_VALUE;
     }
     if (endsWithSeparator(lpFileName)) return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
+    if (FileSystem::isDenied(l.node ? l.node : l.parent)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    std::unique_ptr<simwin::SecurityDescriptor> given;
+    if (!givenSecurity(lpSecurityAttributes, given)) return INVALID_HANDLE_VALUE;
 
     const DWORD newAttributes = dwFlagsAndAttributes & kSettableAttributes;
     std::shared_ptr<FileNode> node;
@@ -253,8 +253,10 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     } else {
         if (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING)
             return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        if (!files().hasRoom(letterOf(l.full), 0)) return SetLastError(ERROR_DISK_FULL), INVALID_HANDLE_VALUE;
         node = std::make_shared<FileNode>();
         node->attributes = newAttributes;
+        if (given) node->security = simwin::securityForNew(*l.parent, false, *given, current().system);
         attach(*l.parent, node, l.name);
     }
     HANDLE h = current().handles.add(std::make_shared<FileHandle>(node, access));
@@ -288,11 +290,14 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     if (nNumberOfBytesToWrite) {
         std::string& content = h->node->content;
         uint64_t end = h->position + nNumberOfBytesToWrite;
+        if (end > content.size() && !files().hasRoom(letterOf(*h->node), end - content.size()))
+            return fail(ERROR_DISK_FULL);  // nothing is written
         if (content.size() < end) content.resize(end, '\0');
         std::memcpy(&content[h->position], lpBuffer, nNumberOfBytesToWrite);
         h->position = end;
     }
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    reportWrite(*h->node, std::string(static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite), false);
     return TRUE;
 }
 
@@ -343,6 +348,9 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
     FileHandle* h = fileHandle(hFile);
     if (!h) return fail(ERROR_INVALID_HANDLE);
     if (!h->access.write) return fail(ERROR_ACCESS_DENIED);
+    if (h->position > h->node->content.size() &&
+        !files().hasRoom(letterOf(*h->node), h->position - h->node->content.size()))
+        return fail(ERROR_DISK_FULL);
     h->node->content.resize(h->position, '\0');
     return TRUE;
 }
@@ -351,6 +359,7 @@ BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
     FileHandle* h = fileHandle(hFile);
     if (!h) return fail(ERROR_INVALID_HANDLE);
     if (!h->access.write) return fail(ERROR_ACCESS_DENIED);
+    reportWrite(*h->node, h->node->content, true);
     return TRUE;
 }
 
@@ -362,7 +371,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     FileNode& n = *l.node;
     if (n.isDirectory) return fail(ERROR_ACCESS_DENIED);
     if (endsWithSeparator(lpFileName)) return fail(ERROR_INVALID_NAME);
-    if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+    if ((n.attributes & FILE_ATTRIBUTE_READONLY) || FileSystem::isDenied(&n)) return fail(ERROR_ACCESS_DENIED);
     if (simwin::isLoadedModuleFile(l.full)) return fail(ERROR_ACCESS_DENIED);  // mapped as an image
     // DeleteFileA opens for DELETE and allows everything to others.
     if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
@@ -376,13 +385,17 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     if (pathTooLong(lpExistingFileName) || pathTooLong(lpNewFileName)) return fail(ERROR_FILENAME_EXCED_RANGE);
     PathLookup from = files().lookup(lpExistingFileName);
     if (from.error) return fail(from.error);
-    if (from.node->isDirectory) return fail(ERROR_ACCESS_DENIED);
+    if (from.node->isDirectory || FileSystem::isDenied(from.node)) return fail(ERROR_ACCESS_DENIED);
     if (DWORD e = shareConflict(*from.node, accessOf(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)))
         return fail(e);
     PathLookup to = files().lookup(lpNewFileName);
     if (to.error != ERROR_SUCCESS && to.error != ERROR_FILE_NOT_FOUND) return fail(to.error);
+    if (FileSystem::isDenied(to.node ? to.node : to.parent)) return fail(ERROR_ACCESS_DENIED);
     const std::string content = from.node->content;
     const DWORD attributes = from.node->attributes;
+    const uint64_t had = to.node && !to.node->isDirectory ? to.node->content.size() : 0;
+    if (content.size() > had && !files().hasRoom(letterOf(to.full), content.size() - had)) return fail(ERROR_DISK_FULL);
+    if (!to.node && !files().hasRoom(letterOf(to.full), 0)) return fail(ERROR_DISK_FULL);
     if (to.node) {
         FileNode& n = *to.node;
         if (bFailIfExists) return fail(ERROR_FILE_EXISTS);
@@ -431,7 +444,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     PathLookup from = fs.lookup(lpExistingFileName);
     if (from.error) return fail(from.error);
     FileNode& src = *from.node;
-    if (!from.parent) return fail(ERROR_ACCESS_DENIED);  // a drive root
+    if (!from.parent || FileSystem::isDenied(&src)) return fail(ERROR_ACCESS_DENIED);  // a drive root, or refused
     // A rename opens the source for DELETE, allowing everything to others.
     if (DWORD e = shareConflict(src, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
     if (src.isDirectory) {
@@ -440,7 +453,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     }
     PathLookup to = fs.lookup(lpNewFileName);
     if (to.error != ERROR_SUCCESS && to.error != ERROR_FILE_NOT_FOUND) return fail(to.error);
-    if (!to.parent) return fail(ERROR_ACCESS_DENIED);
+    if (!to.parent || FileSystem::isDenied(to.parent)) return fail(ERROR_ACCESS_DENIED);
     if (to.node == &src) {  // the same file: only the letter case of its name changes
         std::shared_ptr<FileNode> keep = sharedNode(&src);
         src.parent->children.erase(src.name);
@@ -460,6 +473,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     }
     if (otherDrive) {  // copied, then the source deleted
         if (src.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+        if (!fs.hasRoom(letterOf(to.full), src.content.size())) return fail(ERROR_DISK_FULL);
         auto n = std::make_shared<FileNode>();
         n->content = src.content;
         n->attributes = src.attributes;
@@ -500,7 +514,22 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
     if (pathTooLong(lpFileName)) return fail(ERROR_FILENAME_EXCED_RANGE);
     PathLookup l = files().lookup(lpFileName);
     if (l.error) return fail(l.error);
+    if (FileSystem::isDenied(l.node)) return fail(ERROR_ACCESS_DENIED);
     l.node->attributes = dwFileAttributes & kSettableAttributes;
+    return TRUE;
+}
+
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
+                                PULARGE_INTEGER lpTotalNumberOfBytes, PULARGE_INTEGER lpTotalNumberOfFreeBytes) {
+    const std::string dir = lpDirectoryName ? lpDirectoryName : files().currentDirectory.substr(0, 3);
+    PathLookup l = files().lookup(dir);
+    if (l.error) return fail(l.error);
+    if (!l.node->isDirectory) return fail(ERROR_DIRECTORY);
+    const std::string letter = letterOf(l.full);
+    const uint64_t free = files().freeBytes(letter);
+    if (lpFreeBytesAvailableToCaller) lpFreeBytesAvailableToCaller->QuadPart = free;  // no quotas
+    if (lpTotalNumberOfBytes) lpTotalNumberOfBytes->QuadPart = files().totalBytes(letter);
+    if (lpTotalNumberOfFreeBytes) lpTotalNumberOfFreeBytes->QuadPart = free;
     return TRUE;
 }
 
@@ -513,8 +542,13 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
     PathLookup l = files().lookup(lpPathName);
     if (l.error == ERROR_SUCCESS) return fail(ERROR_ALREADY_EXISTS);
     if (l.error != ERROR_FILE_NOT_FOUND) return fail(l.error);
+    if (FileSystem::isDenied(l.parent)) return fail(ERROR_ACCESS_DENIED);
+    std::unique_ptr<simwin::SecurityDescriptor> given;
+    if (!givenSecurity(lpSecurityAttributes, given)) return FALSE;
+    if (!files().hasRoom(letterOf(l.full), 0)) return fail(ERROR_DISK_FULL);
     auto n = std::make_shared<FileNode>();
     n->isDirectory = true;
+    if (given) n->security = simwin::securityForNew(*l.parent, true, *given, current().system);
     attach(*l.parent, n, l.name);
     return TRUE;
 }
@@ -527,7 +561,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     FileNode& n = *l.node;
     if (!n.isDirectory) return fail(ERROR_DIRECTORY);
     if (!l.parent) return fail(ERROR_ACCESS_DENIED);  // a drive root
-    if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+    if ((n.attributes & FILE_ATTRIBUTE_READONLY) || FileSystem::isDenied(&n)) return fail(ERROR_ACCESS_DENIED);
     if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
     // The process holds its current directory open without delete sharing.
     if (currentDirectoryNode() == &n) return fail(ERROR_SHARING_VIOLATION);
@@ -570,6 +604,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     if (dir.error == ERROR_INVALID_NAME || dir.error == ERROR_BAD_NETPATH)
         return SetLastError(dir.error), INVALID_HANDLE_VALUE;
     if (dir.error || !dir.node->isDirectory) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (FileSystem::isDenied(dir.node)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
 
     auto search = std::make_shared<FindHandle>();
     WIN32_FIND_DATAA d;
@@ -620,6 +655,7 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
     PathLookup l = files().lookup(lpPathName);
     if (l.error) return fail(l.error);
     if (!l.node->isDirectory) return fail(ERROR_DIRECTORY);
+    if (FileSystem::isDenied(l.node)) return fail(ERROR_ACCESS_DENIED);
     files().currentDirectory = l.full;
     return TRUE;
 }
@@ -629,20 +665,89 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
-    const std::string name = lpFileName;
-    const bool network = name.size() > 2 && (name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
-                         name[2] != '?' && name[2] != '.';
-    std::string full = network ? fullNetworkPath(name) : files().fullPath(lpFileName, true);
-    if (full.empty()) {
-        SetLastError(ERROR_INVALID_NAME);
-        return 0;
-    }
+    const std::string full = simwin::win32FullPath(lpFileName, files().currentDirectory);
     DWORD n = copyPath(full, lpBuffer, nBufferLength);
     if (n == full.size() && lpFilePart) {
         size_t cut = full.find_last_of('\\');
-        *lpFilePart = cut + 1 < full.size() ? lpBuffer + cut + 1 : nullptr;
+        *lpFilePart = cut != std::string::npos && cut >= 2 && cut + 1 < full.size() ? lpBuffer + cut + 1 : nullptr;
     }
     return n;
+}
+
+namespace {
+
+// GetShortPathNameA and GetLongPathNameA: the path as written, each component that names an existing file
+// or directory replaced as `rename` says (its alias, or its long name when it was written as an alias). The
+// prefix of the path (a drive, a root, a device prefix) and "." and ".." stay as written.
+DWORD convertPath(LPCSTR path, LPSTR buffer, DWORD size, bool toShort) {
+    if (!path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!*path) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    std::string in = path;
+    std::string out = simwin::devicePrefix(in);
+    in = in.substr(out.size());
+    FileSystem& fs = files();
+    FileNode* dir = nullptr;
+    size_t at = 0;
+    if (in.size() >= 2 && in[1] == ':') {
+        dir = fs.drive(in.substr(0, 1));
+        const bool rooted = in.size() > 2 && (in[2] == '\\' || in[2] == '/');
+        const bool here = toupper(static_cast<unsigned char>(in[0])) == toupper(static_cast<unsigned char>(fs.currentDirectory[0]));
+        if (!rooted && here) dir = currentDirectoryNode();
+        at = rooted ? 3 : 2;
+    } else if (!in.empty() && (in[0] == '\\' || in[0] == '/')) {
+        dir = fs.drive(fs.currentDirectory.substr(0, 1));
+        at = 1;
+    } else {
+        dir = currentDirectoryNode();
+    }
+    out += in.substr(0, at);
+    while (at < in.size()) {
+        size_t end = at;
+        while (end < in.size() && in[end] != '\\' && in[end] != '/') ++end;
+        const std::string part = in.substr(at, end - at);
+        if (!part.empty() && part != ".") {
+            if (!dir || !dir->isDirectory) {
+                SetLastError(ERROR_FILE_NOT_FOUND);
+                return 0;
+            }
+            FileNode* next = nullptr;
+            if (part == "..") {
+                next = dir->parent ? dir->parent : dir;
+                out += part;
+            } else {
+                PathLookup l = fs.lookup(dir->path() + (dir->isRoot() ? "" : "\\") + part);
+                next = l.node;
+                if (!next) {
+                    SetLastError(ERROR_FILE_NOT_FOUND);
+                    return 0;
+                }
+                const bool byName = simwin::iequals(next->name, part);
+                out += toShort ? (byName && simwin::isShortName(part) ? part : fs.aliasOf(*next)) : (byName ? part : next->name);
+            }
+            dir = next;
+        } else {
+            out += part;
+        }
+        if (end < in.size()) out += in[end];
+        at = end + 1;
+    }
+    return copyPath(out, buffer, size);
+}
+
+}  // namespace
+
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer) {
+    return convertPath(lpszLongPath, lpszShortPath, cchBuffer, true);
+}
+
+DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer) {
+    return convertPath(lpszShortPath, lpszLongPath, cchBuffer, false);
 }
 
 DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, DWORD nBufferLength, LPSTR lpBuffer,

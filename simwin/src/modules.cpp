@@ -8,6 +8,7 @@
 
 #include "simwin/api/kernel.h"
 #include "simwin/api/setupapi.h"
+#include "simwin/api/sfc.h"
 #include "simwin/machine.h"
 
 namespace simwin {
@@ -188,12 +189,22 @@ ModuleDef kernel32Module() {
     return d;
 }
 
+// sfc.dll of the NT family: Windows File Protection's question whether a file is one of Windows's own.
+ModuleDef sfcModule() {
+    ModuleDef d;
+    d.path = current().system.systemDir + "\\sfc.dll";
+    d.exports["SfcIsFileProtected"] = exported(&SfcIsFileProtected);
+    d.available = [] { return current().system.platform == Platform::Nt; };
+    return d;
+}
+
 // The libraries every machine has (when its platform has them).
 void ensureSystemModules(ModuleTable& t) {
     if (t.defs.count("mscms.dll")) return;
     t.defs["kernel32.dll"] = kernel32Module();
     t.loaded["kernel32.dll"] = 1;
     t.defs["setupapi.dll"] = setupapiModule();
+    t.defs["sfc.dll"] = sfcModule();
     ModuleDef mscms;
     mscms.path = current().system.systemDir + "\\mscms.dll";
     mscms.exports["GetColorDirectoryA"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&simGetColorDirectoryA));

@@ -80,9 +80,9 @@ private:
 };
 #endif
 
-// Wine identifies itself through an export of ntdll that Windows does not have. Where Wine answers otherwise
-// than Windows, a test checks Wine's answer beside Windows's and says why.
-inline bool RunningUnderWine() {
+// Whether the tests run under Wine (it exports wine_get_version from ntdll; Windows and simwin do not), for
+// the few answers where Wine differs and the difference is written beside the expectation.
+inline bool UnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }

@@ -430,6 +430,134 @@ TEST_F(FilesConformance, FullPathsOfNetworkPathsAreResolvedByTheirTextAlone) {
     }
 }
 
+// Full paths keep the device prefixes \\?\ and \\.\ (what follows them is resolved as any path), lose the
+// last dot of each directory component and the trailing dots and blanks of the path. Nothing needs to exist.
+// A \\?\ path that needs no resolving is used here: Windows may leave "." and ".." after that prefix as
+// written, where Wine resolves them.
+TEST_F(FilesConformance, FullPathsKeepDevicePrefixesAndLoseTrailingDots) {
+    struct Case {
+        const char* path;
+        const char* full;
+        const char* part;
+    };
+    const Case cases[] = {
+        {"\\\\?\\C:\\Windows\\x.dll", "\\\\?\\C:\\Windows\\x.dll", "x.dll"},
+        {"\\\\.\\C:\\Windows\\x.dll", "\\\\.\\C:\\Windows\\x.dll", "x.dll"},
+        {"\\\\.\\C:\\a\\..\\b", "\\\\.\\C:\\b", "b"},
+        {"//?/C:/a/../b", "\\\\?\\C:\\b", "b"},  // with forward slashes the prefix is a device path's too
+        {"C:\\test.\\file", "C:\\test\\file", "file"},
+        {"C:\\Windows\\System32.\\x.dll", "C:\\Windows\\System32\\x.dll", "x.dll"},
+        {"C:\\test. \\file", "C:\\test. \\file", "file"},  // a blank after the dot keeps both
+        {"C:\\test \\file", "C:\\test \\file", "file"},
+        {"C:\\a\\b. . ", "C:\\a\\b", "b"},
+        {"C:\\a\\b..", "C:\\a\\b", "b"},
+        {"C:\\a\\...", "C:\\a\\", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        char buf[MAX_PATH];
+        memset(buf, 0xbd, sizeof buf);
+        char* part = reinterpret_cast<char*>(0xdeadbeef);
+        SetLastError(kPoison);
+        DWORD n = GetFullPathNameA(c.path, sizeof buf, buf, &part);
+        EXPECT_EQ(n, std::strlen(c.full));
+        EXPECT_STREQ(buf, c.full);
+        EXPECT_EQ(GetLastError(), kPoison);
+        if (c.part) {
+            EXPECT_STREQ(part, c.part);
+        } else {
+            EXPECT_EQ(part, nullptr);
+        }
+    }
+}
+
+// 8.3 aliases: a long name has one (what it is differs: Windows makes "LONGDI~1", Wine a hashed name such
+// as "LONG~F30", simwin as Windows), which GetLongPathNameA turns back into the long path, and which names the
+// same directory; an 8.3 name is its own. A missing component fails with ERROR_FILE_NOT_FOUND.
+TEST_F(FilesConformance, ShortAndLongPathNames) {
+    ASSERT_TRUE(CreateDirectoryA(path("Long Directory Name").c_str(), nullptr));
+    put("Long Directory Name\\settings.ini", "[a]\r\n");
+    const std::string longPath = path("Long Directory Name\\settings.ini");
+
+    char shortPath[MAX_PATH];
+    memset(shortPath, 0xbd, sizeof shortPath);
+    SetLastError(kPoison);
+    DWORD n = GetShortPathNameA(longPath.c_str(), shortPath, sizeof shortPath);
+    ASSERT_EQ(n, std::strlen(shortPath));
+    EXPECT_EQ(GetLastError(), kPoison);
+    const std::string shortText = shortPath;
+    const size_t cut = shortText.find_last_of('\\');
+    const size_t dirCut = shortText.find_last_of('\\', cut - 1);
+    const std::string alias = shortText.substr(dirCut + 1, cut - dirCut - 1);
+    EXPECT_NE(alias.find('~'), std::string::npos) << alias;
+    EXPECT_LE(alias.size(), 12u) << alias;
+    EXPECT_EQ(shortText.substr(cut + 1), "settings.ini");
+    EXPECT_EQ(GetShortPathNameA(longPath.c_str(), shortPath, 3), n + 1);  // a short buffer: the size needed
+
+    char longBuf[MAX_PATH];
+    n = GetLongPathNameA(shortText.c_str(), longBuf, sizeof longBuf);
+    EXPECT_EQ(n, std::strlen(longBuf));
+    EXPECT_TRUE(sameText(longBuf, longPath)) << longBuf;
+    EXPECT_EQ(GetLongPathNameA(shortText.c_str(), longBuf, 3), longPath.size() + 1);
+
+    // The alias opens the same file.
+    EXPECT_NE(GetFileAttributesA(shortText.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // An 8.3 name needs no alias.
+    put("plain.txt", "");
+    n = GetShortPathNameA(path("plain.txt").c_str(), shortPath, sizeof shortPath);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(std::string(shortPath).substr(std::string(shortPath).size() - 10), "\\plain.txt");
+
+    for (const std::string& missing : {path("absent.txt"), path("absent dir\\x.txt")}) {
+        SCOPED_TRACE(missing);
+        SetLastError(kPoison);
+        EXPECT_EQ(GetLongPathNameA(missing.c_str(), longBuf, sizeof longBuf), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        SetLastError(kPoison);
+        EXPECT_EQ(GetShortPathNameA(missing.c_str(), shortPath, sizeof shortPath), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    }
+}
+
+// The space of the drive the test directory lies on: a directory (with or without a trailing backslash)
+// reports it, a file is no directory, a missing directory is missing.
+TEST_F(FilesConformance, FreeSpaceOfADrive) {
+    ULARGE_INTEGER available, total, free;
+    available.QuadPart = total.QuadPart = free.QuadPart = kPoison;
+    SetLastError(kPoison);
+    ASSERT_TRUE(GetDiskFreeSpaceExA((dir + "\\").c_str(), &available, &total, &free));
+    EXPECT_GT(total.QuadPart, 0u);
+    EXPECT_LE(free.QuadPart, total.QuadPart);
+    EXPECT_LE(available.QuadPart, free.QuadPart);
+    EXPECT_TRUE(GetDiskFreeSpaceExA(dir.c_str(), NULL, &total, NULL));
+    put("file.txt", "x");
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetDiskFreeSpaceExA(path("file.txt").c_str(), &available, &total, &free));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetDiskFreeSpaceExA(path("absent\\deeper\\").c_str(), &available, &total, &free));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+// A copy keeps the attributes of its file (Windows and Wine may add FILE_ATTRIBUTE_ARCHIVE); attributes set
+// are read back.
+TEST_F(FilesConformance, CopyKeepsAttributes) {
+    put("source.txt", "content");
+    ASSERT_TRUE(SetFileAttributesA(path("source.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+    EXPECT_EQ(GetFileAttributesA(path("source.txt").c_str()) & kept, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    SetLastError(kPoison);
+    ASSERT_TRUE(CopyFileA(path("source.txt").c_str(), path("copy.txt").c_str(), TRUE)) << GetLastError();
+    const DWORD copied = GetFileAttributesA(path("copy.txt").c_str());
+    ASSERT_NE(copied, INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(copied & kept, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    SetLastError(kPoison);
+    EXPECT_FALSE(CopyFileA(path("source.txt").c_str(), path("copy.txt").c_str(), TRUE));  // it exists
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    // (Copying over the read-only copy: Windows and simwin refuse with ERROR_ACCESS_DENIED, Wine copies.)
+}
+
 TEST_F(FilesConformance, TemporaryFileNames) {
     char name[MAX_PATH];
     UINT u = GetTempFileNameA(dir.c_str(), "~~", 0, name);

@@ -419,7 +419,7 @@ TEST_F(RegistryConformance, ClassesRootMergesTheUsersClassesOverTheMachines) {
     setString(user, "Where", "user");
     RegCloseKey(user);
 
-    const bool wine = RunningUnderWine();
+    const bool wine = UnderWine();
     EXPECT_EQ(wine ? "machine" : "user", where(HKEY_CLASSES_ROOT, kMerged));
     EXPECT_EQ(wine ? "<no key>" : "user", where(HKEY_CLASSES_ROOT, kUserOnly));
     bool listed = false;

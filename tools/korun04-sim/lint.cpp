@@ -483,17 +483,28 @@ void AddAtPlaces(const std::vector<Place>& places, const std::string& item, bool
     if (!placed) all.push_back(LintFinding{machine, 0, "", kind, text});
 }
 
-// "korun04: refused KIND item "ITEM": WHY", as the removers report a refusal.
+// Where the reason starts in a refusal's line: after the item's closing quote, a rule of the keeper (lower-case
+// words joined by "-") and ": ". The item and the reason may both hold quotes; the rule tells them apart.
+size_t ReasonAt(const std::string& line, size_t from) {
+    for (size_t at = line.find("\": ", from); at != std::string::npos; at = line.find("\": ", at + 1)) {
+        size_t end = at + 3;
+        while (end < line.size() && ((line[end] >= 'a' && line[end] <= 'z') || line[end] == '-')) ++end;
+        if (end > at + 3 && line.compare(end, 2, ": ") == 0) return at;
+    }
+    return std::string::npos;
+}
+
+// "korun04: refused KIND item "ITEM": RULE: WHY", as the removers report what the keeper refused.
 bool ParseRefusal(const std::string& line, std::string& kind, std::string& item, std::string& why) {
     const std::string lead = "debug: korun04: refused ";
     const size_t itemAt = line.find(" item \"");
-    const size_t whyAt = line.rfind("\": ");
-    if (line.compare(0, lead.size(), lead) != 0 || itemAt == std::string::npos || whyAt == std::string::npos ||
-        whyAt < itemAt + 7)
-        return false;
+    if (line.compare(0, lead.size(), lead) != 0 || itemAt == std::string::npos) return false;
+    const size_t whyAt = ReasonAt(line, itemAt + 7);
+    if (whyAt == std::string::npos) return false;
     kind = line.substr(lead.size(), itemAt - lead.size());
     item = line.substr(itemAt + 7, whyAt - itemAt - 7);
     why = line.substr(whyAt + 3);
+    while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
     return true;
 }
 

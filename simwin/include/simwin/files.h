@@ -3,12 +3,17 @@
 // are locked by another process, and the records of deletions delayed until restart.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "simwin/ini.h"
+#include "simwin/security.h"
+#include "simwin/standard_files.h"
 #include "simwin/types.h"
 #include "simwin/util.h"
 
@@ -16,10 +21,17 @@ namespace simwin {
 
 struct FileNode {
     std::string name;  // as created (case kept); a drive root is named "C:"
+    std::string shortName;  // the 8.3 alias once given (FileSystem::aliasOf); "" before, and for 8.3 names
     bool isDirectory = false;
     std::string content;
     DWORD attributes = 0;  // FILE_ATTRIBUTE_* other than DIRECTORY/NORMAL
     bool locked = false;   // held open by another process: opening or deleting fails with 32
+    bool protectedFile = false;      // [file] protected = yes: SfcIsFileProtected reports it (standard_files.h)
+    bool denied = false;             // [file] denied = yes: this file or directory, and all below it, refuse access (5)
+    // The security descriptor given to it (CreateDirectoryA / CreateFileA with one, SetFileSecurityA, a
+    // [security] section); nullptr: it has what it inherits (security.h, api_security.cpp).
+    std::shared_ptr<const SecurityDescriptor> security;
+    bool implicitDirectory = false;  // made only to hold standard files: saved only when it holds more
     int openHandles = 0;   // handles of the tool that are open on it
     DWORD shareMode = 0;   // the most restrictive share mode among the open handles
     FileNode* parent = nullptr;
@@ -36,6 +48,17 @@ struct FileNode {
     // last attached ancestor only, so callers ask while it is attached.
     std::string path() const;
     bool isRoot() const { return parent == nullptr && name.size() == 2 && name[1] == ':'; }
+};
+
+// The space of a drive ([drive] sections): a drive without one has room for everything and reports
+// kDefaultTotal bytes with kDefaultFree free.
+struct DriveSpace {
+    static const uint64_t kDefaultTotal = 274877906944ULL;  // 256 GiB
+    static const uint64_t kDefaultFree = 107374182400ULL;   // 100 GiB
+    uint64_t total = kDefaultTotal;
+    uint64_t free = kDefaultFree;  // at load; what the run adds to the drive takes from it
+    bool limited = false;          // declared: a write or a creation beyond it fails with ERROR_DISK_FULL
+    uint64_t usedAtLoad = 0;       // bytes of the drive's files when the limit was set
 };
 
 // A delayed operation recorded by MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT).
@@ -67,14 +90,14 @@ public:
 
     std::string currentDirectory = "C:\\";
 
-    // Normalises a path against the current directory into "C:\A\B" form ("" when invalid).
-    // Separators may be "\" or "/", runs of them count as one, "." and ".." are resolved
-    // (".." stops at the root), trailing dots and spaces of the last component are dropped,
-    // and "X:name" is relative to the current directory when that is on drive X. The letter
-    // case is kept as written. With keepTrailingSeparator a path written with a final
-    // separator keeps it (as GetFullPathNameA does).
+    // Normalises a path against the current directory into "C:\A\B" form ("" when invalid): the full path
+    // GetFullPathNameA gives (paths.h: separators, "." and "..", the last dot of directory components,
+    // trailing dots and blanks), without a \\?\ or \\.\ prefix; a UNC path is invalid (no network here).
+    // "X:name" is relative to the current directory when that is on drive X. The letter case is kept as
+    // written. With keepTrailingSeparator a path written with a final separator keeps it.
     std::string fullPath(const std::string& path) const { return fullPath(path, false); }
     std::string fullPath(const std::string& path, bool keepTrailingSeparator) const;
+    // Components are found by their names or, as Windows finds them, by their 8.3 aliases.
     PathLookup lookup(const std::string& path) const;
     FileNode* find(const std::string& path) const;
     FileNode* parentOf(const std::string& path) const;
@@ -88,6 +111,15 @@ public:
     bool removeNode(const std::string& path);  // file or directory tree
     // Marks a file as held open by another process; a missing file is created empty first.
     void setLocked(const std::string& path, bool locked);
+    // The 8.3 alias of a node, as GetShortPathNameA and FindFirstFileA report it: the name itself for an 8.3
+    // name; otherwise the alias the node was given, or a new one. New aliases are given to every node of the
+    // directory that has none yet, in name order, each the first of "NAME~1", "NAME~2", ... (paths.h) that no
+    // name or alias of the directory takes; a node keeps its alias until it is renamed. Aliases are not saved:
+    // a loaded machine gives them again in name order, as if its entries had been made in that order.
+    std::string aliasOf(FileNode& node) const;
+    // The child of a directory that has this alias (any letter case), or nullptr.
+    FileNode* childByAlias(FileNode& directory, const std::string& alias) const;
+
     // The drive roots by letter ("C", "D").
     FileNode* drive(const std::string& letter) const;
     std::vector<std::string> driveLetters() const;
@@ -97,15 +129,52 @@ public:
 
     std::vector<PendingRename> pendingRenames;
 
+    // Called after every successful WriteFile with the file's full path and the bytes written, and after
+    // every successful FlushFileBuffers with the path and the file's whole content (flushed = true). It may
+    // throw to stop the run there (what was written stays). Not copied with the file system.
+    std::function<void(const std::string& path, const std::string& bytes, bool flushed)> onWrite;
+
+    // Free space ([drive]): the bytes a drive has free now, and whether it has room for `growth` more bytes (a
+    // new entry needs at least one byte free). Drives without a limit always have room.
+    uint64_t freeBytes(const std::string& letter) const;
+    uint64_t totalBytes(const std::string& letter) const;
+    bool hasRoom(const std::string& letter, uint64_t growth) const;
+    void setDriveSpace(const std::string& letter, uint64_t total, uint64_t free);
+    // What the drives hold now counts as there before the run: the free space declared is what is left
+    // beside it (a loaded machine calls this once its files are all in place).
+    void beginRun();
+    // Access refused to a node: it, or a directory above it, is marked denied.
+    static bool isDenied(const FileNode* node);
+
+    // Windows's own files (standard_files.h). addStandardFiles makes those the machine does not have and
+    // that no [removed] section names (nor a directory above them); their directories are made too and
+    // marked implicitDirectory when they were missing.
+    void addStandardFiles(const std::vector<StandardFile>& files);
+    bool isStandardFile(const std::string& fullPath) const;
+    // A standard file as Windows put it there (content, no attributes, not locked, not marked): not saved.
+    bool isUnchangedStandardFile(const FileNode& node) const;
+    // What SfcIsFileProtected answers for a full path: a standard file or a [file] marked protected, existing.
+    bool isProtectedFile(const std::string& path) const;
+
     // drive/C/... under a machine directory; loading replaces the drives' contents.
     void loadDrives(const std::string& machineDir);
     void saveDrives(const std::string& machineDir) const;
-    // [file] sections (path, locked, attributes) and [pending] sections (from, to) of machine.ini.
+    // [file] sections (path, locked, attributes, protected, denied), [security] sections (path, sddl: an
+    // explicit security descriptor), [drive] sections (letter, total, free), [pending] sections (from, to) and
+    // [removed] sections (path: a standard file a run deleted) of machine.ini. The drives leave out the standard files
+    // nothing changed, and implicit directories that hold nothing else.
     void load(const IniDoc& doc);
+    // [security] sections, once every file is in place (Windows's own files and the layout included).
+    void loadSecurity(const IniDoc& doc);
     void save(IniDoc& doc) const;
 
 private:
     std::map<std::string, std::shared_ptr<FileNode>, ILess> drives_;  // "C" -> root
+    std::map<std::string, std::string, ILess> standard_;  // full path -> content as Windows put it
+    std::map<std::string, DriveSpace, ILess> space_;      // "C" -> its declared space
+    std::set<std::string, ILess> removed_;               // [removed] paths read at load
+    FileNode* child(FileNode& directory, std::string_view name) const;  // by name, then by alias
+    void giveAliases(FileNode& directory) const;
 };
 
 // Windows file-name matching as FindFirstFileA does it: "*" any run of characters, "?" one

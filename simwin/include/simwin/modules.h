@@ -1,4 +1,4 @@
-// Libraries the tool can load: system libraries simwin provides (mscms.dll) and the hook
+// Libraries the tool can load: system libraries simwin provides (setupapi.dll, mscms.dll, sfc.dll) and the hook
 // libraries a machine declares ([library] sections: the uninstall hooks of the driver family).
 // Module handles are distinct addresses; the program itself is module 0x400000.
 //

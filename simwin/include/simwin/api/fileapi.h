@@ -134,7 +134,14 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
 
+// The space of a drive: the directory must exist (the lookup's error otherwise); null is the current drive.
+// A drive without a [drive] section reports 100 GiB free of 256 GiB.
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
+                                PULARGE_INTEGER lpTotalNumberOfBytes, PULARGE_INTEGER lpTotalNumberOfFreeBytes);
+
 // Directories and searches.
+// A descriptor in lpSecurityAttributes gives the new directory its owner and DACL (simwin/security.h; followed,
+// unless protected, by what the parent passes on); without one it has what it inherits.
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
@@ -144,7 +151,14 @@ BOOL WINAPI FindClose(HANDLE hFindFile);
 // Paths.
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
+// The full path as Windows makes it (simwin/paths.h): the \\?\ and \\.\ prefixes stay, the last dot of
+// directory components and trailing dots and blanks of the path go. Nothing needs to exist.
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
+// The path with each existing component that is not an 8.3 name written as its 8.3 alias ("C:\PROGRA~1"),
+// and back: components written as aliases become their long names. Every component must exist
+// (ERROR_FILE_NOT_FOUND otherwise). The length without the NUL, or the size needed with it.
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
+DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer);
 DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, DWORD nBufferLength, LPSTR lpBuffer,
                          LPSTR* lpFilePart);
 UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName);

@@ -60,6 +60,13 @@ typedef struct _MEMORYSTATUS {
 } MEMORYSTATUS, *LPMEMORYSTATUS;
 void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
 
+// Local memory, as the security functions hand it out: LocalFree(null) and a freed block give null.
+#define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
+HLOCAL WINAPI LocalFree(HLOCAL memory);
+
 HANDLE WINAPI GetCurrentProcess(void);
 void WINAPI Sleep(DWORD ms);
 DWORD WINAPI GetTickCount(void);
@@ -71,6 +78,23 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time);
 void WINAPI OutputDebugStringA(LPCSTR text);
 // The one simulated thread.
 DWORD WINAPI GetCurrentThreadId(void);
+
+// Text between the ANSI code page and UTF-16. simwin's ANSI text is UTF-8, so CP_ACP, CP_OEMCP and CP_UTF8
+// all convert UTF-8; a byte sequence that is not UTF-8 becomes U+FFFD (or fails with
+// ERROR_NO_UNICODE_TRANSLATION, 1113, under MB_ERR_INVALID_CHARS), an unpaired surrogate likewise. A length
+// of -1 takes the text with its NUL; a buffer size of 0 asks for the size; a short buffer fails with
+// ERROR_INSUFFICIENT_BUFFER (122). The result counts the units written (or needed), the NUL included when
+// it was part of the input.
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x00000001
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_ERR_INVALID_CHARS 0x00000080
+#define WC_NO_BEST_FIT_CHARS 0x00000400
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideSize);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int textSize,
+                               LPCSTR defaultChar, LPBOOL usedDefaultChar);
 
 int WINAPI lstrlenA(LPCSTR s);
 LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src);
