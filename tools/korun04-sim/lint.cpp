@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/platform.h"
+#include "removal/registry_remover.h"
 #include "script/database.h"
 #include "script/script_file.h"
 #include "simwin/machine.h"
@@ -470,13 +471,44 @@ bool IsFilesSection(const std::string& section) {
     return section.size() > 6 && _strcmpi(section.substr(section.size() - 6).c_str(), ".Files") == 0;
 }
 
+const char* RootNameOf(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
+    if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
+    if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
+    return "HKEY_USERS";
+}
+
+// Whether a script's entry names the item a remover reported: the entry itself; a file name of a Files
+// section, as the bare name or the last part of a full path; a registry item as the remover writes its key or
+// value ("HKEY_LOCAL_MACHINE\SOFTWARE\..."); a profile of a starter section by its driver ("NAME (environment)").
+bool PlaceNames(const Place& p, const std::string& item) {
+    if (TextEqual(p.item.c_str(), item.c_str())) return true;
+    const size_t slash = item.find_last_of('\\');
+    const std::string last = slash == std::string::npos ? item : item.substr(slash + 1);
+    if (IsFilesSection(p.section)) {
+        const std::string name = Trimmed(p.item.substr(0, p.item.find('=')));
+        return TextEqual(name.c_str(), item.c_str()) || TextEqual(name.c_str(), last.c_str());
+    }
+    const size_t dot = p.section.rfind('.');
+    if (dot != std::string::npos && _strcmpi(p.section.substr(dot + 1).c_str(), "RegistryKeys") == 0) {
+        CRegistryItem parsed;
+        if (!ParseRegistryItem(p.item.c_str(), parsed)) return false;
+        const std::string key = std::string(RootNameOf(parsed.root)) + "\\" + parsed.subKey;
+        return TextEqual(key.c_str(), item.c_str()) || TextEqual((key + "\\" + parsed.value).c_str(), item.c_str());
+    }
+    const std::string first = Unquoted(Fields(p.item)[0]);
+    const size_t environment = item.rfind(" (");
+    return TextEqual(first.c_str(), item.c_str()) ||
+           (environment != std::string::npos && TextEqual(first.c_str(), item.substr(0, environment).c_str()));
+}
+
 // Adds one finding for each place that names the item, or one for the machine when no script does.
-void AddAtPlaces(const std::vector<Place>& places, const std::string& item, bool fileName, const std::string& machine,
+// With filesOnly, only the entries of Files sections count.
+void AddAtPlaces(const std::vector<Place>& places, const std::string& item, bool filesOnly, const std::string& machine,
                  const char* kind, const std::string& text, std::vector<LintFinding>& all) {
     bool placed = false;
     for (const Place& p : places) {
-        const std::string named = fileName ? Trimmed(p.item.substr(0, p.item.find('='))) : p.item;
-        if ((fileName && !IsFilesSection(p.section)) || !TextEqual(named.c_str(), item.c_str())) continue;
+        if ((filesOnly && !IsFilesSection(p.section)) || !PlaceNames(p, item)) continue;
         all.push_back(LintFinding{p.shown, p.line, p.section, kind, text});
         placed = true;
     }
