@@ -134,6 +134,7 @@ TEST_F(FilesConformance, CreateWriteReadAndTheLastErrorOfEachDisposition) {
     ASSERT_TRUE(WriteFile(h, "hello", 5, &n, nullptr));
     EXPECT_EQ(n, 5u);
     EXPECT_EQ(GetFileSize(h, nullptr), 5u);
+    EXPECT_TRUE(FlushFileBuffers(h));  // what was written reaches the disk
     ASSERT_TRUE(CloseHandle(h));
     EXPECT_EQ(get("a.txt"), "hello");
 
