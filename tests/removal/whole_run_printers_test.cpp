@@ -72,9 +72,10 @@ TEST_F(PrinterRun, OnTheNtClassAPrinterGoesWithItsJobsAndRegistryPlacesAndAConne
     Set officeValues;
     for (const std::string& key : kUserKeys) officeValues.insert(key + "|Office");
     EXPECT_EQ(officeValues, diff.valuesRemoved);  // the connection's values stay
-    EXPECT_TRUE(diff.objectsChanged.empty()) << diff.Describe();
+    // The device line the tool writes makes Home the default printer: win.ini's [windows] device, kept in the
+    // user's registry on the NT family.
+    EXPECT_EQ((std::map<std::string, Set>{{"printer Home", {"default: no -> yes"}}}), diff.objectsChanged) << diff.Describe();
     EXPECT_TRUE(diff.keysAdded.empty() && diff.valuesAdded.empty()) << diff.Describe();
-    // The new default: win.ini's [windows] device, kept in the user's registry on the NT family.
     EXPECT_EQ((Set{"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows|Device"}),
               diff.valuesChanged);
     EXPECT_TRUE(diff.filesChanged.empty()) << diff.Describe();
