@@ -14,7 +14,9 @@ file(GLOB KORUN_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/fu
 foreach(source ${KORUN_FUZZ_SOURCES})
   get_filename_component(name ${source} NAME_WE)
   string(REGEX REPLACE "^fuzz_" "" target ${name})
-  add_executable(fuzz_${target} ${source})
+  # The script target lints its input too (tools/korun04-sim/lint.*, which reads the machine's loading phase).
+  add_executable(fuzz_${target} ${source} ${CMAKE_SOURCE_DIR}/tools/korun04-sim/lint.cpp
+                 ${CMAKE_SOURCE_DIR}/tools/korun04-sim/plan.cpp)
   target_include_directories(fuzz_${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(fuzz_${target} PRIVATE korun04_logic)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)

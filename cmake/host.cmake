@@ -1,10 +1,11 @@
 # Host build: the logic against simwin, the simulator, the tests.
 file(GLOB SIMWIN_SOURCES CONFIGURE_DEPENDS simwin/src/*.cpp simwin/src/controls/*.cpp)
 add_library(simwin STATIC ${SIMWIN_SOURCES})
-target_include_directories(simwin PUBLIC ${CMAKE_SOURCE_DIR}/simwin/include ${CMAKE_BINARY_DIR}/generated)
-# simwin's resource reader parses resources/korun04.rc, the script windres compiles into korun04.exe, with
-# the files it includes or names (resource.h, strings.rc, the bitmaps, the icon, the manifest): every file of
-# resources/ but the image generator is embedded as bytes, by file name. Editing one reconfigures.
+target_include_directories(simwin PUBLIC ${CMAKE_SOURCE_DIR}/simwin/include)
+# simwin runs the program the build hands it (simwin/program.h): tools/program_image.cpp gives it the tool's
+# resources/korun04.rc, the script windres compiles into korun04.exe, with the files it includes or names
+# (resource.h, strings.rc, the bitmaps, the icon, the manifest): every file of resources/ but the image
+# generator is embedded as bytes, by file name. Editing one reconfigures.
 file(GLOB KORUN_EMBEDDED_RESOURCES LIST_DIRECTORIES false CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
 list(FILTER KORUN_EMBEDDED_RESOURCES EXCLUDE REGEX "\\.py$")
 list(SORT KORUN_EMBEDDED_RESOURCES)
@@ -26,9 +27,12 @@ file(WRITE ${CMAKE_BINARY_DIR}/generated/korun04_resources.inc.new
      "const EmbeddedFile kEmbeddedFiles[] = {\n${KORUN_EMBED_TABLE}};\n")
 configure_file(${CMAKE_BINARY_DIR}/generated/korun04_resources.inc.new
                ${CMAKE_BINARY_DIR}/generated/korun04_resources.inc COPYONLY)
-target_link_libraries(korun04_logic PUBLIC simwin)
+add_library(korun04_program STATIC tools/program_image.cpp)
+target_include_directories(korun04_program PRIVATE ${CMAKE_SOURCE_DIR}/simwin/include ${CMAKE_BINARY_DIR}/generated)
+# simwin first: its reference to hostProgram() is met by the program image after it.
+target_link_libraries(korun04_logic PUBLIC simwin korun04_program)
 
-add_executable(korun04-sim tools/korun04-sim/main.cpp tools/korun04-sim/plan.cpp)
+add_executable(korun04-sim tools/korun04-sim/main.cpp tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp)
 target_link_libraries(korun04-sim PRIVATE korun04_logic)
 target_compile_definitions(korun04-sim PRIVATE KORUN_DEMO_MACHINE="${CMAKE_SOURCE_DIR}/examples/demo")
 
@@ -38,7 +42,7 @@ include(GoogleTest)
 file(GLOB_RECURSE KORUN_TEST_SOURCES CONFIGURE_DEPENDS
      tests/app/*.cpp tests/script/*.cpp tests/inventory/*.cpp tests/removal/*.cpp tests/ui/*.cpp
      tests/simwin/*.cpp tests/tools/*.cpp tests/conformance/*.cpp)
-add_executable(korun04_tests ${KORUN_TEST_SOURCES} tools/korun04-sim/plan.cpp)
+add_executable(korun04_tests ${KORUN_TEST_SOURCES} tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp)
 target_include_directories(korun04_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(korun04_tests PRIVATE korun04_logic GTest::gtest GTest::gtest_main)
 target_compile_definitions(korun04_tests PRIVATE

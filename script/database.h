@@ -56,6 +56,10 @@ public:
     // Copies into out the manufacturer profile whose first word is the driver name's first word (the last
     // such profile in list order); 0 (out cleared) when there is none.
     int FindManufacturerProfile(CUninstallProfile& out, const char* driverName) const;
+    // The profile of a printer's driver, as the selection takes it: the first profile named as the driver,
+    // else the manufacturer profile FindManufacturerProfile copies; null when there is none. Valid while
+    // profiles is not changed.
+    const CUninstallProfile* ProfileOfDriver(const char* driverName) const;
     // Adds to target what goes only with the last printer: the Pavane profile, the scripts themselves, the
     // catch-all profiles and the family's own registry keys.
     void AddFullRemovalItems(CUninstallProfile& target) const;
@@ -75,6 +79,7 @@ public:
     COSVersion osVersion;
 
 private:
+    const CUninstallProfile* ManufacturerProfileOf(const char* driverName) const;
     void AddStarterProfiles(const CScriptFile& document, const char* scriptPath, const char* starter,
                             int CUninstallProfile::*flag, bool wholeLines);
 };

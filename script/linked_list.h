@@ -54,6 +54,15 @@ public:
         }
         return *this;
     }
+    // Moving takes the other list's elements over, without copying them; the other list ends empty.
+    CLinkedList(CLinkedList&& other) noexcept : CLinkedList() { TakeAll(other); }
+    CLinkedList& operator=(CLinkedList&& other) noexcept {
+        if (this != &other) {
+            Clear();
+            TakeAll(other);
+        }
+        return *this;
+    }
     ~CLinkedList() { Clear(); }
 
     size_t Count() const { return count_; }
@@ -88,6 +97,12 @@ public:
         added = value;
         return added;
     }
+    // Appends value, moved into the new element.
+    T& AddMoved(T&& value) {
+        T& added = AddNew();
+        added = std::move(value);
+        return added;
+    }
     // Appends a copy of every element of other.
     void Append(const CLinkedList& other) {
         for (const T& value : other) AddCopy(value);
@@ -102,13 +117,19 @@ public:
     void Clear() {
         while (head_.next != &head_) Erase(begin());
     }
-    // Moves every element of other to the end of this list; other is left empty.
+    // Moves every element of other to the end of this list; other is left empty. The elements are relinked
+    // as one chain, not one by one.
     void TakeAll(CLinkedList& other) {
-        while (other.head_.next != &other.head_) {
-            Link* link = other.head_.next;
-            other.Unlink(link);
-            LinkBefore(&head_, link);
-        }
+        if (&other == this || other.head_.next == &other.head_) return;
+        Link* first = other.head_.next;
+        Link* last = other.head_.prev;
+        first->prev = head_.prev;
+        head_.prev->next = first;
+        last->next = &head_;
+        head_.prev = last;
+        count_ += other.count_;
+        other.head_.next = other.head_.prev = &other.head_;
+        other.count_ = 0;
     }
 
     // Stable ascending merge sort: equal elements keep their order.
@@ -125,6 +146,13 @@ public:
         }
         prev->next = &head_;
         head_.prev = prev;
+    }
+    // Whether no element is less than the one before it (what SortBy would leave unchanged).
+    template <class Less>
+    bool IsSortedBy(Less less) const {
+        for (const Link* p = head_.next; p != &head_ && p->next != &head_; p = p->next)
+            if (less(static_cast<const Node*>(p->next)->value, static_cast<const Node*>(p)->value)) return false;
+        return true;
     }
     // Removes every element that equals its predecessor; of a run of equal elements the first stays.
     template <class Equal>

@@ -43,10 +43,17 @@ void CUninstallProfile::UniqueAll() {
 }
 
 void CUninstallProfile::MergeProfile(const CUninstallProfile& other) {
-    CUninstallProfile copy(other);
-    for (int i = 0; i < LIST_COUNT; ++i) List(i).Merge(copy.List(i));
-    for (int i = 0; i < LIST_COUNT; ++i) List(i).Sort();
-    UniqueAll();
+    for (int i = 0; i < LIST_COUNT; ++i) {
+        CTextList& list = List(i);
+        if (!other.List(i).IsEmpty()) {
+            CTextList copy = other.List(i);
+            list.Merge(copy);
+        }
+        // Lists that were both ordered merge into an ordered list, which the sort then only checks (a
+        // combined list grows with every profile).
+        list.Sort();
+        list.Unique();
+    }
 }
 
 void CUninstallProfile::SubtractProfile(const CUninstallProfile& other) {

@@ -67,12 +67,17 @@ int CScriptFile::LoadFile(const char* filePath) {
 void CScriptFile::Parse(char* text) {
     ScriptSection* current = nullptr;
     char* line = text;
+    int number = 1;  // lines as an editor counts them: CR LF, LF and a lone CR each end one
     for (;;) {
-        while (IsLineBreak(*line)) ++line;  // a run of CR and LF ends a line: no blank lines
+        // A run of CR and LF ends a line: no blank lines.
+        for (; IsLineBreak(*line); ++line)
+            if (*line == '\n' || line[1] != '\n') ++number;
         if (!*line) break;
         char* end = line;
         while (*end && !IsLineBreak(*end)) ++end;
         if (!*end) break;  // a NUL byte in the file ends the parse; its unfinished line is dropped
+        const int lineNumber = number;
+        if (*end == '\n' || end[1] != '\n') ++number;  // the break that ends this line
         *end = 0;
         char* next = end + 1;
 
@@ -83,12 +88,14 @@ void CScriptFile::Parse(char* text) {
             if (close) {
                 ScriptSection& section = sections.AddNew();
                 CopyTextN(section.name, std::string(line + 1, close).c_str(), TEXT_SIZE);
+                section.line = lineNumber;
                 current = &section;
             }
         } else if (current) {
             char* comment = std::strchr(line, ';');
             if (comment) *comment = 0;
             ScriptEntry& entry = current->entries.AddNew();
+            entry.line = lineNumber;
             char* equals = std::strchr(line, '=');
             if (equals) {
                 CopyTrimmed(entry.key, line, equals);

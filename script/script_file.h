@@ -9,11 +9,13 @@
 struct ScriptEntry {
     char key[TEXT_SIZE] = {};    // trimmed of spaces; may be empty
     char value[TEXT_SIZE] = {};  // trimmed of spaces; empty without "=" or with nothing after it
+    int line = 0;                // the line of the file it was read from, counted from 1
 };
 
 struct ScriptSection {
     char name[TEXT_SIZE] = {};  // exactly as written between the brackets
     CLinkedList<ScriptEntry> entries;
+    int line = 0;  // the line of its header
 };
 
 class CScriptFile {

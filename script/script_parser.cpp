@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "app/path_parts.h"
 #include "app/program_folder.h"
@@ -132,7 +133,7 @@ void CUninstallDatabase::AddStarterProfiles(const CScriptFile& document, const c
         ClassifyProfile(profile, document, item);
         // Driver, catch-all and ignore profiles name their own printer driver.
         if (!wholeLines) profile.drivers.Add(profile.name);
-        AddProfile(profile);
+        profiles.AddMoved(std::move(profile));
     }
 }
 
@@ -150,7 +151,8 @@ void CUninstallDatabase::ClassifyProfile(CUninstallProfile& profile, const CScri
 
     CTextList items;
     for (const Category& category : kCategories) {
-        if (ReadCategorySection(document, items, profile.section, category.name)) profile.*category.list = items;
+        // The read list is taken over whole: ReadCategorySection clears items again for the next category.
+        if (ReadCategorySection(document, items, profile.section, category.name)) profile.*category.list = std::move(items);
     }
 }
 
@@ -176,11 +178,21 @@ int CUninstallDatabase::ReadCategorySection(const CScriptFile& document, CTextLi
 int CUninstallDatabase::BuildCombinedProfile() {
     Normalize();
     combined.Clear();
+    // Merging the profiles one after another (MergeProfile) keeps, of the items that are equal, the first one
+    // of the first profile that has it, in sorted order. A stable sort of all of them in profile order, then
+    // Unique, keeps the same items, without walking the growing list once for every profile.
     int merged = 0;
-    for (const CUninstallProfile& profile : profiles) {
-        if (profile.isIgnore) continue;
-        combined.MergeProfile(profile);
-        merged = 1;
+    for (const CUninstallProfile& profile : profiles)
+        if (!profile.isIgnore) merged = 1;
+    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i) {
+        CTextList& all = combined.List(i);
+        for (const CUninstallProfile& profile : profiles) {
+            if (profile.isIgnore) continue;
+            CTextList copy = profile.List(i);
+            all.TakeAll(copy);
+        }
+        all.Sort();
+        all.Unique();
     }
     return merged;
 }

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,28 +53,28 @@ int CUninstallDatabase::SelectForRemoval() {
         for (CPrinterEntry* paved : masked->second) paved->isKept = 0;
     }
 
-    // Every printer that is neither foreign nor gone counts once; the staying ones keep their profile.
+    // Every printer that is neither foreign nor gone counts once; the staying ones keep their profile. A
+    // profile merged once already adds nothing the second time (what it names is in keep, and the copy
+    // that was there first stays), so each is merged once, in the order of the first printer that keeps it.
+    std::set<const CUninstallProfile*> kept;
     for (const CPrinterEntry& printer : printers) {
         if (printer.isForeign || printer.isDeleted) continue;
-        CUninstallProfile profile;
-        int found = FindProfile(profile, printer.driverName);
-        if (!found) found = FindManufacturerProfile(profile, printer.driverName);
-        if (printer.isKept) {
-            ++remainingCount;
-            if (found) keep.MergeProfile(profile);
-        } else {
+        if (!printer.isKept) {
             ++removingCount;
+            continue;
         }
+        ++remainingCount;
+        const CUninstallProfile* profile = ProfileOfDriver(printer.driverName);
+        if (profile && kept.insert(profile).second) keep.MergeProfile(*profile);
     }
 
-    CUninstallProfile work = combined;
-    if (remainingCount == 0) AddFullRemovalItems(work);
+    removal = combined;
+    if (remainingCount == 0) AddFullRemovalItems(removal);
 
     // What ignore and catch-all entries name is never removed.
     for (const CUninstallProfile& profile : profiles)
         if (profile.isIgnore || profile.isCatchAll) keep.MergeProfile(profile);
 
-    removal = work;
     removal.SubtractProfile(keep);
 
     const char* pavaneExe = osVersion.IsWin32s() ? "PAVANE.EXE" : "PAVANE32.EXE";
@@ -85,20 +86,29 @@ int CUninstallDatabase::SelectForRemoval() {
 
 int CUninstallDatabase::FindManufacturerProfile(CUninstallProfile& out, const char* driverName) const {
     out.Clear();
+    const CUninstallProfile* found = ManufacturerProfileOf(driverName);
+    if (found) out = *found;
+    return found ? 1 : 0;
+}
+
+const CUninstallProfile* CUninstallDatabase::ManufacturerProfileOf(const char* driverName) const {
     char driverWord[TEXT_SIZE];
     FirstWord(driverWord, driverName);
-    int found = 0;
+    const CUninstallProfile* found = nullptr;
     // The last match wins: of several matching manufacturer profiles the one with the greatest name.
     for (const CUninstallProfile& profile : profiles) {
         if (!profile.isManufacturer) continue;
         char word[TEXT_SIZE];
         FirstWord(word, profile.name);
-        if (TextEqual(word, driverWord)) {
-            out = profile;
-            found = 1;
-        }
+        if (TextEqual(word, driverWord)) found = &profile;
     }
     return found;
+}
+
+const CUninstallProfile* CUninstallDatabase::ProfileOfDriver(const char* driverName) const {
+    for (const CUninstallProfile& profile : profiles)
+        if (TextEqual(profile.name, driverName)) return &profile;
+    return ManufacturerProfileOf(driverName);
 }
 
 void CUninstallDatabase::AddFullRemovalItems(CUninstallProfile& target) const {

@@ -1,5 +1,8 @@
 #include "script/text_list.h"
 
+#include <string>
+#include <unordered_set>
+
 namespace {
 
 bool ItemLess(const CTextItem& a, const CTextItem& b) { return TextLess(a.text, b.text); }
@@ -15,10 +18,26 @@ bool CTextList::Contains(const char* text) const {
     return false;
 }
 
-void CTextList::Sort() { SortBy(ItemLess); }
+// A stable sort leaves an ordered list as it is, so an ordered list (the common case: lists are kept sorted)
+// is only checked.
+void CTextList::Sort() {
+    if (!IsSorted()) SortBy(ItemLess);
+}
+
+bool CTextList::IsSorted() const { return IsSortedBy(ItemLess); }
 
 void CTextList::Unique() { UniqueBy(ItemEqual); }
 
 void CTextList::Merge(CTextList& other) { MergeBy(other, ItemLess); }
 
-void CTextList::Subtract(const CTextList& other) { SubtractBy(other, ItemEqual); }
+void CTextList::Subtract(const CTextList& other) {
+    // Against a long list, its texts are looked up by their case-folded key (TextEqual compares exactly those
+    // keys) instead of walking the whole list for every element.
+    if (other.Count() < 16 || &other == this) {
+        SubtractBy(other, ItemEqual);
+        return;
+    }
+    std::unordered_set<std::string> keys;
+    for (const CTextItem& item : other) keys.insert(TextKey(item.text));
+    for (iterator it = begin(); it != end();) it = keys.count(TextKey(it->text)) ? Erase(it) : ++it;
+}

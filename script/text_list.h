@@ -18,6 +18,8 @@ public:
 
     // Stable ascending sort by TextLess.
     void Sort();
+    // Whether the list is in ascending TextLess order already.
+    bool IsSorted() const;
     // Removes every element equal to its predecessor: a, A, b, a gives a, b, a.
     void Unique();
     // Moves other's elements in, keeping the result ordered when both lists were; on equal elements this

@@ -8,6 +8,7 @@
 #   bash scripts/demo.sh --select Office --save /tmp/after
 #   bash scripts/demo.sh -- RestartSpooler        the tool's own command tail after --
 #   bash scripts/demo.sh --save /tmp/after -- /QUIET /SELECT:ALL   the unattended removal, its log saved with the machine
+#   bash scripts/demo.sh --lint path/to/Kunz__04.unm   what the tool would do silently with a script (docs/test-bench.md)
 #
 # Exit status: 0 when the tool ended normally (its exit code 0 or 1, the main window's usual result) or
 # waits for a user action that nothing scripts (3), otherwise the tool's or the simulator's exit code.
@@ -28,6 +29,13 @@ fi
 korun_step "korun04-sim $*"
 status=0
 "$KORUN_HOST_BUILD_DIR/bin/korun04-sim" "$@" || status=$?
+# The linter's status is its own: 0 clean, 1 findings, 2 unreadable input.
+for argument in "$@"; do
+    if [[ $argument == --lint ]]; then
+        echo "==> korun04-sim --lint exit status: $status ($( ((status == 0)) && echo clean || { ((status == 1)) && echo findings || echo 'cannot read the input'; }))"
+        exit "$status"
+    fi
+done
 # /QUIET and /PLAN end with Windows Installer codes; a status holds them modulo 256 (3010 -> 194, 1641 -> 105).
 unattended=0
 for argument in "$@"; do

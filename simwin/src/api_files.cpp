@@ -180,7 +180,12 @@ void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, FileNode& n) {
 }
 
 std::string letterOf(const std::string& fullPath) { return fullPath.substr(0, 1); }
-std::string letterOf(const FileNode& n) { return n.path().substr(0, 1); }
+// The drive letter of a node: its root's name ("C:"), without composing the whole path.
+std::string letterOf(const FileNode& n) {
+    const FileNode* root = &n;
+    while (root->parent) root = root->parent;
+    return root->name.substr(0, 1);
+}
 
 // The descriptor a caller passes for a new file or directory, read as Windows reads it; false (and
 // ERROR_INVALID_SECURITY_DESCR) when it is not one. No descriptor given: `given` stays null.
@@ -193,8 +198,8 @@ bool givenSecurity(LPSECURITY_ATTRIBUTES sa, std::unique_ptr<simwin::SecurityDes
 }
 
 // Tells the machine's observer what was written (FileSystem::onWrite).
-void reportWrite(const FileNode& n, const std::string& bytes, bool flushed) {
-    if (files().onWrite) files().onWrite(n.path(), bytes, flushed);
+void reportWrite(const FileNode& n, const char* bytes, size_t size, bool flushed) {
+    if (files().onWrite) files().onWrite(n.path(), std::string(bytes, size), flushed);
 }
 
 std::string directoryOfProgram() {
@@ -297,7 +302,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         h->position = end;
     }
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
-    reportWrite(*h->node, std::string(static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite), false);
+    reportWrite(*h->node, static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite, false);
     return TRUE;
 }
 
@@ -359,7 +364,7 @@ BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
     FileHandle* h = fileHandle(hFile);
     if (!h) return fail(ERROR_INVALID_HANDLE);
     if (!h->access.write) return fail(ERROR_ACCESS_DENIED);
-    reportWrite(*h->node, h->node->content, true);
+    reportWrite(*h->node, h->node->content.data(), h->node->content.size(), true);
     return TRUE;
 }
 

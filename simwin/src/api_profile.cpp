@@ -10,8 +10,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "simwin/ini_mapping.h"
 #include "simwin/machine.h"
 #include "simwin/win32.h"
 
@@ -40,12 +42,19 @@ struct Line {
     bool hasValue = false;  // the entry has "="
 };
 
+// Where the line that starts at pos ends, its line ending included. A line ends at a CR LF, a LF or a bare
+// CR, as Windows reads profile files (a file written on an old Macintosh has only CRs).
+size_t lineEnd(const std::string& text, size_t pos) {
+    size_t eol = text.find_first_of("\r\n", pos);
+    if (eol == std::string::npos) return text.size();
+    return text[eol] == '\r' && eol + 1 < text.size() && text[eol + 1] == '\n' ? eol + 2 : eol + 1;
+}
+
 std::vector<Line> parse(const std::string& text) {
     std::vector<Line> lines;
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t eol = text.find('\n', pos);
-        size_t next = eol == std::string::npos ? text.size() : eol + 1;
+        size_t next = lineEnd(text, pos);
         Line l;
         l.raw = text.substr(pos, next - pos);
         l.body = l.raw;
@@ -109,11 +118,10 @@ std::string unquote(const std::string& v) {
     return v;
 }
 
+// The line ending of new lines: LF in a file whose first line ends in a bare LF, else CR LF.
 std::string lineEndingOf(const std::string& text) {
-    size_t eol = text.find('\n');
-    return eol != std::string::npos && eol > 0 && text[eol - 1] == '\r' ? "\r\n"
-           : eol != std::string::npos                                   ? "\n"
-                                                                        : "\r\n";
+    size_t eol = text.find_first_of("\r\n");
+    return eol != std::string::npos && text[eol] == '\n' ? "\n" : "\r\n";
 }
 
 Line makeLine(const std::string& body, const std::string& eol) {
@@ -121,34 +129,57 @@ Line makeLine(const std::string& body, const std::string& eol) {
     return parsed.front();
 }
 
-// The lines of a text, parsed once for as long as the same text is read again (a profile read parses
-// the whole file; the tool reads the same files many times over).
-const std::vector<Line>& parsedLines(const std::string& text) {
-    static std::string cachedText;
-    static std::vector<Line> cachedLines;
+// The lines of a text with the place of each section name's first section, parsed once for as long as the
+// same text is read again (a profile read parses the whole file; the tool reads the same files many times
+// over, a printer removal the family's script once per printer).
+struct Parsed {
+    std::string text;
+    std::vector<Line> lines;
+    std::unordered_map<std::string, std::pair<size_t, size_t>> sections;  // lower-cased name -> [begin, end)
+};
+
+const Parsed& parsedText(const std::string& text) {
+    static Parsed cached;
     static bool valid = false;
-    if (!valid || text != cachedText) {
-        cachedLines = parse(text);
-        cachedText = text;
-        valid = true;
+    if (valid && text.size() == cached.text.size() && text == cached.text) return cached;
+    cached.text = text;
+    cached.lines = parse(text);
+    cached.sections.clear();
+    for (size_t i = 0; i < cached.lines.size(); ++i) {
+        if (cached.lines[i].kind != Line::Header) continue;
+        size_t end = i + 1;
+        while (end < cached.lines.size() && cached.lines[end].kind != Line::Header) ++end;
+        cached.sections.emplace(toLower(cached.lines[i].name), std::make_pair(i, end));
     }
-    return cachedLines;
+    valid = true;
+    return cached;
 }
+
+// findSection on a parsed text, through its index.
+bool findParsedSection(const Parsed& p, const std::string& section, size_t& begin, size_t& end) {
+    auto it = p.sections.find(toLower(trimBlanks(section)));
+    if (it == p.sections.end()) return false;
+    begin = it->second.first;
+    end = it->second.second;
+    return true;
+}
+
+const std::vector<Line>& parsedLines(const std::string& text) { return parsedText(text).lines; }
 
 }  // namespace
 
 bool get(const std::string& text, const std::string& section, const std::string& key, std::string& value) {
-    const std::vector<Line>& lines = parsedLines(text);
+    const Parsed& parsed = parsedText(text);
+    const std::vector<Line>& lines = parsed.lines;
     size_t begin, end, at;
-    if (!findSection(lines, section, begin, end) || !findKey(lines, begin, end, key, at)) return false;
+    if (!findParsedSection(parsed, section, begin, end) || !findKey(lines, begin, end, key, at)) return false;
     value = unquote(lines[at].value);
     return true;
 }
 
 bool hasSection(const std::string& text, const std::string& section) {
-    const std::vector<Line>& lines = parsedLines(text);
     size_t begin, end;
-    return findSection(lines, section, begin, end);
+    return findParsedSection(parsedText(text), section, begin, end);
 }
 
 std::string set(const std::string& text, const std::string& section, const std::string* key,
@@ -180,7 +211,7 @@ std::string set(const std::string& text, const std::string& section, const std::
         return join(lines);
     }
     std::string out = text;
-    if (!out.empty() && out.back() != '\n') out += eol;
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol;
     out += "[" + trimBlanks(section) + "]" + eol + entry.raw;
     return out;
 }
@@ -194,9 +225,10 @@ std::vector<std::string> sectionNames(const std::string& text) {
 
 std::vector<std::string> keys(const std::string& text, const std::string& section) {
     std::vector<std::string> out;
-    const std::vector<Line>& lines = parsedLines(text);
+    const Parsed& parsed = parsedText(text);
+    const std::vector<Line>& lines = parsed.lines;
     size_t begin, end;
-    if (!findSection(lines, section, begin, end)) return out;
+    if (!findParsedSection(parsed, section, begin, end)) return out;
     for (size_t i = begin + 1; i < end; ++i)
         if (lines[i].kind == Line::Entry && lines[i].hasValue) out.push_back(lines[i].name);
     return out;
@@ -204,9 +236,10 @@ std::vector<std::string> keys(const std::string& text, const std::string& sectio
 
 std::vector<std::string> sectionLines(const std::string& text, const std::string& section) {
     std::vector<std::string> out;
-    const std::vector<Line>& lines = parsedLines(text);
+    const Parsed& parsed = parsedText(text);
+    const std::vector<Line>& lines = parsed.lines;
     size_t begin, end;
-    if (!findSection(lines, section, begin, end)) return out;
+    if (!findParsedSection(parsed, section, begin, end)) return out;
     for (size_t i = begin + 1; i < end; ++i)
         if (lines[i].kind == Line::Entry)
             out.push_back(lines[i].hasValue ? lines[i].name + "=" + lines[i].value : lines[i].name);
@@ -230,7 +263,7 @@ std::string profilePath(LPCSTR file) {
 
 // Reads a profile file the way the profile functions open it (read access, others may read
 // and write). On failure returns false with the error code.
-bool readProfile(LPCSTR file, std::string& text, DWORD& error) {
+bool readProfile(LPCSTR file, const std::string*& text, DWORD& error) {
     PathLookup l = current().files.lookup(profilePath(file));
     if (l.error) {
         error = l.error;
@@ -245,9 +278,11 @@ bool readProfile(LPCSTR file, std::string& text, DWORD& error) {
         error = ERROR_SHARING_VIOLATION;
         return false;
     }
-    text = n.content;
+    text = &n.content;
     return true;
 }
+
+const std::string kNoText;
 
 // Copies a string result: at most size - 1 characters and a NUL; the number copied.
 DWORD putString(const std::string& s, LPSTR buffer, DWORD size) {
@@ -282,6 +317,61 @@ DWORD putList(const std::vector<std::string>& items, LPSTR buffer, DWORD size) {
     return size - 2;
 }
 
+// --- The sections that live in the registry (simwin/ini_mapping.h) ---
+
+// The key a section of a file maps to on the current machine, or "".
+std::string mappedKey(LPCSTR file, LPCSTR section) {
+    if (!section) return "";
+    return simwin::mappedProfileKey(current().system.platform, file ? file : "win.ini", section);
+}
+
+// A mapped value as the profile functions read it: REG_SZ text only (other types read as absent).
+bool mappedValue(const std::string& keyPath, const std::string& name, std::string& text) {
+    const simwin::RegValue* v = current().registry.value(keyPath, name);
+    if (!v || v->type != REG_SZ) return false;
+    text = current().registry.getString(keyPath, name);
+    return true;
+}
+
+// The names of a mapped section's REG_SZ values ("name=value" when lines is set), in the key's order.
+std::vector<std::string> mappedEntries(const std::string& keyPath, bool lines) {
+    std::vector<std::string> out;
+    const simwin::RegKey* key = current().registry.find(keyPath);
+    if (!key) return out;
+    for (const simwin::RegValue& v : key->values) {
+        std::string text;
+        if (v.name.empty() || !mappedValue(keyPath, v.name, text)) continue;
+        out.push_back(lines ? v.name + "=" + text : v.name);
+    }
+    return out;
+}
+
+// A write to a mapped section: the value set, the value deleted (value null) or every value of the key
+// deleted (key null; the key itself and its subkeys stay).
+void writeMapped(const std::string& keyPath, LPCSTR key, LPCSTR value) {
+    auto& reg = current().registry;
+    if (!key) {
+        if (simwin::RegKey* k = reg.find(keyPath)) k->values.clear();
+        return;
+    }
+    if (!value) {
+        if (simwin::RegKey* k = reg.find(keyPath)) k->removeValue(key);
+        return;
+    }
+    reg.setString(keyPath, key, value);
+}
+
+// The section names of a file: those of its text, then the mapped sections whose keys exist.
+std::vector<std::string> sectionNamesOf(LPCSTR file, std::vector<std::string> names) {
+    for (const char* section : {"windows", "Devices", "PrinterPorts"}) {
+        const std::string mapped = mappedKey(file, section);
+        if (mapped.empty() || !current().registry.find(mapped)) continue;
+        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return simwin::iequals(n, section); }))
+            names.push_back(section);
+    }
+    return names;
+}
+
 std::string defaultText(LPCSTR def) {
     std::string d = def ? def : "";
     size_t end = d.find_last_not_of(' ');
@@ -293,19 +383,29 @@ std::string defaultText(LPCSTR def) {
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
                                       DWORD nSize, LPCSTR lpFileName) {
     if (!lpReturnedString || nSize == 0) return 0;
-    std::string text;
+    const std::string mapped = mappedKey(lpFileName, lpAppName);
+    if (!mapped.empty()) {
+        std::string value;
+        if (!lpKeyName && current().registry.find(mapped))
+            return putList(mappedEntries(mapped, false), lpReturnedString, nSize);
+        if (lpKeyName && mappedValue(mapped, lpKeyName, value)) return putString(value, lpReturnedString, nSize);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return putString(defaultText(lpDefault), lpReturnedString, nSize);
+    }
+    const std::string* text = &kNoText;
     DWORD error = ERROR_SUCCESS;
     bool ok = readProfile(lpFileName, text, error);
     if (!lpAppName) {
         if (!ok) SetLastError(error);
-        return putList(ok ? simwin::profile::sectionNames(text) : std::vector<std::string>(), lpReturnedString, nSize);
+        return putList(sectionNamesOf(lpFileName, ok ? simwin::profile::sectionNames(*text) : std::vector<std::string>()),
+                       lpReturnedString, nSize);
     }
     if (!lpKeyName) {
-        if (ok && simwin::profile::hasSection(text, lpAppName))
-            return putList(simwin::profile::keys(text, lpAppName), lpReturnedString, nSize);
+        if (ok && simwin::profile::hasSection(*text, lpAppName))
+            return putList(simwin::profile::keys(*text, lpAppName), lpReturnedString, nSize);
     } else {
         std::string value;
-        if (ok && simwin::profile::get(text, lpAppName, lpKeyName, value))
+        if (ok && simwin::profile::get(*text, lpAppName, lpKeyName, value))
             return putString(value, lpReturnedString, nSize);
     }
     SetLastError(ok ? ERROR_FILE_NOT_FOUND : error);
@@ -314,13 +414,19 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
     if (!lpAppName || !lpKeyName) return static_cast<UINT>(nDefault);
-    std::string text, value;
-    DWORD error = ERROR_SUCCESS;
-    if (!readProfile(lpFileName, text, error)) {
-        SetLastError(error);
-        return static_cast<UINT>(nDefault);
+    const std::string* text = &kNoText;
+    std::string value;
+    const std::string mapped = mappedKey(lpFileName, lpAppName);
+    if (!mapped.empty()) {
+        if (!mappedValue(mapped, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
+    } else {
+        DWORD error = ERROR_SUCCESS;
+        if (!readProfile(lpFileName, text, error)) {
+            SetLastError(error);
+            return static_cast<UINT>(nDefault);
+        }
+        if (!simwin::profile::get(*text, lpAppName, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
     }
-    if (!simwin::profile::get(text, lpAppName, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
     // Read as RtlCharToInteger does: blanks, a sign, "0x" / "0o" / "0b" for another base, then the
     // digits up to the first other character; no digits give 0. The result is the 32-bit value.
     size_t i = value.find_first_not_of(" \t");
@@ -348,24 +454,26 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
         SetLastError(ERROR_INVALID_PARAMETER);
         return putList({}, lpReturnedString, nSize);
     }
-    std::string text;
+    const std::string mapped = mappedKey(lpFileName, lpAppName);
+    if (!mapped.empty()) return putList(mappedEntries(mapped, true), lpReturnedString, nSize);
+    const std::string* text = &kNoText;
     DWORD error = ERROR_SUCCESS;
     if (!readProfile(lpFileName, text, error)) {
         SetLastError(error);
         return putList({}, lpReturnedString, nSize);
     }
-    return putList(simwin::profile::sectionLines(text, lpAppName), lpReturnedString, nSize);
+    return putList(simwin::profile::sectionLines(*text, lpAppName), lpReturnedString, nSize);
 }
 
 DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
     if (!lpszReturnBuffer || nSize == 0) return 0;
-    std::string text;
+    const std::string* text = &kNoText;
     DWORD error = ERROR_SUCCESS;
     if (!readProfile(lpFileName, text, error)) {
         SetLastError(error);
-        return putList({}, lpszReturnBuffer, nSize);
+        return putList(sectionNamesOf(lpFileName, {}), lpszReturnBuffer, nSize);
     }
-    return putList(simwin::profile::sectionNames(text), lpszReturnBuffer, nSize);
+    return putList(sectionNamesOf(lpFileName, simwin::profile::sectionNames(*text)), lpszReturnBuffer, nSize);
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
@@ -374,6 +482,11 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     if (!lpAppName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
+    }
+    const std::string mapped = mappedKey(lpFileName, lpAppName);
+    if (!mapped.empty()) {
+        writeMapped(mapped, lpKeyName, lpString);
+        return TRUE;
     }
     auto& fs = current().files;
     PathLookup l = fs.lookup(profilePath(lpFileName));

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <vector>
 
 #include "simwin/machine.h"
@@ -106,6 +107,32 @@ std::shared_ptr<RegKey> walk(std::shared_ptr<RegKey> key, const std::vector<std:
     return key;
 }
 
+// The user's classes, HKEY_CURRENT_USER\Software\Classes; null when the user has none.
+std::shared_ptr<RegKey> userClasses() {
+    RegKey* software = current().registry.root(HKEY_CURRENT_USER)->child("Software");
+    RegKey* classes = software ? software->child("Classes") : nullptr;
+    return current().registry.share(classes);
+}
+
+// A path below HKEY_CLASSES_ROOT, the merged view of the user's classes over the machine's: a key the
+// user's classes hold is theirs (reads, writes, opens and deletes go there); any other key is the
+// machine's. A key being created goes where more of its path exists already, to the machine's classes on a
+// tie (a new registration is the machine's unless the user's classes hold its parent).
+std::shared_ptr<RegKey> walkClasses(const std::vector<std::string>& names, size_t& found) {
+    auto machine = current().registry.root(HKEY_CLASSES_ROOT);
+    size_t machineFound = 0;
+    std::shared_ptr<RegKey> machineKey = machine ? walk(machine, names, machineFound) : nullptr;
+    auto user = userClasses();
+    size_t userFound = 0;
+    std::shared_ptr<RegKey> userKey = user && !names.empty() ? walk(user, names, userFound) : nullptr;
+    if (userKey && (userFound == names.size() || (userFound > machineFound && machineFound < names.size()))) {
+        found = userFound;
+        return userKey;
+    }
+    found = machineFound;
+    return machineKey;
+}
+
 // Resolves a handle and a subkey path: key is the deepest existing key on the path, and names[found]
 // the first name below it that does not exist (found == names.size() when the whole path exists).
 LONG locate(HKEY hKey, LPCSTR subKey, std::shared_ptr<RegKey>& key, std::vector<std::string>& names, size_t& found) {
@@ -113,8 +140,19 @@ LONG locate(HKEY hKey, LPCSTR subKey, std::shared_ptr<RegKey>& key, std::vector<
     LONG r = resolve(hKey, base);
     if (r) return r;
     if ((r = pathNames(subKey, names))) return r;
-    key = walk(base.key, names, found);
+    key = hKey == HKEY_CLASSES_ROOT ? walkClasses(names, found) : walk(base.key, names, found);
     return ERROR_SUCCESS;
+}
+
+// The subkey names of HKEY_CLASSES_ROOT itself: the machine's classes and the user's, each name once.
+std::vector<std::string> classesRootNames() {
+    std::map<std::string, std::string, simwin::ILess> names;
+    for (auto root : {userClasses(), current().registry.root(HKEY_CLASSES_ROOT)})
+        if (root)
+            for (auto& kv : root->subkeys) names.emplace(kv.first, kv.second->name);
+    std::vector<std::string> out;
+    for (auto& kv : names) out.push_back(kv.second);
+    return out;
 }
 
 HKEY addHandle(std::shared_ptr<RegKey> key, DWORD access) {
@@ -125,6 +163,15 @@ HKEY addHandle(std::shared_ptr<RegKey> key, DWORD access) {
 }
 
 bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// Copies a value's data into a caller's buffer of room bytes (which holds at least the data). A string
+// stored without its terminating NUL gets one when the buffer has a byte to spare; the size reported
+// stays the stored size, as Windows reports it.
+void copyData(const RegValue& v, LPBYTE out, DWORD room) {
+    const size_t size = v.data.size();
+    if (size) std::memcpy(out, v.data.data(), size);
+    if (isStringType(v.type) && size && v.data.back() != 0 && room > size) out[size] = 0;
+}
 
 void clearTime(PFILETIME ft) {
     if (ft) ft->dwLowDateTime = ft->dwHighDateTime = 0;
@@ -204,7 +251,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
             *lpcbData = size;
             return ERROR_MORE_DATA;
         }
-        if (size) std::memcpy(lpData, v->data.data(), size);
+        copyData(*v, lpData, *lpcbData);
     }
     if (lpcbData) *lpcbData = size;
     return ERROR_SUCCESS;
@@ -251,8 +298,15 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
     LONG r = resolveFor(hKey, KEY_ENUMERATE_SUB_KEYS, k);
     if (r) return r;
     if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
-    if (dwIndex >= k.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    const std::string& name = std::next(k.key->subkeys.begin(), dwIndex)->second->name;
+    std::string name;
+    if (hKey == HKEY_CLASSES_ROOT) {
+        const std::vector<std::string> merged = classesRootNames();
+        if (dwIndex >= merged.size()) return ERROR_NO_MORE_ITEMS;
+        name = merged[dwIndex];
+    } else {
+        if (dwIndex >= k.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+        name = std::next(k.key->subkeys.begin(), dwIndex)->second->name;
+    }
     if (name.size() >= *lpcchName) return ERROR_MORE_DATA;
     if (lpClass && lpcchClass && *lpcchClass == 0) return ERROR_MORE_DATA;
     std::memcpy(lpName, name.c_str(), name.size() + 1);
@@ -282,7 +336,7 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
     if (lpData && *lpcbData < size) {
         result = ERROR_MORE_DATA;
     } else {
-        if (lpData && size) std::memcpy(lpData, v.data.data(), size);
+        if (lpData) copyData(v, lpData, *lpcbData);
         if (v.name.size() >= *lpcchValueName) {
             result = ERROR_MORE_DATA;
             if (*lpcchValueName) {

@@ -2,7 +2,14 @@
 // drives of a machine directory, and the [file] and [pending] sections of machine.ini.
 #include "simwin/files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -55,35 +62,94 @@ std::shared_ptr<FileNode> cloneTree(const FileNode& from, FileNode* parent) {
     return n;
 }
 
-std::string readBinary(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) throw MachineError(p.string() + ": cannot be read");
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+// One entry of a directory of the machine directory: its name, whether it is a directory, its size.
+struct DiskEntry {
+    std::string name;
+    bool isDirectory;
+    off_t size;
+};
+
+// The entries of a directory, by name, with their type and size read relative to the directory (a machine
+// directory holds many small files: no path is walked again for each).
+std::vector<DiskEntry> diskEntries(const fs::path& from, int& dirFd, DIR*& handle) {
+    handle = ::opendir(from.c_str());
+    if (!handle) throw MachineError(from.string() + ": cannot be read");
+    dirFd = ::dirfd(handle);
+    std::vector<DiskEntry> entries;
+    while (const dirent* e = ::readdir(handle)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st;
+        if (::fstatat(dirFd, e->d_name, &st, 0) != 0) {
+            ::closedir(handle);
+            throw MachineError((from / name).string() + ": cannot be read");
+        }
+        entries.push_back(DiskEntry{name, S_ISDIR(st.st_mode), st.st_size});
+    }
+    std::sort(entries.begin(), entries.end(), [](const DiskEntry& a, const DiskEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+// The bytes of a file of the directory dirFd (from, for messages); an empty one is not opened.
+std::string readBinary(int dirFd, const DiskEntry& e, const fs::path& from) {
+    std::string out;
+    if (e.size == 0) return out;
+    const int fd = ::openat(dirFd, e.name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw MachineError((from / e.name).string() + ": cannot be read");
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            if (n < 0) throw MachineError((from / e.name).string() + ": cannot be read");
+            return out;
+        }
+        out.append(buffer, static_cast<size_t>(n));
+    }
 }
 
 void loadTree(FileNode& dir, const fs::path& from) {
-    std::vector<fs::path> entries;
-    for (auto& e : fs::directory_iterator(from)) entries.push_back(e.path());
-    std::sort(entries.begin(), entries.end());
-    for (auto& p : entries) {
-        std::string name = p.filename().string();
-        if (!isValidFileName(name)) throw MachineError(p.string() + ": not a valid Windows file name");
+    int dirFd = -1;
+    DIR* handle = nullptr;
+    const std::vector<DiskEntry> entries = diskEntries(from, dirFd, handle);
+    struct Closer {
+        DIR* handle;
+        ~Closer() { ::closedir(handle); }
+    } closer{handle};
+    for (const DiskEntry& e : entries) {
+        const std::string& name = e.name;
+        if (!isValidFileName(name)) throw MachineError((from / name).string() + ": not a valid Windows file name");
         auto it = dir.children.find(name);
         if (it != dir.children.end())
-            throw MachineError(p.string() + ": clashes with " + it->second->name + " (names differ only in letter case)");
+            throw MachineError((from / name).string() + ": clashes with " + it->second->name +
+                               " (names differ only in letter case)");
         auto n = std::make_shared<FileNode>();
         n->name = name;
         n->parent = &dir;
-        if (fs::is_directory(p)) {
+        if (e.isDirectory) {
             n->isDirectory = true;
-            loadTree(*n, p);
+            loadTree(*n, from / name);
         } else {
-            n->content = readBinary(p);
+            n->content = readBinary(dirFd, e, from);
         }
-        dir.children[name] = n;
+        dir.children.emplace_hint(dir.children.end(), name, n);
     }
+}
+
+// Creates or truncates a file with these bytes: one open, the writes, one close (a machine saves many
+// small files; a stream's buffer for each would cost more than the file).
+void writeBinary(const fs::path& p, const std::string& content) {
+    const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    for (size_t done = 0; ok && done < content.size();) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        done += ok ? static_cast<size_t>(n) : 0;
+    }
+    if (fd >= 0 && ::close(fd) != 0) ok = false;
+    if (!ok) throw MachineError(p.string() + ": cannot be written");
 }
 
 // What a save leaves out of a directory's tree: standard files nothing changed, and directories made only
@@ -120,9 +186,7 @@ void saveTree(const FileNode& dir, const fs::path& to, const SaveFilter& filter)
         } else if (filter.skipsFile(*c.second)) {
             continue;
         } else {
-            std::ofstream out(p, std::ios::binary | std::ios::trunc);
-            if (!out) throw MachineError(p.string() + ": cannot be written");
-            out << c.second->content;
+            writeBinary(p, c.second->content);
         }
     }
 }
@@ -216,10 +280,12 @@ bool matchFileName(const std::string& pattern, const std::string& name) {
     return matchFrom(p, 0, name, 0, name.find_last_of('.'));
 }
 
-bool isValidFileName(const std::string& name) {
+bool isValidFileName(const std::string& name) { return isValidFileName(std::string_view(name)); }
+
+bool isValidFileName(std::string_view name) {
     if (name.empty()) return false;
     for (unsigned char c : name)
-        if (c < 32 || std::string("<>:\"/\\|?*").find(static_cast<char>(c)) != std::string::npos) return false;
+        if (c < 32 || (c < 128 && std::strchr("<>:\"/\\|?*", c))) return false;
     return true;
 }
 
@@ -269,7 +335,27 @@ FileSystem& FileSystem::operator=(const FileSystem& other) {
     return *this;
 }
 
+namespace {
+
+// Whether a path is written as fullPath would write it already: a drive, a separator and names that are not
+// empty and do not end in a dot (which also rules out "." and ".."), no "/", the last name not ending in a
+// blank, no trailing separator. (Most paths the tool passes are such; they need no collapsing.)
+bool isPlainFullPath(const std::string& p) {
+    if (p.size() < 3 || !hasDrivePrefix(p) || p[2] != '\\') return false;
+    if (p.size() == 3) return true;
+    if (p.back() == ' ') return false;
+    for (size_t i = 3; i <= p.size(); ++i) {
+        if (i < p.size() && p[i] == '/') return false;
+        if (i < p.size() && p[i] != '\\') continue;
+        if (i == 3 || p[i - 1] == '\\' || p[i - 1] == '.') return false;  // an empty name, or one ending in a dot
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string FileSystem::fullPath(const std::string& input, bool keepTrailingSeparator) const {
+    if (isPlainFullPath(input)) return input;
     std::string p = win32FullPath(input, currentDirectory);
     if (p.empty()) return "";
     if (!devicePrefix(p).empty())
@@ -293,7 +379,15 @@ PathLookup FileSystem::lookup(const std::string& path) const {
                       : ERROR_PATH_NOT_FOUND;
         return r;
     }
-    std::vector<std::string> parts = components(r.full.substr(3));
+    // The names after "X:\", walked in place (a full path has no empty names).
+    const std::string_view rest = std::string_view(r.full).substr(3);
+    std::vector<std::string_view> parts;
+    for (size_t start = 0; start < rest.size();) {
+        size_t end = rest.find('\\', start);
+        if (end == std::string_view::npos) end = rest.size();
+        if (end > start) parts.push_back(rest.substr(start, end - start));
+        start = end + 1;
+    }
     for (auto& c : parts)
         if (!isValidFileName(c)) {
             r.error = ERROR_INVALID_NAME;
@@ -317,7 +411,7 @@ PathLookup FileSystem::lookup(const std::string& path) const {
         dir = next;
     }
     r.parent = dir;
-    r.name = parts.back();
+    r.name = std::string(parts.back());
     r.node = child(*dir, r.name);
     if (!r.node) r.error = ERROR_FILE_NOT_FOUND;
     return r;
@@ -325,10 +419,10 @@ PathLookup FileSystem::lookup(const std::string& path) const {
 
 FileNode* FileSystem::find(const std::string& path) const { return lookup(path).node; }
 
-FileNode* FileSystem::child(FileNode& directory, const std::string& name) const {
+FileNode* FileSystem::child(FileNode& directory, std::string_view name) const {
     auto it = directory.children.find(name);
     if (it != directory.children.end()) return it->second.get();
-    return name.find('~') == std::string::npos ? nullptr : childByAlias(directory, name);
+    return name.find('~') == std::string_view::npos ? nullptr : childByAlias(directory, std::string(name));
 }
 
 std::string FileSystem::aliasOf(FileNode& node) const {

@@ -85,7 +85,8 @@ std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function
         if (!isMachineSection(s.name)) m->otherSections.push_back(s);
     m->applyLayout();
     m->files.loadSecurity(doc);
-    m->spooler.publishDefault(m->files, m->system);
+    m->iniMapping.load(m->system, m->files, m->registry);
+    m->spooler.publishDefault(m->files, m->registry, m->system);
     m->files.beginRun();
     return m;
 }
@@ -130,7 +131,11 @@ void Machine::save(const std::string& dir) const {
     fs::create_directories(root);
     fs::remove_all(root / "drive");
     writeText(root / "machine.ini", saveIni());
-    writeText(root / "registry.reg", registry.saveReg());
+    // The values read from win.ini at load go back there (the file still holds them), unless the run changed them.
+    Registry::SaveFilter filter;
+    filter.skipValue = [this](const RegKey& key, const RegValue& value) { return iniMapping.fromFile(key, value); };
+    filter.skipKey = [this](const RegKey& key) { return iniMapping.madeForFile(key); };
+    writeText(root / "registry.reg", registry.saveReg(&filter));
     files.saveDrives(dir);
 }
 

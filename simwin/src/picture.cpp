@@ -1,4 +1,4 @@
-// Text pictures of windows: what a person sees of a dialog, its pages and controls (korun04-sim --show).
+// Text pictures of windows: what a person sees of a dialog, its pages and controls (a simulator's --show).
 #include "simwin/machine.h"
 #include "simwin/windows.h"
 

@@ -428,16 +428,22 @@ void writeValue(std::string& out, const RegValue& v) {
     out += line + "\n";
 }
 
-void writeKey(std::string& out, const RegKey& key, bool isRoot) {
-    if (!isRoot || !key.values.empty()) {
+bool keeps(const Registry::SaveFilter* filter, const RegKey& key, const RegValue& v) {
+    return !filter || !filter->skipValue || !filter->skipValue(key, v);
+}
+
+void writeKey(std::string& out, const RegKey& key, bool isRoot, const Registry::SaveFilter* filter) {
+    if (filter && filter->skipKey && filter->skipKey(key)) return;
+    std::vector<const RegValue*> sorted;
+    for (auto& v : key.values)
+        if (keeps(filter, key, v)) sorted.push_back(&v);
+    if (!isRoot || !sorted.empty()) {
         out += "\n[" + Registry::pathOf(key) + "]\n";
-        std::vector<const RegValue*> sorted;
-        for (auto& v : key.values) sorted.push_back(&v);
         std::stable_sort(sorted.begin(), sorted.end(),
                          [](const RegValue* a, const RegValue* b) { return iless(a->name, b->name); });
         for (auto* v : sorted) writeValue(out, *v);
     }
-    for (auto& kv : key.subkeys) writeKey(out, *kv.second, false);
+    for (auto& kv : key.subkeys) writeKey(out, *kv.second, false, filter);
 }
 
 }  // namespace
@@ -493,6 +499,11 @@ std::shared_ptr<RegKey> Registry::rootOfPath(const std::string& fullPath, size_t
 }
 
 RegKey* Registry::find(const std::string& fullPath) const {
+    const std::string rootName = fullPath.substr(0, fullPath.find('\\'));
+    if ((iequals(rootName, "HKEY_CLASSES_ROOT") || iequals(rootName, "HKCR")) && rootName.size() < fullPath.size()) {
+        // The merged view: the user's classes first.
+        if (RegKey* user = find("HKEY_CURRENT_USER\\Software\\Classes" + fullPath.substr(rootName.size()))) return user;
+    }
     size_t rootLength = 0;
     std::shared_ptr<RegKey> start = rootOfPath(fullPath, rootLength);
     std::vector<std::string> names;
@@ -621,11 +632,11 @@ void Registry::loadReg(const std::string& text, const std::string& origin) {
     RegReader(*this, origin).read(text);
 }
 
-std::string Registry::saveReg() const {
+std::string Registry::saveReg(const SaveFilter* filter) const {
     std::string out = std::string(kHeader5) + "\n";
     std::vector<const RegKey*> roots{hklm_.get(), hkcu_.get(), hku_.get(), hkcc_.get()};
     std::sort(roots.begin(), roots.end(), [](const RegKey* a, const RegKey* b) { return iless(a->name, b->name); });
-    for (auto* r : roots) writeKey(out, *r, true);
+    for (auto* r : roots) writeKey(out, *r, true, filter);
     out += "\n";
     return out;
 }

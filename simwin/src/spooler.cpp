@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "simwin/files.h"
+#include "simwin/ini_mapping.h"
 #include "simwin/system.h"
 #include "simwin/win32.h"
 
@@ -403,9 +404,15 @@ void Spooler::addStandardComponents(const SystemInfo& system) {
     processors.insert(processors.begin(), p.begin(), p.end());
 }
 
-void Spooler::publishDefault(FileSystem& files, const SystemInfo& system) const {
+void Spooler::publishDefault(FileSystem& files, Registry& registry, const SystemInfo& system) const {
     const Printer* p = defaultPrinter();
     if (!p) return;
+    const std::string mapped = mappedProfileKey(system.platform, "win.ini", "windows");
+    if (!mapped.empty()) {
+        if (!registry.getString(mapped, "Device").empty()) return;
+        registry.setString(mapped, "Device", p->name + ",winspool," + p->port);
+        return;
+    }
     const std::string winIni = system.windowsDir + "\\win.ini";
     std::string text = files.read(winIni);
     std::string device;

@@ -28,11 +28,13 @@ bool iequals(const std::string& a, const std::string& b) {
     return true;
 }
 
-bool iless(const std::string& a, const std::string& b) {
+bool iless(std::string_view a, std::string_view b) {
+    // Upper case of the C locale (a to z only), without a call per character: maps and sets of names use it.
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(a[i])));
-        unsigned char y = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(b[i])));
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
         if (x != y) return x < y;
     }
     return a.size() < b.size();

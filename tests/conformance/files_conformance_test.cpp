@@ -19,6 +19,19 @@ const DWORD kPoison = 0xdeadbeef;
 
 bool sameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
+// The bytes of a file anywhere, shared with other programs; empty when it cannot be read.
+std::string readWholeFile(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "";
+    std::string out(GetFileSize(h, nullptr), '\0');
+    DWORD got = 0;
+    if (!out.empty()) ReadFile(h, &out[0], static_cast<DWORD>(out.size()), &got, nullptr);
+    out.resize(got);
+    CloseHandle(h);
+    return out;
+}
+
 // Deletes a directory with everything in it (read-only attributes cleared first).
 void removeTree(const std::string& dir) {
     WIN32_FIND_DATAA d;
@@ -121,6 +134,7 @@ TEST_F(FilesConformance, CreateWriteReadAndTheLastErrorOfEachDisposition) {
     ASSERT_TRUE(WriteFile(h, "hello", 5, &n, nullptr));
     EXPECT_EQ(n, 5u);
     EXPECT_EQ(GetFileSize(h, nullptr), 5u);
+    EXPECT_TRUE(FlushFileBuffers(h));  // what was written reaches the disk
     ASSERT_TRUE(CloseHandle(h));
     EXPECT_EQ(get("a.txt"), "hello");
 
@@ -615,6 +629,33 @@ TEST_F(FilesConformance, PrivateProfileReads) {
     EXPECT_EQ(GetPrivateProfileIntA("Other", "missing", 7, f.c_str()), 7u);
 }
 
+// A line may end in a bare CR (a file written on an old Macintosh, or cut by an editor): the profile
+// functions read such a file line by line, as one written with CR LF.
+TEST_F(FilesConformance, ProfileLinesEndingInABareCarriageReturn) {
+    put("cr.ini", "[section1]\rname1=val1\rname2=\"val2\"\rname3\rname4=a\r[section2]\r");
+    const std::string f = path("cr.ini");
+    char buf[64];
+    std::memset(buf, 0xbd, sizeof buf);
+    EXPECT_EQ(GetPrivateProfileStringA("section1", "name1", "dflt", buf, sizeof buf, f.c_str()), 4u);
+    EXPECT_STREQ(buf, "val1");
+    EXPECT_EQ(GetPrivateProfileStringA("section1", "name2", "dflt", buf, sizeof buf, f.c_str()), 4u);
+    EXPECT_STREQ(buf, "val2");
+    EXPECT_EQ(GetPrivateProfileStringA("section1", nullptr, "", buf, sizeof buf, f.c_str()), 18u);
+    EXPECT_EQ(std::string(buf, 19), std::string("name1\0name2\0name4\0\0", 19));
+    EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", buf, sizeof buf, f.c_str()), 18u);
+    EXPECT_EQ(std::string(buf, 19), std::string("section1\0section2\0\0", 19));
+
+    // CRs and CR LFs mixed in one file: every CR ends a line too (Wine 8.0 reads it so as well).
+    put("mixed.ini", "[s]\r\nA=1\rB=2\r\n");
+    const std::string m = path("mixed.ini");
+    std::memset(buf, 0xbd, sizeof buf);
+    EXPECT_EQ(GetPrivateProfileStringA("s", "A", "dflt", buf, sizeof buf, m.c_str()), 1u);
+    EXPECT_STREQ(buf, "1");
+    std::memset(buf, 0xbd, sizeof buf);
+    EXPECT_EQ(GetPrivateProfileStringA("s", "B", "dflt", buf, sizeof buf, m.c_str()), 1u);
+    EXPECT_STREQ(buf, "2");
+}
+
 TEST_F(FilesConformance, PrivateProfileWrites) {
     std::string f = path("w.ini");
     ASSERT_TRUE(WritePrivateProfileStringA("RENAME", "C:\\x\\a.dll", "NUL", f.c_str()));
@@ -824,6 +865,49 @@ TEST_F(FilesConformance, WinIniReadsGiveTheDefaultOrTheWrittenText) {
     std::memset(buf, 0xbd, sizeof buf);
     EXPECT_EQ(0u, GetProfileStringA("KorunConformance", "Load", "", buf, sizeof buf));
     EXPECT_STREQ("", buf);
+}
+
+// On the NT family three sections of win.ini live in the user's registry (IniFileMapping): [windows], [Devices]
+// and [PrinterPorts] are the values of HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows,
+// \Devices and \PrinterPorts. A profile write goes there and leaves the file on disk alone, a value set in the
+// registry is read through the profile functions, and a win.ini named by its full path maps the same way.
+TEST_F(FilesConformance, WinIniPrinterSectionsLiveInTheUsersRegistry) {
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    const std::string winIni = std::string(windows) + "\\win.ini";
+    const struct {
+        const char* section;
+        const char* key;
+    } sections[] = {{"windows", "Windows"}, {"Devices", "Devices"}, {"PrinterPorts", "PrinterPorts"}};
+    for (const auto& s : sections) {
+        SCOPED_TRACE(s.section);
+        const std::string keyPath = std::string("Software\\Microsoft\\Windows NT\\CurrentVersion\\") + s.key;
+        ASSERT_TRUE(WriteProfileStringA(s.section, "KorunConformance", "mapped,winspool,FILE:"));
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key));
+        char text[64];
+        std::memset(text, 0xbd, sizeof text);
+        DWORD size = sizeof text, type = 0;
+        EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "KorunConformance", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+        EXPECT_STREQ("mapped,winspool,FILE:", text);
+        EXPECT_EQ(std::string::npos, readWholeFile(winIni).find("KorunConformance")) << "the file on disk is untouched";
+
+        const char direct[] = "direct";
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "KorunConformanceSet", 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(direct), sizeof direct));
+        std::memset(text, 0xbd, sizeof text);
+        EXPECT_EQ(6u, GetProfileStringA(s.section, "korunconformanceset", "", text, sizeof text));
+        EXPECT_STREQ("direct", text);
+        std::memset(text, 0xbd, sizeof text);
+        EXPECT_EQ(6u, GetPrivateProfileStringA(s.section, "KorunConformanceSet", "", text, sizeof text, winIni.c_str()));
+        EXPECT_STREQ("direct", text);
+
+        EXPECT_TRUE(WriteProfileStringA(s.section, "KorunConformance", nullptr));
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "KorunConformance", nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, "KorunConformanceSet"));
+        RegCloseKey(key);
+    }
 }
 
 // The local printers' names carry the computer's name: a buffer too small gives 111 and the size needed

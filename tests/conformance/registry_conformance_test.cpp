@@ -340,3 +340,107 @@ TEST_F(RegistryConformance, DefaultValueOfAKeyByName) {
 }
 
 }  // namespace
+
+// A string stored without its terminating NUL (a size that left out the NUL and the byte after the text is no
+// NUL either): the size reported is the stored one; the NUL is added when the caller's buffer has a byte to
+// spare, and nothing is written past the data when it has none.
+TEST_F(RegistryConformance, StringsStoredWithoutTheirNulGetOneWhereThereIsRoom) {
+    const char text[] = "abcdefX";  // stored: "abcdef", six bytes
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(root, "Cut", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 6));
+    const BYTE kPoisonByte = 0xbd;
+    struct Case {
+        const char* what;
+        DWORD room;
+        bool enumerate;
+        BYTE after;  // the byte after the six of the text
+    };
+    const Case cases[] = {
+        {"query, exact room", 6, false, kPoisonByte},
+        {"query, one byte more", 7, false, 0},
+        {"enumeration, exact room", 6, true, kPoisonByte},
+        {"enumeration, one byte more", 7, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BYTE data[16];
+        std::memset(data, kPoisonByte, sizeof data);
+        DWORD size = c.room, type = 0;
+        if (c.enumerate) {
+            char name[16];
+            DWORD nameSize = sizeof name;
+            ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(root, 0, name, &nameSize, nullptr, &type, data, &size));
+            EXPECT_STREQ("Cut", name);
+        } else {
+            ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(root, "Cut", nullptr, &type, data, &size));
+        }
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+        EXPECT_EQ(6u, size);
+        EXPECT_EQ(0, std::memcmp(data, "abcdef", 6));
+        EXPECT_EQ(c.after, data[6]);
+        EXPECT_EQ(kPoisonByte, data[7]);
+    }
+}
+
+// HKEY_CLASSES_ROOT is the merged view of the user's classes (HKEY_CURRENT_USER\Software\Classes) over the
+// machine's (HKEY_LOCAL_MACHINE\SOFTWARE\Classes): a key the user's classes hold is read and deleted there,
+// and the machine's key of the same name shows again once it is gone; a key only the machine has is the
+// machine's; a new key goes to the machine's classes. Wine maps HKEY_CLASSES_ROOT to the machine's classes
+// alone, so under Wine every answer is the machine's and the user's key is not seen.
+TEST_F(RegistryConformance, ClassesRootMergesTheUsersClassesOverTheMachines) {
+    const char* const kMerged = "KorunConformance.Merged";
+    const char* const kUserOnly = "KorunConformance.UserOnly";
+    const char* const kCreated = "KorunConformance.Created";
+    const char* const kMachine = "SOFTWARE\\Classes";
+    const char* const kUser = "Software\\Classes";
+    auto cleanUp = [&] {
+        for (const char* name : {kMerged, kUserOnly, kCreated}) {
+            deleteTree(HKEY_CURRENT_USER, (std::string(kUser) + "\\" + name).c_str());
+            deleteTree(HKEY_LOCAL_MACHINE, (std::string(kMachine) + "\\" + name).c_str());
+        }
+    };
+    cleanUp();
+    auto where = [](HKEY base, const std::string& path) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(base, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string("<no key>");
+        char text[32] = "";
+        DWORD size = sizeof text;
+        LONG r = RegQueryValueExA(key, "Where", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+        RegCloseKey(key);
+        return r == ERROR_SUCCESS ? std::string(text) : std::string("<no value>");
+    };
+    HKEY machine = create(HKEY_LOCAL_MACHINE, (std::string(kMachine) + "\\" + kMerged).c_str());
+    ASSERT_NE(nullptr, machine) << "needs an administrator";
+    setString(machine, "Where", "machine");
+    RegCloseKey(machine);
+    HKEY user = create(HKEY_CURRENT_USER, (std::string(kUser) + "\\" + kMerged).c_str());
+    setString(user, "Where", "user");
+    RegCloseKey(user);
+    user = create(HKEY_CURRENT_USER, (std::string(kUser) + "\\" + kUserOnly).c_str());
+    setString(user, "Where", "user");
+    RegCloseKey(user);
+
+    const bool wine = UnderWine();
+    EXPECT_EQ(wine ? "machine" : "user", where(HKEY_CLASSES_ROOT, kMerged));
+    EXPECT_EQ(wine ? "<no key>" : "user", where(HKEY_CLASSES_ROOT, kUserOnly));
+    bool listed = false;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(HKEY_CLASSES_ROOT, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        listed = listed || lstrcmpiA(name, kUserOnly) == 0;
+    }
+    EXPECT_EQ(!wine, listed) << "the user's own class among the subkeys of HKEY_CLASSES_ROOT";
+
+    // Deleting through the view takes the user's key; the machine's shows again.
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CLASSES_ROOT, kMerged));
+    EXPECT_EQ(wine ? "user" : "<no key>", where(HKEY_CURRENT_USER, std::string(kUser) + "\\" + kMerged));
+    EXPECT_EQ(wine ? "<no key>" : "machine", where(HKEY_CLASSES_ROOT, kMerged));
+
+    // A key created through the view is the machine's.
+    HKEY created = create(HKEY_CLASSES_ROOT, kCreated);
+    setString(created, "Where", "created");
+    RegCloseKey(created);
+    EXPECT_EQ("created", where(HKEY_LOCAL_MACHINE, std::string(kMachine) + "\\" + kCreated));
+    EXPECT_EQ("<no key>", where(HKEY_CURRENT_USER, std::string(kUser) + "\\" + kCreated));
+    cleanUp();
+}

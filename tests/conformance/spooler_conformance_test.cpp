@@ -5,6 +5,8 @@
 // driver, and the deletions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -602,6 +604,24 @@ TEST_F(SpoolerConformance, PrinterLevel2KeepsEveryFieldAndItsData) {
     EXPECT_EQ(ERROR_SUCCESS, GetPrinterDataA(h, S("KorunNumber"), &type, (LPBYTE)&back, sizeof back, &needed));
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
     EXPECT_EQ(42u, back);
+    // The same values by index, up to ERROR_NO_MORE_ITEMS (other values the spooler keeps may come too).
+    std::vector<std::string> names;
+    for (DWORD index = 0; index < 64; ++index) {
+        char name[256] = "";
+        BYTE data[256];
+        DWORD nameNeeded = 0, dataNeeded = 0;
+        const DWORD result = EnumPrinterDataA(h, index, name, sizeof name, &nameNeeded, &type, data, sizeof data, &dataNeeded);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), result);
+        names.push_back(name);
+    }
+    if (UnderWine()) {
+        // Wine's EnumPrinterDataA is a stub: it lists nothing.
+        EXPECT_TRUE(names.empty());
+    } else {
+        EXPECT_NE(names.end(), std::find(names.begin(), names.end(), std::string("KorunText")));
+        EXPECT_NE(names.end(), std::find(names.begin(), names.end(), std::string("KorunNumber")));
+    }
     EXPECT_TRUE(DeletePrinter(h));
     ClosePrinter(h);
     EXPECT_TRUE(DeletePrinterDriverA(NULL, NULL, S(kDriver)));

@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cctype>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,7 @@
 #include "script/script_file.h"
 #include "simwin/machine.h"
 #include "simwin/scripted_user.h"
+#include "tools/korun04-sim/lint.h"
 
 namespace fuzz {
 
@@ -53,7 +56,26 @@ inline bool TextsFit(const CUninstallProfile& p) {
     return true;
 }
 
+// The linter on the script: every finding of a known kind, on a line of the text, said the same way twice.
+inline std::string CheckLint(const std::string& text) {
+    static const std::set<std::string> kinds = {"ignored", "cut", "unused", "duplicate-section", "duplicate-profile",
+                                                "duplicate-item", "malformed"};
+    const std::vector<LintFinding> findings = LintScripts({ScriptPath()}, {"Kunz__04.unm"});
+    const long lines = 1 + std::count(text.begin(), text.end(), '\n') + std::count(text.begin(), text.end(), '\r');
+    for (const LintFinding& f : findings) {
+        if (!kinds.count(f.kind)) return "a finding of an unknown kind: " + f.kind;
+        if (f.line < 0 || f.line > lines) return "a finding on no line of the script: " + f.Format();
+        if (f.file != "Kunz__04.unm" || f.text.empty()) return "a finding without its file or text";
+    }
+    const std::vector<LintFinding> again = LintScripts({ScriptPath()}, {"Kunz__04.unm"});
+    if (again.size() != findings.size()) return "the linter said something else the second time";
+    for (size_t i = 0; i < again.size(); ++i)
+        if (again[i].Format() != findings[i].Format()) return "the linter said something else the second time";
+    return std::string();
+}
+
 // Input: two bytes choosing a buffer size for the list queries, then the script text. m is the current machine.
+// The script is also linted.
 inline std::string RunScriptInput(simwin::Machine& m, const uint8_t* data, size_t size) {
     int bufferSize = size >= 2 ? ((data[0] << 8) | data[1]) % 1200 : 0;
     std::string text = size >= 2 ? std::string(reinterpret_cast<const char*>(data) + 2, size - 2) : std::string();
@@ -93,7 +115,7 @@ inline std::string RunScriptInput(simwin::Machine& m, const uint8_t* data, size_
     db.BuildCombinedProfile();
     db.ApplyPavaneOption(bufferSize & 1);
     if (!TextsFit(db.combined)) return "combined text too long";
-    return std::string();
+    return CheckLint(text);
 }
 
 // Input: the section name, a LF, the key, a LF, then the file's bytes. m is the current machine.

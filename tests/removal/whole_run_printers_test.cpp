@@ -29,10 +29,13 @@ protected:
         for (const std::string& key : kUserKeys)
             for (const std::string& p : printers) m->registry.setString(key, p, "winspool,LPT1:");
     }
+    // The default printer as the profile functions read it ([windows] device of win.ini, in the user's
+    // registry on the NT family).
     std::string DeviceLine() const {
-        std::string winIni = m->files.read("C:\\Windows\\win.ini");
-        size_t at = winIni.find("device=");
-        return at == std::string::npos ? "" : winIni.substr(at + 7, winIni.find_first_of("\r\n", at) - at - 7);
+        simwin::MachineScope scope(*m);
+        char line[256] = "";
+        GetProfileStringA("windows", "device", "", line, sizeof line);
+        return line;
     }
     size_t Calls(const std::string& prefix) const {
         return std::count_if(m->spooler.calls.begin(), m->spooler.calls.end(),
@@ -69,10 +72,13 @@ TEST_F(PrinterRun, OnTheNtClassAPrinterGoesWithItsJobsAndRegistryPlacesAndAConne
     Set officeValues;
     for (const std::string& key : kUserKeys) officeValues.insert(key + "|Office");
     EXPECT_EQ(officeValues, diff.valuesRemoved);  // the connection's values stay
-    // The device line the tool writes makes Home the default printer.
+    // The device line the tool writes makes Home the default printer: win.ini's [windows] device, kept in the
+    // user's registry on the NT family.
     EXPECT_EQ((std::map<std::string, Set>{{"printer Home", {"default: no -> yes"}}}), diff.objectsChanged) << diff.Describe();
-    EXPECT_TRUE(diff.keysAdded.empty() && diff.valuesAdded.empty() && diff.valuesChanged.empty()) << diff.Describe();
-    EXPECT_EQ((Set{"C:\\Windows\\win.ini"}), diff.filesChanged);
+    EXPECT_TRUE(diff.keysAdded.empty() && diff.valuesAdded.empty()) << diff.Describe();
+    EXPECT_EQ((Set{"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows|Device"}),
+              diff.valuesChanged);
+    EXPECT_TRUE(diff.filesChanged.empty()) << diff.Describe();
     EXPECT_EQ("Home,winspool,LPT3:", DeviceLine());
     // Each of the three jobs is cancelled, then deleted.
     for (const char* job : {"1", "2", "3"})

@@ -262,3 +262,108 @@ TEST(Options, ValuesBeyondTheWorkingAreaAreDroppedWhole) {
 }
 
 }  // namespace
+
+// The faster list operations give what the plain ones gave. A small generator of lists with case variants,
+// repeats and disorder; each case compares against the plain algorithm written out here.
+namespace faster {
+
+std::vector<std::string> Mixed(unsigned seed, size_t n, bool sorted) {
+    static const char* const kWords[] = {"a.dll", "A.DLL", "b.dll", "B.dll", "c.ini", "C.INI", "d", "D", "e.exe", "f"};
+    std::vector<std::string> out;
+    for (size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        out.push_back(std::string(kWords[(seed >> 16) % 10]) + std::to_string((seed >> 8) % 7));
+    }
+    if (sorted) {
+        CTextList list = ListOf(out);
+        list.SortBy([](const CTextItem& a, const CTextItem& b) { return TextLess(a.text, b.text); });
+        out = Texts(list);
+    }
+    return out;
+}
+
+// Sequential MergeProfile as it was: merge every list, then sort every list, then make them unique.
+void PlainMerge(CUninstallProfile& into, const CUninstallProfile& other) {
+    CUninstallProfile copy(other);
+    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i) into.List(i).Merge(copy.List(i));
+    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i)
+        into.List(i).SortBy([](const CTextItem& a, const CTextItem& b) { return TextLess(a.text, b.text); });
+    into.UniqueAll();
+}
+
+}  // namespace faster
+
+TEST_F(Database, CombinedAndMergeGiveWhatSequentialMergesGave) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE(seed);
+        const bool sorted = seed % 3 != 0;  // profiles of scripts are sorted; a third of the rows are not
+        CUninstallDatabase db;
+        for (int p = 0; p < 6; ++p) {
+            CUninstallProfile profile;
+            CopyText(profile.name, ("Profile " + std::to_string(p)).c_str());
+            profile.isIgnore = p == 4;
+            profile.files = ListOf(faster::Mixed(seed * 31 + p, 5 + p * 7, sorted));
+            profile.services = ListOf(faster::Mixed(seed * 17 + p, p, sorted));
+            db.AddProfile(profile);
+        }
+        db.Normalize();
+        CUninstallProfile expected, merged;
+        for (const CUninstallProfile& profile : db.profiles) {
+            if (profile.isIgnore) continue;
+            faster::PlainMerge(expected, profile);
+            merged.MergeProfile(profile);
+        }
+        ASSERT_EQ(1, db.BuildCombinedProfile());
+        for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i) {
+            SCOPED_TRACE(CUninstallProfile::ListName(i));
+            EXPECT_EQ(Texts(expected.List(i)), Texts(db.combined.List(i)));
+            EXPECT_EQ(Texts(expected.List(i)), Texts(merged.List(i)));
+        }
+    }
+}
+
+TEST(TextList, SubtractOfALongListAndSortOfASortedOneGiveWhatThePlainOnesGave) {
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        SCOPED_TRACE(seed);
+        CTextList list = ListOf(faster::Mixed(seed, 60, false));
+        const CTextList other = ListOf(faster::Mixed(seed + 100, 5 + seed * 4, seed % 2 == 0));  // short and long
+        CTextList plain = list;
+        plain.SubtractBy(other, [](const CTextItem& a, const CTextItem& b) { return TextEqual(a.text, b.text); });
+        list.Subtract(other);
+        EXPECT_EQ(Texts(plain), Texts(list));
+
+        CTextList sorted = ListOf(faster::Mixed(seed, 40, true));
+        const Strings before = Texts(sorted);
+        EXPECT_TRUE(sorted.IsSorted());
+        sorted.Sort();
+        EXPECT_EQ(before, Texts(sorted));
+        EXPECT_FALSE(ListOf({"b", "a"}).IsSorted());
+    }
+}
+
+// The selection takes the profile of each staying printer's driver: the driver profile, else the
+// manufacturer's (the last of several), merged once however many printers keep it.
+TEST_F(Database, ProfileOfDriverIsWhatFindProfileAndFindManufacturerProfileCopy) {
+    CUninstallDatabase db;
+    CUninstallProfile maker = Named("Vestral", "maker.dll");
+    maker.isManufacturer = 1;
+    CUninstallProfile later = Named("Vestral Two", "later.dll");
+    later.isManufacturer = 1;
+    db.AddProfile(maker);
+    db.AddProfile(later);
+    db.AddProfile(Named("Vestral X Driver", "x.dll"));
+    db.Normalize();
+    struct Case {
+        const char* driver;
+        const char* file;  // "" when there is no profile
+    };
+    for (const Case& c : {Case{"vestral x driver", "x.dll"}, Case{"Vestral Y Driver", "later.dll"}, Case{"Other", ""}}) {
+        SCOPED_TRACE(c.driver);
+        const CUninstallProfile* p = db.ProfileOfDriver(c.driver);
+        CUninstallProfile copied;
+        const int found = db.FindProfile(copied, c.driver) || db.FindManufacturerProfile(copied, c.driver);
+        EXPECT_EQ(found != 0, p != nullptr);
+        if (p) EXPECT_EQ(Texts(copied.files), Texts(p->files));
+        EXPECT_EQ(*c.file ? Strings{c.file} : Strings{}, p ? Texts(p->files) : Strings{});
+    }
+}

@@ -69,6 +69,18 @@ TEST_F(ScriptFile, ParsesLinesKeysValuesAndComments) {
     EXPECT_STREQ(kPath, doc.GetPath());
 }
 
+// Sections and entries remember their line, counted as an editor counts lines: CR LF, LF and a lone CR
+// each end one, blank and ignored lines count too.
+TEST_F(ScriptFile, SectionsAndEntriesKnowTheirLines) {
+    Load("; top\r\n[A]\r\na=1\n\nb=2\r[B]\r\n\r\n  ignored\r\nc=3\n\r\nd=4");
+    Strings lines;
+    for (const ScriptSection& s : doc.GetSections()) {
+        lines.push_back(std::string(s.name) + "@" + std::to_string(s.line));
+        for (const ScriptEntry& e : s.entries) lines.push_back(std::string(e.key) + "@" + std::to_string(e.line));
+    }
+    EXPECT_EQ((Strings{"A@2", "a@3", "b@5", "B@6", "c@9", "d@11"}), lines);
+}
+
 TEST_F(ScriptFile, TextBeforeTheFirstHeaderAndBrokenHeadersAreDropped) {
     Load("\xEF\xBB\xBF[Bom]\r\nlost=1\r\n[Open\r\nstill=lost\r\n[]\r\nnameless=1\r\n[ Name ]\r\n[NAME]\r\nx=1\r\n"
          "[Open\r\ngoes=to NAME\r\n");

@@ -658,14 +658,18 @@ TEST_F(FilesTest, ProfileIntegers) {
     EXPECT_EQ(GetPrivateProfileIntA("n", "f", 7, "n.ini"), 7u);
 }
 
+// win.ini is a file of its own on the 9x family (on the NT family three of its sections live in the registry).
 TEST_F(FilesTest, ProfileWritesEditInPlace) {
+    simwin::Machine w9x(simwin::Platform::Win9x);
+    simwin::MachineScope scope(w9x);
+    simwin::Machine& m = w9x;
     const std::string before = "; top\r\n[windows]\r\nload=a.exe\r\nrun=\r\n\r\n[Devices]\r\nOffice=winspool,Ne00:\r\n";
-    m.files.writeFile("C:\\Windows\\win.ini", before);
+    m.files.writeFile("C:\\WINDOWS\\win.ini", before);
     ASSERT_TRUE(WriteProfileStringA("Windows", "LOAD", "b.exe"));
-    EXPECT_EQ(m.files.read("C:\\Windows\\win.ini"),
+    EXPECT_EQ(m.files.read("C:\\WINDOWS\\win.ini"),
               "; top\r\n[windows]\r\nload=b.exe\r\nrun=\r\n\r\n[Devices]\r\nOffice=winspool,Ne00:\r\n");
     ASSERT_TRUE(WriteProfileStringA("windows", "device", "Office,winspool,Ne00:"));
-    EXPECT_EQ(m.files.read("C:\\Windows\\win.ini"),
+    EXPECT_EQ(m.files.read("C:\\WINDOWS\\win.ini"),
               "; top\r\n[windows]\r\nload=b.exe\r\nrun=\r\ndevice=Office,winspool,Ne00:\r\n\r\n"
               "[Devices]\r\nOffice=winspool,Ne00:\r\n");
     char buf[64];
@@ -674,7 +678,7 @@ TEST_F(FilesTest, ProfileWritesEditInPlace) {
     ASSERT_TRUE(WriteProfileStringA("windows", "run", nullptr));  // delete a key
     ASSERT_TRUE(WriteProfileStringA("Devices", nullptr, nullptr));  // delete a section
     ASSERT_TRUE(WriteProfileStringA("New", "k", "v"));
-    EXPECT_EQ(m.files.read("C:\\Windows\\win.ini"),
+    EXPECT_EQ(m.files.read("C:\\WINDOWS\\win.ini"),
               "; top\r\n[windows]\r\nload=b.exe\r\ndevice=Office,winspool,Ne00:\r\n\r\n[New]\r\nk=v\r\n");
     EXPECT_FALSE(WriteProfileStringA(nullptr, nullptr, nullptr));  // a cache flush reports failure
     EXPECT_FALSE(WriteProfileStringA(nullptr, "k", "v"));

@@ -201,18 +201,21 @@ TEST(Spooler, GetPrinterAndPrinterData) {
 }
 
 TEST(Spooler, DefaultPrinterWritesTheDeviceLineOnce) {
+    // The NT family keeps win.ini's [windows] in the user's registry.
+    const std::string windowsKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
     auto nt = Load(kThreePrinters);
     std::string device;
-    ASSERT_TRUE(simwin::profile::get(nt->files.read("C:\\Windows\\win.ini"), "windows", "device", device));
-    EXPECT_EQ("Office,winspool,USB001", device);
+    EXPECT_EQ("Office,winspool,USB001", nt->registry.getString(windowsKey, "Device"));
+    EXPECT_FALSE(nt->files.exists("C:\\Windows\\win.ini"));
 
     auto w9x = Load("[system]\nplatform = 9x\n[printer]\nname = Office\ndriver = Vestral X\nport = LPT1:\n"
                     "default = yes\n");
     ASSERT_TRUE(simwin::profile::get(w9x->files.read("C:\\WINDOWS\\win.ini"), "windows", "device", device));
     EXPECT_EQ("Office,Vestral X,LPT1:", device);
 
-    // A device line the machine brings is left as it is.
+    // A device line the machine brings is left as it is (read into the registry on the NT family).
     auto kept = Load(kThreePrinters, {{"C/Windows/win.ini", "[windows]\ndevice=Labels,winspool,USB002\n"}});
+    EXPECT_EQ("Labels,winspool,USB002", kept->registry.getString(windowsKey, "device"));
     ASSERT_TRUE(simwin::profile::get(kept->files.read("C:\\Windows\\win.ini"), "windows", "device", device));
     EXPECT_EQ("Labels,winspool,USB002", device);
 

@@ -6,7 +6,8 @@
 // - files: a name of the `files` list where the file stage looks for it, a shortcut of the `shortcuts` list (as itself, .LNK or .PIF),
 //   NRESTART.EXE, an OEM INF (with its .pnf) naming a deleted driver, a directory inside an OEM path or a
 //   program group's folder; the rename lists and the colour directory may appear, win.ini and the INI
-//   files of `deleteIni` may change;
+//   files of `deleteIni` may change (and the default printer's Device value in the user's registry, where
+//   the NT family keeps win.ini's [windows] section);
 // - registry: an item of `registryKeys` (its key, its tree when recursive or outside the NT family, where
 //   a key goes with its subkeys; its value), the class key of a
 //   removed printer's UniqueID and its subkeys, the removed printers' per-user values and keys, the
@@ -338,8 +339,15 @@ inline std::vector<std::string> Unexplained(const machinediff::State& before, co
     for (const std::string& v : d.valuesRemoved)
         if (!ValueRemovalExplained(plan, v)) out.push_back("value removed " + v);
     for (const std::string& k : d.keysAdded) out.push_back("key added " + k);
-    for (const std::string& v : d.valuesAdded) out.push_back("value added " + v);
-    for (const std::string& v : d.valuesChanged) out.push_back("value changed " + v);
+    // The default printer: on the NT family the value Device of the user's Windows key (win.ini's [windows]
+    // device, which the profile functions keep in the registry there).
+    auto isDefaultDevice = [](const std::string& v) {
+        return Lower(v) == "hkey_current_user\\software\\microsoft\\windows nt\\currentversion\\windows|device";
+    };
+    for (const std::string& v : d.valuesAdded)
+        if (!isDefaultDevice(v)) out.push_back("value added " + v);
+    for (const std::string& v : d.valuesChanged)
+        if (!isDefaultDevice(v)) out.push_back("value changed " + v);
     for (const std::string& o : d.objectsRemoved)
         if (!ObjectRemovalExplained(plan, o)) out.push_back("object removed " + o);
     for (const std::string& o : d.objectsAdded)

@@ -14,6 +14,9 @@ struct SimOptions {
     std::string userFile;              // --user FILE: the scripted user's actions
     bool show = false;                 // --show: a text picture of the window after each action
     bool timing = false;               // --timing: the run's virtual and processor time on standard error
+    bool lint = false;                 // --lint: the scripts' findings instead of a run
+    std::vector<std::string> lintScripts;  // --lint SCRIPT...: the scripts given (none: the machine's)
+    bool machineGiven = false;         // --machine was given
     int crashAtStage = -1;             // --crash-at-stage N: the process dies just before stage N
     long crashAtItem = -1;             // --crash-at-item K: ... just before the K-th item a remover touches
     std::string tail;                  // everything after "--", joined by single spaces

@@ -20,9 +20,7 @@ bool CommandTailHasUnpav(const std::string& tail) {
     return false;
 }
 
-int RunPlan(std::ostream& out, std::ostream& err, const std::vector<std::string>& selects, bool selectAll) {
-    CUninstallDatabase database;
-    CLoadingDlg loading;
+int RunLoadingPhase(CUninstallDatabase& database, CLoadingDlg& loading, std::ostream& err) {
     loading.database = &database;
     // The tool's own loading dialog, on the virtual clock.
     INT_PTR result = DialogBoxParamA(NULL, MAKEINTRESOURCEA(IDD_LOADING), NULL, StaticDialogProc,
@@ -42,6 +40,13 @@ int RunPlan(std::ostream& out, std::ostream& err, const std::vector<std::string>
         return 1;
     }
     if (loading.diagnostic[0]) err << "korun04-sim: " << loading.diagnostic << "\n";
+    return 0;
+}
+
+int RunPlan(std::ostream& out, std::ostream& err, const std::vector<std::string>& selects, bool selectAll) {
+    CUninstallDatabase database;
+    CLoadingDlg loading;
+    if (int failed = RunLoadingPhase(database, loading, err)) return failed;
     std::vector<std::string> unmatched;
     ChoosePrinters(database, selects, selectAll, unmatched);
     if (!unmatched.empty()) {

@@ -6,11 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "inventory/loading_dlg.h"
 #include "inventory/plan_writer.h"
 #include "script/database.h"
 
 // Whether the command tail holds the option UNPAV, written "/UNPAV" or "-UNPAV" in any letter case.
 bool CommandTailHasUnpav(const std::string& tail);
+
+// The tool's loading dialog on the current machine, filling database (and loading.scripts). 0 when it
+// succeeded; 1, with the reason on err, when the tool would end.
+int RunLoadingPhase(CUninstallDatabase& database, CLoadingDlg& loading, std::ostream& err);
 
 // The plan of a run on the current machine: the tool's loading dialog (administrator check, closing the
 // family's other programs, the spooler restart on the NT family, the scripts, the printer enumeration with

@@ -173,7 +173,7 @@ private:
     std::map<std::string, std::string, ILess> standard_;  // full path -> content as Windows put it
     std::map<std::string, DriveSpace, ILess> space_;      // "C" -> its declared space
     std::set<std::string, ILess> removed_;               // [removed] paths read at load
-    FileNode* child(FileNode& directory, const std::string& name) const;  // by name, then by alias
+    FileNode* child(FileNode& directory, std::string_view name) const;  // by name, then by alias
     void giveAliases(FileNode& directory) const;
 };
 
@@ -185,6 +185,7 @@ bool matchFileName(const std::string& pattern, const std::string& name);
 // A name Windows accepts for a file or directory component: no control characters and none
 // of < > : " / \ | ? *.
 bool isValidFileName(const std::string& name);
+bool isValidFileName(std::string_view name);
 
 // "readonly,hidden,system,archive,temporary,offline,notindexed" <-> FILE_ATTRIBUTE_* bits.
 std::string attributeWords(DWORD attributes);

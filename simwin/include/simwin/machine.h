@@ -20,6 +20,7 @@
 #include "simwin/handles.h"
 #include "simwin/imagelists.h"
 #include "simwin/ini.h"
+#include "simwin/ini_mapping.h"
 #include "simwin/menus.h"
 #include "simwin/modules.h"
 #include "simwin/processes.h"
@@ -67,6 +68,10 @@ public:
     DeviceTree devices;
     ProgramManager progman;
     DdeTable dde;
+
+    // What load() read from win.ini into the registry (NT family), so that save() writes it back where it
+    // came from.
+    IniMapping iniMapping;
 
     // Sections of machine.ini that no subsystem claims; saved back unchanged.
     std::vector<IniSection> otherSections;

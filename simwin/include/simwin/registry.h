@@ -1,11 +1,15 @@
 // The registry: keys with case-insensitive names, values in creation order (the order
 // RegEnumValueA reports), subkeys enumerated in ordinal upper-case order (as Windows does).
-// HKEY_CLASSES_ROOT is the view of HKEY_LOCAL_MACHINE\SOFTWARE\Classes.
+// HKEY_CLASSES_ROOT is the merged view of HKEY_CURRENT_USER\Software\Classes over
+// HKEY_LOCAL_MACHINE\SOFTWARE\Classes: a key the user's classes hold is read, opened and deleted there,
+// any other in the machine's; keys created through it (and the HKEY_CLASSES_ROOT sections of a registry
+// file) go to the machine's classes unless the user's classes hold more of the path.
 //
 // Strings are kept as the tool's ANSI bytes, which on the host are UTF-8: a REG_SZ value set
 // with RegSetValueExA holds exactly the bytes given (normally including the terminating NUL).
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -56,6 +60,7 @@ public:
     std::shared_ptr<RegKey> share(const RegKey* key) const;
 
     // Full paths name the root in full or short form: "HKEY_LOCAL_MACHINE\SOFTWARE\X", "HKLM\SOFTWARE\X".
+    // A path below HKEY_CLASSES_ROOT finds the user's key first.
     RegKey* find(const std::string& fullPath) const;
     // Creates the key and any missing parent; throws MachineError for an unknown root or an empty name.
     RegKey& create(const std::string& fullPath);
@@ -88,8 +93,14 @@ public:
     // key's tree, "name"=- deletes a value. Throws MachineError "origin:line: what" when the text cannot
     // be read (the keys read before the error stay).
     void loadReg(const std::string& text, const std::string& origin);
+    // What a save leaves out: values for which skipValue answers true, keys (with their trees) for which
+    // skipKey does. Either may be empty.
+    struct SaveFilter {
+        std::function<bool(const RegKey&, const RegValue&)> skipValue;
+        std::function<bool(const RegKey&)> skipKey;
+    };
     // Deterministic: keys sorted, values sorted by name, "Windows Registry Editor Version 5.00".
-    std::string saveReg() const;
+    std::string saveReg(const SaveFilter* filter = nullptr) const;
 
 private:
     std::shared_ptr<RegKey> hklm_, hkcu_, hku_, hkcc_;

@@ -1,7 +1,7 @@
 // Resources of a module, parsed once from resource-script (.rc) text: strings, dialog templates, menus,
-// bitmaps, icons and the version resource. The program module carries the set parsed from the project's
-// own resources/korun04.rc (embedded at build time with the files it names), so a text, a control ID or a
-// layout is written once for windres and for simwin.
+// bitmaps, icons and the version resource. The program module carries the set parsed from the resource
+// script of the program the build hands over (simwin/program.h), the same script windres compiles, so a
+// text, a control ID or a layout is written once for windres and for simwin.
 #pragma once
 
 #include <cstdint>
@@ -173,15 +173,14 @@ public:
     const UserResource* user(const ResourceName& type, const ResourceName& name) const;
 };
 
-// The files embedded with the program's resource script: "korun04.rc" and every file of resources/,
-// by file name, with their bytes.
+// The program's resource script and the files beside it, by file name, with their bytes (hostProgram().files).
 const std::map<std::string, std::string>& programResourceFiles();
 
 // UTF-8 and UTF-16, as resources store text in both: a sequence cut short or a stray byte stands for itself.
 std::u16string utf16FromUtf8(const std::string& text);
 std::string utf8FromUtf16(const char16_t* units, size_t count);
 
-// The resources of the program module: resources/korun04.rc as embedded at build time, parsed at first
+// The resources of the program module: the program's resource script (simwin/program.h), parsed at first
 // use (a script that does not parse throws MachineError here). Tests may change the set (see
 // ScopedProgramString); the Win32 functions read it as it is.
 ResourceSet& programResources();

@@ -1,7 +1,7 @@
 // The scripted user: the person in front of the simulated machine. A modal loop that has nothing else
 // to do asks it for the next action; a message box takes its answers; an open popup menu takes a pick.
 //
-// Actions are written one per line (korun04-sim --user FILE, docs/scripted-user.md):
+// Actions are written one per line (a user file, docs/scripted-user.md):
 //   [at MS] press ID|"TEXT"        a button of the active window or of its pages (BM_CLICK)
 //   [at MS] key enter|escape       the Enter or Escape key in the active dialog
 //   [at MS] select "NAME"...       list-view items with these texts become selected, the others not

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "simwin/ini.h"
+#include "simwin/registry.h"
 #include "simwin/types.h"
 #include "simwin/util.h"
 
@@ -160,9 +161,11 @@ public:
     // Removes a monitor and, as Windows does, its declared ports.
     void removeMonitor(const SpoolerComponent* monitor);
 
-    // The default printer in win.ini ([windows] device = "Name,winspool,Port" on the NT family,
-    // "Name,Driver,Port" otherwise), written only when win.ini names no default device yet.
-    void publishDefault(FileSystem& files, const SystemInfo& system) const;
+    // The default printer where the profile functions read it, written only when no default device is named
+    // there yet: on the NT family the user's registry (the value Device of
+    // HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows, "Name,winspool,Port"), on the
+    // others win.ini's [windows] device ("Name,Driver,Port").
+    void publishDefault(FileSystem& files, Registry& registry, const SystemInfo& system) const;
 
     // [printer], [driver], [monitor], [processor], [port] and [spoolerfault] sections. Monitors and
     // processors are saved sorted by environment, then name; ports in order.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "simwin/ini.h"
+#include "simwin/program.h"
 #include "simwin/types.h"
 
 namespace simwin {
@@ -25,7 +26,7 @@ struct SystemInfo {
     bool shutdownPrivilege = true;  // the token holds SeShutdownPrivilege
     bool shutdownEnabled = false;   // the privilege was enabled in the process token
     bool rebootRequested = false;   // ExitWindowsEx(EWX_REBOOT) was accepted
-    std::string program = "C:\\Program Files\\Vestral\\korun04.exe";
+    std::string program = hostProgram().defaultPath;  // the program's full path
     std::string commandTail;        // what follows the program name on the command line
 
     // Standard layout of the platform (set by applyLayout, overridable in [system]).

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace simwin {
@@ -16,9 +17,11 @@ std::string toUpper(std::string s);
 std::string toLower(std::string s);
 bool iequals(const std::string& a, const std::string& b);
 // Ordinal, case-insensitive ordering by upper-cased characters, as the registry and NTFS sort names.
-bool iless(const std::string& a, const std::string& b);
+bool iless(std::string_view a, std::string_view b);
+// A map or set of names ordered by iless; a lookup may pass a part of a longer text without copying it.
 struct ILess {
-    bool operator()(const std::string& a, const std::string& b) const { return iless(a, b); }
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return iless(a, b); }
 };
 std::string trim(const std::string& s);
 std::vector<std::string> split(const std::string& s, char sep);

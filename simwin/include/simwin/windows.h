@@ -32,7 +32,7 @@ namespace simwin {
 struct ControlState {
     virtual ~ControlState() = default;
     // Lines that describe what a person sees of the control, for the text picture of its dialog
-    // (korun04-sim --show). The control's class, ID and text are written by the caller.
+    // (a simulator's --show). The control's class, ID and text are written by the caller.
     virtual void picture(std::vector<std::string>& lines) const { (void)lines; }
 };
 

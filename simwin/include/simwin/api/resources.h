@@ -1,5 +1,5 @@
-// user32: the program's string table, the STRINGTABLE of the program module's resources (resources/korun04.rc
-// and the strings.rc it includes, see simwin/resource_set.h); texts come back as the UTF-8 bytes of that source.
+// user32: the program's string table, the STRINGTABLE of the program module's resources (the program's resource
+// script and the files it includes, see simwin/resource_set.h); texts come back as the UTF-8 bytes of that source.
 #pragma once
 
 #include <map>
