@@ -158,8 +158,19 @@ bool CBackupSet::Create(const COSVersion& os, std::string& error) {
     const bool made = MakeFolders(path, descriptor, code);
     if (descriptor) LocalFree(descriptor);
     if (!made) return Failed(error, "the backup set " + path + " cannot be made", code);
-    folder = path;
-    return Open(path, os, true, error);
+    // The set this run made is its own: its rights are what CreateDirectoryA was given (Windows keeps them;
+    // Wine keeps no descriptor at all, so they are not read back here).
+    std::string full;
+    folder = FullFolderPath(path.c_str(), full) ? full : path;
+    nextCopy = 1;
+    return OpenJournal(error);
+}
+
+bool CBackupSet::OpenJournal(std::string& error) {
+    journal = CreateFileA((folder + "\\" + kJournal).c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, NULL);
+    if (journal == INVALID_HANDLE_VALUE) return Failed(error, "the journal cannot be written", GetLastError());
+    return true;
 }
 
 bool CBackupSet::Open(const std::string& path, const COSVersion& os, bool forJournal, std::string& error) {
@@ -173,11 +184,7 @@ bool CBackupSet::Open(const std::string& path, const COSVersion& os, bool forJou
     nextCopy = 1;
     std::string index;
     if (ReadFile(kIndex, index)) nextCopy += static_cast<unsigned>(std::count(index.begin(), index.end(), '\n'));
-    if (!forJournal) return true;
-    journal = CreateFileA((folder + "\\" + kJournal).c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, NULL);
-    if (journal == INVALID_HANDLE_VALUE) return Failed(error, "the journal cannot be written", GetLastError());
-    return true;
+    return !forJournal || OpenJournal(error);
 }
 
 bool CBackupSet::WriteFile(const char* name, const std::string& text, std::string& error) {

@@ -74,6 +74,7 @@ public:
 
 private:
     bool AppendIndex(unsigned number, const std::string& line, std::string& error);
+    bool OpenJournal(std::string& error);
 
     std::string folder;
     HANDLE journal = INVALID_HANDLE_VALUE;
