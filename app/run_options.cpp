@@ -9,7 +9,7 @@
 namespace {
 
 // The options the tool knows: the loading phase's filters and the administrator's.
-const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART"};
+const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART", "CAPTURE"};
 
 bool IsKnown(const char* name) {
     for (const char* known : kKnownOptions)
@@ -82,7 +82,7 @@ bool CRunOptions::Parse(const char* commandLine) {
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back(0);
 
-    bool quiet = false, plan = false, logGiven = false;
+    bool quiet = false, plan = false, logGiven = false, capture = false;
     char* rest = buffer.data();
     bool program = true;  // the first token is the program's path
     while (rest && *rest) {
@@ -107,16 +107,17 @@ bool CRunOptions::Parse(const char* commandLine) {
         if (_strcmpi(name, "QUIET") == 0 || _strcmpi(name, "RESTART") == 0) {
             if (!o.values.empty()) fail("/" + o.name + " takes no value");
             if (_strcmpi(name, "QUIET") == 0) quiet = true; else restart = true;
-        } else if (_strcmpi(name, "LOG") == 0 || _strcmpi(name, "PLAN") == 0) {
-            const bool isLog = _strcmpi(name, "LOG") == 0;
-            bool& given = isLog ? logGiven : plan;
-            std::string& path = isLog ? logPath : planPath;
+        } else if (_strcmpi(name, "LOG") == 0 || _strcmpi(name, "PLAN") == 0 || _strcmpi(name, "CAPTURE") == 0) {
+            const bool isLog = _strcmpi(name, "LOG") == 0, isPlan = _strcmpi(name, "PLAN") == 0;
+            bool& given = isLog ? logGiven : isPlan ? plan : capture;
+            std::string& path = isLog ? logPath : isPlan ? planPath : capturePath;
+            const char* what = isLog || isPlan ? "file name" : "folder name";
             std::string value, why;
             if (given) fail("/" + o.name + " given twice");
             given = true;
             if (o.values.size() != 1) {
-                fail("/" + o.name + " takes one file name: /" + o.name + ":\"path\"");
-            } else if (!Unquote(o.values[0], o.name, "file name", value, why)) {
+                fail("/" + o.name + " takes one " + what + ": /" + o.name + ":\"path\"");
+            } else if (!Unquote(o.values[0], o.name, what, value, why)) {
                 fail(why);
             } else {
                 path = value;
@@ -139,7 +140,10 @@ bool CRunOptions::Parse(const char* commandLine) {
         }
         // MFG, PRN and UNPAV belong to the loading phase, which reads them itself.
     }
-    mode = plan ? MODE_PLAN : quiet ? MODE_QUIET : MODE_INTERACTIVE;
+    mode = capture ? MODE_CAPTURE : plan ? MODE_PLAN : quiet ? MODE_QUIET : MODE_INTERACTIVE;
+    // The capture only reads the machine: it goes with /LOG alone.
+    if (capture && (plan || quiet || selectGiven || restart))
+        fail("/CAPTURE stands alone (with /LOG at most): it neither plans nor removes");
     if (mode == MODE_QUIET && !selectGiven) fail("/QUIET needs /SELECT:ALL or /SELECT:\"name\",\"name\"");
     return error.empty();
 }
