@@ -422,9 +422,11 @@ void CCaptureWriter::CaptureMonitorsAndPorts() {
             return EnumMonitorsA(NULL, 2, buffer, size, needed, returned);
         },
         count);
+    std::set<std::string> names;
     for (DWORD i = 0; i < count; ++i) {
         const MONITOR_INFO_2A& m = reinterpret_cast<const MONITOR_INFO_2A*>(monitors.data())[i];
         if (!m.pName) continue;
+        names.insert(Lower(m.pName));
         Section("monitor");
         Key("name", m.pName);
         if (m.pEnvironment && m.pEnvironment[0]) Key("environment", m.pEnvironment);
@@ -443,7 +445,13 @@ void CCaptureWriter::CaptureMonitorsAndPorts() {
         if (!p.pPortName || !p.pMonitorName) continue;
         Section("port");
         Key("name", p.pPortName);
-        Key("monitor", p.pMonitorName);
+        // A port of a monitor the monitors' list does not name (Wine lists "Local Port" but names its ports'
+        // monitor in the user's language) is written as a port of "Local Port", the format's default.
+        if (names.count(Lower(p.pMonitorName)))
+            Key("monitor", p.pMonitorName);
+        else
+            Note("port " + std::string(p.pPortName) + ": its monitor \"" + p.pMonitorName +
+                 "\" is not among the monitors; written as a port of \"Local Port\"");
         if (p.pDescription) Key("description", p.pDescription);
     }
     Note("monitors: " + std::to_string(count) + ", ports: " + std::to_string(ports));
