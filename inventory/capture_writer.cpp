@@ -738,10 +738,10 @@ void CCaptureWriter::CaptureNamedFiles() {
     }
 }
 
-std::string CCaptureWriter::FileSection(const std::string& path) const {
+std::string CCaptureWriter::FileSection(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     const std::string words = attributes == INVALID_FILE_ATTRIBUTES ? std::string() : AttributeWords(attributes);
-    const bool isProtected = const_cast<CCaptureWriter*>(this)->IsProtected(path);
+    const bool isProtected = IsProtected(path);
     if (words.empty() && !isProtected) return std::string();
     std::string section = "\n[file]\npath = " + path + "\n";
     if (!words.empty()) section += "attributes = " + words + "\n";

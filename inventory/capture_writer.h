@@ -71,7 +71,7 @@ private:
     void AddFolderTree(const std::string& folder, int depth);
     void AddRegistryTree(HKEY root, const std::string& subKey, int depth);
     bool WriteOut(const std::string& folder, std::string& why);
-    std::string FileSection(const std::string& path) const;
+    std::string FileSection(const std::string& path);
     bool IsProtected(const std::string& path);
     void Note(const std::string& line) { report.push_back(line); }
 
