@@ -222,10 +222,9 @@ void CCaptureWriter::LearnScripts() {
     }
     for (const CUninstallProfile& profile : database.profiles) named.MergeProfile(profile);
     // The default script beside the program: its "Strings" name the family's USB device.
-    char path[MAX_PATH] = "";
     CPathParts where;
     where.Resolve(MODULEDIR);
-    snprintf(path, sizeof path, "%sKunz__04.unm", where.path);
+    const std::string path = std::string(where.path) + "Kunz__04.unm";
     if (IsFile(path)) AddFile(path, true);
 }
 
