@@ -318,54 +318,59 @@ void CCaptureWriter::CapturePrinters() {
             return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 2, buffer, size, needed, returned);
         },
         count);
-    char device[256] = "";
-    GetProfileStringA("windows", "device", "", device, sizeof device);
     for (DWORD i = 0; i < count; ++i) {
         const PRINTER_INFO_2A& p = reinterpret_cast<const PRINTER_INFO_2A*>(list.data())[i];
-        if (!p.pPrinterName) continue;
-        Section("printer");
-        Key("name", p.pPrinterName);
-        Key("driver", Text(p.pDriverName));
-        Key("port", Text(p.pPortName));
-        if (p.pServerName && p.pServerName[0] && (p.Attributes & PRINTER_ATTRIBUTE_NETWORK)) Key("server", p.pServerName);
-        Key("attributes", Hex(p.Attributes & ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT)));
-        Key("default", (p.Attributes & PRINTER_ATTRIBUTE_DEFAULT) ? "yes" : "no");
-        for (const auto& field : {std::make_pair("share", p.pShareName), std::make_pair("comment", p.pComment),
-                                  std::make_pair("location", p.pLocation), std::make_pair("processor", p.pPrintProcessor),
-                                  std::make_pair("datatype", p.pDatatype), std::make_pair("separator", p.pSepFile),
-                                  std::make_pair("parameters", p.pParameters)})
-            if (field.second && field.second[0]) Key(field.first, field.second);
-        if (p.Priority >= 1 && p.Priority <= 99) Key("priority", std::to_string(p.Priority));
-        if (p.DefaultPriority <= 99) Key("defaultpriority", std::to_string(p.DefaultPriority));
-        Key("jobs", std::to_string(p.cJobs));
-        HANDLE printer = NULL;
-        PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_READ};
-        if (!OpenPrinterA(p.pPrinterName, &printer, &defaults) || !printer) {
-            Key("openable", "no");
-            continue;
-        }
-        // The printer data the tool reads: the family's mark, the Pavane name, the class registration.
-        for (const char* name : {"VestralDriver04", "PavPrinter", "UniqueID"}) {
-            BYTE data[1024];
-            DWORD type = 0, size = 0;
-            if (GetPrinterDataA(printer, const_cast<LPSTR>(name), &type, data, sizeof data - 1, &size) != ERROR_SUCCESS)
-                continue;
-            if (type == REG_SZ && size > 0 && data[size - 1] == 0 &&
-                !memchr(data, '\n', size) && strlen(reinterpret_cast<char*>(data)) + 1 == size) {
-                Key(std::string("data.") + name, reinterpret_cast<char*>(data));
-            } else {
-                std::string bytes = std::to_string(type) + ":";
-                for (DWORD b = 0; b < size; ++b) {
-                    char hex[4];
-                    snprintf(hex, sizeof hex, b ? ",%02x" : "%02x", data[b]);
-                    bytes += hex;
-                }
-                Key(std::string("value.") + name, bytes);
-            }
-        }
-        ClosePrinter(printer);
+        if (p.pPrinterName) PrinterSection(p);
     }
+    char device[256] = "";
+    GetProfileStringA("windows", "device", "", device, sizeof device);
     Note("printers: " + std::to_string(count) + (device[0] ? std::string(", the default device ") + device : ""));
+}
+
+void CCaptureWriter::PrinterSection(const PRINTER_INFO_2A& p) {
+    Section("printer");
+    Key("name", p.pPrinterName);
+    Key("driver", Text(p.pDriverName));
+    Key("port", Text(p.pPortName));
+    if (p.pServerName && p.pServerName[0] && (p.Attributes & PRINTER_ATTRIBUTE_NETWORK)) Key("server", p.pServerName);
+    Key("attributes", Hex(p.Attributes & ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT)));
+    Key("default", (p.Attributes & PRINTER_ATTRIBUTE_DEFAULT) ? "yes" : "no");
+    for (const auto& field : {std::make_pair("share", p.pShareName), std::make_pair("comment", p.pComment),
+                              std::make_pair("location", p.pLocation), std::make_pair("processor", p.pPrintProcessor),
+                              std::make_pair("datatype", p.pDatatype), std::make_pair("separator", p.pSepFile),
+                              std::make_pair("parameters", p.pParameters)})
+        if (field.second && field.second[0]) Key(field.first, field.second);
+    if (p.Priority >= 1 && p.Priority <= 99) Key("priority", std::to_string(p.Priority));
+    if (p.DefaultPriority <= 99) Key("defaultpriority", std::to_string(p.DefaultPriority));
+    Key("jobs", std::to_string(p.cJobs));
+    HANDLE printer = NULL;
+    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_READ};
+    if (!OpenPrinterA(p.pPrinterName, &printer, &defaults) || !printer) {
+        Key("openable", "no");
+        return;
+    }
+    // The printer data the tool reads: the family's mark, the Pavane name, the class registration.
+    for (const char* name : {"VestralDriver04", "PavPrinter", "UniqueID"}) PrinterData(printer, name);
+    ClosePrinter(printer);
+}
+
+// One printer-data value: text as data.NAME, another type as value.NAME = TYPE:bytes.
+void CCaptureWriter::PrinterData(HANDLE printer, const char* name) {
+    BYTE data[1024];
+    DWORD type = 0, size = 0;
+    if (GetPrinterDataA(printer, const_cast<LPSTR>(name), &type, data, sizeof data - 1, &size) != ERROR_SUCCESS) return;
+    if (type == REG_SZ && size > 0 && data[size - 1] == 0 && !memchr(data, '\n', size) &&
+        strlen(reinterpret_cast<char*>(data)) + 1 == size) {
+        Key(std::string("data.") + name, reinterpret_cast<char*>(data));
+        return;
+    }
+    std::string bytes = std::to_string(type) + ":";
+    for (DWORD b = 0; b < size; ++b) {
+        char hex[4];
+        snprintf(hex, sizeof hex, b ? ",%02x" : "%02x", data[b]);
+        bytes += hex;
+    }
+    Key(std::string("value.") + name, bytes);
 }
 
 void CCaptureWriter::CaptureDrivers() {
@@ -498,11 +503,6 @@ void CCaptureWriter::CaptureServices() {
         Note("services: the service control manager does not open (error " + std::to_string(GetLastError()) + ")");
         return;
     }
-    static const char* const kTypes[] = {"own", "share", "kernel", "filesystem"};
-    static const DWORD kTypeBits[] = {SERVICE_WIN32_OWN_PROCESS, SERVICE_WIN32_SHARE_PROCESS, SERVICE_KERNEL_DRIVER,
-                                      SERVICE_FILE_SYSTEM_DRIVER};
-    static const char* const kStarts[] = {"boot", "system", "auto", "demand", "disabled"};
-    static const char* const kErrors[] = {"ignore", "normal", "severe", "critical"};
     for (const char* name : named.services) {
         // The spooler is machine.ini's [spooler], not a [service].
         if (_strcmpi(name, "Spooler") == 0) continue;
@@ -511,32 +511,39 @@ void CCaptureWriter::CaptureServices() {
         DWORD needed = 0;
         QueryServiceConfigA(service, NULL, 0, &needed);
         std::vector<BYTE> buffer(needed ? needed : 1, 0);
-        if (needed && QueryServiceConfigA(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGA>(buffer.data()), needed, &needed)) {
-            const QUERY_SERVICE_CONFIGA& c = *reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data());
-            Section("service");
-            Key("name", name);
-            if (c.lpDisplayName && c.lpDisplayName[0]) Key("display", c.lpDisplayName);
-            std::string type;
-            for (size_t t = 0; t < 4; ++t)
-                if (c.dwServiceType & kTypeBits[t]) type = kTypes[t];
-            if (!type.empty())
-                Key("type", type + ((c.dwServiceType & SERVICE_INTERACTIVE_PROCESS) ? ",interactive" : ""));
-            if (c.dwStartType <= SERVICE_DISABLED) Key("start", kStarts[c.dwStartType]);
-            if (c.dwErrorControl <= SERVICE_ERROR_CRITICAL) Key("errorcontrol", kErrors[c.dwErrorControl]);
-            if (c.lpBinaryPathName && c.lpBinaryPathName[0]) {
-                Key("binary", c.lpBinaryPathName);
-                const std::string program = FullPathOf(ProgramOf(c.lpBinaryPathName, windowsDir));
-                if (program.size() > 3 && program[1] == ':') AddFile(program);
-            }
-            if (c.lpLoadOrderGroup && c.lpLoadOrderGroup[0]) Key("group", c.lpLoadOrderGroup);
-            for (const char* dep = c.lpDependencies; dep && *dep; dep += strlen(dep) + 1) Key("depend", dep);
-            if (c.lpServiceStartName && c.lpServiceStartName[0]) Key("account", c.lpServiceStartName);
-            Note("service: " + std::string(name) + " (its configuration; the simulator starts it running)");
-        }
+        if (needed && QueryServiceConfigA(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGA>(buffer.data()), needed, &needed))
+            ServiceSection(name, *reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data()));
         CloseServiceHandle(service);
         AddRegistryTree(HKEY_LOCAL_MACHINE, kServicesKey + std::string(name), kRegistryDepth);
     }
     CloseServiceHandle(manager);
+}
+
+// A service's configuration in the words of [service].
+void CCaptureWriter::ServiceSection(const char* name, const QUERY_SERVICE_CONFIGA& c) {
+    static const char* const kTypes[] = {"own", "share", "kernel", "filesystem"};
+    static const DWORD kTypeBits[] = {SERVICE_WIN32_OWN_PROCESS, SERVICE_WIN32_SHARE_PROCESS, SERVICE_KERNEL_DRIVER,
+                                      SERVICE_FILE_SYSTEM_DRIVER};
+    static const char* const kStarts[] = {"boot", "system", "auto", "demand", "disabled"};
+    static const char* const kErrors[] = {"ignore", "normal", "severe", "critical"};
+    Section("service");
+    Key("name", name);
+    if (c.lpDisplayName && c.lpDisplayName[0]) Key("display", c.lpDisplayName);
+    std::string type;
+    for (size_t t = 0; t < 4; ++t)
+        if (c.dwServiceType & kTypeBits[t]) type = kTypes[t];
+    if (!type.empty()) Key("type", type + ((c.dwServiceType & SERVICE_INTERACTIVE_PROCESS) ? ",interactive" : ""));
+    if (c.dwStartType <= SERVICE_DISABLED) Key("start", kStarts[c.dwStartType]);
+    if (c.dwErrorControl <= SERVICE_ERROR_CRITICAL) Key("errorcontrol", kErrors[c.dwErrorControl]);
+    if (c.lpBinaryPathName && c.lpBinaryPathName[0]) {
+        Key("binary", c.lpBinaryPathName);
+        const std::string program = FullPathOf(ProgramOf(c.lpBinaryPathName, windowsDir));
+        if (program.size() > 3 && program[1] == ':') AddFile(program);
+    }
+    if (c.lpLoadOrderGroup && c.lpLoadOrderGroup[0]) Key("group", c.lpLoadOrderGroup);
+    for (const char* dep = c.lpDependencies; dep && *dep; dep += strlen(dep) + 1) Key("depend", dep);
+    if (c.lpServiceStartName && c.lpServiceStartName[0]) Key("account", c.lpServiceStartName);
+    Note("service: " + std::string(name) + " (its configuration; the simulator starts it running)");
 }
 
 void CCaptureWriter::CaptureDevices() {
@@ -689,9 +696,27 @@ void CCaptureWriter::CaptureOemInfs() {
     }
 }
 
-// The files the scripts name, wherever the file removal would look for them (and one level deeper in the
-// OEM directories), the folders the safety rules walk (the OEM directories, the program groups), the
-// hook libraries.
+// The files of that name below a folder, down to depth levels, as the file removal searches (not inside a
+// folder of that name).
+void CCaptureWriter::AddMatches(const std::string& folder, const std::string& name, int depth) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    std::vector<std::string> folders;
+    do {
+        const std::string path = folder + "\\" + entry.cFileName;
+        const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (_strcmpi(entry.cFileName, name.c_str()) == 0 && !isFolder)
+            AddFile(path);
+        else if (isFolder && entry.cFileName[0] != '.' && depth > 0)
+            folders.push_back(path);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    for (const std::string& sub : folders) AddMatches(sub, name, depth - 1);
+}
+
+// The files the scripts name, wherever the file removal would look for them, and the folders the safety
+// rules walk: the OEM directories, the program groups.
 void CCaptureWriter::CaptureNamedFiles() {
     COSVersion os;
     CTextList directDirs, searchDirs;
@@ -705,26 +730,7 @@ void CCaptureWriter::CaptureNamedFiles() {
         if (name.empty()) continue;
         const std::string fileName = FileNameOf(name);
         for (const char* dir : directDirs) AddFile(WithoutBackslash(dir) + "\\" + fileName);
-        for (const char* dir : searchDirs) {
-            // Two levels below, as the file removal searches.
-            std::vector<std::pair<std::string, int>> folders{{WithoutBackslash(dir), 2}};
-            while (!folders.empty()) {
-                const auto folder = folders.back();
-                folders.pop_back();
-                WIN32_FIND_DATAA entry;
-                HANDLE find = FindFirstFileA((folder.first + "\\*.*").c_str(), &entry);
-                if (find == INVALID_HANDLE_VALUE) continue;
-                do {
-                    const std::string path = folder.first + "\\" + entry.cFileName;
-                    const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-                    if (_strcmpi(entry.cFileName, fileName.c_str()) == 0 && !isFolder)
-                        AddFile(path);
-                    else if (isFolder && entry.cFileName[0] != '.' && folder.second > 0)
-                        folders.push_back({path, folder.second - 1});
-                } while (FindNextFileA(find, &entry));
-                FindClose(find);
-            }
-        }
+        for (const char* dir : searchDirs) AddMatches(WithoutBackslash(dir), fileName, 2);
     }
     for (const char* text : named.shortcuts) {
         CShortcutItem item;

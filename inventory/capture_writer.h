@@ -35,6 +35,7 @@ public:
     static const size_t kFiles = 20000;
 
     CCaptureWriter() = default;
+    ~CCaptureWriter();
     CCaptureWriter(const CCaptureWriter&) = delete;
     CCaptureWriter& operator=(const CCaptureWriter&) = delete;
 
@@ -55,10 +56,13 @@ private:
     void CaptureLayout();
     void CaptureSpooler();
     void CapturePrinters();
+    void PrinterSection(const PRINTER_INFO_2A& printer);
+    void PrinterData(HANDLE printer, const char* name);
     void CaptureDrivers();
     void CaptureMonitorsAndPorts();
     void CaptureProcessors();
     void CaptureServices();
+    void ServiceSection(const char* name, const QUERY_SERVICE_CONFIGA& config);
     void CaptureDevices();
     void CaptureRegistry();
     void CaptureNamedFiles();
@@ -69,6 +73,7 @@ private:
     void Key(const std::string& key, const std::string& value);
     void AddFile(const std::string& path, bool withText = false);
     void AddFolderTree(const std::string& folder, int depth);
+    void AddMatches(const std::string& folder, const std::string& name, int depth);
     void AddRegistryTree(HKEY root, const std::string& subKey, int depth);
     bool WriteOut(const std::string& folder, std::string& why);
     std::string FileSection(const std::string& path);
@@ -93,7 +98,4 @@ private:
     std::vector<std::string> report;
     void* sfcIsFileProtected = nullptr;
     HMODULE sfcLibrary = NULL;
-
-public:
-    ~CCaptureWriter();
 };
