@@ -186,4 +186,29 @@ TEST(CaptureReplay, TheCaptureOfAMachinePlansAsTheMachineItself) {
     }
 }
 
+// The capture's exit codes: 0, 1603 with the reason when the folder cannot be written, 87 for a command line
+// it does not take; the log says which.
+TEST(CaptureReplay, ExitCodesAndTheirReasonsInTheLog) {
+    const struct {
+        const char* tail;
+        int exitCode;
+        const char* logged;
+    } rows[] = {
+        {"/CAPTURE:\"C:\\capture\"", 0, "run | the machine is captured in C:\\capture; nothing was changed"},
+        {"/CAPTURE:\"C:\\Windows\\win.ini\\capture\"", 1603, "run | the capture cannot be written: the folder"},
+        {"/CAPTURE:\"C:\\capture\" /SELECT:ALL", 87, "bad command line: /CAPTURE stands alone"},
+        {"/CAPTURE", 87, "bad command line: /CAPTURE takes one folder name"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.tail);
+        auto m = LoadSource(WholeRun());
+        simwin::MachineScope scope(*m);
+        m->files.writeFile("C:\\Windows\\win.ini", "[windows]\r\n");
+        EXPECT_EQ(row.exitCode, toolrun::Run(*m, row.tail));
+        const std::string log = m->files.read(toolrun::kDefaultLog);
+        EXPECT_NE(std::string::npos, log.find(row.logged)) << log;
+        EXPECT_EQ(row.exitCode == 0, m->files.exists("C:\\capture\\machine.ini"));
+    }
+}
+
 }  // namespace
