@@ -6,6 +6,7 @@
 
 #include "app/library_loading.h"
 #include "app/main_dlg.h"
+#include "app/restore_run.h"
 #include "inventory/capture_writer.h"
 
 const char kMainWindowClass[] = "VSTUninstallWindowClass__";
@@ -111,6 +112,8 @@ int RunInteractive(HINSTANCE instance) {
     CMainDlg context;
     // A bad command line of an unattended mode ends the run before anything is touched.
     if (context.run.Ended() == CAdminRun::END_BAD_COMMAND_LINE) return context.run.ExitCode(1);
+    // A restore puts a backup set back without the loading phase or the tool's window.
+    if (context.run.options.restore) return RunRestore(context.run);
     RegisterMainWindowClass();
     const int result = RunMainWindow(instance, context);
     // Without a desktop to create windows on (a service session, Wine without a display) nothing ran.

@@ -115,3 +115,8 @@
 #define IDS_RESTART_FAILED 201
 #define IDS_ABORT_QUESTION 202
 #define IDS_SPOOLER_NOT_RESPONDING 206
+// The backup set, the restore and the finishing of a removal cut short: 310 on.
+#define IDS_BACKUP_FAILED 310    // the backup set cannot be written: the reason and the log
+#define IDS_RESUME_QUESTION 311  // a removal was cut short: finish it now?
+#define IDS_RESTORE_RESULT 312   // what the restore put back: its counts and the log
+#define IDS_RESTORE_RESTART 313  // the restore finishes after a restart

@@ -81,3 +81,20 @@ int CTextResources::SetWindowTextFromId(HWND window, UINT id) {
 int CTextResources::SetDlgItemTextFromId(HWND dialog, int item, UINT id) {
     return SetWindowTextFromId(GetDlgItem(dialog, item), id);
 }
+
+void FillTexts(char* out, size_t size, const char* text, std::initializer_list<std::string> values) {
+    if (!size) return;
+    std::string filled;
+    auto value = values.begin();
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (p[0] == '%' && p[1] == 's' && value != values.end()) {
+            filled += *value++;
+            ++p;
+        } else {
+            filled += *p;
+        }
+    }
+    const size_t n = filled.size() < size - 1 ? filled.size() : size - 1;
+    std::memcpy(out, filled.data(), n);
+    out[n] = 0;
+}

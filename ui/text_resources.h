@@ -3,6 +3,9 @@
 // string of the form @file@section@key is replaced by that key's value.
 #pragma once
 
+#include <initializer_list>
+#include <string>
+
 #include "app/platform.h"
 
 class CTextResources {
@@ -34,3 +37,7 @@ private:
     char slots[SLOT_COUNT][SLOT_SIZE];
     HINSTANCE instance;
 };
+
+// The text with its "%s" replaced one after another by values (a text of the string table may come from an
+// INI file, so it is never used as a format: any other "%" stays as it is), cut to fit size.
+void FillTexts(char* out, size_t size, const char* text, std::initializer_list<std::string> values);
