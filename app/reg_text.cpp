@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "app/text_lines.h"
+
 namespace {
 
 const char kHeader[] = "REGEDIT4";
@@ -236,15 +238,10 @@ bool ExportRegistryValue(HKEY root, const char* subKey, const char* value, std::
 
 bool ParseRegistryText(const std::string& text, std::vector<CRegistryTextKey>& keys, std::string& error) {
     keys.clear();
-    size_t at = 0, number = 0;
+    size_t number = 0;
     bool header = false;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
+    for (const std::string& line : TextLines(text)) {
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find('\0') != std::string::npos) return Fail(error, number, "a NUL byte");
         if (!header) {
             if (line != kHeader) return Fail(error, number, std::string("expected the header ") + kHeader);

@@ -80,13 +80,24 @@ void PrintPlanSelection(std::ostream& out, const CUninstallDatabase& database) {
     PrintKey(out, "pavaneStays", std::to_string(database.pavaneStays));
 }
 
-void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database) {
+namespace {
+
+// The machine as a removal of the database's choice would find it: its directories and what it still needs.
+struct CLearnedMachine {
+    explicit CLearnedMachine(const CUninstallDatabase& database) {
+        BuildFileRemovalLists(os, directDirs, searchDirs);
+        keeper.Learn(database, os, directDirs, searchDirs);
+    }
     COSVersion os;
     CTextList directDirs, searchDirs;
-    BuildFileRemovalLists(os, directDirs, searchDirs);
     CKeeper keeper;
-    keeper.Learn(database, os, directDirs, searchDirs);
-    PrintPlanRefused(out, database, keeper, directDirs, searchDirs);
+};
+
+}  // namespace
+
+void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database) {
+    const CLearnedMachine machine(database);
+    PrintPlanRefused(out, database, machine.keeper, machine.directDirs, machine.searchDirs);
 }
 
 void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database, const CKeeper& keeper,
@@ -101,13 +112,8 @@ bool IsListedPrinter(const CPrinterEntry& printer) {
 }
 
 void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallDatabase& database) {
-    PrintPlanScripts(out, scripts);
-    PrintPlanProfiles(out, database);
-    PrintPlanPrinters(out, database);
-    PrintPlanCombined(out, database);
-    PrintPlanKeepAndRemoval(out, database);
-    PrintPlanSelection(out, database);
-    PrintPlanRefused(out, database);
+    const CLearnedMachine machine(database);
+    PrintPlan(out, scripts, database, machine.keeper, machine.directDirs, machine.searchDirs);
 }
 
 void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallDatabase& database, const CKeeper& keeper,

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/text_lines.h"
 #include "removal/spooler_lists.h"
 
 namespace {
@@ -167,14 +168,9 @@ std::string CBackupRecord::Text() const {
 bool CBackupRecord::Parse(const std::string& text, std::string& error) {
     fields.clear();
     kind.clear();
-    size_t at = 0, number = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
+    size_t number = 0;
+    for (const std::string& line : TextLines(text)) {
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         auto fail = [&](const std::string& what) {
             error = "line " + std::to_string(number) + ": " + what;
@@ -296,11 +292,7 @@ bool RecordDriver(const char* name, const char* environment, CBackupRecord& reco
 
 bool RecordMonitor(const char* name, CBackupRecord& record) {
     DWORD count = 0;
-    std::vector<BYTE> monitors = FetchSpoolerList(
-        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
-            return EnumMonitorsA(NULL, 2, buffer, size, needed, returned);
-        },
-        count);
+    std::vector<BYTE> monitors = FetchMonitors(count);
     bool found = false;
     for (DWORD i = 0; i < count && !found; ++i) {
         const MONITOR_INFO_2A& m = reinterpret_cast<const MONITOR_INFO_2A*>(monitors.data())[i];
@@ -314,11 +306,7 @@ bool RecordMonitor(const char* name, CBackupRecord& record) {
     }
     if (!found) return false;
     // The monitor's ports, so that a printer on one of them can come back with it.
-    std::vector<BYTE> ports = FetchSpoolerList(
-        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
-            return EnumPortsA(NULL, 2, buffer, size, needed, returned);
-        },
-        count);
+    std::vector<BYTE> ports = FetchPorts(count);
     for (DWORD i = 0; i < count; ++i) {
         const PORT_INFO_2A& p = reinterpret_cast<const PORT_INFO_2A*>(ports.data())[i];
         if (p.pPortName && p.pMonitorName && _strcmpi(p.pMonitorName, name) == 0)

@@ -7,6 +7,7 @@
 
 #include "app/folder_paths.h"
 #include "app/path_parts.h"
+#include "removal/removal_journal.h"
 #include "script/text.h"
 
 namespace {
@@ -99,13 +100,7 @@ bool Append(HANDLE file, const std::string& text, DWORD& error) {
     return true;
 }
 
-std::string Timestamp() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    char text[32];
-    snprintf(text, sizeof text, "%04u%02u%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-    return text;
-}
+std::string Timestamp() { return JournalTime(true); }
 
 }  // namespace
 

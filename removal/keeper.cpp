@@ -178,20 +178,12 @@ void CKeeper::LearnPorts() {
     portMonitors.clear();
     monitorLibraries.clear();
     DWORD count = 0;
-    std::vector<BYTE> ports = FetchSpoolerList(
-        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
-            return EnumPortsA(NULL, 2, buffer, size, needed, returned);
-        },
-        count);
+    std::vector<BYTE> ports = FetchPorts(count);
     for (DWORD i = 0; i < count; ++i) {
         const PORT_INFO_2A& p = reinterpret_cast<const PORT_INFO_2A*>(ports.data())[i];
         if (p.pPortName && p.pMonitorName) portMonitors[Lower(p.pPortName)] = p.pMonitorName;
     }
-    std::vector<BYTE> monitors = FetchSpoolerList(
-        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
-            return EnumMonitorsA(NULL, 2, buffer, size, needed, returned);
-        },
-        count);
+    std::vector<BYTE> monitors = FetchMonitors(count);
     for (DWORD i = 0; i < count; ++i) {
         const MONITOR_INFO_2A& m = reinterpret_cast<const MONITOR_INFO_2A*>(monitors.data())[i];
         if (!m.pName || !m.pDLLName || !m.pDLLName[0]) continue;

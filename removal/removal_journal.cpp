@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "app/reg_text.h"
+#include "app/text_lines.h"
 
 namespace {
 
@@ -143,32 +144,21 @@ bool CRemovalJournal::Line(const std::string& line) {
     return false;
 }
 
-std::string JournalTime() {
+std::string JournalTime(bool compact) {
     SYSTEMTIME t;
     GetLocalTime(&t);
     char text[64];
-    snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    snprintf(text, sizeof text, compact ? "%04u%02u%02u-%02u%02u%02u" : "%04u-%02u-%02u %02u:%02u:%02u", t.wYear,
+             t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     return text;
 }
 
 CJournalText ParseJournal(const std::string& text) {
     CJournalText out;
     int stage = -1;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& line : TextLines(text)) {
         if (line.empty()) continue;
-        std::vector<std::string> fields;
-        for (size_t from = 0;;) {
-            const size_t cut = line.find(kSeparator, from);
-            fields.push_back(line.substr(from, cut == std::string::npos ? std::string::npos : cut - from));
-            if (cut == std::string::npos) break;
-            from = cut + 3;
-        }
+        const std::vector<std::string> fields = SplitFields(line, kSeparator);
         unsigned long number = 0;
         const std::string& what = fields[0];
         if (what == "start" && fields.size() == 2) {

@@ -81,5 +81,5 @@ struct CJournalText {
 };
 CJournalText ParseJournal(const std::string& text);
 
-// Now as the journal writes it: "YYYY-MM-DD HH:MM:SS".
-std::string JournalTime();
+// Now as the journal writes it: "YYYY-MM-DD HH:MM:SS"; compact, as a set's folder is named: "YYYYMMDD-HHMMSS".
+std::string JournalTime(bool compact = false);

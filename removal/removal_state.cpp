@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "app/text_lines.h"
+
 namespace {
 
 void Key(std::string& out, const char* key, const std::string& value) {
@@ -77,18 +79,13 @@ bool ReadRemovalState(const std::string& text, CUninstallDatabase& db, CRemovalC
     std::set<std::string> monitorsInUse, infsHandled;
     std::string section;
     CPrinterEntry* printer = nullptr;
-    size_t at = 0, number = 0;
+    size_t number = 0;
     auto fail = [&](const std::string& what) {
         error = "line " + std::to_string(number) + ": " + what;
         return false;
     };
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
+    for (const std::string& line : TextLines(text)) {
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         if (line.find('\0') != std::string::npos) return fail("a NUL byte");
         if (line[0] == '[') {

@@ -10,6 +10,7 @@
 #include "app/library_loading.h"
 #include "app/path_parts.h"
 #include "app/reg_text.h"
+#include "app/text_lines.h"
 #include "removal/backup_records.h"
 #include "removal/backup_set.h"
 #include "removal/removal_journal.h"
@@ -32,20 +33,8 @@ struct Copy {
 
 std::map<unsigned, Copy> ReadIndex(const std::string& text) {
     std::map<unsigned, Copy> copies;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string> f;
-        for (size_t from = 0;;) {
-            const size_t cut = line.find(" | ", from);
-            f.push_back(line.substr(from, cut == std::string::npos ? std::string::npos : cut - from));
-            if (cut == std::string::npos) break;
-            from = cut + 3;
-        }
+    for (const std::string& line : TextLines(text)) {
+        const std::vector<std::string> f = SplitFields(line, " | ");
         if (f.size() < 3 || f[0].empty() || f[0].find_first_not_of("0123456789") != std::string::npos || f[0].size() > 9)
             continue;
         Copy copy;

@@ -22,3 +22,19 @@ std::vector<BYTE> FetchSpoolerList(Enumerate enumerate, DWORD& count) {
     }
     return buffer;
 }
+
+// The ports (PORT_INFO_2A) and the port monitors (MONITOR_INFO_2A) of this computer.
+inline std::vector<BYTE> FetchPorts(DWORD& count) {
+    return FetchSpoolerList(
+        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumPortsA(NULL, 2, buffer, size, needed, returned);
+        },
+        count);
+}
+inline std::vector<BYTE> FetchMonitors(DWORD& count) {
+    return FetchSpoolerList(
+        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumMonitorsA(NULL, 2, buffer, size, needed, returned);
+        },
+        count);
+}

@@ -545,6 +545,30 @@ TEST_F(FilesConformance, CopyKeepsAttributes) {
     // (Copying over the read-only copy: Windows and simwin refuse with ERROR_ACCESS_DENIED, Wine copies.)
 }
 
+// What a journal line needs: appended at the end of a file opened for writing, and written through.
+TEST_F(FilesConformance, AppendedLinesAreFlushed) {
+    put("journal.txt", "start\r\n");
+    HANDLE file = CreateFileA(path("journal.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(SetFilePointer(file, 0, NULL, FILE_END), 7u);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, "stage | 3\r\n", 11, &written, NULL));
+    EXPECT_EQ(written, 11u);
+    EXPECT_TRUE(FlushFileBuffers(file));
+    // Read by another handle while this one stays open.
+    HANDLE reader = CreateFileA(path("journal.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    char text[32] = "";
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(reader, text, sizeof text - 1, &read, NULL));
+    EXPECT_STREQ("start\r\nstage | 3\r\n", text);
+    CloseHandle(reader);
+    CloseHandle(file);
+}
+
 TEST_F(FilesConformance, TemporaryFileNames) {
     char name[MAX_PATH];
     UINT u = GetTempFileNameA(dir.c_str(), "~~", 0, name);
