@@ -24,6 +24,7 @@ const char* ModeName(CRunOptions::Mode mode) {
     switch (mode) {
     case CRunOptions::MODE_QUIET: return "unattended removal (/QUIET)";
     case CRunOptions::MODE_PLAN: return "what-if plan (/PLAN)";
+    case CRunOptions::MODE_CAPTURE: return "capture of the machine (/CAPTURE)";
     default: return "interactive";
     }
 }
@@ -52,6 +53,7 @@ CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(fal
     if (options.mode == CRunOptions::MODE_QUIET)
         mode += ", removing " + Selection(options) + (options.restart ? ", restart when needed" : ", no restart");
     if (options.mode == CRunOptions::MODE_PLAN) mode += " of " + Selection(options) + " to " + options.planPath;
+    if (options.mode == CRunOptions::MODE_CAPTURE) mode += " to " + options.capturePath;
     log.Write("run", mode);
     if (!ProgramFolderIsTrusted())
         log.Write("run", "program folder | " + ProgramFolder() +

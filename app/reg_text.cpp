@@ -103,6 +103,21 @@ bool ExportTree(HKEY root, const std::string& subKey, std::string& text, int dep
     return ok;
 }
 
+}  // namespace
+
+bool ExportRegistryValuesOf(HKEY root, const char* subKey, std::string& text) {
+    HKEY key = NULL;
+    const char* name = NameOf(root);
+    if (!name || RegOpenKeyExA(root, subKey ? subKey : "", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    std::string section = std::string("\r\n[") + name + (subKey && subKey[0] ? std::string("\\") + subKey : "") + "]\r\n";
+    const bool ok = ExportValues(key, section);
+    RegCloseKey(key);
+    if (ok) text += section;
+    return ok;
+}
+
+namespace {
+
 // --- reading ------------------------------------------------------------------------------------------
 
 bool Fail(std::string& error, size_t line, const std::string& what) {

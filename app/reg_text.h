@@ -24,6 +24,9 @@
 // Appends root\subKey with its values and, depth first, every subkey (each its own section) to text;
 // false (text unchanged) when the key does not open.
 bool ExportRegistryKey(HKEY root, const char* subKey, std::string& text);
+// Appends the section of root\subKey with its values, without its subkeys; false (text unchanged) when the key
+// does not open or a value cannot be read.
+bool ExportRegistryValuesOf(HKEY root, const char* subKey, std::string& text);
 // Appends the section of root\subKey holding one value ("" or null: the default value); false when the key
 // or the value is not there.
 bool ExportRegistryValue(HKEY root, const char* subKey, const char* value, std::string& text);

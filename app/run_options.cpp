@@ -11,7 +11,7 @@ namespace {
 
 // The options the tool knows: the loading phase's filters and the administrator's.
 const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART",
-                                     "RESTORE", "RESUME", "KEEPBACKUPS"};
+                                     "RESTORE", "RESUME", "KEEPBACKUPS", "CAPTURE"};
 
 bool IsKnown(const char* name) {
     for (const char* known : kKnownOptions)
@@ -84,7 +84,7 @@ bool CRunOptions::Parse(const char* commandLine) {
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back(0);
 
-    bool quiet = false, plan = false, logGiven = false;
+    bool quiet = false, plan = false, logGiven = false, capture = false;
     char* rest = buffer.data();
     bool program = true;  // the first token is the program's path
     while (rest && *rest) {
@@ -132,16 +132,17 @@ bool CRunOptions::Parse(const char* commandLine) {
                 fail("/KEEPBACKUPS keeps at least the backup set of this run: /KEEPBACKUPS:1");
             else
                 keepBackups = static_cast<unsigned>(atoi(n.c_str()));
-        } else if (_strcmpi(name, "LOG") == 0 || _strcmpi(name, "PLAN") == 0) {
-            const bool isLog = _strcmpi(name, "LOG") == 0;
-            bool& given = isLog ? logGiven : plan;
-            std::string& path = isLog ? logPath : planPath;
+        } else if (_strcmpi(name, "LOG") == 0 || _strcmpi(name, "PLAN") == 0 || _strcmpi(name, "CAPTURE") == 0) {
+            const bool isLog = _strcmpi(name, "LOG") == 0, isPlan = _strcmpi(name, "PLAN") == 0;
+            bool& given = isLog ? logGiven : isPlan ? plan : capture;
+            std::string& path = isLog ? logPath : isPlan ? planPath : capturePath;
+            const char* what = isLog || isPlan ? "file name" : "folder name";
             std::string value, why;
             if (given) fail("/" + o.name + " given twice");
             given = true;
             if (o.values.size() != 1) {
-                fail("/" + o.name + " takes one file name: /" + o.name + ":\"path\"");
-            } else if (!Unquote(o.values[0], o.name, "file name", value, why)) {
+                fail("/" + o.name + " takes one " + what + ": /" + o.name + ":\"path\"");
+            } else if (!Unquote(o.values[0], o.name, what, value, why)) {
                 fail(why);
             } else {
                 path = value;
@@ -164,7 +165,10 @@ bool CRunOptions::Parse(const char* commandLine) {
         }
         // MFG, PRN and UNPAV belong to the loading phase, which reads them itself.
     }
-    mode = plan ? MODE_PLAN : quiet ? MODE_QUIET : MODE_INTERACTIVE;
+    mode = capture ? MODE_CAPTURE : plan ? MODE_PLAN : quiet ? MODE_QUIET : MODE_INTERACTIVE;
+    // The capture only reads the machine: it goes with /LOG alone.
+    if (capture && (plan || quiet || selectGiven || restart || restore || resume))
+        fail("/CAPTURE stands alone (with /LOG at most): it neither plans nor removes");
     if (restore && resume) fail("/RESTORE and /RESUME do not go together");
     if (mode == MODE_PLAN && (restore || resume)) fail("/PLAN removes nothing: it does not go with /RESTORE or /RESUME");
     if ((restore || resume) && selectGiven) fail("/RESTORE and /RESUME choose no printers: they take no /SELECT");

@@ -7,6 +7,7 @@
 #include "app/library_loading.h"
 #include "app/main_dlg.h"
 #include "app/restore_run.h"
+#include "inventory/capture_writer.h"
 
 const char kMainWindowClass[] = "VSTUninstallWindowClass__";
 char g_defaultScriptPath[256] = "";
@@ -71,6 +72,28 @@ int RunMainWindow(HINSTANCE instance, CMainDlg& context) {
 
 namespace {
 
+// /CAPTURE: the machine written as a machine directory for the simulator. It only reads: no window, no
+// loading phase, no spooler restart; a copy of the tool that runs meanwhile is left alone.
+int RunCapture() {
+    CAdminRun run;
+    if (run.Ended() == CAdminRun::END_BAD_COMMAND_LINE) return run.ExitCode(1);
+    CCaptureWriter writer;
+    std::string why;
+    const bool written = writer.Write(run.options.capturePath, why);
+    for (const std::string& line : writer.Report()) run.log.Write("capture", line);
+    if (written)
+        run.Finish(CAdminRun::END_DONE, "the machine is captured in " + run.options.capturePath + "; nothing was changed");
+    else
+        run.Finish(CAdminRun::END_FAILED, "the capture cannot be written: " + why);
+    return run.ExitCode(0);
+}
+
+bool CommandLineIsCapture() {
+    CRunOptions options;
+    options.Parse(GetCommandLineA());
+    return options.mode == CRunOptions::MODE_CAPTURE;
+}
+
 int RunInteractive(HINSTANCE instance) {
     InitCommonControls();
     HWND running = FindWindowA(kMainWindowClass, NULL);
@@ -108,6 +131,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, in
     // Before anything loads a library: nothing beside the program or in the current directory is loaded.
     RestrictDllSearch();
     if (commandTail && _strcmpi(commandTail, "RestartSpooler") == 0) return RunRestartSpooler();
+    if (CommandLineIsCapture()) return RunCapture();
     try {
         return RunInteractive(instance);
     } catch (int code) {

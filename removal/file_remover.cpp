@@ -153,13 +153,14 @@ void ReportOemDirectories(const CRemovalContext& context) {
 
 }  // namespace
 
-void BuildFileRemovalLists(const COSVersion& os, CTextList& directDirs, CTextList& searchDirs) {
+void BuildFileRemovalLists(const COSVersion& os, CTextList& directDirs, CTextList& searchDirs,
+                           const char* colorDirectory) {
     for (const DirectoryRow& row : kDirectoryRows) {
         if (row.ntOnly && !os.IsWinNT()) continue;
         CPathParts where;
-        where.Resolve(row.locationCode);
+        if (row.locationCode != COLORDIR || !colorDirectory) where.Resolve(row.locationCode);
         CTextList& list = row.search ? searchDirs : directDirs;
-        list.Add(where.FullPath());
+        list.Add(row.locationCode == COLORDIR && colorDirectory ? colorDirectory : where.FullPath());
         list.Sort();
         list.Unique();
     }

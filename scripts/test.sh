@@ -54,7 +54,8 @@ fi
 phase_done "windows build"
 
 korun_step "Wine checks"
-bash tests/wine/run.sh "$KORUN_WINDOWS_BUILD_DIR/bin"
+# The capture check replays the prefix's capture in the host build's simulator.
+KORUN_SIM="$(cd "$KORUN_HOST_BUILD_DIR" && pwd)/bin/korun04-sim" bash tests/wine/run.sh "$KORUN_WINDOWS_BUILD_DIR/bin"
 phase_done "Wine checks"
 
 if [[ -f scripts/fuzz.sh ]]; then

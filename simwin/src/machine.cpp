@@ -63,7 +63,7 @@ void Machine::applyLayout() {
     if (programDir.size() > 3) files.makeDirectories(programDir);
     files.currentDirectory = programDir.empty() ? "C:\\" : programDir;
     if (files.currentDirectory.size() > 3 && files.currentDirectory.back() == '\\') files.currentDirectory.pop_back();
-    files.addStandardFiles(standardFiles(system));
+    if (system.standardFiles) files.addStandardFiles(standardFiles(system));
 }
 
 std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function<void(Machine&)>& loadFiles) {
@@ -71,6 +71,8 @@ std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function
     Platform platform = sys ? parsePlatform(sys->get("platform", "nt")) : Platform::Nt;
     auto m = std::make_unique<Machine>(platform);
     if (sys) m->system.load(*sys);
+    // The folders before anything that lies in them (drivers, processors, files).
+    if (const IniSection* layout = doc.first("layout")) m->system.loadLayout(*layout);
     m->files = FileSystem();  // only what the directory holds, plus the layout applied below
     loadFiles(*m);
     m->files.load(doc);
@@ -114,6 +116,7 @@ std::unique_ptr<Machine> Machine::fromIni(const std::string& text, const std::st
 std::string Machine::saveIni() const {
     IniDoc doc;
     system.save(doc.add("system"));
+    if (system.layoutGiven) system.saveLayout(doc.add("layout"));
     services.save(doc);
     windows.save(doc);
     files.save(doc);

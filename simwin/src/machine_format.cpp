@@ -79,6 +79,9 @@ const std::vector<SectionRule>& sectionRules() {
           number("build", 0, 65535),  // the 9x family packs the build into the low word
           text("computer"), yesNo("admin", "deny-only"), yesNo("shutdown"),
           number("groups", 0, 1000), text("program"), yesNo("reboot")}},
+        {"layout", true,
+         {text("windows"), text("system"), text("temp"), text("color"), text("environment"), text("driver.*"),
+          text("processor"), text("shell.*"), yesNo("standard")}},
         {"spooler", true, {choice("state", "running|stopped|unresponsive|no-start"), yesNo("running")}},
         {"service", false,
          {text("name").need(), choice("state", "running|stopped"), yesNo("startfails"), yesNo("marked"),

@@ -1,6 +1,8 @@
 #include "simwin/system.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "simwin/util.h"
 
@@ -144,6 +146,72 @@ void SystemInfo::save(IniSection& s) const {
     if (extraGroups) s.add("groups", std::to_string(extraGroups));
     s.add("program", program);
     if (rebootRequested) s.add("reboot", "yes");
+}
+
+namespace {
+
+// A full path of a drive: "X:\" and what follows.
+bool isFullDrivePath(const std::string& path) {
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
+}
+
+std::string layoutPath(const IniSection& s, const std::string& key) {
+    const std::string path = trim(s.get(key));
+    if (!isFullDrivePath(path)) throw MachineError("[layout] " + key + " = " + path + ": expected a full path (C:\\...)");
+    return path;
+}
+
+std::string hexKey(int csidl) {
+    char text[16];
+    std::snprintf(text, sizeof text, "shell.0x%02x", csidl);
+    return text;
+}
+
+}  // namespace
+
+void SystemInfo::loadLayout(const IniSection& s) {
+    layoutGiven = true;
+    if (s.has("windows")) windowsDir = layoutPath(s, "windows");
+    if (s.has("system")) systemDir = layoutPath(s, "system");
+    if (s.has("temp")) {
+        tempDir = layoutPath(s, "temp");
+        if (tempDir.back() != '\\') tempDir += '\\';  // GetTempPathA ends it with a backslash
+    }
+    if (s.has("color")) colorDir = s.get("color").empty() ? std::string() : layoutPath(s, "color");
+    if (s.has("processor")) printProcessorDir = layoutPath(s, "processor");
+    bool drivers = false, shell = false;
+    for (const auto& e : s.entries) {
+        if (startsWithI(e.first, "driver.")) {
+            if (!drivers) driverDirs.clear(), drivers = true;
+            driverDirs[e.first.substr(7)] = layoutPath(s, e.first);
+        } else if (startsWithI(e.first, "shell.")) {
+            char* end = nullptr;
+            const long csidl = std::strtol(e.first.c_str() + 6, &end, 0);
+            if (*end || csidl < 0 || csidl > 0xff)
+                throw MachineError("[layout] " + e.first + ": expected shell.0xNN, a CSIDL from 0x00 to 0xff");
+            if (!shell) shellFolders.clear(), shell = true;
+            shellFolders[static_cast<int>(csidl)] = layoutPath(s, e.first);
+        }
+    }
+    if (s.has("environment")) localEnvironment = trim(s.get("environment"));
+    for (const auto& d : driverDirs)  // environments ignore case, as the spooler's do
+        if (iequals(d.first, localEnvironment)) localEnvironment = d.first;
+    if (!driverDirs.count(localEnvironment))
+        throw MachineError("[layout] environment = " + localEnvironment + ": no driver." + localEnvironment +
+                           " directory for it");
+    standardFiles = s.getBool("standard", standardFiles);
+}
+
+void SystemInfo::saveLayout(IniSection& s) const {
+    s.add("windows", windowsDir);
+    s.add("system", systemDir);
+    s.add("temp", tempDir);
+    s.add("color", colorDir);
+    s.add("environment", localEnvironment);
+    for (const auto& d : driverDirs) s.add("driver." + d.first, d.second);
+    s.add("processor", printProcessorDir);
+    for (const auto& f : shellFolders) s.add(hexKey(f.first), f.second);
+    s.add("standard", standardFiles ? "yes" : "no");
 }
 
 }  // namespace simwin

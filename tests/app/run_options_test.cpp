@@ -163,3 +163,38 @@ TEST(RunOptions, RestoreResumeAndKeepBackups) {
         }
     }
 }
+
+namespace {
+
+// /CAPTURE: one folder, with /LOG at most; it neither plans nor removes.
+TEST(RunOptions, CaptureTakesOneFolderAndStandsAlone) {
+    struct Row {
+        const char* tail;
+        CRunOptions::Mode mode;
+        const char* folder;
+        const char* error;  // the start of the reason; "" for none
+    } rows[] = {
+        {"/CAPTURE:\"C:\\Admin\\PC01 capture\"", CRunOptions::MODE_CAPTURE, "C:\\Admin\\PC01 capture", ""},
+        {"-capture:D:\\cap /LOG:\"C:\\cap.log\"", CRunOptions::MODE_CAPTURE, "D:\\cap", ""},
+        {"/CAPTURE", CRunOptions::MODE_CAPTURE, "", "/CAPTURE takes one folder name"},
+        {"/CAPTURE:\"\"", CRunOptions::MODE_CAPTURE, "", "/CAPTURE: an empty folder name"},
+        {"/CAPTURE:a,b", CRunOptions::MODE_CAPTURE, "", "/CAPTURE takes one folder name"},
+        {"/CAPTURE:a /CAPTURE:b", CRunOptions::MODE_CAPTURE, "b", "/CAPTURE given twice"},
+        {"/CAPTURE:a /PLAN:b", CRunOptions::MODE_CAPTURE, "a", "/CAPTURE stands alone"},
+        {"/CAPTURE:a /QUIET /SELECT:ALL", CRunOptions::MODE_CAPTURE, "a", "/CAPTURE stands alone"},
+        {"/CAPTURE:a /RESTART", CRunOptions::MODE_CAPTURE, "a", "/CAPTURE stands alone"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tail);
+        CRunOptions o = Parsed(row.tail);
+        EXPECT_EQ(row.mode, o.mode);
+        EXPECT_TRUE(o.IsUnattended());
+        EXPECT_EQ(row.folder, o.capturePath);
+        EXPECT_EQ(0u, o.error.find(row.error)) << o.error;
+        if (!row.error[0]) {
+            EXPECT_EQ("", o.error);
+        }
+    }
+}
+
+}  // namespace

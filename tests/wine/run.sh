@@ -20,6 +20,9 @@
 #   KORUN_WINE_PLANTED_CHECK=0
 #                          skip tests/wine/planted_check.sh (korun04.exe in a user's Downloads folder beside
 #                          planted libraries, a planted hook and a planted script; a prefix of its own).
+#   KORUN_WINE_CAPTURE_CHECK=0
+#                          skip tests/wine/capture_check.sh (korun04.exe /CAPTURE of a prefix set up like the
+#                          removal check's, and /PLAN there compared with korun04-sim --plan on the capture).
 #   KORUN_WINE_KEEP=1      keep the prefixes and logs afterwards (their paths are printed) for a closer look.
 #
 # Prints one PASS/FAIL line per check and exits non-zero if any check failed or the prefix could not be set up.
@@ -187,6 +190,14 @@ if [[ ${KORUN_WINE_PLANTED_CHECK:-1} == 1 ]]; then
         pass "planted_check.sh: nothing beside korun04.exe in a user folder is loaded or read"
     else
         fail "planted_check.sh: nothing beside korun04.exe in a user folder is loaded or read"
+    fi
+fi
+# --- (h) capture and replay: /CAPTURE of a prefix, its /PLAN against korun04-sim --plan (a prefix of its own) ---
+if [[ ${KORUN_WINE_CAPTURE_CHECK:-1} == 1 ]]; then
+    if bash "$ROOT/tests/wine/capture_check.sh" "$BIN_DIR"; then
+        pass "capture_check.sh: the capture of a prefix plans in korun04-sim as /PLAN on the prefix"
+    else
+        fail "capture_check.sh: the capture of a prefix plans in korun04-sim as /PLAN on the prefix"
     fi
 fi
 echo "wine: $PASSED passed, $FAILED failed ($((SECONDS - started)) s)"

@@ -38,6 +38,11 @@ struct SystemInfo {
     std::string localEnvironment;                   // "Windows x64", "Windows 4.0", ...
     std::string printProcessorDir;
     std::map<int, std::string> shellFolders;  // CSIDL -> path, absent: SHGetSpecialFolderLocation fails
+    // Windows's own files (standard_files.h) are added at load; a [layout] may say the machine lists every
+    // file itself (a capture of a real machine does).
+    bool standardFiles = true;
+    // The machine's [layout] section as given, saved back as it was (absent: the platform's standard layout).
+    bool layoutGiven = false;
 
     // The full command line as GetCommandLineA returns it: the quoted program path, then the tail.
     std::string commandLine() const;
@@ -45,6 +50,10 @@ struct SystemInfo {
     void setLayout(Platform p);  // the standard layout of a platform, and its default version
     void load(const IniSection& s);
     void save(IniSection& s) const;
+    // [layout]: the folders as the machine names them, over the platform's standard layout. Throws
+    // MachineError naming the key when a path is not a full path or an environment has no directory.
+    void loadLayout(const IniSection& s);
+    void saveLayout(IniSection& s) const;
 };
 
 }  // namespace simwin
