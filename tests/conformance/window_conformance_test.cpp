@@ -187,11 +187,11 @@ TEST_F(WindowConformance, ModalDialogMessageOrderFromCreationToEndDialog) {
             visibleAtInit = IsWindowVisible(h);
             EXPECT_TRUE(PostMessageA(h, kPostedMessage, 1, 0));
             SendMessageA(h, kSentMessage, 2, 0);  // sent later, handled first
-            // Long enough for the loop to go idle first: a WM_TIMER taken before that would show the
-            // dialog only after its handler (which here ends the dialog).
-            EXPECT_NE(0u, SetTimer(h, kTimer, 200, nullptr));
             return TRUE;
         }
+        // The timer starts once the dialog is shown: one started here could tick before the loop goes idle
+        // on a busy machine, and would show the dialog only after its handler (which ends the dialog).
+        if (m == WM_SHOWWINDOW && w) EXPECT_NE(0u, SetTimer(h, kTimer, 20, nullptr));
         if (m == WM_TIMER && w == kTimer) {
             KillTimer(h, kTimer);
             s.end(h, 42);
@@ -234,15 +234,17 @@ TEST_F(WindowConformance, ModalDialogCloseBecomesAPostedCancelCommand) {
 // A modal dialog that clears SWP_SHOWWINDOW in WM_WINDOWPOSCHANGING stays hidden: the modal loop's show
 // still sends WM_SHOWWINDOW (TRUE) first, and the dialog's timers run as in a visible dialog. A later
 // ShowWindow is refused the same way and sends WM_SHOWWINDOW again, since the window never became visible.
+// The timer starts with the first WM_SHOWWINDOW, as the loading dialog's does: started in WM_INITDIALOG, a
+// tick could come before the show on a busy machine (the loop shows the dialog once its queue is empty).
 TEST_F(WindowConformance, ModalDialogThatRefusesToBeShownStaysHiddenAndRunsItsTimers) {
     msgseq::Recorder recorder;
     Script s;
     s.recorder = &recorder;
     s.recorded = {WM_SHOWWINDOW, WM_TIMER};
     int ticks = 0, refusals = 0;
-    bool everVisible = false;
+    bool everVisible = false, timerSet = false;
     s.handle = [&](HWND h, UINT m, WPARAM w, LPARAM l) -> INT_PTR {
-        if (m == WM_INITDIALOG) return SetTimer(h, kTimer, 20, nullptr) != 0;
+        if (m == WM_SHOWWINDOW && w && !timerSet) timerSet = SetTimer(h, kTimer, 20, nullptr) != 0;
         if (m == WM_WINDOWPOSCHANGING) {
             WINDOWPOS* pos = reinterpret_cast<WINDOWPOS*>(l);
             if (pos->flags & SWP_SHOWWINDOW) {
@@ -265,6 +267,7 @@ TEST_F(WindowConformance, ModalDialogThatRefusesToBeShownStaysHiddenAndRunsItsTi
         return FALSE;
     };
     EXPECT_EQ(7, runModal(IDD_CONF_SEQUENCE, s));
+    EXPECT_TRUE(timerSet);
     EXPECT_EQ(3, ticks);
     EXPECT_EQ(2, refusals);
     EXPECT_FALSE(everVisible);
@@ -433,8 +436,10 @@ TEST_F(WindowConformance, ChildDialogInsideAModalDialog) {
             EXPECT_NE(nullptr, pageHwnd);
             EXPECT_TRUE(page.initialised);  // before CreateDialogParamA returned
             EXPECT_TRUE(PostMessageA(pageHwnd, kPostedMessage, 5, 0));
-            return SetTimer(h, kTimer, 10, nullptr) != 0;
+            return TRUE;
         }
+        // Started with the show, so that a busy machine cannot tick it before (see above).
+        if (m == WM_SHOWWINDOW && w) EXPECT_NE(0u, SetTimer(h, kTimer, 10, nullptr));
         if (m == WM_TIMER && w == kTimer) {
             KillTimer(h, kTimer);
             pageVisible = IsWindowVisible(pageHwnd);
