@@ -9,7 +9,7 @@
 namespace {
 
 // The options the tool knows: the loading phase's filters and the administrator's.
-const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART"};
+const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART", "?", "HELP"};
 
 bool IsKnown(const char* name) {
     for (const char* known : kKnownOptions)
@@ -104,7 +104,9 @@ bool CRunOptions::Parse(const char* commandLine) {
             continue;
         }
         const char* name = o.name.c_str();
-        if (_strcmpi(name, "QUIET") == 0 || _strcmpi(name, "RESTART") == 0) {
+        if (_strcmpi(name, "?") == 0 || _strcmpi(name, "HELP") == 0) {
+            help = true;
+        } else if (_strcmpi(name, "QUIET") == 0 || _strcmpi(name, "RESTART") == 0) {
             if (!o.values.empty()) fail("/" + o.name + " takes no value");
             if (_strcmpi(name, "QUIET") == 0) quiet = true; else restart = true;
         } else if (_strcmpi(name, "LOG") == 0 || _strcmpi(name, "PLAN") == 0) {

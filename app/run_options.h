@@ -22,6 +22,7 @@ public:
     bool selectAll = false;                // /SELECT:ALL (ALL without double quotes)
     std::vector<std::string> selectNames;  // /SELECT:"name","name", without their double quotes
     bool restart = false;                  // /RESTART: Yes to the restart question
+    bool help = false;                     // /?, -? or /HELP: the options are shown, nothing else is done
     // The first reason the command line is not one the unattended modes accept; empty when it is. The
     // interactive mode goes on regardless, as it always did with options it does not know.
     std::string error;

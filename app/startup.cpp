@@ -85,8 +85,10 @@ int RunInteractive(HINSTANCE instance) {
         throw 0;
     }
     CMainDlg context;
-    // A bad command line of an unattended mode ends the run before anything is touched.
-    if (context.run.Ended() == CAdminRun::END_BAD_COMMAND_LINE) return context.run.ExitCode(1);
+    // A bad command line of an unattended mode, or a plan file that cannot be written, ends the run before
+    // anything is touched.
+    context.run.CheckPlanFile();
+    if (context.run.Ended() != CAdminRun::END_OPEN) return context.run.ExitCode(1);
     RegisterMainWindowClass();
     const int result = RunMainWindow(instance, context);
     // Without a desktop to create windows on (a service session, Wine without a display) nothing ran.
@@ -102,6 +104,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, in
     (void)previous;
     (void)showCommand;
     if (commandTail && _strcmpi(commandTail, "RestartSpooler") == 0) return RunRestartSpooler();
+    // The options are shown before anything else: no other copy is looked for, nothing is touched.
+    if (CommandLineAsksForHelp()) return ShowOptions(instance);
     try {
         return RunInteractive(instance);
     } catch (int code) {

@@ -156,12 +156,13 @@ bool FirstHardwareId(DEVINST node, char* id, ULONG size) {
     return CM_Get_DevNode_Registry_PropertyA(node, CM_DRP_HARDWAREID, NULL, id, &length, 0) == CR_SUCCESS;
 }
 
-// A device node the removal took away (or could not): its instance ID goes to the log.
-void ReportDevice(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_DATA& device, BOOL removed) {
-    if (!context) return;
-    const DWORD error = removed ? 0 : GetLastError();
+// Removes a device node; its instance ID, read while the node is still there, goes to the log.
+void RemoveDeviceNode(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_DATA& device) {
     char instance[MAX_DEVICE_ID_LEN + 1] = "";
     if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL)) instance[0] = 0;
+    const BOOL removed = SetupDiRemoveDevice(set, &device);
+    const DWORD error = removed ? 0 : GetLastError();
+    if (!context) return;
     if (removed)
         context->Report("device", instance, CRunLog::REMOVED);
     else
@@ -232,7 +233,7 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const 
                         remember = parent;
                         haveRemembered = true;
                     }
-                    ReportDevice(context, set, device, SetupDiRemoveDevice(set, &device));
+                    RemoveDeviceNode(context, set, device);
                     found = true;
                 } else {
                     DEVINST child = 0;
@@ -260,7 +261,7 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const 
                 if (device.DevInst != remember) continue;
                 char first[256];
                 if (FirstHardwareId(device.DevInst, first, sizeof first) && strncmp(first, "USB\\", 4) == 0)
-                    ReportDevice(context, set, device, SetupDiRemoveDevice(set, &device));
+                    RemoveDeviceNode(context, set, device);
                 break;
             }
         }

@@ -75,7 +75,7 @@ void RemoveRegistryItem(const CRemovalContext& context, const char* text) {
     else
         error = RegDeleteKeyA(root, subKey);
     const bool tree = recursive && recursive[0] == '1' && error == ERROR_SUCCESS;
-    context.ReportResult("registry key", key, static_cast<DWORD>(error), tree ? "with its subkeys" : nullptr);
+    context.ReportKeyResult(root, subKey, key, static_cast<DWORD>(error), tree ? "with its subkeys" : nullptr);
 }
 
 }  // namespace
@@ -103,7 +103,8 @@ void CollectOemPaths(CRemovalContext& context) {
 
 void RemoveRegistryKeys(CRemovalContext& context) {
     LONG groups = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
-    context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + kProgramGroupsKey, static_cast<DWORD>(groups));
+    context.ReportKeyResult(HKEY_LOCAL_MACHINE, kProgramGroupsKey, std::string("HKEY_LOCAL_MACHINE\\") + kProgramGroupsKey,
+                            static_cast<DWORD>(groups));
     CTextList& items = context.database->removal.registryKeys;
     items.Sort();
     items.Unique();

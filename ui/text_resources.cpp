@@ -81,3 +81,17 @@ int CTextResources::SetWindowTextFromId(HWND window, UINT id) {
 int CTextResources::SetDlgItemTextFromId(HWND dialog, int item, UINT id) {
     return SetWindowTextFromId(GetDlgItem(dialog, item), id);
 }
+
+std::string FillText(const char* text, const std::vector<std::string>& values) {
+    std::string out;
+    size_t next = 0;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (p[0] == '%' && p[1] == 's' && next < values.size()) {
+            out += values[next++];
+            ++p;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}

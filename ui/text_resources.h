@@ -3,6 +3,9 @@
 // string of the form @file@section@key is replaced by that key's value.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/platform.h"
 
 class CTextResources {
@@ -34,3 +37,7 @@ private:
     char slots[SLOT_COUNT][SLOT_SIZE];
     HINSTANCE instance;
 };
+
+// The text with its "%s" replaced by the values, in order (a "%s" without a value stays). The text may come
+// from an INI file (a redirected string), so it is never used as a format: any other "%" stays as it is.
+std::string FillText(const char* text, const std::vector<std::string>& values);
