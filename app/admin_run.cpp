@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "app/os_version.h"
+#include "app/program_folder.h"
 #include "inventory/plan_writer.h"
 #include "resources/resource.h"
 #include "ui/text_resources.h"
@@ -55,6 +56,10 @@ CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(fal
         mode += ", removing " + Selection(options) + (options.restart ? ", restart when needed" : ", no restart");
     if (options.mode == CRunOptions::MODE_PLAN) mode += " of " + Selection(options) + " to " + options.planPath;
     log.Write("run", mode);
+    if (!ProgramFolderIsTrusted())
+        log.Write("run", "program folder | " + ProgramFolder() +
+                             " | a folder a user can write: no uninstall script, no \"Strings\" of the default script "
+                             "and no hook library is taken from it");
     if (!options.error.empty()) {
         if (IsUnattended())
             Finish(END_BAD_COMMAND_LINE, "bad command line: " + options.error);

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/library_loading.h"
+
 namespace {
 
 const int kTextSize = MAX_PATH;
@@ -51,6 +53,8 @@ int ShellFolderCsidl(int code) {
     }
 }
 
+}  // namespace
+
 void ResolveShellFolder(int csidl, char* text) {
     if (COSVersion().IsWin32s()) return;
     LPMALLOC allocator = NULL;
@@ -67,11 +71,13 @@ void ResolveShellFolder(int csidl, char* text) {
     allocator->Release();
 }
 
+namespace {
+
 typedef BOOL(WINAPI* GetColorDirectoryFn)(LPCSTR, LPSTR, PDWORD);
 
 void ResolveColorDirectory(char* text) {
     if (!COSVersion().IsWin32s()) {
-        HMODULE mscms = LoadLibraryA("mscms.dll");
+        HMODULE mscms = LoadSystemLibrary("mscms.dll");
         if (mscms) {
             GetColorDirectoryFn getColorDirectory =
                 reinterpret_cast<GetColorDirectoryFn>(reinterpret_cast<void (*)()>(GetProcAddress(mscms, "GetColorDirectoryA")));

@@ -75,3 +75,7 @@ private:
 // Writes to out (at least 260 characters) the full path of the first existing file of that name
 // in the directories listed under HKLM\SOFTWARE\VESTRAL\OEM\OEMPaths. 1 if found, else 0.
 int FindOemProgram(char* out, const char* fileName);
+
+// The folder of a shell's special folder (CSIDL_...) into text (at least 260 characters), ending in a
+// backslash; left as it is when the shell has no such folder, on Win32s, or when it would not fit.
+void ResolveShellFolder(int csidl, char* text);

@@ -14,6 +14,8 @@
 #include <ddeml.h>
 #include <stdlib.h>
 #include <string.h>
+// winspool.drv exports AddPortExA, but mingw-w64's winspool.h does not declare it.
+extern "C" BOOL WINAPI AddPortExA(LPSTR pName, DWORD Level, LPBYTE lpBuffer, LPSTR lpMonitorName);
 #else
 #include "simwin/win32.h"
 #endif

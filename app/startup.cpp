@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/library_loading.h"
 #include "app/main_dlg.h"
 
 const char kMainWindowClass[] = "VSTUninstallWindowClass__";
@@ -103,6 +104,8 @@ int RunInteractive(HINSTANCE instance) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, int showCommand) {
     (void)previous;
     (void)showCommand;
+    // Before anything loads a library: nothing beside the program or in the current directory is loaded.
+    RestrictDllSearch();
     if (commandTail && _strcmpi(commandTail, "RestartSpooler") == 0) return RunRestartSpooler();
     // The options are shown before anything else: no other copy is looked for, nothing is touched.
     if (CommandLineAsksForHelp()) return ShowOptions(instance);

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/library_loading.h"
+
 namespace {
 
 typedef BOOL(WINAPI* UninstallOemInf)(PCSTR, DWORD, PVOID);
@@ -78,7 +80,7 @@ void UninstallInf(const CRemovalContext& context, const char* driverName) {
         context.Report("INF", "OEM INF of " + std::string(driverName), CRunLog::NOT_THERE);
         return;
     }
-    HMODULE setupapi = LoadLibraryA("setupapi.dll");
+    HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
     if (!setupapi) {
         context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
         return;
@@ -99,7 +101,7 @@ void UninstallInf(const CRemovalContext& context, const char* driverName) {
 }  // namespace
 
 void FindOemInf(char* out, const char* driverName) {
-    HMODULE setupapi = LoadLibraryA("setupapi.dll");
+    HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
     if (!setupapi) return;
     char windows[MAX_PATH] = "";
     GetWindowsDirectoryA(windows, sizeof windows);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/library_loading.h"
 #include "app/path_parts.h"
 
 namespace {
@@ -42,11 +43,18 @@ void RunUninstallHooks(CRemovalContext& context) {
         if (snprintf(inDrivers, sizeof inDrivers, "%s%s%s", drivers.DirectoryPath(), fname, ext) >= MAX_PATH ||
             snprintf(inProgram, sizeof inProgram, "%s%s%s", programDir, fname, ext) >= MAX_PATH)
             continue;
-        const bool fromProgram = !FileExists(inDrivers) && FileExists(inProgram);
+        // The program's folder serves only where no user can have put a library there.
+        const bool besideTool = !FileExists(inDrivers) && FileExists(inProgram);
+        const bool fromProgram = besideTool && context.programFolderTrusted;
         const char* library = fromProgram ? inProgram : inDrivers;
         SetCurrentDirectoryA(fromProgram ? programDir : drivers.DirectoryPath());
         const std::string hookItem = std::string(library) + "," + exportName;
-        HMODULE module = LoadLibraryA(library);
+        if (besideTool && !fromProgram) {
+            context.Report("hook", std::string(inProgram) + "," + exportName, CRunLog::REFUSED, 0,
+                           "beside the tool, in a folder a user can write");
+            continue;
+        }
+        HMODULE module = LoadHookLibrary(library);
         if (module) {
             UninstallHook hook = reinterpret_cast<UninstallHook>(reinterpret_cast<void (*)()>(GetProcAddress(module, exportName)));
             if (hook) {

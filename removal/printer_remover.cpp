@@ -91,6 +91,8 @@ void RemoveClassKey(const CRemovalContext& context, const char* id) {
 }
 
 void RemoveUsbNodes(const CRemovalContext& context) {
+    // The default script beside a tool run from a folder a user can write could name any device.
+    if (!context.programFolderTrusted) return;
     char hardwareId[257] = "";
     GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", hardwareId, sizeof hardwareId, g_defaultScriptPath);
     int pid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_PID", 0, g_defaultScriptPath));

@@ -29,6 +29,9 @@ struct CRemovalContext {
     std::set<std::string> monitorsInUse;
     // The run's log, or null: the removers tell it what became of each item they handled.
     CRunLog* log = nullptr;
+    // Whether the program's own folder serves as a place for hook libraries and the default script's
+    // "Strings": not when a user can write it (app/program_folder.h).
+    bool programFolderTrusted = true;
 
     // Logs one item (nothing without a log). The error is the platform's code behind the outcome; the
     // detail names the mechanism of a scheduled item, the rule of a refused one, or the reason.

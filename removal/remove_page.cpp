@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/path_parts.h"
+#include "app/program_folder.h"
 #include "app/system_services.h"
 #include "removal/driver_remover.h"
 #include "removal/file_remover.h"
@@ -193,6 +194,7 @@ void CRemovePage::StartRemoval() {
     removal.searchDirs = &searchDirs;
     removal.pendingAtRestart = 0;
     removal.log = run ? &run->log : NULL;
+    removal.programFolderTrusted = ProgramFolderIsTrusted();
     stage = 0;
     currentRow = 0;
     progressActive = 0;

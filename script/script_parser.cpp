@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/path_parts.h"
+#include "app/program_folder.h"
 #include "script/database.h"
 
 namespace {
@@ -80,8 +81,11 @@ void CUninstallDatabase::FindAllScripts(CTextList& pathList) {
     where.Resolve(PRINTDRIVERDIR);
     FindScripts(pathList, where.DirectoryPath(), kScriptFileName);
     if (where.dir[0]) FindScripts(pathList, where.AppendSubdirectory("3"), kScriptFileName);
-    where.Resolve(MODULEDIR);
-    FindScripts(pathList, where.path, kScriptFileName);
+    // Beside a tool run from a folder a user can write, a script may have been put by anyone.
+    if (ProgramFolderIsTrusted()) {
+        where.Resolve(MODULEDIR);
+        FindScripts(pathList, where.path, kScriptFileName);
+    }
     where.Resolve(SYSDIR);
     FindScripts(pathList, where.DirectoryPath(), kScriptFileName);
     pathList.Sort();

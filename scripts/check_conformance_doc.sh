@@ -10,10 +10,14 @@ doc=$root/docs/conformance.md
 objdump=x86_64-w64-mingw32-objdump
 status=0
 
-# The imports of the system libraries (the C runtime and what the compiler's run-time needs are not the
-# tool's calls), kept when the tool's own sources call them.
-imports=$("$objdump" -p "$exe" | awk '/DLL Name:/ {dll = tolower($3); next}
-    dll != "" && dll != "msvcrt.dll" && NF == 3 && $2 ~ /^[0-9]+$/ {print $3}' | sort -u)
+# The imports of the system libraries, static and delay-imported (the symbol table names both as __imp_),
+# but the C runtime's (msvcrt.dll's entries of the import table): kept when the tool's own sources call them.
+crt=$("$objdump" -p "$exe" | awk '/DLL Name:/ {dll = tolower($3); next}
+    dll == "msvcrt.dll" && NF == 3 && $2 ~ /^[0-9]+$/ {print $3}' | sort -u)
+# (mingw's import library of the C runtime also names its functions without their underscore: close, read.)
+crt=$(echo "$crt" | sed 'p; s/^_//' | sort -u)
+imports=$(x86_64-w64-mingw32-nm "$exe" | awk '$2 == "I" && $3 ~ /^__imp_/ {sub(/^__imp_/, "", $3); print $3}' | sort -u |
+    comm -23 - <(echo "$crt"))
 [[ -n $imports ]] || { echo "conformance doc: no imports read from $exe"; exit 1; }
 for name in $imports; do
     grep -rqw --include='*.cpp' --include='*.h' "$name" "$root"/{app,script,inventory,removal,ui} "$root/tools/korun04" ||

@@ -45,6 +45,12 @@ korun_step "windows build ($KORUN_WINDOWS_BUILD_DIR)"
 korun_configure windows "$KORUN_WINDOWS_BUILD_DIR"
 cmake --build "$KORUN_WINDOWS_BUILD_DIR" -j "$KORUN_JOBS"
 bash scripts/check_conformance_doc.sh "$KORUN_WINDOWS_BUILD_DIR/bin/korun04.exe"
+bash scripts/check_imports.sh "$KORUN_WINDOWS_BUILD_DIR/bin/korun04.exe"
+# The import check itself fails on a program that imports version.dll the usual way.
+if bash scripts/check_imports.sh "$KORUN_WINDOWS_BUILD_DIR/bin/planted_control.exe" >/dev/null; then
+    echo "imports: the check passed planted_control.exe, which imports version.dll statically"
+    exit 1
+fi
 phase_done "windows build"
 
 korun_step "Wine checks"

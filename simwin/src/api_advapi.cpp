@@ -1,10 +1,13 @@
 // advapi32 on the current machine: the service control manager and the process token.
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "simwin/machine.h"
 #include "simwin/win32.h"
+
+#include "record_layout.h"
 
 using simwin::current;
 
@@ -50,7 +53,7 @@ simwin::Service* usableService(SC_HANDLE h, DWORD rights) {
 void fillStatus(const simwin::Service& s, LPSERVICE_STATUS status) {
     if (!status) return;
     std::memset(status, 0, sizeof *status);
-    status->dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status->dwServiceType = s.config.type;
     status->dwCurrentState = s.running ? SERVICE_RUNNING : SERVICE_STOPPED;
     status->dwControlsAccepted = s.running ? SERVICE_ACCEPT_STOP : 0;
 }
@@ -75,6 +78,23 @@ std::vector<BYTE> makeSid(BYTE authority, std::initializer_list<DWORD> subs) {
 }
 
 size_t sidLength(PSID sid) { return 8 + 4 * static_cast<const BYTE*>(sid)[1]; }
+
+// The account QueryServiceConfigA reports: the one configured, or LocalSystem for a Win32 service.
+std::string accountOf(const simwin::Service& s) {
+    if (!s.config.account.empty()) return s.config.account;
+    return (s.config.type & (SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS)) ? "LocalSystem" : "";
+}
+
+// The values CreateServiceA accepts: one kind of service (interactive only for a Win32 one), a start type
+// (boot and system start only for drivers), an error control.
+bool validConfiguration(DWORD type, DWORD start, DWORD errorControl) {
+    const DWORD kind = type & ~static_cast<DWORD>(SERVICE_INTERACTIVE_PROCESS);
+    const bool win32 = kind == SERVICE_WIN32_OWN_PROCESS || kind == SERVICE_WIN32_SHARE_PROCESS;
+    const bool driver = kind == SERVICE_KERNEL_DRIVER || kind == SERVICE_FILE_SYSTEM_DRIVER;
+    if (!(win32 || (driver && kind == type))) return false;
+    if (start > SERVICE_DISABLED || (start < SERVICE_AUTO_START && !driver)) return false;
+    return errorControl <= SERVICE_ERROR_CRITICAL;
+}
 
 }  // namespace
 
@@ -185,6 +205,45 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
     return TRUE;
 }
 
+namespace {
+
+const simwin::Layout<simwin::Service>& serviceConfigLayout() {
+    using S = simwin::Service;
+    using Q = QUERY_SERVICE_CONFIGA;
+    static const simwin::Layout<S> layout = {
+        0, sizeof(Q),
+        {simwin::numberAt<S>(offsetof(Q, dwServiceType), [](const S& s) { return s.config.type; }),
+         simwin::numberAt<S>(offsetof(Q, dwStartType), [](const S& s) { return s.config.start; }),
+         simwin::numberAt<S>(offsetof(Q, dwErrorControl), [](const S& s) { return s.config.errorControl; }),
+         simwin::textAt<S>(offsetof(Q, lpBinaryPathName), [](const S& s) { return s.config.binary; }),
+         simwin::textAt<S>(offsetof(Q, lpLoadOrderGroup), [](const S& s) { return s.config.group; }),
+         simwin::listAt<S>(offsetof(Q, lpDependencies), [](const S& s) { return s.config.dependencies; }),
+         simwin::textAt<S>(offsetof(Q, lpServiceStartName), accountOf),
+         simwin::textAt<S>(offsetof(Q, lpDisplayName),
+                           [](const S& s) { return s.config.display.empty() ? s.name : s.config.display; })}};
+    return layout;
+}
+
+}  // namespace
+
+BOOL WINAPI QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size, LPDWORD needed) {
+    simwin::Service* s = usableService(service, SERVICE_QUERY_CONFIG);
+    if (!s) return FALSE;
+    if (!needed) {
+        SetLastError(1780);  // RPC_X_NULL_REF_POINTER: the control manager answers by RPC
+        return FALSE;
+    }
+    const std::vector<const simwin::Service*> one{s};
+    const size_t total = simwin::measureRecords(one, serviceConfigLayout());
+    *needed = static_cast<DWORD>(total);
+    if (!config || size < total) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    simwin::packRecords(one, serviceConfigLayout(), reinterpret_cast<BYTE*>(config));
+    return TRUE;
+}
+
 BOOL WINAPI DeleteService(SC_HANDLE service) {
     simwin::Service* s = usableService(service, DELETE);
     if (!s) return FALSE;
@@ -215,7 +274,7 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
         SetLastError(ERROR_INVALID_NAME);
         return nullptr;
     }
-    if (!binaryPath || !*binaryPath) {
+    if (!binaryPath || !*binaryPath || !validConfiguration(serviceType, startType, errorControl)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -224,6 +283,17 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayNa
         return nullptr;
     }
     simwin::Service& s = current().services.add(name, false);
+    s.config.display = displayName ? displayName : "";
+    s.config.type = serviceType;
+    s.config.start = startType;
+    s.config.errorControl = errorControl;
+    s.config.binary = binaryPath;
+    s.config.group = loadOrderGroup ? loadOrderGroup : "";
+    s.config.dependencies.clear();
+    for (LPCSTR d = dependencies; d && *d; d += std::strlen(d) + 1) s.config.dependencies.push_back(d);
+    s.config.account = startName ? startName : "";
+    if (tagId) *tagId = 0;
+    (void)password;  // not kept: no service of simwin logs on
     current().transcript.add("service " + s.name + " created");
     auto o = std::make_shared<ServiceObject>();
     o->name = s.name;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "simwin/machine.h"
+#include "simwin/paths.h"
 #include "simwin/win32.h"
 
 using simwin::current;
@@ -144,6 +145,7 @@ void detach(FileNode& n) {
 }
 
 void attach(FileNode& dir, std::shared_ptr<FileNode> n, const std::string& name) {
+    if (n->name != name) n->shortName.clear();  // a new name gets a new alias when one is asked for
     n->name = name;
     n->parent = &dir;
     dir.children[name] = std::move(n);
@@ -166,8 +168,10 @@ DWORD copyPath(const std::string& text, LPSTR buffer, DWORD size) {
     return static_cast<DWORD>(text.size());
 }
 
-void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, const FileNode& n) {
+void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, FileNode& n) {
     std::memset(&d, 0, sizeof d);
+    if (!simwin::isShortName(name))  // the 8.3 alias of a long name; empty for an 8.3 name
+        std::snprintf(d.cAlternateFileName, sizeof d.cAlternateFileName, "%s", files().aliasOf(n).c_str());
     d.dwFileAttributes = attributesOf(n);
     if (!n.isDirectory) {
         uint64_t size = n.content.size();
@@ -175,33 +179,6 @@ void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, const FileNode& 
         d.nFileSizeLow = static_cast<DWORD>(size);
     }
     std::snprintf(d.cFileName, sizeof d.cFileName, "%s", name.c_str());
-}
-
-// A network path resolved by its text alone, as Windows resolves one: separators become backslashes, "."
-// and ".." are resolved below \\server\share\ and never climb above it, doubled separators and trailing
-// dots and spaces go. Nothing is asked of the network (there is none here).
-std::string fullNetworkPath(std::string p) {
-    std::replace(p.begin(), p.end(), '/', '\\');
-    size_t at = 2;
-    for (int part = 0; part < 2; ++part) {  // the server, then the share
-        while (at < p.size() && p[at] != '\\') ++at;
-        while (at < p.size() && p[at] == '\\') ++at;
-    }
-    const std::string prefix = p.substr(0, at), rest = p.substr(at);
-    std::vector<std::string> parts;
-    for (const std::string& c : simwin::split(rest, '\\')) {
-        if (c.empty() || c == ".") continue;
-        if (c == "..") {
-            if (!parts.empty()) parts.pop_back();
-            continue;
-        }
-        parts.push_back(c);
-    }
-    std::string out = prefix;
-    for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
-    if (!parts.empty() && !rest.empty() && rest.back() == '\\') out += '\\';
-    while (out.size() > prefix.size() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
-    return out;
 }
 
 std::string directoryOfProgram() {
@@ -634,20 +611,89 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
-    const std::string name = lpFileName;
-    const bool network = name.size() > 2 && (name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
-                         name[2] != '?' && name[2] != '.';
-    std::string full = network ? fullNetworkPath(name) : files().fullPath(lpFileName, true);
-    if (full.empty()) {
-        SetLastError(ERROR_INVALID_NAME);
-        return 0;
-    }
+    const std::string full = simwin::win32FullPath(lpFileName, files().currentDirectory);
     DWORD n = copyPath(full, lpBuffer, nBufferLength);
     if (n == full.size() && lpFilePart) {
         size_t cut = full.find_last_of('\\');
-        *lpFilePart = cut + 1 < full.size() ? lpBuffer + cut + 1 : nullptr;
+        *lpFilePart = cut != std::string::npos && cut >= 2 && cut + 1 < full.size() ? lpBuffer + cut + 1 : nullptr;
     }
     return n;
+}
+
+namespace {
+
+// GetShortPathNameA and GetLongPathNameA: the path as written, each component that names an existing file
+// or directory replaced as `rename` says (its alias, or its long name when it was written as an alias). The
+// prefix of the path (a drive, a root, a device prefix) and "." and ".." stay as written.
+DWORD convertPath(LPCSTR path, LPSTR buffer, DWORD size, bool toShort) {
+    if (!path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!*path) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    std::string in = path;
+    std::string out = simwin::devicePrefix(in);
+    in = in.substr(out.size());
+    FileSystem& fs = files();
+    FileNode* dir = nullptr;
+    size_t at = 0;
+    if (in.size() >= 2 && in[1] == ':') {
+        dir = fs.drive(in.substr(0, 1));
+        const bool rooted = in.size() > 2 && (in[2] == '\\' || in[2] == '/');
+        const bool here = toupper(static_cast<unsigned char>(in[0])) == toupper(static_cast<unsigned char>(fs.currentDirectory[0]));
+        if (!rooted && here) dir = currentDirectoryNode();
+        at = rooted ? 3 : 2;
+    } else if (!in.empty() && (in[0] == '\\' || in[0] == '/')) {
+        dir = fs.drive(fs.currentDirectory.substr(0, 1));
+        at = 1;
+    } else {
+        dir = currentDirectoryNode();
+    }
+    out += in.substr(0, at);
+    while (at < in.size()) {
+        size_t end = at;
+        while (end < in.size() && in[end] != '\\' && in[end] != '/') ++end;
+        const std::string part = in.substr(at, end - at);
+        if (!part.empty() && part != ".") {
+            if (!dir || !dir->isDirectory) {
+                SetLastError(ERROR_FILE_NOT_FOUND);
+                return 0;
+            }
+            FileNode* next = nullptr;
+            if (part == "..") {
+                next = dir->parent ? dir->parent : dir;
+                out += part;
+            } else {
+                PathLookup l = fs.lookup(dir->path() + (dir->isRoot() ? "" : "\\") + part);
+                next = l.node;
+                if (!next) {
+                    SetLastError(ERROR_FILE_NOT_FOUND);
+                    return 0;
+                }
+                const bool byName = simwin::iequals(next->name, part);
+                out += toShort ? (byName && simwin::isShortName(part) ? part : fs.aliasOf(*next)) : (byName ? part : next->name);
+            }
+            dir = next;
+        } else {
+            out += part;
+        }
+        if (end < in.size()) out += in[end];
+        at = end + 1;
+    }
+    return copyPath(out, buffer, size);
+}
+
+}  // namespace
+
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer) {
+    return convertPath(lpszLongPath, lpszShortPath, cchBuffer, true);
+}
+
+DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer) {
+    return convertPath(lpszShortPath, lpszLongPath, cchBuffer, false);
 }
 
 DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, DWORD nBufferLength, LPSTR lpBuffer,

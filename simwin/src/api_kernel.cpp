@@ -1,6 +1,8 @@
 // kernel32 on the current machine: errors, handles, version, modules, directories, time.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -121,6 +123,50 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
     return m;
 }
 
+namespace {
+const DWORD kSearchFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR |
+                           LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+
+bool isFullPath(LPCSTR name) {
+    return (std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':' && (name[2] == '\\' || name[2] == '/')) ||
+           (name[0] == '\\' && name[1] == '\\');
+}
+}  // namespace
+
+HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE hFile, DWORD flags) {
+    const bool searchFlags = (flags & kSearchFlags) != 0;
+    if (!name || hFile || (searchFlags && !simwin::hasRestrictedDllSearch()) ||
+        (flags & ~(kSearchFlags | LOAD_WITH_ALTERED_SEARCH_PATH)) ||
+        ((flags & (LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_WITH_ALTERED_SEARCH_PATH)) && !isFullPath(name)) ||
+        ((flags & LOAD_WITH_ALTERED_SEARCH_PATH) && searchFlags)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HMODULE m = simwin::loadModule(name, flags);
+    if (!m) SetLastError(ERROR_MOD_NOT_FOUND);
+    return m;
+}
+
+BOOL WINAPI SetDefaultDllDirectories(DWORD flags) {
+    if (!simwin::hasRestrictedDllSearch()) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    if (!flags || (flags & ~(kSearchFlags & ~LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    current().modules.defaultDirectories = flags;
+    return TRUE;
+}
+
+BOOL WINAPI SetDllDirectoryA(LPCSTR path) {
+    simwin::ModuleTable& t = current().modules;
+    t.currentDirectoryRemoved = path != nullptr;
+    t.dllDirectory = path && *path ? current().files.fullPath(path) : std::string();
+    return TRUE;
+}
+
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     FARPROC f = simwin::moduleExport(module, name);
     if (!f) SetLastError(simwin::isModule(module) ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
@@ -196,6 +242,114 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time) {
     time->wMinute = static_cast<WORD>(inDay / 60000ULL % 60);
     time->wSecond = static_cast<WORD>(inDay / 1000ULL % 60);
     time->wMilliseconds = static_cast<WORD>(inDay % 1000ULL);
+}
+
+// --- Text between UTF-8 (simwin's ANSI) and UTF-16 ------------------------------------------------------
+
+namespace {
+
+const char32_t kReplacement = 0xFFFD;
+
+// The next code point of UTF-8 text; false for a byte sequence that is not UTF-8 (one byte is consumed).
+bool nextUtf8(const unsigned char* s, size_t n, size_t& i, char32_t& cp) {
+    const unsigned char b = s[i++];
+    if (b < 0x80) return cp = b, true;
+    const int more = b >= 0xF0 && b < 0xF5 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : -1;
+    if (more < 0 || i + more > n) return cp = kReplacement, false;
+    char32_t v = b & (0x3F >> more);
+    for (int k = 0; k < more; ++k) {
+        if ((s[i + k] & 0xC0) != 0x80) return cp = kReplacement, false;
+        v = (v << 6) | (s[i + k] & 0x3F);
+    }
+    const char32_t least[] = {0, 0x80, 0x800, 0x10000};
+    if (v < least[more] || v > 0x10FFFF || (v >= 0xD800 && v < 0xE000)) return cp = kReplacement, false;
+    i += more;
+    return cp = v, true;
+}
+
+// Writes units into a caller's buffer of `size` units (0: only count); false when it is too small.
+template <typename Unit>
+int deliver(const std::basic_string<Unit>& units, Unit* out, int size) {
+    if (size == 0) return static_cast<int>(units.size());
+    if (static_cast<size_t>(size) < units.size()) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::copy(units.begin(), units.end(), out);
+    return static_cast<int>(units.size());
+}
+
+bool knownCodePage(UINT cp) { return cp == CP_ACP || cp == CP_OEMCP || cp == CP_UTF8; }
+
+}  // namespace
+
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideSize) {
+    if (!text || length == 0 || length < -1 || wideSize < 0 || (wideSize && !wide) || !knownCodePage(codePage)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const size_t n = length == -1 ? std::strlen(text) + 1 : static_cast<size_t>(length);
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    std::u16string units;
+    for (size_t i = 0; i < n;) {
+        char32_t cp = 0;
+        if (!nextUtf8(s, n, i, cp) && (flags & MB_ERR_INVALID_CHARS)) {
+            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+            return 0;
+        }
+        if (cp >= 0x10000) {
+            units += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(cp);
+        }
+    }
+    return deliver(units, reinterpret_cast<char16_t*>(wide), wideSize);
+}
+
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int textSize,
+                               LPCSTR defaultChar, LPBOOL usedDefaultChar) {
+    if (!wide || length == 0 || length < -1 || textSize < 0 || (textSize && !text) || !knownCodePage(codePage) ||
+        (codePage == CP_UTF8 && (defaultChar || usedDefaultChar))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    size_t n = 0;
+    if (length == -1)
+        while (wide[n++]) {}
+    else
+        n = static_cast<size_t>(length);
+    if (usedDefaultChar) *usedDefaultChar = FALSE;  // every code point has a UTF-8 form
+    std::string bytes;
+    for (size_t i = 0; i < n; ++i) {
+        char32_t cp = wide[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < n && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp < 0xE000) {
+            if (flags & WC_ERR_INVALID_CHARS) {
+                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+                return 0;
+            }
+            cp = kReplacement;
+        }
+        if (cp < 0x80) {
+            bytes += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            bytes += static_cast<char>(0xC0 | (cp >> 6));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (cp >> 12));
+            bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (cp >> 18));
+            bytes += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return deliver(bytes, text, textSize);
 }
 
 int WINAPI lstrlenA(LPCSTR s) { return s ? static_cast<int>(std::strlen(s)) : 0; }

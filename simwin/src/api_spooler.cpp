@@ -5,6 +5,7 @@
 // Every call first reaches the spooler: on the NT family a stopped or hung Spooler service does not
 // answer and the call fails with RPC_S_SERVER_UNAVAILABLE. Buffers follow the size-query-then-fetch
 // rule: the records first, the strings packed after them, all within the size reported as needed.
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,8 @@
 
 #include "simwin/machine.h"
 #include "simwin/win32.h"
+
+#include "record_layout.h"
 
 using simwin::current;
 
@@ -50,106 +53,58 @@ bool mayAdminister() {
     return !isNt() || (sys.admin && !sys.adminDenyOnly);
 }
 
-// Writes one record's strings after the records (or only measures them).
-class StringPacker {
-public:
-    StringPacker(BYTE* base, size_t start, bool write) : base_(base), pos_(start), write_(write) {}
-    LPSTR put(const std::string& text) {
-        LPSTR p = nullptr;
-        if (write_) {
-            p = reinterpret_cast<LPSTR>(base_ + pos_);
-            std::memcpy(p, text.c_str(), text.size() + 1);
-        }
-        pos_ += text.size() + 1;
-        return p;
-    }
-    size_t end() const { return pos_; }
+using simwin::Layout;
+using simwin::StringPacker;
 
-private:
-    BYTE* base_;
-    size_t pos_;
-    bool write_;
-};
-
-size_t recordSize(DWORD level) {
-    switch (level) {
-    case 1: return sizeof(PRINTER_INFO_1A);
-    case 2: return sizeof(PRINTER_INFO_2A);
-    case 4: return sizeof(PRINTER_INFO_4A);
-    default: return sizeof(PRINTER_INFO_5A);
-    }
+// The printer levels, as data: a level is its record and the strings packed after the records in field order.
+const std::vector<Layout<simwin::Printer>>& printerLevels() {
+    using P = simwin::Printer;
+    static const std::vector<Layout<P>> levels = {
+        {1, sizeof(PRINTER_INFO_1A),
+         {simwin::numberAt<P>(offsetof(PRINTER_INFO_1A, Flags), [](const P&) -> DWORD { return PRINTER_ENUM_ICON8; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_1A, pDescription),
+                            [](const P& p) { return p.name + "," + p.driver + "," + p.location; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_1A, pName), [](const P& p) { return p.name; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_1A, pComment), [](const P& p) { return p.comment; })}},
+        {2, sizeof(PRINTER_INFO_2A),
+         {simwin::textOrNullAt<P>(offsetof(PRINTER_INFO_2A, pServerName), [](const P& p) { return p.serverName(); }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pPrinterName), [](const P& p) { return p.name; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pShareName), [](const P& p) { return p.share; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pPortName), [](const P& p) { return p.port; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pDriverName), [](const P& p) { return p.driver; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pComment), [](const P& p) { return p.comment; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pLocation), [](const P& p) { return p.location; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pSepFile), [](const P& p) { return p.separator; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pPrintProcessor), [](const P& p) { return p.processor; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pDatatype), [](const P& p) { return p.datatype; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pParameters), [](const P& p) { return p.parameters; }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_2A, Attributes), [](const P& p) { return p.attributes; }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_2A, Priority), [](const P& p) { return p.priority; }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_2A, DefaultPriority), [](const P& p) { return p.defaultPriority; }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_2A, Status),
+                              [](const P& p) -> DWORD { return p.pendingDeletion ? PRINTER_STATUS_PENDING_DELETION : 0; }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_2A, cJobs), [](const P& p) { return static_cast<DWORD>(p.jobs); })}},
+        {4, sizeof(PRINTER_INFO_4A),
+         {simwin::textAt<P>(offsetof(PRINTER_INFO_4A, pPrinterName), [](const P& p) { return p.name; }),
+          simwin::textOrNullAt<P>(offsetof(PRINTER_INFO_4A, pServerName), [](const P& p) { return p.serverName(); }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_4A, Attributes), [](const P& p) { return p.attributes; })}},
+        {5, sizeof(PRINTER_INFO_5A),
+         {simwin::textAt<P>(offsetof(PRINTER_INFO_5A, pPrinterName), [](const P& p) { return p.name; }),
+          simwin::textAt<P>(offsetof(PRINTER_INFO_5A, pPortName), [](const P& p) { return p.port; }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_5A, Attributes), [](const P& p) { return p.attributes; }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_5A, DeviceNotSelectedTimeout), [](const P&) -> DWORD { return 15000; }),
+          simwin::numberAt<P>(offsetof(PRINTER_INFO_5A, TransmissionRetryTimeout), [](const P&) -> DWORD { return 45000; })}},
+    };
+    return levels;
 }
 
-// Fills the record of one printer at record (when writing) and its strings through the packer.
-void fillRecord(const simwin::Printer& p, DWORD level, BYTE* record, StringPacker& strings) {
-    const bool write = record != nullptr;
-    switch (level) {
-    case 1: {
-        PRINTER_INFO_1A r;
-        std::memset(&r, 0, sizeof r);
-        r.Flags = PRINTER_ENUM_ICON8;
-        r.pDescription = strings.put(p.name + "," + p.driver + "," + p.location);
-        r.pName = strings.put(p.name);
-        r.pComment = strings.put(p.comment);
-        if (write) std::memcpy(record, &r, sizeof r);
-        break;
-    }
-    case 2: {
-        PRINTER_INFO_2A r;
-        std::memset(&r, 0, sizeof r);
-        r.pServerName = p.isConnection() ? strings.put(p.serverName()) : nullptr;
-        r.pPrinterName = strings.put(p.name);
-        r.pShareName = strings.put(p.share);
-        r.pPortName = strings.put(p.port);
-        r.pDriverName = strings.put(p.driver);
-        r.pComment = strings.put(p.comment);
-        r.pLocation = strings.put(p.location);
-        r.pDevMode = nullptr;
-        r.pSepFile = strings.put("");
-        r.pPrintProcessor = strings.put(p.processor);
-        r.pDatatype = strings.put(p.datatype);
-        r.pParameters = strings.put("");
-        r.pSecurityDescriptor = nullptr;
-        r.Attributes = p.attributes;
-        r.Priority = 1;
-        r.Status = p.pendingDeletion ? PRINTER_STATUS_PENDING_DELETION : 0;
-        r.cJobs = static_cast<DWORD>(p.jobs);
-        if (write) std::memcpy(record, &r, sizeof r);
-        break;
-    }
-    case 4: {
-        PRINTER_INFO_4A r;
-        std::memset(&r, 0, sizeof r);
-        r.pPrinterName = strings.put(p.name);
-        r.pServerName = p.isConnection() ? strings.put(p.serverName()) : nullptr;
-        r.Attributes = p.attributes;
-        if (write) std::memcpy(record, &r, sizeof r);
-        break;
-    }
-    default: {
-        PRINTER_INFO_5A r;
-        std::memset(&r, 0, sizeof r);
-        r.pPrinterName = strings.put(p.name);
-        r.pPortName = strings.put(p.port);
-        r.Attributes = p.attributes;
-        r.DeviceNotSelectedTimeout = 15000;
-        r.TransmissionRetryTimeout = 45000;
-        if (write) std::memcpy(record, &r, sizeof r);
-        break;
-    }
-    }
-}
-
-// Bytes needed for the records of the printers and their strings.
+// Bytes needed for the records of the printers and their strings (validLevel() first).
 size_t measure(const std::vector<const simwin::Printer*>& printers, DWORD level) {
-    StringPacker strings(nullptr, printers.size() * recordSize(level), false);
-    for (const auto* p : printers) fillRecord(*p, level, nullptr, strings);
-    return printers.empty() ? 0 : strings.end();
+    return simwin::measureRecords(printers, *simwin::layoutOf(printerLevels(), level));
 }
 
 void pack(const std::vector<const simwin::Printer*>& printers, DWORD level, BYTE* buffer) {
-    StringPacker strings(buffer, printers.size() * recordSize(level), true);
-    for (size_t i = 0; i < printers.size(); ++i) fillRecord(*printers[i], level, buffer + i * recordSize(level), strings);
+    simwin::packRecords(printers, *simwin::layoutOf(printerLevels(), level), buffer);
 }
 
 std::string hex(DWORD v) {
@@ -455,7 +410,7 @@ template <typename Item>
 BOOL packRecords(const std::vector<Item>& items, size_t recordSize,
                  void (*fill)(const Item&, BYTE* record, StringPacker& strings), LPBYTE buffer, DWORD size,
                  LPDWORD needed, LPDWORD returned) {
-    StringPacker measurer(nullptr, items.size() * recordSize, false);
+    StringPacker measurer(nullptr, items.size() * recordSize);
     for (const Item& item : items) fill(item, nullptr, measurer);
     const size_t total = items.empty() ? 0 : measurer.end();
     *needed = static_cast<DWORD>(total);
@@ -463,8 +418,23 @@ BOOL packRecords(const std::vector<Item>& items, size_t recordSize,
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    StringPacker strings(buffer, items.size() * recordSize, true);
+    StringPacker strings(buffer, items.size() * recordSize);
     for (size_t i = 0; i < items.size(); ++i) fill(items[i], buffer + i * recordSize, strings);
+    if (returned) *returned = static_cast<DWORD>(items.size());
+    return TRUE;
+}
+
+// Records of a layout packed into a caller's buffer, with the size query rule of packRecords.
+template <typename Item>
+BOOL packLayout(const std::vector<const Item*>& items, const Layout<Item>& layout, LPBYTE buffer, DWORD size,
+                LPDWORD needed, LPDWORD returned) {
+    const size_t total = simwin::measureRecords(items, layout);
+    *needed = static_cast<DWORD>(total);
+    if (total > size || (total && !buffer)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    if (total) simwin::packRecords(items, layout, buffer);
     if (returned) *returned = static_cast<DWORD>(items.size());
     return TRUE;
 }
@@ -504,38 +474,75 @@ void finishPendingDeletion(simwin::Printer& p) {
 
 // --- drivers
 
-DWORD driverVersion(const std::string& environment) { return simwin::iequals(environment, "Windows 4.0") ? 0 : 3; }
-
-std::string driverPath(const simwin::PrinterDriver& d) {
-    if (d.file.empty()) return "";
+// A driver's file as the spooler reports it: a full path, a name in the environment's driver directory
+// ("vxdrv.dll", "3\\unidrv.dll") taken below that directory; "" stays "".
+std::string driverFilePath(const simwin::PrinterDriver& d, const std::string& file) {
+    if (file.empty() || (file.size() > 2 && file[1] == ':')) return file;
     for (auto& dir : current().system.driverDirs)
-        if (simwin::iequals(dir.first, d.environment)) return dir.second + "\\" + d.file;
-    return d.file;
+        if (simwin::iequals(dir.first, d.environment)) return dir.second + "\\" + file;
+    return file;
 }
 
-void fillDriver1(const simwin::PrinterDriver* const& d, BYTE* at, StringPacker& strings) {
-    DRIVER_INFO_1A r;
-    r.pName = strings.put(d->name);
-    store(r, at);
+std::vector<std::string> dependentPaths(const simwin::PrinterDriver& d) {
+    std::vector<std::string> out;
+    for (const std::string& f : d.dependents) out.push_back(driverFilePath(d, f));
+    return out;
 }
 
-void fillDriver2(const simwin::PrinterDriver* const& d, BYTE* at, StringPacker& strings) {
-    DRIVER_INFO_2A r;
-    std::memset(&r, 0, sizeof r);
-    r.cVersion = driverVersion(d->environment);
-    r.pName = strings.put(d->name);
-    r.pEnvironment = strings.put(d->environment);
-    const std::string path = driverPath(*d);
-    r.pDriverPath = strings.put(path);
-    r.pDataFile = strings.put(path);
-    r.pConfigFile = strings.put(path);
-    store(r, at);
+// The driver levels, as data. Fields Windows leaves null when a driver has nothing to say are null here too
+// (help file, dependent files, and the level-6 and level-8 texts); monitor and data type are "" then.
+const std::vector<Layout<simwin::PrinterDriver>>& driverLevels() {
+    using D = simwin::PrinterDriver;
+    using simwin::listAt;
+    using simwin::listOrNullAt;
+    using simwin::numberAt;
+    using simwin::textAt;
+    using simwin::textOrNullAt;
+    // The fields of DRIVER_INFO_2A to DRIVER_INFO_8A in order; each level takes the first `count`.
+    auto upTo = [](size_t count) {
+        static const std::vector<simwin::Field<D>> all = {
+            numberAt<D>(offsetof(DRIVER_INFO_8A, cVersion), [](const D& d) { return d.cVersion(); }),
+            textAt<D>(offsetof(DRIVER_INFO_8A, pName), [](const D& d) { return d.name; }),
+            textAt<D>(offsetof(DRIVER_INFO_8A, pEnvironment), [](const D& d) { return d.environment; }),
+            textAt<D>(offsetof(DRIVER_INFO_8A, pDriverPath), [](const D& d) { return driverFilePath(d, d.file); }),
+            textAt<D>(offsetof(DRIVER_INFO_8A, pDataFile), [](const D& d) { return driverFilePath(d, d.dataFile()); }),
+            textAt<D>(offsetof(DRIVER_INFO_8A, pConfigFile), [](const D& d) { return driverFilePath(d, d.configFile()); }),
+            // level 3
+            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pHelpFile), [](const D& d) { return driverFilePath(d, d.help); }),
+            listOrNullAt<D>(offsetof(DRIVER_INFO_8A, pDependentFiles), dependentPaths),
+            textAt<D>(offsetof(DRIVER_INFO_8A, pMonitorName), [](const D& d) { return d.monitor; }),
+            textAt<D>(offsetof(DRIVER_INFO_8A, pDefaultDataType), [](const D& d) { return d.datatype; }),
+            // level 6 (dates and versions stay zero)
+            listAt<D>(offsetof(DRIVER_INFO_8A, pszzPreviousNames), [](const D&) { return std::vector<std::string>(); }),
+            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszMfgName), [](const D& d) { return d.manufacturer; }),
+            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszOEMUrl), [](const D&) { return std::string(); }),
+            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszHardwareID), [](const D&) { return std::string(); }),
+            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszProvider), [](const D& d) { return d.provider; }),
+            // level 8
+            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszPrintProcessor), [](const D& d) { return d.processor; }),
+            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszInfPath), [](const D& d) { return d.inf; }),
+        };
+        return std::vector<simwin::Field<D>>(all.begin(), all.begin() + count);
+    };
+    static const std::vector<Layout<D>> levels = {
+        {1, sizeof(DRIVER_INFO_1A), {textAt<D>(offsetof(DRIVER_INFO_1A, pName), [](const D& d) { return d.name; })}},
+        {2, sizeof(DRIVER_INFO_2A), upTo(6)},
+        {3, sizeof(DRIVER_INFO_3A), upTo(10)},
+        {6, sizeof(DRIVER_INFO_6A), upTo(15)},
+        {8, sizeof(DRIVER_INFO_8A), upTo(17)},
+    };
+    return levels;
 }
 
+// The driver records of a level; ERROR_INVALID_LEVEL for a level that is not modelled.
 BOOL packDrivers(const std::vector<const simwin::PrinterDriver*>& drivers, DWORD level, LPBYTE buffer, DWORD size,
                  LPDWORD needed, LPDWORD returned) {
-    if (level == 1) return packRecords(drivers, sizeof(DRIVER_INFO_1A), fillDriver1, buffer, size, needed, returned);
-    return packRecords(drivers, sizeof(DRIVER_INFO_2A), fillDriver2, buffer, size, needed, returned);
+    const Layout<simwin::PrinterDriver>* layout = simwin::layoutOf(driverLevels(), level);
+    if (!layout) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    return packLayout(drivers, *layout, buffer, size, needed, returned);
 }
 
 bool driverInUse(const simwin::PrinterDriver& d) {
@@ -722,7 +729,7 @@ BOOL WINAPI EnumPrinterDriversA(LPSTR server, LPSTR environment, DWORD level, LP
     if (faulted("EnumPrinterDriversA", std::string(environment ? environment : "(null)"), needed)) return FALSE;
     std::string env;
     if (!resolveEnvironment(environment, env, true)) return FALSE;
-    if (level != 1 && level != 2) {
+    if (!simwin::layoutOf(driverLevels(), level)) {
         SetLastError(ERROR_INVALID_LEVEL);
         return FALSE;
     }
@@ -745,7 +752,7 @@ BOOL WINAPI GetPrinterDriverA(HANDLE printer, LPSTR environment, DWORD level, LP
     if (faulted("GetPrinterDriverA", "level=" + std::to_string(level), needed)) return FALSE;
     std::string env;
     if (!resolveEnvironment(environment, env)) return FALSE;
-    if (level != 1 && level != 2) {
+    if (!simwin::layoutOf(driverLevels(), level)) {
         SetLastError(ERROR_INVALID_LEVEL);
         return FALSE;
     }
@@ -788,7 +795,7 @@ BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR monitorName) {
         SetLastError(ERROR_PRINT_MONITOR_IN_USE);
         return FALSE;
     }
-    eraseFrom(spooler.monitors, m);
+    spooler.removeMonitor(m);
     return TRUE;
 }
 
@@ -864,25 +871,61 @@ bool enterInstall(const char* function, LPSTR server, DWORD level, bool levelKno
     return true;
 }
 
-// The driver's files must lie in the environment's driver directory, where the installer copied them.
-bool driverFilesPresent(const std::string& environment, const DRIVER_INFO_3A& info) {
+// The driver's files must lie in the environment's driver directory, where the installer copied them; a
+// dependent file may also be one of the core files of its version-3 folder.
+bool driverFilesPresent(const std::string& environment, const DRIVER_INFO_8A& info) {
     const std::string& dir = current().system.driverDirs.at(environment);
-    for (LPSTR file : {info.pDriverPath, info.pDataFile, info.pConfigFile})
-        if (file && *file && !current().files.exists(dir + "\\" + baseName(file))) {
-            SetLastError(ERROR_FILE_NOT_FOUND);
-            return false;
-        }
-    return true;
+    auto present = [&](const std::string& name) {
+        return current().files.exists(dir + "\\" + baseName(name)) || current().files.exists(dir + "\\3\\" + baseName(name));
+    };
+    bool ok = true;
+    for (LPSTR file : {info.pDriverPath, info.pDataFile, info.pConfigFile, info.pHelpFile})
+        ok = ok && (!file || !*file || current().files.exists(dir + "\\" + baseName(file)));
+    for (const char* f = info.pDependentFiles; ok && f && *f; f += std::strlen(f) + 1) ok = present(f);
+    if (!ok) SetLastError(ERROR_FILE_NOT_FOUND);
+    return ok;
+}
+
+std::string textOf(LPCSTR s) { return s ? s : ""; }
+
+// What a driver keeps of the record it was installed with: file names in its driver directory, and the
+// texts of levels 3, 6 and 8 (zero in the record of a lower level).
+void keepDriverInfo(simwin::PrinterDriver& d, const DRIVER_INFO_8A& info) {
+    d.file = baseName(info.pDriverPath);
+    const std::string data = baseName(textOf(info.pDataFile)), config = baseName(textOf(info.pConfigFile));
+    d.data = simwin::iequals(data, d.file) ? "" : data;
+    d.config = simwin::iequals(config, d.file) ? "" : config;
+    d.help = baseName(textOf(info.pHelpFile));
+    d.dependents.clear();
+    for (const char* f = info.pDependentFiles; f && *f; f += std::strlen(f) + 1) d.dependents.push_back(baseName(f));
+    d.monitor = textOf(info.pMonitorName);
+    d.datatype = textOf(info.pDefaultDataType);
+    d.manufacturer = textOf(info.pszMfgName);
+    d.provider = textOf(info.pszProvider);
+    d.processor = textOf(info.pszPrintProcessor);
+    d.inf = textOf(info.pszInfPath);
+    d.version = -1;
+    if (info.cVersion != d.cVersion() && info.cVersion <= 4) d.version = static_cast<int>(info.cVersion);
+}
+
+size_t driverRecordSize(DWORD level) {
+    switch (level) {
+    case 2: return sizeof(DRIVER_INFO_2A);
+    case 3: return sizeof(DRIVER_INFO_3A);
+    case 6: return sizeof(DRIVER_INFO_6A);
+    case 8: return sizeof(DRIVER_INFO_8A);
+    default: return 0;
+    }
 }
 
 }  // namespace
 
 BOOL WINAPI AddPrinterDriverExA(LPSTR server, DWORD level, LPBYTE info, DWORD copyFlags) {
-    if (!enterInstall("AddPrinterDriverExA", server, level, level == 2 || level == 3, info)) return FALSE;
+    if (!enterInstall("AddPrinterDriverExA", server, level, driverRecordSize(level) != 0, info)) return FALSE;
     (void)copyFlags;  // the files are in the driver directory already: nothing to copy
-    DRIVER_INFO_3A d;
+    DRIVER_INFO_8A d;
     std::memset(&d, 0, sizeof d);
-    std::memcpy(&d, info, level == 3 ? sizeof(DRIVER_INFO_3A) : sizeof(DRIVER_INFO_2A));
+    std::memcpy(&d, info, driverRecordSize(level));
     std::string env;
     if (!resolveEnvironment(d.pEnvironment, env)) return FALSE;
     if (!d.pName || !*d.pName || !d.pDriverPath || !*d.pDriverPath) {
@@ -891,7 +934,7 @@ BOOL WINAPI AddPrinterDriverExA(LPSTR server, DWORD level, LPBYTE info, DWORD co
     }
     if (!driverFilesPresent(env, d)) return FALSE;
     simwin::PrinterDriver* existing = current().spooler.findDriver(d.pName, env);
-    (existing ? *existing : current().spooler.addDriver(d.pName, env)).file = baseName(d.pDriverPath);
+    keepDriverInfo(existing ? *existing : current().spooler.addDriver(d.pName, env), d);
     return TRUE;
 }
 
@@ -950,6 +993,101 @@ BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {
         SetLastError(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
         return FALSE;
     }
-    spooler.monitors.push_back(simwin::SpoolerComponent{r.pName, env});
+    spooler.monitors.push_back(simwin::SpoolerComponent{r.pName, env, r.pDLLName});
+    return TRUE;
+}
+
+// --- Ports and monitors ------------------------------------------------------------------------------------------
+
+namespace {
+
+const std::vector<Layout<simwin::Port>>& portLevels() {
+    using P = simwin::Port;
+    static const std::vector<Layout<P>> levels = {
+        {1, sizeof(PORT_INFO_1A), {simwin::textAt<P>(offsetof(PORT_INFO_1A, pName), [](const P& p) { return p.name; })}},
+        {2, sizeof(PORT_INFO_2A),
+         {simwin::textAt<P>(offsetof(PORT_INFO_2A, pPortName), [](const P& p) { return p.name; }),
+          simwin::textAt<P>(offsetof(PORT_INFO_2A, pMonitorName), [](const P& p) { return p.monitor; }),
+          simwin::textAt<P>(offsetof(PORT_INFO_2A, pDescription), [](const P& p) { return p.description; }),
+          simwin::numberAt<P>(offsetof(PORT_INFO_2A, fPortType), [](const P&) -> DWORD { return PORT_TYPE_WRITE; })}},
+    };
+    return levels;
+}
+
+const std::vector<Layout<simwin::SpoolerComponent>>& monitorLevels() {
+    using M = simwin::SpoolerComponent;
+    static const std::vector<Layout<M>> levels = {
+        {1, sizeof(MONITOR_INFO_1A), {simwin::textAt<M>(offsetof(MONITOR_INFO_1A, pName), [](const M& m) { return m.name; })}},
+        {2, sizeof(MONITOR_INFO_2A),
+         {simwin::textAt<M>(offsetof(MONITOR_INFO_2A, pName), [](const M& m) { return m.name; }),
+          simwin::textAt<M>(offsetof(MONITOR_INFO_2A, pEnvironment), [](const M& m) { return m.environment; }),
+          simwin::textAt<M>(offsetof(MONITOR_INFO_2A, pDLLName), [](const M& m) { return m.dll; })}},
+    };
+    return levels;
+}
+
+// The start of an enumeration of the server: the counts cleared, the spooler answers, the server is this one,
+// the level is one of the table's.
+template <typename Item>
+const Layout<Item>* enterEnumeration(const char* function, LPSTR server, DWORD level,
+                                     const std::vector<Layout<Item>>& levels, LPDWORD needed, LPDWORD returned) {
+    if (!needed || !returned) {
+        SetLastError(RPC_X_NULL_REF_POINTER);
+        return nullptr;
+    }
+    *needed = 0;
+    *returned = 0;
+    if (!spoolerAnswers() || !checkServer(server)) return nullptr;
+    if (faulted(function, "level=" + std::to_string(level), needed)) return nullptr;
+    const Layout<Item>* layout = simwin::layoutOf(levels, level);
+    if (!layout) SetLastError(ERROR_INVALID_LEVEL);
+    return layout;
+}
+
+}  // namespace
+
+BOOL WINAPI EnumPortsA(LPSTR server, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+    const Layout<simwin::Port>* layout = enterEnumeration("EnumPortsA", server, level, portLevels(), needed, returned);
+    if (!layout) return FALSE;
+    auto& spooler = current().spooler;
+    spooler.addStandardComponents(current().system);
+    const std::vector<simwin::Port> ports = spooler.allPorts(current().system);
+    std::vector<const simwin::Port*> items;
+    for (const simwin::Port& p : ports) items.push_back(&p);
+    return packLayout(items, *layout, buffer, size, needed, returned);
+}
+
+BOOL WINAPI EnumMonitorsA(LPSTR server, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+    const Layout<simwin::SpoolerComponent>* layout =
+        enterEnumeration("EnumMonitorsA", server, level, monitorLevels(), needed, returned);
+    if (!layout) return FALSE;
+    auto& spooler = current().spooler;
+    spooler.addStandardComponents(current().system);
+    std::vector<const simwin::SpoolerComponent*> items;
+    for (const simwin::SpoolerComponent& m : spooler.monitors) items.push_back(&m);
+    return packLayout(items, *layout, buffer, size, needed, returned);
+}
+
+BOOL WINAPI AddPortExA(LPSTR server, DWORD level, LPBYTE buffer, LPSTR monitorName) {
+    if (!spoolerAnswers() || !checkServer(server)) return FALSE;
+    if (faulted("AddPortExA", monitorName ? monitorName : "(null)")) return FALSE;
+    if (level != 1) {  // level 2 is for monitors that describe their ports; "Local Port" and simwin take level 1
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    auto& spooler = current().spooler;
+    spooler.addStandardComponents(current().system);
+    const char* name = buffer ? reinterpret_cast<PORT_INFO_1A*>(buffer)->pName : nullptr;
+    const simwin::SpoolerComponent* monitor = nullptr;
+    for (const simwin::SpoolerComponent& m : spooler.monitors)
+        if (monitorName && simwin::iequals(m.name, monitorName)) monitor = &m;
+    bool taken = false;
+    for (const simwin::Port& p : spooler.allPorts(current().system)) taken = taken || (name && simwin::iequals(p.name, name));
+    // Windows answers ERROR_INVALID_PARAMETER also to a user who may not administer printers.
+    if (!name || !*name || !monitor || taken || !mayAdminister()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    spooler.ports.push_back(simwin::Port{name, monitor->name, ""});
     return TRUE;
 }

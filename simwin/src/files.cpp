@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 
 #include "simwin/api/fileapi.h"
+#include "simwin/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -38,10 +40,13 @@ std::vector<std::string> components(const std::string& rest) {
 std::shared_ptr<FileNode> cloneTree(const FileNode& from, FileNode* parent) {
     auto n = std::make_shared<FileNode>();
     n->name = from.name;
+    n->shortName = from.shortName;
     n->isDirectory = from.isDirectory;
     n->content = from.content;
     n->attributes = from.attributes;
     n->locked = from.locked;
+    n->protectedFile = from.protectedFile;
+    n->implicitDirectory = from.implicitDirectory;
     n->parent = parent;
     for (auto& c : from.children) n->children[c.first] = cloneTree(*c.second, n.get());
     return n;
@@ -78,12 +83,39 @@ void loadTree(FileNode& dir, const fs::path& from) {
     }
 }
 
-void saveTree(const FileNode& dir, const fs::path& to) {
+// What a save leaves out of a directory's tree: standard files nothing changed, and directories made only
+// for them that hold nothing else but at least one of them (the next load makes them again).
+struct SaveFilter {
+    const FileSystem& files;
+    bool skipsFile(const FileNode& n) const { return files.isUnchangedStandardFile(n); }
+    bool skipsDirectory(const FileNode& dir) const {
+        if (!dir.implicitDirectory) return false;
+        bool standardInside = false;
+        return onlySkipped(dir, standardInside) && standardInside;
+    }
+    bool onlySkipped(const FileNode& dir, bool& standardInside) const {
+        for (auto& c : dir.children) {
+            const FileNode& n = *c.second;
+            if (n.isDirectory) {
+                if (!n.implicitDirectory || !onlySkipped(n, standardInside)) return false;
+            } else if (skipsFile(n)) {
+                standardInside = true;
+            } else {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+void saveTree(const FileNode& dir, const fs::path& to, const SaveFilter& filter) {
     fs::create_directories(to);
     for (auto& c : dir.children) {
         fs::path p = to / c.second->name;
         if (c.second->isDirectory) {
-            saveTree(*c.second, p);
+            if (!filter.skipsDirectory(*c.second)) saveTree(*c.second, p, filter);
+        } else if (filter.skipsFile(*c.second)) {
+            continue;
         } else {
             std::ofstream out(p, std::ios::binary | std::ios::trunc);
             if (!out) throw MachineError(p.string() + ": cannot be written");
@@ -212,7 +244,10 @@ FileSystem::FileSystem() {
 }
 
 FileSystem::FileSystem(const FileSystem& other)
-    : currentDirectory(other.currentDirectory), pendingRenames(other.pendingRenames) {
+    : currentDirectory(other.currentDirectory),
+      pendingRenames(other.pendingRenames),
+      standard_(other.standard_),
+      removed_(other.removed_) {
     for (auto& d : other.drives_) drives_[d.first] = cloneTree(*d.second, nullptr);
 }
 
@@ -225,65 +260,16 @@ FileSystem& FileSystem::operator=(const FileSystem& other) {
 }
 
 std::string FileSystem::fullPath(const std::string& input, bool keepTrailingSeparator) const {
-    std::string p = input;
-    std::replace(p.begin(), p.end(), '/', '\\');
+    std::string p = win32FullPath(input, currentDirectory);
     if (p.empty()) return "";
-    if (p.compare(0, 4, "\\\\?\\") == 0 || p.compare(0, 4, "\\\\.\\") == 0) {
-        p = p.substr(4);
-        if (!hasDrivePrefix(p)) return "";
-    } else if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') {
+    if (!devicePrefix(p).empty())
+        p = p.substr(4);  // \\?\C:\... and \\.\C:\... name the same files as C:\...
+    else if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\')
         return "";  // network paths: no network here
-    }
-
-    std::string cwd = currentDirectory;
-    std::replace(cwd.begin(), cwd.end(), '/', '\\');
-    if (!hasDrivePrefix(cwd)) cwd = "C:\\";
-
-    std::string drive, rest;
-    if (hasDrivePrefix(p)) {
-        drive = p.substr(0, 2);
-        rest = p.substr(2);
-        if (rest.empty() || rest[0] != '\\') {
-            if (std::toupper(static_cast<unsigned char>(cwd[0])) == std::toupper(static_cast<unsigned char>(drive[0])))
-                rest = cwd.substr(2) + "\\" + rest;
-            else
-                rest = "\\" + rest;
-        }
-    } else if (p[0] == '\\') {
-        drive = cwd.substr(0, 2);
-        rest = p;
-    } else {
-        drive = cwd.substr(0, 2);
-        rest = cwd.substr(2) + "\\" + p;
-    }
-
-    std::vector<std::string> raw = split(rest, '\\');
-    std::vector<std::string> parts;
-    bool lastWasName = false;
-    for (auto& c : raw) {
-        if (c.empty()) continue;
-        lastWasName = false;
-        if (c == ".") continue;
-        if (c == "..") {
-            if (!parts.empty()) parts.pop_back();
-            continue;
-        }
-        parts.push_back(c);
-        lastWasName = true;
-    }
-    bool trailing = !p.empty() && p.back() == '\\';
-    if (lastWasName && !trailing && !parts.empty()) {
-        std::string& last = parts.back();
-        size_t end = last.find_last_not_of(". ");
-        if (end == std::string::npos)
-            parts.pop_back();
-        else
-            last.erase(end + 1);
-    }
-    std::string out = drive + "\\";
-    for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
-    if (keepTrailingSeparator && trailing && !parts.empty()) out += "\\";
-    return out;
+    if (!hasDrivePrefix(p) || (p.size() > 2 && p[2] != '\\')) return "";
+    if (p.size() == 2) p += '\\';
+    if (!keepTrailingSeparator && p.size() > 3 && p.back() == '\\') p.pop_back();
+    return p;
 }
 
 PathLookup FileSystem::lookup(const std::string& path) const {
@@ -313,24 +299,59 @@ PathLookup FileSystem::lookup(const std::string& path) const {
         return r;
     }
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        auto it = dir->children.find(parts[i]);
-        if (it == dir->children.end() || !it->second->isDirectory) {
+        FileNode* next = child(*dir, parts[i]);
+        if (!next || !next->isDirectory) {
             r.error = ERROR_PATH_NOT_FOUND;
             return r;
         }
-        dir = it->second.get();
+        dir = next;
     }
     r.parent = dir;
     r.name = parts.back();
-    auto it = dir->children.find(r.name);
-    if (it == dir->children.end())
-        r.error = ERROR_FILE_NOT_FOUND;
-    else
-        r.node = it->second.get();
+    r.node = child(*dir, r.name);
+    if (!r.node) r.error = ERROR_FILE_NOT_FOUND;
     return r;
 }
 
 FileNode* FileSystem::find(const std::string& path) const { return lookup(path).node; }
+
+FileNode* FileSystem::child(FileNode& directory, const std::string& name) const {
+    auto it = directory.children.find(name);
+    if (it != directory.children.end()) return it->second.get();
+    return name.find('~') == std::string::npos ? nullptr : childByAlias(directory, name);
+}
+
+std::string FileSystem::aliasOf(FileNode& node) const {
+    if (isShortName(node.name) || node.isRoot()) return node.name;
+    if (node.shortName.empty() && node.parent) giveAliases(*node.parent);
+    return node.shortName;
+}
+
+FileNode* FileSystem::childByAlias(FileNode& directory, const std::string& alias) const {
+    giveAliases(directory);
+    for (auto& c : directory.children)
+        if (!c.second->shortName.empty() && iequals(c.second->shortName, alias)) return c.second.get();
+    return nullptr;
+}
+
+void FileSystem::giveAliases(FileNode& directory) const {
+    std::set<std::string, ILess> taken;
+    bool missing = false;
+    for (auto& c : directory.children) {
+        taken.insert(c.second->name);
+        if (!c.second->shortName.empty()) taken.insert(c.second->shortName);
+        missing = missing || (c.second->shortName.empty() && !isShortName(c.second->name));
+    }
+    if (!missing) return;
+    for (auto& c : directory.children) {
+        FileNode& n = *c.second;
+        if (!n.shortName.empty() || isShortName(n.name)) continue;
+        for (int i = 1; n.shortName.empty(); ++i) {
+            const std::string candidate = shortNameCandidate(n.name, i);
+            if (taken.insert(candidate).second) n.shortName = candidate;
+        }
+    }
+}
 
 FileNode* FileSystem::parentOf(const std::string& path) const {
     PathLookup r = lookup(path);
@@ -460,10 +481,51 @@ void FileSystem::loadDrives(const std::string& machineDir) {
 
 void FileSystem::saveDrives(const std::string& machineDir) const {
     fs::path base = fs::path(machineDir) / "drive";
+    const SaveFilter filter{*this};
     for (auto& d : drives_) {
-        if (d.second->children.empty()) continue;
-        saveTree(*d.second, base / d.first);
+        bool standardInside = false;
+        if (d.second->children.empty() || filter.onlySkipped(*d.second, standardInside)) continue;
+        saveTree(*d.second, base / d.first, filter);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows's own files
+
+void FileSystem::addStandardFiles(const std::vector<StandardFile>& files) {
+    for (const StandardFile& f : files) {
+        standard_[f.path] = f.content;
+        bool removed = false;
+        for (const std::string& r : removed_)
+            removed = removed || iequals(r, f.path) || startsWithI(f.path, r + "\\");
+        if (removed || find(f.path)) continue;  // deleted by a run, or the machine's own file
+        const size_t cut = f.path.find_last_of('\\');
+        const std::string dir = f.path.substr(0, cut);
+        std::string existing = dir;  // the deepest directory on the way that is there already
+        while (existing.size() > 3 && !find(existing)) existing = existing.substr(0, existing.find_last_of('\\'));
+        try {
+            makeDirectories(dir);
+            writeFile(f.path, f.content);
+        } catch (const MachineError&) {
+            continue;  // a file of the machine's own stands where a directory would be
+        }
+        for (std::string d = dir; d.size() > existing.size(); d = d.substr(0, d.find_last_of('\\')))
+            find(d)->implicitDirectory = true;
+    }
+}
+
+bool FileSystem::isStandardFile(const std::string& fullPath) const { return standard_.count(fullPath) != 0; }
+
+bool FileSystem::isUnchangedStandardFile(const FileNode& node) const {
+    if (node.isDirectory || node.attributes || node.locked || node.protectedFile || !node.parent) return false;
+    auto it = standard_.find(node.path());
+    return it != standard_.end() && it->second == node.content;
+}
+
+bool FileSystem::isProtectedFile(const std::string& path) const {
+    const FileNode* n = find(path);
+    if (!n || n->isDirectory) return false;
+    return n->protectedFile || isStandardFile(n->path());
 }
 
 void FileSystem::load(const IniDoc& doc) {
@@ -481,6 +543,7 @@ void FileSystem::load(const IniDoc& doc) {
             }
         }
         n->locked = s->getBool("locked", false);
+        n->protectedFile = s->getBool("protected", false);
         if (s->has("attributes")) {
             try {
                 n->attributes = parseAttributeWords(s->get("attributes"));
@@ -497,13 +560,19 @@ void FileSystem::load(const IniDoc& doc) {
         if (r.from.empty()) throw MachineError("[pending] without from");
         pendingRenames.push_back(r);
     }
+    removed_.clear();
+    for (const IniSection* s : doc.all("removed")) {
+        const std::string full = fullPath(s->get("path"));
+        if (full.size() <= 3) throw MachineError("[removed] path = " + s->get("path") + ": expected a full file path");
+        removed_.insert(full);
+    }
 }
 
 void FileSystem::save(IniDoc& doc) const {
     std::vector<const FileNode*> noted;
     std::function<void(const FileNode&)> walk = [&](const FileNode& dir) {
         for (auto& c : dir.children) {
-            if (c.second->locked || c.second->attributes) noted.push_back(c.second.get());
+            if (c.second->locked || c.second->attributes || c.second->protectedFile) noted.push_back(c.second.get());
             if (c.second->isDirectory) walk(*c.second);
         }
     };
@@ -516,12 +585,15 @@ void FileSystem::save(IniDoc& doc) const {
         s.add("path", e.first);
         if (e.second->locked) s.add("locked", "yes");
         if (e.second->attributes) s.add("attributes", attributeWords(e.second->attributes));
+        if (e.second->protectedFile) s.add("protected", "yes");
     }
     for (auto& r : pendingRenames) {
         IniSection& s = doc.add("pending");
         s.add("from", r.from);
         if (!r.to.empty()) s.add("to", r.to);
     }
+    for (auto& f : standard_)
+        if (!find(f.first)) doc.add("removed").add("path", f.first);
 }
 
 }  // namespace simwin

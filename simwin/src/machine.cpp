@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "simwin/machine_format.h"
+#include "simwin/standard_files.h"
 #include "simwin/util.h"
 
 namespace fs = std::filesystem;
@@ -62,6 +63,7 @@ void Machine::applyLayout() {
     if (programDir.size() > 3) files.makeDirectories(programDir);
     files.currentDirectory = programDir.empty() ? "C:\\" : programDir;
     if (files.currentDirectory.size() > 3 && files.currentDirectory.back() == '\\') files.currentDirectory.pop_back();
+    files.addStandardFiles(standardFiles(system));
 }
 
 std::unique_ptr<Machine> Machine::load(const std::string& dir) {

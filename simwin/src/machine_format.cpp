@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "simwin/files.h"
+#include "simwin/services.h"
 #include "simwin/spooler.h"
 #include "simwin/util.h"
 
@@ -78,17 +79,27 @@ const std::vector<SectionRule>& sectionRules() {
           text("computer"), yesNo("admin", "deny-only"), yesNo("shutdown"),
           number("groups", 0, 1000), text("program"), yesNo("reboot")}},
         {"spooler", true, {choice("state", "running|stopped|unresponsive|no-start"), yesNo("running")}},
-        {"service", false, {text("name").need(), choice("state", "running|stopped"), yesNo("startfails"), yesNo("marked")}},
-        {"file", false, {text("path").need(), yesNo("locked"), words("attributes", parseAttributeWords)}},
+        {"service", false,
+         {text("name").need(), choice("state", "running|stopped"), yesNo("startfails"), yesNo("marked"),
+          text("display"), words("type", parseServiceType), words("start", parseServiceStart),
+          words("errorcontrol", parseServiceErrorControl), text("binary"), text("group"), repeated("depend"),
+          text("account")}},
+        {"file", false, {text("path").need(), yesNo("locked"), words("attributes", parseAttributeWords), yesNo("protected")}},
+        {"removed", false, {text("path").need()}},
         {"pending", false, {text("from").need(), text("to")}},
         {"window", false, {text("class").need(), text("title"), repeated("received")}},
         {"printer", false,
          {text("name").need(), text("driver"), text("port"), text("server"), text("share"), text("comment"),
           text("location"), yesNo("default"), words("attributes", parsePrinterAttributes), text("processor"),
-          text("datatype"), number("jobs", 0, kIntMax), yesNo("openable"), text("data.*")}},
-        {"driver", false, {text("name").need(), text("environment"), text("file")}},
-        {"monitor", false, {text("name").need(), text("environment"), yesNo("inuse")}},
-        {"processor", false, {text("name").need(), text("environment")}},
+          text("datatype"), number("jobs", 0, kIntMax), yesNo("openable"), text("data.*"), text("separator"),
+          text("parameters"), number("priority", 1, 99), number("defaultpriority", 0, 99)}},
+        {"driver", false,
+         {text("name").need(), text("environment"), text("file"), text("data"), text("config"), text("help"),
+          repeated("dependent"), text("monitor"), text("datatype"), text("inf"), text("provider"),
+          text("manufacturer"), text("processor"), number("version", 0, 4)}},
+        {"monitor", false, {text("name").need(), text("environment"), yesNo("inuse"), text("dll")}},
+        {"processor", false, {text("name").need(), text("environment"), text("dll")}},
+        {"port", false, {text("name").need(), text("monitor"), text("description")}},
         {"spoolerfault", false,
          {// the spooler functions that consult the declared faults
           choice("function", "EnumPrintersA|OpenPrinterA|GetPrinterA|GetPrinterDataA").need(),

@@ -6,7 +6,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "simwin/api/kernel.h"
 #include "simwin/api/setupapi.h"
+#include "simwin/api/sfc.h"
 #include "simwin/machine.h"
 
 namespace simwin {
@@ -43,9 +45,22 @@ std::string directoryOf(const std::string& path) {
 
 bool isLoadable(const ModuleDef& d) { return !d.available || d.available(); }
 
+// The directories a bare name is looked for in, in order.
+std::vector<std::string> searchDirectories(const ModuleTable& t, DWORD searchFlags) {
+    const Machine& m = current();
+    const DWORD flags = searchFlags & LOAD_LIBRARY_SEARCH_SYSTEM32 ? searchFlags : t.defaultDirectories;
+    if (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) return {m.system.systemDir};
+    std::vector<std::string> dirs = {directoryOf(m.system.program)};
+    if (!t.dllDirectory.empty()) dirs.push_back(t.dllDirectory);
+    dirs.push_back(m.system.systemDir);
+    dirs.push_back(m.system.windowsDir);
+    if (!t.currentDirectoryRemoved) dirs.push_back(m.files.currentDirectory);
+    return dirs;
+}
+
 // The key of the library a name resolves to ("" when none). With mustLoad, a declared library
 // whose file is missing does not count, so a bare name may find the next directory's copy.
-std::string resolve(const ModuleTable& t, const std::string& name, bool mustLoad) {
+std::string resolve(const ModuleTable& t, const std::string& name, bool mustLoad, DWORD searchFlags = 0) {
     const Machine& m = current();
     if (isPath(name)) {
         const std::string full = m.files.fullPath(withExtension(name));
@@ -53,12 +68,10 @@ std::string resolve(const ModuleTable& t, const std::string& name, bool mustLoad
             if (!full.empty() && iequals(d.second.path, full)) return d.first;
         return "";
     }
+    // System libraries are defined by file name with their path in the system directory: a bare name
+    // finds them there, in the order of the search like any other library.
     const std::string f = fileNameOf(name);
-    if (t.defs.count(f)) return t.defs.find(f)->first;
-    const std::string& program = m.system.program;
-    const std::string dirs[] = {directoryOf(program), m.system.systemDir, m.system.windowsDir,
-                                m.files.currentDirectory};
-    for (const std::string& dir : dirs) {
+    for (const std::string& dir : searchDirectories(t, searchFlags)) {
         std::string d = dir;
         if (!d.empty() && d.back() == '\\') d.pop_back();
         for (auto& def : t.defs)
@@ -155,7 +168,7 @@ FARPROC exported(F* f) {
 // looks up at run time, so this module is what makes that step run.
 ModuleDef setupapiModule() {
     ModuleDef d;
-    d.path = "C:\\Windows\\System32\\setupapi.dll";
+    d.path = current().system.systemDir + "\\setupapi.dll";
     d.exports["SetupUninstallOEMInfA"] = exported(&SetupUninstallOEMInfA);
     d.exports["SetupGetInfFileListA"] = exported(&SetupGetInfFileListA);
     d.exports["SetupDiGetClassDevsA"] = exported(&SetupDiGetClassDevsA);
@@ -167,12 +180,33 @@ ModuleDef setupapiModule() {
     return d;
 }
 
+// kernel32.dll: loaded in every process. Of its functions only those the tool looks up at run time are
+// exports here; SetDefaultDllDirectories exists where the machine's Windows has it.
+ModuleDef kernel32Module() {
+    ModuleDef d;
+    d.path = current().system.systemDir + "\\kernel32.dll";
+    if (hasRestrictedDllSearch()) d.exports["SetDefaultDllDirectories"] = exported(&SetDefaultDllDirectories);
+    return d;
+}
+
+// sfc.dll of the NT family: Windows File Protection's question whether a file is one of Windows's own.
+ModuleDef sfcModule() {
+    ModuleDef d;
+    d.path = current().system.systemDir + "\\sfc.dll";
+    d.exports["SfcIsFileProtected"] = exported(&SfcIsFileProtected);
+    d.available = [] { return current().system.platform == Platform::Nt; };
+    return d;
+}
+
 // The libraries every machine has (when its platform has them).
 void ensureSystemModules(ModuleTable& t) {
     if (t.defs.count("mscms.dll")) return;
+    t.defs["kernel32.dll"] = kernel32Module();
+    t.loaded["kernel32.dll"] = 1;
     t.defs["setupapi.dll"] = setupapiModule();
+    t.defs["sfc.dll"] = sfcModule();
     ModuleDef mscms;
-    mscms.path = "C:\\Windows\\System32\\mscms.dll";
+    mscms.path = current().system.systemDir + "\\mscms.dll";
     mscms.exports["GetColorDirectoryA"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&simGetColorDirectoryA));
     mscms.available = [] { return !current().system.colorDir.empty(); };
     t.defs["mscms.dll"] = mscms;
@@ -204,11 +238,16 @@ HMODULE findLoadedModule(const std::string& name) {
     return !key.empty() && t.loaded.count(key) ? handleOf(t, key) : nullptr;
 }
 
-HMODULE loadModule(const std::string& name) {
+bool hasRestrictedDllSearch() {
+    const SystemInfo& s = current().system;
+    return s.platform == Platform::Nt && (s.major > 6 || (s.major == 6 && s.minor >= 2));
+}
+
+HMODULE loadModule(const std::string& name, DWORD searchFlags) {
     ModuleTable& t = current().modules;
     ensureSystemModules(t);
     t.loadLog.push_back(name);
-    const std::string key = resolve(t, name, true);
+    const std::string key = resolve(t, name, true, searchFlags);
     if (key.empty() || !isLoadable(t.defs.at(key))) return nullptr;
     ++t.loaded[key];
     return handleOf(t, key);

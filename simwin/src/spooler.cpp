@@ -36,7 +36,8 @@ const AttributeWord kAttributeWords[] = {
 };
 
 bool isComponentKey(const std::string& key, bool monitor) {
-    return iequals(key, "name") || iequals(key, "environment") || (monitor && iequals(key, "inuse"));
+    return iequals(key, "name") || iequals(key, "environment") || iequals(key, "dll") ||
+           (monitor && iequals(key, "inuse"));
 }
 
 bool componentOrder(const SpoolerComponent& a, const SpoolerComponent& b) {
@@ -71,6 +72,7 @@ void declareComponent(std::vector<SpoolerComponent>& list, const IniSection& s, 
     }
     c->declared = true;
     c->inUse = monitor && s.getBool("inuse", false);
+    if (s.has("dll")) c->dll = s.get("dll");
 }
 
 void saveComponents(IniDoc& doc, const char* section, std::vector<SpoolerComponent> list, bool monitor) {
@@ -81,12 +83,59 @@ void saveComponents(IniDoc& doc, const char* section, std::vector<SpoolerCompone
         s.add("name", c.name);
         s.add("environment", c.environment);
         if (monitor && c.inUse) s.add("inuse", "yes");
+        if (!c.dll.empty() && !(c.standard && iequals(c.dll, c.standardDll))) s.add("dll", c.dll);
     }
 }
 
-const char* const kPrinterKeys[] = {"name",    "driver",    "port",     "server",     "share",
-                                    "comment", "location",  "default",  "processor",  "datatype",
-                                    "jobs",    "openable",  "attributes"};
+const char* const kPrinterKeys[] = {"name",      "driver",     "port",     "server",    "share",
+                                    "comment",   "location",   "default",  "processor", "datatype",
+                                    "jobs",      "openable",   "attributes", "separator", "parameters",
+                                    "priority",  "defaultpriority"};
+const char* const kDriverKeys[] = {"name",     "environment", "file",     "data",         "config",    "help",
+                                   "dependent", "monitor",    "datatype", "inf",          "provider",  "manufacturer",
+                                   "processor", "version"};
+
+bool isDriverKey(const std::string& key) {
+    for (const char* k : kDriverKeys)
+        if (iequals(key, k)) return true;
+    return false;
+}
+
+// The ports of "Local Port" that every machine has, in the order Windows lists them.
+const char* const kLocalPorts[] = {"COM1:", "COM2:", "COM3:", "COM4:", "FILE:", "LPT1:", "LPT2:", "LPT3:"};
+const char* const kNtLocalPorts[] = {"PORTPROMPT:", "nul:"};
+
+void loadDriver(PrinterDriver& d, const IniSection& s) {
+    d.file = s.get("file");
+    d.data = s.get("data");
+    d.config = s.get("config");
+    d.help = s.get("help");
+    for (auto& e : s.entries)
+        if (iequals(e.first, "dependent")) d.dependents.push_back(e.second);
+    d.monitor = s.get("monitor");
+    d.datatype = s.get("datatype");
+    d.inf = s.get("inf");
+    d.provider = s.get("provider");
+    d.manufacturer = s.get("manufacturer");
+    d.processor = s.get("processor");
+    d.version = s.has("version") ? static_cast<int>(s.getInt("version", -1)) : -1;
+}
+
+void saveDriver(const PrinterDriver& d, IniSection& s) {
+    s.add("name", d.name);
+    s.add("environment", d.environment);
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"file", &d.file}, {"data", &d.data}, {"config", &d.config}, {"help", &d.help}};
+    for (auto& t : texts)
+        if (!t.second->empty()) s.add(t.first, *t.second);
+    for (const std::string& f : d.dependents) s.add("dependent", f);
+    const std::pair<const char*, const std::string*> more[] = {
+        {"monitor", &d.monitor},           {"datatype", &d.datatype}, {"inf", &d.inf},
+        {"manufacturer", &d.manufacturer}, {"provider", &d.provider}, {"processor", &d.processor}};
+    for (auto& t : more)
+        if (!t.second->empty()) s.add(t.first, *t.second);
+    if (d.version >= 0) s.add("version", std::to_string(d.version));
+}
 
 bool isPrinterKey(const std::string& key) {
     if (startsWithI(key, "data.")) return key.size() > 5;
@@ -114,6 +163,11 @@ std::string hex(DWORD v) {
 }  // namespace
 
 bool Printer::isDefault() const { return (attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0; }
+
+DWORD PrinterDriver::cVersion() const {
+    if (version >= 0) return static_cast<DWORD>(version);
+    return iequals(environment, "Windows 4.0") ? 0 : 3;
+}
 
 DWORD Printer::jobIdAt(DWORD position) const {
     DWORD id = position + 1;
@@ -209,8 +263,56 @@ const SpoolerFault* Spooler::enter(const std::string& function, const std::strin
 }
 
 PrinterDriver& Spooler::addDriver(const std::string& name, const std::string& environment) {
-    drivers.push_back(PrinterDriver{name, environment, ""});
+    PrinterDriver d;
+    d.name = name;
+    d.environment = environment;
+    drivers.push_back(d);
     return drivers.back();
+}
+
+std::vector<Port> Spooler::allPorts(const SystemInfo& system) const {
+    std::vector<Port> out;
+    auto listed = [&](const std::string& name) {
+        for (const Port& p : out)
+            if (iequals(p.name, name)) return true;
+        return false;
+    };
+    auto declared = [&](const std::string& name) -> const Port* {
+        for (const Port& p : ports)
+            if (iequals(p.name, name)) return &p;
+        return nullptr;
+    };
+    auto installed = [&](const std::string& monitor) {
+        for (const SpoolerComponent& m : monitors)
+            if (iequals(m.name, monitor)) return true;
+        return false;
+    };
+    const bool localPort = installed("Local Port");
+    std::vector<std::string> standard(std::begin(kLocalPorts), std::end(kLocalPorts));
+    if (system.platform == Platform::Nt) standard.insert(standard.end(), std::begin(kNtLocalPorts), std::end(kNtLocalPorts));
+    if (localPort)
+        for (const std::string& name : standard) {
+            const Port* own = declared(name);
+            out.push_back(own ? *own : Port{name, "Local Port", ""});
+        }
+    for (const Port& p : ports)
+        if (!listed(p.name) && installed(p.monitor)) out.push_back(p);
+    if (localPort)
+        for (const Printer& printer : printers)
+            if (!printer.isConnection() && !printer.port.empty() && !listed(printer.port))
+                out.push_back(Port{printer.port, "Local Port", ""});
+    for (Port& p : out)
+        if (p.description.empty()) p.description = p.monitor;
+    return out;
+}
+
+void Spooler::removeMonitor(const SpoolerComponent* monitor) {
+    const std::string name = monitor->name;
+    monitors.erase(monitors.begin() + (monitor - monitors.data()));
+    for (const SpoolerComponent& m : monitors)
+        if (iequals(m.name, name)) return;  // the same monitor stays installed for another environment
+    ports.erase(std::remove_if(ports.begin(), ports.end(), [&](const Port& p) { return iequals(p.monitor, name); }),
+                ports.end());
 }
 
 void Spooler::remove(int printerId) {
@@ -237,18 +339,23 @@ SpoolerComponent* Spooler::findProcessor(const std::string& name, const std::str
 void Spooler::addStandardComponents(const SystemInfo& system) {
     if (standardAdded_) return;
     standardAdded_ = true;
-    auto standard = [](const char* name, const std::string& environment) {
-        SpoolerComponent c{name, environment};
+    auto standard = [](const char* name, const std::string& environment, const char* dll) {
+        SpoolerComponent c{name, environment, dll};
         c.standard = true;
         c.declared = false;
+        c.standardDll = dll;
         return c;
     };
     if (system.platform == Platform::Win32s) return;  // no spooler of its own
     const std::string& local = system.localEnvironment;
-    std::vector<SpoolerComponent> m{standard("Local Port", local)}, p{standard("WinPrint", local)};
-    if (system.platform == Platform::Nt) {
-        for (const char* name : {"Standard TCP/IP Port", "USB Monitor", "WSD Port"}) m.push_back(standard(name, local));
-        p.push_back(standard("WinPrint", "Windows NT x86"));
+    const bool nt = system.platform == Platform::Nt;
+    std::vector<SpoolerComponent> m{standard("Local Port", local, nt ? "localspl.dll" : "spoolss.dll")},
+        p{standard("WinPrint", local, "winprint.dll")};
+    if (nt) {
+        m.push_back(standard("Standard TCP/IP Port", local, "tcpmon.dll"));
+        m.push_back(standard("USB Monitor", local, "usbmon.dll"));
+        m.push_back(standard("WSD Port", local, "WSDMon.dll"));
+        p.push_back(standard("WinPrint", "Windows NT x86", "winprint.dll"));
     }
     monitors.insert(monitors.begin(), m.begin(), m.end());
     processors.insert(processors.begin(), p.begin(), p.end());
@@ -283,6 +390,10 @@ void Spooler::load(const IniDoc& doc, const SystemInfo& system) {
         p.location = s->get("location");
         p.processor = s->get("processor", p.processor);
         p.datatype = s->get("datatype", p.datatype);
+        p.separator = s->get("separator");
+        p.parameters = s->get("parameters");
+        p.priority = static_cast<DWORD>(s->getInt("priority", 1));
+        p.defaultPriority = static_cast<DWORD>(s->getInt("defaultpriority", 0));
         const long jobs = s->getInt("jobs", 0);
         if (jobs < 0) throw MachineError("[printer] " + name + ": jobs = " + s->get("jobs") + ": expected 0 or more");
         p.jobs = static_cast<int>(jobs);
@@ -309,13 +420,25 @@ void Spooler::load(const IniDoc& doc, const SystemInfo& system) {
         const std::string name = s->get("name");
         if (name.empty()) throw MachineError("[driver] without name");
         for (auto& e : s->entries)
-            if (!iequals(e.first, "name") && !iequals(e.first, "environment") && !iequals(e.first, "file"))
-                throw MachineError("[driver] " + name + ": unknown key '" + e.first + "'");
-        addDriver(name, s->get("environment", system.localEnvironment)).file = s->get("file");
+            if (!isDriverKey(e.first)) throw MachineError("[driver] " + name + ": unknown key '" + e.first + "'");
+        loadDriver(addDriver(name, s->get("environment", system.localEnvironment)), *s);
     }
     addStandardComponents(system);
     for (const IniSection* s : doc.all("monitor")) declareComponent(monitors, *s, system, true);
     for (const IniSection* s : doc.all("processor")) declareComponent(processors, *s, system, false);
+    for (const IniSection* s : doc.all("port")) {
+        Port p;
+        p.name = s->get("name");
+        p.monitor = s->get("monitor", p.monitor);
+        p.description = s->get("description");
+        if (p.name.empty()) throw MachineError("[port] without name");
+        for (const Port& other : ports)
+            if (iequals(other.name, p.name)) throw MachineError("[port] " + p.name + " declared twice");
+        bool installed = false;
+        for (const SpoolerComponent& m : monitors) installed = installed || iequals(m.name, p.monitor);
+        if (!installed) throw MachineError("[port] " + p.name + ": monitor \"" + p.monitor + "\" is not installed");
+        ports.push_back(p);
+    }
     for (const IniSection* s : doc.all("spoolerfault")) {
         SpoolerFault f;
         f.function = s->get("function");
@@ -348,18 +471,23 @@ void Spooler::save(IniDoc& doc) const {
         s.add("attributes", printerAttributeWords(p.attributes & ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT)));
         s.add("processor", p.processor);
         s.add("datatype", p.datatype);
+        if (!p.separator.empty()) s.add("separator", p.separator);
+        if (!p.parameters.empty()) s.add("parameters", p.parameters);
+        if (p.priority != 1) s.add("priority", std::to_string(p.priority));
+        if (p.defaultPriority) s.add("defaultpriority", std::to_string(p.defaultPriority));
         if (p.jobs) s.add("jobs", std::to_string(p.jobs));
         if (!p.openable) s.add("openable", "no");
         for (auto& d : p.data) s.add("data." + d.first, d.second);
     }
-    for (const PrinterDriver& d : drivers) {
-        IniSection& s = doc.add("driver");
-        s.add("name", d.name);
-        s.add("environment", d.environment);
-        if (!d.file.empty()) s.add("file", d.file);
-    }
+    for (const PrinterDriver& d : drivers) saveDriver(d, doc.add("driver"));
     saveComponents(doc, "monitor", monitors, true);
     saveComponents(doc, "processor", processors, false);
+    for (const Port& p : ports) {
+        IniSection& s = doc.add("port");
+        s.add("name", p.name);
+        s.add("monitor", p.monitor);
+        if (!p.description.empty() && p.description != p.monitor) s.add("description", p.description);
+    }
     for (const SpoolerFault& f : faults) {
         IniSection& s = doc.add("spoolerfault");
         s.add("function", f.function);

@@ -71,6 +71,7 @@ void SystemInfo::setLayout(Platform p) {
             {0x21, user + "\\AppData\\Local\\Microsoft\\Windows\\INetCookies"},
             {0x22, user + "\\AppData\\Local\\Microsoft\\Windows\\History"},
             {0x26, "C:\\Program Files"},
+            {0x28, user},
         };
     } else {
         if (p == Platform::Win9x)

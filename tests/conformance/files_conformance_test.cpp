@@ -417,6 +417,96 @@ TEST_F(FilesConformance, FullPathsOfNetworkPathsAreResolvedByTheirTextAlone) {
     }
 }
 
+// Full paths keep the device prefixes \\?\ and \\.\ (what follows them is resolved as any path), lose the
+// last dot of each directory component and the trailing dots and blanks of the path. Nothing needs to exist.
+// A \\?\ path that needs no resolving is used here: Windows may leave "." and ".." after that prefix as
+// written, where Wine resolves them.
+TEST_F(FilesConformance, FullPathsKeepDevicePrefixesAndLoseTrailingDots) {
+    struct Case {
+        const char* path;
+        const char* full;
+        const char* part;
+    };
+    const Case cases[] = {
+        {"\\\\?\\C:\\Windows\\x.dll", "\\\\?\\C:\\Windows\\x.dll", "x.dll"},
+        {"\\\\.\\C:\\Windows\\x.dll", "\\\\.\\C:\\Windows\\x.dll", "x.dll"},
+        {"\\\\.\\C:\\a\\..\\b", "\\\\.\\C:\\b", "b"},
+        {"//?/C:/a/../b", "\\\\?\\C:\\b", "b"},  // with forward slashes the prefix is a device path's too
+        {"C:\\test.\\file", "C:\\test\\file", "file"},
+        {"C:\\Windows\\System32.\\x.dll", "C:\\Windows\\System32\\x.dll", "x.dll"},
+        {"C:\\test. \\file", "C:\\test. \\file", "file"},  // a blank after the dot keeps both
+        {"C:\\test \\file", "C:\\test \\file", "file"},
+        {"C:\\a\\b. . ", "C:\\a\\b", "b"},
+        {"C:\\a\\b..", "C:\\a\\b", "b"},
+        {"C:\\a\\...", "C:\\a\\", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        char buf[MAX_PATH];
+        memset(buf, 0xbd, sizeof buf);
+        char* part = reinterpret_cast<char*>(0xdeadbeef);
+        SetLastError(kPoison);
+        DWORD n = GetFullPathNameA(c.path, sizeof buf, buf, &part);
+        EXPECT_EQ(n, std::strlen(c.full));
+        EXPECT_STREQ(buf, c.full);
+        EXPECT_EQ(GetLastError(), kPoison);
+        if (c.part) {
+            EXPECT_STREQ(part, c.part);
+        } else {
+            EXPECT_EQ(part, nullptr);
+        }
+    }
+}
+
+// 8.3 aliases: a long name has one (what it is differs: Windows makes "LONGDI~1", Wine a hashed name such
+// as "LONG~F30", simwin as Windows), which GetLongPathNameA turns back into the long path, and which names the
+// same directory; an 8.3 name is its own. A missing component fails with ERROR_FILE_NOT_FOUND.
+TEST_F(FilesConformance, ShortAndLongPathNames) {
+    ASSERT_TRUE(CreateDirectoryA(path("Long Directory Name").c_str(), nullptr));
+    put("Long Directory Name\\settings.ini", "[a]\r\n");
+    const std::string longPath = path("Long Directory Name\\settings.ini");
+
+    char shortPath[MAX_PATH];
+    memset(shortPath, 0xbd, sizeof shortPath);
+    SetLastError(kPoison);
+    DWORD n = GetShortPathNameA(longPath.c_str(), shortPath, sizeof shortPath);
+    ASSERT_EQ(n, std::strlen(shortPath));
+    EXPECT_EQ(GetLastError(), kPoison);
+    const std::string shortText = shortPath;
+    const size_t cut = shortText.find_last_of('\\');
+    const size_t dirCut = shortText.find_last_of('\\', cut - 1);
+    const std::string alias = shortText.substr(dirCut + 1, cut - dirCut - 1);
+    EXPECT_NE(alias.find('~'), std::string::npos) << alias;
+    EXPECT_LE(alias.size(), 12u) << alias;
+    EXPECT_EQ(shortText.substr(cut + 1), "settings.ini");
+    EXPECT_EQ(GetShortPathNameA(longPath.c_str(), shortPath, 3), n + 1);  // a short buffer: the size needed
+
+    char longBuf[MAX_PATH];
+    n = GetLongPathNameA(shortText.c_str(), longBuf, sizeof longBuf);
+    EXPECT_EQ(n, std::strlen(longBuf));
+    EXPECT_TRUE(sameText(longBuf, longPath)) << longBuf;
+    EXPECT_EQ(GetLongPathNameA(shortText.c_str(), longBuf, 3), longPath.size() + 1);
+
+    // The alias opens the same file.
+    EXPECT_NE(GetFileAttributesA(shortText.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // An 8.3 name needs no alias.
+    put("plain.txt", "");
+    n = GetShortPathNameA(path("plain.txt").c_str(), shortPath, sizeof shortPath);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(std::string(shortPath).substr(std::string(shortPath).size() - 10), "\\plain.txt");
+
+    for (const std::string& missing : {path("absent.txt"), path("absent dir\\x.txt")}) {
+        SCOPED_TRACE(missing);
+        SetLastError(kPoison);
+        EXPECT_EQ(GetLongPathNameA(missing.c_str(), longBuf, sizeof longBuf), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        SetLastError(kPoison);
+        EXPECT_EQ(GetShortPathNameA(missing.c_str(), shortPath, sizeof shortPath), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    }
+}
+
 TEST_F(FilesConformance, TemporaryFileNames) {
     char name[MAX_PATH];
     UINT u = GetTempFileNameA(dir.c_str(), "~~", 0, name);
@@ -612,6 +702,46 @@ TEST_F(FilesConformance, LibraryAndExportErrors) {
     EXPECT_EQ(GetProcAddress(mscms, "KorunNoSuchExport"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
     EXPECT_TRUE(FreeLibrary(mscms));
+}
+
+// The tool restricts the DLL search of its process before anything loads, loads Windows's libraries from
+// the system directory and hook libraries by their full path.
+TEST_F(FilesConformance, RestrictedLibrarySearch) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    ASSERT_NE(kernel, nullptr);
+    SetLastError(kPoison);
+    EXPECT_EQ(GetModuleHandleA("korunnotloaded.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    // Windows 8 and later, and Wine (a Windows 7 without its update lacks it; then LoadLibraryExA refuses the
+    // LOAD_LIBRARY_SEARCH_* flags with 87 and the tool loads by full paths).
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    SetDefaultDllDirectoriesFn setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    ASSERT_NE(setDefault, nullptr);
+    SetLastError(kPoison);
+    EXPECT_FALSE(setDefault(0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32));
+
+    char system[MAX_PATH], loaded[MAX_PATH];
+    const UINT n = GetSystemDirectoryA(system, sizeof system);
+    ASSERT_GT(n, 0u);
+    HMODULE mscms = LoadLibraryExA("mscms.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ASSERT_NE(mscms, nullptr) << "error " << GetLastError();
+    ASSERT_GT(GetModuleFileNameA(mscms, loaded, sizeof loaded), n);
+    EXPECT_EQ(0, _strnicmp(loaded, system, n)) << loaded;
+    EXPECT_TRUE(FreeLibrary(mscms));
+    mscms = LoadLibraryA("mscms.dll");  // a plain load by name finds the same
+    EXPECT_NE(mscms, nullptr);
+    EXPECT_TRUE(FreeLibrary(mscms));
+
+    // The hook's flags: a full path that names nothing is 126.
+    const DWORD hookFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+    SetLastError(kPoison);
+    EXPECT_EQ(LoadLibraryExA(path("missing.dll").c_str(), NULL, hookFlags), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_TRUE(SetDllDirectoryA(""));
+    EXPECT_TRUE(SetDllDirectoryA(NULL));
 }
 
 // The [windows] section of win.ini as the printer list and the load line read it: a missing key gives the

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/platform.h"
 #include "conformance/conformance_env.h"
@@ -138,4 +139,51 @@ TEST_F(ServicesConformance, DeleteNeedsTheDeleteRight) {
     EXPECT_TRUE(CloseServiceHandle(query));
     EXPECT_TRUE(DeleteService(s));
     EXPECT_TRUE(CloseServiceHandle(s));
+}
+
+// The configuration a service was created with, as QueryServiceConfigA gives it back: a size query (the
+// size Windows and Wine report may be larger than the strings need, computed for the wide strings), then the
+// record with its strings after it; the account of a Win32 service created without one is LocalSystem. A
+// handle without SERVICE_QUERY_CONFIG is refused. (The dependencies are compared on simwin only: Wine 8 drops
+// the ones given to CreateServiceA.)
+TEST_F(ServicesConformance, ConfigurationAsCreated) {
+    SC_HANDLE s = CreateServiceA(manager, name.c_str(), "Korun Conformance Service", SERVICE_ALL_ACCESS,
+                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                 "C:\\korun\\conformance.exe -service", "KorunGroup", nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(s, nullptr) << "error " << GetLastError();
+    DWORD needed = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(QueryServiceConfigA(s, nullptr, 0, &needed));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    ASSERT_GT(needed, static_cast<DWORD>(sizeof(QUERY_SERVICE_CONFIGA)));
+    ASSERT_LT(needed, 4096u);
+    std::vector<BYTE> buffer(needed, 0xbd);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    SetLastError(kPoison);
+    EXPECT_FALSE(QueryServiceConfigA(s, config, sizeof(QUERY_SERVICE_CONFIGA), &needed));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    ASSERT_TRUE(QueryServiceConfigA(s, config, needed, &needed)) << GetLastError();
+    EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_STREQ(config->lpBinaryPathName, "C:\\korun\\conformance.exe -service");
+    EXPECT_STREQ(config->lpLoadOrderGroup, "KorunGroup");
+    ASSERT_NE(config->lpDependencies, nullptr);
+    EXPECT_STREQ(config->lpDependencies, "");
+    EXPECT_STREQ(config->lpServiceStartName, "LocalSystem");
+    EXPECT_STREQ(config->lpDisplayName, "Korun Conformance Service");
+    for (LPSTR text : {config->lpBinaryPathName, config->lpLoadOrderGroup, config->lpServiceStartName,
+                       config->lpDisplayName}) {  // the strings lie after the record, inside the buffer
+        const BYTE* p = reinterpret_cast<const BYTE*>(text);
+        EXPECT_TRUE(p >= buffer.data() + sizeof(QUERY_SERVICE_CONFIGA) && p + std::strlen(text) < buffer.data() + needed);
+    }
+
+    SC_HANDLE statusOnly = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS);
+    ASSERT_NE(statusOnly, nullptr);
+    SetLastError(kPoison);
+    EXPECT_FALSE(QueryServiceConfigA(statusOnly, config, needed, &needed));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    CloseServiceHandle(statusOnly);
+    EXPECT_TRUE(DeleteService(s));
+    CloseServiceHandle(s);
 }

@@ -326,3 +326,195 @@ TEST_F(SpoolerConformance, PrintProcessorDirectorySizeQueryThenPath) {
                                              needed, &needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ENVIRONMENT), GetLastError());
 }
+
+namespace {
+
+const char kRichDriver[] = "Korun Conformance Driver 8";
+
+// Installs a driver of level 8 with a help file and two dependent files (one the PPD, shared with the data
+// file), all in the local driver directory.
+bool InstallRichDriver() {
+    if (!InstallDriver(NULL)) return false;  // its files: wineps.drv and the PPD
+    const std::string dir = DriverDirectory(NULL);
+    if (!WriteTextFile(dir + "\\korun_conf.hlp", "help") || !WriteTextFile(dir + "\\korun_dep.dll", "dep"))
+        return false;
+    DRIVER_INFO_8A driver;
+    std::memset(&driver, 0, sizeof driver);
+    driver.cVersion = 3;
+    driver.pName = S(kRichDriver);
+    driver.pDriverPath = S("wineps.drv");
+    driver.pConfigFile = S("wineps.drv");
+    driver.pDataFile = S("korun_conf.ppd");
+    driver.pHelpFile = S("korun_conf.hlp");
+    driver.pDependentFiles = S("korun_dep.dll\0korun_conf.ppd\0");
+    driver.pDefaultDataType = S("RAW");
+    return AddPrinterDriverExA(NULL, 8, reinterpret_cast<LPBYTE>(&driver), APD_COPY_NEW_FILES) != FALSE;
+}
+
+bool EndsWith(const char* text, const char* tail) {
+    if (!text) return false;
+    const size_t n = std::strlen(text), t = std::strlen(tail);
+    return n >= t && SameText(text + n - t, tail);
+}
+
+// The records of an enumeration of the server (EnumPortsA, EnumMonitorsA): a size query with poisoned
+// outputs, a buffer one byte short, then the fetch into a buffer of exactly the size reported.
+template <typename Enum>
+std::vector<BYTE> ServerRecords(Enum enumerate, DWORD level, DWORD& returned) {
+    DWORD needed = kPoison;
+    returned = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(enumerate(NULL, level, NULL, 0, &needed, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    std::vector<BYTE> buffer(needed, 0xBD);
+    DWORD again = kPoison;
+    EXPECT_FALSE(enumerate(NULL, level, buffer.data(), needed - 1, &again, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_EQ(needed, again);
+    EXPECT_TRUE(enumerate(NULL, level, buffer.data(), needed, &again, &returned));
+    return buffer;
+}
+
+}  // namespace
+
+// A driver's files and texts at levels 3, 6 and 8, as installed at level 8: full paths ending in the names
+// given (Windows and Wine move the files into the version-3 folder, simwin leaves them where they lie), the
+// dependent files as a double-NUL list, no help file or dependent files where none were given. The texts of
+// levels 6 and 8 (manufacturer, provider, processor, INF) are not compared: Wine drops them.
+TEST_F(SpoolerConformance, DriverLevelsThreeSixAndEight) {
+    ASSERT_TRUE(InstallRichDriver()) << GetLastError();
+    for (DWORD level : {3u, 6u, 8u}) {
+        SCOPED_TRACE(level);
+        DWORD needed = kPoison, returned = kPoison;
+        SetLastError(kPoison);
+        EXPECT_FALSE(EnumPrinterDriversA(NULL, NULL, level, NULL, 0, &needed, &returned));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+        std::vector<BYTE> b(needed, 0xBD);
+        ASSERT_TRUE(EnumPrinterDriversA(NULL, NULL, level, b.data(), needed, &needed, &returned));
+        const size_t record = level == 3 ? sizeof(DRIVER_INFO_3A) : level == 6 ? sizeof(DRIVER_INFO_6A) : sizeof(DRIVER_INFO_8A);
+        const DRIVER_INFO_3A* rich = nullptr;
+        const DRIVER_INFO_3A* plain = nullptr;
+        for (DWORD i = 0; i < returned; ++i) {
+            const auto* d = reinterpret_cast<const DRIVER_INFO_3A*>(b.data() + i * record);  // levels 6 and 8 begin as 3
+            if (SameText(d->pName, kRichDriver)) rich = d;
+            if (SameText(d->pName, kDriver)) plain = d;
+        }
+        ASSERT_NE(rich, nullptr);
+        ASSERT_NE(plain, nullptr);
+        EXPECT_EQ(3u, rich->cVersion);
+        EXPECT_TRUE(EndsWith(rich->pDriverPath, "\\wineps.drv")) << rich->pDriverPath;
+        EXPECT_TRUE(EndsWith(rich->pDataFile, "\\korun_conf.ppd")) << rich->pDataFile;
+        EXPECT_TRUE(EndsWith(rich->pConfigFile, "\\wineps.drv")) << rich->pConfigFile;
+        ASSERT_NE(rich->pHelpFile, nullptr);
+        EXPECT_TRUE(EndsWith(rich->pHelpFile, "\\korun_conf.hlp")) << rich->pHelpFile;
+        ASSERT_NE(rich->pDependentFiles, nullptr);
+        std::vector<std::string> dependents;
+        for (const char* f = rich->pDependentFiles; *f; f += std::strlen(f) + 1) dependents.push_back(f);
+        ASSERT_EQ(2u, dependents.size());
+        EXPECT_TRUE(EndsWith(dependents[0].c_str(), "\\korun_dep.dll")) << dependents[0];
+        EXPECT_TRUE(EndsWith(dependents[1].c_str(), "\\korun_conf.ppd")) << dependents[1];
+        EXPECT_STREQ("RAW", rich->pDefaultDataType);
+        EXPECT_EQ(nullptr, plain->pHelpFile);
+        EXPECT_EQ(nullptr, plain->pDependentFiles);
+        ASSERT_NE(plain->pMonitorName, nullptr);
+        EXPECT_STREQ("", plain->pMonitorName);
+    }
+    SetLastError(kPoison);
+    DWORD needed = 0, returned = 0;
+    EXPECT_FALSE(EnumPrinterDriversA(NULL, NULL, 7, NULL, 0, &needed, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), GetLastError());
+
+    // The same through a printer that uses the driver (GetPrinterDriverA, level 8).
+    PRINTER_INFO_2A info;
+    std::memset(&info, 0, sizeof info);
+    info.pPrinterName = S("Korun Conformance Printer 8");
+    info.pPortName = S("FILE:");
+    info.pDriverName = S(kRichDriver);
+    info.pPrintProcessor = S("WinPrint");
+    info.pDatatype = S("RAW");
+    HANDLE h = AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info));
+    ASSERT_NE(h, nullptr) << GetLastError();
+    needed = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetPrinterDriverA(h, NULL, 8, NULL, 0, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    std::vector<BYTE> b(needed, 0xBD);
+    ASSERT_TRUE(GetPrinterDriverA(h, NULL, 8, b.data(), needed, &needed));
+    const auto* d = reinterpret_cast<const DRIVER_INFO_8A*>(b.data());
+    EXPECT_STREQ(kRichDriver, d->pName);
+    EXPECT_TRUE(EndsWith(d->pHelpFile, "\\korun_conf.hlp"));
+    ASSERT_NE(d->pDependentFiles, nullptr);
+    EXPECT_TRUE(EndsWith(d->pDependentFiles, "\\korun_dep.dll")) << d->pDependentFiles;
+    EXPECT_TRUE(DeletePrinter(h));
+    ClosePrinter(h);
+    EXPECT_TRUE(DeletePrinterDriverA(NULL, NULL, S(kRichDriver)));
+    EXPECT_TRUE(DeletePrinterDriverA(NULL, NULL, S(kDriver)));
+}
+
+// The ports of the local monitor at levels 1 and 2, and a port added to it with AddPortExA. Windows names the
+// monitor of LPT1: "Local Port"; Wine names it "Local Monitor" (its description is "Local Port" on both).
+TEST_F(SpoolerConformance, PortsOfTheLocalMonitorAndAnAddedOne) {
+    const std::string name = "KORUN" + std::to_string(GetTickCount()) + ":";  // a port a run before left stays
+    const char* kPort = name.c_str();
+    PORT_INFO_1A added = {S(kPort)};
+    SetLastError(kPoison);
+    ASSERT_TRUE(AddPortExA(NULL, 1, reinterpret_cast<LPBYTE>(&added), S("Local Port"))) << GetLastError();
+    SetLastError(kPoison);
+    EXPECT_FALSE(AddPortExA(NULL, 1, reinterpret_cast<LPBYTE>(&added), S("Local Port")));  // it exists now
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    PORT_INFO_1A other = {S("KORUNCF2:")};
+    SetLastError(kPoison);
+    EXPECT_FALSE(AddPortExA(NULL, 1, reinterpret_cast<LPBYTE>(&other), S("Korun No Such Monitor")));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+
+    DWORD returned = 0;
+    std::vector<BYTE> one = ServerRecords(EnumPortsA, 1, returned);
+    std::vector<std::string> names;
+    for (DWORD i = 0; i < returned; ++i) names.push_back(reinterpret_cast<PORT_INFO_1A*>(one.data())[i].pName);
+    for (const char* port : {"LPT1:", "COM1:", "FILE:", kPort}) EXPECT_TRUE(Contains(names, port)) << port;
+    EXPECT_FALSE(Contains(names, "KORUNCF2:"));
+
+    std::vector<BYTE> two = ServerRecords(EnumPortsA, 2, returned);
+    const PORT_INFO_2A* lpt1 = nullptr;
+    for (DWORD i = 0; i < returned; ++i) {
+        const auto* p = reinterpret_cast<const PORT_INFO_2A*>(two.data()) + i;
+        if (SameText(p->pPortName, "LPT1:")) lpt1 = p;
+    }
+    ASSERT_NE(lpt1, nullptr);
+    EXPECT_TRUE(SameText(lpt1->pMonitorName, "Local Port") || SameText(lpt1->pMonitorName, "Local Monitor"))
+        << lpt1->pMonitorName;
+    EXPECT_STREQ("Local Port", lpt1->pDescription);
+    EXPECT_TRUE(lpt1->fPortType & PORT_TYPE_WRITE);
+
+    DWORD needed = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(EnumPortsA(NULL, 3, NULL, 0, &needed, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), GetLastError());
+    // AddPortExA at level 2 is refused with ERROR_INVALID_LEVEL by Windows's local monitor and crashes Wine's:
+    // simwin only (tests/simwin/spooler_test.cpp).
+}
+
+// The monitors at levels 1 and 2: the local monitor and its library. (Windows lists it for "Windows x64",
+// Wine for "Windows NT x86": the environment is not compared.)
+TEST_F(SpoolerConformance, MonitorsWithTheirLibraries) {
+    DWORD returned = 0;
+    std::vector<BYTE> one = ServerRecords(EnumMonitorsA, 1, returned);
+    std::vector<std::string> names;
+    for (DWORD i = 0; i < returned; ++i) names.push_back(reinterpret_cast<MONITOR_INFO_1A*>(one.data())[i].pName);
+    EXPECT_TRUE(Contains(names, "Local Port"));
+
+    std::vector<BYTE> two = ServerRecords(EnumMonitorsA, 2, returned);
+    bool found = false;
+    for (DWORD i = 0; i < returned; ++i) {
+        const auto* m = reinterpret_cast<const MONITOR_INFO_2A*>(two.data()) + i;
+        if (!SameText(m->pName, "Local Port")) continue;
+        found = true;
+        EXPECT_TRUE(SameText(m->pDLLName, "localspl.dll")) << m->pDLLName;
+        ASSERT_NE(m->pEnvironment, nullptr);
+    }
+    EXPECT_TRUE(found);
+    DWORD needed = kPoison;
+    SetLastError(kPoison);
+    EXPECT_FALSE(EnumMonitorsA(NULL, 3, NULL, 0, &needed, &returned));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), GetLastError());
+}

@@ -413,7 +413,13 @@ protected:
 TEST_F(InfFilesTest, ListOfWindows4InfFilesIsASizeQueryThenADoubleNulList) {
     DWORD needed = 0;
     ASSERT_TRUE(SetupGetInfFileListA(nullptr, INF_STYLE_WIN4, nullptr, 0, &needed));
-    const std::string expected = std::string("layout.inf") + '\0' + "oem3.inf" + '\0' + "OEM7.INF" + '\0' + '\0';
+    // The test's files among Windows's own INF files, in name order.
+    std::string expected;
+    for (const char* name : {"layout.inf", "machine.inf", "ntprint.inf", "ntprint4.inf", "oem3.inf", "OEM7.INF",
+                             "printqueue.inf", "prnms001.inf", "prnms002.inf", "prnms003.inf", "usb.inf", "usbport.inf",
+                             "usbprint.inf", "wsdprint.inf"})
+        expected += std::string(name) + '\0';
+    expected += '\0';
     EXPECT_EQ(expected.size(), needed);
     std::vector<char> buffer(needed + 4, 'x');
     SetLastError(0);

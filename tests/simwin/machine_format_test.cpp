@@ -39,7 +39,7 @@ TEST(MachineFormat, MistakesInMachineIniNameTheLineAndWhatIsWrong) {
         // Keys no loader reads, in every section a subsystem claims.
         {"[system]\nplatfrom = 9x\n", 2, "unknown key 'platfrom' in [system]"},
         {"[spooler]\nstatus = stopped\n", 2, "unknown key 'status' in [spooler]"},
-        {"[service]\nname = S\nstart = no\n", 3, "unknown key 'start' in [service]"},
+        {"[service]\nname = S\nbegin = no\n", 3, "unknown key 'begin' in [service]"},
         {"[file]\npath = C:\\a.txt\nlock = yes\n", 3, "unknown key 'lock' in [file]"},
         {"[pending]\nfrom = C:\\a.txt\ndest = C:\\b.txt\n", 3, "unknown key 'dest' in [pending]"},
         {"[window]\nclass = C\ncaption = T\n", 3, "unknown key 'caption' in [window]"},
@@ -141,7 +141,7 @@ TEST(MachineFormat, WhatTheLoadersReadStillLoads) {
               "[program]\npath = C:\\p.exe\nexitcode = 0xFFFFFFFF\n"
               "[program]\npath = C:\\q.exe\nexitcode = -2147483648\n"
               // Extension sections are kept as written, whatever their keys.
-              "[port]\nname = Vestral Port\nplatfrom = anything\n");
+              "[form]\nname = Letter\nplatfrom = anything\n");
     ASSERT_EQ("", LoadError(dir.path));
     auto m = simwin::Machine::load(dir.path.string());
     EXPECT_EQ(90u, m->system.minor);

@@ -2,6 +2,10 @@
 // the transcript and the saved machine show, and the services a machine declares as marked.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "simwin/win32.h"
 #include "support/temp_machine.h"
 
@@ -137,4 +141,85 @@ TEST(ServiceMachine, SavedMachineHoldsWhatIsLeft) {
     ASSERT_NE(nullptr, again->services.find("VstBusy04"));
     EXPECT_TRUE(again->services.find("VstBusy04")->markedForDelete);
     EXPECT_EQ(nullptr, again->services.find("VstGone04"));
+}
+
+// The configuration of a service, as the machine declares it or CreateServiceA made it, through
+// QueryServiceConfigA; the defaults of what a [service] section leaves out; the Spooler as Windows installs it.
+TEST(ServiceConfiguration, DeclaredCreatedAndDefaults) {
+    auto m = Load("[service]\nname = VstStatus04\ndisplay = Vestral Status 04\nstart = auto\n"
+                  "binary = \"C:\\Program Files\\Vestral\\vststat.exe\" /service\ndepend = Spooler\ndepend = +PrintGroup\n"
+                  "[service]\nname = usbprint\ntype = kernel\nstart = demand\nerrorcontrol = ignore\n"
+                  "binary = System32\\drivers\\usbprint.sys\ngroup = extended base\n"
+                  "[service]\nname = Plain\n"
+                  "[service]\nname = Shared\ntype = share,interactive\naccount = NT AUTHORITY\\LocalService\n");
+    simwin::MachineScope scope(*m);
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE created = CreateServiceA(manager, "VstNew", NULL, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                       SERVICE_DISABLED, SERVICE_ERROR_SEVERE, "C:\\vst\\new.exe", "G", NULL,
+                                       "Spooler\0RPCSS\0", ".\\VstUser", "secret");
+    ASSERT_NE(nullptr, created);
+    CloseServiceHandle(created);
+    struct Case {
+        const char* name;
+        DWORD type, start, errorControl;
+        const char *binary, *group, *dependencies, *account, *display;
+    };
+    const Case cases[] = {
+        {"VstStatus04", 0x10, 2, 1, "\"C:\\Program Files\\Vestral\\vststat.exe\" /service", "", "Spooler|+PrintGroup|",
+         "LocalSystem", "Vestral Status 04"},
+        {"usbprint", 0x1, 3, 0, "System32\\drivers\\usbprint.sys", "extended base", "", "", "usbprint"},
+        {"Plain", 0x10, 3, 1, "", "", "", "LocalSystem", "Plain"},
+        {"Shared", 0x120, 3, 1, "", "", "", "NT AUTHORITY\\LocalService", "Shared"},
+        {"VstNew", 0x10, 4, 2, "C:\\vst\\new.exe", "G", "Spooler|RPCSS|", ".\\VstUser", "VstNew"},
+        {"Spooler", 0x110, 2, 1, "C:\\Windows\\System32\\spoolsv.exe", "SpoolerGroup", "RPCSS|http|", "LocalSystem",
+         "Print Spooler"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SC_HANDLE s = OpenServiceA(manager, c.name, SERVICE_QUERY_CONFIG);
+        ASSERT_NE(nullptr, s);
+        DWORD needed = 0;
+        EXPECT_FALSE(QueryServiceConfigA(s, NULL, 0, &needed));
+        EXPECT_EQ(DWORD(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+        std::vector<BYTE> b(needed, 0xBD);
+        ASSERT_TRUE(QueryServiceConfigA(s, reinterpret_cast<LPQUERY_SERVICE_CONFIGA>(b.data()), needed, &needed));
+        const auto* q = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(b.data());
+        EXPECT_EQ(c.type, q->dwServiceType);
+        EXPECT_EQ(c.start, q->dwStartType);
+        EXPECT_EQ(c.errorControl, q->dwErrorControl);
+        EXPECT_STREQ(c.binary, q->lpBinaryPathName);
+        EXPECT_STREQ(c.group, q->lpLoadOrderGroup);
+        std::string dependencies;
+        for (const char* d = q->lpDependencies; *d; d += std::strlen(d) + 1) dependencies += std::string(d) + "|";
+        EXPECT_EQ(c.dependencies, dependencies);
+        EXPECT_STREQ(c.account, q->lpServiceStartName);
+        EXPECT_STREQ(c.display, q->lpDisplayName);
+        EXPECT_EQ(needed, static_cast<DWORD>(q->lpDisplayName + std::strlen(q->lpDisplayName) + 1 -
+                                             reinterpret_cast<const char*>(b.data())));  // nothing after the last one
+        CloseServiceHandle(s);
+    }
+    // Values Windows does not know, and a boot-start service that is no driver, are refused.
+    struct Bad {
+        DWORD type, start, errorControl;
+    };
+    for (const Bad& bad : {Bad{0x40, 3, 1}, Bad{0x10, 0, 1}, Bad{0x10, 5, 1}, Bad{0x10, 3, 4}, Bad{0x101, 3, 1}}) {
+        SetLastError(0);
+        EXPECT_EQ(nullptr, CreateServiceA(manager, "VstBad", NULL, SERVICE_ALL_ACCESS, bad.type, bad.start,
+                                          bad.errorControl, "C:\\bad.exe", NULL, NULL, NULL, NULL, NULL));
+        EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
+    }
+    CloseServiceHandle(manager);
+
+    testmachine::TempDir saved;
+    m->save(saved.path.string());
+    const std::string ini = testmachine::ReadFile(saved.path / "machine.ini");
+    EXPECT_NE(std::string::npos,
+              ini.find("name = VstNew\nstate = stopped\nstart = disabled\nerrorcontrol = severe\nbinary = C:\\vst\\new.exe\n"
+                       "group = G\ndepend = Spooler\ndepend = RPCSS\naccount = .\\VstUser\n"))
+        << ini;
+    EXPECT_NE(std::string::npos, ini.find("name = Plain\nstate = running\n\n[")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("name = Shared\nstate = running\ntype = share,interactive\n")) << ini;
+    testmachine::TempDir again;
+    simwin::Machine::load(saved.path.string())->save(again.path.string());
+    EXPECT_EQ(ini, testmachine::ReadFile(again.path / "machine.ini"));
 }

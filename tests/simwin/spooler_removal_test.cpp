@@ -310,7 +310,7 @@ TEST(SpoolerRemoval, DriversAreListedPerEnvironment) {
     EXPECT_FALSE(EnumPrinterDriversA(NULL, S("Windows IA64"), 2, NULL, 0, &needed, &returned));
     EXPECT_EQ(DWORD(ERROR_INVALID_ENVIRONMENT), GetLastError());
     EXPECT_EQ(0u, needed);
-    EXPECT_FALSE(EnumPrinterDriversA(NULL, NULL, 3, NULL, 0, &needed, &returned));
+    EXPECT_FALSE(EnumPrinterDriversA(NULL, NULL, 7, NULL, 0, &needed, &returned));
     EXPECT_EQ(DWORD(ERROR_INVALID_LEVEL), GetLastError());
     EXPECT_FALSE(EnumPrinterDriversA(S("\\\\OTHER"), NULL, 2, NULL, 0, &needed, &returned));
     EXPECT_EQ(DWORD(ERROR_INVALID_NAME), GetLastError());

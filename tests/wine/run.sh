@@ -17,6 +17,9 @@
 #                          own, driven by removal_driver.exe and checked by removal_machine.exe; about 70 s).
 #   KORUN_WINE_ADMIN_CHECK=0
 #                          skip tests/wine/admin_check.sh (/PLAN and /QUIET in a prefix of their own).
+#   KORUN_WINE_PLANTED_CHECK=0
+#                          skip tests/wine/planted_check.sh (korun04.exe in a user's Downloads folder beside
+#                          planted libraries, a planted hook and a planted script; a prefix of its own).
 #   KORUN_WINE_KEEP=1      keep the prefixes and logs afterwards (their paths are printed) for a closer look.
 #
 # Prints one PASS/FAIL line per check and exits non-zero if any check failed or the prefix could not be set up.
@@ -168,6 +171,7 @@ CHECKS=(
     "ui_check.sh|KORUN_WINE_UI_CHECK|the interactive run of korun04.exe"
     "removal_check.sh|KORUN_WINE_REMOVAL_CHECK|two removals and a restart by korun04.exe"
     "admin_check.sh|KORUN_WINE_ADMIN_CHECK|/PLAN and /QUIET of korun04.exe"
+    "planted_check.sh|KORUN_WINE_PLANTED_CHECK|nothing beside korun04.exe in a user folder is loaded or read"
 )
 for row in "${CHECKS[@]}"; do
     IFS='|' read -r script switch what <<<"$row"

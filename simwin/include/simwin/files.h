@@ -5,10 +5,12 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "simwin/ini.h"
+#include "simwin/standard_files.h"
 #include "simwin/types.h"
 #include "simwin/util.h"
 
@@ -16,10 +18,13 @@ namespace simwin {
 
 struct FileNode {
     std::string name;  // as created (case kept); a drive root is named "C:"
+    std::string shortName;  // the 8.3 alias once given (FileSystem::aliasOf); "" before, and for 8.3 names
     bool isDirectory = false;
     std::string content;
     DWORD attributes = 0;  // FILE_ATTRIBUTE_* other than DIRECTORY/NORMAL
     bool locked = false;   // held open by another process: opening or deleting fails with 32
+    bool protectedFile = false;      // [file] protected = yes: SfcIsFileProtected reports it (standard_files.h)
+    bool implicitDirectory = false;  // made only to hold standard files: saved only when it holds more
     int openHandles = 0;   // handles of the tool that are open on it
     DWORD shareMode = 0;   // the most restrictive share mode among the open handles
     FileNode* parent = nullptr;
@@ -67,14 +72,14 @@ public:
 
     std::string currentDirectory = "C:\\";
 
-    // Normalises a path against the current directory into "C:\A\B" form ("" when invalid).
-    // Separators may be "\" or "/", runs of them count as one, "." and ".." are resolved
-    // (".." stops at the root), trailing dots and spaces of the last component are dropped,
-    // and "X:name" is relative to the current directory when that is on drive X. The letter
-    // case is kept as written. With keepTrailingSeparator a path written with a final
-    // separator keeps it (as GetFullPathNameA does).
+    // Normalises a path against the current directory into "C:\A\B" form ("" when invalid): the full path
+    // GetFullPathNameA gives (paths.h: separators, "." and "..", the last dot of directory components,
+    // trailing dots and blanks), without a \\?\ or \\.\ prefix; a UNC path is invalid (no network here).
+    // "X:name" is relative to the current directory when that is on drive X. The letter case is kept as
+    // written. With keepTrailingSeparator a path written with a final separator keeps it.
     std::string fullPath(const std::string& path) const { return fullPath(path, false); }
     std::string fullPath(const std::string& path, bool keepTrailingSeparator) const;
+    // Components are found by their names or, as Windows finds them, by their 8.3 aliases.
     PathLookup lookup(const std::string& path) const;
     FileNode* find(const std::string& path) const;
     FileNode* parentOf(const std::string& path) const;
@@ -88,6 +93,15 @@ public:
     bool removeNode(const std::string& path);  // file or directory tree
     // Marks a file as held open by another process; a missing file is created empty first.
     void setLocked(const std::string& path, bool locked);
+    // The 8.3 alias of a node, as GetShortPathNameA and FindFirstFileA report it: the name itself for an 8.3
+    // name; otherwise the alias the node was given, or a new one. New aliases are given to every node of the
+    // directory that has none yet, in name order, each the first of "NAME~1", "NAME~2", ... (paths.h) that no
+    // name or alias of the directory takes; a node keeps its alias until it is renamed. Aliases are not saved:
+    // a loaded machine gives them again in name order, as if its entries had been made in that order.
+    std::string aliasOf(FileNode& node) const;
+    // The child of a directory that has this alias (any letter case), or nullptr.
+    FileNode* childByAlias(FileNode& directory, const std::string& alias) const;
+
     // The drive roots by letter ("C", "D").
     FileNode* drive(const std::string& letter) const;
     std::vector<std::string> driveLetters() const;
@@ -97,15 +111,31 @@ public:
 
     std::vector<PendingRename> pendingRenames;
 
+    // Windows's own files (standard_files.h). addStandardFiles makes those the machine does not have and
+    // that no [removed] section names (nor a directory above them); their directories are made too and
+    // marked implicitDirectory when they were missing.
+    void addStandardFiles(const std::vector<StandardFile>& files);
+    bool isStandardFile(const std::string& fullPath) const;
+    // A standard file as Windows put it there (content, no attributes, not locked, not marked): not saved.
+    bool isUnchangedStandardFile(const FileNode& node) const;
+    // What SfcIsFileProtected answers for a full path: a standard file or a [file] marked protected, existing.
+    bool isProtectedFile(const std::string& path) const;
+
     // drive/C/... under a machine directory; loading replaces the drives' contents.
     void loadDrives(const std::string& machineDir);
     void saveDrives(const std::string& machineDir) const;
-    // [file] sections (path, locked, attributes) and [pending] sections (from, to) of machine.ini.
+    // [file] sections (path, locked, attributes, protected), [pending] sections (from, to) and [removed]
+    // sections (path: a standard file a run deleted) of machine.ini. The drives leave out the standard files
+    // nothing changed, and implicit directories that hold nothing else.
     void load(const IniDoc& doc);
     void save(IniDoc& doc) const;
 
 private:
     std::map<std::string, std::shared_ptr<FileNode>, ILess> drives_;  // "C" -> root
+    std::map<std::string, std::string, ILess> standard_;  // full path -> content as Windows put it
+    std::set<std::string, ILess> removed_;               // [removed] paths read at load
+    FileNode* child(FileNode& directory, const std::string& name) const;  // by name, then by alias
+    void giveAliases(FileNode& directory) const;
 };
 
 // Windows file-name matching as FindFirstFileA does it: "*" any run of characters, "?" one

@@ -1,4 +1,4 @@
-// Libraries the tool can load: system libraries simwin provides (mscms.dll) and the hook
+// Libraries the tool can load: system libraries simwin provides (setupapi.dll, mscms.dll, sfc.dll) and the hook
 // libraries a machine declares ([library] sections: the uninstall hooks of the driver family).
 // Module handles are distinct addresses; the program itself is module 0x400000.
 //
@@ -53,6 +53,12 @@ public:
     std::vector<std::string> loadLog;              // names passed to LoadLibraryA, in order
     std::vector<LibraryDef> libraries;             // [library] sections, in order
     std::vector<HookCall> hookCalls;               // every export call, in order
+    // The process's DLL search: SetDefaultDllDirectories' flags (0: never called, the classic order);
+    // SetDllDirectoryA's directory (searched after the program's) and whether it took the current
+    // directory out of the order (any call but SetDllDirectoryA(NULL) does).
+    DWORD defaultDirectories = 0;
+    std::string dllDirectory;
+    bool currentDirectoryRemoved = false;
 
     // Declares a hook library (a later declaration of the same path replaces it). Throws
     // MachineError for a path that is not a full path, or when there are more exports in all
@@ -75,8 +81,15 @@ std::string modulePath(HMODULE m);
 // Names resolve as LoadLibraryA resolves them: a path names one file (".dll" added when the name
 // has no extension); a bare name is a system library, or a declared library in the program's
 // directory, the system directory, the Windows directory or the current directory, in that order.
+// After SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), or with that flag given to
+// LoadLibraryExA, a bare name is looked for in the system directory only; after SetDllDirectoryA("")
+// the current directory is not searched.
 HMODULE findLoadedModule(const std::string& name);
-HMODULE loadModule(const std::string& name);  // nullptr: not found or its file is missing
+HMODULE loadModule(const std::string& name, DWORD searchFlags = 0);  // nullptr: not found or its file is missing
+// Whether the machine's Windows has the restricted DLL search (SetDefaultDllDirectories and the
+// LOAD_LIBRARY_SEARCH_* flags): Windows 8 (6.2) and later of the NT family; a Windows 7 without its
+// update does not.
+bool hasRestrictedDllSearch();
 FARPROC moduleExport(HMODULE m, const std::string& name);
 bool freeModule(HMODULE m);
 // A loaded library's file (compared as full paths): Windows keeps it mapped, so it cannot be deleted.

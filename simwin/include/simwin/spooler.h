@@ -29,6 +29,10 @@ struct Printer {
     std::string location;  // where the printer stands (PRINTER_INFO_2 pLocation)
     std::string processor = "WinPrint";
     std::string datatype = "RAW";
+    std::string separator;   // separator page file (PRINTER_INFO_2 pSepFile)
+    std::string parameters;  // pParameters
+    DWORD priority = 1;      // Priority (1 to 99)
+    DWORD defaultPriority = 0;
     DWORD attributes = 0;  // PRINTER_ATTRIBUTE_*, including PRINTER_ATTRIBUTE_DEFAULT for the default printer
     int jobs = 0;          // queued jobs
     bool openable = true;  // false: OpenPrinterA fails with ERROR_ACCESS_DENIED
@@ -50,10 +54,35 @@ private:
     std::set<DWORD> removedJobs_;  // IDs below the highest queued one that are gone
 };
 
+// A printer driver of one environment. Its files are names in the environment's driver directory (which may
+// lead into a subfolder: "3\unidrv.dll") or full paths; the spooler reports them as full paths.
 struct PrinterDriver {
     std::string name;
     std::string environment;  // "Windows x64", "Windows NT x86", "Windows 4.0"
-    std::string file;         // the driver's file in the environment's driver directory ("" when not declared)
+    std::string file;         // the driver file ("" when not declared)
+    std::string data;         // the data file; "" : the driver file
+    std::string config;       // the configuration file; "" : the driver file
+    std::string help;         // "" : none
+    std::vector<std::string> dependents;  // in order
+    std::string monitor;       // the language monitor ("" : none)
+    std::string datatype;      // the default data type ("" : none)
+    std::string inf;           // the INF it was installed from (level 8 pszInfPath; "" : not known)
+    std::string provider;      // levels 6 and 8
+    std::string manufacturer;  // levels 6 and 8 (pszMfgName)
+    std::string processor;     // level 8 pszPrintProcessor
+    int version = -1;          // cVersion; -1 : the environment's (0 for "Windows 4.0", else 3)
+
+    const std::string& dataFile() const { return data.empty() ? file : data; }
+    const std::string& configFile() const { return config.empty() ? file : config; }
+    DWORD cVersion() const;
+};
+
+// A port of a port monitor. The standard ports of "Local Port" and the ports of printers that no port
+// declares exist while "Local Port" is installed, without being declared (Spooler::allPorts).
+struct Port {
+    std::string name;
+    std::string monitor = "Local Port";
+    std::string description;  // "" : the monitor's name
 };
 
 // A port monitor or a print processor of one environment. `standard` ones come with the platform;
@@ -61,9 +90,11 @@ struct PrinterDriver {
 struct SpoolerComponent {
     std::string name;
     std::string environment;
+    std::string dll;  // monitors: MONITOR_INFO_2 pDLLName; processors: the library of its registry key
     bool inUse = false;  // monitors: DeleteMonitorA fails with ERROR_PRINT_MONITOR_IN_USE
     bool standard = false;
     bool declared = true;
+    std::string standardDll;  // a standard one's library as Windows installs it (saved only when changed)
 };
 
 // A declared failure of a spooler function: its call number `call` (1 = the first call; 0 = every
@@ -83,6 +114,7 @@ public:
     std::vector<PrinterDriver> drivers;
     std::vector<SpoolerComponent> monitors;    // standard ones first, then the declared ones
     std::vector<SpoolerComponent> processors;  // likewise; "WinPrint" is standard
+    std::vector<Port> ports;                   // declared ([port] sections and AddPortExA), in order
     std::vector<SpoolerFault> faults;
 
     // Every spooler call of the run, in order, e.g. "EnumPrintersA flags=0x6 level=4",
@@ -117,12 +149,20 @@ public:
     // the declared ones: by load(), and by the spooler functions on a machine built in code.
     void addStandardComponents(const SystemInfo& system);
 
+    // Every port EnumPortsA lists, in order: while "Local Port" is installed in the local environment its
+    // standard ports (COM1: to COM4:, FILE:, LPT1: to LPT3:, and on the NT family PORTPROMPT: and nul:),
+    // then the declared ports whose monitor is installed, then the ports of local printers that none of
+    // these names, as ports of "Local Port". A declared port of a standard port's name takes its place.
+    std::vector<Port> allPorts(const SystemInfo& system) const;
+    // Removes a monitor and, as Windows does, its declared ports.
+    void removeMonitor(const SpoolerComponent* monitor);
+
     // The default printer in win.ini ([windows] device = "Name,winspool,Port" on the NT family,
     // "Name,Driver,Port" otherwise), written only when win.ini names no default device yet.
     void publishDefault(FileSystem& files, const SystemInfo& system) const;
 
-    // [printer], [driver], [monitor], [processor] and [spoolerfault] sections. Monitors and processors
-    // are saved sorted by environment, then name.
+    // [printer], [driver], [monitor], [processor], [port] and [spoolerfault] sections. Monitors and
+    // processors are saved sorted by environment, then name; ports in order.
     void load(const IniDoc& doc, const SystemInfo& system);
     void save(IniDoc& doc) const;
 

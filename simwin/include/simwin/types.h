@@ -28,6 +28,7 @@ typedef uint32_t ULONG;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 typedef uint64_t DWORD64;
+typedef uint64_t DWORDLONG;
 typedef int64_t INT_PTR;
 typedef uint64_t UINT_PTR;
 typedef int64_t LONG_PTR;
@@ -36,7 +37,9 @@ typedef uint64_t DWORD_PTR;
 typedef ULONG_PTR SIZE_T;
 typedef char CHAR;
 typedef unsigned char UCHAR;
-typedef uint16_t WCHAR;
+typedef uint16_t WCHAR;  // UTF-16, as on Windows (not the host's wchar_t)
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 typedef int16_t SHORT;
 typedef uint16_t USHORT;
 typedef void VOID;
@@ -178,6 +181,7 @@ typedef const RECT* LPCRECT;
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_DIRECTORY 267L
 #define ERROR_NOT_ALL_ASSIGNED 1300L
 #define ERROR_NO_SUCH_PRIVILEGE 1313L
@@ -225,7 +229,7 @@ typedef const RECT* LPCRECT;
 #define ERROR_UNKNOWN_PRINTER_DRIVER_2 1797L
 #define ERROR_UNKNOWN_PRINT_MONITOR 3000L
 #define ERROR_PRINT_MONITOR_IN_USE 3008L
-#define ERROR_PRINT_PROCESSOR_ALREADY_INSTALLED 3003L
+#define ERROR_PRINT_PROCESSOR_ALREADY_INSTALLED 3005L
 #define ERROR_UNKNOWN_PRINTPROCESSOR 1798L
 #define ERROR_INVALID_PRINTER_COMMAND 1803L
 #define RPC_S_SERVER_UNAVAILABLE 1722L

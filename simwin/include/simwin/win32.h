@@ -14,6 +14,7 @@
 #include "simwin/api/shell.h"
 #include "simwin/api/winspool.h"
 #include "simwin/api/setupapi.h"
+#include "simwin/api/sfc.h"
 #include "simwin/api/resources.h"
 #include "simwin/api/version.h"
 #include "simwin/api/ddeml.h"

@@ -29,11 +29,21 @@
 #define SERVICE_START_PENDING 0x00000002
 #define SERVICE_STOP_PENDING 0x00000003
 #define SERVICE_RUNNING 0x00000004
+#define SERVICE_KERNEL_DRIVER 0x00000001
+#define SERVICE_FILE_SYSTEM_DRIVER 0x00000002
 #define SERVICE_WIN32_OWN_PROCESS 0x00000010
+#define SERVICE_WIN32_SHARE_PROCESS 0x00000020
+#define SERVICE_INTERACTIVE_PROCESS 0x00000100
 #define SERVICE_ACCEPT_STOP 0x00000001
+#define SERVICE_BOOT_START 0x00000000
+#define SERVICE_SYSTEM_START 0x00000001
+#define SERVICE_AUTO_START 0x00000002
 #define SERVICE_DEMAND_START 0x00000003
+#define SERVICE_DISABLED 0x00000004
 #define SERVICE_ERROR_IGNORE 0x00000000
 #define SERVICE_ERROR_NORMAL 0x00000001
+#define SERVICE_ERROR_SEVERE 0x00000002
+#define SERVICE_ERROR_CRITICAL 0x00000003
 #ifndef ERROR_SERVICE_EXISTS
 #define ERROR_SERVICE_EXISTS 1073L
 #endif
@@ -48,6 +58,18 @@ typedef struct _SERVICE_STATUS {
     DWORD dwWaitHint;
 } SERVICE_STATUS, *LPSERVICE_STATUS;
 
+typedef struct _QUERY_SERVICE_CONFIGA {
+    DWORD dwServiceType;
+    DWORD dwStartType;
+    DWORD dwErrorControl;
+    LPSTR lpBinaryPathName;
+    LPSTR lpLoadOrderGroup;
+    DWORD dwTagId;
+    LPSTR lpDependencies;
+    LPSTR lpServiceStartName;
+    LPSTR lpDisplayName;
+} QUERY_SERVICE_CONFIGA, *LPQUERY_SERVICE_CONFIGA;
+
 SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
 SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
 BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
@@ -56,7 +78,15 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
 // Marks the service for deletion; it goes once it is stopped and its last handle is closed.
 // A second call on a marked service fails with ERROR_SERVICE_MARKED_FOR_DELETE (1072).
 BOOL WINAPI DeleteService(SC_HANDLE service);
-// A new stopped service; 1073 when the name exists, 1072 while a service of that name is marked.
+// A service's configuration: the record, then the binary path, load order group, dependencies (a
+// double-NUL list), account and display name packed after it. Needs SERVICE_QUERY_CONFIG on the handle
+// (ERROR_ACCESS_DENIED, 5); a null or short buffer fails with ERROR_INSUFFICIENT_BUFFER (122) and the size
+// needed. Empty texts are "" (an empty list for no dependencies), never null.
+BOOL WINAPI QueryServiceConfigA(SC_HANDLE service, LPQUERY_SERVICE_CONFIGA config, DWORD size, LPDWORD needed);
+// A new stopped service that keeps every argument for QueryServiceConfigA (a null display name is the name, a
+// null account LocalSystem for a Win32 service); 1073 when the name exists, 1072 while a service of that name
+// is marked; 87 for a type, start type or error control Windows does not know (boot and system start only
+// for drivers).
 SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access, DWORD serviceType,
                                 DWORD startType, DWORD errorControl, LPCSTR binaryPath, LPCSTR loadOrderGroup,
                                 LPDWORD tagId, LPCSTR dependencies, LPCSTR startName, LPCSTR password);

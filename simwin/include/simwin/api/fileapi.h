@@ -144,7 +144,14 @@ BOOL WINAPI FindClose(HANDLE hFindFile);
 // Paths.
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
+// The full path as Windows makes it (simwin/paths.h): the \\?\ and \\.\ prefixes stay, the last dot of
+// directory components and trailing dots and blanks of the path go. Nothing needs to exist.
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
+// The path with each existing component that is not an 8.3 name written as its 8.3 alias ("C:\PROGRA~1"),
+// and back: components written as aliases become their long names. Every component must exist
+// (ERROR_FILE_NOT_FOUND otherwise). The length without the NUL, or the size needed with it.
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
+DWORD WINAPI GetLongPathNameA(LPCSTR lpszShortPath, LPSTR lpszLongPath, DWORD cchBuffer);
 DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, DWORD nBufferLength, LPSTR lpBuffer,
                          LPSTR* lpFilePart);
 UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName);

@@ -30,6 +30,19 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
 
 HMODULE WINAPI LoadLibraryA(LPCSTR name);
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x8
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x100
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x200
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x400
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x800
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x1000
+// The LOAD_LIBRARY_SEARCH_* flags exist on Windows 8 and later (ERROR_INVALID_PARAMETER before);
+// LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR and LOAD_WITH_ALTERED_SEARCH_PATH need a full path. hFile must be null.
+HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE hFile, DWORD flags);
+// Only through GetProcAddress of kernel32.dll, where the machine's Windows has it (see LoadLibraryExA).
+BOOL WINAPI SetDefaultDllDirectories(DWORD flags);
+// "" takes the current directory out of the DLL search; NULL puts it back.
+BOOL WINAPI SetDllDirectoryA(LPCSTR path);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI FreeLibrary(HMODULE module);
 
@@ -58,6 +71,23 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time);
 void WINAPI OutputDebugStringA(LPCSTR text);
 // The one simulated thread.
 DWORD WINAPI GetCurrentThreadId(void);
+
+// Text between the ANSI code page and UTF-16. simwin's ANSI text is UTF-8, so CP_ACP, CP_OEMCP and CP_UTF8
+// all convert UTF-8; a byte sequence that is not UTF-8 becomes U+FFFD (or fails with
+// ERROR_NO_UNICODE_TRANSLATION, 1113, under MB_ERR_INVALID_CHARS), an unpaired surrogate likewise. A length
+// of -1 takes the text with its NUL; a buffer size of 0 asks for the size; a short buffer fails with
+// ERROR_INSUFFICIENT_BUFFER (122). The result counts the units written (or needed), the NUL included when
+// it was part of the input.
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x00000001
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_ERR_INVALID_CHARS 0x00000080
+#define WC_NO_BEST_FIT_CHARS 0x00000400
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideSize);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int textSize,
+                               LPCSTR defaultChar, LPBOOL usedDefaultChar);
 
 int WINAPI lstrlenA(LPCSTR s);
 LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src);

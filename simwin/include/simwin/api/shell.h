@@ -49,6 +49,7 @@ typedef IMalloc* LPMALLOC;
 #define CSIDL_COOKIES 0x0021
 #define CSIDL_HISTORY 0x0022
 #define CSIDL_PROGRAM_FILES 0x0026
+#define CSIDL_PROFILE 0x0028
 
 HRESULT WINAPI SHGetMalloc(LPMALLOC* allocator);
 HRESULT WINAPI SHGetSpecialFolderLocation(HWND owner, int csidl, LPITEMIDLIST* list);

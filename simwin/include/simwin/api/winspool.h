@@ -183,14 +183,63 @@ typedef struct _DRIVER_INFO_3A {
     LPSTR pDefaultDataType;
 } DRIVER_INFO_3A, *PDRIVER_INFO_3A, *LPDRIVER_INFO_3A;
 
+typedef struct _DRIVER_INFO_6A {
+    DWORD cVersion;
+    LPSTR pName;
+    LPSTR pEnvironment;
+    LPSTR pDriverPath;
+    LPSTR pDataFile;
+    LPSTR pConfigFile;
+    LPSTR pHelpFile;
+    LPSTR pDependentFiles;
+    LPSTR pMonitorName;
+    LPSTR pDefaultDataType;
+    LPSTR pszzPreviousNames;
+    FILETIME ftDriverDate;
+    DWORDLONG dwlDriverVersion;
+    LPSTR pszMfgName;
+    LPSTR pszOEMUrl;
+    LPSTR pszHardwareID;
+    LPSTR pszProvider;
+} DRIVER_INFO_6A, *PDRIVER_INFO_6A, *LPDRIVER_INFO_6A;
+
+typedef struct _DRIVER_INFO_8A {
+    DWORD cVersion;
+    LPSTR pName;
+    LPSTR pEnvironment;
+    LPSTR pDriverPath;
+    LPSTR pDataFile;
+    LPSTR pConfigFile;
+    LPSTR pHelpFile;
+    LPSTR pDependentFiles;
+    LPSTR pMonitorName;
+    LPSTR pDefaultDataType;
+    LPSTR pszzPreviousNames;
+    FILETIME ftDriverDate;
+    DWORDLONG dwlDriverVersion;
+    LPSTR pszMfgName;
+    LPSTR pszOEMUrl;
+    LPSTR pszHardwareID;
+    LPSTR pszProvider;
+    LPSTR pszPrintProcessor;
+    LPSTR pszVendorSetup;
+    LPSTR pszzColorProfiles;
+    LPSTR pszInfPath;
+    DWORD dwPrinterDriverAttributes;
+    LPSTR pszzCoreDriverDependencies;
+    FILETIME ftMinInboxDriverVerDate;
+    DWORDLONG dwlMinInboxDriverVerVersion;
+} DRIVER_INFO_8A, *PDRIVER_INFO_8A, *LPDRIVER_INFO_8A;
+
 #define APD_STRICT_UPGRADE 0x00000001
 #define APD_STRICT_DOWNGRADE 0x00000002
 #define APD_COPY_ALL_FILES 0x00000004
 #define APD_COPY_NEW_FILES 0x00000008
 #define APD_COPY_FROM_DIRECTORY 0x00000010
 
-// Installing (what the tests set up with Win32 calls): a driver of levels 2 and 3 whose files lie in the
-// environment's driver directory, a local printer of level 2, a port monitor of level 2.
+// Installing (what the tests and a restore set up with Win32 calls): a driver of levels 2, 3, 6 and 8 whose
+// files lie in the environment's driver directory (its fields kept for GetPrinterDriverA), a local printer of
+// level 2, a port monitor of level 2.
 BOOL WINAPI AddPrinterDriverExA(LPSTR server, DWORD level, LPBYTE info, DWORD copyFlags);
 HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info);
 
@@ -199,6 +248,34 @@ BOOL WINAPI EnumPrinterDriversA(LPSTR server, LPSTR environment, DWORD level, LP
 BOOL WINAPI GetPrinterDriverA(HANDLE printer, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
                               LPDWORD needed);
 BOOL WINAPI DeletePrinterDriverA(LPSTR server, LPSTR environment, LPSTR driverName);
+
+// Ports and port monitors: EnumPortsA levels 1 and 2, EnumMonitorsA levels 1 and 2, AddPortExA level 1 (a
+// port of a given monitor; an existing port name, an unknown monitor or a missing name fail with
+// ERROR_INVALID_PARAMETER, 87, another level with ERROR_INVALID_LEVEL). mingw-w64 declares no AddPortExA.
+typedef struct _PORT_INFO_1A {
+    LPSTR pName;
+} PORT_INFO_1A, *PPORT_INFO_1A, *LPPORT_INFO_1A;
+
+typedef struct _PORT_INFO_2A {
+    LPSTR pPortName;
+    LPSTR pMonitorName;
+    LPSTR pDescription;
+    DWORD fPortType;
+    DWORD Reserved;
+} PORT_INFO_2A, *PPORT_INFO_2A, *LPPORT_INFO_2A;
+
+#define PORT_TYPE_WRITE 0x0001
+#define PORT_TYPE_READ 0x0002
+#define PORT_TYPE_REDIRECTED 0x0004
+#define PORT_TYPE_NET_ATTACHED 0x0008
+
+typedef struct _MONITOR_INFO_1A {
+    LPSTR pName;
+} MONITOR_INFO_1A, *PMONITOR_INFO_1A, *LPMONITOR_INFO_1A;
+
+BOOL WINAPI EnumPortsA(LPSTR server, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned);
+BOOL WINAPI EnumMonitorsA(LPSTR server, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned);
+BOOL WINAPI AddPortExA(LPSTR server, DWORD level, LPBYTE buffer, LPSTR monitorName);
 
 // Port monitors and print processors.
 typedef struct _PRINTPROCESSOR_INFO_1A {
@@ -216,6 +293,7 @@ typedef struct _MONITOR_INFO_2A {
 #endif
 
 BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info);
+// Deletes a monitor and, as Windows does, its ports.
 BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR monitorName);
 BOOL WINAPI EnumPrintProcessorsA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
                                  LPDWORD needed, LPDWORD returned);
