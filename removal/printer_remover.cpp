@@ -87,7 +87,7 @@ void RemoveClassKey(const CRemovalContext& context, const char* id) {
         RegCloseKey(key);
     }
     LONG deleted = RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
-    context.ReportResult("registry key", std::string("HKEY_CLASSES_ROOT\\") + id, static_cast<DWORD>(deleted));
+    context.ReportKeyResult(HKEY_CLASSES_ROOT, id, std::string("HKEY_CLASSES_ROOT\\") + id, static_cast<DWORD>(deleted));
 }
 
 void RemoveUsbNodes(const CRemovalContext& context) {

@@ -143,7 +143,7 @@ fi
 # tool's, so that a broken driver shows up even while the UI check itself is off.
 if [[ -f $BIN_DIR/korun04_ui_standin.exe ]]; then
     echo "wine: ui_driver.exe against korun04_ui_standin.exe:"
-    run_ui_session "$BIN_DIR/korun04_ui_standin.exe" "$LOG_DIR/shots" "$LOG_DIR/ui-standin.log"
+    run_ui_session "$BIN_DIR/korun04_ui_standin.exe" "$LOG_DIR/shots" "$LOG_DIR/ui-standin.log" "$BIN_DIR/ui_driver.exe" --basic
     problems=()
     [[ $UI_DRIVER_RC == 0 ]] || problems+=("driver exit code $UI_DRIVER_RC")
     [[ $UI_TOOL_RC == 1 ]] || problems+=("stand-in exit code $UI_TOOL_RC, expected 1")
