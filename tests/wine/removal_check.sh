@@ -19,7 +19,8 @@
 #   restart  the holder lets go; wineboot -r plays the restart, which carries out the scheduled deletion.
 #   run 2    Reception, the family's last printer, is removed: the script in the driver directory, the
 #            family's keys and the Pavane utility (started with " /d" and waited for first) go too; the
-#            printer "Pavane Front (PSCRIPT)" becomes the default; the run ends saying which items the tool refused (the scripts name five of Windows), not "complete".
+#            printer "Pavane Front (PSCRIPT)" becomes the default; the run ends saying how many items the
+#            tool refused (the scripts name five of Windows), not "complete".
 #
 # After each phase the machine is checked item by item, and against a snapshot taken before the phase:
 # nothing went that the removal does not name. The tool's log holds one line per item, with no empty field.
