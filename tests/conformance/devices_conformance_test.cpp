@@ -22,12 +22,6 @@ const GUID kTestClass = {0x6b4e2a31, 0x0c5d, 0x4f0e, {0x9a, 0x41, 0x2d, 0x55, 0x
 const char* const kTestPrefix = "ROOT\\KORUNCONF\\";
 const char* const kTestHardwareId = "USB\\VID_0FED&PID_C04F";
 
-// Wine identifies itself through an export of ntdll that Windows does not have.
-bool underWine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 bool startsWithI(const std::string& s, const std::string& prefix) {
     return s.size() >= prefix.size() && lstrcmpiA(s.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0;
 }
@@ -192,7 +186,7 @@ TEST_F(DevicesConformance, CreatedDevicesAndTheirProperties) {
     set = SetupDiCreateDeviceInfoList(&kTestClass, nullptr);
     ASSERT_TRUE(SetupDiCreateDeviceInfoA(set, phantom.c_str(), &kTestClass, nullptr, nullptr, 0, &d));
     // Windows does not count it present; Wine lists it among the present devices.
-    EXPECT_EQ(underWine(), !listedWithPrefix(phantom, DIGCF_PRESENT).empty());
+    EXPECT_EQ(UnderWine(), !listedWithPrefix(phantom, DIGCF_PRESENT).empty());
     EXPECT_EQ(std::vector<std::string>{phantom}, listedWithPrefix(phantom));
     SetupDiDestroyDeviceInfoList(set);
     EXPECT_TRUE(listedWithPrefix(phantom).empty());
@@ -254,7 +248,7 @@ TEST_F(InfConformance, ListOfWindows4InfFilesOfADirectory) {
     DWORD needed = 0xDEAD;
     ASSERT_TRUE(SetupGetInfFileListA(dir.c_str(), INF_STYLE_WIN4, nullptr, 0, &needed));
     // Windows reports the size of the list; Wine's ANSI size query converts from no buffer and reports 0.
-    EXPECT_EQ(underWine() ? 0u : size, needed);
+    EXPECT_EQ(UnderWine() ? 0u : size, needed);
     std::vector<char> buffer(size, 'x');
     needed = 0xDEAD;
     ASSERT_TRUE(SetupGetInfFileListA(dir.c_str(), INF_STYLE_WIN4, buffer.data(), size, &needed));
@@ -283,7 +277,7 @@ TEST_F(InfConformance, UninstallingAnOemInfDeletesIt) {
     EXPECT_TRUE(uninstall("oem9731.inf", SUOI_FORCEDELETE, nullptr));
     EXPECT_FALSE(fileExists(base + ".inf"));
     // Windows deletes the precompiled .pnf with its INF; Wine leaves it.
-    if (underWine())
+    if (UnderWine())
         EXPECT_TRUE(fileExists(base + ".pnf"));
     else
         EXPECT_FALSE(fileExists(base + ".pnf"));

