@@ -12,6 +12,7 @@
 #include <setupapi.h>
 #include <cfgmgr32.h>
 #include <ddeml.h>
+#include <sddl.h>
 #include <stdlib.h>
 #include <string.h>
 // winspool.drv exports AddPortExA, but mingw-w64's winspool.h does not declare it.

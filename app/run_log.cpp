@@ -62,6 +62,7 @@ const char* CRunLog::OutcomeName(Outcome outcome) {
     case REFUSED: return "refused";
     case KEPT: return "kept";
     case CALLED: return "called";
+    case PENDING: return "pending deletion";
     default: return "?";
     }
 }
@@ -180,8 +181,10 @@ void CRunLog::WriteSummary(bool restartNeeded) {
     std::string counted;
     for (int i = 0; i < OUTCOME_COUNT; ++i) {
         const Outcome outcome = static_cast<Outcome>(i);
+        if (outcome == PENDING && !counts[i]) continue;  // said only when a printer waits for its jobs
         if (i) counted += ", ";
-        counted += std::string(outcome == SCHEDULED ? "scheduled" : OutcomeName(outcome)) + " " + std::to_string(counts[i]);
+        counted += std::string(outcome == SCHEDULED ? "scheduled" : outcome == PENDING ? "pending" : OutcomeName(outcome)) +
+                   " " + std::to_string(counts[i]);
     }
     Write("done", counted + (restartNeeded ? " | restart needed" : " | no restart needed"));
 }

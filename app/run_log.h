@@ -38,6 +38,7 @@ public:
         KEPT,       // it stays, rightly: a printer that stays needs it, or it holds what is not the family's
                     // (a folder with other files, a key with other subkeys)
         CALLED,     // an uninstall hook that ran
+        PENDING,    // a printer the spooler deletes once its last job is gone
         OUTCOME_COUNT
     };
     static const char* OutcomeName(Outcome outcome);

@@ -1,6 +1,10 @@
 // The plan writer shared by korun04-sim --plan and the tool's /PLAN.
 #include "inventory/plan_writer.h"
 
+#include "removal/file_remover.h"
+#include "removal/keeper.h"
+#include "removal/refusal_list.h"
+
 namespace {
 
 void PrintKey(std::ostream& out, const char* key, const std::string& value) {
@@ -76,6 +80,17 @@ void PrintPlanSelection(std::ostream& out, const CUninstallDatabase& database) {
     PrintKey(out, "pavaneStays", std::to_string(database.pavaneStays));
 }
 
+void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database) {
+    COSVersion os;
+    CTextList directDirs, searchDirs;
+    BuildFileRemovalLists(os, directDirs, searchDirs);
+    CKeeper keeper;
+    keeper.Learn(database, os, directDirs, searchDirs);
+    out << "[refused]\n";
+    for (const CRefusedItem& refused : ListRefusals(keeper, database, directDirs, searchDirs))
+        PrintKey(out, refused.kind, refused.item + " | " + refused.refusal.Text());
+}
+
 bool IsListedPrinter(const CPrinterEntry& printer) {
     return printer.isListed && !printer.isForeign && !printer.isDeleted;
 }
@@ -87,6 +102,7 @@ void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallData
     PrintPlanCombined(out, database);
     PrintPlanKeepAndRemoval(out, database);
     PrintPlanSelection(out, database);
+    PrintPlanRefused(out, database);
 }
 
 void ChoosePrinters(CUninstallDatabase& database, const std::vector<std::string>& names, bool selectAll,

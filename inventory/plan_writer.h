@@ -23,8 +23,11 @@ void PrintPlanPrinters(std::ostream& out, const CUninstallDatabase& database);
 void PrintPlanKeepAndRemoval(std::ostream& out, const CUninstallDatabase& database);
 // The [selection] section: the two counters and the Pavane decision.
 void PrintPlanSelection(std::ostream& out, const CUninstallDatabase& database);
-// The whole plan in its order: scripts, profiles, printers, combined, keep and removal, selection. The
-// database is expected after SelectForRemoval.
+// The [refused] section: what a removal of the chosen printers would refuse and by which rule, decided from
+// the machine as it is now; one "list = ITEM | RULE: why" line per item.
+void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database);
+// The whole plan in its order: scripts, profiles, printers, combined, keep and removal, selection, refused.
+// The database is expected after SelectForRemoval.
 void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallDatabase& database);
 
 // Writes a plan's text to a file (replacing it); false with the platform's error when it cannot.

@@ -16,23 +16,20 @@ typedef BOOL(WINAPI* UninstallOemInf)(PCSTR, DWORD, PVOID);
 
 const char* const kNtVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\"};
 
-// The names to delete: the profile's drivers, and the drivers of removed printers that no kept printer
-// uses; sorted, without duplicates.
-
-void BuildCandidates(const CUninstallDatabase& db, CTextList& candidates) {
-    for (const char* name : db.removal.drivers) candidates.Add(name);
-    // The drivers of the printers that stay, looked up once for all printers.
-    std::set<std::string> keptDrivers;
-    for (const CPrinterEntry& p : db.printers)
-        if (p.isKept) keptDrivers.insert(TextKey(p.driverName));
-    std::set<std::string> added;
-    for (const CPrinterEntry& p : db.printers) {
-        if (p.isKept || p.isForeign) continue;
-        std::string driver = TextKey(p.driverName);
-        if (!keptDrivers.count(driver) && added.insert(driver).second) candidates.Add(p.driverName);
+// Whether an INF's model names ("PrinterName1", one name or a list separated by commas or semicolons, each
+// perhaps in double quotes) hold the driver's name as a whole. Letter case counts.
+bool NamesModel(const char* models, const char* driverName) {
+    std::string all = models;
+    for (size_t at = 0; at <= all.size();) {
+        size_t end = all.find_first_of(",;", at);
+        if (end == std::string::npos) end = all.size();
+        std::string model = all.substr(at, end - at);
+        model.erase(0, model.find_first_not_of(" \t\""));
+        model.erase(model.find_last_not_of(" \t\"") + 1);
+        if (model == driverName) return true;
+        at = end + 1;
     }
-    candidates.Sort();
-    candidates.Unique();
+    return false;
 }
 
 bool PrinterOfThatNameExists(const char* name) {
@@ -70,7 +67,9 @@ void ReportDriver(const CRemovalContext& context, const char* environment, const
         context.Report("driver", item, CRunLog::FAILED, error);
 }
 
-void UninstallInf(const CRemovalContext& context, const char* driverName) {
+void UninstallInf(CRemovalContext& context, const char* driverName) {
+    // A driver installed in several environments came from one INF: it is uninstalled once.
+    if (!context.infsHandled.insert(TextKey(driverName)).second) return;
     char inf[MAX_PATH] = "";
     FindOemInf(inf, driverName);
     const std::string forDriver = std::string("for ") + driverName;
@@ -80,6 +79,8 @@ void UninstallInf(const CRemovalContext& context, const char* driverName) {
         context.Report("INF", "OEM INF of " + std::string(driverName), CRunLog::NOT_THERE);
         return;
     }
+    // An INF a printer that stays came from (two models in one INF), or one of Windows, stays.
+    if (context.Refused("INF", inf, context.keeper->OemInf(inf))) return;
     HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
     if (!setupapi) {
         context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
@@ -88,8 +89,10 @@ void UninstallInf(const CRemovalContext& context, const char* driverName) {
     UninstallOemInf uninstall = reinterpret_cast<UninstallOemInf>(
         reinterpret_cast<void (*)()>(GetProcAddress(setupapi, "SetupUninstallOEMInfA")));
     if (uninstall) {
-        if (uninstall(filePart, SUOI_FORCEDELETE, NULL))
+        if (uninstall(filePart, SUOI_FORCEDELETE, NULL)) {
+            context.keeper->NoteUninstalledInf(inf);
             context.Report("INF", inf, CRunLog::REMOVED, 0, forDriver.c_str());
+        }
         else
             context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
     } else {
@@ -99,6 +102,22 @@ void UninstallInf(const CRemovalContext& context, const char* driverName) {
 }
 
 }  // namespace
+
+void DriverCandidates(const CUninstallDatabase& db, CTextList& candidates) {
+    for (const char* name : db.removal.drivers) candidates.Add(name);
+    // The drivers of the printers that stay, looked up once for all printers.
+    std::set<std::string> keptDrivers;
+    for (const CPrinterEntry& p : db.printers)
+        if (p.isKept) keptDrivers.insert(TextKey(p.driverName));
+    std::set<std::string> added;
+    for (const CPrinterEntry& p : db.printers) {
+        if (p.isKept || p.isForeign) continue;
+        std::string driver = TextKey(p.driverName);
+        if (!keptDrivers.count(driver) && added.insert(driver).second) candidates.Add(p.driverName);
+    }
+    candidates.Sort();
+    candidates.Unique();
+}
 
 void FindOemInf(char* out, const char* driverName) {
     HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
@@ -115,7 +134,7 @@ void FindOemInf(char* out, const char* driverName) {
             snprintf(path, sizeof path, "%s\\INF\\%s", windows, name);
             char models[1024] = "";
             if (GetPrivateProfileStringA("Strings", "PrinterName1", NULL, models, sizeof models, path) &&
-                strstr(models, driverName)) {
+                NamesModel(models, driverName)) {
                 CopyTextN(out, name, MAX_PATH);
                 break;
             }
@@ -133,7 +152,7 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
     if (!EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), 2, buffer.data(), needed, &needed, &count) || !count)
         return;
     CTextList candidates;
-    BuildCandidates(*context.database, candidates);
+    DriverCandidates(*context.database, candidates);
     // The names are copied: deleting a driver does not change the enumeration taken before. So is the
     // environment the spooler gives each driver: for the local call it is the platform's own ("Windows x64"
     // on 64-bit Windows), which is where a deleted driver's keys are.
@@ -150,6 +169,9 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
             candidates.Unique();
         }
         if (!candidates.Contains(name)) continue;
+        const std::string item = name + std::string(" (") + (environment ? environment : "local environment") + ")";
+        if (context.Refused("driver", item, context.keeper->Driver(name))) continue;
+        context.keeper->NoteRemovedDriver(name);
         SetLastError(ERROR_SUCCESS);
         BOOL deleted = DeletePrinterDriverA(NULL, const_cast<LPSTR>(environment), const_cast<LPSTR>(name));
         ReportDriver(context, environment, name, deleted, GetLastError());

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/path_parts.h"
-#include "removal/protected_paths.h"
 
 namespace {
 
@@ -55,15 +54,6 @@ int ScheduleByVersionClass(const CRemovalContext& context, const char* path, con
     }
 }
 
-// The drive and directory parts of an OEM path: a last component without a trailing backslash is a name.
-void DirectoryOf(const char* path, char* out, size_t size) {
-    char drive[_MAX_DRIVE], dir[_MAX_DIR];
-    _splitpath(path, drive, dir, NULL, NULL);
-    snprintf(out, size, "%s%s", drive, dir);
-    size_t n = strlen(out);
-    if (n > 3 && out[n - 1] == '\\') out[n - 1] = 0;
-}
-
 // The files of a searched directory tree (the directory and two levels below it), by lower-cased name, each
 // name's paths in the order a walk of the tree meets them. RemoveFiles builds one per searched directory
 // once, so that a long list of names does not walk the same trees again for every name.
@@ -98,16 +88,24 @@ void IndexTree(const char* directory, int depth, FileIndex& index, std::vector<s
 
 const int kSearchDepth = 2;
 
+struct DirectoryRow {
+    int locationCode;
+    bool search;
+    bool ntOnly;
+};
+const DirectoryRow kDirectoryRows[] = {
+    {PRINTDRIVERDIR, true, false}, {SYSDIR, false, false},         {WINDIR, false, false},
+    {PRINTPROCDIR, true, false},   {COLORDIR, false, false},       {INFDIR, true, false},
+    {PRINTDRIVERDIR_W40, true, true}, {PRINTPROCDIR_W40, true, true},
+};
+
 // RemoveFile with the searched trees' indexes (null: walk the trees).
 void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<FileIndex>* indexes) {
     const unsigned linesBefore = context.ReportedLines();
     char fileName[MAX_PATH];
     FileNameOf(name, fileName, sizeof fileName);
-    // A pattern names no file: Windows would refuse it, and a rename list would carry it to the restart.
-    if (strpbrk(fileName, "*?<>|\"")) {
-        ReportRefusedItem("file", name, "it is not a plain file name");
-        return;
-    }
+    // A pattern, a stream or a name Windows would cut names no file of the list.
+    if (context.Refused("file", name, context.keeper->FileName(fileName))) return;
     CUninstallDatabase& db = *context.database;
     for (const char* directory : *context.directDirs) {
         char path[MAX_PATH];
@@ -130,15 +128,11 @@ void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<File
         }
     }
     for (const char* oemPath : db.removal.oemPaths) {
-        char given[MAX_PATH], directory[MAX_PATH];
-        DirectoryOf(oemPath, given, sizeof given);
-        // A directory of Windows (or one on the way to one) is never emptied or removed.
-        if (const char* why = ProtectedDirectoryReason(given, directory, sizeof directory)) {
-            ReportRefusedItem(context, "folder", "OEM path", oemPath, why);
-            continue;
-        }
-        if (DeleteMatchingFiles(context, directory, name, 3, 1)) db.restartNeeded = 1;
-        if (RemoveDirectoryA(directory)) context.Report("folder", directory, CRunLog::REMOVED);
+        std::string directory;
+        // A folder of Windows or of a user (or one that holds one) is never emptied or removed.
+        if (context.Refused("folder", oemPath, context.keeper->OemDirectory(oemPath, directory))) continue;
+        if (DeleteMatchingFiles(context, directory.c_str(), name, 3, 1)) db.restartNeeded = 1;
+        if (RemoveDirectoryA(directory.c_str())) context.Report("folder", directory, CRunLog::REMOVED);
     }
     // A name found nowhere still gets its line.
     if (context.ReportedLines() == linesBefore) context.Report("file", name, CRunLog::NOT_THERE);
@@ -147,10 +141,9 @@ void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<File
 // What became of the OEM directories once every file went: one that still exists holds other files.
 void ReportOemDirectories(const CRemovalContext& context) {
     for (const char* oemPath : context.database->removal.oemPaths) {
-        char given[MAX_PATH], directory[MAX_PATH];
-        DirectoryOf(oemPath, given, sizeof given);
-        if (ProtectedDirectoryReason(given, directory, sizeof directory)) continue;  // refused already
-        const DWORD attributes = GetFileAttributesA(directory);
+        std::string directory;
+        if (context.keeper->OemDirectory(oemPath, directory)) continue;  // refused already
+        const DWORD attributes = GetFileAttributesA(directory.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
             context.Report("folder", directory, CRunLog::NOT_THERE);
         else
@@ -160,10 +153,24 @@ void ReportOemDirectories(const CRemovalContext& context) {
 
 }  // namespace
 
+void BuildFileRemovalLists(const COSVersion& os, CTextList& directDirs, CTextList& searchDirs) {
+    for (const DirectoryRow& row : kDirectoryRows) {
+        if (row.ntOnly && !os.IsWinNT()) continue;
+        CPathParts where;
+        where.Resolve(row.locationCode);
+        CTextList& list = row.search ? searchDirs : directDirs;
+        list.Add(where.FullPath());
+        list.Sort();
+        list.Unique();
+    }
+}
+
 int DeleteOrSchedule(CRemovalContext& context, const char* path, const char* kind) {
     DWORD attributes = GetFileAttributesA(path);
     // A directory of that name is no file of the list: its attributes stay and nothing is scheduled.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    // What Windows or a printer that stays needs is neither deleted nor scheduled.
+    if (attributes != INVALID_FILE_ATTRIBUTES && context.Refused(kind, path, context.keeper->File(path))) return 0;
     if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                                   FILE_ATTRIBUTE_SYSTEM));

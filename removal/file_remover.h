@@ -6,6 +6,10 @@
 
 #include "removal/removal_context.h"
 
+// The directories the file removal deletes a listed name from (directDirs: the system, Windows and colour
+// directories) and searches below (searchDirs: the driver, processor and INF directories, on the NT family
+// also those of "Windows 4.0"), as full paths ending in a backslash, sorted, without duplicates.
+void BuildFileRemovalLists(const COSVersion& os, CTextList& directDirs, CTextList& searchDirs);
 // Deletes each file of the files list (the text before a first "="); NRESTART.EXE with the last printer
 // when no restart is needed; on Win32s nreg32s.ini of the Windows directory with the last printer.
 void RemoveFiles(CRemovalContext& context);

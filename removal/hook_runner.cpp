@@ -22,6 +22,28 @@ bool FileExists(const char* path) {
 
 }  // namespace
 
+bool HookLibraryOf(const char* text, std::string& library, std::string& exportName, bool* fromProgram) {
+    CPathParts drivers, program;
+    drivers.Resolve(PRINTDRIVERDIR);
+    program.Resolve(MODULEDIR);
+    char item[TEXT_SIZE];
+    CopyText(item, text);
+    char* name = NextToken(item, ',');
+    if (!name || !item[0] || !name[0]) return false;
+    char fname[_MAX_FNAME], ext[_MAX_EXT];
+    _splitpath(item, NULL, NULL, fname, ext);
+    char inDrivers[MAX_PATH], inProgram[MAX_PATH];
+    // A path that does not fit would name another library: such an item is skipped.
+    if (snprintf(inDrivers, sizeof inDrivers, "%s%s%s", drivers.DirectoryPath(), fname, ext) >= MAX_PATH ||
+        snprintf(inProgram, sizeof inProgram, "%s%s%s", program.DirectoryPath(), fname, ext) >= MAX_PATH)
+        return false;
+    const bool besideTool = !FileExists(inDrivers) && FileExists(inProgram);
+    library = besideTool ? inProgram : inDrivers;
+    exportName = name;
+    if (fromProgram) *fromProgram = besideTool;
+    return true;
+}
+
 void RunUninstallHooks(CRemovalContext& context) {
     CPathParts drivers, program;
     drivers.Resolve(PRINTDRIVERDIR);
@@ -32,31 +54,17 @@ void RunUninstallHooks(CRemovalContext& context) {
     CopyText(programDir, program.DirectoryPath());
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(context.window, GWLP_HINSTANCE));
     for (const char* text : hooks) {
-        char item[TEXT_SIZE];
-        CopyText(item, text);
-        char* exportName = NextToken(item, ',');
-        if (!exportName || !item[0] || !exportName[0]) continue;
-        char fname[_MAX_FNAME], ext[_MAX_EXT];
-        _splitpath(item, NULL, NULL, fname, ext);
-        char inDrivers[MAX_PATH], inProgram[MAX_PATH];
-        // A path that does not fit would name another library: such an item is skipped.
-        if (snprintf(inDrivers, sizeof inDrivers, "%s%s%s", drivers.DirectoryPath(), fname, ext) >= MAX_PATH ||
-            snprintf(inProgram, sizeof inProgram, "%s%s%s", programDir, fname, ext) >= MAX_PATH)
-            continue;
+        std::string path, exportName;
+        bool fromProgram = false;
+        if (!HookLibraryOf(text, path, exportName, &fromProgram)) continue;
+        const char* library = path.c_str();
+        const std::string hookItem = path + "," + exportName;
         // The program's folder serves only where no user can have put a library there.
-        const bool besideTool = !FileExists(inDrivers) && FileExists(inProgram);
-        const bool fromProgram = besideTool && context.programFolderTrusted;
-        const char* library = fromProgram ? inProgram : inDrivers;
+        if (context.Refused("hook", hookItem, context.keeper->HookLibrary(library))) continue;
         SetCurrentDirectoryA(fromProgram ? programDir : drivers.DirectoryPath());
-        const std::string hookItem = std::string(library) + "," + exportName;
-        if (besideTool && !fromProgram) {
-            context.Report("hook", std::string(inProgram) + "," + exportName, CRunLog::REFUSED, 0,
-                           "beside the tool, in a folder a user can write");
-            continue;
-        }
         HMODULE module = LoadHookLibrary(library);
         if (module) {
-            UninstallHook hook = reinterpret_cast<UninstallHook>(reinterpret_cast<void (*)()>(GetProcAddress(module, exportName)));
+            UninstallHook hook = reinterpret_cast<UninstallHook>(reinterpret_cast<void (*)()>(GetProcAddress(module, exportName.c_str())));
             if (hook) {
                 hook(context.window, instance, programDir, 0);
                 context.Report("hook", hookItem, CRunLog::CALLED);

@@ -4,10 +4,11 @@
 
 #include <string>
 
+const char kRunKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 namespace {
 
 const int kLineSize = 256;
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 void FlushProfileCache() { WriteProfileStringA(NULL, NULL, NULL); }
 
@@ -41,26 +42,38 @@ int RemoveFromLoadLine(char* pattern) {
 
 }  // namespace
 
+bool ParseLoadRunItem(const char* text, std::string& name, std::string& pattern) {
+    char item[TEXT_SIZE];
+    CopyText(item, text);
+    char* second = NextToken(item, ',');
+    if (!second || !item[0] || !second[0]) return false;
+    NextToken(second, ',');  // anything after a second comma is not used
+    name = TrimChar(item, '"');
+    pattern = TrimChar(second, '"');
+    return true;
+}
+
 void RemoveLoadRunEntries(CRemovalContext& context) {
     for (const char* text : context.database->removal.deleteLoadRun) {
-        char item[TEXT_SIZE];
-        CopyText(item, text);
-        char* pattern = NextToken(item, ',');
-        if (!pattern || !item[0] || !pattern[0]) continue;
-        NextToken(pattern, ',');  // anything after a second comma is not used
-        RemoveLoadRunEntry(context, TrimChar(item, '"'), TrimChar(pattern, '"'));
+        std::string name, pattern;
+        if (!ParseLoadRunItem(text, name, pattern)) continue;
+        char lowered[TEXT_SIZE];  // the Win32s removal lower-cases the pattern in place
+        CopyText(lowered, pattern.c_str());
+        RemoveLoadRunEntry(context, name.c_str(), lowered);
     }
 }
 
 int RemoveLoadRunEntry(CRemovalContext& context, const char* name, char* pattern) {
     if (context.osVersion.IsWin32s()) {
         const std::string item = std::string("[windows] Load: ") + pattern;
+        if (context.Refused("Run value", item, context.keeper->LoadWord(pattern))) return 0;
         int removed = RemoveFromLoadLine(pattern);
         context.Report("Run value", item, removed ? CRunLog::REMOVED : CRunLog::NOT_THERE);
         return removed;
     }
     const char* runKey = context.textResources->GetString(IDS_RUN_KEY);
     const std::string item = std::string("HKEY_LOCAL_MACHINE\\") + runKey + "\\" + name;
+    if (context.Refused("Run value", item, context.keeper->RunValue(runKey, name))) return 0;
     HKEY key = NULL;
     LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_ALL_ACCESS, &key);
     if (opened != ERROR_SUCCESS) {
@@ -86,7 +99,7 @@ int AddLoadRunEntry(CRemovalContext& context, const char* name, const char* comm
         return WriteProfileStringA("windows", "Load", line);
     }
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
     LONG r = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
                             static_cast<DWORD>(strlen(command) + 1));
     RegCloseKey(key);

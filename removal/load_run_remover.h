@@ -2,8 +2,14 @@
 // WIN.INI's [windows] Load line.
 #pragma once
 
+#include <string>
+
 #include "removal/removal_context.h"
 
+// The machine's run key, as AddLoadRunEntry writes it (string 51 names the same key for the removal).
+extern const char kRunKeyPath[];
+// One item of deleteLoadRun: name,pattern, both trimmed of double quotes; false when one is missing.
+bool ParseLoadRunItem(const char* text, std::string& name, std::string& pattern);
 // Removes each entry of deleteLoadRun (name,pattern; both trimmed of double quotes).
 void RemoveLoadRunEntries(CRemovalContext& context);
 // Removes one entry: on Win32s the command pattern from the Load line (the line is written back in lower

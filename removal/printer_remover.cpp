@@ -9,7 +9,6 @@
 
 #include "app/admin_run.h"
 #include "app/default_script_path.h"
-#include "removal/protected_keys.h"
 
 namespace {
 
@@ -70,15 +69,12 @@ bool ReadUniqueId(const CRemovalContext& context, HANDLE printer, const char* na
 }
 
 // HKEY_CLASSES_ROOT\<UniqueID> and its direct subkeys: the family's class registration of the printer. A
-// UniqueID that is a path, or that names a class key Windows needs, is refused.
+// UniqueID that is a path, that names a class key Windows needs or a class that runs another program, stays.
 void RemoveClassKey(const CRemovalContext& context, const char* id) {
     if (!id[0]) return;
-    const char* why = strchr(id, '\\') || strchr(id, '/') ? "it is not a plain key name"
-                                                          : ProtectedRegistryKeyReason(HKEY_CLASSES_ROOT, id);
-    if (why) {
-        ReportRefusedItem(context, "registry key", "printer UniqueID", id, why);
-        return;
-    }
+    const CRefusal refusal = strpbrk(id, "\\/") ? CRefusal::By("path-form", "a UniqueID names a key, not a path")
+                                                : context.keeper->RegistryKey(HKEY_CLASSES_ROOT, id, false);
+    if (context.Refused("registry key", std::string("HKEY_CLASSES_ROOT\\") + id, refusal)) return;
     HKEY key = NULL;
     if (RegOpenKeyA(HKEY_CLASSES_ROOT, id, &key) == ERROR_SUCCESS) {
         char sub[256];
@@ -92,7 +88,7 @@ void RemoveClassKey(const CRemovalContext& context, const char* id) {
 
 void RemoveUsbNodes(const CRemovalContext& context) {
     // The default script beside a tool run from a folder a user can write could name any device.
-    if (!context.programFolderTrusted) return;
+    if (!context.keeper->ProgramFolderTrusted()) return;
     char hardwareId[257] = "";
     GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", hardwareId, sizeof hardwareId, g_defaultScriptPath);
     int pid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_PID", 0, g_defaultScriptPath));
@@ -120,7 +116,23 @@ void QueuePrinterKeys(CRemovalContext& context, const char* name) {
     context.database->removal.registryKeys.Add(item);
 }
 
-// One local printer: jobs, class key, the printer, its USB nodes.
+// Whether a printer is still installed after its deletion (it waits for its jobs), and how many are left.
+bool StillInstalled(const char* name, DWORD& jobs) {
+    jobs = 0;
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(name), &printer, NULL) || !printer) return false;
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, NULL, 0, &needed);
+    if (needed) {
+        std::vector<BYTE> buffer(needed, 0);
+        if (GetPrinterA(printer, 2, buffer.data(), needed, &needed))
+            jobs = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data())->cJobs;
+    }
+    ClosePrinter(printer);
+    return true;
+}
+
+// One local printer: jobs, class key, the printer, its USB nodes. False when it could not be opened.
 bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaultDeleted) {
     HANDLE printer = OpenForRemoval(p.printerName);
     if (printer == INVALID_HANDLE_VALUE) {
@@ -139,15 +151,25 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     CancelJobs(context, printer, p.printerName);
     char id[kUniqueIdSize];
     if (ReadUniqueId(context, printer, p.printerName, id)) RemoveClassKey(context, id);
-    if (DeletePrinter(printer)) {
-        p.isDeleted = 1;
-        if (p.isDefault) defaultDeleted = true;
-        context.Report("printer", p.printerName, CRunLog::REMOVED);
-    } else {
-        context.Report("printer", p.printerName, CRunLog::FAILED, GetLastError());
-    }
-    RemoveUsbNodes(context);
+    const bool deleted = DeletePrinter(printer) != 0;
+    const DWORD error = deleted ? 0 : GetLastError();
     ClosePrinter(printer);
+    if (!deleted) {
+        context.Report("printer", p.printerName, CRunLog::FAILED, error);
+        return true;
+    }
+    p.isDeleted = 1;
+    if (p.isDefault) defaultDeleted = true;
+    // A printer whose jobs could not be cancelled goes with its last job: until then it stays, with its
+    // device.
+    DWORD jobs = 0;
+    if (StillInstalled(p.printerName, jobs)) {
+        const std::string left = std::to_string(jobs) + (jobs == 1 ? " job left" : " jobs left");
+        context.Report("printer", p.printerName, CRunLog::PENDING, 0, left.c_str());
+        return true;
+    }
+    context.Report("printer", p.printerName, CRunLog::REMOVED);
+    RemoveUsbNodes(context);
     return true;
 }
 
@@ -158,10 +180,13 @@ bool FirstHardwareId(DEVINST node, char* id, ULONG size) {
     return CM_Get_DevNode_Registry_PropertyA(node, CM_DRP_HARDWAREID, NULL, id, &length, 0) == CR_SUCCESS;
 }
 
-// Removes a device node; its instance ID, read while the node is still there, goes to the log.
-void RemoveDeviceNode(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_DATA& device) {
+// Removes one device node, unless the keeper keeps it (the device of a printer that stays); the log names it
+// by its instance ID (its first hardware ID when the ID cannot be read).
+void RemoveNode(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_DATA& device) {
     char instance[MAX_DEVICE_ID_LEN + 1] = "";
-    if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL)) instance[0] = 0;
+    if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL) || !instance[0])
+        FirstHardwareId(device.DevInst, instance, sizeof instance);
+    if (context && context->keeper && context->Refused("device", instance, context->keeper->DeviceNode(instance))) return;
     const BOOL removed = SetupDiRemoveDevice(set, &device);
     const DWORD error = removed ? 0 : GetLastError();
     if (!context) return;
@@ -170,6 +195,7 @@ void RemoveDeviceNode(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_D
     else
         context->Report("device", instance, CRunLog::FAILED, error);
 }
+
 
 // The text with its first "%s" replaced by the name. The text may come from an INI file (a redirected
 // string), so it is never used as a format: any other "%" stays as it is.
@@ -203,6 +229,17 @@ void UseDriverFileName(const char* printerName, char* driver) {
 
 }  // namespace
 
+// Whether a device's hardware ID is the script's: the same ID, or one the script's ID begins as far as a
+// "\" or "&" and past the ID's class part. "USB\VID_0ABC&PID_0012" is the ID of
+// "USB\VID_0ABC&PID_0012&REV_0100"; a bare "USBPRINT\" or "USB\" names no device. Letter case counts.
+bool MatchesHardwareId(const char* id, const char* target, size_t targetLength) {
+    const char* classEnd = strchr(target, '\\');
+    if (!classEnd || !classEnd[1]) return false;
+    if (strncmp(id, target, targetLength) != 0) return false;
+    const char next = id[targetLength];
+    return next == 0 || next == '\\' || next == '&';
+}
+
 void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const CRemovalContext* context) {
     char target[TEXT_SIZE];
     if (hardwareId && hardwareId[0])
@@ -212,8 +249,9 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const 
     const size_t targetLength = strlen(target);
     const bool usbTarget = strncmp(target, "USB\\", 4) == 0;
     bool found = false, childHandled = false;
-    DEVINST remember = 0;
-    bool haveRemembered = false;
+    // The USB nodes to remove once the scan is over: each printing node's parent, or a USB node without a
+    // printing child (several printers of one model each take their own).
+    std::vector<DEVINST> remembered;
     HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
     if (set != INVALID_HANDLE_VALUE) {
         for (DWORD index = 0; index < kMaxDevices; ++index) {
@@ -226,16 +264,19 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const 
             if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, ids, sizeof ids - 2, NULL)) continue;
             const char* id = reinterpret_cast<const char*>(ids);
             for (int n = 0; n < 10 && *id; ++n, id += strlen(id) + 1) {
-                if (strncmp(id, target, targetLength) != 0) continue;
+                if (!MatchesHardwareId(id, target, targetLength)) continue;
                 char first[256];
                 if (!usbTarget) {
                     DEVINST parent = 0;
-                    if (CM_Get_Parent(&parent, device.DevInst, 0) == CR_SUCCESS && FirstHardwareId(parent, first, sizeof first) &&
-                        strncmp(first, "USB\\", 4) == 0) {
-                        remember = parent;
-                        haveRemembered = true;
-                    }
-                    RemoveDeviceNode(context, set, device);
+                    const bool keptHere = context && context->keeper && [&] {
+                        char instance[MAX_DEVICE_ID_LEN + 1] = "";
+                        return SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL) &&
+                               context->keeper->DeviceNode(instance);
+                    }();
+                    if (!keptHere && CM_Get_Parent(&parent, device.DevInst, 0) == CR_SUCCESS &&
+                        FirstHardwareId(parent, first, sizeof first) && strncmp(first, "USB\\", 4) == 0)
+                        remembered.push_back(parent);
+                    RemoveNode(context, set, device);
                     found = true;
                 } else {
                     DEVINST child = 0;
@@ -245,25 +286,22 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const 
                         found = childHandled = true;
                     } else {
                         found = true;
-                        if (!childHandled) {
-                            remember = device.DevInst;
-                            haveRemembered = true;
-                        }
+                        if (!childHandled) remembered.push_back(device.DevInst);
                     }
                 }
                 break;
             }
         }
-        if (haveRemembered) {
+        for (DEVINST node : remembered) {
             for (DWORD index = 0; index < kMaxDevices; ++index) {
                 SP_DEVINFO_DATA device;
                 memset(&device, 0, sizeof device);
                 device.cbSize = sizeof device;
                 if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
-                if (device.DevInst != remember) continue;
+                if (device.DevInst != node) continue;
                 char first[256];
                 if (FirstHardwareId(device.DevInst, first, sizeof first) && strncmp(first, "USB\\", 4) == 0)
-                    RemoveDeviceNode(context, set, device);
+                    RemoveNode(context, set, device);
                 break;
             }
         }
@@ -342,13 +380,16 @@ void RemovePrinters(CRemovalContext& context) {
             }
             continue;
         }
-        RemoveLocalPrinter(context, p, defaultDeleted);
+        const bool opened = RemoveLocalPrinter(context, p, defaultDeleted);
         if (context.osVersion.IsWinNT()) RemoveUserValues(context, p.printerName);
-        if (context.osVersion.IsWin9x()) QueuePrinterKeys(context, p.printerName);
+        // On the 9x class a printer that could not be opened may still be there: it keeps its keys.
+        if (context.osVersion.IsWin9x() && opened) QueuePrinterKeys(context, p.printerName);
         char vestralKey[2 * TEXT_SIZE];
         snprintf(vestralKey, sizeof vestralKey, "SOFTWARE\\VESTRAL\\%s", p.printerName);
+        const std::string vestralItem = std::string("HKEY_CURRENT_USER\\") + vestralKey;
+        if (context.Refused("registry key", vestralItem, context.keeper->Printer(p.printerName))) continue;
         LONG deleted = RegDeleteKeyA(HKEY_CURRENT_USER, vestralKey);
-        context.ReportResult("registry key", std::string("HKEY_CURRENT_USER\\") + vestralKey, static_cast<DWORD>(deleted));
+        context.ReportResult("registry key", vestralItem, static_cast<DWORD>(deleted));
     }
     if (!defaultDeleted) return;
     const char* caption = context.textResources->GetString(IDS_CAPTION);

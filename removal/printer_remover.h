@@ -12,3 +12,6 @@ int SetDefaultPrinter(CRemovalContext& context, char* name);
 // parent (or the USB node and its USBPRINT child), else the node of "USB\VID_vvvv&PID_pppp". With a
 // context, each node removed goes to its log.
 void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const CRemovalContext* context = nullptr);
+// Whether a device's hardware ID is the one a script names (its first targetLength characters): the same
+// ID, or one that the script's ID begins as far as a "\" or "&" and past the ID's class part.
+bool MatchesHardwareId(const char* id, const char* target, size_t targetLength);

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "removal/protected_keys.h"
 
 namespace {
 
@@ -46,42 +45,30 @@ void DeleteValue(const CRemovalContext& context, HKEY root, const char* subKey, 
     context.ReportResult("registry value", item, static_cast<DWORD>(deleted));
 }
 
-// One item of registryKeys: root,subkey,value[,recursive], every field trimmed of its double quotes.
 void RemoveRegistryItem(const CRemovalContext& context, const char* text) {
-    char item[TEXT_SIZE];
-    CopyText(item, text);
-    char* subKey = NextToken(item, ',');
-    char* value = subKey ? NextToken(subKey, ',') : NULL;
-    if (!value) return;
-    char* recursive = NextToken(value, ',');
-    HKEY root = RootOf(TrimChar(item, '"'));
-    TrimChar(subKey, '"');
-    TrimChar(value, '"');
-    if (recursive) TrimChar(recursive, '"');
-    if (!root) return;
-    if (value[0]) {
-        DeleteValue(context, root, subKey, value);
+    CRegistryItem item;
+    if (!ParseRegistryItem(text, item)) return;
+    const char* subKey = item.subKey.c_str();
+    if (!item.value.empty()) {
+        const std::string logged = std::string(RootName(item.root)) + "\\" + subKey + "\\" + item.value;
+        if (!context.Refused("registry value", logged, context.keeper->RegistryValue(item.root, subKey, item.value.c_str())))
+            DeleteValue(context, item.root, subKey, item.value.c_str());
         return;
     }
-    const std::string key = std::string(RootName(root)) + "\\" + subKey;
-    if (const char* why = ProtectedRegistryKeyReason(root, subKey)) {
-        ReportRefusedItem("registry", text, why);
-        context.Report("registry key", key, CRunLog::REFUSED, 0, why);
-        return;
-    }
+    const std::string key = std::string(RootName(item.root)) + "\\" + subKey;
+    if (context.Refused("registry key", key, context.keeper->RegistryKey(item.root, subKey, item.tree))) return;
     LONG error = ERROR_SUCCESS;
-    if (recursive && recursive[0] == '1')
-        DeleteRegistryTree(root, subKey, &error);
+    if (item.tree)
+        DeleteRegistryTree(item.root, subKey, &error);
     else
-        error = RegDeleteKeyA(root, subKey);
-    const bool tree = recursive && recursive[0] == '1' && error == ERROR_SUCCESS;
-    context.ReportKeyResult(root, subKey, key, static_cast<DWORD>(error), tree ? "with its subkeys" : nullptr);
+        error = RegDeleteKeyA(item.root, subKey);
+    context.ReportKeyResult(item.root, subKey, key, static_cast<DWORD>(error),
+                            item.tree && error == ERROR_SUCCESS ? "with its subkeys" : nullptr);
 }
 
 }  // namespace
 
-void CollectOemPaths(CRemovalContext& context) {
-    CTextList& paths = context.database->removal.oemPaths;
+void CollectOemPathsInto(CTextList& paths) {
     HKEY key = NULL;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOemPathsKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         for (DWORD index = 0;; ++index) {
@@ -99,6 +86,22 @@ void CollectOemPaths(CRemovalContext& context) {
     }
     paths.Unique();
     paths.Sort();
+}
+
+void CollectOemPaths(CRemovalContext& context) { CollectOemPathsInto(context.database->removal.oemPaths); }
+
+bool ParseRegistryItem(const char* text, CRegistryItem& out) {
+    char item[TEXT_SIZE];
+    CopyText(item, text);
+    char* subKey = NextToken(item, ',');
+    char* value = subKey ? NextToken(subKey, ',') : NULL;
+    if (!value) return false;
+    char* recursive = NextToken(value, ',');
+    out.root = RootOf(TrimChar(item, '"'));
+    out.subKey = TrimChar(subKey, '"');
+    out.value = TrimChar(value, '"');
+    out.tree = recursive && TrimChar(recursive, '"')[0] == '1';
+    return out.root != NULL;
 }
 
 void RemoveRegistryKeys(CRemovalContext& context) {

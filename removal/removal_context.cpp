@@ -36,3 +36,11 @@ void CRemovalContext::ReportKeyResult(HKEY root, const char* subKey, const std::
     else
         ReportResult("registry key", item, error, detail);
 }
+
+bool CRemovalContext::Refused(const char* kind, const std::string& item, const CRefusal& refusal) const {
+    if (!refusal) return false;
+    const std::string why = refusal.Text();
+    ReportRefusedItem(kind, item.c_str(), why.c_str());
+    Report(kind, item, CRunLog::REFUSED, 0, why.c_str());
+    return true;
+}

@@ -8,6 +8,7 @@
 
 #include "app/os_version.h"
 #include "app/run_log.h"
+#include "removal/keeper.h"
 #include "script/database.h"
 #include "script/text_list.h"
 #include "resources/resource.h"
@@ -27,11 +28,14 @@ struct CRemovalContext {
     // Monitors the spooler refused to delete because a port still uses them: their configuration stays
     // for the whole stage, whichever environment the later calls name.
     std::set<std::string> monitorsInUse;
+    // Drivers whose OEM INF the driver stage has handled: a driver installed in several environments has its
+    // INF uninstalled once.
+    std::set<std::string> infsHandled;
     // The run's log, or null: the removers tell it what became of each item they handled.
     CRunLog* log = nullptr;
-    // Whether the program's own folder serves as a place for hook libraries and the default script's
-    // "Strings": not when a user can write it (app/program_folder.h).
-    bool programFolderTrusted = true;
+    // What the machine still needs: every remover asks it before it removes anything. Learned by the page
+    // at stage 0 (and after the printers' stage).
+    CKeeper* keeper = nullptr;
 
     // Logs one item (nothing without a log). The error is the platform's code behind the outcome; the
     // detail names the mechanism of a scheduled item, the rule of a refused one, or the reason.
@@ -39,6 +43,8 @@ struct CRemovalContext {
                 const char* detail = nullptr) const {
         if (log) log->Item(kind, item, outcome, error, detail);
     }
+    // Logs a refused item ("refused (RULE: why)") and tells the debugger; true when the item is refused.
+    bool Refused(const char* kind, const std::string& item, const CRefusal& refusal) const;
     // The number of item lines logged so far (0 without a log): a remover compares it to tell whether an
     // item left any line.
     unsigned ReportedLines() const { return log ? log->ItemLines() : 0; }

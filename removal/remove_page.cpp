@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/path_parts.h"
-#include "app/program_folder.h"
 #include "app/system_services.h"
 #include "removal/driver_remover.h"
 #include "removal/file_remover.h"
@@ -50,17 +49,6 @@ const char* const kEnvironments[] = {NULL, "Windows NT x86", "Windows 4.0"};
 HANDLE const kPavaneWindowMarker = reinterpret_cast<HANDLE>(1);
 
 // The directories of the removal: where files are deleted directly, and where they are searched for.
-struct DirectoryRow {
-    int locationCode;
-    bool search;
-    bool ntOnly;
-};
-const DirectoryRow kDirectoryRows[] = {
-    {PRINTDRIVERDIR, true, false}, {SYSDIR, false, false},         {WINDIR, false, false},
-    {PRINTPROCDIR, true, false},   {COLORDIR, false, false},       {INFDIR, true, false},
-    {PRINTDRIVERDIR_W40, true, true}, {PRINTPROCDIR_W40, true, true},
-};
-
 }  // namespace
 
 CRemovePage::CRemovePage()
@@ -171,17 +159,7 @@ INT_PTR CRemovePage::OnCtlColorStatic(HDC dc, HWND control) {
     return 0;
 }
 
-void CRemovePage::BuildDirectoryLists() {
-    for (const DirectoryRow& row : kDirectoryRows) {
-        if (row.ntOnly && !osVersion.IsWinNT()) continue;
-        CPathParts where;
-        where.Resolve(row.locationCode);
-        CTextList& list = row.search ? searchDirs : directDirs;
-        list.Add(where.FullPath());
-        list.Sort();
-        list.Unique();
-    }
-}
+void CRemovePage::BuildDirectoryLists() { BuildFileRemovalLists(osVersion, directDirs, searchDirs); }
 
 void CRemovePage::StartRemoval() {
     EnableWindow(GetDlgItem(GetParent(hwnd), IDC_UNINSTALL), FALSE);
@@ -194,7 +172,7 @@ void CRemovePage::StartRemoval() {
     removal.searchDirs = &searchDirs;
     removal.pendingAtRestart = 0;
     removal.log = run ? &run->log : NULL;
-    removal.programFolderTrusted = ProgramFolderIsTrusted();
+    removal.keeper = &keeper;
     stage = 0;
     currentRow = 0;
     progressActive = 0;
@@ -214,6 +192,7 @@ void CRemovePage::RunStage(WPARAM timerId) {
         waitCursor = LoadCursorA(NULL, IDC_WAIT);
         savedCursor = SetCursor(waitCursor);
         database->SelectForRemoval();
+        keeper.Learn(*database, osVersion, directDirs, searchDirs);
         LogSelection();
         ShowRow(1);
         ++stage;
@@ -230,6 +209,8 @@ void CRemovePage::RunStage(WPARAM timerId) {
     case 3:
         currentRow = 2;
         RemovePrinters(removal);
+        // A printer that could not be deleted, or waits for its jobs, stays: what it uses stays too.
+        keeper.LearnStayingPrinters();
         currentRow = 3;
         ShowRow(3);
         ++stage;

@@ -57,6 +57,7 @@ public:
     CTextList directDirs;
     CTextList searchDirs;
     CRemovalContext removal;  // what the removers work with during the run
+    CKeeper keeper;           // what the machine still needs, learned at stage 0
     int removing;
     int spoolerStopped;        // stage 8 stopped the spooler and stage 16 has not started it yet
     DWORD pavaneWaitStart;

@@ -1,7 +1,5 @@
 #include "removal/service_remover.h"
 
-#include "removal/protected_names.h"
-
 namespace {
 
 // Whether a service still exists after the tool let go of it: then its deletion waits for it to stop or
@@ -22,10 +20,7 @@ void RemoveServices(CRemovalContext& context) {
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
     if (!manager) return;
     for (const char* name : context.database->removal.services) {
-        if (IsProtectedService(name)) {
-            ReportRefusedItem(context, "service", "service", name, "Windows needs the service");
-            continue;
-        }
+        if (context.Refused("service", name, context.keeper->Service(name))) continue;
         SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS);
         if (!service) {
             const DWORD error = GetLastError();

@@ -23,15 +23,6 @@ const ShortcutFolder kNormalFolders[] = {{PROGRAMS, true}, {COMMON_PROGRAMS, tru
 const ShortcutFolder kStartupFolders[] = {{PROGRAMS, true},       {COMMON_PROGRAMS, true},   {STARTUP_FOLDER, false},
                                   {ALTSTARTUP, false},    {COMMON_STARTUP, false},   {COMMON_ALTSTARTUP, false}};
 
-// A group must be a plain folder name: anything else would lead the deletion out of the program groups.
-const char* GroupReason(const char* group) {
-    if (strpbrk(group, "\\/:")) return "it is not a plain folder name";
-    if (strstr(group, "..")) return "it names \"..\"";
-    // Windows drops trailing dots and blanks: such a name is the program groups' folder itself.
-    if (strspn(group, ". ") == strlen(group)) return "it names no folder of its own";
-    return nullptr;
-}
-
 void DeleteShortcutFiles(CRemovalContext& context, const char* folder, const char* item) {
     char fname[_MAX_FNAME], ext[_MAX_EXT];
     _splitpath(item, NULL, NULL, fname, ext);
@@ -84,6 +75,17 @@ void RemoveShortcutFiles(CRemovalContext& context, const char* group, const char
 
 }  // namespace
 
+bool ParseShortcutItem(const char* text, CShortcutItem& out) {
+    char item[TEXT_SIZE];
+    CopyText(item, text);
+    char* name = NextToken(item, ',');
+    char* place = name ? NextToken(name, ',') : NULL;
+    out.group = TrimChar(item, '"');
+    out.name = name ? TrimChar(name, '"') : "";
+    out.startup = place && _strcmpi(TrimChar(place, '"'), "STARTUP") == 0;
+    return !out.group.empty();
+}
+
 void RemoveShortcuts(CRemovalContext& context) {
     CTextList& shortcuts = context.database->removal.shortcuts;
     shortcuts.Unique();
@@ -94,29 +96,24 @@ void RemoveShortcuts(CRemovalContext& context) {
     descending.Reverse();
     for (int pass = 0; pass < 2; ++pass) {
         for (const char* text : descending) {
-            char item[TEXT_SIZE];
-            CopyText(item, text);
-            char* name = NextToken(item, ',');
-            char* place = name ? NextToken(name, ',') : NULL;
-            char* group = TrimChar(item, '"');
-            if (name) TrimChar(name, '"');
-            const bool groupOnly = !name || !name[0];
-            if (!group[0] || groupOnly != (pass == 1)) continue;
-            if (const char* why = GroupReason(group)) {
-                ReportRefusedItem(context, "shortcut", "shortcut", text, why);
-                continue;
-            }
+            CShortcutItem item;
+            if (!ParseShortcutItem(text, item)) continue;
+            const char* group = item.group.c_str();
+            const char* name = item.name.c_str();
+            const bool groupOnly = item.name.empty();
+            if (groupOnly != (pass == 1)) continue;
+            if (context.Refused("shortcut", text, context.keeper->ShortcutGroup(group))) continue;
             const unsigned linesBefore = context.ReportedLines();
             if (groupOnly) {
                 RemoveGroupFolder(context, group);
             } else if (context.osVersion.IsWin32s()) {
-                const std::string item = std::string("Program Manager ") + group + ", " + name;
+                const std::string logged = std::string("Program Manager ") + group + ", " + name;
                 if (DeleteProgramManagerItem(group, name))
-                    context.Report("shortcut", item, CRunLog::REMOVED);
+                    context.Report("shortcut", logged, CRunLog::REMOVED);
                 else
-                    context.Report("shortcut", item, CRunLog::FAILED, 0, "Program Manager did not delete it");
+                    context.Report("shortcut", logged, CRunLog::FAILED, 0, "Program Manager did not delete it");
             } else {
-                RemoveShortcutFiles(context, group, name, place && _strcmpi(TrimChar(place, '"'), "STARTUP") == 0);
+                RemoveShortcutFiles(context, group, name, item.startup);
             }
             // An item found in none of its folders still gets its line.
             if (context.ReportedLines() == linesBefore) context.Report("shortcut", text, CRunLog::NOT_THERE);

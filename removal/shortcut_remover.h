@@ -3,6 +3,16 @@
 // the Win32s class the items of Program Manager's groups instead.
 #pragma once
 
+#include <string>
+
 #include "removal/removal_context.h"
 
 void RemoveShortcuts(CRemovalContext& context);
+
+// One item of shortcuts: group[,name[,place]], each trimmed of double quotes; startup when the place is
+// STARTUP (any case). False when the group is empty.
+struct CShortcutItem {
+    std::string group, name;
+    bool startup = false;
+};
+bool ParseShortcutItem(const char* text, CShortcutItem& item);

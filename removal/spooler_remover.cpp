@@ -7,28 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "removal/protected_names.h"
+#include "removal/spooler_lists.h"
 
 namespace {
 
 const char kMonitorsKey[] = "System\\CurrentControlSet\\control\\Print\\Monitors\\";
 const char kEnvironmentsKey[] = "System\\CurrentControlSet\\control\\Print\\Environments\\";
-
-// A spooler list read with a size query then a fetch into a zeroed buffer; empty when there is nothing.
-template <typename Enumerate>
-std::vector<BYTE> Fetch(Enumerate enumerate, DWORD& count) {
-    DWORD needed = 0;
-    count = 0;
-    enumerate(static_cast<LPBYTE>(NULL), 0, &needed, &count);
-    std::vector<BYTE> buffer;
-    if (needed == 0) return buffer;
-    buffer.assign(needed, 0);
-    if (!enumerate(buffer.data(), needed, &needed, &count)) {
-        count = 0;
-        buffer.clear();
-    }
-    return buffer;
-}
 
 bool SetProcessor(const char* printerName, const char* processor, const char* datatype) {
     PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ALL_ACCESS};
@@ -54,10 +38,7 @@ bool SetProcessor(const char* printerName, const char* processor, const char* da
 
 void RemoveMonitors(CRemovalContext& context, const char* server, const char* environment) {
     for (const char* name : context.database->removal.monitors) {
-        if (IsProtectedMonitor(name)) {
-            ReportRefusedItem(context, "monitor", "monitor", name, "it is a port monitor of Windows");
-            continue;
-        }
+        if (context.Refused("monitor", name, context.keeper->Monitor(name))) continue;
         SetLastError(ERROR_SUCCESS);
         if (DeleteMonitorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(name))) {
             context.Report("monitor", name, CRunLog::REMOVED);
@@ -80,7 +61,7 @@ void RemoveMonitors(CRemovalContext& context, const char* server, const char* en
 
 int ReleasePrintProcessor(const char* processorName) {
     DWORD count = 0;
-    std::vector<BYTE> list = Fetch(
+    std::vector<BYTE> list = FetchSpoolerList(
         [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
             return EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, buffer, size, needed, returned);
         },
@@ -102,7 +83,7 @@ int ReleasePrintProcessor(const char* processorName) {
 
 void RemovePrintProcessors(CRemovalContext& context, const char* server, const char* environment) {
     DWORD count = 0;
-    std::vector<BYTE> list = Fetch(
+    std::vector<BYTE> list = FetchSpoolerList(
         [&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
             return EnumPrintProcessorsA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), 1, buffer, size,
                                         needed, returned);
@@ -118,10 +99,7 @@ void RemovePrintProcessors(CRemovalContext& context, const char* server, const c
                 break;
             }
         if (!listed) continue;
-        if (IsProtectedPrintProcessor(listed)) {
-            ReportRefusedItem(context, "processor", "print processor", listed, "it is the standard print processor of Windows");
-            continue;
-        }
+        if (context.Refused("processor", listed, context.keeper->PrintProcessor(listed))) continue;
         const std::string item = std::string(listed) + " (" + (environment ? environment : "local environment") + ")";
         if (!ReleasePrintProcessor(listed)) {
             context.Report("processor", item, CRunLog::FAILED, GetLastError(),

@@ -11,6 +11,8 @@
 #include "simwin/paths.h"
 #include "simwin/win32.h"
 
+#include "file_security.h"
+
 using simwin::current;
 using simwin::FileNode;
 using simwin::FileSystem;
@@ -181,6 +183,24 @@ void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, FileNode& n) {
     std::snprintf(d.cFileName, sizeof d.cFileName, "%s", name.c_str());
 }
 
+std::string letterOf(const std::string& fullPath) { return fullPath.substr(0, 1); }
+std::string letterOf(const FileNode& n) { return n.path().substr(0, 1); }
+
+// The descriptor a caller passes for a new file or directory, read as Windows reads it; false (and
+// ERROR_INVALID_SECURITY_DESCR) when it is not one. No descriptor given: `given` stays null.
+bool givenSecurity(LPSECURITY_ATTRIBUTES sa, std::unique_ptr<simwin::SecurityDescriptor>& given) {
+    if (!sa || !sa->lpSecurityDescriptor) return true;
+    given = std::make_unique<simwin::SecurityDescriptor>();
+    if (simwin::fromMemory(sa->lpSecurityDescriptor, *given)) return true;
+    SetLastError(ERROR_INVALID_SECURITY_DESCR);
+    return false;
+}
+
+// Tells the machine's observer what was written (FileSystem::onWrite).
+void reportWrite(const FileNode& n, const std::string& bytes, bool flushed) {
+    if (files().onWrite) files().onWrite(n.path(), bytes, flushed);
+}
+
 std::string directoryOfProgram() {
     const std::string& program = current().system.program;
     size_t cut = program.find_last_of('\\');
@@ -210,6 +230,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         return INVALID_HANDLE_VALUE;
     }
     if (endsWithSeparator(lpFileName)) return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
+    if (FileSystem::isDenied(l.node ? l.node : l.parent)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    std::unique_ptr<simwin::SecurityDescriptor> given;
+    if (!givenSecurity(lpSecurityAttributes, given)) return INVALID_HANDLE_VALUE;
 
     const DWORD newAttributes = dwFlagsAndAttributes & kSettableAttributes;
     std::shared_ptr<FileNode> node;
@@ -234,8 +257,10 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     } else {
         if (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING)
             return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+        if (!files().hasRoom(letterOf(l.full), 0)) return SetLastError(ERROR_DISK_FULL), INVALID_HANDLE_VALUE;
         node = std::make_shared<FileNode>();
         node->attributes = newAttributes;
+        if (given) node->security = simwin::securityForNew(*l.parent, false, *given, current().system);
         attach(*l.parent, node, l.name);
     }
     HANDLE h = current().handles.add(std::make_shared<FileHandle>(node, access));
@@ -270,11 +295,14 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         std::string& content = h->node->content;
         if (h->access.appendOnly) h->position = content.size();
         uint64_t end = h->position + nNumberOfBytesToWrite;
+        if (end > content.size() && !files().hasRoom(letterOf(*h->node), end - content.size()))
+            return fail(ERROR_DISK_FULL);  // nothing is written
         if (content.size() < end) content.resize(end, '\0');
         std::memcpy(&content[h->position], lpBuffer, nNumberOfBytesToWrite);
         h->position = end;
     }
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+    reportWrite(*h->node, std::string(static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite), false);
     return TRUE;
 }
 
@@ -325,6 +353,9 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
     FileHandle* h = fileHandle(hFile);
     if (!h) return fail(ERROR_INVALID_HANDLE);
     if (!h->access.write) return fail(ERROR_ACCESS_DENIED);
+    if (h->position > h->node->content.size() &&
+        !files().hasRoom(letterOf(*h->node), h->position - h->node->content.size()))
+        return fail(ERROR_DISK_FULL);
     h->node->content.resize(h->position, '\0');
     return TRUE;
 }
@@ -333,6 +364,7 @@ BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
     FileHandle* h = fileHandle(hFile);
     if (!h) return fail(ERROR_INVALID_HANDLE);
     if (!h->access.write) return fail(ERROR_ACCESS_DENIED);
+    reportWrite(*h->node, h->node->content, true);
     return TRUE;
 }
 
@@ -344,7 +376,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     FileNode& n = *l.node;
     if (n.isDirectory) return fail(ERROR_ACCESS_DENIED);
     if (endsWithSeparator(lpFileName)) return fail(ERROR_INVALID_NAME);
-    if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+    if ((n.attributes & FILE_ATTRIBUTE_READONLY) || FileSystem::isDenied(&n)) return fail(ERROR_ACCESS_DENIED);
     if (simwin::isLoadedModuleFile(l.full)) return fail(ERROR_ACCESS_DENIED);  // mapped as an image
     // DeleteFileA opens for DELETE and allows everything to others.
     if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
@@ -358,13 +390,17 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     if (pathTooLong(lpExistingFileName) || pathTooLong(lpNewFileName)) return fail(ERROR_FILENAME_EXCED_RANGE);
     PathLookup from = files().lookup(lpExistingFileName);
     if (from.error) return fail(from.error);
-    if (from.node->isDirectory) return fail(ERROR_ACCESS_DENIED);
+    if (from.node->isDirectory || FileSystem::isDenied(from.node)) return fail(ERROR_ACCESS_DENIED);
     if (DWORD e = shareConflict(*from.node, accessOf(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)))
         return fail(e);
     PathLookup to = files().lookup(lpNewFileName);
     if (to.error != ERROR_SUCCESS && to.error != ERROR_FILE_NOT_FOUND) return fail(to.error);
+    if (FileSystem::isDenied(to.node ? to.node : to.parent)) return fail(ERROR_ACCESS_DENIED);
     const std::string content = from.node->content;
     const DWORD attributes = from.node->attributes;
+    const uint64_t had = to.node && !to.node->isDirectory ? to.node->content.size() : 0;
+    if (content.size() > had && !files().hasRoom(letterOf(to.full), content.size() - had)) return fail(ERROR_DISK_FULL);
+    if (!to.node && !files().hasRoom(letterOf(to.full), 0)) return fail(ERROR_DISK_FULL);
     if (to.node) {
         FileNode& n = *to.node;
         if (bFailIfExists) return fail(ERROR_FILE_EXISTS);
@@ -413,7 +449,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     PathLookup from = fs.lookup(lpExistingFileName);
     if (from.error) return fail(from.error);
     FileNode& src = *from.node;
-    if (!from.parent) return fail(ERROR_ACCESS_DENIED);  // a drive root
+    if (!from.parent || FileSystem::isDenied(&src)) return fail(ERROR_ACCESS_DENIED);  // a drive root, or refused
     // A rename opens the source for DELETE, allowing everything to others.
     if (DWORD e = shareConflict(src, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
     if (src.isDirectory) {
@@ -422,7 +458,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     }
     PathLookup to = fs.lookup(lpNewFileName);
     if (to.error != ERROR_SUCCESS && to.error != ERROR_FILE_NOT_FOUND) return fail(to.error);
-    if (!to.parent) return fail(ERROR_ACCESS_DENIED);
+    if (!to.parent || FileSystem::isDenied(to.parent)) return fail(ERROR_ACCESS_DENIED);
     if (to.node == &src) {  // the same file: only the letter case of its name changes
         std::shared_ptr<FileNode> keep = sharedNode(&src);
         src.parent->children.erase(src.name);
@@ -442,6 +478,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     }
     if (otherDrive) {  // copied, then the source deleted
         if (src.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+        if (!fs.hasRoom(letterOf(to.full), src.content.size())) return fail(ERROR_DISK_FULL);
         auto n = std::make_shared<FileNode>();
         n->content = src.content;
         n->attributes = src.attributes;
@@ -482,7 +519,22 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
     if (pathTooLong(lpFileName)) return fail(ERROR_FILENAME_EXCED_RANGE);
     PathLookup l = files().lookup(lpFileName);
     if (l.error) return fail(l.error);
+    if (FileSystem::isDenied(l.node)) return fail(ERROR_ACCESS_DENIED);
     l.node->attributes = dwFileAttributes & kSettableAttributes;
+    return TRUE;
+}
+
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
+                                PULARGE_INTEGER lpTotalNumberOfBytes, PULARGE_INTEGER lpTotalNumberOfFreeBytes) {
+    const std::string dir = lpDirectoryName ? lpDirectoryName : files().currentDirectory.substr(0, 3);
+    PathLookup l = files().lookup(dir);
+    if (l.error) return fail(l.error);
+    if (!l.node->isDirectory) return fail(ERROR_DIRECTORY);
+    const std::string letter = letterOf(l.full);
+    const uint64_t free = files().freeBytes(letter);
+    if (lpFreeBytesAvailableToCaller) lpFreeBytesAvailableToCaller->QuadPart = free;  // no quotas
+    if (lpTotalNumberOfBytes) lpTotalNumberOfBytes->QuadPart = files().totalBytes(letter);
+    if (lpTotalNumberOfFreeBytes) lpTotalNumberOfFreeBytes->QuadPart = free;
     return TRUE;
 }
 
@@ -495,8 +547,13 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
     PathLookup l = files().lookup(lpPathName);
     if (l.error == ERROR_SUCCESS) return fail(ERROR_ALREADY_EXISTS);
     if (l.error != ERROR_FILE_NOT_FOUND) return fail(l.error);
+    if (FileSystem::isDenied(l.parent)) return fail(ERROR_ACCESS_DENIED);
+    std::unique_ptr<simwin::SecurityDescriptor> given;
+    if (!givenSecurity(lpSecurityAttributes, given)) return FALSE;
+    if (!files().hasRoom(letterOf(l.full), 0)) return fail(ERROR_DISK_FULL);
     auto n = std::make_shared<FileNode>();
     n->isDirectory = true;
+    if (given) n->security = simwin::securityForNew(*l.parent, true, *given, current().system);
     attach(*l.parent, n, l.name);
     return TRUE;
 }
@@ -509,7 +566,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     FileNode& n = *l.node;
     if (!n.isDirectory) return fail(ERROR_DIRECTORY);
     if (!l.parent) return fail(ERROR_ACCESS_DENIED);  // a drive root
-    if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
+    if ((n.attributes & FILE_ATTRIBUTE_READONLY) || FileSystem::isDenied(&n)) return fail(ERROR_ACCESS_DENIED);
     if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
     // The process holds its current directory open without delete sharing.
     if (currentDirectoryNode() == &n) return fail(ERROR_SHARING_VIOLATION);
@@ -552,6 +609,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     if (dir.error == ERROR_INVALID_NAME || dir.error == ERROR_BAD_NETPATH)
         return SetLastError(dir.error), INVALID_HANDLE_VALUE;
     if (dir.error || !dir.node->isDirectory) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (FileSystem::isDenied(dir.node)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
 
     auto search = std::make_shared<FindHandle>();
     WIN32_FIND_DATAA d;
@@ -602,6 +660,7 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
     PathLookup l = files().lookup(lpPathName);
     if (l.error) return fail(l.error);
     if (!l.node->isDirectory) return fail(ERROR_DIRECTORY);
+    if (FileSystem::isDenied(l.node)) return fail(ERROR_ACCESS_DENIED);
     files().currentDirectory = l.full;
     return TRUE;
 }

@@ -1,8 +1,9 @@
 // kernel32 on the current machine: errors, handles, version, modules, directories, time.
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
-#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -193,6 +194,17 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status) {
     status->dwAvailVirtual = status->dwTotalVirtual - 4170 * (SIZE_T(1) << 20);
     status->dwMemoryLoad =
         static_cast<DWORD>((status->dwTotalPhys - status->dwAvailPhys) * 100 / status->dwTotalPhys);
+}
+
+HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
+    void* p = (flags & LMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+    if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return p;
+}
+
+HLOCAL WINAPI LocalFree(HLOCAL memory) {
+    std::free(memory);
+    return nullptr;
 }
 
 HANDLE WINAPI GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }

@@ -385,12 +385,22 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     const std::string value = lpString ? lpString : "";
     const std::string* keyArg = lpKeyName ? &key : nullptr;
     const std::string* valueArg = lpString ? &value : nullptr;
+    if (simwin::FileSystem::isDenied(l.node ? l.node : l.parent)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const std::string letter = l.full.substr(0, 1);
     if (!l.node) {
         if (!keyArg || !valueArg) return TRUE;  // nothing to delete
+        const std::string text = simwin::profile::set("", lpAppName, keyArg, valueArg);
+        if (!fs.hasRoom(letter, text.size())) {
+            SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
         auto n = std::make_shared<FileNode>();
         n->name = l.name;
         n->parent = l.parent;
-        n->content = simwin::profile::set("", lpAppName, keyArg, valueArg);
+        n->content = text;
         l.parent->children[l.name] = n;
         return TRUE;
     }
@@ -405,7 +415,12 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
-    n.content = simwin::profile::set(n.content, lpAppName, keyArg, valueArg);
+    const std::string text = simwin::profile::set(n.content, lpAppName, keyArg, valueArg);
+    if (text.size() > n.content.size() && !fs.hasRoom(letter, text.size() - n.content.size())) {
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    n.content = text;
     return TRUE;
 }
 

@@ -228,6 +228,22 @@ BOOL WINAPI SetupDiRegisterDeviceInfo(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA D
     return TRUE;
 }
 
+HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Scope, DWORD HwProfile,
+                                 DWORD KeyType, REGSAM samDesired) {
+    (void)HwProfile;
+    const HKEY invalid = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
+    DeviceNode* n = liveElementOf(DeviceInfoSet, DeviceInfoData);
+    if (!n) return invalid;
+    if ((Scope != DICS_FLAG_GLOBAL && Scope != DICS_FLAG_CONFIGSPECIFIC) || (KeyType != DIREG_DEV && KeyType != DIREG_DRV))
+        return fail(ERROR_INVALID_FLAGS), invalid;
+    HKEY key = NULL;
+    const std::string path = "SYSTEM\\CurrentControlSet\\Enum\\" + n->instance + "\\Device Parameters";
+    if (KeyType != DIREG_DEV || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, samDesired, &key) != ERROR_SUCCESS)
+        return fail(ERROR_KEY_DOES_NOT_EXIST), invalid;
+    SetLastError(ERROR_SUCCESS);
+    return key;
+}
+
 BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData) {
     DeviceNode* n = liveElementOf(DeviceInfoSet, DeviceInfoData);
     if (!n) return FALSE;

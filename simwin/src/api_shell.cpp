@@ -72,3 +72,21 @@ BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST list, LPSTR path) {
     std::memcpy(path, text, n + 1);
     return TRUE;
 }
+
+HRESULT WINAPI SHGetFolderPathA(HWND owner, int csidl, HANDLE token, DWORD flags, LPSTR path) {
+    if (!path) return E_INVALIDARG;
+    path[0] = '\0';
+    const auto& sys = current().system;
+    auto it = sys.shellFolders.find(csidl & ~CSIDL_FLAG_MASK);
+    if (sys.platform == simwin::Platform::Win32s || it == sys.shellFolders.end()) return E_FAIL;
+    auto& files = current().files;
+    if (!files.isDirectory(it->second)) {
+        if (csidl & CSIDL_FLAG_CREATE)
+            files.makeDirectories(it->second);
+        else if (!(csidl & CSIDL_FLAG_DONT_VERIFY))
+            return static_cast<HRESULT>(0x80070002);  // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)
+    }
+    if (it->second.size() >= MAX_PATH) return E_FAIL;
+    std::memcpy(path, it->second.c_str(), it->second.size() + 1);
+    return S_OK;
+}

@@ -299,13 +299,42 @@ DWORD WINAPI GetPrinterDataA(HANDLE printer, LPSTR valueName, LPDWORD type, LPBY
     }
     const simwin::Printer* p = h->printerId ? current().spooler.findById(h->printerId) : nullptr;
     if (!p) return h->printerId ? ERROR_INVALID_HANDLE : ERROR_FILE_NOT_FOUND;
+    DWORD valueType = REG_SZ;
+    std::string bytes;
     auto it = p->data.find(valueName ? valueName : "");
-    if (it == p->data.end()) return ERROR_FILE_NOT_FOUND;
-    const DWORD n = static_cast<DWORD>(it->second.size() + 1);
-    if (type) *type = REG_SZ;
+    if (it != p->data.end()) {
+        bytes = it->second + '\0';
+    } else {
+        auto other = p->otherData.find(valueName ? valueName : "");
+        if (other == p->otherData.end()) return ERROR_FILE_NOT_FOUND;
+        valueType = other->second.first;
+        bytes = other->second.second;
+    }
+    const DWORD n = static_cast<DWORD>(bytes.size());
+    if (type) *type = valueType;
     *needed = n;
     if (!data || size < n) return ERROR_MORE_DATA;
-    std::memcpy(data, it->second.c_str(), n);
+    std::memcpy(data, bytes.data(), n);
+    return ERROR_SUCCESS;
+}
+
+DWORD WINAPI SetPrinterDataA(HANDLE printer, LPSTR valueName, DWORD type, LPBYTE data, DWORD size) {
+    auto* h = current().handles.get<PrinterHandle>(printer);
+    if (!h) return ERROR_INVALID_HANDLE;
+    if (isNt() && !current().services.spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
+    if (const simwin::SpoolerFault* f = current().spooler.enter("SetPrinterDataA", valueName ? valueName : ""))
+        return f->error;
+    simwin::Printer* p = h->printerId ? current().spooler.findById(h->printerId) : nullptr;
+    if (!p) return ERROR_INVALID_HANDLE;
+    if (!(h->access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;
+    if (!valueName || !*valueName || (size && !data)) return ERROR_INVALID_PARAMETER;
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    p->data.erase(valueName);
+    p->otherData.erase(valueName);
+    if (type == REG_SZ)
+        p->data[valueName] = bytes.substr(0, bytes.find('\0'));  // text up to its NUL
+    else
+        p->otherData[valueName] = {type, bytes};
     return ERROR_SUCCESS;
 }
 
@@ -320,18 +349,33 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD le
     return FALSE;
 }
 
+namespace {
+
+// The print-processor directory of an environment ("" for one the machine does not know).
+std::string processorDirectory(const std::string& environment) {
+    const auto& sys = current().system;
+    if (simwin::iequals(environment, sys.localEnvironment)) return sys.printProcessorDir;
+    if (sys.platform == simwin::Platform::Nt) {
+        if (simwin::iequals(environment, "Windows NT x86")) return sys.systemDir + "\\spool\\prtprocs\\W32X86";
+        if (simwin::iequals(environment, "Windows 4.0")) return sys.systemDir + "\\spool\\prtprocs\\WIN40";
+    }
+    return "";
+}
+
+// The registry key Windows keeps a print processor in.
+std::string processorKey(const std::string& environment, const std::string& name) {
+    return "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\" + environment +
+           "\\Print Processors\\" + name;
+}
+
+}  // namespace
+
 BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
                                         LPDWORD needed) {
     if (!spoolerAnswers() || !checkServerAndLevel(server, level)) return FALSE;
     const auto& sys = current().system;
-    std::string env = environment && *environment ? environment : sys.localEnvironment;
-    if (simwin::iequals(env, sys.localEnvironment)) return directoryResult(sys.printProcessorDir, buffer, size, needed);
-    if (sys.platform == simwin::Platform::Nt) {
-        if (simwin::iequals(env, "Windows NT x86"))
-            return directoryResult(sys.systemDir + "\\spool\\prtprocs\\W32X86", buffer, size, needed);
-        if (simwin::iequals(env, "Windows 4.0"))
-            return directoryResult(sys.systemDir + "\\spool\\prtprocs\\WIN40", buffer, size, needed);
-    }
+    const std::string dir = processorDirectory(environment && *environment ? environment : sys.localEnvironment);
+    if (!dir.empty()) return directoryResult(dir, buffer, size, needed);
     SetLastError(ERROR_INVALID_ENVIRONMENT);
     return FALSE;
 }
@@ -596,6 +640,10 @@ bool applyInfo2(simwin::Printer& p, const PRINTER_INFO_2A& info) {
     if (info.pDriverName) p.driver = info.pDriverName;
     if (info.pComment) p.comment = info.pComment;
     if (info.pLocation) p.location = info.pLocation;
+    if (info.pSepFile) p.separator = info.pSepFile;
+    if (info.pParameters) p.parameters = info.pParameters;
+    if (info.Priority >= 1 && info.Priority <= 99) p.priority = info.Priority;
+    if (info.DefaultPriority <= 99) p.defaultPriority = info.DefaultPriority;
     if (info.pPrintProcessor) p.processor = spooler.findProcessor(info.pPrintProcessor, local)->name;
     if (info.pDatatype) p.datatype = info.pDatatype;
     const DWORD fixed = PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_NETWORK | (isNt() ? PRINTER_ATTRIBUTE_DEFAULT : 0);
@@ -839,7 +887,32 @@ BOOL WINAPI DeletePrintProcessorA(LPSTR server, LPSTR environment, LPSTR process
         SetLastError(ERROR_CAN_NOT_COMPLETE);
         return FALSE;
     }
+    current().registry.remove(processorKey(c->environment, c->name));  // its key goes with it, as on Windows
     eraseFrom(spooler.processors, c);
+    return TRUE;
+}
+
+BOOL WINAPI AddPrintProcessorA(LPSTR server, LPSTR environment, LPSTR pathName, LPSTR processorName) {
+    std::string env;
+    if (!enterServerChange("AddPrintProcessorA", server, environment, processorName, env)) return FALSE;
+    if (!pathName || !*pathName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto& spooler = current().spooler;
+    spooler.addStandardComponents(current().system);
+    if (spooler.findProcessor(processorName, env)) {
+        SetLastError(ERROR_PRINT_PROCESSOR_ALREADY_INSTALLED);
+        return FALSE;
+    }
+    const std::string dir = processorDirectory(env);
+    const simwin::FileNode* library = current().files.find(dir + "\\" + pathName);
+    if (dir.empty() || !library || library->isDirectory) {  // the spooler loads it from there
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    spooler.processors.push_back(simwin::SpoolerComponent{processorName, env, pathName});
+    current().registry.setString(processorKey(env, processorName), "Driver", pathName);
     return TRUE;
 }
 
@@ -967,6 +1040,10 @@ HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info) {
     p.location = r.pLocation ? r.pLocation : "";
     p.processor = spooler.findProcessor(r.pPrintProcessor, local)->name;
     if (r.pDatatype && *r.pDatatype) p.datatype = r.pDatatype;
+    p.separator = r.pSepFile ? r.pSepFile : "";
+    p.parameters = r.pParameters ? r.pParameters : "";
+    if (r.Priority >= 1 && r.Priority <= 99) p.priority = r.Priority;  // out of range: the default
+    if (r.DefaultPriority <= 99) p.defaultPriority = r.DefaultPriority;
     const DWORD kept = PRINTER_ATTRIBUTE_DEFAULT | PRINTER_ATTRIBUTE_NETWORK | PRINTER_ATTRIBUTE_LOCAL;
     p.attributes = (r.Attributes & ~kept) | PRINTER_ATTRIBUTE_LOCAL;
     const int id = spooler.add(p).id;

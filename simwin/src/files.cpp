@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -47,6 +48,8 @@ std::shared_ptr<FileNode> cloneTree(const FileNode& from, FileNode* parent) {
     n->locked = from.locked;
     n->protectedFile = from.protectedFile;
     n->implicitDirectory = from.implicitDirectory;
+    n->denied = from.denied;
+    n->security = from.security;
     n->parent = parent;
     for (auto& c : from.children) n->children[c.first] = cloneTree(*c.second, n.get());
     return n;
@@ -172,6 +175,12 @@ bool matchFrom(const std::string& p, size_t i, const std::string& n, size_t j, s
     return j == n.size();
 }
 
+uint64_t bytesBelow(const FileNode& n) {
+    uint64_t total = n.content.size();
+    for (auto& c : n.children) total += bytesBelow(*c.second);
+    return total;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -247,6 +256,7 @@ FileSystem::FileSystem(const FileSystem& other)
     : currentDirectory(other.currentDirectory),
       pendingRenames(other.pendingRenames),
       standard_(other.standard_),
+      space_(other.space_),
       removed_(other.removed_) {
     for (auto& d : other.drives_) drives_[d.first] = cloneTree(*d.second, nullptr);
 }
@@ -514,10 +524,59 @@ void FileSystem::addStandardFiles(const std::vector<StandardFile>& files) {
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Space and access
+
+uint64_t FileSystem::freeBytes(const std::string& letter) const {
+    auto it = space_.find(letter.substr(0, 1));
+    if (it == space_.end()) return DriveSpace::kDefaultFree;
+    const FileNode* root = drive(letter);
+    const uint64_t now = root ? bytesBelow(*root) : 0;
+    const uint64_t used = now > it->second.usedAtLoad ? now - it->second.usedAtLoad : 0;
+    return used >= it->second.free ? 0 : it->second.free - used;
+}
+
+uint64_t FileSystem::totalBytes(const std::string& letter) const {
+    auto it = space_.find(letter.substr(0, 1));
+    return it == space_.end() ? DriveSpace::kDefaultTotal : it->second.total;
+}
+
+bool FileSystem::hasRoom(const std::string& letter, uint64_t growth) const {
+    auto it = space_.find(letter.substr(0, 1));
+    if (it == space_.end() || !it->second.limited) return true;
+    const uint64_t free = freeBytes(letter);
+    return free > 0 && growth <= free;
+}
+
+void FileSystem::setDriveSpace(const std::string& letter, uint64_t total, uint64_t free) {
+    DriveSpace d;
+    d.total = total;
+    d.free = free;
+    d.limited = true;
+    const FileNode* root = drive(letter);
+    d.usedAtLoad = root ? bytesBelow(*root) : 0;
+    space_[toUpper(letter.substr(0, 1))] = d;
+}
+
+void FileSystem::beginRun() {
+    for (auto& d : space_) {
+        const FileNode* root = drive(d.first);
+        d.second.usedAtLoad = root ? bytesBelow(*root) : 0;
+    }
+}
+
+bool FileSystem::isDenied(const FileNode* node) {
+    for (; node; node = node->parent)
+        if (node->denied) return true;
+    return false;
+}
+
 bool FileSystem::isStandardFile(const std::string& fullPath) const { return standard_.count(fullPath) != 0; }
 
 bool FileSystem::isUnchangedStandardFile(const FileNode& node) const {
-    if (node.isDirectory || node.attributes || node.locked || node.protectedFile || !node.parent) return false;
+    if (node.isDirectory || node.attributes || node.locked || node.protectedFile || node.denied || node.security ||
+        !node.parent)
+        return false;
     auto it = standard_.find(node.path());
     return it != standard_.end() && it->second == node.content;
 }
@@ -544,6 +603,7 @@ void FileSystem::load(const IniDoc& doc) {
         }
         n->locked = s->getBool("locked", false);
         n->protectedFile = s->getBool("protected", false);
+        n->denied = s->getBool("denied", false);
         if (s->has("attributes")) {
             try {
                 n->attributes = parseAttributeWords(s->get("attributes"));
@@ -560,6 +620,14 @@ void FileSystem::load(const IniDoc& doc) {
         if (r.from.empty()) throw MachineError("[pending] without from");
         pendingRenames.push_back(r);
     }
+    space_.clear();
+    for (const IniSection* s : doc.all("drive")) {
+        const std::string letter = toUpper(s->get("letter"));
+        const uint64_t total = std::strtoull(s->get("total", std::to_string(DriveSpace::kDefaultTotal)).c_str(), nullptr, 10);
+        const uint64_t free = std::strtoull(s->get("free", std::to_string(total)).c_str(), nullptr, 10);
+        if (space_.count(letter)) throw MachineError("[drive] letter = " + letter + " declared twice");
+        setDriveSpace(letter, total, free);
+    }
     removed_.clear();
     for (const IniSection* s : doc.all("removed")) {
         const std::string full = fullPath(s->get("path"));
@@ -568,11 +636,26 @@ void FileSystem::load(const IniDoc& doc) {
     }
 }
 
+void FileSystem::loadSecurity(const IniDoc& doc) {
+    for (const IniSection* s : doc.all("security")) {
+        FileNode* n = find(s->get("path"));
+        if (!n) throw MachineError("[security] path = " + s->get("path") + ": no such file or directory");
+        auto sd = std::make_shared<SecurityDescriptor>();
+        if (!parseSddl(s->get("sddl"), *sd))
+            throw MachineError("[security] path = " + s->get("path") + ": sddl = " + s->get("sddl") +
+                               ": not a descriptor simwin reads (O:, G:, D: with A and D ACEs)");
+        n->security = sd;
+    }
+}
+
 void FileSystem::save(IniDoc& doc) const {
     std::vector<const FileNode*> noted;
+    std::vector<std::pair<std::string, const FileNode*>> secured;
     std::function<void(const FileNode&)> walk = [&](const FileNode& dir) {
         for (auto& c : dir.children) {
-            if (c.second->locked || c.second->attributes || c.second->protectedFile) noted.push_back(c.second.get());
+            if (c.second->locked || c.second->attributes || c.second->protectedFile || c.second->denied)
+                noted.push_back(c.second.get());
+            if (c.second->security) secured.emplace_back(c.second->path(), c.second.get());
             if (c.second->isDirectory) walk(*c.second);
         }
     };
@@ -586,6 +669,19 @@ void FileSystem::save(IniDoc& doc) const {
         if (e.second->locked) s.add("locked", "yes");
         if (e.second->attributes) s.add("attributes", attributeWords(e.second->attributes));
         if (e.second->protectedFile) s.add("protected", "yes");
+        if (e.second->denied) s.add("denied", "yes");
+    }
+    std::sort(secured.begin(), secured.end(), [](auto& a, auto& b) { return iless(a.first, b.first); });
+    for (auto& e : secured) {
+        IniSection& s = doc.add("security");
+        s.add("path", e.first);
+        s.add("sddl", formatSddl(*e.second->security, 0x7));
+    }
+    for (auto& d : space_) {
+        IniSection& s = doc.add("drive");
+        s.add("letter", d.first);
+        s.add("total", std::to_string(d.second.total));
+        s.add("free", std::to_string(freeBytes(d.first)));
     }
     for (auto& r : pendingRenames) {
         IniSection& s = doc.add("pending");

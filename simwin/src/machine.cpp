@@ -66,22 +66,13 @@ void Machine::applyLayout() {
     files.addStandardFiles(standardFiles(system));
 }
 
-std::unique_ptr<Machine> Machine::load(const std::string& dir) {
-    fs::path root(dir);
-    if (!fs::is_directory(root)) throw MachineError(dir + ": not a machine directory");
-    const fs::path ini = root / "machine.ini";
-    const IniDoc doc = IniDoc::parse(readPlainFile(ini), ini.string());
-    checkMachineIni(doc, ini.string());  // before any subsystem reads it
-
+std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function<void(Machine&)>& loadFiles) {
     const IniSection* sys = doc.first("system");
     Platform platform = sys ? parsePlatform(sys->get("platform", "nt")) : Platform::Nt;
     auto m = std::make_unique<Machine>(platform);
     if (sys) m->system.load(*sys);
-
-    fs::path reg = root / "registry.reg";
-    if (fs::exists(fs::symlink_status(reg))) m->registry.loadReg(readPlainFile(reg), reg.string());
     m->files = FileSystem();  // only what the directory holds, plus the layout applied below
-    m->files.loadDrives(dir);
+    loadFiles(*m);
     m->files.load(doc);
     m->services.load(doc);
     m->windows.load(doc);
@@ -93,15 +84,33 @@ std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     for (auto& s : doc.sections)
         if (!isMachineSection(s.name)) m->otherSections.push_back(s);
     m->applyLayout();
+    m->files.loadSecurity(doc);
     m->spooler.publishDefault(m->files, m->system);
+    m->files.beginRun();
     return m;
 }
 
-void Machine::save(const std::string& dir) const {
+std::unique_ptr<Machine> Machine::load(const std::string& dir) {
     fs::path root(dir);
-    fs::create_directories(root);
-    fs::remove_all(root / "drive");
+    if (!fs::is_directory(root)) throw MachineError(dir + ": not a machine directory");
+    const fs::path ini = root / "machine.ini";
+    const IniDoc doc = IniDoc::parse(readPlainFile(ini), ini.string());
+    checkMachineIni(doc, ini.string());  // before any subsystem reads it
+    return fromDoc(doc, [&](Machine& m) {
+        fs::path reg = root / "registry.reg";
+        if (fs::exists(fs::symlink_status(reg))) m.registry.loadReg(readPlainFile(reg), reg.string());
+        m.files.loadDrives(dir);
+    });
+}
 
+std::unique_ptr<Machine> Machine::fromIni(const std::string& text, const std::string& origin) {
+    checkNoNul(text, origin);
+    const IniDoc doc = IniDoc::parse(text, origin);
+    checkMachineIni(doc, origin);
+    return fromDoc(doc, [](Machine&) {});
+}
+
+std::string Machine::saveIni() const {
     IniDoc doc;
     system.save(doc.add("system"));
     services.save(doc);
@@ -113,7 +122,14 @@ void Machine::save(const std::string& dir) const {
     modules.save(doc);
     progman.save(doc);
     for (auto& s : otherSections) doc.sections.push_back(s);
-    writeText(root / "machine.ini", doc.format());
+    return doc.format();
+}
+
+void Machine::save(const std::string& dir) const {
+    fs::path root(dir);
+    fs::create_directories(root);
+    fs::remove_all(root / "drive");
+    writeText(root / "machine.ini", saveIni());
     writeText(root / "registry.reg", registry.saveReg());
     files.saveDrives(dir);
 }

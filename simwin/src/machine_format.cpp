@@ -68,6 +68,7 @@ KeyRule repeated(const char* key) {
 
 constexpr long long kIntMax = 2147483647LL;    // counts the machine keeps as int
 constexpr long long kDwordMax = 4294967295LL;  // values reported as DWORD
+constexpr long long kBytesMax = 9223372036854775807LL;  // sizes of drives
 
 // The keys each subsystem's load() reads, with the values it honours. A key added to a loader
 // belongs here too.
@@ -84,14 +85,20 @@ const std::vector<SectionRule>& sectionRules() {
           text("display"), words("type", parseServiceType), words("start", parseServiceStart),
           words("errorcontrol", parseServiceErrorControl), text("binary"), text("group"), repeated("depend"),
           text("account")}},
-        {"file", false, {text("path").need(), yesNo("locked"), words("attributes", parseAttributeWords), yesNo("protected")}},
+        {"file", false,
+         {text("path").need(), yesNo("locked"), words("attributes", parseAttributeWords), yesNo("protected"),
+          yesNo("denied")}},
+        {"security", false, {text("path").need(), text("sddl").need()}},
+        {"drive", false,
+         {choice("letter", "A|B|C|D|E|F|G|H|I|J|K|L|M|N|O|P|Q|R|S|T|U|V|W|X|Y|Z").need(), number("total", 0, kBytesMax),
+          number("free", 0, kBytesMax)}},
         {"removed", false, {text("path").need()}},
         {"pending", false, {text("from").need(), text("to")}},
         {"window", false, {text("class").need(), text("title"), repeated("received")}},
         {"printer", false,
          {text("name").need(), text("driver"), text("port"), text("server"), text("share"), text("comment"),
           text("location"), yesNo("default"), words("attributes", parsePrinterAttributes), text("processor"),
-          text("datatype"), number("jobs", 0, kIntMax), yesNo("openable"), text("data.*"), text("separator"),
+          text("datatype"), number("jobs", 0, kIntMax), yesNo("openable"), text("data.*"), text("value.*"), text("separator"),
           text("parameters"), number("priority", 1, 99), number("defaultpriority", 0, 99)}},
         {"driver", false,
          {text("name").need(), text("environment"), text("file"), text("data"), text("config"), text("help"),

@@ -1,6 +1,7 @@
 #include "simwin/spooler.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "simwin/files.h"
@@ -137,8 +138,39 @@ void saveDriver(const PrinterDriver& d, IniSection& s) {
     if (d.version >= 0) s.add("version", std::to_string(d.version));
 }
 
+// "4:2a,00,00,00" <-> a type and bytes (printer data of another type than REG_SZ).
+std::string typedBytes(DWORD type, const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out = std::to_string(type) + ":";
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        out += std::string(i ? "," : "") + digits[b >> 4] + digits[b & 15];
+    }
+    return out;
+}
+
+bool parseTypedBytes(const std::string& text, DWORD& type, std::string& bytes) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    char* end = nullptr;
+    const unsigned long t = std::strtoul(text.substr(0, colon).c_str(), &end, 10);
+    if (*end || t > 0xFFFFFFFFUL) return false;
+    type = static_cast<DWORD>(t);
+    bytes.clear();
+    const std::string rest = text.substr(colon + 1);
+    for (const std::string& hex : split(rest, ',')) {
+        if (rest.empty()) break;
+        const std::string h = trim(hex);
+        if (h.size() != 2 || !std::isxdigit(static_cast<unsigned char>(h[0])) || !std::isxdigit(static_cast<unsigned char>(h[1])))
+            return false;
+        bytes += static_cast<char>(std::strtoul(h.c_str(), nullptr, 16));
+    }
+    return true;
+}
+
 bool isPrinterKey(const std::string& key) {
     if (startsWithI(key, "data.")) return key.size() > 5;
+    if (startsWithI(key, "value.")) return key.size() > 6;
     for (const char* k : kPrinterKeys)
         if (iequals(key, k)) return true;
     return false;
@@ -410,8 +442,15 @@ void Spooler::load(const IniDoc& doc, const SystemInfo& system) {
             else
                 p.attributes &= ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT);
         }
-        for (auto& e : s->entries)
+        for (auto& e : s->entries) {
             if (startsWithI(e.first, "data.")) p.data[e.first.substr(5)] = e.second;
+            if (!startsWithI(e.first, "value.")) continue;
+            std::pair<DWORD, std::string> typed;
+            if (!parseTypedBytes(e.second, typed.first, typed.second))
+                throw MachineError("[printer] " + name + ": " + e.first + " = " + e.second +
+                                   ": expected TYPE:bytes, such as 4:2a,00,00,00");
+            p.otherData[e.first.substr(6)] = typed;
+        }
         if (p.isDefault() && defaultPrinter())
             throw MachineError("[printer] " + name + ": " + defaultPrinter()->name + " is the default printer already");
         add(p);
@@ -478,6 +517,7 @@ void Spooler::save(IniDoc& doc) const {
         if (p.jobs) s.add("jobs", std::to_string(p.jobs));
         if (!p.openable) s.add("openable", "no");
         for (auto& d : p.data) s.add("data." + d.first, d.second);
+        for (auto& d : p.otherData) s.add("value." + d.first, typedBytes(d.second.first, d.second.second));
     }
     for (const PrinterDriver& d : drivers) saveDriver(d, doc.add("driver"));
     saveComponents(doc, "monitor", monitors, true);

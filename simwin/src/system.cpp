@@ -70,6 +70,7 @@ void SystemInfo::setLayout(Platform p) {
             {0x20, user + "\\AppData\\Local\\Microsoft\\Windows\\INetCache"},
             {0x21, user + "\\AppData\\Local\\Microsoft\\Windows\\INetCookies"},
             {0x22, user + "\\AppData\\Local\\Microsoft\\Windows\\History"},
+            {0x23, "C:\\ProgramData"},
             {0x26, "C:\\Program Files"},
             {0x28, user},
         };

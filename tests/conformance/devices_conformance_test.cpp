@@ -151,6 +151,40 @@ TEST_F(DevicesConformance, RegisteredDeviceIsFoundByHardwareIdAndRemoved) {
     EXPECT_TRUE(listedWithPrefix(instance).empty());
 }
 
+// A USB printer's node names its port in its hardware key ("Device Parameters"): the safety rules keep the
+// node of a printer that stays by that name. The node's ID comes back by its DEVINST too.
+TEST_F(DevicesConformance, HardwareKeyOfADeviceHoldsItsPortName) {
+    const std::string instance = std::string(kTestPrefix) + "0002";
+    ASSERT_TRUE(makeDevice(instance, std::string(kTestHardwareId) + '\0' + '\0'));
+    const std::string parameters = "SYSTEM\\CurrentControlSet\\Enum\\" + instance + "\\Device Parameters";
+    HKEY written = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, parameters.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                                             &written, NULL));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(written, "Port Name", 0, REG_SZ, reinterpret_cast<const BYTE*>("USB042"), 7));
+    RegCloseKey(written);
+
+    HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    ASSERT_NE(INVALID_HANDLE_VALUE, set);
+    SP_DEVINFO_DATA d = {};
+    d.cbSize = sizeof d;
+    bool found = false;
+    for (DWORD i = 0; !found && SetupDiEnumDeviceInfo(set, i, &d); ++i) found = lstrcmpiA(instanceIdOf(set, d).c_str(), instance.c_str()) == 0;
+    ASSERT_TRUE(found);
+    HKEY key = SetupDiOpenDevRegKey(set, &d, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    ASSERT_NE(INVALID_HANDLE_VALUE, key) << GetLastError();
+    char port[32];
+    std::memset(port, 0xbd, sizeof port);
+    DWORD size = sizeof port, type = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Port Name", NULL, &type, reinterpret_cast<BYTE*>(port), &size));
+    EXPECT_STREQ("USB042", port);
+    RegCloseKey(key);
+    char id[MAX_DEVICE_ID_LEN + 1];
+    std::memset(id, 0xbd, sizeof id);
+    EXPECT_EQ(static_cast<CONFIGRET>(CR_SUCCESS), CM_Get_Device_IDA(d.DevInst, id, sizeof id, 0));
+    EXPECT_EQ(0, lstrcmpiA(instance.c_str(), id));
+    SetupDiDestroyDeviceInfoList(set);
+}
+
 TEST_F(DevicesConformance, CreatedDevicesAndTheirProperties) {
     const std::string bare = std::string(kTestPrefix) + "0002";
     ASSERT_TRUE(makeDevice(bare, ""));

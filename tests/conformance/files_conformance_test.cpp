@@ -507,6 +507,44 @@ TEST_F(FilesConformance, ShortAndLongPathNames) {
     }
 }
 
+// The space of the drive the test directory lies on: a directory (with or without a trailing backslash)
+// reports it, a file is no directory, a missing directory is missing.
+TEST_F(FilesConformance, FreeSpaceOfADrive) {
+    ULARGE_INTEGER available, total, free;
+    available.QuadPart = total.QuadPart = free.QuadPart = kPoison;
+    SetLastError(kPoison);
+    ASSERT_TRUE(GetDiskFreeSpaceExA((dir + "\\").c_str(), &available, &total, &free));
+    EXPECT_GT(total.QuadPart, 0u);
+    EXPECT_LE(free.QuadPart, total.QuadPart);
+    EXPECT_LE(available.QuadPart, free.QuadPart);
+    EXPECT_TRUE(GetDiskFreeSpaceExA(dir.c_str(), NULL, &total, NULL));
+    put("file.txt", "x");
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetDiskFreeSpaceExA(path("file.txt").c_str(), &available, &total, &free));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetDiskFreeSpaceExA(path("absent\\deeper\\").c_str(), &available, &total, &free));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+// A copy keeps the attributes of its file (Windows and Wine may add FILE_ATTRIBUTE_ARCHIVE); attributes set
+// are read back.
+TEST_F(FilesConformance, CopyKeepsAttributes) {
+    put("source.txt", "content");
+    ASSERT_TRUE(SetFileAttributesA(path("source.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+    EXPECT_EQ(GetFileAttributesA(path("source.txt").c_str()) & kept, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    SetLastError(kPoison);
+    ASSERT_TRUE(CopyFileA(path("source.txt").c_str(), path("copy.txt").c_str(), TRUE)) << GetLastError();
+    const DWORD copied = GetFileAttributesA(path("copy.txt").c_str());
+    ASSERT_NE(copied, INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(copied & kept, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    SetLastError(kPoison);
+    EXPECT_FALSE(CopyFileA(path("source.txt").c_str(), path("copy.txt").c_str(), TRUE));  // it exists
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    // (Copying over the read-only copy: Windows and simwin refuse with ERROR_ACCESS_DENIED, Wine copies.)
+}
+
 TEST_F(FilesConformance, TemporaryFileNames) {
     char name[MAX_PATH];
     UINT u = GetTempFileNameA(dir.c_str(), "~~", 0, name);

@@ -524,3 +524,85 @@ TEST_F(SpoolerConformance, MonitorsWithTheirLibraries) {
     EXPECT_FALSE(EnumMonitorsA(NULL, 3, NULL, 0, &needed, &returned));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_LEVEL), GetLastError());
 }
+
+// A print processor installed from a library in the print-processor directory is listed and has its registry
+// key with the library as Driver, as Windows keeps it. (Refusals of a processor installed already or of a
+// missing library are simwin only: Wine accepts both; DeletePrintProcessorA is a stub there.)
+TEST_F(SpoolerConformance, PrintProcessorAddedWithItsKey) {
+    char dir[MAX_PATH] = "";
+    DWORD needed = 0;
+    ASSERT_TRUE(GetPrintProcessorDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed));
+    ASSERT_TRUE(WriteTextFile(std::string(dir) + "\\korunproc.dll", "placeholder"));
+    const std::string name = "KorunProc" + std::to_string(GetTickCount());
+    SetLastError(kPoison);
+    ASSERT_TRUE(AddPrintProcessorA(NULL, NULL, S("korunproc.dll"), S(name.c_str()))) << GetLastError();
+    std::vector<std::string> names =
+        Names<PRINTPROCESSOR_INFO_1A>(EnumPrintProcessorsA, NULL, 1, &PRINTPROCESSOR_INFO_1A::pName);
+    EXPECT_TRUE(Contains(names, name.c_str()));
+    HKEY key = NULL;
+    const std::string path = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\" + name;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key));
+    char library[MAX_PATH] = "";
+    DWORD size = sizeof library, type = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Driver", NULL, &type, reinterpret_cast<LPBYTE>(library), &size));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_STREQ("korunproc.dll", library);
+    RegCloseKey(key);
+    SetLastError(kPoison);
+    EXPECT_FALSE(AddPrintProcessorA(NULL, S("Windows 3.1"), S("korunproc.dll"), S(name.c_str())));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ENVIRONMENT), GetLastError());
+    DeletePrintProcessorA(NULL, NULL, S(name.c_str()));
+}
+
+// A printer added with every field of level 2 keeps them, and its printer data of each type comes back with
+// its type. (Wine leaves PRINTER_ATTRIBUTE_LOCAL out of what it was given; only the given bits are compared.)
+TEST_F(SpoolerConformance, PrinterLevel2KeepsEveryFieldAndItsData) {
+    ASSERT_TRUE(InstallDriver(NULL)) << GetLastError();
+    PRINTER_INFO_2A info;
+    std::memset(&info, 0, sizeof info);
+    info.pPrinterName = S("Korun Conformance Full Printer");
+    info.pPortName = S("FILE:");
+    info.pDriverName = S(kDriver);
+    info.pPrintProcessor = S("WinPrint");
+    info.pDatatype = S("RAW");
+    info.pShareName = S("korunfull");
+    info.pComment = S("a comment");
+    info.pLocation = S("Room 2");
+    info.pSepFile = S("korun.sep");
+    info.pParameters = S("-duplex");
+    info.Attributes = PRINTER_ATTRIBUTE_QUEUED;
+    info.Priority = 7;
+    info.DefaultPriority = 3;
+    HANDLE h = AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info));
+    ASSERT_NE(h, nullptr) << GetLastError();
+    DWORD needed = 0;
+    GetPrinterA(h, 2, NULL, 0, &needed);
+    std::vector<BYTE> b(needed, 0xBD);
+    ASSERT_TRUE(GetPrinterA(h, 2, b.data(), needed, &needed));
+    const auto* p = reinterpret_cast<const PRINTER_INFO_2A*>(b.data());
+    EXPECT_STREQ("korunfull", p->pShareName);
+    EXPECT_STREQ("a comment", p->pComment);
+    EXPECT_STREQ("Room 2", p->pLocation);
+    EXPECT_STREQ("korun.sep", p->pSepFile);
+    EXPECT_STREQ("-duplex", p->pParameters);
+    EXPECT_TRUE(p->Attributes & PRINTER_ATTRIBUTE_QUEUED);
+    EXPECT_EQ(7u, p->Priority);
+    EXPECT_EQ(3u, p->DefaultPriority);
+
+    const DWORD number = 42;
+    EXPECT_EQ(ERROR_SUCCESS, SetPrinterDataA(h, S("KorunText"), REG_SZ, (LPBYTE) "hello", 6));
+    EXPECT_EQ(ERROR_SUCCESS, SetPrinterDataA(h, S("KorunNumber"), REG_DWORD, (LPBYTE)&number, 4));
+    DWORD type = kPoison;
+    char text[16] = "";
+    EXPECT_EQ(ERROR_SUCCESS, GetPrinterDataA(h, S("KorunText"), &type, (LPBYTE)text, sizeof text, &needed));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(6u, needed);
+    EXPECT_STREQ("hello", text);
+    DWORD back = 0;
+    EXPECT_EQ(ERROR_SUCCESS, GetPrinterDataA(h, S("KorunNumber"), &type, (LPBYTE)&back, sizeof back, &needed));
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+    EXPECT_EQ(42u, back);
+    EXPECT_TRUE(DeletePrinter(h));
+    ClosePrinter(h);
+    EXPECT_TRUE(DeletePrinterDriverA(NULL, NULL, S(kDriver)));
+}

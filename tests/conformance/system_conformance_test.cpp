@@ -42,7 +42,8 @@ TEST_F(SystemConformance, LibrariesOfTheSystemDirectoryOnly) {
 TEST_F(SystemConformance, WindowsProtectsItsOwnFilesOnly) {
     HMODULE sfc = LoadLibraryExA("sfc.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     ASSERT_NE(sfc, nullptr);
-    auto isProtected = reinterpret_cast<SfcIsFileProtectedFn>(GetProcAddress(sfc, "SfcIsFileProtected"));
+    auto isProtected = reinterpret_cast<SfcIsFileProtectedFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(sfc, "SfcIsFileProtected")));
     ASSERT_NE(isProtected, nullptr);
 
     char temp[MAX_PATH] = "";

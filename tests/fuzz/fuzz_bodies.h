@@ -2,10 +2,14 @@
 // Each function returns an empty text when every check held, else a description of the broken one.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -218,6 +222,34 @@ inline std::string RunRegistryInput(simwin::Machine&, const uint8_t* data, size_
     return std::string();
 }
 
+// The text of a machine directory's machine.ini: it loads or is refused with a message naming the file and
+// line or the section; what loads saves as a machine directory, which loads and saves again to the same
+// machine.ini.
+inline std::string RunMachineInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    std::unique_ptr<simwin::Machine> first;
+    try {
+        first = simwin::Machine::fromIni(text, "machine.ini");
+    } catch (const simwin::MachineError& e) {
+        if (std::string(e.what()).rfind("machine.ini", 0) != 0 && std::string(e.what()).find('[') == std::string::npos)
+            return std::string("a refusal that names neither the file nor the section: ") + e.what();
+        return std::string();
+    }
+    static const std::string dir = std::filesystem::temp_directory_path().string() + "/korun-fuzz-machine-" +
+                                   std::to_string(static_cast<long>(::getpid()));
+    const std::string saved = first->saveIni();
+    std::unique_ptr<simwin::Machine> second;
+    try {
+        first->save(dir);
+        second = simwin::Machine::load(dir);
+    } catch (const simwin::MachineError& e) {
+        return std::string("a saved machine does not load: ") + e.what() + "\n" + saved;
+    }
+    std::filesystem::remove_all(dir);
+    if (second->saveIni() != saved) return "a saved machine saves differently:\n" + saved;
+    return std::string();
+}
+
 // A user file of korun04-sim: it is read or refused with a message naming its line; what is read writes
 // back (one describe() line per action) as a file that reads as the same actions.
 inline std::string RunUserFileInput(simwin::Machine&, const uint8_t* data, size_t size) {
@@ -277,6 +309,9 @@ inline std::string RunRemovalItemsInput(simwin::Machine&, const uint8_t* data, s
                           : line[0] == 'F' ? &r.files : line[0] == 'O' ? &r.oemPaths : nullptr;
         if (list) list->Add(item.c_str());
     }
+    CKeeper keeper;
+    keeper.Learn(database, context.osVersion, direct, search);
+    context.keeper = &keeper;
     RemoveRegistryKeys(context);
     RemoveIniEntries(context);
     RemoveLoadRunEntries(context);

@@ -47,6 +47,7 @@ TEST_F(DriverRemover, DriversOfRemovedPrintersGoUnlessAKeptPrinterUsesThem) {
     Entry("Home", "Vestral X Driver", 1);    // ... Home stays on the same driver
     Entry("Labels", "Vestral L Driver", 0);
     database->removal.drivers.Add("Listed Only");
+    Learn();
     RemovePrinterDrivers(context, NULL);
     EXPECT_EQ((std::vector<std::string>{"Vestral X Driver", "Acme Q"}), Drivers(NULL));
 }
@@ -55,6 +56,7 @@ TEST_F(DriverRemover, ADriverStillInUseKeepsItsKeysAndItsInf) {
     Use("[driver]\nname = Vestral X Driver\n[printer]\nname = Unknown\ndriver = Vestral X Driver\nport = LPT1:\n",
         {{"C/Windows/INF/oem7.inf", kInf}, {"C/Windows/INF/oem7.pnf", "pnf"}});
     database->removal.drivers.Add("Vestral X Driver");  // a printer the tool does not list still uses it
+    Learn();
     RemovePrinterDrivers(context, NULL);
     EXPECT_EQ((std::vector<std::string>{"Vestral X Driver"}), Drivers(NULL));
     EXPECT_TRUE(Queued().empty());
@@ -66,6 +68,7 @@ TEST_F(DriverRemover, ADeletedDriverQueuesItsKeysPerVersionAndUninstallsItsFirst
         {{"C/Windows/INF/oem2.inf", kInf}, {"C/Windows/INF/oem2.pnf", "pnf"}, {"C/Windows/INF/oem9.inf", kInf},
          {"C/Windows/INF/ntprint.inf", kInf}});
     database->removal.drivers.Add("Vestral L Driver");
+    Learn();
     RemovePrinterDrivers(context, "Windows NT x86");
     EXPECT_TRUE(Drivers("Windows NT x86").empty());
     std::vector<std::string> queued = Queued();
@@ -81,21 +84,41 @@ TEST_F(DriverRemover, ADeletedDriverQueuesItsKeysPerVersionAndUninstallsItsFirst
 TEST_F(DriverRemover, PostScriptDriversGoWithPavaneUnlessAPrinterCarriesTheirName) {
     Use("[driver]\nname = Pavane (PSCRIPT)\n[driver]\nname = Named (PSCRIPT)\n"
         "[printer]\nname = Named (PSCRIPT)\ndriver = Named (PSCRIPT)\nport = LPT1:\n");
+    Learn();
     RemovePrinterDrivers(context, NULL);
     EXPECT_EQ(2u, Drivers(NULL).size());  // Pavane stays: nothing of it goes
     database->pavaneStays = 0;
+    Learn();
     RemovePrinterDrivers(context, NULL);
     EXPECT_EQ((std::vector<std::string>{"Named (PSCRIPT)"}), Drivers(NULL));
 }
 
-TEST_F(DriverRemover, FindOemInfMatchesAnyPartOfThePrinterNames) {
+// An INF names its models as a whole: a driver whose name is only part of one of them has no INF there.
+TEST_F(DriverRemover, FindOemInfMatchesAWholeNameOfThePrinterNames) {
     Use("", {{"C/Windows/INF/Oem3.inf", kInf}});
-    char out[MAX_PATH] = "";
-    FindOemInf(out, "L Driver");
-    EXPECT_STREQ("Oem3.inf", out);
-    char none[MAX_PATH] = "";
-    FindOemInf(none, "vestral x driver");  // the comparison keeps letter case
-    EXPECT_STREQ("", none);
+    const struct {
+        const char* driver;
+        const char* inf;
+    } rows[] = {{"Vestral L Driver", "Oem3.inf"}, {"Vestral X Driver", "Oem3.inf"}, {"L Driver", ""},
+                {"Vestral", ""}, {"vestral x driver", ""}};  // the comparison keeps letter case
+    for (const auto& row : rows) {
+        char out[MAX_PATH] = "";
+        FindOemInf(out, row.driver);
+        EXPECT_STREQ(row.inf, out) << row.driver;
+    }
+}
+
+// A driver installed for two environments came from one INF: it is uninstalled once, with the first copy.
+TEST_F(DriverRemover, TheInfOfADriverOfTwoEnvironmentsIsUninstalledOnce) {
+    Use("[driver]\nname = Vestral L Driver\n[driver]\nname = Vestral L Driver\nenvironment = Windows NT x86\n",
+        {{"C/Windows/INF/oem2.inf", kInf}, {"C/Windows/INF/oem3.inf", kInf}});
+    database->removal.drivers.Add("Vestral L Driver");
+    Learn();
+    RemovePrinterDrivers(context, NULL);
+    RemovePrinterDrivers(context, "Windows NT x86");
+    EXPECT_TRUE(Drivers("Windows NT x86").empty());
+    EXPECT_FALSE(m->files.exists("C:\\Windows\\INF\\oem2.inf"));
+    EXPECT_TRUE(m->files.exists("C:\\Windows\\INF\\oem3.inf"));  // a second INF naming it stays
 }
 
 }  // namespace

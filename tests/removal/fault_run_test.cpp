@@ -97,7 +97,7 @@ std::string BaseMachine(const FaultRow& row, const Layout& l) {
                       "[printer]\nname = Home\ndriver = Vestral L Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n"
                       "[monitor]\nname = Vestral Port\n[processor]\nname = VstProc\n"
                       "[library]\npath = " + l.drivers + "vhook.dll\nexport = VstUninstall\n";
-    if (l.nt) ini += "[service]\nname = VstStatus04\n";
+    if (l.nt) ini += "[service]\nname = VstStatus04\nbinary = C:\\Program Files\\Vestral\\vststat.exe\n";
     ini += "[window]\nclass = VSTStatusClass_04\ntitle = Vestral status monitor\n[window]\nclass = AcmeMonitor\ntitle = Acme\n";
     for (const auto& e : row.edits) ini = Replace(ini, e.first, e.second);
     return ini + row.sections;

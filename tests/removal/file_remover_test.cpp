@@ -5,7 +5,6 @@
 
 #include <string.h>
 
-#include "removal/protected_paths.h"
 #include "support/removal_support.h"
 
 namespace {
@@ -32,6 +31,7 @@ TEST_F(FileRemover, FilesGoFromTheSystemDirectoriesAndTwoLevelsBelowTheSearchedO
                                  std::string(kDrivers) + "3\\a\\b\\vx.dll", std::string(kSystem) + "other.dll"})
         m.files.writeFile(p, "MZ");
     Fill(database.removal.files, {"vx.dll=1,2", "=nothing"});
+    Learn();
     RemoveFiles(context);
     EXPECT_FALSE(Exists(std::string(kSystem) + "vx.dll"));
     EXPECT_FALSE(Exists(std::string(kDrivers) + "vx.dll"));
@@ -47,6 +47,7 @@ TEST_F(FileRemover, FilesGoFromTheSystemDirectoriesAndTwoLevelsBelowTheSearchedO
 TEST_F(FileRemover, ALockedFileIsScheduledAndARestartNeeded) {
     m.files.writeFile(std::string(kSystem) + "busy.dll", "MZ");
     m.files.setLocked(std::string(kSystem) + "busy.dll", true);
+    Learn();
     RemoveFile(context, "busy.dll");
     EXPECT_TRUE(Exists(std::string(kSystem) + "busy.dll"));
     ASSERT_EQ(1u, m.files.pendingRenames.size());
@@ -61,6 +62,7 @@ TEST_F(FileRemover, OemDirectoriesAreEmptiedOfListedFilesAndRemovedOnceEmpty) {
     m.files.writeFile("C:\\Vestral\\Keep\\vx.dll", "MZ");
     m.files.writeFile("C:\\Vestral\\Keep\\mine.txt", "notes");
     Fill(database.removal.oemPaths, {"C:\\Vestral\\Tools\\", "C:\\Vestral\\Keep\\"});
+    Learn();
     RemoveFile(context, "vx.dll");
     EXPECT_FALSE(Exists("C:\\Vestral\\Tools"));
     EXPECT_FALSE(Exists("C:\\Vestral\\Keep\\vx.dll"));
@@ -74,17 +76,18 @@ TEST_F(FileRemover, WindowsDirectoriesAndRootsAreNeverEmptiedAsOemPaths) {
     Fill(database.removal.oemPaths, {"C:\\", "C:\\Windows\\", "C:\\Program Files\\Vestral\\..\\", "\\\\server\\share\\",
                                      "C:\\Users\\", "C:\\Windows\\Fonts\\",
                                      "C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral\\"});
+    Learn();
     RemoveFile(context, "vx.dll");
     EXPECT_TRUE(Exists("C:\\Windows\\Fonts\\vx.dll"));
     EXPECT_TRUE(Exists("C:\\Program Files\\Common Files\\vx.dll"));
-    EXPECT_EQ(6u, m.transcript.count("debug: korun04: refused OEM path item"));
+    EXPECT_EQ(6u, m.transcript.count("debug: korun04: refused folder item"));
     // A directory of the family below the printing directories is emptied and removed.
     EXPECT_FALSE(Exists("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral"));
 }
 
-// What may be emptied and removed as an OEM path, after "." and ".." are resolved: never a drive or share
-// root, a directory Windows needs or one on the way to it, nor anything else inside the Windows directory
-// than the family's directories below the printing directories; never a relative path.
+// What may be emptied and removed as an OEM path, after "." and ".." are resolved: never a drive root, a
+// share, a folder Windows or a user owns or one on the way to it; a family folder below them may go; never a
+// relative path.
 TEST_F(FileRemover, OemPathsThatAreRootsOrWindowsDirectoriesAfterResolvingAreRefused) {
     struct Case {
         const char* path;
@@ -101,7 +104,7 @@ TEST_F(FileRemover, OemPathsThatAreRootsOrWindowsDirectoriesAfterResolvingAreRef
         {"\\\\server\\share\\", true},
         {"//server/share/", true},
         {"\\\\server", true},
-        {"\\\\server\\share\\Vestral\\", false},
+        {"\\\\server\\share\\Vestral\\", true},  // a share: no folder of this machine
         {"C:\\Windows", true},
         {"c:\\windows\\", true},
         {"C:\\Windows\\System32\\..\\", true},
@@ -115,23 +118,24 @@ TEST_F(FileRemover, OemPathsThatAreRootsOrWindowsDirectoriesAfterResolvingAreRef
         {"C:\\Users\\Admin\\AppData\\Roaming\\", true},
         {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu", true},  // on the way to the common programs
         {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Vestral\\", false},
-        {"C:\\Windows\\Temp\\Vestral\\", true},                     // inside the Windows directory
+        {"C:\\Windows\\Temp\\Vestral\\", false},  // a folder of its own below the Windows directory
         {"C:\\Windows\\INF\\", true},
         {"C:\\Windows\\System32\\spool\\drivers\\x64", true},
-        {"C:\\Windows\\System32\\spool\\drivers\\color\\Vestral\\", true},
+        {"C:\\Windows\\System32\\spool\\drivers\\color\\Vestral\\", false},
         {"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral\\", false},
         {"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\Vestral\\..\\..\\..\\", true},
         {"C:\\Windows\\System32\\spool\\prtprocs\\x64\\Vestral\\", false},
     };
+    m.files.makeDirectories("C:\\Vestral");  // a last part that names a folder is that folder
+    Learn();
     for (const Case& c : cases) {
-        char resolved[MAX_PATH] = "x";
-        const char* why = ProtectedDirectoryReason(c.path, resolved, sizeof resolved);
-        EXPECT_EQ(c.refused, why != nullptr) << c.path << ": " << (why ? why : "allowed");
-        if (!why) {
-            EXPECT_EQ(nullptr, strstr(resolved, "..")) << resolved;  // what is worked on is resolved
-        } else {
-            EXPECT_STREQ("", resolved);
-        }
+        std::string resolved = "x";
+        const CRefusal why = keeper.OemDirectory(c.path, resolved);
+        EXPECT_EQ(c.refused, static_cast<bool>(why)) << c.path << ": " << (why ? why.Text() : "allowed");
+        if (!why)
+            EXPECT_EQ(std::string::npos, resolved.find("..")) << resolved;  // what is worked on is resolved
+        else
+            EXPECT_EQ("", resolved);
     }
 }
 
@@ -143,6 +147,7 @@ TEST_F(FileRemover, NamesWithWildcardsOrOfDirectoriesDeleteAndScheduleNothing) {
     m.files.makeDirectories("C:\\Windows\\Fonts");
     m.files.find("C:\\Windows\\Fonts")->attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
     Fill(database.removal.files, {"*.*", "*", "?.dll", "a.dl?", "Fonts", "3", "..", "."});
+    Learn();
     RemoveFiles(context);
     EXPECT_TRUE(Exists(std::string(kSystem) + "a.dll"));
     EXPECT_TRUE(Exists(std::string(kDrivers) + "3\\vx.dll"));
@@ -155,13 +160,16 @@ TEST_F(FileRemover, NamesWithWildcardsOrOfDirectoriesDeleteAndScheduleNothing) {
 
 TEST_F(FileRemover, NrestartGoesOnlyWithTheLastPrinterAndNoRestartNeeded) {
     m.files.writeFile(std::string(kSystem) + "NRESTART.EXE", "MZ");
+    Learn();
     RemoveFiles(context);
     EXPECT_TRUE(Exists(std::string(kSystem) + "NRESTART.EXE"));  // a printer stays
     database.remainingCount = 0;
     database.restartNeeded = 1;
+    Learn();
     RemoveFiles(context);
     EXPECT_TRUE(Exists(std::string(kSystem) + "NRESTART.EXE"));  // a restart is needed
     database.restartNeeded = 0;
+    Learn();
     RemoveFiles(context);
     EXPECT_FALSE(Exists(std::string(kSystem) + "NRESTART.EXE"));
 }
@@ -188,6 +196,7 @@ TEST_F(Win98FileRemover, LockedFilesGoIntoANewWininitIni) {
     for (const char* f : {"a.drv", "b.drv"}) {
         m.files.writeFile(std::string("C:\\WINDOWS\\SYSTEM\\") + f, "MZ");
         m.files.setLocked(std::string("C:\\WINDOWS\\SYSTEM\\") + f, true);
+        Learn();
         RemoveFile(context, f);
     }
     EXPECT_EQ("[RENAME]\r\nNUL=C:\\WINDOWS\\SYSTEM\\a.drv\r\nNUL=C:\\WINDOWS\\SYSTEM\\b.drv\r\n",
@@ -225,13 +234,16 @@ TEST_F(IndexedFileStage, DeletesExactlyWhatAWalkPerNameDeletes) {
     Fill(searchDirs, {kDrivers});
     database.remainingCount = 1;
     Fill(database.removal.files, {"a.dll", "b.dll"});
+    Learn();
     RemoveFiles(context);
     std::vector<std::string> indexed = FilesBelow(m, root);
 
     simwin::Machine other;
     simwin::MachineScope otherScope(other);
     build(other);
+    Learn();
     RemoveFile(context, "a.dll");
+    Learn();
     RemoveFile(context, "b.dll");
     EXPECT_EQ(FilesBelow(other, root), indexed);
     EXPECT_EQ(other.files.pendingRenames.size(), m.files.pendingRenames.size());

@@ -18,6 +18,7 @@ TEST_F(IniRemover, KeysGoFromTheFileOfThatNameInTheWindowsDirectory) {
     m.files.writeFile("D:\\Elsewhere\\vestral.ini", "[Ports]\r\nVST1=elsewhere\r\n");
     Fill(database.removal.deleteIni, {"D:\\Elsewhere\\vestral.ini,Ports,VST1,ignored", "vestral.ini,Ports", "vestral.ini,,VST1",
                                       "missing.ini,Ports,VST1"});
+    Learn();
     RemoveIniEntries(context);
     EXPECT_EQ("[Ports]\r\nNullPort=None\r\n[Other]\r\nVST1=y\r\n", m.files.read("C:\\Windows\\vestral.ini"));
     EXPECT_EQ("[Ports]\r\nVST1=elsewhere\r\n", m.files.read("D:\\Elsewhere\\vestral.ini"));
@@ -30,6 +31,8 @@ TEST_F(RunValues, ANamedValueOfTheRunKeyGoesAndOthersStay) {
     m.registry.setString(kRun, "Vestral Monitor", "vststat.exe");
     m.registry.setString(kRun, "Other", "other.exe");
     Fill(database.removal.deleteLoadRun, {"\"Vestral Monitor\",\"vststat.exe\"", "Other", ",x"});
+    Fill(database.removal.files, {"vststat.exe"});  // the program the value starts is the family's
+    Learn();
     RemoveLoadRunEntries(context);
     EXPECT_FALSE(m.registry.hasValue(kRun, "Vestral Monitor"));
     EXPECT_TRUE(m.registry.hasValue(kRun, "Other"));  // an item without a pattern is skipped
@@ -55,6 +58,8 @@ protected:
         WriteProfileStringA("windows", "load", line);
         char text[64];
         CopyText(text, pattern);
+        Fill(database.removal.files, {"b.exe", "c.exe"});  // the commands are the family's programs
+        Learn();
         return RemoveLoadRunEntry(context, "unused", text);
     }
 };

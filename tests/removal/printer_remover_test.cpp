@@ -52,6 +52,7 @@ TEST_F(PrinterRemover, ChosenPrintersGoWithTheirDataAndDevicesAndTheLastRemainin
     Entry("Home", 1);
     Entry("Remote", 0, "\\\\SRV");
     Entry("Plotter", 1);
+    Learn();
     RemovePrinters(context);
     EXPECT_FALSE(PrinterExists("Office"));
     EXPECT_FALSE(PrinterExists("Remote"));
@@ -79,6 +80,7 @@ TEST_F(PrinterRemover, ChosenPrintersGoWithTheirDataAndDevicesAndTheLastRemainin
 TEST_F(PrinterRemover, TheLastPrinterGoneLeavesNoDefaultAndTheUserIsTold) {
     Use("[driver]\nname = Vestral X Driver\n[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndefault = yes\n");
     Entry("Office", 0, "", 1);
+    Learn();
     RemovePrinters(context);
     EXPECT_FALSE(PrinterExists("Office"));
     EXPECT_EQ(1u, m->transcript.count("ご使用コンピュータにインストールされているプリンタはありません。"));
@@ -92,16 +94,17 @@ TEST_F(PrinterRemover, AUniqueIdNamingAKeyWindowsNeedsIsRefused) {
     m->registry.create("HKEY_CLASSES_ROOT\\A\\B");
     Entry("Office", 0);
     Entry("Home", 0);
+    Learn();
     RemovePrinters(context);
     EXPECT_NE(nullptr, m->registry.find("HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}"));
     EXPECT_NE(nullptr, m->registry.find("HKEY_CLASSES_ROOT\\A\\B"));
-    EXPECT_EQ(2u, m->transcript.count("refused printer UniqueID item"));
+    EXPECT_EQ(2u, m->transcript.count("refused registry key item \"HKEY_CLASSES_ROOT\\"));
     EXPECT_FALSE(PrinterExists("Office"));  // the printer itself still goes
 }
 
 // A UniqueID is the name of one class key: one that is a path (either separator), that names "." or "..",
-// a class key Windows needs (any letter case, blanks around it) or a file type is refused, and the
-// printer still goes; the family's own class key goes with its subkeys.
+// or a class key Windows needs (any letter case, blanks around it) is refused, and the printer still goes;
+// the family's own class key goes with its subkeys.
 TEST_F(PrinterRemover, UniqueIdsThatAreNoPlainClassKeyOfTheFamilyAreRefused) {
     struct Case {
         const char* id;
@@ -110,7 +113,8 @@ TEST_F(PrinterRemover, UniqueIdsThatAreNoPlainClassKeyOfTheFamilyAreRefused) {
     };
     const Case cases[] = {
         {"CLSID", true, true}, {"clsid", true, true},   {" CLSID ", true, false}, {"CLSID\\", true, false},
-        {"A/B", true, false},  {"..", true, false},     {".unm", true, true},     {"*", true, true},
+        {"A/B", true, false},  {"..", true, false},     {"*", true, true},
+        {".unm", false, true},  // a file type that names no program points at nothing: it goes
         {"Interface", true, true}, {"{0E4BA7FE-5555}", false, true},
     };
     for (const Case& c : cases) {
@@ -121,9 +125,10 @@ TEST_F(PrinterRemover, UniqueIdsThatAreNoPlainClassKeyOfTheFamilyAreRefused) {
         if (c.key) m->registry.create(key + "\\Sub");
         m->registry.create("HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}");
         Entry("Office", 0);
+        Learn();
         RemovePrinters(context);
         EXPECT_FALSE(PrinterExists("Office"));
-        EXPECT_EQ(c.refused ? 1u : 0u, m->transcript.count("refused printer UniqueID item"));
+        EXPECT_EQ(c.refused ? 1u : 0u, m->transcript.count("refused registry key item \"HKEY_CLASSES_ROOT\\"));
         EXPECT_NE(nullptr, m->registry.find("HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}"));
         if (c.key) {
             EXPECT_EQ(c.refused, m->registry.find(key) != nullptr);
@@ -135,9 +140,43 @@ TEST_F(PrinterRemover, APrinterThatCannotBeOpenedCountsAsGoneAndIsStillCleanedUp
     Use("[driver]\nname = Vestral X Driver\n[printer]\nname = Locked\ndriver = Vestral X Driver\nport = LPT1:\nopenable = no\n");
     m->registry.setString("HKEY_CURRENT_USER\\Printers\\Settings", "Locked", "x");
     CPrinterEntry& locked = Entry("Locked", 0);
+    Learn();
     RemovePrinters(context);
     EXPECT_EQ(1, locked.isDeleted);
     EXPECT_FALSE(m->registry.hasValue("HKEY_CURRENT_USER\\Printers\\Settings", "Locked"));
+}
+
+// A printer whose jobs are not all cancelled (the removal takes the first hundred) waits for its last job: it
+// is logged as pending, and its USB device stays with it.
+TEST_F(PrinterRemover, APrinterWaitingForItsJobsIsPendingAndKeepsItsDevice) {
+    std::string printers = kPrinters;
+    printers.replace(printers.find("jobs = 2"), 8, "jobs = 101");
+    Use(printers);
+    Entry("Office", 0, "", 1);
+    CRunLog log;
+    ASSERT_TRUE(log.Open("C:\\removal.log"));
+    context.log = &log;
+    Learn();
+    RemovePrinters(context);
+    context.log = nullptr;
+    EXPECT_TRUE(PrinterExists("Office"));
+    EXPECT_NE(nullptr, m->devices.findInstance("USBPRINT\\VestralX\\6&2"));
+    EXPECT_NE(std::string::npos, m->files.read("C:\\removal.log").find("| printer | Office | pending deletion (1 job left)"));
+}
+
+// On the 9x class a printer that cannot be opened may still be there: its keys are not queued.
+TEST_F(PrinterRemover, On9xAPrinterThatCannotBeOpenedKeepsItsKeys) {
+    Use("[system]\nplatform = 9x\n[driver]\nname = Vestral X Driver\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\nopenable = no\n"
+        "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT2:\n");
+    Entry("Office", 0);
+    Entry("Home", 0);
+    Learn();
+    RemovePrinters(context);
+    std::string queued;
+    for (const char* item : database->removal.registryKeys) queued += std::string(item) + "\n";
+    EXPECT_EQ(std::string::npos, queued.find("Printers\\Office")) << queued;
+    EXPECT_NE(std::string::npos, queued.find("Printers\\Home")) << queued;
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ const char kMachine[] =
     "[printer]\nname = Home\ndriver = Vestral L Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n"
     "[printer]\nname = Plotter\ndriver = Acme Plotter\nport = LPT3:\n"
     "[driver]\nname = Vestral X Driver\n[driver]\nname = Vestral L Driver\n[driver]\nname = Acme Plotter\n"
-    "[service]\nname = VxSvc\nstate = running\n[service]\nname = VxGone\nstate = stopped\n"
+    "[service]\nname = VxSvc\nstate = running\nbinary = C:\\Program Files\\Vestral\\vxsvc.exe\n"
+    "[service]\nname = VxGone\nstate = stopped\nbinary = C:\\Program Files\\Vestral\\vxgone.exe\n"
     "[monitor]\nname = Vestral Port\n[monitor]\nname = Vestral Busy Port\ninuse = yes\n"
     "[library]\npath = C:\\Windows\\System32\\spool\\drivers\\x64\\vxhook.dll\nexport = VxUninstall\n"
     "[file]\npath = C:\\Windows\\System32\\spool\\drivers\\x64\\vxbusy.dll\nlocked = yes\n";
@@ -97,15 +98,15 @@ TEST_F(RemovalLog, EveryOutcomeAppearsWhereTheMachineProvokesIt) {
     has("file", "shared.dll", "kept (needed by a printer that stays)");
     has("monitor", "Vestral Port", "removed");
     has("monitor", "Vestral Busy Port", "failed, error 3008");
-    has("monitor", "Local Port", "refused (it is a port monitor of Windows)");
+    has("monitor", "Local Port", "refused (windows-printing: a port monitor of Windows)");
     has("service", "VxGone", "removed");
     has("service", "VxSvc", "scheduled for restart (marked for deletion)");
     has("service", "VxNever", "not there");
-    has("service", "Spooler", "refused (Windows needs the service)");
+    has("service", "Spooler", "refused (service: Windows needs the service)");
     has("hook", kDrivers + "vxhook.dll,VxUninstall", "called");
     has("registry key", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VX", "removed (with its subkeys)");
     has("registry key", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\Gone", "not there");
-    has("registry key", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft", "refused (Windows needs it or a key below it)");
+    has("registry key", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft", "refused (windows-key: Windows needs it or a key below it)");
     // The stage of each line is the stage that handled it.
     for (const Line& l : lines) {
         if (!l.IsItem()) continue;

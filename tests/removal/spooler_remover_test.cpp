@@ -1,6 +1,5 @@
 // Port monitors and print processors: a processor goes only once every printer that used it runs on
 // "WinPrint"; Windows's own monitors and processor are never removed.
-#include "removal/protected_names.h"
 #include "removal/spooler_remover.h"
 #include "support/removal_support.h"
 #include "support/temp_machine.h"
@@ -29,6 +28,9 @@ TEST_F(SpoolerRemover, AProcessorGoesAfterItsPrintersAreSwitchedToWinPrint) {
     Use(kMachine);
     m->registry.create("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Print Processors\\VstProc");
     Fill(database->removal.printProcessors, {"vstproc", "Missing"});
+    FamilyPrinter("Office");
+    FamilyPrinter("Home");
+    Learn();
     RemovePrintProcessors(context, NULL, NULL);
     std::string ini = Saved();
     EXPECT_EQ(std::string::npos, ini.find("name = VstProc")) << ini;
@@ -44,6 +46,8 @@ TEST_F(SpoolerRemover, AProcessorOneOfWhosePrintersCannotBeSwitchedStays) {
                                 "openable = no\n");
     Fill(database->removal.printProcessors, {"VstProc"});
     EXPECT_EQ(0, ReleasePrintProcessor("VstProc"));
+    for (const char* name : {"Office", "Home", "Locked"}) FamilyPrinter(name);
+    Learn();
     RemovePrintProcessors(context, NULL, NULL);
     EXPECT_NE(std::string::npos, Saved().find("[processor]\nname = VstProc"));
 }
@@ -53,6 +57,7 @@ TEST_F(SpoolerRemover, MonitorsGoUnlessInUseOrWindowsOwn) {
     m->registry.create("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port");
     m->registry.create("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Busy");
     Fill(database->removal.monitors, {"Vestral Port", "Vestral Busy", "Local Port", "Absent"});
+    Learn();
     for (const char* environment : {static_cast<const char*>(NULL), "Windows NT x86", "Windows 4.0"})
         RemoveMonitors(context, NULL, environment);
     std::string ini = Saved();
@@ -68,32 +73,10 @@ TEST_F(SpoolerRemover, MonitorsGoUnlessInUseOrWindowsOwn) {
 TEST_F(SpoolerRemover, TheStandardProcessorIsNeverRemoved) {
     Use(kMachine);
     Fill(database->removal.printProcessors, {"WinPrint"});
+    Learn();
     RemovePrintProcessors(context, NULL, NULL);
-    EXPECT_EQ(1u, m->transcript.count("refused print processor item \"WinPrint\""));
+    EXPECT_EQ(1u, m->transcript.count("refused processor item \"WinPrint\""));
     EXPECT_TRUE(ReleasePrintProcessor("OtherProc"));  // no printer uses it
-}
-
-// Windows's own components, whatever the letter case a script writes them in; names that only resemble
-// them are the family's to remove.
-TEST(ProtectedNames, WindowsOwnServicesProcessorAndMonitors) {
-    struct Case {
-        bool (*isProtected)(const char*);
-        const char* name;
-        bool refused;
-    };
-    const Case cases[] = {
-        {IsProtectedService, "Spooler", true},           {IsProtectedService, "SPOOLER", true},
-        {IsProtectedService, "rpcss", true},             {IsProtectedService, "PlugPlay", true},
-        {IsProtectedService, "usbprint", true},          {IsProtectedService, "Spooler2", false},
-        {IsProtectedService, "VstStatus04", false},      {IsProtectedService, NULL, false},
-        {IsProtectedPrintProcessor, "WinPrint", true},   {IsProtectedPrintProcessor, "winprint", true},
-        {IsProtectedPrintProcessor, "VstProc", false},   {IsProtectedPrintProcessor, "WinPrint2", false},
-        {IsProtectedMonitor, "Local Port", true},        {IsProtectedMonitor, "local port", true},
-        {IsProtectedMonitor, "Standard TCP/IP Port", true}, {IsProtectedMonitor, "USB Monitor", true},
-        {IsProtectedMonitor, "WSD Port", true},          {IsProtectedMonitor, "LPR Port", true},
-        {IsProtectedMonitor, "Vestral Port", false},     {IsProtectedMonitor, "Local Port 2", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.refused, c.isProtected(c.name)) << (c.name ? c.name : "(null)");
 }
 
 }  // namespace

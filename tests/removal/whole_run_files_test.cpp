@@ -70,18 +70,20 @@ TEST_F(FileRun, RegistryItemsGoChildrenFirstWholeTreesAndValues) {
 }
 
 // INI keys go from the files of the Windows directory (a file named with another directory means the one
-// of that name there); start-up values of the Run key go by name.
+// of that name there; a printer's [Devices] line goes with that printer); start-up values of the Run key go
+// by name when the program they start is the family's (here beside the tool, in its own folder).
 TEST_F(FileRun, IniKeysGoFromTheWindowsDirectoryAndRunValuesByName) {
     const std::string run = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     Prepare = [&] {
-        for (const char* name : {"VstStatus04", "Vestral Tray", "OtherTool"}) m->registry.setString(run, name, "x.exe");
+        for (const char* name : {"VstStatus04", "Vestral Tray", "OtherTool"})
+            m->registry.setString(run, name, "C:\\Program Files\\Vestral\\vtray.exe");
     };
     uirun::Outcome o = RemoveOffice(
-        "[VXDRV.DeleteIni]\r\nvestral.ini,Ports,VST1\r\nC:\\Elsewhere\\win.ini,Devices,Vestral X\r\n"
+        "[VXDRV.DeleteIni]\r\nvestral.ini,Ports,VST1\r\nC:\\Elsewhere\\win.ini,Devices,Office\r\n"
         "[VXDRV.DeleteLoadRun]\r\nVstStatus04,vststat.exe\r\n\"Vestral Tray\",\"vtray.exe\"\r\n",
         {{"C/Windows/vestral.ini", "[Ports]\r\nVST1=x\r\nLPT1:=\r\n"},
-         {"C/Windows/win.ini", "[windows]\r\ndevice=Home,winspool,LPT2:\r\n[Devices]\r\nVestral X=winspool,LPT1:\r\nAcme=winspool,LPT3:\r\n"},
-         {"C/Elsewhere/win.ini", "[Devices]\r\nVestral X=winspool,LPT1:\r\n"}});
+         {"C/Windows/win.ini", "[windows]\r\ndevice=Home,winspool,LPT2:\r\n[Devices]\r\nOffice=winspool,LPT1:\r\nAcme=winspool,LPT3:\r\n"},
+         {"C/Elsewhere/win.ini", "[Devices]\r\nOffice=winspool,LPT1:\r\n"}});
     ASSERT_EQ(1, o.result) << o.stop;
     EXPECT_EQ((Set{"C:\\Windows\\vestral.ini", "C:\\Windows\\win.ini"}), diff.filesChanged);
     EXPECT_EQ("[Ports]\r\nLPT1:=\r\n", m->files.read("C:\\Windows\\vestral.ini"));
@@ -93,7 +95,8 @@ TEST_F(FileRun, IniKeysGoFromTheWindowsDirectoryAndRunValuesByName) {
 // case; the registry's Run key is not touched there.
 TEST_F(FileRun, OnWin32sTheCommandGoesFromTheLoadLine) {
     Use("[system]\nplatform = win32s\n" + kTwoPrinters,
-        {{"C/WINDOWS/SYSTEM/Kunz__04.unm", kXProfile + "[VXDRV.DeleteLoadRun]\r\nVstStatus04,vststat.exe\r\n"},
+        {{"C/WINDOWS/SYSTEM/Kunz__04.unm",
+          kXProfile + "[VXDRV.DeleteLoadRun]\r\nVstStatus04,vststat.exe\r\n[VXDRV.Files]\r\nvststat.exe\r\n"},
          {"C/WINDOWS/WIN.INI", "[windows]\r\nload=A.exe VstStat.exe c.exe\r\n"}});
     m->registry.setString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "VstStatus04", "x");
     ASSERT_EQ(1, Uninstall({"Office"}).result);
@@ -104,8 +107,8 @@ TEST_F(FileRun, OnWin32sTheCommandGoesFromTheLoadLine) {
 }
 
 // The OEM directories of the registry: emptied of the listed files three levels deep and removed once
-// empty; one that holds other files stays with them; a value that names a file of a drive's root is
-// refused, since its directory is the root.
+// empty; one that holds other files stays with them; a value whose last part names an existing folder is
+// that folder (not its parent, the drive's root).
 TEST_F(FileRun, OemDirectoriesAreEmptiedAndRemovedAndOtherFilesKept) {
     Prepare = [&] {
         const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\OEM04\\OEMPaths";
@@ -123,9 +126,9 @@ TEST_F(FileRun, OemDirectoriesAreEmptiedAndRemovedAndOtherFilesKept) {
                                      {"C/Vestral Data/vx.dll", "MZ"}});
     ASSERT_EQ(1, o.result) << o.stop;
     EXPECT_EQ((Set{tools, tools + "vx.dll", tools + "Sub\\", tools + "Sub\\vx.dll", tools + "Sub\\Deep\\",
-                   tools + "Sub\\Deep\\vx.dll", "C:\\Vestral Data\\Sub\\vx.dll"}),
+                   tools + "Sub\\Deep\\vx.dll", "C:\\Vestral Data\\Sub\\vx.dll", "C:\\Vestral Data\\vx.dll"}),
               diff.filesRemoved);
-    EXPECT_EQ(1u, m->transcript.count("refused OEM path item \"C:\\Vestral Data\""));
+    EXPECT_EQ(0u, m->transcript.count("refused folder item"));
 }
 
 // Shortcuts: an item with STARTUP goes from both group folders and the four start-up folders, one without

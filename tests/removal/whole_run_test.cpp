@@ -55,7 +55,7 @@ TEST_F(WholeRun, TheChosenPrinterAndWhatItsScriptNamesGoAndNothingElse) {
     EXPECT_NE(nullptr, m->registry.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));
     EXPECT_NE(nullptr, m->services.find("Spooler"));
     EXPECT_TRUE(m->services.find("Spooler")->running);
-    EXPECT_EQ(1u, m->transcript.count("refused registry item"));
+    EXPECT_EQ(1u, m->transcript.count("refused registry key item"));
     EXPECT_EQ(1u, m->transcript.count("refused service item \"Spooler\""));
     // Not "complete": the end says what stayed and where the log is.
     EXPECT_EQ(0u, m->transcript.count("プリンタのアンインストールが完了しました。"));

@@ -37,6 +37,8 @@ TEST(FuzzRegression, IniEditInputs) { EXPECT_GT(ReplayAll("ini_edit", fuzz::RunI
 
 TEST(FuzzRegression, RegistryInputs) { EXPECT_GT(ReplayAll("registry", fuzz::RunRegistryInput), 0); }
 
+TEST(FuzzRegression, MachineInputs) { EXPECT_GT(ReplayAll("machine", fuzz::RunMachineInput), 0); }
+
 TEST(FuzzRegression, RemovalItemInputs) { EXPECT_GT(ReplayAll("removal_items", fuzz::RunRemovalItemsInput), 0); }
 
 TEST(FuzzRegression, UserFileInputs) { EXPECT_GT(ReplayAll("user_file", fuzz::RunUserFileInput), 0); }

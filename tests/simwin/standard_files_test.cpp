@@ -19,7 +19,8 @@ const DWORD kPoison = 0xdeadbeef;
 BOOL Protected(const std::string& path, DWORD& error) {
     HMODULE sfc = LoadLibraryExA("sfc.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     EXPECT_NE(nullptr, sfc);
-    auto fn = reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCWSTR)>(GetProcAddress(sfc, "SfcIsFileProtected"));
+    auto fn = reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCWSTR)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(sfc, "SfcIsFileProtected")));
     WCHAR wide[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
     SetLastError(kPoison);
@@ -126,7 +127,7 @@ TEST(StandardFiles, ChangesAreSavedAndDeletionsStay) {
         WriteFile(f, "patched", 7, &written, NULL);
         CloseHandle(f);
         ASSERT_TRUE(SetFileAttributesA("C:\\Windows\\regedit.exe", FILE_ATTRIBUTE_HIDDEN));
-        for (const char* gone : {"C:\\Windows\\System32\\kernel32.dll", "C:\\Windows\\INF\\usb.inf"})
+        for (const char* gone : {"C:\\Windows\\System32\\tcpmon.dll", "C:\\Windows\\INF\\usb.inf"})
             ASSERT_TRUE(DeleteFileA(gone)) << gone;
         for (const std::string& name : m->files.listTree("C:\\Windows\\System32\\spool\\drivers\\W32X86\\3"))
             ASSERT_TRUE(DeleteFileA(name.c_str())) << name;
@@ -137,14 +138,14 @@ TEST(StandardFiles, ChangesAreSavedAndDeletionsStay) {
     EXPECT_EQ("", drive["C/Windows/regedit.exe"]);
     EXPECT_NE(std::string::npos, ini.find("[file]\npath = C:\\Windows\\regedit.exe\nattributes = hidden\n")) << ini;
     EXPECT_NE(std::string::npos, ini.find("[removed]\npath = C:\\Windows\\INF\\usb.inf\n")) << ini;
-    EXPECT_NE(std::string::npos, ini.find("[removed]\npath = C:\\Windows\\System32\\kernel32.dll\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("[removed]\npath = C:\\Windows\\System32\\tcpmon.dll\n")) << ini;
     EXPECT_EQ("<dir>", drive["C/Windows/System32/spool/drivers/W32X86/3"]);
     EXPECT_EQ(0u, drive.count("C/Windows/explorer.exe"));
 
     testmachine::TempDir dir;
     m->save(dir.path.string());
     auto again = simwin::Machine::load(dir.path.string());
-    EXPECT_FALSE(again->files.exists("C:\\Windows\\System32\\kernel32.dll"));
+    EXPECT_FALSE(again->files.exists("C:\\Windows\\System32\\tcpmon.dll"));
     EXPECT_FALSE(again->files.exists("C:\\Windows\\INF\\usb.inf"));
     EXPECT_FALSE(again->files.exists("C:\\Windows\\System32\\spool\\drivers\\W32X86\\3\\unidrv.dll"));
     EXPECT_TRUE(again->files.exists("C:\\Windows\\System32\\ntdll.dll"));

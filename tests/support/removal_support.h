@@ -29,6 +29,11 @@ protected:
         for (const std::string& item : items) list.Add(item.c_str());
     }
     CTextList& Removal(CTextList CUninstallProfile::*list) { return database.removal.*list; }
+    // Learns what the machine still needs for the lists as the test filled them: every remover asks it.
+    void Learn() {
+        context.keeper = &keeper;
+        keeper.Learn(database, context.osVersion, directDirs, searchDirs);
+    }
 
     simwin::Machine m;
     simwin::MachineScope scope;
@@ -36,6 +41,7 @@ protected:
     CTextResources texts;
     CTextList directDirs, searchDirs;
     CRemovalContext context{};
+    CKeeper keeper;
 };
 
 // A remover's test on a machine described as a machine directory (machine.ini text and files of drive C:).
@@ -55,6 +61,19 @@ protected:
     static void Fill(CTextList& list, const std::vector<std::string>& items) {
         for (const std::string& item : items) list.Add(item.c_str());
     }
+    void Learn() {
+        context.keeper = &keeper;
+        keeper.Learn(*database, context.osVersion, directDirs, searchDirs);
+    }
+    // A printer of the family in the database (one of another maker is any printer it does not list).
+    CPrinterEntry& FamilyPrinter(const char* name, int kept = 1) {
+        CPrinterEntry& p = database->printers.AddNew();
+        CopyText(p.printerName, name);
+        p.isKept = kept;
+        p.isFamily = 1;
+        p.isListed = 1;
+        return p;
+    }
 
     // The context is made on a standard machine; each test then loads its own.
     simwin::Machine standard;
@@ -65,6 +84,7 @@ protected:
     CTextResources texts;
     CTextList directDirs, searchDirs;
     CRemovalContext context{};
+    CKeeper keeper;
 };
 
 }  // namespace removaltest

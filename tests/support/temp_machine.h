@@ -55,11 +55,13 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
     return out;
 }
 
-// Loads a machine from machine.ini text and files given as {"C/Windows/win.ini", text}.
+// Loads a machine from machine.ini text, files given as {"C/Windows/win.ini", text} and registry.reg text.
 inline std::unique_ptr<simwin::Machine> Load(const std::string& machineIni,
-                                             const std::map<std::string, std::string>& files = {}) {
+                                             const std::map<std::string, std::string>& files = {},
+                                             const std::string& registry = "") {
     TempDir dir;
     WriteFile(dir.path / "machine.ini", machineIni);
+    if (!registry.empty()) WriteFile(dir.path / "registry.reg", registry);
     for (auto& f : files) WriteFile(dir.path / "drive" / f.first, f.second);
     return simwin::Machine::load(dir.path.string());
 }

@@ -83,7 +83,7 @@ TEST(PlanSelection, ChosenPrinterTakesItsPavedPrinterAlong) {
               "registryKeys = HKLM,\"SOFTWARE\\VESTRAL\\VX\",\"\",1\n",
               Sections(r.out, "removal", "selection"));
     // Office and the paved Front go, Labels stays; the foreign Plotter is not counted.
-    EXPECT_EQ("[selection]\nremoving = 2\nremaining = 1\npavaneStays = 1\n", Sections(r.out, "selection", "-"));
+    EXPECT_EQ("[selection]\nremoving = 2\nremaining = 1\npavaneStays = 1\n", Sections(r.out, "selection", "refused"));
     // The sections come in their order.
     EXPECT_EQ(0u, r.out.find("[script]\npath = C:\\Windows\\System32\\spool\\drivers\\x64\\Kunz__04.unm\n[profile]\n"));
     EXPECT_LT(r.out.find("[profile]"), r.out.find("[printer]"));
@@ -103,7 +103,7 @@ TEST(PlanSelection, EverythingGoesWithEveryPrinter) {
                   "registryKeys = HKLM,\"SOFTWARE\\VESTRAL\\VSR32_04\",\"\",1\n"
                   "registryKeys = HKLM,\"SOFTWARE\\VESTRAL\\VX\",\"\",1\n",
                   Sections(r.out, "removal", "selection"));
-        EXPECT_EQ("[selection]\nremoving = 3\nremaining = 0\npavaneStays = 0\n", Sections(r.out, "selection", "-"));
+        EXPECT_EQ("[selection]\nremoving = 3\nremaining = 0\npavaneStays = 0\n", Sections(r.out, "selection", "refused"));
     }
 }
 
@@ -121,7 +121,7 @@ TEST(PlanSelection, PrintersTheFilterHidesStayKept) {
     r = Plan(kMachine, "-UNPAV", {"Front"});
     ASSERT_EQ(0, r.result) << r.err;
     EXPECT_EQ("[combined]\nfiles = PAVANE32.EXE\n", Sections(r.out, "combined", "keep"));
-    EXPECT_EQ("[selection]\nremoving = 1\nremaining = 2\npavaneStays = 0\n", Sections(r.out, "selection", "-"));
+    EXPECT_EQ("[selection]\nremoving = 1\nremaining = 2\npavaneStays = 0\n", Sections(r.out, "selection", "refused"));
 }
 
 TEST(PlanSelection, NamesThatMatchNoListedPrinter) {

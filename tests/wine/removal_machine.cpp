@@ -76,7 +76,8 @@ const FileItem kFiles[] = {
     // Searched in the print-processor, "Windows 4.0" driver and INF directories.
     {"%PROC%\\vxproc.dll", kRun1, true},
     {"%W40%\\vx40.dll", kRun1, true},
-    {"%INF%\\vxinst.inf", kRun1, true},
+    // In the INF directory only the OEM INF files this run uninstalls may go: a listed name stays.
+    {"%INF%\\vxinst.inf", kNever, true},
     // Held open without sharing by "hold": scheduled, gone at the restart.
     {"%SYS%\\vxlock.dll", kRestart, true},
     // The OEM directories: one holds only listed files (it goes, with its subdirectory); one holds a file
@@ -86,6 +87,12 @@ const FileItem kFiles[] = {
     {"%PF%\\Vestral Keep\\vxoem.dat", kRun1, true},
     {"%PF%\\Vestral Keep\\readme.txt", kNever, true},
     {"%PF%\\vxoem.dat", kNever, true},
+    // Hostile: an OEM path written as \\?\ (it would bypass Windows's path rules) is refused whole.
+    {"%PF%\\Vestral Evil\\vxoem.dat", kNever, true},
+    // Hostile: the script lists a file the driver of a printer that stays ("Acme Plotter 9") uses; the
+    // copy of it that no driver uses goes.
+    {"%DRV%\\3\\vestral.ppd", kNever, false},
+    {"%DRV%\\vestral.ppd", kRun1, false},
     // The Pavane utility (a copy of this program), found through SOFTWARE\VESTRAL\OEM\OEMPaths: started
     // and waited for when its profile's files go with the last printer, then deleted from the OEM directory.
     {"%PF%\\Vestral Keep\\PAVANE32.EXE", kRun2, false},
@@ -130,6 +137,7 @@ const DirItem kDirs[] = {
     {"%PF%\\Vestral", kRun1},
     {"%PF%\\Vestral\\data", kRun1},
     {"%PF%\\Vestral Keep", kNever},
+    {"%PF%\\Vestral Evil", kNever},
     // The group folder goes from the common program folder once emptied; the user's stays (empty).
     {"%COMMON_PROGRAMS%\\Vestral Printers", kRun1},
     {"%PROGRAMS%\\Vestral Printers", kNever},
@@ -216,8 +224,9 @@ const ValueItem kValues[] = {
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04\\ProgramGroups", "Main", "Vestral Printers", kRun1},
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04\\OEMPaths", "Main", "C:\\Program Files\\Vestral\\", kRun2},
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04\\OEMPaths", "Keep", "C:\\Program Files\\Vestral Keep\\", kRun2},
-    // Without a final backslash the last component is a file name: this names Program Files, refused.
+    // Without a final backslash, a last part that names a folder is that folder: Vestral Keep again.
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04\\OEMPaths", "NoSlash", "C:\\Program Files\\Vestral Keep", kRun2},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04\\OEMPaths", "Evil", "\\\\?\\C:\\Program Files\\Vestral Evil\\", kRun2},
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04\\OEMPaths", "Bad", "C:\\Program Files\\", kRun2},
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM\\OEMPaths", "Main", "C:\\Program Files\\Vestral Keep", kNever},
     {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port 04", "Driver", "vstmon04.dll",
@@ -321,9 +330,11 @@ struct DeviceItem {
     Phase goes;
 };
 
-// The script's HARDWARE_ID_1 is "USBPRINT\VestralX_04", matched as a prefix.
+// The script's HARDWARE_ID_1 is "USBPRINT\VestralX_04": an ID equal to it, or one it begins as far as a "\"
+// or "&" (a longer model name is another device).
 const DeviceItem kDevices[] = {
-    {"USBPRINT\\VESTRALX_04\\7&1A2B3C&0&USB001", "USBPRINT\\VestralX_04A1B2", kRun1},
+    {"USBPRINT\\VESTRALX_04\\7&1A2B3C&0&USB001", "USBPRINT\\VestralX_04", kRun1},
+    {"USBPRINT\\VESTRALX_04B\\7&1A2B3C&0&USB002", "USBPRINT\\VestralX_04B", kNever},
     {"ROOT\\ACMETEST\\0000", "USBPRINT\\AcmePlotter9", kNever},
 };
 const GUID kPrinterClass = {0x4d36e979, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};

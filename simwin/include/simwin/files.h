@@ -3,6 +3,8 @@
 // are locked by another process, and the records of deletions delayed until restart.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "simwin/ini.h"
+#include "simwin/security.h"
 #include "simwin/standard_files.h"
 #include "simwin/types.h"
 #include "simwin/util.h"
@@ -24,6 +27,10 @@ struct FileNode {
     DWORD attributes = 0;  // FILE_ATTRIBUTE_* other than DIRECTORY/NORMAL
     bool locked = false;   // held open by another process: opening or deleting fails with 32
     bool protectedFile = false;      // [file] protected = yes: SfcIsFileProtected reports it (standard_files.h)
+    bool denied = false;             // [file] denied = yes: this file or directory, and all below it, refuse access (5)
+    // The security descriptor given to it (CreateDirectoryA / CreateFileA with one, SetFileSecurityA, a
+    // [security] section); nullptr: it has what it inherits (security.h, api_security.cpp).
+    std::shared_ptr<const SecurityDescriptor> security;
     bool implicitDirectory = false;  // made only to hold standard files: saved only when it holds more
     int openHandles = 0;   // handles of the tool that are open on it
     DWORD shareMode = 0;   // the most restrictive share mode among the open handles
@@ -41,6 +48,17 @@ struct FileNode {
     // last attached ancestor only, so callers ask while it is attached.
     std::string path() const;
     bool isRoot() const { return parent == nullptr && name.size() == 2 && name[1] == ':'; }
+};
+
+// The space of a drive ([drive] sections): a drive without one has room for everything and reports
+// kDefaultTotal bytes with kDefaultFree free.
+struct DriveSpace {
+    static const uint64_t kDefaultTotal = 274877906944ULL;  // 256 GiB
+    static const uint64_t kDefaultFree = 107374182400ULL;   // 100 GiB
+    uint64_t total = kDefaultTotal;
+    uint64_t free = kDefaultFree;  // at load; what the run adds to the drive takes from it
+    bool limited = false;          // declared: a write or a creation beyond it fails with ERROR_DISK_FULL
+    uint64_t usedAtLoad = 0;       // bytes of the drive's files when the limit was set
 };
 
 // A delayed operation recorded by MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT).
@@ -111,6 +129,23 @@ public:
 
     std::vector<PendingRename> pendingRenames;
 
+    // Called after every successful WriteFile with the file's full path and the bytes written, and after
+    // every successful FlushFileBuffers with the path and the file's whole content (flushed = true). It may
+    // throw to stop the run there (what was written stays). Not copied with the file system.
+    std::function<void(const std::string& path, const std::string& bytes, bool flushed)> onWrite;
+
+    // Free space ([drive]): the bytes a drive has free now, and whether it has room for `growth` more bytes (a
+    // new entry needs at least one byte free). Drives without a limit always have room.
+    uint64_t freeBytes(const std::string& letter) const;
+    uint64_t totalBytes(const std::string& letter) const;
+    bool hasRoom(const std::string& letter, uint64_t growth) const;
+    void setDriveSpace(const std::string& letter, uint64_t total, uint64_t free);
+    // What the drives hold now counts as there before the run: the free space declared is what is left
+    // beside it (a loaded machine calls this once its files are all in place).
+    void beginRun();
+    // Access refused to a node: it, or a directory above it, is marked denied.
+    static bool isDenied(const FileNode* node);
+
     // Windows's own files (standard_files.h). addStandardFiles makes those the machine does not have and
     // that no [removed] section names (nor a directory above them); their directories are made too and
     // marked implicitDirectory when they were missing.
@@ -124,15 +159,19 @@ public:
     // drive/C/... under a machine directory; loading replaces the drives' contents.
     void loadDrives(const std::string& machineDir);
     void saveDrives(const std::string& machineDir) const;
-    // [file] sections (path, locked, attributes, protected), [pending] sections (from, to) and [removed]
-    // sections (path: a standard file a run deleted) of machine.ini. The drives leave out the standard files
+    // [file] sections (path, locked, attributes, protected, denied), [security] sections (path, sddl: an
+    // explicit security descriptor), [drive] sections (letter, total, free), [pending] sections (from, to) and
+    // [removed] sections (path: a standard file a run deleted) of machine.ini. The drives leave out the standard files
     // nothing changed, and implicit directories that hold nothing else.
     void load(const IniDoc& doc);
+    // [security] sections, once every file is in place (Windows's own files and the layout included).
+    void loadSecurity(const IniDoc& doc);
     void save(IniDoc& doc) const;
 
 private:
     std::map<std::string, std::shared_ptr<FileNode>, ILess> drives_;  // "C" -> root
     std::map<std::string, std::string, ILess> standard_;  // full path -> content as Windows put it
+    std::map<std::string, DriveSpace, ILess> space_;      // "C" -> its declared space
     std::set<std::string, ILess> removed_;               // [removed] paths read at load
     FileNode* child(FileNode& directory, const std::string& name) const;  // by name, then by alias
     void giveAliases(FileNode& directory) const;

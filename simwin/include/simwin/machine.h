@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,6 +45,10 @@ public:
     static std::unique_ptr<Machine> load(const std::string& dir);
     // Writes the machine's state as a machine directory; deterministic.
     void save(const std::string& dir) const;
+    // The machine of a machine.ini text alone (no registry.reg, no drive/), and the machine.ini text a save
+    // writes: what load and save do with that part. fromIni throws MachineError as load does.
+    static std::unique_ptr<Machine> fromIni(const std::string& text, const std::string& origin);
+    std::string saveIni() const;
 
     Clock clock;
     SystemInfo system;
@@ -71,6 +76,9 @@ public:
 
 private:
     void applyLayout();
+    // Builds a machine from a parsed machine.ini: the platform and layout, then each subsystem's sections,
+    // with loadFiles in between to bring the directory's registry and drives.
+    static std::unique_ptr<Machine> fromDoc(const IniDoc& doc, const std::function<void(Machine&)>& loadFiles);
 };
 
 // The machine the Win32 functions act on. Throws std::logic_error when none is current.

@@ -38,6 +38,7 @@ struct Printer {
     bool openable = true;  // false: OpenPrinterA fails with ERROR_ACCESS_DENIED
     bool pendingDeletion = false;  // DeletePrinter while jobs were queued: it goes with its last job
     std::map<std::string, std::string, ILess> data;  // printer data values (REG_SZ text)
+    std::map<std::string, std::pair<DWORD, std::string>, ILess> otherData;  // values of other types: type, bytes
 
     // The queued jobs have the IDs 1, 2, ... in queue order at load; deleting one keeps the others' IDs.
     // The ID of the job at a queue position (0 = the first), and whether a job of that ID is queued.
@@ -90,11 +91,11 @@ struct Port {
 struct SpoolerComponent {
     std::string name;
     std::string environment;
-    std::string dll;  // monitors: MONITOR_INFO_2 pDLLName; processors: the library of its registry key
+    std::string dll{};  // monitors: MONITOR_INFO_2 pDLLName; processors: the library of its registry key
     bool inUse = false;  // monitors: DeleteMonitorA fails with ERROR_PRINT_MONITOR_IN_USE
     bool standard = false;
     bool declared = true;
-    std::string standardDll;  // a standard one's library as Windows installs it (saved only when changed)
+    std::string standardDll{};  // a standard one's library as Windows installs it (saved only when changed)
 };
 
 // A declared failure of a spooler function: its call number `call` (1 = the first call; 0 = every

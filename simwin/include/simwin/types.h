@@ -25,6 +25,7 @@ typedef uint32_t UINT;
 typedef int32_t INT;
 typedef int32_t LONG;
 typedef uint32_t ULONG;
+typedef ULONG* PULONG;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 typedef uint64_t DWORD64;
@@ -128,6 +129,16 @@ typedef struct _SYSTEMTIME {
     WORD wMilliseconds;
 } SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
 
+typedef union _ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    };
+    ULONGLONG QuadPart;
+} ULARGE_INTEGER, *PULARGE_INTEGER;
+
+typedef PVOID PSECURITY_DESCRIPTOR;
+
 typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
@@ -182,6 +193,12 @@ typedef const RECT* LPCRECT;
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_DISK_FULL 112L
+#define ERROR_UNKNOWN_REVISION 1305L
+#define ERROR_INVALID_OWNER 1307L
+#define ERROR_INVALID_ACL 1336L
+#define ERROR_INVALID_SID 1337L
+#define ERROR_INVALID_SECURITY_DESCR 1338L
 #define ERROR_DIRECTORY 267L
 #define ERROR_NOT_ALL_ASSIGNED 1300L
 #define ERROR_NO_SUCH_PRIVILEGE 1313L

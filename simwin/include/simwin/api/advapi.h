@@ -148,6 +148,81 @@ typedef struct _TOKEN_PRIVILEGES {
 #define SE_PRIVILEGE_ENABLED 0x00000002L
 #define SE_SHUTDOWN_NAME "SeShutdownPrivilege"
 
+// Security descriptors of files and directories (simwin/security.h: the SDDL subset, the self-relative layout).
+typedef DWORD SECURITY_INFORMATION, *PSECURITY_INFORMATION;
+typedef WORD SECURITY_DESCRIPTOR_CONTROL;
+#define OWNER_SECURITY_INFORMATION 0x00000001L
+#define GROUP_SECURITY_INFORMATION 0x00000002L
+#define DACL_SECURITY_INFORMATION 0x00000004L
+#define SACL_SECURITY_INFORMATION 0x00000008L
+#define UNPROTECTED_DACL_SECURITY_INFORMATION 0x20000000L
+#define PROTECTED_DACL_SECURITY_INFORMATION 0x80000000L
+#define SE_OWNER_DEFAULTED 0x0001
+#define SE_GROUP_DEFAULTED 0x0002
+#define SE_DACL_PRESENT 0x0004
+#define SE_DACL_DEFAULTED 0x0008
+#define SE_DACL_AUTO_INHERIT_REQ 0x0100
+#define SE_DACL_AUTO_INHERITED 0x0400
+#define SE_DACL_PROTECTED 0x1000
+#define SE_SELF_RELATIVE 0x8000
+#define SDDL_REVISION_1 1
+#define ACL_REVISION 2
+#define ACCESS_ALLOWED_ACE_TYPE 0x0
+#define ACCESS_DENIED_ACE_TYPE 0x1
+#define OBJECT_INHERIT_ACE 0x1
+#define CONTAINER_INHERIT_ACE 0x2
+#define NO_PROPAGATE_INHERIT_ACE 0x4
+#define INHERIT_ONLY_ACE 0x8
+#define INHERITED_ACE 0x10
+
+typedef struct _ACL {
+    BYTE AclRevision;
+    BYTE Sbz1;
+    WORD AclSize;
+    WORD AceCount;
+    WORD Sbz2;
+} ACL, *PACL;
+
+typedef struct _ACE_HEADER {
+    BYTE AceType;
+    BYTE AceFlags;
+    WORD AceSize;
+} ACE_HEADER, *PACE_HEADER;
+
+typedef struct _ACCESS_ALLOWED_ACE {
+    ACE_HEADER Header;
+    ACCESS_MASK Mask;
+    DWORD SidStart;
+} ACCESS_ALLOWED_ACE, *PACCESS_ALLOWED_ACE;
+
+typedef struct _SECURITY_DESCRIPTOR_RELATIVE {
+    BYTE Revision;
+    BYTE Sbz1;
+    SECURITY_DESCRIPTOR_CONTROL Control;
+    DWORD Owner;
+    DWORD Group;
+    DWORD Sacl;
+    DWORD Dacl;
+} SECURITY_DESCRIPTOR_RELATIVE, *PISECURITY_DESCRIPTOR_RELATIVE;
+
+// SDDL text to a self-relative descriptor allocated for LocalFree (the owner, group and DACL it names, laid
+// out in that order after the header), and back (the parts `information` asks for; the text for LocalFree,
+// its length with the NUL). Text outside the subset: ERROR_INVALID_PARAMETER (87); a revision other than
+// SDDL_REVISION_1: ERROR_UNKNOWN_REVISION (1305); a descriptor that is not one: ERROR_INVALID_SECURITY_DESCR.
+BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
+                                                                 PSECURITY_DESCRIPTOR* descriptor, PULONG size);
+BOOL WINAPI ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
+                                                                 SECURITY_INFORMATION information, LPSTR* text,
+                                                                 PULONG length);
+// A file's or directory's descriptor (its own, or what it inherits), the parts asked for, self-relative: a
+// null or short buffer fails with ERROR_INSUFFICIENT_BUFFER (122) and the size needed. The SACL needs a
+// privilege the tool does not hold (ERROR_PRIVILEGE_NOT_HELD, 1314). A denied one: ERROR_ACCESS_DENIED.
+BOOL WINAPI GetFileSecurityA(LPCSTR fileName, SECURITY_INFORMATION requested, PSECURITY_DESCRIPTOR descriptor,
+                             DWORD size, LPDWORD needed);
+// Replaces the parts of a file's or directory's descriptor that `information` names (owner, DACL); the
+// descriptor is then its own (saved as [security]). Nothing is passed on to what lies below it.
+BOOL WINAPI SetFileSecurityA(LPCSTR fileName, SECURITY_INFORMATION information, PSECURITY_DESCRIPTOR descriptor);
+
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID info, DWORD size, PDWORD returned);
 BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD s0, DWORD s1, DWORD s2,

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "simwin/types.h"
+#include "simwin/api/winreg.h"
 
 #ifndef GUID_DEFINED
 #define GUID_DEFINED
@@ -81,6 +82,17 @@ BOOL WINAPI SetupDiRegisterDeviceInfo(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA D
                                       PSP_DETSIG_CMPPROC CompareProc, PVOID CompareContext,
                                       PSP_DEVINFO_DATA DupDeviceInfoData);
 BOOL WINAPI SetupDiRemoveDevice(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData);
+
+#define DICS_FLAG_GLOBAL 0x00000001
+#define DICS_FLAG_CONFIGSPECIFIC 0x00000002
+#define DIREG_DEV 0x00000001
+#define DIREG_DRV 0x00000002
+#define ERROR_KEY_DOES_NOT_EXIST 0xE0000204L
+// The device's hardware key (DIREG_DEV): HKLM\SYSTEM\CurrentControlSet\Enum\<instance ID>\Device Parameters,
+// where a USB printer's node keeps its "Port Name" (USB001). A key the registry does not have fails with
+// ERROR_KEY_DOES_NOT_EXIST; the software key (DIREG_DRV) is not modelled and fails the same way.
+HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Scope, DWORD HwProfile,
+                                 DWORD KeyType, REGSAM samDesired);
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet);
 
 // INF files: the Windows-4 style ones carry a [Version] Signature of "$Windows NT$", "$Chicago$" or

@@ -48,9 +48,19 @@ typedef IMalloc* LPMALLOC;
 #define CSIDL_INTERNET_CACHE 0x0020
 #define CSIDL_COOKIES 0x0021
 #define CSIDL_HISTORY 0x0022
+#define CSIDL_COMMON_APPDATA 0x0023  // "C:\ProgramData" on nt; 9x and Win32s have none
 #define CSIDL_PROGRAM_FILES 0x0026
 #define CSIDL_PROFILE 0x0028
+#define CSIDL_FLAG_DONT_VERIFY 0x4000
+#define CSIDL_FLAG_CREATE 0x8000
+#define CSIDL_FLAG_MASK 0xFF00
+
+typedef enum { SHGFP_TYPE_CURRENT = 0, SHGFP_TYPE_DEFAULT = 1 } SHGFP_TYPE;
 
 HRESULT WINAPI SHGetMalloc(LPMALLOC* allocator);
 HRESULT WINAPI SHGetSpecialFolderLocation(HWND owner, int csidl, LPITEMIDLIST* list);
 BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST list, LPSTR path);
+// A special folder's path into a buffer of MAX_PATH: S_OK; E_FAIL for a folder the machine has none of (path
+// emptied); HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) (0x80070002) when the folder does not exist, unless
+// CSIDL_FLAG_CREATE makes it or CSIDL_FLAG_DONT_VERIFY skips the check; E_INVALIDARG for a null path.
+HRESULT WINAPI SHGetFolderPathA(HWND owner, int csidl, HANDLE token, DWORD flags, LPSTR path);

@@ -10,7 +10,6 @@ BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR server, LPSTR environment, DWORD l
 
 // Printers: enumeration, handles, information levels 1, 2, 4 and 5, printer data.
 typedef struct _devicemodeA DEVMODEA, *PDEVMODEA, *LPDEVMODEA;  // not modelled: printers report no DEVMODE
-typedef PVOID PSECURITY_DESCRIPTOR;
 
 typedef struct _PRINTER_INFO_1A {
     DWORD Flags;
@@ -110,6 +109,10 @@ BOOL WINAPI OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defau
 BOOL WINAPI ClosePrinter(HANDLE printer);
 BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed);
 DWORD WINAPI GetPrinterDataA(HANDLE printer, LPSTR valueName, LPDWORD type, LPBYTE data, DWORD size, LPDWORD needed);
+// Sets a printer-data value of any type (REG_SZ text, kept without its NUL; other types as their bytes). Needs
+// PRINTER_ACCESS_ADMINISTER on the handle (ERROR_ACCESS_DENIED); a null or empty name:
+// ERROR_INVALID_PARAMETER. Returns the error, 0 on success.
+DWORD WINAPI SetPrinterDataA(HANDLE printer, LPSTR valueName, DWORD type, LPBYTE data, DWORD size);
 
 // Changing printers: level 2 of SetPrinterA (command 0) and the queue commands of level 0.
 #define PRINTER_CONTROL_PAUSE 1
@@ -297,7 +300,14 @@ BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info);
 BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR monitorName);
 BOOL WINAPI EnumPrintProcessorsA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
                                  LPDWORD needed, LPDWORD returned);
+// Deletes a print processor and, as Windows does, its registry key
+// HKLM\SYSTEM\CurrentControlSet\Control\Print\Environments\<env>\Print Processors\<name>.
 BOOL WINAPI DeletePrintProcessorA(LPSTR server, LPSTR environment, LPSTR processorName);
+// Installs a print processor whose library lies in the environment's print-processor directory (else
+// ERROR_MOD_NOT_FOUND, 126) and writes its registry key with the value Driver = the library, as Windows does.
+// A processor of that name in the environment: ERROR_PRINT_PROCESSOR_ALREADY_INSTALLED (3005). Needs a user
+// who may administer the server (5).
+BOOL WINAPI AddPrintProcessorA(LPSTR server, LPSTR environment, LPSTR pathName, LPSTR processorName);
 
 #ifndef ERROR_CAN_NOT_COMPLETE
 #define ERROR_CAN_NOT_COMPLETE 1003L

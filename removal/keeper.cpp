@@ -1,0 +1,387 @@
+// What the machine still needs: learning it, and the rules on spooler components, services and devices.
+#include "removal/keeper.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "app/folder_paths.h"
+#include "app/program_folder.h"
+#include "removal/driver_remover.h"
+#include "removal/keeper_text.h"
+#include "removal/spooler_lists.h"
+
+namespace {
+
+// The environments whose drivers a printer that stays may use: its own, and those its shared queue serves.
+const char* const kEnvironments[] = {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64"};
+
+// The port monitors and services Windows installs: the machine's answer decides first (a monitor whose
+// library Windows protects is Windows's), these names hold where it cannot tell.
+const char* const kWindowsMonitors[] = {"Local Port", "Standard TCP/IP Port", "USB Monitor", "WSD Port", "LPR Port",
+                                        "AppleTalk Printing Devices", "BJ Language Monitor", "PJL Language monitor",
+                                        "Microsoft Shared Fax Monitor", "Appmon"};
+const char* const kWindowsServices[] = {"Spooler", "RpcSs", "RpcEptMapper", "DcomLaunch", "PlugPlay", "usbprint",
+                                        "LanmanServer", "LanmanWorkstation", "EventLog"};
+const char kWinPrint[] = "WinPrint";
+
+bool OneOf(const char* name, const char* const* names, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (_strcmpi(name, names[i]) == 0) return true;
+    return false;
+}
+
+// The full path of a driver file as the spooler names it (a bare name lies in the environment's driver
+// directory).
+std::string DriverFilePath(const char* file, const char* environment) {
+    if (!file || !file[0]) return std::string();
+    if (strchr(file, '\\')) return file;
+    char dir[MAX_PATH] = "";
+    DWORD needed = 0;
+    if (!GetPrinterDriverDirectoryA(NULL, const_cast<LPSTR>(environment), 1, reinterpret_cast<LPBYTE>(dir),
+                                    sizeof dir, &needed))
+        return file;
+    return std::string(dir) + "\\" + file;
+}
+
+// The library of a print processor: the spooler keeps it in the processor's key of its environment.
+std::string ProcessorLibrary(const char* environment, const char* processor) {
+    char key[3 * MAX_PATH];
+    snprintf(key, sizeof key, "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\%s\\Print Processors\\%s",
+             environment, processor);
+    HKEY handle = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::string();
+    char value[MAX_PATH] = "";
+    DWORD size = sizeof value - 1, type = 0;
+    LONG r = RegQueryValueExA(handle, "Driver", NULL, &type, reinterpret_cast<LPBYTE>(value), &size);
+    RegCloseKey(handle);
+    if (r != ERROR_SUCCESS || type != REG_SZ || !value[0]) return std::string();
+    if (strchr(value, '\\')) return value;
+    char dir[MAX_PATH] = "";
+    DWORD needed = 0;
+    if (!GetPrintProcessorDirectoryA(NULL, const_cast<LPSTR>(environment), 1, reinterpret_cast<LPBYTE>(dir), sizeof dir,
+                                     &needed))
+        return std::string();
+    return std::string(dir) + "\\" + value;
+}
+
+// A printer's ports: the spooler writes several as a comma-separated list.
+std::vector<std::string> Ports(const char* text) {
+    std::vector<std::string> ports;
+    std::string all = text ? text : "";
+    for (size_t at = 0; at <= all.size();) {
+        size_t comma = all.find(',', at);
+        std::string port = Trimmed(all.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        if (!port.empty()) ports.push_back(Lower(port));
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    return ports;
+}
+
+}  // namespace
+
+// --- learning the machine ---------------------------------------------------------------------------------
+
+void CKeeper::Learn(const CUninstallDatabase& database, const COSVersion& osVersion, const CTextList& direct,
+                    const CTextList& search) {
+    os = osVersion;
+    directDirs = &direct;
+    searchDirs = &search;
+    programFolder = ProgramFolder();
+    programFolderTrusted = ProgramFolderIsTrusted();
+    LearnFolders();
+    LearnDrivers();
+    LearnPorts();
+
+    removedPrinters.clear();
+    std::set<std::string> familyPrinters;
+    for (const CPrinterEntry& p : database.printers) {
+        if (!p.isForeign) familyPrinters.insert(Lower(p.printerName));
+        if (!p.isKept && !p.isForeign && !p.isDeleted) removedPrinters.insert(Lower(p.printerName));
+    }
+    familyPrinterNames = familyPrinters;
+    learnedOnce = false;
+    LearnStayingPrinters();
+
+    // The components this run removes: what the lists name and no rule keeps.
+    removedDrivers.clear();
+    CTextList candidates;
+    DriverCandidates(database, candidates);
+    for (const char* name : candidates)
+        if (!Driver(name)) removedDrivers.insert(Lower(name));
+    removedServices.clear(), removedMonitors.clear(), removedProcessors.clear();
+    for (const char* name : database.removal.services)
+        if (!Service(name)) removedServices.insert(Lower(name));
+    for (const char* name : database.removal.monitors)
+        if (!Monitor(name)) removedMonitors.insert(Lower(name));
+    for (const char* name : database.removal.printProcessors)
+        if (!PrintProcessor(name)) removedProcessors.insert(Lower(name));
+    LearnFamilyFiles(database);
+}
+
+void CKeeper::LearnDrivers() {
+    drivers.clear();
+    windowsDrivers.clear();
+    windowsDriverFiles.clear();
+    std::set<std::string> seen;  // environment and name: the local call repeats one of the named environments
+    const char* environments[1 + sizeof kEnvironments / sizeof kEnvironments[0]] = {NULL};
+    for (size_t i = 0; i < sizeof kEnvironments / sizeof kEnvironments[0]; ++i) environments[i + 1] = kEnvironments[i];
+    for (const char* environment : environments) {
+        // Level 8 names the INF a driver came from; a Windows without it answers level 3.
+        DWORD level = 8, count = 0;
+        auto enumerate = [&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), level, buffer, size, needed, returned);
+        };
+        std::vector<BYTE> list = FetchSpoolerList(enumerate, count);
+        if (!count) {
+            level = 3;
+            list = FetchSpoolerList(enumerate, count);
+        }
+        for (DWORD i = 0; i < count; ++i) {
+            // DRIVER_INFO_8A begins with the fields of DRIVER_INFO_3A.
+            const DRIVER_INFO_3A& d = level == 8 ? *reinterpret_cast<const DRIVER_INFO_3A*>(
+                                                       &reinterpret_cast<const DRIVER_INFO_8A*>(list.data())[i])
+                                                 : reinterpret_cast<const DRIVER_INFO_3A*>(list.data())[i];
+            if (!d.pName) continue;
+            InstalledDriver driver;
+            driver.environment = d.pEnvironment ? d.pEnvironment : (environment ? environment : "");
+            if (!seen.insert(Lower(driver.environment) + "|" + Lower(d.pName)).second) continue;
+            const char* env = driver.environment.c_str();
+            for (const char* file : {d.pDriverPath, d.pDataFile, d.pConfigFile, d.pHelpFile}) {
+                std::string path = DriverFilePath(file, env);
+                if (!path.empty()) driver.files.push_back(path);
+            }
+            for (const char* dep = d.pDependentFiles; dep && *dep; dep += strlen(dep) + 1)
+                driver.files.push_back(DriverFilePath(dep, env));
+            if (level == 8) {
+                const DRIVER_INFO_8A& d8 = reinterpret_cast<const DRIVER_INFO_8A*>(list.data())[i];
+                driver.inf = d8.pszInfPath ? d8.pszInfPath : "";
+                driver.provider = d8.pszProvider ? d8.pszProvider : "";
+            }
+            if (IsWindowsDriver(driver)) {
+                windowsDrivers.insert(Lower(d.pName));
+                for (const std::string& f : driver.files) windowsDriverFiles.insert(FullKey(f));
+            }
+            drivers.emplace(Lower(d.pName), driver);
+        }
+    }
+}
+
+bool CKeeper::IsWindowsDriver(const InstalledDriver& driver) const {
+    if (_strcmpi(driver.provider.c_str(), "Microsoft") == 0) return true;
+    if (driver.inf.empty()) return false;
+    // An INF of Windows: not one of the published OEM INF files (oemN.inf).
+    return _strnicmp(FileNameOf(driver.inf).c_str(), "oem", 3) != 0;
+}
+
+void CKeeper::LearnPorts() {
+    portMonitors.clear();
+    monitorLibraries.clear();
+    DWORD count = 0;
+    std::vector<BYTE> ports = FetchSpoolerList(
+        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumPortsA(NULL, 2, buffer, size, needed, returned);
+        },
+        count);
+    for (DWORD i = 0; i < count; ++i) {
+        const PORT_INFO_2A& p = reinterpret_cast<const PORT_INFO_2A*>(ports.data())[i];
+        if (p.pPortName && p.pMonitorName) portMonitors[Lower(p.pPortName)] = p.pMonitorName;
+    }
+    std::vector<BYTE> monitors = FetchSpoolerList(
+        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumMonitorsA(NULL, 2, buffer, size, needed, returned);
+        },
+        count);
+    for (DWORD i = 0; i < count; ++i) {
+        const MONITOR_INFO_2A& m = reinterpret_cast<const MONITOR_INFO_2A*>(monitors.data())[i];
+        if (!m.pName || !m.pDLLName || !m.pDLLName[0]) continue;
+        monitorLibraries[Lower(m.pName)] = strchr(m.pDLLName, '\\') ? m.pDLLName : systemDir + "\\" + m.pDLLName;
+    }
+}
+
+void CKeeper::LearnStayingPrinters() {
+    std::vector<StayingPrinter> staying;
+    DWORD count = 0;
+    std::vector<BYTE> list = FetchSpoolerList(
+        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 2, buffer, size, needed, returned);
+        },
+        count);
+    const bool afterPrinters = learnedOnce;
+    for (DWORD i = 0; i < count; ++i) {
+        const PRINTER_INFO_2A& p = reinterpret_cast<const PRINTER_INFO_2A*>(list.data())[i];
+        if (!p.pPrinterName) continue;
+        // Before the printers' stage every printer but the chosen ones stays; after it, every printer that
+        // is still installed (one that could not be deleted, or waits for its jobs).
+        if (!afterPrinters && removedPrinters.count(Lower(p.pPrinterName))) continue;
+        StayingPrinter s;
+        s.name = p.pPrinterName;
+        s.driver = p.pDriverName ? p.pDriverName : "";
+        s.processor = p.pPrintProcessor ? p.pPrintProcessor : "";
+        s.ports = Ports(p.pPortName);
+        staying.push_back(s);
+    }
+    learnedOnce = true;
+    LearnStaying(staying);
+}
+
+void CKeeper::LearnStaying(const std::vector<StayingPrinter>& printers) {
+    stayingPrinters.clear(), stayingDrivers.clear(), stayingFiles.clear(), stayingInfs.clear();
+    stayingMonitors.clear(), stayingProcessors.clear(), processorUsers.clear();
+    std::set<std::string> ports;
+    for (const StayingPrinter& p : printers) {
+        stayingPrinters.insert(Lower(p.name));
+        const std::string driver = Lower(p.driver);
+        if (!driver.empty() && stayingDrivers.insert(driver).second) {
+            // The driver in every environment: its copy for another environment serves the clients of a
+            // shared queue.
+            auto range = drivers.equal_range(driver);
+            for (auto it = range.first; it != range.second; ++it) {
+                for (const std::string& f : it->second.files) stayingFiles.insert(FullKey(f));
+                if (!it->second.inf.empty()) stayingInfs.insert(Lower(FileNameOf(it->second.inf)));
+            }
+            char inf[MAX_PATH] = "";
+            FindOemInf(inf, p.driver.c_str());
+            if (inf[0]) stayingInfs.insert(Lower(inf));
+        }
+        for (const std::string& port : p.ports) {
+            ports.insert(port);
+            auto monitor = portMonitors.find(port);
+            if (monitor == portMonitors.end()) continue;
+            stayingMonitors.insert(Lower(monitor->second));
+            auto library = monitorLibraries.find(Lower(monitor->second));
+            if (library != monitorLibraries.end()) stayingFiles.insert(FullKey(library->second));
+        }
+        if (!p.processor.empty()) {
+            // Only another maker's printer holds its processor: a printer of the family that stays is switched
+            // to WinPrint before the family's processor goes.
+            if (!familyPrinterNames.count(Lower(p.name))) {
+                processorUsers[Lower(p.processor)].insert(p.name);
+                stayingProcessors.insert(Lower(p.processor));
+                for (const char* environment : kEnvironments) {
+                    std::string library = ProcessorLibrary(environment, p.processor.c_str());
+                    if (!library.empty()) stayingFiles.insert(FullKey(library));
+                }
+            }
+        }
+    }
+    LearnDevices(ports);
+}
+
+void CKeeper::LearnDevices(const std::set<std::string>& stayingPorts) {
+    stayingDevices.clear();
+    if (stayingPorts.empty() || !os.IsWinNT()) return;
+    HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) return;
+    for (DWORD index = 0;; ++index) {
+        SP_DEVINFO_DATA device;
+        memset(&device, 0, sizeof device);
+        device.cbSize = sizeof device;
+        if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
+        // A printer's USB device node names its port in "Device Parameters" ("Port Name" = USB001).
+        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE) continue;
+        char port[MAX_PATH] = "";
+        DWORD size = sizeof port - 1, type = 0;
+        LONG r = RegQueryValueExA(key, "Port Name", NULL, &type, reinterpret_cast<LPBYTE>(port), &size);
+        RegCloseKey(key);
+        if (r != ERROR_SUCCESS || !stayingPorts.count(Lower(port))) continue;
+        char instance[MAX_DEVICE_ID_LEN + 1] = "";
+        if (SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL))
+            stayingDevices.insert(Lower(instance));
+        // Its parent (the USB device the printing interface belongs to) stays with it.
+        DEVINST parent = 0;
+        if (CM_Get_Parent(&parent, device.DevInst, 0) == CR_SUCCESS &&
+            CM_Get_Device_IDA(parent, instance, sizeof instance, 0) == CR_SUCCESS)
+            stayingDevices.insert(Lower(instance));
+    }
+    SetupDiDestroyDeviceInfoList(set);
+}
+
+void CKeeper::NoteRemovedDriver(const char* name) {
+    if (name && name[0]) removedDrivers.insert(Lower(name));
+}
+
+void CKeeper::NoteUninstalledInf(const char* infFileName) {
+    if (infFileName && infFileName[0]) familyInfs.insert(Lower(BaseName(infFileName)));
+}
+
+// --- components -------------------------------------------------------------------------------------------
+
+CRefusal CKeeper::Printer(const char* name) const {
+    if (strpbrk(name, "\\/")) return CRefusal::By("path-form", "a printer name with a backslash names no key of its own");
+    return CRefusal();
+}
+
+CRefusal CKeeper::Driver(const char* name) const {
+    const std::string key = Lower(name);
+    if (windowsDrivers.count(key)) return CRefusal::By("windows-printing", "a driver of Windows");
+    if (stayingDrivers.count(key)) return CRefusal::By("staying-printer", "a printer that stays uses it");
+    return CRefusal();
+}
+
+CRefusal CKeeper::OemInf(const char* infFileName) const {
+    const std::string name = Lower(FileNameOf(infFileName));
+    if (name.compare(0, 3, "oem") != 0) return CRefusal::By("windows-file", "an INF file of Windows");
+    if (stayingInfs.count(name)) return CRefusal::By("staying-printer", "the driver of a printer that stays came from it");
+    return CRefusal();
+}
+
+CRefusal CKeeper::Monitor(const char* name) const {
+    auto library = monitorLibraries.find(Lower(name));
+    if (OneOf(name, kWindowsMonitors, sizeof kWindowsMonitors / sizeof kWindowsMonitors[0]) ||
+        (library != monitorLibraries.end() && IsProtectedFile(library->second)))
+        return CRefusal::By("windows-printing", "a port monitor of Windows");
+    if (stayingMonitors.count(Lower(name))) return CRefusal::By("staying-printer", "the port of a printer that stays uses it");
+    return CRefusal();
+}
+
+CRefusal CKeeper::PrintProcessor(const char* name) const {
+    if (_strcmpi(name, kWinPrint) == 0) return CRefusal::By("windows-printing", "the standard print processor of Windows");
+    auto users = processorUsers.find(Lower(name));
+    if (users != processorUsers.end() && !users->second.empty())
+        return CRefusal::By("staying-printer", "another maker's printer that stays uses it (" + *users->second.begin() + ")");
+    return CRefusal();
+}
+
+bool CKeeper::ProcessorUsedByOtherMaker(const char* processor, const char* printer) const {
+    auto users = processorUsers.find(Lower(processor));
+    return users != processorUsers.end() && users->second.count(printer);
+}
+
+CRefusal CKeeper::Service(const char* name) const {
+    if (OneOf(name, kWindowsServices, sizeof kWindowsServices / sizeof kWindowsServices[0]))
+        return CRefusal::By("service", "Windows needs the service");
+    if (!os.IsWinNT()) return CRefusal();
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (!manager) return CRefusal();
+    SC_HANDLE service = OpenServiceA(manager, name, SERVICE_QUERY_CONFIG);
+    CRefusal refusal;
+    if (service) {
+        DWORD needed = 0;
+        QueryServiceConfigA(service, NULL, 0, &needed);
+        std::vector<BYTE> buffer(needed ? needed : 1, 0);
+        if (needed && QueryServiceConfigA(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGA>(buffer.data()), needed, &needed)) {
+            const QUERY_SERVICE_CONFIGA& config = *reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data());
+            const std::string binary = config.lpBinaryPathName ? config.lpBinaryPathName : "";
+            const std::string program = ProgramOf(binary, windowsDir);
+            if (config.dwStartType == SERVICE_BOOT_START || config.dwStartType == SERVICE_SYSTEM_START)
+                refusal = CRefusal::By("service", "it starts with Windows");
+            else if ((config.dwServiceType & SERVICE_WIN32_SHARE_PROCESS) || _strcmpi(FileNameOf(program).c_str(), "svchost.exe") == 0)
+                refusal = CRefusal::By("service", "it runs in a process Windows shares between services");
+            else if (!program.empty() && IsProtectedFile(FullPathOf(program)))
+                refusal = CRefusal::By("service", "Windows protects its program " + program);
+            else if (!IsFamilyPath(program.c_str()))
+                refusal = CRefusal::By("service", program.empty() ? std::string("it names no program of the family")
+                                                                  : "its program " + program + " is not the family's");
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return refusal;
+}
+
+CRefusal CKeeper::DeviceNode(const char* instanceId) const {
+    if (stayingDevices.count(Lower(instanceId))) return CRefusal::By("staying-printer", "the device of a printer that stays");
+    return CRefusal();
+}

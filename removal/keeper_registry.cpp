@@ -1,0 +1,347 @@
+// What the machine still needs of its registry and INI files: Windows's keys with their subtrees, the
+// spooler's and the service manager's keys of components that stay, whatever names a program that is not
+// the family's, and Windows's own INI lines.
+#include <ctype.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+#include "removal/keeper.h"
+#include "removal/keeper_text.h"
+
+namespace {
+
+typedef std::vector<std::string> Key;
+
+// Keys Windows needs with everything below them.
+const char* const kMachineSubtrees[] = {
+    "SAM", "SECURITY", "BCD00000000", "HARDWARE",
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print",
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+    "SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+    "SOFTWARE\\Microsoft\\Cryptography",
+    "SOFTWARE\\Policies\\Microsoft",
+    "SYSTEM\\Select", "SYSTEM\\MountedDevices", "SYSTEM\\Setup",
+};
+// Keys Windows needs below HKEY_LOCAL_MACHINE, and every key on the way to them; what lies below them may
+// be the family's (an Uninstall entry, an App Paths entry of the family's program).
+const char* const kMachineKeys[] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion",
+};
+// Keys Windows needs below a user's key (HKEY_CURRENT_USER, or a user of HKEY_USERS): the first ones with
+// their subtrees, the others with the keys on the way to them.
+const char* const kUserSubtrees[] = {
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts",
+    "Software\\Policies\\Microsoft",
+    "Control Panel", "Environment", "Printers\\Connections",
+};
+const char* const kUserKeys[] = {
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+};
+// The keys whose values start programs.
+const char* const kRunKeys[] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+    "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce"};
+
+// Class containers: every registration below them is Windows's unless it points at the family's programs.
+const char* const kClassContainers[] = {"CLSID", "Interface", "TypeLib", "AppID", "Wow6432Node"};
+// Class keys of Windows: the key itself stays; a registration below it (a context menu handler, a verb)
+// goes only when it points at the family's programs.
+const char* const kWindowsClassKeys[] = {"*", "Directory", "Folder", "Drive", "exefile", "dllfile", "inffile",
+                                         "lnkfile", "txtfile", "Applications", "SystemFileAssociations", "MIME",
+                                         "AllFilesystemObjects", "DesktopBackground", "batfile", "cmdfile",
+                                         "regfile", "htmlfile", "Unknown", "Network", "Printers"};
+// The keys of a class registration that name a program or library: their default value.
+const char* const kReferenceKeys[] = {"inprocserver32", "localserver32", "inprochandler32", "inprocserver",
+                                      "localserver", "defaulticon", "command", "win32", "win64"};
+
+// Windows's own INI sections: the lines the tool's own logic changes (the default printer, the load line)
+// go that way only.
+struct IniSections {
+    const char* file;
+    const char* const* sections;
+    size_t count;
+};
+const char* const kWinIniSections[] = {"windows", "desktop", "intl", "ports", "fonts", "FontSubstitutes",
+                                       "extensions", "mci extensions", "Compatibility", "TrueType", "embedding",
+                                       "sounds", "colors", "network", "spooler", "boot"};
+const char* const kSystemIniSections[] = {"boot", "boot.description", "386Enh", "drivers", "drivers32", "mci", "mci32",
+                                          "NonWindowsApp", "keyboard", "standard", "vcache"};
+
+bool Components(const char* subKey, Key& out) {
+    std::string part;
+    auto flush = [&]() {
+        if (part.empty()) return true;
+        if (part == "." || part == "..") return false;
+        out.push_back(part);
+        part.clear();
+        return true;
+    };
+    const std::string whole = Trimmed(subKey ? subKey : "");
+    for (const char* p = whole.c_str(); *p; ++p) {
+        if (*p == '\\' || *p == '/') {
+            if (!flush()) return false;
+        } else {
+            part += static_cast<char>(tolower(static_cast<unsigned char>(*p)));
+        }
+    }
+    return flush();
+}
+
+Key Split(const char* path) {
+    Key key;
+    Components(path, key);
+    return key;
+}
+
+// Whether key[from..] is one of the listed keys (or lies below it, with subtrees), or on the way to one.
+bool Matches(const Key& key, size_t from, const char* const* list, size_t count, bool subtrees, bool onTheWay) {
+    for (size_t n = 0; n < count; ++n) {
+        const Key target = Split(list[n]);
+        const size_t length = key.size() - from;
+        const size_t common = std::min(length, target.size());
+        bool prefix = true;
+        for (size_t i = 0; i < common && prefix; ++i) prefix = key[from + i] == target[i];
+        if (!prefix) continue;
+        if (length == target.size()) return true;
+        if (length > target.size() && subtrees) return true;
+        if (length < target.size() && onTheWay) return true;
+    }
+    return false;
+}
+
+bool OneOf(const std::string& name, const char* const* names, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (_strcmpi(name.c_str(), names[i]) == 0) return true;
+    return false;
+}
+
+// A control set by any name: CurrentControlSet, ControlSet001 ...
+bool IsControlSet(const std::string& name) {
+    if (name == "currentcontrolset") return true;
+    return name.size() > 10 && name.compare(0, 10, "controlset") == 0 &&
+           strspn(name.c_str() + 10, "0123456789") == name.size() - 10;
+}
+
+
+}  // namespace
+
+// --- registry keys ----------------------------------------------------------------------------------------
+
+CRefusal CKeeper::ServicesKey(const Key& key, size_t at) const {
+    if (key.size() == at) return CRefusal::By("windows-key", "the service manager's key");
+    if (removedServices.count(key[at])) return CRefusal();
+    return CRefusal::By("windows-key", "below Services only the key of a service this run removes may go");
+}
+
+CRefusal CKeeper::PrintKey(const Key& key, size_t at) const {
+    // at: the component after "Print".
+    const char* only = "below the spooler's keys only the keys of a component this run removes may go";
+    if (key.size() <= at + 1) return CRefusal::By("windows-key", only);
+    const std::string& place = key[at];
+    if (place == "monitors" && removedMonitors.count(key[at + 1])) return CRefusal();
+    if (place == "printers" && removedPrinters.count(key[at + 1])) return CRefusal();
+    if (place == "environments" && key.size() > at + 3) {
+        const std::string& kind = key[at + 2];
+        if (kind == "print processors" && removedProcessors.count(key[at + 3])) return CRefusal();
+        if (kind == "drivers") {
+            // NT: Drivers\Version-N\<name>; the 9x class: Drivers\<name>.
+            const bool versioned = key[at + 3].compare(0, 8, "version-") == 0;
+            const size_t name = versioned ? at + 4 : at + 3;
+            if (key.size() > name && removedDrivers.count(key[name])) return CRefusal();
+        }
+    }
+    return CRefusal::By("windows-key", only);
+}
+
+CRefusal CKeeper::ClassKey(HKEY root, const std::string& subKey, size_t classAt) const {
+    const Key key = Split(subKey.c_str());
+    if (key.size() == classAt) return CRefusal::By("windows-key", "the class registrations' root");
+    const std::string& name = key[classAt];
+    const bool container = OneOf(name, kClassContainers, sizeof kClassContainers / sizeof kClassContainers[0]);
+    const bool windowsClass = OneOf(name, kWindowsClassKeys, sizeof kWindowsClassKeys / sizeof kWindowsClassKeys[0]);
+    if ((container || windowsClass) && key.size() == classAt + 1)
+        return CRefusal::By("windows-key", "it holds class registrations Windows needs");
+    // The registration a key belongs to: below a container its entry ({CLSID}), else the class key itself;
+    // written as the caller wrote the key.
+    std::vector<std::string> parts;
+    for (size_t at = 0; at <= subKey.size();) {
+        size_t end = subKey.find_first_of("\\/", at);
+        if (end == std::string::npos) end = subKey.size();
+        if (end > at) parts.push_back(subKey.substr(at, end - at));
+        at = end + 1;
+    }
+    auto joinParts = [&](size_t count) {
+        std::string out;
+        for (size_t i = 0; i < count && i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
+        return out;
+    };
+    const size_t registration = container ? classAt + 2 : windowsClass ? key.size() : classAt + 1;
+    const std::string registrationKey = joinParts(registration);
+    std::vector<std::string> references;
+    ClassReferences(root, registrationKey, references, 0);
+    // A file type names its class (ProgID): the file type goes with what its class runs.
+    if (!container && !windowsClass && name[0] == '.') {
+        HKEY handle = NULL;
+        if (RegOpenKeyExA(root, registrationKey.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS) {
+            char progId[MAX_PATH] = "";
+            DWORD size = sizeof progId - 1, type = 0;
+            if (RegQueryValueExA(handle, NULL, NULL, &type, reinterpret_cast<LPBYTE>(progId), &size) == ERROR_SUCCESS &&
+                type == REG_SZ && progId[0] && !strpbrk(progId, "\\/")) {
+                const std::string classes = joinParts(classAt);
+                ClassReferences(root, classes.empty() ? std::string(progId) : classes + "\\" + progId, references, 0);
+            }
+            RegCloseKey(handle);
+        }
+    }
+    for (const std::string& command : references) {
+        std::string program = ProgramOf(command, windowsDir);
+        const size_t comma = program.find(',');  // an icon's "path,index"
+        if (comma != std::string::npos && program.find('\\') != std::string::npos) program.erase(comma);
+        if (program.empty()) continue;
+        if (!IsFamilyProgram(program))
+            return CRefusal::By("points-elsewhere", "it names " + program + ", which is not the family's");
+    }
+    // A registration that names no program at all points at nothing: it goes as the scripts say.
+    return CRefusal();
+}
+
+void CKeeper::ClassReferences(HKEY root, const std::string& subKey, std::vector<std::string>& out, int depth) const {
+    HKEY handle = NULL;
+    if (depth > 4 || out.size() > 64 || RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return;
+    const std::string leaf = Lower(FileNameOf(subKey));
+    if (OneOf(leaf, kReferenceKeys, sizeof kReferenceKeys / sizeof kReferenceKeys[0])) {
+        char value[2 * MAX_PATH] = "";
+        DWORD size = sizeof value - 1, type = 0;
+        if (RegQueryValueExA(handle, NULL, NULL, &type, reinterpret_cast<LPBYTE>(value), &size) == ERROR_SUCCESS &&
+            (type == REG_SZ || type == REG_EXPAND_SZ) && value[0])
+            out.push_back(value);
+    }
+    for (DWORD index = 0;; ++index) {
+        char child[MAX_PATH];
+        if (RegEnumKeyA(handle, index, child, sizeof child) != ERROR_SUCCESS) break;
+        ClassReferences(root, subKey + "\\" + child, out, depth + 1);
+    }
+    RegCloseKey(handle);
+}
+
+CRefusal CKeeper::RegistryKey(HKEY root, const char* subKey, bool tree) const {
+    (void)tree;  // a key Windows needs is refused whole; a subtree below a key the family owns is the family's
+    Key key;
+    if (!Components(subKey, key)) return CRefusal::By("path-form", "it names \".\" or \"..\"");
+    const std::string text = Trimmed(subKey ? subKey : "");
+    auto user = [&](size_t from) -> CRefusal {
+        if (key.size() == from) return CRefusal::By("windows-key", "a user's whole registry");
+        if (key.size() == from + 1) return CRefusal::By("windows-key", "a key directly below a user's registry");
+        if (key.size() >= from + 2 && key[from] == "software" && key[from + 1] == "classes")
+            return ClassKey(root, text, from + 2);
+        if (Matches(key, from, kUserSubtrees, sizeof kUserSubtrees / sizeof kUserSubtrees[0], true, true) ||
+            Matches(key, from, kUserKeys, sizeof kUserKeys / sizeof kUserKeys[0], false, true))
+            return CRefusal::By("windows-key", "Windows needs it or a key below it");
+        return CRefusal();
+    };
+    if (root == HKEY_CLASSES_ROOT) return ClassKey(root, text, 0);
+    if (root == HKEY_CURRENT_USER) return user(0);
+    if (root == HKEY_USERS) {
+        if (key.empty()) return CRefusal::By("windows-key", "a registry root");
+        const std::string& who = key[0];
+        if (who.size() > 8 && who.compare(who.size() - 8, 8, "_classes") == 0) return ClassKey(root, text, 1);
+        return user(1);
+    }
+    if (root != HKEY_LOCAL_MACHINE) return CRefusal::By("windows-key", "not a root the scripts may name");
+    if (key.empty()) return CRefusal::By("windows-key", "a registry root");
+    if (key.size() == 1) return CRefusal::By("windows-key", "a key directly below HKEY_LOCAL_MACHINE");
+    if (key[0] == "system" && IsControlSet(key[1])) {
+        // A control set by any name: all of it is Windows's but the keys of components this run removes.
+        if (key.size() >= 3 && key[2] == "services") return ServicesKey(key, 3);
+        if (key.size() >= 4 && key[2] == "control" && key[3] == "print") return PrintKey(key, 4);
+        return CRefusal::By("windows-key", "a control set holds Windows's configuration");
+    }
+    if (key[0] == "software" && key[1] == "classes") return ClassKey(root, text, 2);
+    if (key[0] == "software" && key[1] == "wow6432node" && key.size() >= 3 && key[2] == "classes")
+        return ClassKey(root, text, 3);
+    if (Matches(key, 0, kMachineSubtrees, sizeof kMachineSubtrees / sizeof kMachineSubtrees[0], true, true) ||
+        Matches(key, 0, kMachineKeys, sizeof kMachineKeys / sizeof kMachineKeys[0], false, true))
+        return CRefusal::By("windows-key", "Windows needs it or a key below it");
+    return CRefusal();
+}
+
+CRefusal CKeeper::RegistryValue(HKEY root, const char* subKey, const char* value) const {
+    Key key;
+    if (!Components(subKey, key)) return CRefusal::By("path-form", "it names \".\" or \"..\"");
+    // A value of a Run key starts a program: it goes when what it runs is the family's.
+    const size_t from = root == HKEY_USERS ? 1 : 0;
+    if ((root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER || root == HKEY_USERS) && key.size() > from &&
+        Matches(key, from, kRunKeys, sizeof kRunKeys / sizeof kRunKeys[0], false, false)) {
+        HKEY handle = NULL;
+        if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &handle) != ERROR_SUCCESS) return CRefusal();
+        char data[2 * MAX_PATH] = "";
+        DWORD size = sizeof data - 1, type = 0;
+        LONG r = RegQueryValueExA(handle, value, NULL, &type, reinterpret_cast<LPBYTE>(data), &size);
+        RegCloseKey(handle);
+        if (r != ERROR_SUCCESS) return CRefusal();
+        return ProgramReference(data, "it runs ");
+    }
+    return RegistryKey(root, subKey, false);
+}
+
+CRefusal CKeeper::RunValue(const char* runKey, const char* name) const {
+    return RegistryValue(HKEY_LOCAL_MACHINE, runKey, name);
+}
+
+CRefusal CKeeper::LoadWord(const char* word) const { return ProgramReference(word, "it runs "); }
+
+bool CKeeper::IsFamilyProgram(const std::string& program) const {
+    if (program.find('\\') != std::string::npos || program.find(':') != std::string::npos)
+        return IsFamilyPath(program.c_str());
+    // A bare name is looked for where Windows looks for a program first; one that is nowhere is the family's
+    // only when the scripts name it.
+    for (const std::string& dir : {systemDir, windowsDir}) {
+        const std::string path = dir + "\\" + program;
+        if (!dir.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return IsFamilyPath(path.c_str());
+    }
+    return listedFiles.count(Lower(program)) != 0;
+}
+
+CRefusal CKeeper::ProgramReference(const std::string& command, const char* what) const {
+    const std::string program = ProgramOf(command, windowsDir);
+    if (program.empty() || IsFamilyProgram(program)) return CRefusal();
+    return CRefusal::By("points-elsewhere", what + program + ", which is not the family's");
+}
+
+// --- INI lines --------------------------------------------------------------------------------------------
+
+CRefusal CKeeper::IniLine(const char* fileName, const char* section, const char* key) const {
+    const std::string file = Lower(FileNameOf(fileName ? fileName : ""));
+    const std::string s = Trimmed(section ? section : "");
+    if (file == "win.ini") {
+        if (_strcmpi(s.c_str(), "Devices") == 0 || _strcmpi(s.c_str(), "PrinterPorts") == 0) {
+            if (removedPrinters.count(Lower(Trimmed(key ? key : "")))) return CRefusal();
+            return CRefusal::By("windows-ini", "a printer's line goes only with a printer this run removes");
+        }
+        if (OneOf(s, kWinIniSections, sizeof kWinIniSections / sizeof kWinIniSections[0]))
+            return CRefusal::By("windows-ini", "a line of Windows's own section [" + s + "] of win.ini");
+    }
+    if (file == "system.ini" && OneOf(s, kSystemIniSections, sizeof kSystemIniSections / sizeof kSystemIniSections[0]))
+        return CRefusal::By("windows-ini", "a line of Windows's own section [" + s + "] of system.ini");
+    if (file == "protocol.ini" || file == "control.ini" || file == "progman.ini")
+        return CRefusal::By("windows-ini", "an INI file of Windows");
+    return CRefusal();
+}

@@ -1,0 +1,194 @@
+#include "removal/refusal_list.h"
+
+#include <string.h>
+
+#include <set>
+
+#include "app/default_script_path.h"
+#include "removal/driver_remover.h"
+#include "removal/hook_runner.h"
+#include "removal/ini_remover.h"
+#include "removal/load_run_remover.h"
+#include "removal/printer_remover.h"
+#include "removal/registry_remover.h"
+#include "removal/shortcut_remover.h"
+
+namespace {
+
+class CLister {
+public:
+    CLister(const CKeeper& keeper, std::vector<CRefusedItem>& out) : keeper(keeper), out(out) {}
+
+    void Add(const char* kind, const std::string& item, const CRefusal& refusal) {
+        if (refusal && seen.insert(std::string(kind) + "|" + Lower(item)).second) out.push_back({kind, item, refusal});
+    }
+
+    // The files of that name the file removal would meet: directly in a directory, or down to depth levels
+    // below it (not inside a directory of the same name, which it tries to delete instead).
+    void Files(const std::string& directory, const std::string& name, int depth) {
+        WIN32_FIND_DATAA entry;
+        HANDLE find = FindFirstFileA((directory + "\\*.*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::string path = directory + "\\" + entry.cFileName;
+            const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (_strcmpi(entry.cFileName, name.c_str()) == 0) {
+                if (!folder) Add("files", path, keeper.File(path.c_str()));
+            } else if (folder && entry.cFileName[0] != '.' && depth > 0) {
+                Files(path, name, depth - 1);
+            }
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+
+    const CKeeper& keeper;
+    std::vector<CRefusedItem>& out;
+    std::set<std::string> seen;
+};
+
+std::string WithoutBackslash(std::string path) {
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+void ListFiles(CLister& l, const CUninstallDatabase& db, const CTextList& directDirs, const CTextList& searchDirs,
+               const std::vector<std::string>& oemDirectories) {
+    for (const char* item : db.removal.files) {
+        std::string name = item;
+        name.erase(std::min(name.find('='), name.size()));
+        if (name.empty()) continue;
+        const std::string fileName = FileNameOf(name);
+        if (const CRefusal refusal = l.keeper.FileName(fileName.c_str())) {
+            l.Add("files", name, refusal);
+            continue;
+        }
+        for (const char* dir : directDirs) {
+            const std::string path = WithoutBackslash(dir) + "\\" + fileName;
+            const DWORD attributes = GetFileAttributesA(path.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                l.Add("files", path, l.keeper.File(path.c_str()));
+        }
+        for (const char* dir : searchDirs) l.Files(WithoutBackslash(dir), fileName, 2);
+        for (const std::string& dir : oemDirectories) l.Files(dir, name, 3);
+    }
+}
+
+// The OEM directories of the registry: those refused, and the others for the file removal to look in.
+std::vector<std::string> ListOemPaths(CLister& l) {
+    CTextList paths;
+    CollectOemPathsInto(paths);
+    std::vector<std::string> accepted;
+    for (const char* path : paths) {
+        std::string directory;
+        if (const CRefusal refusal = l.keeper.OemDirectory(path, directory))
+            l.Add("oemPaths", path, refusal);
+        else
+            accepted.push_back(directory);
+    }
+    return accepted;
+}
+
+// The printers the run removes: their class registration (UniqueID) and their key of the family, their
+// USB device nodes.
+void ListPrinters(CLister& l, const CUninstallDatabase& db) {
+    for (const CPrinterEntry& p : db.printers) {
+        if (p.isKept || p.isForeign || p.isDeleted || p.location[0]) continue;
+        l.Add("printers", std::string("HKEY_CURRENT_USER\\SOFTWARE\\VESTRAL\\") + p.printerName,
+              l.keeper.Printer(p.printerName));
+        HANDLE printer = NULL;
+        if (!OpenPrinterA(const_cast<LPSTR>(p.printerName), &printer, NULL) || !printer) continue;
+        char id[32] = "";
+        DWORD needed = 0;
+        if (GetPrinterDataA(printer, const_cast<LPSTR>("UniqueID"), NULL, reinterpret_cast<LPBYTE>(id), sizeof id,
+                            &needed) == ERROR_SUCCESS && (id[sizeof id - 1] = 0, id[0])) {
+            const CRefusal refusal = strpbrk(id, "\\/") ? CRefusal::By("path-form", "a UniqueID names a key, not a path")
+                                                        : l.keeper.RegistryKey(HKEY_CLASSES_ROOT, id, false);
+            l.Add("printers", std::string("HKEY_CLASSES_ROOT\\") + id, refusal);
+        }
+        ClosePrinter(printer);
+    }
+    // The device nodes the script's hardware ID names that a printer that stays still uses.
+    if (!l.keeper.ProgramFolderTrusted()) return;
+    UpdateDefaultScriptPath();
+    char target[257] = "";
+    GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", target, sizeof target, g_defaultScriptPath);
+    if (!target[0]) return;
+    HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) return;
+    for (DWORD index = 0;; ++index) {
+        SP_DEVINFO_DATA device;
+        memset(&device, 0, sizeof device);
+        device.cbSize = sizeof device;
+        if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
+        BYTE ids[512] = {};
+        if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, ids, sizeof ids - 2, NULL)) continue;
+        for (const char* id = reinterpret_cast<const char*>(ids); *id; id += strlen(id) + 1) {
+            if (!MatchesHardwareId(id, target, strlen(target))) continue;
+            char instance[MAX_DEVICE_ID_LEN + 1] = "";
+            if (SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL))
+                l.Add("devices", instance, l.keeper.DeviceNode(instance));
+            break;
+        }
+    }
+    SetupDiDestroyDeviceInfoList(set);
+}
+
+void ListComponents(CLister& l, const CUninstallDatabase& db) {
+    CTextList candidates;
+    DriverCandidates(db, candidates);
+    for (const char* name : candidates) {
+        if (!l.keeper.HasDriver(name)) continue;
+        const CRefusal refusal = l.keeper.Driver(name);
+        l.Add("drivers", name, refusal);
+        if (refusal) continue;
+        char inf[MAX_PATH] = "";
+        FindOemInf(inf, name);
+        if (inf[0]) l.Add("drivers", inf, l.keeper.OemInf(inf));
+    }
+    for (const char* name : db.removal.monitors) l.Add("monitors", name, l.keeper.Monitor(name));
+    for (const char* name : db.removal.printProcessors) l.Add("printProcessors", name, l.keeper.PrintProcessor(name));
+    for (const char* name : db.removal.services) l.Add("services", name, l.keeper.Service(name));
+    for (const char* text : db.removal.hooks) {
+        std::string library, exportName;
+        if (HookLibraryOf(text, library, exportName)) l.Add("hooks", library, l.keeper.HookLibrary(library.c_str()));
+    }
+}
+
+void ListRegistryAndIni(CLister& l, const CUninstallDatabase& db) {
+    for (const char* text : db.removal.shortcuts) {
+        CShortcutItem item;
+        if (ParseShortcutItem(text, item)) l.Add("shortcuts", text, l.keeper.ShortcutGroup(item.group.c_str()));
+    }
+    for (const char* text : db.removal.deleteIni) {
+        CIniItem item;
+        if (ParseIniItem(text, item))
+            l.Add("deleteIni", text, l.keeper.IniLine(item.path.c_str(), item.section.c_str(), item.key.c_str()));
+    }
+    for (const char* text : db.removal.deleteLoadRun) {
+        std::string name, pattern;
+        if (!ParseLoadRunItem(text, name, pattern)) continue;
+        l.Add("deleteLoadRun", text,
+              l.keeper.Os().IsWin32s() ? l.keeper.LoadWord(pattern.c_str()) : l.keeper.RunValue(kRunKeyPath, name.c_str()));
+    }
+    for (const char* text : db.removal.registryKeys) {
+        CRegistryItem item;
+        if (!ParseRegistryItem(text, item)) continue;
+        l.Add("registryKeys", text,
+              item.value.empty() ? l.keeper.RegistryKey(item.root, item.subKey.c_str(), item.tree)
+                                 : l.keeper.RegistryValue(item.root, item.subKey.c_str(), item.value.c_str()));
+    }
+}
+
+}  // namespace
+
+std::vector<CRefusedItem> ListRefusals(const CKeeper& keeper, const CUninstallDatabase& database,
+                                       const CTextList& directDirs, const CTextList& searchDirs) {
+    std::vector<CRefusedItem> out;
+    CLister lister(keeper, out);
+    ListPrinters(lister, database);
+    ListComponents(lister, database);
+    ListRegistryAndIni(lister, database);
+    const std::vector<std::string> oemDirectories = ListOemPaths(lister);
+    ListFiles(lister, database, directDirs, searchDirs, oemDirectories);
+    return out;
+}

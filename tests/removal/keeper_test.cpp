@@ -1,0 +1,248 @@
+// What the machine still needs, asked the way the removers ask it: one table per kind of item, a row per
+// attack a script could make and per item of the family that must still go. The machine is
+// tests/support/keeper_machine.h: the family's printer "Office" goes, its "Labels" and another maker's two
+// printers stay.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/keeper_machine.h"
+
+namespace {
+
+// A row's expectation: the rule that keeps the item, or "" when it may go.
+void Expect(const char* rule, const CRefusal& refusal, const std::string& item) {
+    EXPECT_EQ(std::string(rule), refusal ? std::string(refusal.rule) : std::string()) << item << ": " << refusal.Text();
+}
+
+class Keeper : public ::testing::Test, public keepertest::Fixture {
+protected:
+    Keeper() {
+        for (const char* f : {"vydrv.dll", "vyui.dll", "vcommon.dll", "acmedrv.dll", "kernel32.dll", "win.ini", "vstmon.exe"})
+            database.removal.files.Add(f);
+        database.removal.drivers.Add("Vestral Y Driver");
+        for (const char* s : {"VstStatus04", "AcmeSvc", "VstFilter", "VstShared", "VstNoBinary", "Spooler"})
+            database.removal.services.Add(s);
+        for (const char* mon : {"Vestral Port Monitor", "Acme Port Monitor", "Local Port"}) database.removal.monitors.Add(mon);
+        for (const char* p : {"VxProc", "AcmeProc", "WinPrint"}) database.removal.printProcessors.Add(p);
+        m->files.makeDirectories("C:\\Windows\\Vestral");
+        m->files.writeFile("C:\\Windows\\Vestral\\vxlog.txt", "");
+        m->files.makeDirectories("C:\\Tools\\Mixed");
+        m->files.writeFile("C:\\Tools\\Mixed\\ntoskrnl.exe", "MZ");
+        m->files.find("C:\\Tools\\Mixed\\ntoskrnl.exe")->protectedFile = true;
+        Learn();
+    }
+};
+
+TEST_F(Keeper, Files) {
+    const std::string drivers = "C:\\Windows\\System32\\spool\\drivers\\";
+    const struct {
+        std::string path;
+        const char* rule;
+    } rows[] = {
+        {"C:\\Windows\\System32\\kernel32.dll", "windows-file"},    // Windows protects it
+        {"C:\\Windows\\win.ini", "windows-file"},                   // Windows's own INI file
+        {"C:\\Windows\\INF\\ntprint.inf", "windows-file"},          // an INF of Windows
+        {"C:\\Windows\\INF\\oem7.inf", "windows-file"},             // another maker's INF
+        {"C:\\Windows\\INF\\oem8.inf", "windows-file"},             // names the driver only as part of a longer one
+        {"C:\\Windows\\INF\\oem5.inf", ""},                         // the removed driver's INF
+        {"C:\\Windows\\INF\\OEM5.PNF", ""},                         // ... and its compiled form
+        {drivers + "x64\\vydrv.dll", ""},                           // the removed driver's own file
+        {drivers + "W32X86\\vydrv.dll", ""},                        // ... in the other environment too
+        {drivers + "x64\\vcommon.dll", "staying-printer"},          // the staying family driver needs it too
+        {drivers + "x64\\acmedrv.dll", "staying-printer"},          // another maker's driver
+        {drivers + "W32X86\\acmedrv.dll", "staying-printer"},       // ... its copy for the clients of a share
+        {drivers + "x64\\acmecore.dll", "staying-printer"},         // ... its dependent file
+        {"C:\\Windows\\System32\\acmemon.dll", "staying-printer"},  // the monitor of a staying printer's port
+        {"C:\\Windows\\System32\\vstmon.dll", ""},                  // the monitor of the removed printer's port
+        {"C:\\Windows\\System32\\spool\\prtprocs\\x64\\acmeproc.dll", "staying-printer"},
+        {"C:\\Windows\\System32\\spool\\prtprocs\\x64\\vxproc.dll", ""},
+        {drivers + "x64\\..\\x64\\.\\acmedrv.dll", "staying-printer"},  // the same file by another path
+    };
+    for (const auto& row : rows) Expect(row.rule, keeper.File(row.path.c_str()), row.path);
+}
+
+TEST_F(Keeper, FileNamesAndOemDirectories) {
+    for (const auto& row : {std::make_pair("vydrv.dll", ""), {"vx*.dll", "path-form"}, {"vydrv.dll:evil", "path-form"},
+                            {"vydrv.dll.", "path-form"}, {"vydrv.dll ", "path-form"}})
+        Expect(row.second, keeper.FileName(row.first), row.first);
+    const struct {
+        const char* oemPath;
+        const char* rule;
+        const char* directory;  // what a path that may go resolves to
+    } rows[] = {
+        {"C:\\Program Files\\Vestral", "", "C:\\Program Files\\Vestral"},
+        {"C:\\Program Files\\Vestral\\", "", "C:\\Program Files\\Vestral"},
+        {"C:\\Program Files\\Vestral\\vststat.exe", "", "C:\\Program Files\\Vestral"},  // a file: its folder
+        {"c:/program files/vestral/.", "", "C:\\Program Files\\Vestral"},
+        {"C:\\Windows\\Vestral", "", "C:\\Windows\\Vestral"},  // a family folder below the Windows directory
+        {"C:\\", "windows-folder", ""},
+        {"C:\\Program Files", "windows-folder", ""},
+        {"C:\\PROGRA~1", "windows-folder", ""},  // its short name
+        {"C:\\Windows", "windows-folder", ""},
+        {"C:\\Program Files\\Vestral\\..\\..\\Windows", "windows-folder", ""},
+        {"C:\\Windows\\System32\\spool\\drivers\\x64\\3", "windows-folder", ""},
+        {"C:\\Windows\\System32\\drivers", "windows-folder", ""},
+        {"C:\\Users", "windows-folder", ""},
+        {"C:\\Users\\Admin\\Documents", "windows-folder", ""},
+        {"C:\\Tools\\Mixed", "windows-folder", ""},  // holds a file Windows protects
+        {"\\\\?\\C:\\Program Files\\Vestral", "path-form", ""},
+        {"\\\\.\\C:\\Program Files\\Vestral", "path-form", ""},
+        {"\\\\server\\share\\Vestral", "path-form", ""},
+        {"Program Files\\Vestral", "path-form", ""},
+        {"C:\\Program Files\\Vest*", "path-form", ""},
+        {"C:\\Program Files\\Vestral:stream", "path-form", ""},
+        {"C:\\Program Files\\Vestral.", "path-form", ""},
+    };
+    for (const auto& row : rows) {
+        std::string directory;
+        Expect(row.rule, keeper.OemDirectory(row.oemPath, directory), row.oemPath);
+        EXPECT_EQ(Lower(row.directory), Lower(directory)) << row.oemPath;
+    }
+}
+
+TEST_F(Keeper, RegistryKeys) {
+    const struct {
+        HKEY root;
+        const char* key;
+        const char* rule;
+    } rows[] = {
+        {HKEY_LOCAL_MACHINE, "", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE", "windows-key"},
+        {HKEY_LOCAL_MACHINE, " software\\ ", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vestral", ""},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\x", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-18", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "BCD00000000\\Objects", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL", ""},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\..\\..\\SYSTEM", "path-form"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Control\\Lsa\\Kerberos", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\VstStatus04", ""},     // a service this run removes
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet001\\Services\\VstStatus04\\Parameters", ""},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\AcmeSvc", "windows-key"},  // refused service
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Tcpip", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port Monitor", ""},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Acme Port Monitor", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Local Port", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office\\PrinterDriverData", ""},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Labels", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\Vestral Y Driver", ""},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\Acme Plotter Driver", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\VxProc", ""},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print Processors\\AcmeProc", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.txt", "points-elsewhere"},         // a file type of Notepad
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vxd", ""},                         // the family's file type
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Vestral.Document", ""},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Vestral.Empty", ""},                // points at nothing
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Acme.Plot", "points-elsewhere"},     // another maker's icon
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{0E4BA7FE-1111-2222-3333-444455556666}", ""},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\InprocServer32", "points-elsewhere"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\WOW6432Node\\Classes\\CLSID", "windows-key"},
+        {HKEY_CLASSES_ROOT, "", "windows-key"},
+        {HKEY_CLASSES_ROOT, "CLSID", "windows-key"},
+        {HKEY_CLASSES_ROOT, "*", "windows-key"},
+        {HKEY_CLASSES_ROOT, "Vestral.Printer", ""},
+        {HKEY_CURRENT_USER, "Software", "windows-key"},
+        {HKEY_CURRENT_USER, "Printers\\Connections", "windows-key"},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "windows-key"},
+        {HKEY_CURRENT_USER, "Software\\Classes\\CLSID", "windows-key"},
+        {HKEY_CURRENT_USER, "Software\\VESTRAL\\KORUN04", ""},
+        {HKEY_USERS, ".DEFAULT", "windows-key"},
+        {HKEY_USERS, ".DEFAULT\\Software", "windows-key"},
+        {HKEY_USERS, "S-1-5-21-1_Classes\\CLSID", "windows-key"},
+        {HKEY_USERS, ".DEFAULT\\Software\\VESTRAL", ""},
+    };
+    for (const auto& row : rows) Expect(row.rule, keeper.RegistryKey(row.root, row.key, true), row.key);
+}
+
+TEST_F(Keeper, ValuesRunEntriesAndIniLines) {
+    const char* run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    for (const auto& row : {std::make_pair("VstMonitor", ""), {"VstRunDll", ""}, {"Missing", ""},
+                            {"AcmeTray", "points-elsewhere"}, {"Control", "points-elsewhere"}})
+        Expect(row.second, keeper.RunValue(run, row.first), row.first);
+    Expect("windows-key",
+           keeper.RegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Shell"), "Shell");
+    Expect("", keeper.RegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL", "Version"), "Version");
+    for (const auto& row : {std::make_pair("vstmon.exe", ""), {"notepad.exe", "points-elsewhere"}})
+        Expect(row.second, keeper.LoadWord(row.first), row.first);
+    const struct {
+        const char *file, *section, *key, *rule;
+    } ini[] = {
+        {"win.ini", "windows", "load", "windows-ini"},         {"C:\\Windows\\WIN.INI", "windows", "device", "windows-ini"},
+        {"win.ini", "Devices", "Office", ""},                  {"win.ini", "Devices", "Labels", "windows-ini"},
+        {"win.ini", "PrinterPorts", "Acme USB", "windows-ini"}, {"system.ini", "boot", "shell", "windows-ini"},
+        {"system.ini", "386Enh", "device", "windows-ini"},      {"vestral.ini", "Settings", "Port", ""},
+        {"win.ini", "Vestral", "Version", ""},
+    };
+    for (const auto& row : ini) Expect(row.rule, keeper.IniLine(row.file, row.section, row.key), row.key);
+}
+
+TEST_F(Keeper, Components) {
+    const struct {
+        CRefusal (CKeeper::*rule)(const char*) const;
+        const char* item;
+        const char* expected;
+    } rows[] = {
+        {&CKeeper::Service, "VstStatus04", ""},           // its program lies in the family's OEM folder
+        {&CKeeper::Service, "AcmeSvc", "service"},        // another maker's program
+        {&CKeeper::Service, "VstFilter", "service"},      // starts with Windows
+        {&CKeeper::Service, "VstShared", "service"},      // runs in svchost
+        {&CKeeper::Service, "VstNoBinary", "service"},    // names no program at all
+        {&CKeeper::Service, "Spooler", "service"},
+        {&CKeeper::Service, "NotInstalled", ""},
+        {&CKeeper::Service, "SPOOLER", "service"},
+        {&CKeeper::Service, "rpcss", "service"},
+        {&CKeeper::Service, "PlugPlay", "service"},
+        {&CKeeper::Service, "usbprint", "service"},
+        {&CKeeper::Service, "Spooler2", ""},
+        {&CKeeper::Driver, "Vestral Y Driver", ""},
+        {&CKeeper::Driver, "Vestral X Driver", "staying-printer"},
+        {&CKeeper::Driver, "Acme Plotter Driver", "staying-printer"},
+        {&CKeeper::Driver, "Microsoft PS Class Driver", "windows-printing"},
+        {&CKeeper::OemInf, "oem5.inf", ""},
+        {&CKeeper::OemInf, "oem7.inf", "staying-printer"},
+        {&CKeeper::OemInf, "ntprint.inf", "windows-file"},
+        {&CKeeper::Monitor, "Vestral Port Monitor", ""},
+        {&CKeeper::Monitor, "Acme Port Monitor", "staying-printer"},
+        {&CKeeper::Monitor, "Local Port", "windows-printing"},
+        {&CKeeper::Monitor, "USB Monitor", "windows-printing"},
+        {&CKeeper::Monitor, "local port", "windows-printing"},
+        {&CKeeper::Monitor, "Standard TCP/IP Port", "windows-printing"},
+        {&CKeeper::Monitor, "WSD Port", "windows-printing"},
+        {&CKeeper::Monitor, "LPR Port", "windows-printing"},
+        {&CKeeper::Monitor, "Local Port 2", ""},
+        {&CKeeper::PrintProcessor, "VxProc", ""},
+        {&CKeeper::PrintProcessor, "AcmeProc", "staying-printer"},
+        {&CKeeper::PrintProcessor, "winprint", "windows-printing"},
+        {&CKeeper::PrintProcessor, "WinPrint2", ""},
+        {&CKeeper::DeviceNode, "USBPRINT\\ACMEPLOTTER\\7&2", "staying-printer"},          // on the staying port USB002
+        {&CKeeper::DeviceNode, "USB\\VID_0ABC&PID_0012\\5&1A2B&0&1", "staying-printer"},  // ... and its parent
+        {&CKeeper::ShortcutGroup, "Vestral Drivers", ""},
+        {&CKeeper::ShortcutGroup, "Accessories", "windows-folder"},
+        {&CKeeper::ShortcutGroup, "startup", "windows-folder"},
+        {&CKeeper::ShortcutGroup, "..\\Startup", "path-form"},
+        {&CKeeper::ShortcutGroup, "Vest*", "path-form"},
+        {&CKeeper::ShortcutGroup, "Vestral. ", "path-form"},
+        {&CKeeper::Printer, "Office", ""},
+        {&CKeeper::Printer, "..\\..\\Software", "path-form"},
+    };
+    for (const auto& row : rows) Expect(row.expected, (keeper.*row.rule)(row.item), row.item);
+}
+
+// After the printers' stage a printer that could not be deleted stays, with what it uses.
+TEST_F(Keeper, APrinterThatStaysAfterItsStageKeepsWhatItUses) {
+    Expect("", keeper.Driver("Vestral Y Driver"), "before");
+    keeper.LearnStayingPrinters();  // Office is still installed: its deletion failed
+    Expect("staying-printer", keeper.Driver("Vestral Y Driver"), "after");
+    Expect("staying-printer", keeper.File("C:\\Windows\\System32\\vstmon.dll"), "its monitor's library");
+}
+
+}  // namespace
