@@ -1,9 +1,10 @@
 // korun04-sim: runs the tool's own WinMain on a simulated machine with a scripted user.
 //
 //   korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]
-//               [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan] [-- TAIL...]
+//               [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan] [-- TAIL...]
 //
-// Standard output is the transcript, one event per line; the exit status is the tool's, or 3 when the tool
+// Standard output is the transcript, one event per line (with --changes followed by the block of what the
+// run changed); the exit status is the tool's, or 3 when the tool
 // waits for the user and nothing more is scripted.
 #include <cstdio>
 #include <ctime>
@@ -18,6 +19,7 @@
 #include "resources/resource.h"
 #include "simwin/machine.h"
 #include "simwin/modules.h"
+#include "tools/korun04-sim/changes.h"
 #include "tools/korun04-sim/options.h"
 #include "tools/korun04-sim/plan.h"
 
@@ -68,6 +70,8 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
             o.show = true;
         } else if (a == "--timing") {
             o.timing = true;
+        } else if (a == "--changes") {
+            o.changes = true;
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -80,7 +84,7 @@ namespace {
 
 const char kUsage[] =
     "usage: korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]\n"
-    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan] [-- TAIL...]\n";
+    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan] [-- TAIL...]\n";
 
 // Exit status of a run that waits for the user with nothing more scripted.
 const int kUserStopStatus = 3;
@@ -174,6 +178,10 @@ int main(int argc, char** argv) {
             seen.flush();
         };
 
+    // The state before the run, kept in memory for --changes.
+    std::unique_ptr<MachineState> before;
+    if (options.changes) before.reset(new MachineState(CaptureState(*machine)));
+
     int exitCode = 0;
     const std::clock_t cpuStart = std::clock();
     try {
@@ -187,6 +195,8 @@ int main(int argc, char** argv) {
         machine->transcript.add(stop.what());
         exitCode = kUserStopStatus;
     }
+    // After the transcript, on its stream (standard error with --plan, whose standard output is the plan).
+    if (before) PrintChanges(seen, CompareStates(*before, CaptureState(*machine), ToolOwnPaths(*machine, options.tail)));
     if (options.timing)
         std::cerr << "korun04-sim: virtual time " << machine->clock.ms << " ms, processor time "
                   << (std::clock() - cpuStart) * 1000 / CLOCKS_PER_SEC << " ms\n";

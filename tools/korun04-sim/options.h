@@ -14,6 +14,7 @@ struct SimOptions {
     std::string userFile;              // --user FILE: the scripted user's actions
     bool show = false;                 // --show: a text picture of the window after each action
     bool timing = false;               // --timing: the run's virtual and processor time on standard error
+    bool changes = false;              // --changes: what the run changed, after the transcript (changes.h)
     std::string tail;                  // everything after "--", joined by single spaces
 };
 
