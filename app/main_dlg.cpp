@@ -109,10 +109,13 @@ void CMainDlg::RunLoadingPhase(HINSTANCE module) {
     removePage.database = &database;
     loadingDlg.log = &run.log;
     removePage.run = &run;
+    removePage.scripts = &loadingDlg.scripts;
+    removePage.keepBackups = run.options.keepBackups;
     if (run.Ended() != CAdminRun::END_OPEN) {
         EndDialog(hwnd, 1);  // a bad command line of an unattended mode: nothing is touched
         return;
     }
+    if (FinishRemovalCutShort()) return;
     INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_LOADING), hwnd, StaticDialogProc,
                                      reinterpret_cast<LPARAM>(&loadingDlg));
     if (result != 1) {
@@ -127,6 +130,37 @@ void CMainDlg::RunLoadingPhase(HINSTANCE module) {
     EnableWindow(GetDlgItem(hwnd, IDC_UNINSTALL), database.ListedPrinterCount() == 0);
     EnableWindow(GetDlgItem(hwnd, IDC_EXIT), TRUE);
     if (run.IsUnattended()) RunUnattended();
+}
+
+bool CMainDlg::FinishRemovalCutShort() {
+    if (run.IsPlan()) return false;
+    COSVersion os;
+    os.Detect();
+    const std::string folder = CRemovalBackup::FindUnfinished(os);
+    if (folder.empty()) {
+        if (!run.options.resume) return false;
+        run.Finish(CAdminRun::END_DONE, "there is no removal cut short to finish");
+        EndDialog(hwnd, 1);
+        return true;
+    }
+    run.log.Write("run", "the removal of the backup set " + folder + " was cut short");
+    if (!run.options.resume) {
+        char question[1024];
+        FillTexts(question, sizeof question, textResources.GetString(IDS_RESUME_QUESTION), {folder});
+        if (RunMessageBox(hwnd, question, textResources.GetString(IDS_CAPTION), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND,
+                          QUIET_ANSWER_YES) != IDYES)
+            return false;
+    }
+    ShowPage(selectPage.hwnd, false);
+    ShowPage(removePage.hwnd, true);
+    ShowWindow(hwnd, SW_SHOW);
+    EnableMenuItem(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_GRAYED);
+    std::string error;
+    if (!removePage.ResumeRemoval(folder, error)) {
+        run.Finish(CAdminRun::END_FAILED, "the removal cut short cannot be finished: " + error);
+        EndDialog(hwnd, 1);
+    }
+    return true;
 }
 
 void CMainDlg::FinishFailedLoading(INT_PTR result) {

@@ -42,6 +42,9 @@ private:
     void RunUnattended();
     // How a loading phase that did not succeed ends the run.
     void FinishFailedLoading(INT_PTR result);
+    // A removal that was cut short is finished before anything else (asked in the interactive mode, always
+    // with /QUIET and /RESUME, never with /PLAN); true when the run goes that way (or ends).
+    bool FinishRemovalCutShort();
 };
 
 // The main window's class: a renamed copy of the system dialog class, so that a running

@@ -2,6 +2,7 @@
 // first problem is kept; it is what the log and the exit code 87 report.
 #include "app/run_options.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "script/text.h"
@@ -9,7 +10,8 @@
 namespace {
 
 // The options the tool knows: the loading phase's filters and the administrator's.
-const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART", "?", "HELP"};
+const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART",
+                                     "RESTORE", "RESUME", "KEEPBACKUPS", "?", "HELP"};
 
 bool IsKnown(const char* name) {
     for (const char* known : kKnownOptions)
@@ -106,9 +108,32 @@ bool CRunOptions::Parse(const char* commandLine) {
         const char* name = o.name.c_str();
         if (_strcmpi(name, "?") == 0 || _strcmpi(name, "HELP") == 0) {
             help = true;
-        } else if (_strcmpi(name, "QUIET") == 0 || _strcmpi(name, "RESTART") == 0) {
+        } else if (_strcmpi(name, "QUIET") == 0 || _strcmpi(name, "RESTART") == 0 || _strcmpi(name, "RESUME") == 0) {
             if (!o.values.empty()) fail("/" + o.name + " takes no value");
-            if (_strcmpi(name, "QUIET") == 0) quiet = true; else restart = true;
+            if (_strcmpi(name, "QUIET") == 0) quiet = true;
+            else if (_strcmpi(name, "RESUME") == 0) resume = true;
+            else restart = true;
+        } else if (_strcmpi(name, "RESTORE") == 0) {
+            if (restore) fail("/RESTORE given twice");
+            restore = true;
+            std::string value, why;
+            if (o.values.size() != 1) {
+                fail("/RESTORE takes LAST or one folder: /RESTORE:LAST or /RESTORE:\"folder\"");
+            } else if (_strcmpi(o.values[0].c_str(), "LAST") == 0) {
+                restoreFolder.clear();
+            } else if (!Unquote(o.values[0], o.name, "folder", value, why)) {
+                fail(why);
+            } else {
+                restoreFolder = value;
+            }
+        } else if (_strcmpi(name, "KEEPBACKUPS") == 0) {
+            const std::string& n = o.values.empty() ? std::string() : o.values[0];
+            if (o.values.size() != 1 || n.empty() || n.size() > 4 || n.find_first_not_of("0123456789") != std::string::npos)
+                fail("/KEEPBACKUPS takes a number of backup sets from 1 to 9999: /KEEPBACKUPS:10");
+            else if (atoi(n.c_str()) < 1)
+                fail("/KEEPBACKUPS keeps at least the backup set of this run: /KEEPBACKUPS:1");
+            else
+                keepBackups = static_cast<unsigned>(atoi(n.c_str()));
         } else if (_strcmpi(name, "LOG") == 0 || _strcmpi(name, "PLAN") == 0) {
             const bool isLog = _strcmpi(name, "LOG") == 0;
             bool& given = isLog ? logGiven : plan;
@@ -142,6 +167,10 @@ bool CRunOptions::Parse(const char* commandLine) {
         // MFG, PRN and UNPAV belong to the loading phase, which reads them itself.
     }
     mode = plan ? MODE_PLAN : quiet ? MODE_QUIET : MODE_INTERACTIVE;
-    if (mode == MODE_QUIET && !selectGiven) fail("/QUIET needs /SELECT:ALL or /SELECT:\"name\",\"name\"");
+    if (restore && resume) fail("/RESTORE and /RESUME do not go together");
+    if (mode == MODE_PLAN && (restore || resume)) fail("/PLAN removes nothing: it does not go with /RESTORE or /RESUME");
+    if ((restore || resume) && selectGiven) fail("/RESTORE and /RESUME choose no printers: they take no /SELECT");
+    if (mode == MODE_QUIET && !selectGiven && !restore && !resume)
+        fail("/QUIET needs /SELECT:ALL or /SELECT:\"name\",\"name\"");
     return error.empty();
 }

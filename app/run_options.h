@@ -23,6 +23,10 @@ public:
     std::vector<std::string> selectNames;  // /SELECT:"name","name", without their double quotes
     bool restart = false;                  // /RESTART: Yes to the restart question
     bool help = false;                     // /?, -? or /HELP: the options are shown, nothing else is done
+    bool restore = false;                  // /RESTORE:LAST or /RESTORE:"folder": put a removal back
+    std::string restoreFolder;             // the folder of /RESTORE; empty for LAST (the newest set)
+    bool resume = false;                   // /RESUME: finish a removal cut short, and nothing else
+    unsigned keepBackups = 10;             // /KEEPBACKUPS:N: how many backup sets are kept
     // The first reason the command line is not one the unattended modes accept; empty when it is. The
     // interactive mode goes on regardless, as it always did with options it does not know.
     std::string error;

@@ -6,6 +6,7 @@
 
 #include "app/library_loading.h"
 #include "app/main_dlg.h"
+#include "app/restore_run.h"
 
 const char kMainWindowClass[] = "VSTUninstallWindowClass__";
 char g_defaultScriptPath[256] = "";
@@ -90,6 +91,8 @@ int RunInteractive(HINSTANCE instance) {
     // anything is touched.
     context.run.CheckPlanFile();
     if (context.run.Ended() != CAdminRun::END_OPEN) return context.run.ExitCode(1);
+    // A restore puts a backup set back without the loading phase or the tool's window.
+    if (context.run.options.restore) return RunRestore(context.run);
     RegisterMainWindowClass();
     const int result = RunMainWindow(instance, context);
     // Without a desktop to create windows on (a service session, Wine without a display) nothing ran.

@@ -86,6 +86,11 @@ void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database) {
     BuildFileRemovalLists(os, directDirs, searchDirs);
     CKeeper keeper;
     keeper.Learn(database, os, directDirs, searchDirs);
+    PrintPlanRefused(out, database, keeper, directDirs, searchDirs);
+}
+
+void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database, const CKeeper& keeper,
+                      const CTextList& directDirs, const CTextList& searchDirs) {
     out << "[refused]\n";
     for (const CRefusedItem& refused : ListRefusals(keeper, database, directDirs, searchDirs))
         PrintKey(out, refused.kind, refused.item + " | " + refused.refusal.Text());
@@ -103,6 +108,17 @@ void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallData
     PrintPlanKeepAndRemoval(out, database);
     PrintPlanSelection(out, database);
     PrintPlanRefused(out, database);
+}
+
+void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallDatabase& database, const CKeeper& keeper,
+               const CTextList& directDirs, const CTextList& searchDirs) {
+    PrintPlanScripts(out, scripts);
+    PrintPlanProfiles(out, database);
+    PrintPlanPrinters(out, database);
+    PrintPlanCombined(out, database);
+    PrintPlanKeepAndRemoval(out, database);
+    PrintPlanSelection(out, database);
+    PrintPlanRefused(out, database, keeper, directDirs, searchDirs);
 }
 
 void ChoosePrinters(CUninstallDatabase& database, const std::vector<std::string>& names, bool selectAll,

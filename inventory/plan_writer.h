@@ -9,6 +9,8 @@
 
 #include "script/database.h"
 
+class CKeeper;
+
 // One [script] section per script path, in reading order.
 void PrintPlanScripts(std::ostream& out, const CTextList& scripts);
 // One [profile] section per profile of the database, in database order.
@@ -26,9 +28,15 @@ void PrintPlanSelection(std::ostream& out, const CUninstallDatabase& database);
 // The [refused] section: what a removal of the chosen printers would refuse and by which rule, decided from
 // the machine as it is now; one "list = ITEM | RULE: why" line per item.
 void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database);
+// The same, from a keeper that has learned the machine already (the removal's own), with its directory lists.
+void PrintPlanRefused(std::ostream& out, const CUninstallDatabase& database, const CKeeper& keeper,
+                      const CTextList& directDirs, const CTextList& searchDirs);
 // The whole plan in its order: scripts, profiles, printers, combined, keep and removal, selection, refused.
 // The database is expected after SelectForRemoval.
 void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallDatabase& database);
+// The whole plan with the refusals of a keeper that has learned the machine already.
+void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallDatabase& database, const CKeeper& keeper,
+               const CTextList& directDirs, const CTextList& searchDirs);
 
 // Writes a plan's text to a file (replacing it); false with the platform's error when it cannot.
 bool WritePlanFile(const char* path, const std::string& text, DWORD& error);

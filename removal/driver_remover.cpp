@@ -81,6 +81,7 @@ void UninstallInf(CRemovalContext& context, const char* driverName) {
     }
     // An INF a printer that stays came from (two models in one INF), or one of Windows, stays.
     if (context.Refused("INF", inf, context.keeper->OemInf(inf))) return;
+    if (!context.Save("INF", inf, CSavedForm::File(full))) return;
     HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
     if (!setupapi) {
         context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
@@ -171,6 +172,9 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
         if (!candidates.Contains(name)) continue;
         const std::string item = name + std::string(" (") + (environment ? environment : "local environment") + ")";
         if (context.Refused("driver", item, context.keeper->Driver(name))) continue;
+        CBackupRecord record;
+        const bool recorded = RecordDriver(name, environment, record);
+        if (!context.Save("driver", item, recorded ? CSavedForm::Record(record) : CSavedForm::Nothing())) return;
         context.keeper->NoteRemovedDriver(name);
         SetLastError(ERROR_SUCCESS);
         BOOL deleted = DeletePrinterDriverA(NULL, const_cast<LPSTR>(environment), const_cast<LPSTR>(name));

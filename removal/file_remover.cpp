@@ -132,7 +132,7 @@ void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<File
         // A folder of Windows or of a user (or one that holds one) is never emptied or removed.
         if (context.Refused("folder", oemPath, context.keeper->OemDirectory(oemPath, directory))) continue;
         if (DeleteMatchingFiles(context, directory.c_str(), name, 3, 1)) db.restartNeeded = 1;
-        if (RemoveDirectoryA(directory.c_str())) context.Report("folder", directory, CRunLog::REMOVED);
+        RemoveEmptyFolder(context, directory.c_str());
     }
     // A name found nowhere still gets its line.
     if (context.ReportedLines() == linesBefore) context.Report("file", name, CRunLog::NOT_THERE);
@@ -165,12 +165,30 @@ void BuildFileRemovalLists(const COSVersion& os, CTextList& directDirs, CTextLis
     }
 }
 
+bool RemoveEmptyFolder(CRemovalContext& context, const char* path) {
+    if (!IsDirectoryEmpty(path)) return false;
+    CBackupRecord record;
+    record.kind = "folder";
+    record.Add("path", path);
+    if (!context.Save("folder", path, CSavedForm::Record(record))) return false;
+    const bool removed = RemoveDirectoryA(path) != 0;
+    context.ReportResult("folder", path, removed ? ERROR_SUCCESS : GetLastError());
+    return removed;
+}
+
 int DeleteOrSchedule(CRemovalContext& context, const char* path, const char* kind) {
     DWORD attributes = GetFileAttributesA(path);
+    // Nothing there: nothing to delete, keep or schedule (most names of a list are in none of the places
+    // tried).
+    if (attributes == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
+        return 0;
     // A directory of that name is no file of the list: its attributes stay and nothing is scheduled.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
     // What Windows or a printer that stays needs is neither deleted nor scheduled.
     if (attributes != INVALID_FILE_ATTRIBUTES && context.Refused(kind, path, context.keeper->File(path))) return 0;
+    // The file's bytes and attributes are kept before it goes, also when it can only be scheduled.
+    if (!context.Save(kind, path, CSavedForm::File(path))) return 0;
     if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                                   FILE_ATTRIBUTE_SYSTEM));
@@ -202,7 +220,7 @@ int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const c
             if (DeleteOrSchedule(context, path)) scheduled = 1;
         } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != '.' && depth > 0) {
             if (DeleteMatchingFiles(context, path, fileName, depth - 1, removeDirectories)) scheduled = 1;
-            if (removeDirectories && RemoveDirectoryA(path)) context.Report("folder", path, CRunLog::REMOVED);
+            if (removeDirectories) RemoveEmptyFolder(context, path);
         }
     } while (FindNextFileA(find, &entry));
     FindClose(find);

@@ -27,6 +27,8 @@ int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const c
                         int removeDirectories);
 // 1 when the directory holds nothing but "." and ".."; a path shorter than four characters is not empty.
 int IsDirectoryEmpty(const char* path);
+// Removes a folder that is empty (kept in the backup as a folder first) and logs it; false when it stays.
+bool RemoveEmptyFolder(CRemovalContext& context, const char* path);
 // Adds NUL=path to the [RENAME] list of WININIT.INI in the Windows directory.
 void ScheduleWininitDelete(const char* path);
 // Adds path=NUL to the [RENAME] section of nwininit.ini in the program directory, when the helper

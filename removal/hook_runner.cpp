@@ -65,6 +65,12 @@ void RunUninstallHooks(CRemovalContext& context) {
         HMODULE module = LoadHookLibrary(library);
         if (module) {
             UninstallHook hook = reinterpret_cast<UninstallHook>(reinterpret_cast<void (*)()>(GetProcAddress(module, exportName.c_str())));
+            // What a hook does cannot be put back: the journal only names it (a hook that crashes the tool
+            // leaves it open there).
+            if (hook && !context.Save("hook", hookItem, CSavedForm::Nothing())) {
+                FreeLibrary(module);
+                break;
+            }
             if (hook) {
                 hook(context.window, instance, programDir, 0);
                 context.Report("hook", hookItem, CRunLog::CALLED);

@@ -17,6 +17,19 @@ void ReportMissingKey(const CRemovalContext& context, const std::string& item, D
         context.Report("INI key", item, CRunLog::NOT_THERE);
 }
 
+// The line as it stands, to be written back by the restore.
+CBackupRecord IniRecord(const CIniItem& item) {
+    char value[4096] = "";
+    GetPrivateProfileStringA(item.section.c_str(), item.key.c_str(), "", value, sizeof value, item.path.c_str());
+    CBackupRecord record;
+    record.kind = "ini";
+    record.Add("file", item.path);
+    record.Add("section", item.section);
+    record.Add("key", item.key);
+    record.Add("value", value);
+    return record;
+}
+
 }  // namespace
 
 bool ParseIniItem(const char* text, CIniItem& out) {
@@ -51,9 +64,12 @@ void RemoveIniEntries(CRemovalContext& context) {
         const std::string logged = item.path + " [" + item.section + "] " + item.key;
         if (context.Refused("INI key", logged, context.keeper->IniLine(path, section, key))) continue;
         SetLastError(ERROR_SUCCESS);  // what a failed search leaves tells a locked file from a missing key
-        if (!FindIniKey(path, section, key))
+        if (!FindIniKey(path, section, key)) {
             ReportMissingKey(context, logged, GetLastError());
-        else if (DeleteIniKeyLine(path, section, key))
+            continue;
+        }
+        if (!context.Save("INI key", logged, CSavedForm::Record(IniRecord(item)))) continue;
+        if (DeleteIniKeyLine(path, section, key))
             context.Report("INI key", logged, CRunLog::REMOVED);
         else
             context.Report("INI key", logged, CRunLog::FAILED, GetLastError());

@@ -67,6 +67,14 @@ int RemoveLoadRunEntry(CRemovalContext& context, const char* name, char* pattern
     if (context.osVersion.IsWin32s()) {
         const std::string item = std::string("[windows] Load: ") + pattern;
         if (context.Refused("Run value", item, context.keeper->LoadWord(pattern))) return 0;
+        // The whole load line as it stood, for the restore to write back.
+        char line[kLineSize] = "";
+        FlushProfileCache();
+        GetProfileStringA("windows", "Load", "", line, sizeof line);
+        CBackupRecord record;
+        record.kind = "loadline";
+        record.Add("line", line);
+        if (!context.Save("Run value", item, CSavedForm::Record(record))) return 0;
         int removed = RemoveFromLoadLine(pattern);
         context.Report("Run value", item, removed ? CRunLog::REMOVED : CRunLog::NOT_THERE);
         return removed;
@@ -78,6 +86,10 @@ int RemoveLoadRunEntry(CRemovalContext& context, const char* name, char* pattern
     LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_ALL_ACCESS, &key);
     if (opened != ERROR_SUCCESS) {
         context.ReportResult("Run value", item, static_cast<DWORD>(opened));
+        return 0;
+    }
+    if (!context.Save("Run value", item, CSavedForm::Value(HKEY_LOCAL_MACHINE, runKey, name))) {
+        RegCloseKey(key);
         return 0;
     }
     LONG deleted = RegDeleteValueA(key, name);

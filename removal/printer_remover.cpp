@@ -36,9 +36,11 @@ void CancelJobs(const CRemovalContext& context, HANDLE printer, const char* name
     std::vector<DWORD> ids;
     for (DWORD i = 0; i < returned; ++i) ids.push_back(reinterpret_cast<JOB_INFO_1A*>(buffer.data())[i].JobId);
     for (DWORD id : ids) {
+        const std::string job = std::string(name) + ", job " + std::to_string(id);
+        // A cancelled job cannot come back: the journal only names it.
+        if (!context.Save("job", job, CSavedForm::Nothing())) return;
         BOOL cancelled = SetJobA(printer, id, 0, NULL, JOB_CONTROL_CANCEL);
         BOOL deleted = SetJobA(printer, id, 0, NULL, JOB_CONTROL_DELETE);
-        const std::string job = std::string(name) + ", job " + std::to_string(id);
         // Cancelling takes the job out of the queue already; the deletion then finds no such job.
         if (cancelled || deleted)
             context.Report("job", job, CRunLog::REMOVED);
@@ -75,6 +77,8 @@ void RemoveClassKey(const CRemovalContext& context, const char* id) {
     const CRefusal refusal = strpbrk(id, "\\/") ? CRefusal::By("path-form", "a UniqueID names a key, not a path")
                                                 : context.keeper->RegistryKey(HKEY_CLASSES_ROOT, id, false);
     if (context.Refused("registry key", std::string("HKEY_CLASSES_ROOT\\") + id, refusal)) return;
+    if (!context.Save("registry key", std::string("HKEY_CLASSES_ROOT\\") + id, CSavedForm::Key(HKEY_CLASSES_ROOT, id)))
+        return;
     HKEY key = NULL;
     if (RegOpenKeyA(HKEY_CLASSES_ROOT, id, &key) == ERROR_SUCCESS) {
         char sub[256];
@@ -100,10 +104,14 @@ void RemoveUserValues(const CRemovalContext& context, const char* name) {
     for (const char* keyName : kUserPrinterKeys) {
         HKEY key = NULL;
         if (RegOpenKeyA(HKEY_CURRENT_USER, keyName, &key) != ERROR_SUCCESS) continue;
+        const std::string item = std::string("HKEY_CURRENT_USER\\") + keyName + "\\" + name;
+        if (!context.Save("registry value", item, CSavedForm::Value(HKEY_CURRENT_USER, keyName, name))) {
+            RegCloseKey(key);
+            return;
+        }
         LONG deleted = RegDeleteValueA(key, name);
         RegCloseKey(key);
-        context.ReportResult("registry value", std::string("HKEY_CURRENT_USER\\") + keyName + "\\" + name,
-                             static_cast<DWORD>(deleted));
+        context.ReportResult("registry value", item, static_cast<DWORD>(deleted));
     }
 }
 
@@ -151,6 +159,12 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     CancelJobs(context, printer, p.printerName);
     char id[kUniqueIdSize];
     if (ReadUniqueId(context, printer, p.printerName, id)) RemoveClassKey(context, id);
+    CBackupRecord record;
+    const bool recorded = RecordPrinter(p.printerName, record);
+    if (!context.Save("printer", p.printerName, recorded ? CSavedForm::Record(record) : CSavedForm::Nothing())) {
+        ClosePrinter(printer);
+        return true;
+    }
     const bool deleted = DeletePrinter(printer) != 0;
     const DWORD error = deleted ? 0 : GetLastError();
     ClosePrinter(printer);
@@ -187,6 +201,8 @@ void RemoveNode(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_DATA& d
     if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL) || !instance[0])
         FirstHardwareId(device.DevInst, instance, sizeof instance);
     if (context && context->keeper && context->Refused("device", instance, context->keeper->DeviceNode(instance))) return;
+    // A device node comes back when its device is plugged in again: nothing is kept.
+    if (context && !context->Save("device", instance, CSavedForm::Nothing())) return;
     const BOOL removed = SetupDiRemoveDevice(set, &device);
     const DWORD error = removed ? 0 : GetLastError();
     if (!context) return;
@@ -368,6 +384,10 @@ void RemovePrinters(CRemovalContext& context) {
         }
         if (p.location[0]) {
             const std::string connection = std::string("connection to ") + p.location;
+            CBackupRecord record;
+            record.kind = "connection";
+            record.Add("name", p.printerName);
+            if (!context.Save("printer", p.printerName, CSavedForm::Record(record))) continue;
             if (DeletePrinterConnectionA(p.printerName)) {
                 p.isDeleted = 1;
                 if (p.isDefault) defaultDeleted = true;
@@ -388,6 +408,7 @@ void RemovePrinters(CRemovalContext& context) {
         snprintf(vestralKey, sizeof vestralKey, "SOFTWARE\\VESTRAL\\%s", p.printerName);
         const std::string vestralItem = std::string("HKEY_CURRENT_USER\\") + vestralKey;
         if (context.Refused("registry key", vestralItem, context.keeper->Printer(p.printerName))) continue;
+        if (!context.Save("registry key", vestralItem, CSavedForm::Key(HKEY_CURRENT_USER, vestralKey))) continue;
         LONG deleted = RegDeleteKeyA(HKEY_CURRENT_USER, vestralKey);
         context.ReportResult("registry key", vestralItem, static_cast<DWORD>(deleted));
     }

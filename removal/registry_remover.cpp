@@ -40,6 +40,10 @@ void DeleteValue(const CRemovalContext& context, HKEY root, const char* subKey, 
         context.ReportResult("registry value", item, static_cast<DWORD>(opened));
         return;
     }
+    if (!context.Save("registry value", item, CSavedForm::Value(root, subKey, value))) {
+        RegCloseKey(key);
+        return;
+    }
     LONG deleted = RegDeleteValueA(key, value);
     RegCloseKey(key);
     context.ReportResult("registry value", item, static_cast<DWORD>(deleted));
@@ -57,6 +61,7 @@ void RemoveRegistryItem(const CRemovalContext& context, const char* text) {
     }
     const std::string key = std::string(RootName(item.root)) + "\\" + subKey;
     if (context.Refused("registry key", key, context.keeper->RegistryKey(item.root, subKey, item.tree))) return;
+    if (!context.Save("registry key", key, CSavedForm::Key(item.root, subKey))) return;
     LONG error = ERROR_SUCCESS;
     if (item.tree)
         DeleteRegistryTree(item.root, subKey, &error);
@@ -105,9 +110,10 @@ bool ParseRegistryItem(const char* text, CRegistryItem& out) {
 }
 
 void RemoveRegistryKeys(CRemovalContext& context) {
+    const std::string groupsItem = std::string("HKEY_LOCAL_MACHINE\\") + kProgramGroupsKey;
+    if (!context.Save("registry key", groupsItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, kProgramGroupsKey))) return;
     LONG groups = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
-    context.ReportKeyResult(HKEY_LOCAL_MACHINE, kProgramGroupsKey, std::string("HKEY_LOCAL_MACHINE\\") + kProgramGroupsKey,
-                            static_cast<DWORD>(groups));
+    context.ReportKeyResult(HKEY_LOCAL_MACHINE, kProgramGroupsKey, groupsItem, static_cast<DWORD>(groups));
     CTextList& items = context.database->removal.registryKeys;
     items.Sort();
     items.Unique();

@@ -9,6 +9,7 @@
 #include "app/os_version.h"
 #include "app/run_log.h"
 #include "removal/keeper.h"
+#include "removal/removal_journal.h"
 #include "script/database.h"
 #include "script/text_list.h"
 #include "resources/resource.h"
@@ -36,12 +37,23 @@ struct CRemovalContext {
     // What the machine still needs: every remover asks it before it removes anything. Learned by the page
     // at stage 0 (and after the printers' stage).
     CKeeper* keeper = nullptr;
+    // The journal of the removal's backup set, or null (a removal without a backup).
+    CRemovalJournal* journal = nullptr;
+
+    // Before an item is touched: keeps what puts it back and names it in the journal. False when the backup
+    // could not be written: the item must stay as it is, and so does every later one (Stopped()).
+    bool Save(const char* kind, const std::string& item, const CSavedForm& saved) const {
+        return !journal || journal->Begin(kind, item, saved);
+    }
+    // Whether the removal stopped because its backup could not be written.
+    bool Stopped() const { return journal && journal->Failed(); }
 
     // Logs one item (nothing without a log). The error is the platform's code behind the outcome; the
     // detail names the mechanism of a scheduled item, the rule of a refused one, or the reason.
     void Report(const char* kind, const std::string& item, CRunLog::Outcome outcome, DWORD error = 0,
                 const char* detail = nullptr) const {
         if (log) log->Item(kind, item, outcome, error, detail);
+        if (journal) journal->Done(kind, item, outcome);
     }
     // Logs a refused item ("refused (RULE: why)") and tells the debugger; true when the item is refused.
     bool Refused(const char* kind, const std::string& item, const CRefusal& refusal) const;

@@ -161,7 +161,7 @@ INT_PTR CRemovePage::OnCtlColorStatic(HDC dc, HWND control) {
 
 void CRemovePage::BuildDirectoryLists() { BuildFileRemovalLists(osVersion, directDirs, searchDirs); }
 
-void CRemovePage::StartRemoval() {
+void CRemovePage::PrepareContext() {
     EnableWindow(GetDlgItem(GetParent(hwnd), IDC_UNINSTALL), FALSE);
     BuildDirectoryLists();
     removal.database = database;
@@ -173,12 +173,82 @@ void CRemovePage::StartRemoval() {
     removal.pendingAtRestart = 0;
     removal.log = run ? &run->log : NULL;
     removal.keeper = &keeper;
-    stage = 0;
     currentRow = 0;
     progressActive = 0;
+}
+
+void CRemovePage::StartRemoval() {
+    PrepareContext();
+    stage = 0;
     ShowAllPending();
     removing = 1;
     SetTimer(hwnd, IDT_REMOVAL, kTickMs, NULL);
+}
+
+bool CRemovePage::ResumeRemoval(const std::string& folder, std::string& error) {
+    PrepareContext();
+    int resumeAt = 0;
+    if (!backup.Resume(folder, removal, *database, resumeAt, error)) return false;
+    // Nothing before the printers' stage touched the machine: a removal cut short there starts with it.
+    stage = resumeAt < 3 ? 3 : resumeAt;
+    keeper.Learn(*database, osVersion, directDirs, searchDirs);
+    if (stage > 3) keeper.LearnStayingPrinters();
+    if (removal.log)
+        removal.log->Write("run", "the removal cut short is finished from its backup set " + folder + ", at stage " +
+                                      std::to_string(stage));
+    // The stages between the spooler's stop and its start ran without it.
+    if (osVersion.IsWinNT() && stage > 8 && stage < 16) {
+        StopSpooler();
+        spoolerStopped = 1;
+    }
+    waitCursor = LoadCursorA(NULL, IDC_WAIT);
+    savedCursor = SetCursor(waitCursor);
+    ShowAllPending();
+    ShowRow(stage <= 3 ? 2 : 3);
+    removing = 1;
+    SetTimer(hwnd, IDT_REMOVAL, kTickMs, NULL);
+    return true;
+}
+
+bool CRemovePage::BeginBackup() {
+    std::string error;
+    if (!backup.Begin(removal, *database, scripts, error)) {
+        if (removal.log) removal.log->Write("run", "the backup set cannot be written: " + error);
+        removal.journal = nullptr;
+        backupFailure = error;
+        StopForBackup();
+        return false;
+    }
+    if (removal.log) removal.log->Write("run", "backup set " + backup.Folder());
+    for (const std::string& old : CBackupSet::Prune(osVersion, keepBackups, backup.Folder()))
+        if (removal.log) removal.log->Write("run", "old backup set deleted: " + old);
+    return true;
+}
+
+void CRemovePage::StopForBackup() {
+    KillTimer(hwnd, IDT_REMOVAL);
+    if (savedCursor) SetCursor(savedCursor);
+    const std::string why = backupFailure.empty() ? backup.Failure() : backupFailure;
+    const std::string where = backup.IsOpen() ? " (the removal stopped at stage " + std::to_string(stage) +
+                                                    "; /RESUME goes on once the backup set " + backup.Folder() +
+                                                    " can be written)"
+                                              : " (nothing was removed)";
+    if (removal.log) {
+        removal.log->SetStage(-1);
+        removal.log->WriteSummary(false);
+    }
+    if (run) run->Finish(CAdminRun::END_FAILED, "the backup set cannot be written: " + why + where);
+    char text[2048];
+    FillTexts(text, sizeof text, textResources.GetString(IDS_BACKUP_FAILED),
+              {why, removal.log ? removal.log->Path() : std::string()});
+    RunMessageBox(hwnd, text, textResources.GetString(IDS_CAPTION), MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+    // The spooler runs again; the journal stays without its end, so the next run can finish the removal.
+    if (spoolerStopped) {
+        spoolerStopped = 0;
+        StartSpooler();
+    }
+    removing = 0;
+    PostMessageA(GetParent(hwnd), WM_CLOSE, 0, 0);
 }
 
 void CRemovePage::RunStage(WPARAM timerId) {
@@ -186,6 +256,16 @@ void CRemovePage::RunStage(WPARAM timerId) {
     processState.tickInProgress = 1;
     if (waitCursor) SetCursor(waitCursor);
     if (removal.log) removal.log->SetStage(stage);
+    // Each stage that may touch the machine begins with the removal's state and its journal line.
+    if (stage >= 3 && stage <= kLastStage && stage != journaledStage) {
+        journaledStage = stage;
+        if (backup.IsOpen() && !backup.Stage(stage, *database, removal)) {
+            StopForBackup();
+            processState.tickInProgress = 0;
+            return;
+        }
+    }
+    const int stageRun = stage;
     switch (stage) {
     case 0:
         ShowRow(0);
@@ -194,6 +274,7 @@ void CRemovePage::RunStage(WPARAM timerId) {
         database->SelectForRemoval();
         keeper.Learn(*database, osVersion, directDirs, searchDirs);
         LogSelection();
+        if (!BeginBackup()) break;
         ShowRow(1);
         ++stage;
         break;
@@ -283,6 +364,8 @@ void CRemovePage::RunStage(WPARAM timerId) {
         EndOfRun();
         break;
     }
+    // A backup that failed during the stage stopped the removers at that item.
+    if (stageRun >= 3 && removing && removal.Stopped()) StopForBackup();
     processState.tickInProgress = 0;
 }
 
@@ -365,6 +448,7 @@ void CRemovePage::EndOfRun() {
     const bool restart = (database->isWin9x && database->restartNeeded) ||
                          (osVersion.IsWinNT() && removal.pendingAtRestart) ||
                          (osVersion.IsWin32s() && (database->restartNeeded || removal.pendingAtRestart));
+    backup.End();
     if (removal.log) {
         removal.log->SetStage(-1);
         removal.log->WriteSummary(restart);

@@ -7,6 +7,7 @@
 #include "script/database.h"
 #include "script/text_list.h"
 #include "ui/dialog_base.h"
+#include "removal/removal_backup.h"
 #include "removal/removal_context.h"
 #include "ui/text_resources.h"
 
@@ -28,6 +29,10 @@ public:
     // Called by the main window once it shows this page: disables its Uninstall button, builds the
     // directory lists, shows every row pending and starts the stages on the removal timer.
     void StartRemoval();
+    // Goes on with a removal that was cut short, from the backup set in folder: its state instead of a new
+    // selection, its journal continued, the spooler stopped again when the stopped stages are resumed.
+    // False with the reason when the set cannot be resumed (nothing was touched).
+    bool ResumeRemoval(const std::string& folder, std::string& error);
     // One tick of the removal timer: the stage that stage names.
     void RunStage(WPARAM timerId);
     // Whether the stages are running (started and not yet at their end).
@@ -58,6 +63,11 @@ public:
     CTextList searchDirs;
     CRemovalContext removal;  // what the removers work with during the run
     CKeeper keeper;           // what the machine still needs, learned at stage 0
+    CRemovalBackup backup;    // the removal's backup set and journal, made at stage 0
+    const CTextList* scripts = nullptr;  // the scripts the loading phase read, set by the main window
+    unsigned keepBackups = 10;           // how many backup sets are kept (the newest)
+    int journaledStage = -1;             // the last stage whose state and journal line were written
+    std::string backupFailure;           // why the backup set could not be made
     int removing;
     int spoolerStopped;        // stage 8 stopped the spooler and stage 16 has not started it yet
     DWORD pavaneWaitStart;
@@ -78,6 +88,13 @@ private:
     void WaitForPavane();
     void StopSpoolerStage();
     void EndOfRun();
+    // The context the removers get, for a new removal or a resumed one.
+    void PrepareContext();
+    // Makes the backup set at stage 0; false when it cannot be written (the run has stopped then).
+    bool BeginBackup();
+    // The backup could not be written: the removal stops where it is, with the journal left open, and the
+    // run ends as failed with the reason (a message in the interactive mode).
+    void StopForBackup();
     // The restart question (text 200) and the restart on Yes; text 201 when it fails. True when the
     // restart was started.
     bool OfferRestart();

@@ -30,6 +30,11 @@ void RemoveServices(CRemovalContext& context) {
                 context.Report("service", name, CRunLog::FAILED, error);
             continue;
         }
+        CBackupRecord record;
+        if (!context.Save("service", name, RecordService(name, record) ? CSavedForm::Record(record) : CSavedForm::Nothing())) {
+            CloseServiceHandle(service);
+            break;
+        }
         BOOL deleted = DeleteService(service);
         DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
         CloseServiceHandle(service);

@@ -50,8 +50,7 @@ void RemoveGroupFolder(CRemovalContext& context, const char* group) {
         }
         Sleep(kGroupPollMs);
     }
-    BOOL removed = RemoveDirectoryA(folder);
-    context.ReportResult("folder", folder, removed ? ERROR_SUCCESS : GetLastError());
+    RemoveEmptyFolder(context, folder);
 }
 
 // The item's files in the folders of its table: the group folders, and the start-up folders with STARTUP.
@@ -108,6 +107,7 @@ void RemoveShortcuts(CRemovalContext& context) {
                 RemoveGroupFolder(context, group);
             } else if (context.osVersion.IsWin32s()) {
                 const std::string logged = std::string("Program Manager ") + group + ", " + name;
+                if (!context.Save("shortcut", logged, CSavedForm::Nothing())) continue;
                 if (DeleteProgramManagerItem(group, name))
                     context.Report("shortcut", logged, CRunLog::REMOVED);
                 else

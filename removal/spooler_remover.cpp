@@ -39,6 +39,11 @@ bool SetProcessor(const char* printerName, const char* processor, const char* da
 void RemoveMonitors(CRemovalContext& context, const char* server, const char* environment) {
     for (const char* name : context.database->removal.monitors) {
         if (context.Refused("monitor", name, context.keeper->Monitor(name))) continue;
+        // The monitor with its ports, so that a printer on one of them can come back.
+        CBackupRecord record;
+        if (!context.Save("monitor", name,
+                          RecordMonitor(name, record) ? CSavedForm::Record(record) : CSavedForm::Nothing()))
+            return;
         SetLastError(ERROR_SUCCESS);
         if (DeleteMonitorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(name))) {
             context.Report("monitor", name, CRunLog::REMOVED);
@@ -54,6 +59,8 @@ void RemoveMonitors(CRemovalContext& context, const char* server, const char* en
         if (context.osVersion.IsWin32s() || context.monitorsInUse.count(TextKey(name))) continue;
         char key[2 * TEXT_SIZE];
         snprintf(key, sizeof key, "%s%s", kMonitorsKey, name);
+        if (!context.Save("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, CSavedForm::Key(HKEY_LOCAL_MACHINE, key)))
+            return;
         LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
         context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
     }
@@ -101,6 +108,18 @@ void RemovePrintProcessors(CRemovalContext& context, const char* server, const c
         if (!listed) continue;
         if (context.Refused("processor", listed, context.keeper->PrintProcessor(listed))) continue;
         const std::string item = std::string(listed) + " (" + (environment ? environment : "local environment") + ")";
+        // The processor's library as its key names it, before the spooler forgets it.
+        char key[3 * TEXT_SIZE] = "";
+        if (context.osVersion.IsWin9x())
+            snprintf(key, sizeof key, "%sWindows 4.0\\Print Processors\\%s", kEnvironmentsKey, listed);
+        else if (context.osVersion.IsWinNT())
+            snprintf(key, sizeof key, "%s%s\\Print Processors\\%s", kEnvironmentsKey,
+                     environment && environment[0] ? environment : "Windows NT x86", listed);
+        CBackupRecord record;
+        if (!context.Save("processor", item,
+                          RecordProcessor(listed, environment, key, record) ? CSavedForm::Record(record)
+                                                                            : CSavedForm::Nothing()))
+            return;
         if (!ReleasePrintProcessor(listed)) {
             context.Report("processor", item, CRunLog::FAILED, GetLastError(),
                            "a printer that uses it could not be switched to WinPrint");
@@ -115,14 +134,9 @@ void RemovePrintProcessors(CRemovalContext& context, const char* server, const c
             else
                 context.Report("processor", item, CRunLog::FAILED, error);
         }
-        char key[3 * TEXT_SIZE];
-        if (context.osVersion.IsWin9x())
-            snprintf(key, sizeof key, "%sWindows 4.0\\Print Processors\\%s", kEnvironmentsKey, listed);
-        else if (context.osVersion.IsWinNT())
-            snprintf(key, sizeof key, "%s%s\\Print Processors\\%s", kEnvironmentsKey,
-                     environment && environment[0] ? environment : "Windows NT x86", listed);
-        else
-            continue;
+        if (!key[0]) continue;
+        if (!context.Save("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, CSavedForm::Key(HKEY_LOCAL_MACHINE, key)))
+            return;
         LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
         context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
     }

@@ -119,3 +119,8 @@
 #define IDS_UNINSTALL_INCOMPLETE 300  // the end of a removal that left items: their count and the log
 #define IDS_HELP_FIRST 301            // the options (/?): 301 to 303, joined by line breaks
 #define IDS_HELP_COUNT 3
+// The backup set, the restore and the finishing of a removal cut short: 310 on.
+#define IDS_BACKUP_FAILED 310    // the backup set cannot be written: the reason and the log
+#define IDS_RESUME_QUESTION 311  // a removal was cut short: finish it now?
+#define IDS_RESTORE_RESULT 312   // what the restore put back: its counts and the log
+#define IDS_RESTORE_RESTART 313  // the restore finishes after a restart

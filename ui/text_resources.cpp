@@ -95,3 +95,11 @@ std::string FillText(const char* text, const std::vector<std::string>& values) {
     }
     return out;
 }
+
+void FillTexts(char* out, size_t size, const char* text, std::initializer_list<std::string> values) {
+    if (!size) return;
+    const std::string filled = FillText(text, std::vector<std::string>(values));
+    const size_t n = filled.size() < size - 1 ? filled.size() : size - 1;
+    std::memcpy(out, filled.data(), n);
+    out[n] = 0;
+}

@@ -338,6 +338,29 @@ DWORD WINAPI SetPrinterDataA(HANDLE printer, LPSTR valueName, DWORD type, LPBYTE
     return ERROR_SUCCESS;
 }
 
+DWORD WINAPI EnumPrinterDataA(HANDLE printer, DWORD index, LPSTR valueName, DWORD nameSize, LPDWORD nameNeeded,
+                              LPDWORD type, LPBYTE data, DWORD dataSize, LPDWORD dataNeeded) {
+    auto* h = current().handles.get<PrinterHandle>(printer);
+    if (!h) return ERROR_INVALID_HANDLE;
+    if (!nameNeeded || !dataNeeded) return RPC_X_NULL_REF_POINTER;
+    if (isNt() && !current().services.spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
+    const simwin::Printer* p = h->printerId ? current().spooler.findById(h->printerId) : nullptr;
+    if (!p) return ERROR_INVALID_HANDLE;
+    // The text values first, then the others, each in name order: the order the machine keeps them in.
+    std::vector<std::pair<std::string, std::pair<DWORD, std::string>>> values;
+    for (const auto& v : p->data) values.push_back({v.first, {REG_SZ, v.second + '\0'}});
+    for (const auto& v : p->otherData) values.push_back({v.first, v.second});
+    if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
+    const auto& v = values[index];
+    *nameNeeded = static_cast<DWORD>(v.first.size() + 1);
+    *dataNeeded = static_cast<DWORD>(v.second.second.size());
+    if (type) *type = v.second.first;
+    if (!valueName || nameSize < *nameNeeded || (dataSize < *dataNeeded) || (*dataNeeded && !data)) return ERROR_MORE_DATA;
+    std::memcpy(valueName, v.first.c_str(), v.first.size() + 1);
+    if (*dataNeeded) std::memcpy(data, v.second.second.data(), *dataNeeded);
+    return ERROR_SUCCESS;
+}
+
 BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
                                        LPDWORD needed) {
     if (!spoolerAnswers() || !checkServerAndLevel(server, level)) return FALSE;

@@ -9,6 +9,7 @@
 #include "simwin/api/kernel.h"
 #include "simwin/api/setupapi.h"
 #include "simwin/api/sfc.h"
+#include "simwin/api/winspool.h"
 #include "simwin/machine.h"
 
 namespace simwin {
@@ -198,6 +199,15 @@ ModuleDef sfcModule() {
     return d;
 }
 
+// winspool.drv: the spooler's client. The tool links it; AddPortExA, which mingw-w64 does not declare, it
+// looks up at run time.
+ModuleDef winspoolModule() {
+    ModuleDef d;
+    d.path = current().system.systemDir + "\\winspool.drv";
+    d.exports["AddPortExA"] = exported(&AddPortExA);
+    return d;
+}
+
 // The libraries every machine has (when its platform has them).
 void ensureSystemModules(ModuleTable& t) {
     if (t.defs.count("mscms.dll")) return;
@@ -205,6 +215,7 @@ void ensureSystemModules(ModuleTable& t) {
     t.loaded["kernel32.dll"] = 1;
     t.defs["setupapi.dll"] = setupapiModule();
     t.defs["sfc.dll"] = sfcModule();
+    t.defs["winspool.drv"] = winspoolModule();
     ModuleDef mscms;
     mscms.path = current().system.systemDir + "\\mscms.dll";
     mscms.exports["GetColorDirectoryA"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&simGetColorDirectoryA));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -141,11 +142,18 @@ inline std::string ObjectName(const std::string& section, const Entries& entries
     return name;
 }
 
+inline bool IsToolRecord(const std::string& windowsPath);
+
 inline void ReadMachineIni(const std::string& text, State& s) {
     std::string section;
     Entries entries;
     auto flush = [&]() {
         if (section.empty()) return;
+        // The access rights of the tool's backup folders belong to its records too.
+        if (section == "security" && !entries.empty() && IsToolRecord(entries[0].second)) {
+            entries.clear();
+            return;
+        }
         std::string name = ObjectName(section, entries);
         while (s.objects.count(name)) name += "'";  // two objects of one name stay apart
         s.objects[name] = entries;
@@ -179,6 +187,20 @@ inline bool IsRunLog(const std::string& windowsPath) {
     for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const std::string name = "\\temp\\korun04.log";
     return path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0;
+}
+
+// The tool's own records of a run: its log, and its backup sets with the folders made for them
+// ("<common application data or Windows>\Vestral\korun04\Backup\...").
+inline bool IsToolRecord(const std::string& windowsPath) {
+    if (IsRunLog(windowsPath)) return true;
+    std::string path = windowsPath;
+    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    if (path.find("\\vestral\\korun04") != std::string::npos) return true;
+    for (const char* parent : {"\\programdata\\vestral", ":\\windows\\vestral"})
+        if (path.size() >= strlen(parent) && path.compare(path.size() - strlen(parent), strlen(parent), parent) == 0)
+            return true;
+    return false;
 }
 
 template <typename Map>
@@ -215,8 +237,8 @@ inline State Capture(const simwin::Machine& m) {
     if (std::filesystem::exists(drive))
         for (const auto& e : std::filesystem::recursive_directory_iterator(drive)) {
             std::string path = detail::WindowsPath(std::filesystem::relative(e.path(), drive).generic_string());
-            // The tool's own log of the run is its record, not a change the removal made.
-            if (detail::IsRunLog(path)) continue;
+            // The tool's own log and backup set are its records, not changes the removal made.
+            if (detail::IsToolRecord(path)) continue;
             if (e.is_directory())
                 s.files[path + "\\"] = "<dir>";
             else

@@ -80,11 +80,14 @@ protected:
     std::vector<Tick> ticks;  // every tick of the removal timer that reached the page
     // How often each spooler function was called before Uninstall was pressed (by the loading phase).
     std::map<std::string, int> callsBeforeRemoval;
+    // ... and before the printers' stage began (the loading, the selection and the backup set).
+    std::map<std::string, int> callsBeforeRemovers;
 
 private:
     // The page's dialog procedure is wrapped once the page exists, so that each tick is seen as it comes.
     void WatchTicks() {
         callsBeforeRemoval.clear();
+        callsBeforeRemovers.clear();
         for (const std::string& call : m->spooler.calls) ++callsBeforeRemoval[call.substr(0, call.find(' '))];
         HWND page = context->removePage.hwnd;
         if (!page) return;
@@ -96,6 +99,8 @@ private:
         if (message != WM_TIMER || wParam != IDT_REMOVAL || !watched) return original(hwnd, message, wParam, lParam);
         Fixture& f = *watched;
         Tick t{f.context->removePage.stage, CRemovePage::processState.tickInProgress != 0, f.SpoolerRuns(), false, 0};
+        if (t.stage == 3 && f.callsBeforeRemovers.empty())
+            for (const std::string& call : f.m->spooler.calls) ++f.callsBeforeRemovers[call.substr(0, call.find(' '))];
         const size_t index = f.ticks.size();
         f.ticks.push_back(t);
         INT_PTR r = original(hwnd, message, wParam, lParam);

@@ -1,12 +1,19 @@
 // korun04-sim: runs the tool's own WinMain on a simulated machine with a scripted user.
 //
 //   korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]
-//               [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan] [-- TAIL...]
+//               [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan]
+//               [--crash-at-stage N | --crash-at-item K] [-- TAIL...]
+//
+// --crash-at-stage N ends the process just before stage N of a removal starts, as if it were killed: no
+// destructor runs, the spooler is not started again, nothing more is written; "crash before stage N" is
+// printed, --save writes the machine as it was left, and the status is 4. --crash-at-item K does the same
+// just before the K-th item a remover touches ("crash before item K"). Both watch the removal's journal.
 //
 // Standard output is the transcript, one event per line (with --changes followed by the block of what the
 // run changed); the exit status is the tool's, or 3 when the tool
 // waits for the user and nothing more is scripted.
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -19,6 +26,7 @@
 #include "resources/resource.h"
 #include "simwin/machine.h"
 #include "simwin/modules.h"
+#include "simwin/util.h"
 #include "tools/korun04-sim/changes.h"
 #include "tools/korun04-sim/options.h"
 #include "tools/korun04-sim/plan.h"
@@ -72,6 +80,23 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
             o.timing = true;
         } else if (a == "--changes") {
             o.changes = true;
+        } else if (a == "--crash-at-stage" || a == "--crash-at-item") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            const long n = std::strtol(v.c_str(), &end, 10);
+            const bool stage = a == "--crash-at-stage";
+            if (v.empty() || *end || n < (stage ? 3 : 1) || n > (stage ? 17 : 1000000)) {
+                error = a + (stage ? " takes a stage from 3 to 17" : " takes an item number from 1 on") + ", not '" + v + "'";
+                return false;
+            }
+            if (o.crashAtStage >= 0 || o.crashAtItem >= 0) {
+                error = "one crash per run: --crash-at-stage or --crash-at-item, once";
+                return false;
+            }
+            if (stage)
+                o.crashAtStage = static_cast<int>(n);
+            else
+                o.crashAtItem = n;
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -84,7 +109,11 @@ namespace {
 
 const char kUsage[] =
     "usage: korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]\n"
-    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan] [-- TAIL...]\n";
+    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan]\n"
+    "                   [--crash-at-stage N | --crash-at-item K] [-- TAIL...]\n";
+
+// Exit status of a run that the crash injection ended.
+const int kCrashStatus = 4;
 
 // Exit status of a run that waits for the user with nothing more scripted.
 const int kUserStopStatus = 3;
@@ -139,6 +168,32 @@ bool ScriptUser(const SimOptions& options, simwin::ScriptedUser& user, std::stri
     return true;
 }
 
+// The crash injection: the removal's journal is watched, and the line that begins stage N (or names item K)
+// ends the process there, as a killed process ends: no destructor, no more writes.
+void WatchForCrash(simwin::Machine& machine, const SimOptions& options) {
+    if (options.crashAtStage < 0 && options.crashAtItem < 0) return;
+    const std::string marker = options.crashAtStage >= 0 ? "stage | " + std::to_string(options.crashAtStage) + "\r\n"
+                                                         : "item | " + std::to_string(options.crashAtItem) + " | ";
+    const std::string said = options.crashAtStage >= 0 ? "crash before stage " + std::to_string(options.crashAtStage)
+                                                       : "crash before item " + std::to_string(options.crashAtItem);
+    machine.files.onWrite = [&machine, &options, marker, said](const std::string& path, const std::string& bytes, bool flushed) {
+        const std::string name = "\\journal.txt";
+        if (flushed || path.size() < name.size() || !simwin::iequals(path.substr(path.size() - name.size()), name)) return;
+        if (bytes.compare(0, marker.size(), marker) != 0) return;
+        std::cout << said << std::endl;
+        if (!options.saveDir.empty()) {
+            try {
+                machine.save(options.saveDir);
+            } catch (const std::exception& e) {
+                std::cerr << "korun04-sim: cannot save the machine: " << e.what() << "\n";
+            }
+        }
+        std::cout.flush();
+        std::cerr.flush();
+        std::_Exit(kCrashStatus);
+    };
+}
+
 // What WinMain receives: the tail with the characters 1 to 32 skipped at its start.
 std::string CommandTailArgument(const std::string& tail) {
     size_t i = 0;
@@ -164,6 +219,7 @@ int main(int argc, char** argv) {
     }
     simwin::MachineScope scope(*machine);
     machine->system.commandTail = options.tail;
+    WatchForCrash(*machine, options);
     for (bool yes : options.answers) machine->windows.user.answers.push_back(yes);
     if (!ScriptUser(options, machine->windows.user, error)) {
         std::cerr << "korun04-sim: " << error << "\n";

@@ -15,6 +15,8 @@ struct SimOptions {
     bool show = false;                 // --show: a text picture of the window after each action
     bool timing = false;               // --timing: the run's virtual and processor time on standard error
     bool changes = false;              // --changes: what the run changed, after the transcript (changes.h)
+    int crashAtStage = -1;             // --crash-at-stage N: the process dies just before stage N
+    long crashAtItem = -1;             // --crash-at-item K: ... just before the K-th item a remover touches
     std::string tail;                  // everything after "--", joined by single spaces
 };
 

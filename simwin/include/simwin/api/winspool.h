@@ -113,6 +113,10 @@ DWORD WINAPI GetPrinterDataA(HANDLE printer, LPSTR valueName, LPDWORD type, LPBY
 // PRINTER_ACCESS_ADMINISTER on the handle (ERROR_ACCESS_DENIED); a null or empty name:
 // ERROR_INVALID_PARAMETER. Returns the error, 0 on success.
 DWORD WINAPI SetPrinterDataA(HANDLE printer, LPSTR valueName, DWORD type, LPBYTE data, DWORD size);
+// The printer's data values one by one (ERROR_NO_MORE_ITEMS past the last; ERROR_MORE_DATA with the sizes
+// needed when a buffer is too small).
+DWORD WINAPI EnumPrinterDataA(HANDLE printer, DWORD index, LPSTR valueName, DWORD nameSize, LPDWORD nameNeeded,
+                              LPDWORD type, LPBYTE data, DWORD dataSize, LPDWORD dataNeeded);
 
 // Changing printers: level 2 of SetPrinterA (command 0) and the queue commands of level 0.
 #define PRINTER_CONTROL_PAUSE 1

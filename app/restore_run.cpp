@@ -1,0 +1,36 @@
+#include "app/restore_run.h"
+
+#include "removal/restore.h"
+#include "resources/resource.h"
+#include "ui/text_resources.h"
+
+int RunRestore(CAdminRun& run) {
+    COSVersion os;
+    os.Detect();
+    CTextResources texts(GetModuleHandleA(NULL));
+    const char* caption = texts.GetString(IDS_CAPTION);
+    CRestore restore;
+    std::string error;
+    if (!restore.Run(run.options.restoreFolder, os, &run.log, error)) {
+        run.Finish(CAdminRun::END_FAILED, "nothing was restored: " + error);
+        RunMessageBox(NULL, error.c_str(), caption, MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+        return run.ExitCode(1);
+    }
+    const CRestore::Counts& c = restore.Result();
+    run.log.Write("restore", std::to_string(c.restored) + " restored, " + std::to_string(c.alreadyThere) +
+                                 " already there, " + std::to_string(c.failed) + " failed, " +
+                                 std::to_string(c.cannotComeBack) + " cannot come back now" +
+                                 (c.restartNeeded ? "; a restart is needed, then /RESTORE again" : ""));
+    char text[2048];
+    FillTexts(text, sizeof text, texts.GetString(IDS_RESTORE_RESULT),
+              {std::to_string(c.restored), std::to_string(c.alreadyThere), std::to_string(c.failed),
+               std::to_string(c.cannotComeBack), run.log.Path()});
+    std::string shown = text;
+    if (c.restartNeeded) shown += std::string("\n\n") + texts.GetString(IDS_RESTORE_RESTART);
+    RunMessageBox(NULL, shown.c_str(), caption, MB_OK | (c.failed ? MB_ICONWARNING : MB_ICONINFORMATION) | MB_SETFOREGROUND);
+    if (c.failed)
+        run.Finish(CAdminRun::END_FAILED, std::to_string(c.failed) + " items of " + restore.Folder() + " could not be restored");
+    else
+        run.FinishRemoval(c.restartNeeded, false);
+    return run.ExitCode(0);
+}

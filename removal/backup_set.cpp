@@ -1,0 +1,273 @@
+#include "removal/backup_set.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "app/folder_paths.h"
+#include "app/path_parts.h"
+#include "script/text.h"
+
+namespace {
+
+const char kSetDacl[] = "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+const char kJournal[] = "journal.txt";
+const char kIndex[] = "index.txt";
+
+bool Failed(std::string& error, const std::string& what, DWORD code) {
+    error = what + " (error " + std::to_string(code) + ")";
+    return false;
+}
+
+bool IsDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Creates a folder and those above it; the last one with the descriptor when one is given.
+bool MakeFolders(const std::string& path, PSECURITY_DESCRIPTOR descriptor, DWORD& error) {
+    error = 0;
+    if (IsDirectory(path)) return true;
+    const size_t cut = path.find_last_of('\\');
+    if (cut != std::string::npos && cut > 2 && !MakeFolders(path.substr(0, cut), NULL, error)) return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    if (CreateDirectoryA(path.c_str(), descriptor ? &attributes : NULL) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return true;
+    error = GetLastError();
+    return false;
+}
+
+// The owner and DACL of a folder as SDDL, "" when they cannot be read.
+std::string FolderSddl(const std::string& path) {
+    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD needed = 0;
+    GetFileSecurityA(path.c_str(), what, NULL, 0, &needed);
+    if (!needed) return std::string();
+    std::vector<BYTE> buffer(needed);
+    if (!GetFileSecurityA(path.c_str(), what, buffer.data(), needed, &needed)) return std::string();
+    LPSTR text = NULL;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(buffer.data(), SDDL_REVISION_1, what, &text, NULL))
+        return std::string();
+    std::string out = text;
+    LocalFree(text);
+    return out;
+}
+
+// The SDDL Windows writes for the set's own descriptor (its spelling of the rights may differ from ours).
+std::string ExpectedSddl() {
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kSetDacl, SDDL_REVISION_1, &descriptor, NULL)) return kSetDacl;
+    LPSTR text = NULL;
+    std::string out = kSetDacl;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                             OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, NULL)) {
+        out = text;
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return out;
+}
+
+bool WriteWhole(const std::string& path, const std::string& text, DWORD& error) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) && written == text.size();
+    error = ok ? 0 : GetLastError();
+    if (ok && !FlushFileBuffers(file)) error = GetLastError();
+    CloseHandle(file);
+    if (!ok && !error) error = ERROR_DISK_FULL;
+    return ok && !error;
+}
+
+// Appends text at the end of an open file and flushes it.
+bool Append(HANDLE file, const std::string& text, DWORD& error) {
+    SetFilePointer(file, 0, NULL, FILE_END);
+    DWORD written = 0;
+    if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) || written != text.size()) {
+        error = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
+        return false;
+    }
+    if (!FlushFileBuffers(file)) {
+        error = GetLastError();
+        return false;
+    }
+    return true;
+}
+
+std::string Timestamp() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[32];
+    snprintf(text, sizeof text, "%04u%02u%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+}  // namespace
+
+CBackupSet::~CBackupSet() {
+    if (journal != INVALID_HANDLE_VALUE) CloseHandle(journal);
+}
+
+const char* CBackupSet::Dacl() { return kSetDacl; }
+
+std::string CBackupSet::Root(const COSVersion& os) {
+    char base[MAX_PATH] = "";
+    if (os.IsWinNT()) {
+        ResolveShellFolder(CSIDL_COMMON_APPDATA, base);
+    } else {
+        CPathParts where;
+        where.Resolve(WINDIR);
+        CopyTextN(base, where.DirectoryPath(), sizeof base);
+    }
+    std::string root;
+    if (!base[0] || !FullFolderPath(base, root)) return std::string();
+    return root + (root.back() == '\\' ? "" : "\\") + "Vestral\\korun04\\Backup";
+}
+
+std::vector<std::string> CBackupSet::Sets(const COSVersion& os) {
+    std::vector<std::string> sets;
+    const std::string root = Root(os);
+    WIN32_FIND_DATAA entry;
+    HANDLE find = root.empty() ? INVALID_HANDLE_VALUE : FindFirstFileA((root + "\\*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return sets;
+    do {
+        // A set's name: YYYYMMDD-HHMMSS, perhaps with "-N" for a second set of the same second.
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && strlen(entry.cFileName) >= 15 &&
+            strspn(entry.cFileName, "0123456789") == 8 && entry.cFileName[8] == '-')
+            sets.push_back(root + "\\" + entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    std::sort(sets.begin(), sets.end());
+    return sets;
+}
+
+bool CBackupSet::Create(const COSVersion& os, std::string& error) {
+    const std::string root = Root(os);
+    if (root.empty()) return Failed(error, "no folder for the backup set", ERROR_PATH_NOT_FOUND);
+    DWORD code = 0;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (os.IsWinNT() && !ConvertStringSecurityDescriptorToSecurityDescriptorA(kSetDacl, SDDL_REVISION_1, &descriptor, NULL))
+        return Failed(error, "the backup set's access rights cannot be made", GetLastError());
+    // The folder of the sets gets the sets' rights when the tool makes it, so that no user writes there.
+    if (!MakeFolders(root, descriptor, code)) {
+        if (descriptor) LocalFree(descriptor);
+        return Failed(error, "the backup folder " + root + " cannot be made", code);
+    }
+    std::string path = root + "\\" + Timestamp();
+    for (int n = 2; IsDirectory(path); ++n) path = root + "\\" + Timestamp() + "-" + std::to_string(n);
+    const bool made = MakeFolders(path, descriptor, code);
+    if (descriptor) LocalFree(descriptor);
+    if (!made) return Failed(error, "the backup set " + path + " cannot be made", code);
+    folder = path;
+    return Open(path, os, true, error);
+}
+
+bool CBackupSet::Open(const std::string& path, const COSVersion& os, bool forJournal, std::string& error) {
+    std::string full;
+    if (!FullFolderPath(path.c_str(), full) || !IsDirectory(full))
+        return Failed(error, path + " is not a backup set", ERROR_PATH_NOT_FOUND);
+    // Only a set the tool wrote: anything else in that place could have been put there by anyone.
+    if (os.IsWinNT() && FolderSddl(full) != ExpectedSddl())
+        return Failed(error, full + " is not a backup set of the tool (its owner or access rights differ)", ERROR_ACCESS_DENIED);
+    folder = full;
+    nextCopy = 1;
+    std::string index;
+    if (ReadFile(kIndex, index)) nextCopy += static_cast<unsigned>(std::count(index.begin(), index.end(), '\n'));
+    if (!forJournal) return true;
+    journal = CreateFileA((folder + "\\" + kJournal).c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, NULL);
+    if (journal == INVALID_HANDLE_VALUE) return Failed(error, "the journal cannot be written", GetLastError());
+    return true;
+}
+
+bool CBackupSet::WriteFile(const char* name, const std::string& text, std::string& error) {
+    DWORD code = 0;
+    if (!WriteWhole(folder + "\\" + name, text, code)) return Failed(error, std::string(name) + " cannot be written", code);
+    return true;
+}
+
+bool CBackupSet::ReadFile(const char* name, std::string& text) const {
+    text.clear();
+    HANDLE file = CreateFileA((folder + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &read, NULL) && read) text.append(buffer, read);
+    CloseHandle(file);
+    return true;
+}
+
+std::string CBackupSet::CopyPath(unsigned number) const {
+    char name[16];
+    snprintf(name, sizeof name, "%05u.dat", number);
+    return folder + "\\" + name;
+}
+
+bool CBackupSet::AppendIndex(unsigned number, const std::string& line, std::string& error) {
+    HANDLE file = CreateFileA((folder + "\\" + kIndex).c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return Failed(error, "the backup set's index cannot be written", GetLastError());
+    char head[16];
+    snprintf(head, sizeof head, "%05u | ", number);
+    DWORD code = 0;
+    const bool ok = Append(file, head + line + "\r\n", code);
+    CloseHandle(file);
+    return ok || Failed(error, "the backup set's index cannot be written", code);
+}
+
+unsigned CBackupSet::SaveText(const char* kind, const std::string& item, const std::string& text, std::string& error) {
+    const unsigned number = nextCopy;
+    DWORD code = 0;
+    if (!WriteWhole(CopyPath(number), text, code)) return Failed(error, "a copy of " + item + " cannot be written", code), 0;
+    if (!AppendIndex(number, std::string(kind) + " | " + item, error)) return 0;
+    ++nextCopy;
+    return number;
+}
+
+unsigned CBackupSet::SaveFile(const char* kind, const std::string& path, std::string& error) {
+    const unsigned number = nextCopy;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (!CopyFileA(path.c_str(), CopyPath(number).c_str(), FALSE))
+        return Failed(error, "a copy of " + path + " cannot be written", GetLastError()), 0;
+    // The copy keeps no attribute of its own: the index says what the file had.
+    SetFileAttributesA(CopyPath(number).c_str(), FILE_ATTRIBUTE_NORMAL);
+    char attributesText[32];
+    snprintf(attributesText, sizeof attributesText, " | attributes=0x%lx", static_cast<unsigned long>(attributes));
+    if (!AppendIndex(number, std::string(kind) + " | " + path + attributesText, error)) return 0;
+    ++nextCopy;
+    return number;
+}
+
+bool CBackupSet::Journal(const std::string& line, std::string& error) {
+    DWORD code = 0;
+    if (journal == INVALID_HANDLE_VALUE) return Failed(error, "the journal is not open", ERROR_INVALID_HANDLE);
+    return Append(journal, line + "\r\n", code) || Failed(error, "the journal cannot be written", code);
+}
+
+std::vector<std::string> CBackupSet::Prune(const COSVersion& os, unsigned keep, const std::string& except) {
+    std::vector<std::string> sets = Sets(os), deleted;
+    while (sets.size() > keep) {
+        const std::string set = sets.front();
+        sets.erase(sets.begin());
+        // Only a set the tool wrote: a folder of that name that anyone else made is left alone.
+        CBackupSet check;
+        std::string error;
+        if (_strcmpi(set.c_str(), except.c_str()) == 0 || !check.Open(set, os, false, error)) continue;
+        WIN32_FIND_DATAA entry;
+        HANDLE find = FindFirstFileA((set + "\\*.*").c_str(), &entry);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((set + "\\" + entry.cFileName).c_str());
+            } while (FindNextFileA(find, &entry));
+            FindClose(find);
+        }
+        if (RemoveDirectoryA(set.c_str())) deleted.push_back(set);
+    }
+    return deleted;
+}

@@ -1,0 +1,81 @@
+// CBackupSet: what a removal needs to be undone or finished, kept in a folder of its own before anything
+// goes. One set per removal:
+//
+//   NT family:   <common application data>\Vestral\korun04\Backup\YYYYMMDD-HHMMSS\   (Administrators and
+//                SYSTEM only: an explicit, protected DACL; owned by the Administrators)
+//   9x, Win32s:  <Windows directory>\Vestral\korun04\Backup\YYYYMMDD-HHMMSS\
+//
+//   set.ini        the command line, the platform, the scripts read (and their copies), the chosen printers
+//   plan.ini       the plan of the removal (what /PLAN writes)
+//   state.ini      the database as the removal works on it: the printers' flags, the keep and removal
+//                  profiles with what the stages appended, the counters; rewritten at the start of a stage
+//   journal.txt    one line before each item is touched, one with its outcome, each flushed at once
+//   index.txt      one line per saved copy: its number, what it is, what it was
+//   00001.dat ...  the saved copies: files as they were, registry text, printer, driver, monitor, processor
+//                  and service records; numbered, so that no removal item can name them
+//
+// The journal's lines (fields separated by " | "):
+//   start | DATE TIME                 the removal began
+//   stage | N                         stage N began (state.ini holds the database as it stood then)
+//   item | K | KIND | ITEM | COPY     item K is about to be touched; COPY is the number of what was saved
+//                                     ("-" when nothing can be put back: a job, a hook, a device node)
+//   done | K | OUTCOME                what became of item K (the log's outcome words)
+//   end | DATE TIME                   the removal ran to its end
+// A journal without its end line is a removal cut short: /RESUME finishes it from its last stage.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/os_version.h"
+#include "app/platform.h"
+
+class CBackupSet {
+public:
+    CBackupSet() = default;
+    ~CBackupSet();
+    CBackupSet(const CBackupSet&) = delete;
+    CBackupSet& operator=(const CBackupSet&) = delete;
+
+    // The folder that holds the sets (no trailing backslash), "" when it cannot be named.
+    static std::string Root(const COSVersion& os);
+    // The sets of the root, oldest first (their names sort by time).
+    static std::vector<std::string> Sets(const COSVersion& os);
+
+    // Creates a new set (and the folders above it), its DACL on the NT family, and opens its journal. False
+    // with the reason when it cannot be written (disk full, access denied).
+    bool Create(const COSVersion& os, std::string& error);
+    // Opens a set the tool wrote (on the NT family: owned by the Administrators, with the tool's DACL) for
+    // reading, or to go on with its journal.
+    bool Open(const std::string& folder, const COSVersion& os, bool forJournal, std::string& error);
+    const std::string& Folder() const { return folder; }
+    bool IsOpen() const { return !folder.empty(); }
+
+    // Writes a whole file of the set (set.ini, plan.ini, state.ini) in one go, replacing it.
+    bool WriteFile(const char* name, const std::string& text, std::string& error);
+    bool ReadFile(const char* name, std::string& text) const;
+
+    // A saved copy of text, or of a file's bytes (with its attributes in the index); the copy's number, 0
+    // with the reason when it could not be written.
+    unsigned SaveText(const char* kind, const std::string& item, const std::string& text, std::string& error);
+    unsigned SaveFile(const char* kind, const std::string& path, std::string& error);
+    // The path of a copy, and its index line's fields (kind, item, and "attributes=0x.." for a file).
+    std::string CopyPath(unsigned number) const;
+
+    // Appends one journal line and flushes it; false with the reason when it could not be written.
+    bool Journal(const std::string& line, std::string& error);
+
+    // Keeps the newest keep sets of the root and deletes the others; the names of the sets deleted.
+    static std::vector<std::string> Prune(const COSVersion& os, unsigned keep, const std::string& except);
+
+    // The DACL every set gets on the NT family (SDDL).
+    static const char* Dacl();
+
+private:
+    bool AppendIndex(unsigned number, const std::string& line, std::string& error);
+
+    std::string folder;
+    HANDLE journal = INVALID_HANDLE_VALUE;
+    unsigned nextCopy = 1;
+};

@@ -1,0 +1,537 @@
+#include "removal/restore.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+#include <vector>
+
+#include "app/library_loading.h"
+#include "app/path_parts.h"
+#include "app/reg_text.h"
+#include "removal/backup_records.h"
+#include "removal/backup_set.h"
+#include "removal/removal_journal.h"
+
+namespace {
+
+typedef BOOL(WINAPI* AddPortEx)(LPSTR server, DWORD level, LPBYTE buffer, LPSTR monitorName);
+
+const char kPendingKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingValue[] = "PendingFileRenameOperations";
+
+enum Result { RESTORED, ALREADY_THERE, FAILED, CANNOT_COME_BACK, RESTART };
+
+// One saved copy as the index names it: its form ("registry", "file", "record"), what it was, and a file's
+// attributes.
+struct Copy {
+    std::string form, item;
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+};
+
+std::map<unsigned, Copy> ReadIndex(const std::string& text) {
+    std::map<unsigned, Copy> copies;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> f;
+        for (size_t from = 0;;) {
+            const size_t cut = line.find(" | ", from);
+            f.push_back(line.substr(from, cut == std::string::npos ? std::string::npos : cut - from));
+            if (cut == std::string::npos) break;
+            from = cut + 3;
+        }
+        if (f.size() < 3 || f[0].empty() || f[0].find_first_not_of("0123456789") != std::string::npos || f[0].size() > 9)
+            continue;
+        Copy copy;
+        // "NUMBER | KIND | ITEM" or, for a file, "NUMBER | KIND | PATH | attributes=0xHEX".
+        copy.form = f[1];
+        copy.item = f[2];
+        if (f.size() >= 4 && f.back().compare(0, 11, "attributes=") == 0) {
+            copy.attributes = static_cast<DWORD>(strtoul(f.back().c_str() + 11, NULL, 16));
+            copy.item.clear();
+            for (size_t i = 2; i + 1 < f.size(); ++i) copy.item += (i > 2 ? " | " : "") + f[i];
+        }
+        copies[static_cast<unsigned>(strtoul(f[0].c_str(), NULL, 10))] = copy;
+    }
+    return copies;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Makes the folders above a path (the drive's root is there).
+void MakeParents(const std::string& path) {
+    const size_t cut = path.find_last_of('\\');
+    if (cut == std::string::npos || cut < 3) return;
+    const std::string parent = path.substr(0, cut);
+    if (Exists(parent)) return;
+    MakeParents(parent);
+    CreateDirectoryA(parent.c_str(), NULL);
+}
+
+// Takes a file off the lists of deletions at the next start: the session manager's (NT family), WININIT.INI
+// (9x) and nwininit.ini beside the program (Win32s).
+bool CancelScheduledDeletion(const std::string& path, const COSVersion& os) {
+    bool cancelled = false;
+    if (os.IsWinNT()) {
+        HKEY key = NULL;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPendingKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return false;
+        DWORD type = 0, size = 0;
+        if (RegQueryValueExA(key, kPendingValue, NULL, &type, NULL, &size) == ERROR_SUCCESS && size) {
+            std::vector<char> data(size + 2, 0);
+            if (RegQueryValueExA(key, kPendingValue, NULL, &type, reinterpret_cast<LPBYTE>(data.data()), &size) ==
+                ERROR_SUCCESS) {
+                // Pairs of strings: the file ("\??\" before its path) and its new name (empty: deleted).
+                std::vector<std::string> strings;
+                for (size_t at = 0; at < size;) {
+                    const std::string s = data.data() + at;
+                    at += s.size() + 1;
+                    strings.push_back(s);
+                }
+                while (!strings.empty() && strings.back().empty() && strings.size() % 2) strings.pop_back();
+                std::string kept;
+                for (size_t i = 0; i + 1 < strings.size() + 1 && i < strings.size(); i += 2) {
+                    std::string from = strings[i];
+                    const std::string to = i + 1 < strings.size() ? strings[i + 1] : std::string();
+                    if (from.compare(0, 4, "\\??\\") == 0) from = from.substr(4);
+                    if (to.empty() && _strcmpi(from.c_str(), path.c_str()) == 0) {
+                        cancelled = true;
+                        continue;
+                    }
+                    kept += strings[i] + '\0' + to + '\0';
+                }
+                if (cancelled) {
+                    if (kept.empty())
+                        RegDeleteValueA(key, kPendingValue);
+                    else
+                        RegSetValueExA(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                                       static_cast<DWORD>(kept.size() + 1));
+                }
+            }
+        }
+        RegCloseKey(key);
+        return cancelled;
+    }
+    CPathParts where;
+    where.Resolve(os.IsWin32s() ? MODULEDIR : WINDIR);
+    const std::string list = std::string(where.DirectoryPath()) + (os.IsWin32s() ? "nwininit.ini" : "WININIT.INI");
+    if (os.IsWin32s()) {
+        char value[16] = "";
+        if (GetPrivateProfileStringA("RENAME", path.c_str(), "", value, sizeof value, list.c_str()) && value[0]) {
+            WritePrivateProfileStringA("RENAME", path.c_str(), NULL, list.c_str());
+            cancelled = true;
+        }
+        return cancelled;
+    }
+    // WININIT.INI lists "NUL=path" lines: every key is NUL, so the file is rewritten without that line.
+    HANDLE file = CreateFileA(list.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, NULL) && read) text.append(buffer, read);
+    CloseHandle(file);
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(at, end - at);
+        at = end;
+        std::string bare = line;
+        while (!bare.empty() && (bare.back() == '\n' || bare.back() == '\r')) bare.pop_back();
+        if (_strcmpi(bare.c_str(), ("NUL=" + path).c_str()) == 0) {
+            cancelled = true;
+            continue;
+        }
+        out += line;
+    }
+    if (!cancelled) return false;
+    file = CreateFileA(list.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(file, out.data(), static_cast<DWORD>(out.size()), &written, NULL);
+    CloseHandle(file);
+    return true;
+}
+
+class CRestorer {
+public:
+    CRestorer(const CBackupSet& set, const COSVersion& os, CRunLog* log, CRestore::Counts& counts)
+        : set(set), os(os), log(log), counts(counts) {}
+
+    void Item(const CJournalItem& item, const std::map<unsigned, Copy>& copies);
+
+private:
+    void Tell(const CJournalItem& item, Result result, const std::string& why = std::string());
+    Result Registry(const std::string& text, bool wholeKey, std::string& why);
+    Result File(const std::string& path, unsigned copy, DWORD attributes, std::string& why);
+    Result Record(const CBackupRecord& record, std::string& why);
+    Result Printer(const CBackupRecord& r, std::string& why);
+    Result Driver(const CBackupRecord& r, std::string& why);
+    Result Monitor(const CBackupRecord& r, std::string& why);
+    Result Processor(const CBackupRecord& r, std::string& why);
+    Result Service(const CBackupRecord& r, std::string& why);
+
+    const CBackupSet& set;
+    const COSVersion& os;
+    CRunLog* log;
+    CRestore::Counts& counts;
+};
+
+Result Failed(std::string& why, const std::string& what, DWORD error) {
+    why = what + (error ? ", error " + std::to_string(error) : std::string());
+    return FAILED;
+}
+
+void CRestorer::Tell(const CJournalItem& item, Result result, const std::string& why) {
+    static const char* const kWords[] = {"restored", "already there", "failed", "cannot come back now",
+                                         "after the restart"};
+    switch (result) {
+    case RESTORED: ++counts.restored; break;
+    case ALREADY_THERE: ++counts.alreadyThere; break;
+    case FAILED: ++counts.failed; break;
+    case CANNOT_COME_BACK: ++counts.cannotComeBack; break;
+    case RESTART:
+        ++counts.cannotComeBack;
+        counts.restartNeeded = true;
+        break;
+    }
+    if (log) log->Write("restore", item.kind + " | " + item.item + " | " + kWords[result] + (why.empty() ? "" : " (" + why + ")"));
+}
+
+void CRestorer::Item(const CJournalItem& item, const std::map<unsigned, Copy>& copies) {
+    // Only what went, or may have gone (an item the run was cut short on), comes back.
+    const std::string& o = item.outcome;
+    if (!o.empty() && o != "removed" && o != "scheduled for restart" && o != "pending deletion") return;
+    if (!item.copy && (item.kind == "file" || item.kind == "shortcut" || item.kind == "INF")) {
+        // A file in use when it went could not be kept: it was only scheduled, and it stays when that is
+        // cancelled before the restart.
+        if (CancelScheduledDeletion(item.item, os) && Exists(item.item))
+            Tell(item, RESTORED, "its deletion at the restart is cancelled");
+        else
+            Tell(item, CANNOT_COME_BACK, "it was in use when it went, and no copy of it could be kept");
+        return;
+    }
+    if (!item.copy) {
+        const char* why = item.kind == "device" ? "it comes back when its device is plugged in"
+                        : item.kind == "job"    ? "a cancelled job is gone"
+                        : item.kind == "hook"   ? "what an uninstall hook did is its own"
+                                                : "nothing of it was kept";
+        Tell(item, CANNOT_COME_BACK, why);
+        return;
+    }
+    auto copy = copies.find(item.copy);
+    std::string text, why;
+    char copyName[16];
+    snprintf(copyName, sizeof copyName, "%05u.dat", item.copy);
+    if (copy == copies.end() || !set.ReadFile(copyName, text)) {
+        Tell(item, FAILED, "its copy " + std::to_string(item.copy) + " is missing from the backup set");
+        return;
+    }
+    Result result = FAILED;
+    if (copy->second.form == "registry") {
+        result = Registry(text, item.kind == "registry key", why);
+    } else if (copy->second.form == "file") {
+        result = File(copy->second.item, item.copy, copy->second.attributes, why);
+    } else if (copy->second.form == "record") {
+        CBackupRecord record;
+        std::string error;
+        result = record.Parse(text, error) ? Record(record, why) : Failed(why, "its record is damaged: " + error, 0);
+    } else {
+        why = "a copy of an unknown form";
+    }
+    Tell(item, result, why);
+}
+
+Result CRestorer::Registry(const std::string& text, bool wholeKey, std::string& why) {
+    std::vector<CRegistryTextKey> keys;
+    std::string error;
+    if (!ParseRegistryText(text, keys, error) || keys.empty()) return Failed(why, "its registry text is damaged: " + error, 0);
+    const CRegistryTextKey& first = keys.front();
+    HKEY key = NULL;
+    if (RegOpenKeyExA(first.root, first.subKey.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        bool there = wholeKey;
+        if (!wholeKey && !first.values.empty())
+            there = RegQueryValueExA(key, first.values.front().name.empty() ? NULL : first.values.front().name.c_str(),
+                                     NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        if (there) return ALREADY_THERE;
+    }
+    return ImportRegistryText(text, error) ? RESTORED : Failed(why, error, 0);
+}
+
+Result CRestorer::File(const std::string& path, unsigned copy, DWORD attributes, std::string& why) {
+    const bool cancelled = CancelScheduledDeletion(path, os);
+    if (Exists(path)) {
+        if (cancelled) why = "its deletion at the restart is cancelled";
+        return cancelled ? RESTORED : ALREADY_THERE;
+    }
+    MakeParents(path);
+    if (!CopyFileA(set.CopyPath(copy).c_str(), path.c_str(), TRUE)) return Failed(why, "the copy cannot be written back", GetLastError());
+    SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+    return RESTORED;
+}
+
+Result CRestorer::Record(const CBackupRecord& r, std::string& why) {
+    if (r.kind == "printer") return Printer(r, why);
+    if (r.kind == "driver") return Driver(r, why);
+    if (r.kind == "monitor") return Monitor(r, why);
+    if (r.kind == "processor") return Processor(r, why);
+    if (r.kind == "service") return Service(r, why);
+    if (r.kind == "folder") {
+        const std::string path = r.Get("path");
+        if (Exists(path)) return ALREADY_THERE;
+        MakeParents(path);
+        return CreateDirectoryA(path.c_str(), NULL) ? RESTORED : Failed(why, "it cannot be made", GetLastError());
+    }
+    if (r.kind == "ini") {
+        char now[8] = "";
+        const std::string file = r.Get("file"), section = r.Get("section"), key = r.Get("key");
+        if (GetPrivateProfileStringA(section.c_str(), key.c_str(), "\x01", now, sizeof now, file.c_str()) &&
+            strcmp(now, "\x01") != 0)
+            return ALREADY_THERE;
+        return WritePrivateProfileStringA(section.c_str(), key.c_str(), r.Get("value").c_str(), file.c_str())
+                   ? RESTORED
+                   : Failed(why, "the line cannot be written", GetLastError());
+    }
+    if (r.kind == "loadline") {
+        char now[256] = "";
+        GetProfileStringA("windows", "Load", "", now, sizeof now);
+        if (r.Get("line") == now) return ALREADY_THERE;
+        return WriteProfileStringA("windows", "Load", r.Get("line").c_str()) ? RESTORED
+                                                                           : Failed(why, "the line cannot be written", GetLastError());
+    }
+    if (r.kind == "connection") {
+        why = "a connection to a printer of another computer is made again from that computer's share";
+        return CANNOT_COME_BACK;
+    }
+    why = "a record of an unknown kind";
+    return FAILED;
+}
+
+// "TYPE:HEX" of a printer-data value.
+bool DecodeData(const std::string& text, DWORD& type, std::string& bytes) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0 || (text.size() - colon - 1) % 2) return false;
+    type = static_cast<DWORD>(strtoul(text.substr(0, colon).c_str(), NULL, 10));
+    bytes.clear();
+    for (size_t i = colon + 1; i + 1 < text.size(); i += 2) {
+        char pair[3] = {text[i], text[i + 1], 0};
+        char* end = NULL;
+        const unsigned long b = strtoul(pair, &end, 16);
+        if (!end || *end) return false;
+        bytes += static_cast<char>(b);
+    }
+    return true;
+}
+
+Result CRestorer::Printer(const CBackupRecord& r, std::string& why) {
+    std::string name = r.Get("name");
+    HANDLE printer = NULL;
+    if (OpenPrinterA(const_cast<LPSTR>(name.c_str()), &printer, NULL) && printer) {
+        ClosePrinter(printer);
+        return ALREADY_THERE;
+    }
+    std::string fields[10] = {r.Get("driver"),     r.Get("port"),    r.Get("processor"), r.Get("datatype"),
+                              r.Get("share"),      r.Get("comment"), r.Get("location"),  r.Get("separator"),
+                              r.Get("parameters"), name};
+    PRINTER_INFO_2A info;
+    memset(&info, 0, sizeof info);
+    info.pPrinterName = const_cast<LPSTR>(fields[9].c_str());
+    info.pDriverName = const_cast<LPSTR>(fields[0].c_str());
+    info.pPortName = const_cast<LPSTR>(fields[1].c_str());
+    info.pPrintProcessor = const_cast<LPSTR>(fields[2].c_str());
+    info.pDatatype = fields[3].empty() ? NULL : const_cast<LPSTR>(fields[3].c_str());
+    info.pShareName = fields[4].empty() ? NULL : const_cast<LPSTR>(fields[4].c_str());
+    info.pComment = fields[5].empty() ? NULL : const_cast<LPSTR>(fields[5].c_str());
+    info.pLocation = fields[6].empty() ? NULL : const_cast<LPSTR>(fields[6].c_str());
+    info.pSepFile = fields[7].empty() ? NULL : const_cast<LPSTR>(fields[7].c_str());
+    info.pParameters = fields[8].empty() ? NULL : const_cast<LPSTR>(fields[8].c_str());
+    info.Attributes = static_cast<DWORD>(strtoul(r.Get("attributes").c_str(), NULL, 10)) & ~PRINTER_ATTRIBUTE_DEFAULT;
+    info.Priority = static_cast<DWORD>(strtoul(r.Get("priority").c_str(), NULL, 10));
+    info.DefaultPriority = static_cast<DWORD>(strtoul(r.Get("defaultPriority").c_str(), NULL, 10));
+    info.StartTime = static_cast<DWORD>(strtoul(r.Get("startTime").c_str(), NULL, 10));
+    info.UntilTime = static_cast<DWORD>(strtoul(r.Get("untilTime").c_str(), NULL, 10));
+    printer = AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info));
+    if (!printer) return Failed(why, "AddPrinterA", GetLastError());
+    unsigned lost = 0;
+    for (const auto& field : r.fields) {
+        if (field.first.compare(0, 5, "data.") != 0) continue;
+        DWORD type = 0;
+        std::string bytes;
+        if (!DecodeData(field.second, type, bytes) ||
+            SetPrinterDataA(printer, const_cast<LPSTR>(field.first.c_str() + 5), type,
+                            reinterpret_cast<LPBYTE>(const_cast<char*>(bytes.data())), static_cast<DWORD>(bytes.size())) !=
+                ERROR_SUCCESS)
+            ++lost;
+    }
+    ClosePrinter(printer);
+    if (r.Get("default") == "1") {
+        // The default printer as it was: the [windows] device line names it (the registry's on the NT family).
+        const std::string line = name + "," + (os.IsWinNT() ? std::string("winspool") : fields[0]) + "," + fields[1];
+        WriteProfileStringA("windows", "device", line.c_str());
+    }
+    if (lost) why = std::to_string(lost) + " of its printer-data values could not be set";
+    return RESTORED;
+}
+
+Result CRestorer::Driver(const CBackupRecord& r, std::string& why) {
+    // Its files first: a later stage may have deleted them, and the spooler takes them from their place.
+    for (const std::string& saved : r.All("savedFile")) {
+        const size_t bar = saved.find('|');
+        if (bar == std::string::npos) continue;
+        const std::string path = saved.substr(bar + 1);
+        if (Exists(path)) continue;
+        MakeParents(path);
+        if (!CopyFileA(set.CopyPath(static_cast<unsigned>(strtoul(saved.c_str(), NULL, 10))).c_str(), path.c_str(), TRUE))
+            return Failed(why, "its file " + path + " cannot be written back", GetLastError());
+    }
+    std::string environment = r.Get("environment");
+    DWORD needed = 0, count = 0;
+    EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment.c_str()), 2, NULL, 0, &needed, &count);
+    std::vector<BYTE> list(needed ? needed : 1);
+    if (needed && EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment.c_str()), 2, list.data(), needed, &needed, &count))
+        for (DWORD i = 0; i < count; ++i) {
+            const DRIVER_INFO_2A& d = reinterpret_cast<const DRIVER_INFO_2A*>(list.data())[i];
+            if (d.pName && _strcmpi(d.pName, r.Get("name").c_str()) == 0) return ALREADY_THERE;
+        }
+    std::string name = r.Get("name"), driverPath = r.Get("driverPath"), dataFile = r.Get("dataFile"),
+                configFile = r.Get("configFile"), helpFile = r.Get("helpFile"), monitor = r.Get("monitor"),
+                datatype = r.Get("defaultDatatype");
+    std::string dependents;
+    for (const std::string& d : r.All("dependentFile")) dependents += d + '\0';
+    dependents += '\0';
+    DRIVER_INFO_3A info;
+    memset(&info, 0, sizeof info);
+    info.cVersion = static_cast<DWORD>(strtoul(r.Get("version").c_str(), NULL, 10));
+    info.pName = const_cast<LPSTR>(name.c_str());
+    info.pEnvironment = environment.empty() ? NULL : const_cast<LPSTR>(environment.c_str());
+    info.pDriverPath = const_cast<LPSTR>(driverPath.c_str());
+    info.pDataFile = const_cast<LPSTR>(dataFile.c_str());
+    info.pConfigFile = const_cast<LPSTR>(configFile.c_str());
+    info.pHelpFile = helpFile.empty() ? NULL : const_cast<LPSTR>(helpFile.c_str());
+    info.pDependentFiles = dependents.size() > 1 ? const_cast<LPSTR>(dependents.data()) : NULL;
+    info.pMonitorName = monitor.empty() ? NULL : const_cast<LPSTR>(monitor.c_str());
+    info.pDefaultDataType = datatype.empty() ? NULL : const_cast<LPSTR>(datatype.c_str());
+    if (!AddPrinterDriverExA(NULL, 3, reinterpret_cast<LPBYTE>(&info), APD_COPY_NEW_FILES))
+        return Failed(why, "AddPrinterDriverExA", GetLastError());
+    return RESTORED;
+}
+
+Result CRestorer::Monitor(const CBackupRecord& r, std::string& why) {
+    std::string name = r.Get("name"), environment = r.Get("environment"), library = r.Get("library");
+    MONITOR_INFO_2A info = {const_cast<LPSTR>(name.c_str()),
+                            environment.empty() ? NULL : const_cast<LPSTR>(environment.c_str()),
+                            const_cast<LPSTR>(library.c_str())};
+    Result result = RESTORED;
+    if (!AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&info))) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_PRINT_MONITOR_ALREADY_INSTALLED) return Failed(why, "AddMonitorA", error);
+        result = ALREADY_THERE;
+    }
+    // Its ports, so that the printers on them can come back.
+    const std::vector<std::string> ports = r.All("port");
+    if (ports.empty()) return result;
+    HMODULE winspool = LoadSystemLibrary("winspool.drv");
+    AddPortEx addPort = winspool ? reinterpret_cast<AddPortEx>(reinterpret_cast<void (*)()>(GetProcAddress(winspool, "AddPortExA")))
+                                 : NULL;
+    unsigned lost = 0, added = 0;
+    for (const std::string& port : ports) {
+        std::string portName = port.substr(0, port.find('|'));
+        PORT_INFO_1A portInfo = {const_cast<LPSTR>(portName.c_str())};
+        if (addPort && addPort(NULL, 1, reinterpret_cast<LPBYTE>(&portInfo), const_cast<LPSTR>(name.c_str())))
+            ++added;
+        else if (!addPort || GetLastError() != ERROR_INVALID_PARAMETER)  // an existing port fails with 87
+            ++lost;
+    }
+    if (winspool) FreeLibrary(winspool);
+    if (added && result == ALREADY_THERE) result = RESTORED;
+    if (lost) why = std::to_string(lost) + " of its ports could not be added";
+    return result;
+}
+
+Result CRestorer::Processor(const CBackupRecord& r, std::string& why) {
+    std::string name = r.Get("name"), environment = r.Get("environment"), library = r.Get("library");
+    DWORD needed = 0, count = 0;
+    EnumPrintProcessorsA(NULL, environment.empty() ? NULL : const_cast<LPSTR>(environment.c_str()), 1, NULL, 0, &needed, &count);
+    std::vector<BYTE> list(needed ? needed : 1);
+    if (needed && EnumPrintProcessorsA(NULL, environment.empty() ? NULL : const_cast<LPSTR>(environment.c_str()), 1,
+                                       list.data(), needed, &needed, &count))
+        for (DWORD i = 0; i < count; ++i) {
+            const PRINTPROCESSOR_INFO_1A& p = reinterpret_cast<const PRINTPROCESSOR_INFO_1A*>(list.data())[i];
+            if (p.pName && _strcmpi(p.pName, name.c_str()) == 0) return ALREADY_THERE;
+        }
+    if (library.empty()) return Failed(why, "its library was not recorded", 0);
+    if (!AddPrintProcessorA(NULL, environment.empty() ? NULL : const_cast<LPSTR>(environment.c_str()),
+                            const_cast<LPSTR>(library.c_str()), const_cast<LPSTR>(name.c_str())))
+        return Failed(why, "AddPrintProcessorA", GetLastError());
+    return RESTORED;
+}
+
+Result CRestorer::Service(const CBackupRecord& r, std::string& why) {
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
+    if (!manager) return Failed(why, "the service manager cannot be opened", GetLastError());
+    std::string dependencies;
+    for (const std::string& d : r.All("dependency")) dependencies += d + '\0';
+    dependencies += '\0';
+    const std::string account = r.Get("account");
+    SC_HANDLE service = CreateServiceA(
+        manager, r.Get("name").c_str(), r.Get("display").c_str(), SERVICE_ALL_ACCESS,
+        static_cast<DWORD>(strtoul(r.Get("type").c_str(), NULL, 10)), static_cast<DWORD>(strtoul(r.Get("start").c_str(), NULL, 10)),
+        static_cast<DWORD>(strtoul(r.Get("errorControl").c_str(), NULL, 10)), r.Get("binary").c_str(),
+        r.Get("group").empty() ? NULL : r.Get("group").c_str(), NULL, dependencies.size() > 1 ? dependencies.data() : NULL,
+        account.empty() || _strcmpi(account.c_str(), "LocalSystem") == 0 ? NULL : account.c_str(), NULL);
+    const DWORD error = service ? 0 : GetLastError();
+    if (service) CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    if (service) return RESTORED;
+    if (error == ERROR_SERVICE_EXISTS) return ALREADY_THERE;
+    if (error == ERROR_SERVICE_MARKED_FOR_DELETE) {
+        why = "it is still marked for deletion: run /RESTORE again after the restart";
+        return RESTART;
+    }
+    return Failed(why, "CreateServiceA", error);
+}
+
+}  // namespace
+
+bool CRestore::Run(const std::string& wanted, const COSVersion& os, CRunLog* log, std::string& error) {
+    counts = Counts();
+    folder = wanted;
+    if (folder.empty()) {
+        const std::vector<std::string> sets = CBackupSet::Sets(os);
+        if (sets.empty()) {
+            error = "there is no backup set in " + CBackupSet::Root(os);
+            return false;
+        }
+        folder = sets.back();
+    }
+    CBackupSet set;
+    if (!set.Open(folder, os, false, error)) return false;
+    folder = set.Folder();
+    std::string journalText, indexText;
+    if (!set.ReadFile("journal.txt", journalText)) {
+        error = folder + " is not a backup set: it has no journal";
+        return false;
+    }
+    set.ReadFile("index.txt", indexText);
+    const CJournalText journal = ParseJournal(journalText);
+    if (!journal.started) {
+        error = folder + " is not a backup set: its journal does not begin a removal";
+        return false;
+    }
+    if (log) {
+        log->Write("restore", "from the backup set " + folder + (journal.ended ? "" : " (its removal was cut short)"));
+        if (journal.badLines) log->Write("restore", std::to_string(journal.badLines) + " lines of the journal are not of its form");
+    }
+    const std::map<unsigned, Copy> copies = ReadIndex(indexText);
+    CRestorer restorer(set, os, log, counts);
+    for (auto it = journal.items.rbegin(); it != journal.items.rend(); ++it) restorer.Item(*it, copies);
+    return true;
+}
