@@ -17,12 +17,13 @@ const char* const kPrinterKeys[] = {"name", "driver", "port", "processor", "data
                                     "separator", "parameters", "attributes", "priority", "defaultPriority",
                                     "startTime", "untilTime", "default", nullptr};
 const char* const kDriverKeys[] = {"name", "environment", "version", "driverPath", "dataFile", "configFile", "helpFile",
-                                   "dependentFile", "monitor", "defaultDatatype", "savedFile", nullptr};
+                                   "dependentFile", "monitor", "defaultDatatype", "manufacturer", "provider",
+                                   "hardwareId", "processor", "inf", "savedFile", nullptr};
 const char* const kMonitorKeys[] = {"name", "environment", "library", "port", nullptr};
 const char* const kProcessorKeys[] = {"name", "environment", "library", nullptr};
 const char* const kServiceKeys[] = {"name", "display", "type", "start", "errorControl", "binary", "group",
                                     "dependency", "account", nullptr};
-const char* const kIniKeys[] = {"file", "section", "key", "value", nullptr};
+const char* const kIniKeys[] = {"file", "section", "key", "value", "line", "next", nullptr};
 const char* const kLoadLineKeys[] = {"line", nullptr};
 const char* const kFolderKeys[] = {"path", nullptr};
 const char* const kConnectionKeys[] = {"name", nullptr};
@@ -49,7 +50,100 @@ std::string Hex(const BYTE* data, DWORD size) {
 
 std::string Text(const char* text) { return text ? text : ""; }
 
+std::string ReadWhole(const std::string& path, bool& read) {
+    std::string text;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    read = file != INVALID_HANDLE_VALUE;
+    if (!read) return text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got) text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+std::string Trimmed(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t\r\n");
+    const size_t e = s.find_last_not_of(" \t\r\n");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+// The lines of an INI text with where each begins; a line's section ("" before the first) and its key.
+struct IniLine {
+    size_t at;
+    std::string text, section, key;
+};
+
+std::vector<IniLine> IniLines(const std::string& text) {
+    std::vector<IniLine> lines;
+    std::string section;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        IniLine line{at, text.substr(at, end - at), section, ""};
+        const std::string bare = Trimmed(line.text);
+        if (!bare.empty() && bare[0] == '[' && bare.find(']') != std::string::npos) {
+            section = line.section = Trimmed(bare.substr(1, bare.find(']') - 1));
+        } else if (bare.find('=') != std::string::npos && bare[0] != ';') {
+            line.key = Trimmed(bare.substr(0, bare.find('=')));
+        }
+        lines.push_back(line);
+        at = end;
+    }
+    return lines;
+}
+
 }  // namespace
+
+CBackupRecord RecordIniLine(const std::string& path, const std::string& section, const std::string& key) {
+    char value[4096] = "";
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), "", value, sizeof value, path.c_str());
+    CBackupRecord record;
+    record.kind = "ini";
+    record.Add("file", path);
+    record.Add("section", section);
+    record.Add("key", key);
+    record.Add("value", value);
+    bool read = false;
+    const std::vector<IniLine> lines = IniLines(ReadWhole(path, read));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (_strcmpi(lines[i].section.c_str(), section.c_str()) != 0 || _strcmpi(lines[i].key.c_str(), key.c_str()) != 0)
+            continue;
+        std::string line = lines[i].text;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        record.Add("line", line);
+        for (size_t j = i + 1; j < lines.size() && _strcmpi(lines[j].section.c_str(), section.c_str()) == 0; ++j)
+            if (!lines[j].key.empty()) {
+                record.Add("next", lines[j].key);
+                break;
+            }
+        break;
+    }
+    return record;
+}
+
+bool PutIniLineBack(const CBackupRecord& record) {
+    const std::string path = record.Get("file"), section = record.Get("section"), next = record.Get("next"),
+                      line = record.Get("line");
+    bool read = false;
+    std::string text = ReadWhole(path, read);
+    if (read && !next.empty() && !line.empty() && line.find('\n') == std::string::npos) {
+        for (const IniLine& l : IniLines(text)) {
+            if (_strcmpi(l.section.c_str(), section.c_str()) != 0 || _strcmpi(l.key.c_str(), next.c_str()) != 0) continue;
+            const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+            text.insert(l.at, line + eol);
+            HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+            if (file == INVALID_HANDLE_VALUE) return false;
+            DWORD written = 0;
+            const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
+            CloseHandle(file);
+            return ok && written == text.size();
+        }
+    }
+    return WritePrivateProfileStringA(section.c_str(), record.Get("key").c_str(), record.Get("value").c_str(),
+                                      path.c_str()) != 0;
+}
 
 std::string CBackupRecord::Get(const std::string& key) const {
     for (const auto& f : fields)
@@ -157,14 +251,23 @@ bool RecordPrinter(const char* name, CBackupRecord& record) {
 }
 
 bool RecordDriver(const char* name, const char* environment, CBackupRecord& record) {
-    DWORD count = 0;
-    std::vector<BYTE> list = FetchSpoolerList(
-        [&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
-            return EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), 3, buffer, size, needed, returned);
-        },
-        count);
+    // Level 8 holds the manufacturer, the provider and the INF the driver came from; a spooler without it
+    // gives level 3.
+    DWORD count = 0, level = 8;
+    std::vector<BYTE> list;
+    for (DWORD tried : {8u, 3u}) {
+        level = tried;
+        SetLastError(ERROR_SUCCESS);
+        list = FetchSpoolerList(
+            [&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+                return EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), tried, buffer, size, needed, returned);
+            },
+            count);
+        if (count || GetLastError() != ERROR_INVALID_LEVEL) break;
+    }
+    const size_t stride = level == 8 ? sizeof(DRIVER_INFO_8A) : sizeof(DRIVER_INFO_3A);
     for (DWORD i = 0; i < count; ++i) {
-        const DRIVER_INFO_3A& d = reinterpret_cast<const DRIVER_INFO_3A*>(list.data())[i];
+        const DRIVER_INFO_3A& d = *reinterpret_cast<const DRIVER_INFO_3A*>(list.data() + i * stride);
         if (!d.pName || _strcmpi(d.pName, name) != 0) continue;
         record = CBackupRecord();
         record.kind = "driver";
@@ -178,6 +281,14 @@ bool RecordDriver(const char* name, const char* environment, CBackupRecord& reco
         for (const char* dep = d.pDependentFiles; dep && *dep; dep += strlen(dep) + 1) record.Add("dependentFile", dep);
         record.Add("monitor", Text(d.pMonitorName));
         record.Add("defaultDatatype", Text(d.pDefaultDataType));
+        if (level == 8) {
+            const DRIVER_INFO_8A& e = *reinterpret_cast<const DRIVER_INFO_8A*>(list.data() + i * stride);
+            record.Add("manufacturer", Text(e.pszMfgName));
+            record.Add("provider", Text(e.pszProvider));
+            record.Add("hardwareId", Text(e.pszHardwareID));
+            record.Add("processor", Text(e.pszPrintProcessor));
+            record.Add("inf", Text(e.pszInfPath));
+        }
         return true;
     }
     return false;
@@ -218,11 +329,22 @@ bool RecordMonitor(const char* name, CBackupRecord& record) {
 
 bool RecordProcessor(const char* name, const char* environment, const char* key, CBackupRecord& record) {
     char library[MAX_PATH] = "";
-    HKEY handle = NULL;
-    if (key && key[0] && RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) == ERROR_SUCCESS) {
+    // The key the processor stage names; for the local environment, the platform's own environment keys
+    // after it (the local one of a 64-bit Windows is "Windows x64").
+    std::vector<std::string> keys;
+    if (key && key[0]) keys.push_back(key);
+    if (!environment || !environment[0])
+        for (const char* local : {"Windows x64", "Windows NT x86", "Windows IA64"})
+            keys.push_back(std::string("System\\CurrentControlSet\\control\\Print\\Environments\\") + local +
+                           "\\Print Processors\\" + name);
+    for (const std::string& k : keys) {
+        HKEY handle = NULL;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, k.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) continue;
         DWORD size = sizeof library - 1, type = 0;
-        RegQueryValueExA(handle, "Driver", NULL, &type, reinterpret_cast<LPBYTE>(library), &size);
+        if (RegQueryValueExA(handle, "Driver", NULL, &type, reinterpret_cast<LPBYTE>(library), &size) != ERROR_SUCCESS)
+            library[0] = 0;
         RegCloseKey(handle);
+        if (library[0]) break;
     }
     record = CBackupRecord();
     record.kind = "processor";

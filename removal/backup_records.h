@@ -11,7 +11,7 @@
 //   monitor   name, environment, library, port (one line each: "NAME|DESCRIPTION")
 //   processor name, environment, library
 //   service   name, display, type, start, errorControl, binary, group, dependency (one line each), account
-//   ini       file, section, key, value
+//   ini       file, section, key, value, line (the whole line), next (the key of the line after it)
 //   loadline  line (the whole [windows] load line before a word went)
 //   folder    path
 //   connection name (a connection to a printer of another computer)
@@ -48,3 +48,9 @@ bool RecordMonitor(const char* name, CBackupRecord& record);
 // A print processor's library is read from its key (the one the processor stage deletes).
 bool RecordProcessor(const char* name, const char* environment, const char* key, CBackupRecord& record);
 bool RecordService(const char* name, CBackupRecord& record);
+// An INI line as it stands in its file: the value, the whole line, and the key of the line after it in its
+// section (so that the restore puts it back where it was).
+CBackupRecord RecordIniLine(const std::string& path, const std::string& section, const std::string& key);
+// Writes an INI record's line back: before the line it preceded when that is still there, else at the end of
+// its section (WritePrivateProfileStringA). False when the file cannot be written.
+bool PutIniLineBack(const CBackupRecord& record);

@@ -230,8 +230,18 @@ unsigned CBackupSet::SaveText(const char* kind, const std::string& item, const s
     return number;
 }
 
-unsigned CBackupSet::SaveFile(const char* kind, const std::string& path, std::string& error) {
+unsigned CBackupSet::SaveFile(const char* kind, const std::string& given, std::string& error) {
     const unsigned number = nextCopy;
+    // The index keeps the file's name as the directory spells it (a name may be given in another case).
+    std::string path = given;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(given.c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        FindClose(find);
+        const size_t cut = given.find_last_of('\\');
+        if (cut != std::string::npos && _strcmpi(given.c_str() + cut + 1, found.cFileName) == 0)
+            path = given.substr(0, cut + 1) + found.cFileName;
+    }
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (!CopyFileA(path.c_str(), CopyPath(number).c_str(), FALSE))
         return Failed(error, "a copy of " + path + " cannot be written", GetLastError()), 0;

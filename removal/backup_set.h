@@ -3,7 +3,7 @@
 //
 //   NT family:   <common application data>\Vestral\korun04\Backup\YYYYMMDD-HHMMSS\   (Administrators and
 //                SYSTEM only: an explicit, protected DACL; owned by the Administrators)
-//   9x, Win32s:  <Windows directory>\Vestral\korun04\Backup\YYYYMMDD-HHMMSS\
+//   9x, Win32s:  <Windows directory>\Vestral\korun04\Backup\YYYYMMDD-HHMMSS   (no access rights there)
 //
 //   set.ini        the command line, the platform, the scripts read (and their copies), the chosen printers
 //   plan.ini       the plan of the removal (what /PLAN writes)

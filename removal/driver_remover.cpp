@@ -81,7 +81,13 @@ void UninstallInf(CRemovalContext& context, const char* driverName) {
     }
     // An INF a printer that stays came from (two models in one INF), or one of Windows, stays.
     if (context.Refused("INF", inf, context.keeper->OemInf(inf))) return;
-    if (!context.Save("INF", inf, CSavedForm::File(full))) return;
+    // The INF and its compiled form, from the INF directory where SetupUninstallOEMInfA deletes them.
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    const std::string infPath = std::string(windows) + "\\INF\\" + filePart;
+    const std::string pnfPath = infPath.substr(0, infPath.size() - 4) + ".pnf";
+    if (!context.Save("INF", pnfPath, CSavedForm::File(pnfPath)) || !context.Save("INF", inf, CSavedForm::File(infPath)))
+        return;
     HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
     if (!setupapi) {
         context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());

@@ -18,17 +18,7 @@ void ReportMissingKey(const CRemovalContext& context, const std::string& item, D
 }
 
 // The line as it stands, to be written back by the restore.
-CBackupRecord IniRecord(const CIniItem& item) {
-    char value[4096] = "";
-    GetPrivateProfileStringA(item.section.c_str(), item.key.c_str(), "", value, sizeof value, item.path.c_str());
-    CBackupRecord record;
-    record.kind = "ini";
-    record.Add("file", item.path);
-    record.Add("section", item.section);
-    record.Add("key", item.key);
-    record.Add("value", value);
-    return record;
-}
+CBackupRecord IniRecord(const CIniItem& item) { return RecordIniLine(item.path, item.section, item.key); }
 
 }  // namespace
 

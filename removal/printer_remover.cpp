@@ -146,8 +146,11 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     if (printer == INVALID_HANDLE_VALUE) {
         p.isDeleted = 1;  // a printer that cannot be opened is treated as gone
         const DWORD error = GetLastError();
-        if (error == ERROR_INVALID_PRINTER_NAME)
+        if (error == ERROR_INVALID_PRINTER_NAME) {
             context.Report("printer", p.printerName, CRunLog::NOT_THERE);
+            // A default printer that is gone already (a removal cut short deleted it) still needs a successor.
+            if (p.isDefault) defaultDeleted = true;
+        }
         else
             context.Report("printer", p.printerName, CRunLog::FAILED, error, "it cannot be opened");
         return false;

@@ -146,7 +146,7 @@ bool CRemovalJournal::Line(const std::string& line) {
 std::string JournalTime() {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    char text[32];
+    char text[64];
     snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     return text;
 }

@@ -186,6 +186,9 @@ void CRemovePage::StartRemoval() {
 }
 
 bool CRemovePage::ResumeRemoval(const std::string& folder, std::string& error) {
+    // A run killed between the spooler's stop and its start left it stopped: the driver and processor
+    // directories are asked of it, so it runs while the lists are made.
+    if (osVersion.IsWinNT()) StartSpooler();
     PrepareContext();
     int resumeAt = 0;
     if (!backup.Resume(folder, removal, *database, resumeAt, error)) return false;

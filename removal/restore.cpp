@@ -296,9 +296,7 @@ Result CRestorer::Record(const CBackupRecord& r, std::string& why) {
         if (GetPrivateProfileStringA(section.c_str(), key.c_str(), "\x01", now, sizeof now, file.c_str()) &&
             strcmp(now, "\x01") != 0)
             return ALREADY_THERE;
-        return WritePrivateProfileStringA(section.c_str(), key.c_str(), r.Get("value").c_str(), file.c_str())
-                   ? RESTORED
-                   : Failed(why, "the line cannot be written", GetLastError());
+        return PutIniLineBack(r) ? RESTORED : Failed(why, "the line cannot be written", GetLastError());
     }
     if (r.kind == "loadline") {
         char now[256] = "";
@@ -371,6 +369,15 @@ Result CRestorer::Printer(const CBackupRecord& r, std::string& why) {
                 ERROR_SUCCESS)
             ++lost;
     }
+    if (r.Get("default") == "1") {
+        DWORD size = 0;
+        GetPrinterA(printer, 2, NULL, 0, &size);
+        std::vector<BYTE> buffer(size ? size : 1);
+        if (size && GetPrinterA(printer, 2, buffer.data(), size, &size)) {
+            reinterpret_cast<PRINTER_INFO_2A*>(buffer.data())->Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+            SetPrinterA(printer, 2, buffer.data(), 0);
+        }
+    }
     ClosePrinter(printer);
     if (r.Get("default") == "1") {
         // The default printer as it was: the [windows] device line names it (the registry's on the NT family).
@@ -407,7 +414,9 @@ Result CRestorer::Driver(const CBackupRecord& r, std::string& why) {
     std::string dependents;
     for (const std::string& d : r.All("dependentFile")) dependents += d + '\0';
     dependents += '\0';
-    DRIVER_INFO_3A info;
+    std::string manufacturer = r.Get("manufacturer"), provider = r.Get("provider"), hardwareId = r.Get("hardwareId"),
+                processor = r.Get("processor"), inf = r.Get("inf");
+    DRIVER_INFO_8A info;
     memset(&info, 0, sizeof info);
     info.cVersion = static_cast<DWORD>(strtoul(r.Get("version").c_str(), NULL, 10));
     info.pName = const_cast<LPSTR>(name.c_str());
@@ -419,6 +428,16 @@ Result CRestorer::Driver(const CBackupRecord& r, std::string& why) {
     info.pDependentFiles = dependents.size() > 1 ? const_cast<LPSTR>(dependents.data()) : NULL;
     info.pMonitorName = monitor.empty() ? NULL : const_cast<LPSTR>(monitor.c_str());
     info.pDefaultDataType = datatype.empty() ? NULL : const_cast<LPSTR>(datatype.c_str());
+    auto text = [](std::string& s) { return s.empty() ? NULL : const_cast<LPSTR>(s.c_str()); };
+    info.pszMfgName = text(manufacturer);
+    info.pszProvider = text(provider);
+    info.pszHardwareID = text(hardwareId);
+    info.pszPrintProcessor = text(processor);
+    info.pszInfPath = text(inf);
+    // Level 8 where the record has its fields and the spooler takes it; else level 3.
+    const bool full = !r.All("manufacturer").empty();
+    if (full && AddPrinterDriverExA(NULL, 8, reinterpret_cast<LPBYTE>(&info), APD_COPY_NEW_FILES)) return RESTORED;
+    if (full && GetLastError() != ERROR_INVALID_LEVEL) return Failed(why, "AddPrinterDriverExA", GetLastError());
     if (!AddPrinterDriverExA(NULL, 3, reinterpret_cast<LPBYTE>(&info), APD_COPY_NEW_FILES))
         return Failed(why, "AddPrinterDriverExA", GetLastError());
     return RESTORED;

@@ -430,7 +430,14 @@ DWORD WINAPI GetProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
 }
 
 BOOL WINAPI WriteProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString) {
-    return WritePrivateProfileStringA(lpAppName, lpKeyName, lpString, "win.ini");
+    const BOOL written = WritePrivateProfileStringA(lpAppName, lpKeyName, lpString, "win.ini");
+    // On the NT family the default printer is the user's device line: the spooler follows it.
+    if (written && lpAppName && lpKeyName && lpString && simwin::iequals(lpAppName, "windows") &&
+        simwin::iequals(lpKeyName, "device") && current().system.platform == simwin::Platform::Nt) {
+        const std::string line = lpString;
+        current().spooler.makeDefault(line.substr(0, line.find(',')));
+    }
+    return written;
 }
 
 UINT WINAPI GetProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault) {

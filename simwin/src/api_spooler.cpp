@@ -986,14 +986,20 @@ std::string textOf(LPCSTR s) { return s ? s : ""; }
 
 // What a driver keeps of the record it was installed with: file names in its driver directory, and the
 // texts of levels 3, 6 and 8 (zero in the record of a lower level).
-void keepDriverInfo(simwin::PrinterDriver& d, const DRIVER_INFO_8A& info) {
+void keepDriverInfo(simwin::PrinterDriver& d, const DRIVER_INFO_8A& info, const std::string& environment) {
+    const std::string& dir = current().system.driverDirs.at(environment);
     d.file = baseName(info.pDriverPath);
     const std::string data = baseName(textOf(info.pDataFile)), config = baseName(textOf(info.pConfigFile));
     d.data = simwin::iequals(data, d.file) ? "" : data;
     d.config = simwin::iequals(config, d.file) ? "" : config;
     d.help = baseName(textOf(info.pHelpFile));
     d.dependents.clear();
-    for (const char* f = info.pDependentFiles; f && *f; f += std::strlen(f) + 1) d.dependents.push_back(baseName(f));
+    // A dependent file found only in the version-3 folder (a core file of Windows's) is kept as "3\name".
+    for (const char* f = info.pDependentFiles; f && *f; f += std::strlen(f) + 1) {
+        const std::string name = baseName(f);
+        const bool core = !current().files.exists(dir + "\\" + name) && current().files.exists(dir + "\\3\\" + name);
+        d.dependents.push_back(core ? "3\\" + name : name);
+    }
     d.monitor = textOf(info.pMonitorName);
     d.datatype = textOf(info.pDefaultDataType);
     d.manufacturer = textOf(info.pszMfgName);
@@ -1030,7 +1036,7 @@ BOOL WINAPI AddPrinterDriverExA(LPSTR server, DWORD level, LPBYTE info, DWORD co
     }
     if (!driverFilesPresent(env, d)) return FALSE;
     simwin::PrinterDriver* existing = current().spooler.findDriver(d.pName, env);
-    keepDriverInfo(existing ? *existing : current().spooler.addDriver(d.pName, env), d);
+    keepDriverInfo(existing ? *existing : current().spooler.addDriver(d.pName, env), d, env);
     return TRUE;
 }
 

@@ -270,6 +270,16 @@ Printer* Spooler::findById(int id) {
     return it == printers.end() ? nullptr : &*it;
 }
 
+void Spooler::makeDefault(const std::string& name) {
+    if (!find(name)) return;
+    for (Printer& p : printers) {
+        if (iequals(p.name, name))
+            p.attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+        else
+            p.attributes &= ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT);
+    }
+}
+
 const Printer* Spooler::defaultPrinter() const {
     for (auto& p : printers)
         if (p.isDefault()) return &p;

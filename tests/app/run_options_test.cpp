@@ -123,3 +123,43 @@ TEST(RunOptions, TheProgramPathAndDoubleBlanksAreNotArguments) {
 }
 
 }  // namespace
+
+TEST(RunOptions, RestoreResumeAndKeepBackups) {
+    struct Row {
+        const char* tail;
+        bool restore, resume;
+        const char* folder;
+        unsigned keep;
+        const char* error;  // the start of the reason, "" when accepted
+    };
+    const Row rows[] = {
+        {"/QUIET /RESTORE:LAST", true, false, "", 10, ""},
+        {"/RESTORE:\"C:\\ProgramData\\Vestral\\korun04\\Backup\\20261208-090009\"", true, false,
+         "C:\\ProgramData\\Vestral\\korun04\\Backup\\20261208-090009", 10, ""},
+        {"-quiet -resume", false, true, "", 10, ""},
+        {"/QUIET /SELECT:ALL /KEEPBACKUPS:3", false, false, "", 3, ""},
+        {"/RESTORE", true, false, "", 10, "/RESTORE takes LAST or one folder"},
+        {"/RESTORE:LAST,\"C:\\x\"", true, false, "", 10, "/RESTORE takes LAST or one folder"},
+        {"/RESTORE:LAST /RESTORE:LAST", true, false, "", 10, "/RESTORE given twice"},
+        {"/RESUME:now", false, true, "", 10, "/RESUME takes no value"},
+        {"/RESTORE:LAST /RESUME", true, true, "", 10, "/RESTORE and /RESUME do not go together"},
+        {"/PLAN:\"C:\\p.ini\" /RESUME", false, true, "", 10, "/PLAN removes nothing"},
+        {"/QUIET /RESUME /SELECT:ALL", false, true, "", 10, "/RESTORE and /RESUME choose no printers"},
+        {"/KEEPBACKUPS:0", false, false, "", 10, "/KEEPBACKUPS keeps at least"},
+        {"/KEEPBACKUPS:ten", false, false, "", 10, "/KEEPBACKUPS takes a number"},
+        {"/KEEPBACKUPS:12345", false, false, "", 10, "/KEEPBACKUPS takes a number"},
+        {"/QUIET", false, false, "", 10, "/QUIET needs /SELECT"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tail);
+        CRunOptions o = Parsed(row.tail);
+        EXPECT_EQ(row.restore, o.restore);
+        EXPECT_EQ(row.resume, o.resume);
+        EXPECT_EQ(row.folder, o.restoreFolder);
+        EXPECT_EQ(row.keep, o.keepBackups);
+        EXPECT_EQ(0u, o.error.find(row.error)) << o.error;
+        if (!*row.error) {
+            EXPECT_EQ("", o.error);
+        }
+    }
+}

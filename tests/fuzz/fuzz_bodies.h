@@ -19,7 +19,11 @@
 #include "removal/file_remover.h"
 #include "removal/ini_remover.h"
 #include "removal/load_run_remover.h"
+#include "app/reg_text.h"
+#include "removal/backup_records.h"
 #include "removal/registry_remover.h"
+#include "removal/removal_journal.h"
+#include "removal/removal_state.h"
 #include "script/database.h"
 #include "script/script_file.h"
 #include "simwin/machine.h"
@@ -409,6 +413,49 @@ inline std::string RunRunOptionsInput(simwin::Machine& m, const uint8_t* data, s
     }
     if (DialogsHidden()) return "the dialogs stay hidden after the run";
     return std::string();
+}
+
+// What a backup set holds, read back as outside input: the first byte chooses the reader (the journal, the
+// state of a removal, a record, registry text). Whatever reads without an error writes back to text that reads
+// to the same thing.
+inline std::string RunBackupSetInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    if (!size) return std::string();
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    std::string error;
+    switch (data[0] % 4) {
+    case 0: {
+        const CJournalText journal = ParseJournal(text);
+        for (const CJournalItem& item : journal.items)
+            if (!item.number || item.stage > 17) return "a journal item without its number or with a stage beyond 17";
+        return std::string();
+    }
+    case 1: {
+        CUninstallDatabase database;
+        CRemovalContext context{};
+        int stage = 0;
+        if (!ReadRemovalState(text, database, context, stage, error)) return error.rfind("line ", 0) == 0 ? "" : "an error without its line: " + error;
+        const std::string written = WriteRemovalState(database, context, stage);
+        CUninstallDatabase again;
+        CRemovalContext againContext{};
+        int againStage = 0;
+        if (!ReadRemovalState(written, again, againContext, againStage, error)) return "a written state does not read: " + error;
+        if (WriteRemovalState(again, againContext, againStage) != written) return "a state reads back differently";
+        return std::string();
+    }
+    case 2: {
+        CBackupRecord record;
+        if (!record.Parse(text, error)) return std::string();
+        CBackupRecord again;
+        if (!again.Parse(record.Text(), error)) return "a written record does not read: " + error;
+        if (again.Text() != record.Text()) return "a record reads back differently";
+        return std::string();
+    }
+    default: {
+        std::vector<CRegistryTextKey> keys;
+        ParseRegistryText(text, keys, error);
+        return std::string();
+    }
+    }
 }
 
 }  // namespace fuzz

@@ -283,7 +283,9 @@ TEST_F(DemoRun, EveryPrinterOfTheFamilyGoesWithWhatItsProfilesNameAndNothingElse
     EXPECT_EQ((Set{"driver Vestral L Driver (Windows x64)", "driver Vestral X Driver (Windows x64)", "printer Labels",
                    "printer Office", "printer Reception", "window PAVANEDLGCLASS04", "window VSTStatusClass_04"}),
               diff.objectsRemoved);
-    EXPECT_EQ((std::map<std::string, Set>{{"program C:\\Program Files\\Vestral\\PAVANE32.EXE", {"started: (none) -> 1"}},
+    // The new default printer is the device line the tool writes.
+    EXPECT_EQ((std::map<std::string, Set>{{"printer Plotter", {"default: no -> yes"}},
+                                          {"program C:\\Program Files\\Vestral\\PAVANE32.EXE", {"started: (none) -> 1"}},
                                           {"service VstStatus04", {"marked: (none) -> yes"}}}),
               diff.objectsChanged);
     std::vector<std::string> boxes = MessageBoxes();

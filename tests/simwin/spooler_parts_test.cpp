@@ -152,13 +152,14 @@ TEST(SpoolerParts, InstalledDriversKeepTheirRecord) {
     const std::string ini = testmachine::ReadFile(saved.path / "machine.ini");
     EXPECT_NE(std::string::npos,
               ini.find("[driver]\nname = New Driver\nenvironment = Windows x64\nfile = new.dll\ndata = new.ppd\n"
-                       "config = newui.dll\nhelp = new.hlp\ndependent = unidrv.dll\ndependent = new.ppd\n"
+                       "config = newui.dll\nhelp = new.hlp\ndependent = 3\\unidrv.dll\ndependent = new.ppd\n"
                        "inf = C:\\Windows\\INF\\oem9.inf\nmanufacturer = Newco\nprocessor = WinPrint\n"))
         << ini;
     auto again = simwin::Machine::load(saved.path.string());
     const simwin::PrinterDriver* back = again->spooler.findDriver("New Driver", "Windows x64");
     ASSERT_NE(nullptr, back);
-    EXPECT_EQ((std::vector<std::string>{"unidrv.dll", "new.ppd"}), back->dependents);
+    // unidrv.dll lies in the version-3 folder only: the record says where.
+    EXPECT_EQ((std::vector<std::string>{"3\\unidrv.dll", "new.ppd"}), back->dependents);
     EXPECT_EQ("Newco", back->manufacturer);
 }
 

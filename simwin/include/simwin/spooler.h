@@ -130,6 +130,8 @@ public:
     const Printer* find(const std::string& name) const;
     Printer* findById(int id);
     const Printer* defaultPrinter() const;
+    // Makes the printer of that name the default one (nothing when there is no such printer).
+    void makeDefault(const std::string& name);
 
     // Appends a printer (assigning its id). Without explicit attributes a local printer is
     // PRINTER_ATTRIBUTE_LOCAL and a connection PRINTER_ATTRIBUTE_NETWORK. Throws MachineError for a

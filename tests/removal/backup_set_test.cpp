@@ -1,0 +1,117 @@
+// The backup set on its own: where it goes and with which rights, the sets the tool accepts and prunes, the
+// journal read back, and a restore item by item.
+#include <gtest/gtest.h>
+
+#include "removal/backup_set.h"
+#include "removal/removal_journal.h"
+#include "removal/restore.h"
+#include "support/backup_run.h"
+
+namespace {
+
+struct SetFixture : ::testing::Test {
+    SetFixture() : m(testmachine::Load("[system]\nplatform = nt\n", {})), scope(*m) { os.Detect(); }
+    std::string MakeSet() {
+        CBackupSet set;
+        std::string error;
+        EXPECT_TRUE(set.Create(os, error)) << error;
+        return set.Folder();
+    }
+    std::unique_ptr<simwin::Machine> m;
+    simwin::MachineScope scope;
+    COSVersion os;
+};
+
+TEST_F(SetFixture, ASetHasTheToolsRightsAndOnlySuchSetsAreOpenedOrPruned) {
+    const std::string first = MakeSet();
+    EXPECT_EQ(0u, first.find("C:\\ProgramData\\Vestral\\korun04\\Backup\\")) << first;
+    // Two sets of one second are told apart.
+    const std::string second = MakeSet();
+    EXPECT_NE(first, second);
+    // A folder of a set's name that anyone else made (no rights of the tool's) is no set of the tool's.
+    const std::string planted = CBackupSet::Root(os) + "\\20000101-000000";
+    m->files.makeDirectories(planted);
+    m->files.writeFile(planted + "\\journal.txt", "start | 2000-01-01 00:00:00\r\n");
+    struct Row {
+        std::string folder;
+        bool accepted;
+    };
+    for (const Row& row : {Row{first, true}, Row{second, true}, Row{planted, false}, Row{"C:\\Windows", false},
+                           Row{CBackupSet::Root(os) + "\\missing", false}}) {
+        SCOPED_TRACE(row.folder);
+        CBackupSet set;
+        std::string error;
+        EXPECT_EQ(row.accepted, set.Open(row.folder, os, false, error)) << error;
+    }
+    // Pruning to one set keeps the newest and this run's, and never the planted folder.
+    const std::vector<std::string> deleted = CBackupSet::Prune(os, 1, second);
+    EXPECT_EQ(std::vector<std::string>{first}, deleted);
+    EXPECT_TRUE(m->files.exists(planted));
+    EXPECT_TRUE(m->files.exists(second));
+}
+
+TEST(RemovalJournal, LinesReadBackAsTheyWereWritten) {
+    const std::string text =
+        "start | 2026-12-08 09:00:09\r\nstage | 3\r\nitem | 1 | job | Office, job 1 | -\r\ndone | 1 | removed\r\n"
+        "item | 2 | registry key | HKEY_CURRENT_USER\\Software\\A | B | 7\r\ndone | 2 | not there\r\n"
+        "stage | 14\r\nitem | 3 | file | C:\\x.dll | 8\r\n"  // cut short here
+        "garbage\r\nitem | x | file | y | 1\r\ndone | 9 | removed\r\nstage | 99\r\n";
+    const CJournalText j = ParseJournal(text);
+    EXPECT_TRUE(j.started);
+    EXPECT_FALSE(j.ended);
+    EXPECT_EQ(14, j.lastStage);
+    EXPECT_EQ(4u, j.badLines);
+    ASSERT_EQ(3u, j.items.size());
+    struct Row {
+        unsigned number, copy;
+        const char *kind, *item, *outcome;
+        int stage;
+    };
+    const Row rows[] = {{1, 0, "job", "Office, job 1", "removed", 3},
+                        {2, 7, "registry key", "HKEY_CURRENT_USER\\Software\\A | B", "not there", 3},
+                        {3, 8, "file", "C:\\x.dll", "", 14}};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(rows[i].item);
+        EXPECT_EQ(rows[i].number, j.items[i].number);
+        EXPECT_EQ(rows[i].copy, j.items[i].copy);
+        EXPECT_EQ(rows[i].kind, j.items[i].kind);
+        EXPECT_EQ(rows[i].item, j.items[i].item);
+        EXPECT_EQ(rows[i].outcome, j.items[i].outcome);
+        EXPECT_EQ(rows[i].stage, j.items[i].stage);
+    }
+    EXPECT_TRUE(ParseJournal(text + "end | 2026-12-08 09:00:13\r\n").ended);
+}
+
+// A restore of a set whose items meet the machine in every state they can be found in.
+TEST(Restore, EachItemIsRestoredAlreadyThereOrSaidWhyNot) {
+    auto m = backuprun::Load(backuprun::EVERY_KIND);
+    simwin::MachineScope scope(*m);
+    ASSERT_EQ(3010, toolrun::Run(*m, backuprun::Tail(backuprun::EVERY_KIND)));
+    // Put back by hand before the restore: it stays as it is and counts as already there.
+    m->registry.setString("HKEY_CURRENT_USER\\Software\\VESTRAL\\Settings", "Color", "green");
+    COSVersion os;
+    os.Detect();
+    // A damaged copy fails its item alone.
+    const std::string set = CBackupSet::Sets(os).back();
+    const std::string index = m->files.read(set + "\\index.txt");
+    const size_t registry = index.find(" | registry | ");
+    ASSERT_NE(std::string::npos, registry);
+    m->files.writeFile(set + "\\" + index.substr(index.rfind('\n', registry) + 1, 5) + ".dat", "not registry text");
+    CRestore restore;
+    std::string error;
+    ASSERT_TRUE(restore.Run("", os, nullptr, error)) << error;
+    EXPECT_EQ(1u, restore.Result().alreadyThere);
+    EXPECT_EQ(1u, restore.Result().failed);
+    EXPECT_EQ(1u, restore.Result().cannotComeBack);  // the service still marked for deletion
+    EXPECT_TRUE(restore.Result().restartNeeded);
+    EXPECT_GT(restore.Result().restored, 10u);
+    const simwin::RegValue* color = m->registry.value("HKEY_CURRENT_USER\\Software\\VESTRAL\\Settings", "Color");
+    ASSERT_NE(nullptr, color);
+    EXPECT_STREQ("green", std::string(color->data.begin(), color->data.end()).c_str());
+    // Not a set: refused with its reason, and nothing restored.
+    EXPECT_FALSE(restore.Run("C:\\Windows", os, nullptr, error));
+    EXPECT_NE(std::string::npos, error.find("is not a backup set")) << error;
+    EXPECT_EQ(1603, toolrun::Run(*m, "/QUIET /RESTORE:\"C:\\Windows\""));
+}
+
+}  // namespace
