@@ -4,6 +4,9 @@
 
 #include "app/os_version.h"
 #include "app/program_folder.h"
+#include "inventory/plan_writer.h"
+#include "resources/resource.h"
+#include "ui/text_resources.h"
 #include "ui/dialog_base.h"
 
 namespace {
@@ -76,6 +79,15 @@ CAdminRun::~CAdminRun() {
 
 CAdminRun* CAdminRun::Active() { return g_active; }
 
+bool CAdminRun::CheckPlanFile() {
+    if (!IsPlan() || end != END_OPEN) return end == END_OPEN;
+    DWORD error = 0;
+    if (PlanFileCanBeWritten(options.planPath.c_str(), error)) return true;
+    Finish(END_FAILED, "the plan cannot be written to " + options.planPath + " (error " + std::to_string(error) +
+                           "): nothing was loaded");
+    return false;
+}
+
 void CAdminRun::Finish(End how, const std::string& why) {
     if (end != END_OPEN) return;
     end = how;
@@ -134,4 +146,35 @@ bool CommandLineIsUnattended() {
     CRunOptions options;
     options.Parse(GetCommandLineA());
     return options.IsUnattended();
+}
+
+bool CommandLineAsksForHelp() {
+    CRunOptions options;
+    options.Parse(GetCommandLineA());
+    return options.help;
+}
+
+int ShowOptions(HINSTANCE module) {
+    CTextResources texts(module);
+    std::string help;
+    for (UINT id = IDS_HELP_FIRST; id < IDS_HELP_FIRST + IDS_HELP_COUNT; ++id)
+        help += std::string(help.empty() ? "" : "\n") + texts.GetString(id);
+    CRunOptions options;
+    options.Parse(GetCommandLineA());
+    if (!options.IsUnattended()) {
+        MessageBoxA(NULL, help.c_str(), texts.GetString(IDS_CAPTION), MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
+    // Unattended, nobody reads a window: the options go to the log, a line each.
+    CRunLog log;
+    if (options.logPath.empty() || !log.Open(options.logPath)) log.Open(CRunLog::DefaultPath());
+    COSVersion os;
+    log.WriteHeader(GetCommandLineA(), os);
+    size_t start = 0;
+    for (size_t end; (end = help.find('\n', start)) != std::string::npos || start < help.size(); start = end + 1) {
+        if (end == std::string::npos) end = help.size();
+        if (end > start) log.Write("options", help.substr(start, end - start));
+    }
+    log.Write("end", "exit code 0 (the options were shown)");
+    return 0;
 }

@@ -44,6 +44,10 @@ public:
     CAdminRun(const CAdminRun&) = delete;
     CAdminRun& operator=(const CAdminRun&) = delete;
 
+    // /PLAN: whether the plan file can be written, tried before anything is loaded; when it cannot, the
+    // run ends failed (1603) and says why. True when the run goes on.
+    bool CheckPlanFile();
+
     // The run of this process, or null outside one.
     static CAdminRun* Active();
 
@@ -84,3 +88,10 @@ int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type,
 
 // Whether the process command line asks for an unattended mode (/QUIET or /PLAN), good or not.
 bool CommandLineIsUnattended();
+
+// Whether the process command line asks for the options (/?, -? or /HELP).
+bool CommandLineAsksForHelp();
+// Shows the options (strings 301 to 303 of the module) in a message box, or in the unattended modes
+// (/QUIET, /PLAN) writes them to the log (/LOG, else the default) instead; touches nothing else. Returns the
+// exit code, 0.
+int ShowOptions(HINSTANCE module);

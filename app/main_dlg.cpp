@@ -17,6 +17,12 @@ void ShowPage(HWND page, bool show) {
     if (page) ShowWindow(page, show ? SW_SHOW : SW_HIDE);
 }
 
+// Whether the keyboard focus is on the window or one of its controls.
+bool FocusIsIn(HWND window) {
+    HWND focus = GetFocus();
+    return focus && (focus == window || IsChild(window, focus));
+}
+
 }  // namespace
 
 INT_PTR CMainDlg::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -24,7 +30,8 @@ INT_PTR CMainDlg::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
-        return TRUE;
+        // The filled selection list took the focus; TRUE would hand it to the first tab stop instead.
+        return FocusIsIn(hwnd) ? FALSE : TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:

@@ -84,14 +84,12 @@ bool CRunLog::Open(const std::string& where) {
     path = where;
     writeFailed = false;
     openError = 0;
-    file = CreateFileA(where.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    // Appending only (every write lands at the end, whoever else writes), and shared with readers and
+    // with the other copy of the tool that may be writing its own lines.
+    file = CreateFileA(where.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         openError = GetLastError();
-        return false;
-    }
-    if (SetFilePointer(file, 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
-        openError = GetLastError();
-        Close();
         return false;
     }
     return true;
@@ -99,6 +97,7 @@ bool CRunLog::Open(const std::string& where) {
 
 void CRunLog::Close() {
     KeepLastError keep;
+    FlushItems();
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     file = INVALID_HANDLE_VALUE;
 }
@@ -125,31 +124,60 @@ void CRunLog::WriteHeader(const char* commandLine, const COSVersion& os) {
               OneLine(commandLine ? commandLine : "") + " | " + classes);
 }
 
-void CRunLog::Write(const char* place, const std::string& text) { WriteLine(Clock(false) + " " + place + " | " + OneLine(text)); }
+void CRunLog::Write(const char* place, const std::string& text) {
+    FlushItems();
+    WriteLine(Clock(false) + " " + place + " | " + OneLine(text));
+}
 
 void CRunLog::SetStage(int n) {
+    FlushItems();
     if (n != stage) seenInStage.clear();
     stage = n;
 }
 
 void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, DWORD error, const char* detail) {
-    // A repeat in one stage (a monitor of each environment, a key queued twice) adds nothing; an outcome
-    // other than the first, or than "not there", still does.
-    std::string key = std::string(kind) + "\n" + TextKey(item.c_str()) + "\n";
-    if (seenInStage.count(key + OutcomeName(outcome)) || (outcome == NOT_THERE && seenInStage.count(key))) return;
-    seenInStage.insert(key);
-    seenInStage.insert(key + OutcomeName(outcome));
+    const std::string name = item.empty() ? "(unnamed)" : item;
+    const std::string key = std::string(kind) + "\n" + TextKey(name.c_str());
+    auto replace = [&](PendingItem& line) {
+        line.outcome = outcome;
+        line.error = error;
+        line.detail = detail ? detail : "";
+        line.clock = Clock(false);
+        seenInStage[key] = outcome;
+    };
+    for (PendingItem& line : pending) {
+        if (line.key != key) continue;
+        // A later call tells how the item ended; "not there" (the next environment, a repeat) adds nothing.
+        if (outcome != NOT_THERE) replace(line);
+        return;
+    }
+    auto seen = seenInStage.find(key);
+    if (seen != seenInStage.end() && (outcome == NOT_THERE || seen->second == outcome)) return;
+    PendingItem line;
+    line.key = key;
+    line.kind = kind;
+    line.item = name;
+    line.stage = stage;
+    replace(line);
+    pending.push_back(line);
     ++itemLines;
-    ++counts[outcome];
-    std::string text = std::string(kind) + " | " + item + " | " + OutcomeName(outcome);
-    if (detail && detail[0]) text += std::string(" (") + detail + ")";
-    if (error) text += ", error " + std::to_string(error);
-    char place[32];
-    snprintf(place, sizeof place, "stage %d", stage);
-    Write(stage >= 0 ? place : "run", text);
+}
+
+void CRunLog::FlushItems() {
+    std::vector<PendingItem> lines;
+    lines.swap(pending);
+    for (const PendingItem& line : lines) {
+        ++counts[line.outcome];
+        std::string text = line.kind + " | " + line.item + " | " + OutcomeName(line.outcome);
+        if (!line.detail.empty()) text += " (" + line.detail + ")";
+        if (line.error) text += ", error " + std::to_string(line.error);
+        const std::string place = line.stage >= 0 ? "stage " + std::to_string(line.stage) : std::string("run");
+        WriteLine(line.clock + " " + place + " | " + OneLine(text));
+    }
 }
 
 void CRunLog::WriteSummary(bool restartNeeded) {
+    FlushItems();
     std::string counted;
     for (int i = 0; i < OUTCOME_COUNT; ++i) {
         const Outcome outcome = static_cast<Outcome>(i);

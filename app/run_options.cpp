@@ -11,7 +11,7 @@ namespace {
 
 // The options the tool knows: the loading phase's filters and the administrator's.
 const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART",
-                                     "RESTORE", "RESUME", "KEEPBACKUPS", "CAPTURE"};
+                                     "RESTORE", "RESUME", "KEEPBACKUPS", "CAPTURE", "?", "HELP"};
 
 bool IsKnown(const char* name) {
     for (const char* known : kKnownOptions)
@@ -106,7 +106,9 @@ bool CRunOptions::Parse(const char* commandLine) {
             continue;
         }
         const char* name = o.name.c_str();
-        if (_strcmpi(name, "QUIET") == 0 || _strcmpi(name, "RESTART") == 0 || _strcmpi(name, "RESUME") == 0) {
+        if (_strcmpi(name, "?") == 0 || _strcmpi(name, "HELP") == 0) {
+            help = true;
+        } else if (_strcmpi(name, "QUIET") == 0 || _strcmpi(name, "RESTART") == 0 || _strcmpi(name, "RESUME") == 0) {
             if (!o.values.empty()) fail("/" + o.name + " takes no value");
             if (_strcmpi(name, "QUIET") == 0) quiet = true;
             else if (_strcmpi(name, "RESUME") == 0) resume = true;

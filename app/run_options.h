@@ -25,6 +25,7 @@ public:
     bool selectAll = false;                // /SELECT:ALL (ALL without double quotes)
     std::vector<std::string> selectNames;  // /SELECT:"name","name", without their double quotes
     bool restart = false;                  // /RESTART: Yes to the restart question
+    bool help = false;                     // /?, -? or /HELP: the options are shown, nothing else is done
     bool restore = false;                  // /RESTORE:LAST or /RESTORE:"folder": put a removal back
     std::string restoreFolder;             // the folder of /RESTORE; empty for LAST (the newest set)
     bool resume = false;                   // /RESUME: finish a removal cut short, and nothing else

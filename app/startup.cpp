@@ -110,8 +110,10 @@ int RunInteractive(HINSTANCE instance) {
         throw 0;
     }
     CMainDlg context;
-    // A bad command line of an unattended mode ends the run before anything is touched.
-    if (context.run.Ended() == CAdminRun::END_BAD_COMMAND_LINE) return context.run.ExitCode(1);
+    // A bad command line of an unattended mode, or a plan file that cannot be written, ends the run before
+    // anything is touched.
+    context.run.CheckPlanFile();
+    if (context.run.Ended() != CAdminRun::END_OPEN) return context.run.ExitCode(1);
     // A restore puts a backup set back without the loading phase or the tool's window.
     if (context.run.options.restore) return RunRestore(context.run);
     RegisterMainWindowClass();
@@ -131,6 +133,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, in
     // Before anything loads a library: nothing beside the program or in the current directory is loaded.
     RestrictDllSearch();
     if (commandTail && _strcmpi(commandTail, "RestartSpooler") == 0) return RunRestartSpooler();
+    // The options are shown before anything else: no other copy is looked for, nothing is touched.
+    if (CommandLineAsksForHelp()) return ShowOptions(instance);
     if (CommandLineIsCapture()) return RunCapture();
     try {
         return RunInteractive(instance);

@@ -146,6 +146,19 @@ void ChoosePrinters(CUninstallDatabase& database, const std::vector<std::string>
 }
 
 
+bool PlanFileCanBeWritten(const char* path, DWORD& error) {
+    error = 0;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    CloseHandle(file);
+    if (!existed) DeleteFileA(path);
+    return true;
+}
+
 bool WritePlanFile(const char* path, const std::string& text, DWORD& error) {
     error = 0;
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);

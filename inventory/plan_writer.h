@@ -40,6 +40,10 @@ void PrintPlan(std::ostream& out, const CTextList& scripts, const CUninstallData
 
 // Writes a plan's text to a file (replacing it); false with the platform's error when it cannot.
 bool WritePlanFile(const char* path, const std::string& text, DWORD& error);
+// Whether the plan file can be written, tried before anything is loaded: opened for writing (an existing
+// file keeps its contents) and closed again; a file that was not there is deleted, so nothing is left
+// behind. False with the platform's error when it cannot be opened.
+bool PlanFileCanBeWritten(const char* path, DWORD& error);
 
 // Whether a printer entry is one the selection list offers: listed, of the family or paved, not deleted.
 bool IsListedPrinter(const CPrinterEntry& printer);

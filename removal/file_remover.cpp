@@ -147,7 +147,7 @@ void ReportOemDirectories(const CRemovalContext& context) {
         if (attributes == INVALID_FILE_ATTRIBUTES)
             context.Report("folder", directory, CRunLog::NOT_THERE);
         else
-            context.Report("folder", directory, CRunLog::FAILED, ERROR_DIR_NOT_EMPTY, "it holds other files");
+            context.Report("folder", directory, CRunLog::KEPT, 0, "it holds other files");
     }
 }
 

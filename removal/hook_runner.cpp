@@ -81,8 +81,11 @@ void RunUninstallHooks(CRemovalContext& context) {
             FreeLibrary(module);
         } else {
             const DWORD error = GetLastError();
+            // A library that is missing, or misses a library of its own, is skipped: nothing of it to call.
             if (!FileExists(library))
                 context.Report("hook", hookItem, CRunLog::NOT_THERE);
+            else if (error == ERROR_MOD_NOT_FOUND)
+                context.Report("hook", hookItem, CRunLog::NOT_THERE, error, "the library does not load");
             else
                 context.Report("hook", hookItem, CRunLog::FAILED, error, "the library does not load");
         }

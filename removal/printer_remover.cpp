@@ -87,7 +87,7 @@ void RemoveClassKey(const CRemovalContext& context, const char* id) {
         RegCloseKey(key);
     }
     LONG deleted = RegDeleteKeyA(HKEY_CLASSES_ROOT, id);
-    context.ReportResult("registry key", std::string("HKEY_CLASSES_ROOT\\") + id, static_cast<DWORD>(deleted));
+    context.ReportKeyResult(HKEY_CLASSES_ROOT, id, std::string("HKEY_CLASSES_ROOT\\") + id, static_cast<DWORD>(deleted));
 }
 
 void RemoveUsbNodes(const CRemovalContext& context) {
@@ -207,11 +207,12 @@ void RemoveNode(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_DATA& d
     // A device node comes back when its device is plugged in again: nothing is kept.
     if (context && !context->Save("device", instance, CSavedForm::Nothing())) return;
     const BOOL removed = SetupDiRemoveDevice(set, &device);
+    const DWORD error = removed ? 0 : GetLastError();
     if (!context) return;
     if (removed)
         context->Report("device", instance, CRunLog::REMOVED);
     else
-        context->Report("device", instance, CRunLog::FAILED, GetLastError());
+        context->Report("device", instance, CRunLog::FAILED, error);
 }
 
 

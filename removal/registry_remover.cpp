@@ -67,8 +67,8 @@ void RemoveRegistryItem(const CRemovalContext& context, const char* text) {
         DeleteRegistryTree(item.root, subKey, &error);
     else
         error = RegDeleteKeyA(item.root, subKey);
-    context.ReportResult("registry key", key, static_cast<DWORD>(error),
-                         item.tree && error == ERROR_SUCCESS ? "with its subkeys" : nullptr);
+    context.ReportKeyResult(item.root, subKey, key, static_cast<DWORD>(error),
+                            item.tree && error == ERROR_SUCCESS ? "with its subkeys" : nullptr);
 }
 
 }  // namespace
@@ -113,7 +113,7 @@ void RemoveRegistryKeys(CRemovalContext& context) {
     const std::string groupsItem = std::string("HKEY_LOCAL_MACHINE\\") + kProgramGroupsKey;
     if (!context.Save("registry key", groupsItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, kProgramGroupsKey))) return;
     LONG groups = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
-    context.ReportResult("registry key", groupsItem, static_cast<DWORD>(groups));
+    context.ReportKeyResult(HKEY_LOCAL_MACHINE, kProgramGroupsKey, groupsItem, static_cast<DWORD>(groups));
     CTextList& items = context.database->removal.registryKeys;
     items.Sort();
     items.Unique();

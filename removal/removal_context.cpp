@@ -14,6 +14,29 @@ void ReportRefusedItem(const CRemovalContext& context, const char* logKind, cons
     context.Report(logKind, item, CRunLog::REFUSED, 0, why);
 }
 
+namespace {
+
+bool HasSubkeys(HKEY root, const char* subKey) {
+    HKEY key = NULL;
+    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD subkeys = 0;
+    const bool has = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL, NULL, NULL, NULL) ==
+                         ERROR_SUCCESS &&
+                     subkeys > 0;
+    RegCloseKey(key);
+    return has;
+}
+
+}  // namespace
+
+void CRemovalContext::ReportKeyResult(HKEY root, const char* subKey, const std::string& item, DWORD error,
+                                      const char* detail) const {
+    if (error == ERROR_ACCESS_DENIED && HasSubkeys(root, subKey))
+        Report("registry key", item, CRunLog::KEPT, 0, "it still has subkeys");
+    else
+        ReportResult("registry key", item, error, detail);
+}
+
 bool CRemovalContext::Refused(const char* kind, const std::string& item, const CRefusal& refusal) const {
     if (!refusal) return false;
     const std::string why = refusal.Text();

@@ -69,6 +69,11 @@ struct CRemovalContext {
         else
             Report(kind, item, CRunLog::FAILED, error, detail);
     }
+    // The outcome of deleting a registry key (root, subKey; logged as item): as ReportResult, except that
+    // a key Windows would not delete because it still has subkeys (error 5) stays rightly, "kept": the
+    // script asked for the key alone.
+    void ReportKeyResult(HKEY root, const char* subKey, const std::string& item, DWORD error,
+                         const char* detail = nullptr) const;
 };
 
 // Tells the person who watches the run (a debugger, the simulator's transcript) that an item of a script

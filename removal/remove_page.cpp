@@ -456,16 +456,29 @@ void CRemovePage::EndOfRun() {
         removal.log->SetStage(-1);
         removal.log->WriteSummary(restart);
     }
+    // Items that stayed are said first: the run is not complete, whatever comes next.
+    const bool incomplete = ReportItemsThatStayed();
     bool restarted = false;
     if (restart)
         restarted = OfferRestart();
-    else
+    else if (!incomplete)
         RunMessageBox(hwnd, textResources.GetString(IDS_UNINSTALL_COMPLETE), textResources.GetString(IDS_CAPTION),
                       MB_OK | MB_SETFOREGROUND);
     if (run) run->FinishRemoval(restart, restarted);
     removing = 0;
     PostMessageA(GetParent(hwnd), WM_CLOSE, 0, 0);
     PostMessageA(GetParent(hwnd), UM_REMOVAL_FINISHED, 0, 0);
+}
+
+bool CRemovePage::ReportItemsThatStayed() {
+    const CRunLog* log = removal.log;
+    const unsigned failed = log ? log->Count(CRunLog::FAILED) : 0, refused = log ? log->Count(CRunLog::REFUSED) : 0;
+    if (!failed && !refused) return false;
+    const std::string text = FillText(textResources.GetString(IDS_UNINSTALL_INCOMPLETE),
+                                      {std::to_string(failed + refused), std::to_string(failed), std::to_string(refused),
+                                       log->Path()});
+    RunMessageBox(hwnd, text.c_str(), textResources.GetString(IDS_CAPTION), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+    return true;
 }
 
 void CRemovePage::LogSelection() {

@@ -98,6 +98,9 @@ private:
     // The restart question (text 200) and the restart on Yes; text 201 when it fails. True when the
     // restart was started.
     bool OfferRestart();
+    // When the log counts items that failed or were refused, says how many and where the log is (instead of
+    // "complete"); true when it did.
+    bool ReportItemsThatStayed();
     // The log of stage 0: the printers chosen and the items a printer that stays keeps.
     void LogSelection();
     void CloseHandleOfPavane();

@@ -115,6 +115,10 @@
 #define IDS_RESTART_FAILED 201
 #define IDS_ABORT_QUESTION 202
 #define IDS_SPOOLER_NOT_RESPONDING 206
+// The tool's own texts beyond the family's table, from 300 on.
+#define IDS_UNINSTALL_INCOMPLETE 300  // the end of a removal that left items: their count and the log
+#define IDS_HELP_FIRST 301            // the options (/?): 301 to 303, joined by line breaks
+#define IDS_HELP_COUNT 3
 // The backup set, the restore and the finishing of a removal cut short: 310 on.
 #define IDS_BACKUP_FAILED 310    // the backup set cannot be written: the reason and the log
 #define IDS_RESUME_QUESTION 311  // a removal was cut short: finish it now?

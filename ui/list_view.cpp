@@ -35,8 +35,32 @@ void SetListCellText(HWND list, int item, int subItem, const char* text) {
     SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell));
 }
 
+namespace {
+
+// The header control draws a column's title inside margins of three window edges (2 pixels each) on either
+// side, and the list view's own sizing leaves less than that: Wine then cuts a title with "...".
+const int kHeaderTextMargins = 2 * 3 * 2 + 2;
+
+// The width the title of a column needs in its header; 0 when the column has no title.
+int HeaderTextWidth(HWND list, int column) {
+    char title[260] = "";
+    LVCOLUMNA c;
+    memset(&c, 0, sizeof c);
+    c.mask = LVCF_TEXT;
+    c.pszText = title;
+    c.cchTextMax = sizeof title;
+    if (!SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c)) || !title[0]) return 0;
+    return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(title))) + kHeaderTextMargins;
+}
+
+}  // namespace
+
 void AutoSizeListColumns(HWND list, int count) {
     if (!list) return;
-    for (int column = 0; column < count; ++column)
+    for (int column = 0; column < count; ++column) {
         SendMessageA(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+        const int title = HeaderTextWidth(list, column);
+        if (SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0) < title)
+            SendMessageA(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(title, 0));
+    }
 }

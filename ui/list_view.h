@@ -10,5 +10,6 @@ int InsertListColumn(HWND list, int index, const char* header, int width);
 int AppendListRow(HWND list, const char* const* cells, int count);
 // Sets the text of one cell (subitem 0 is the item's own text).
 void SetListCellText(HWND list, int item, int subItem, const char* text);
-// Sizes columns 0 to count - 1 to fit both header and contents.
+// Sizes columns 0 to count - 1 to fit both header and contents: the list view's own sizing
+// (LVSCW_AUTOSIZE_USEHEADER), widened where the column's title would not fit in its header.
 void AutoSizeListColumns(HWND list, int count);

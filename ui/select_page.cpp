@@ -63,6 +63,8 @@ INT_PTR CSelectPage::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY:
         OnNotify(wParam, reinterpret_cast<const NMHDR*>(lParam));
         return 0;
+    case WM_CONTEXTMENU:
+        return OnContextMenu(reinterpret_cast<HWND>(wParam), lParam) ? 1 : 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_EXIT) {
             EndDialog(hwnd, 1);
@@ -112,8 +114,12 @@ INT_PTR CSelectPage::OnInitDialog() {
 void CSelectPage::SetView(DWORD view) {
     if (!listView) return;
     LONG_PTR style = GetWindowLongPtrA(listView, GWL_STYLE);
-    if ((style & LVS_TYPEMASK) != static_cast<LONG_PTR>(view))
-        SetWindowLongPtrA(listView, GWL_STYLE, (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | view);
+    if ((style & LVS_TYPEMASK) == static_cast<LONG_PTR>(view)) return;
+    SetWindowLongPtrA(listView, GWL_STYLE, (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | view);
+    // The new view is laid out and painted at once: Wine's list view (and its column header) would show the
+    // old picture until the window is uncovered.
+    SetWindowPos(listView, NULL, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    RedrawWindow(listView, NULL, NULL, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void CSelectPage::FillPrinterList() {
@@ -192,13 +198,35 @@ void CSelectPage::ApplySelection() {
 void CSelectPage::OnNotify(WPARAM controlId, const NMHDR* notification) {
     if (controlId != IDC_PRINTER_LIST || !notification) return;
     if (notification->code == LVN_ITEMCHANGED) {
-        if (SendMessageA(listView, LVM_GETSELECTEDCOUNT, 0, 0) > 0) SendMessageA(GetParent(hwnd), UM_ENABLE_UNINSTALL, 1, 0);
+        // Uninstall follows the selection both ways: with nothing selected there is nothing to remove.
+        const bool selected = SendMessageA(listView, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+        SendMessageA(GetParent(hwnd), UM_ENABLE_UNINSTALL, selected ? 1 : 0, 0);
     } else if (notification->code == NM_RCLICK) {
         DWORD position = GetMessagePos();
-        PrepareContextMenu();
-        TrackPopupMenu(viewMenu, TPM_RIGHTBUTTON, static_cast<SHORT>(LOWORD(position)),
-                       static_cast<SHORT>(HIWORD(position)), 0, hwnd, NULL);
+        ShowContextMenu(static_cast<SHORT>(LOWORD(position)), static_cast<SHORT>(HIWORD(position)));
     }
+}
+
+void CSelectPage::ShowContextMenu(int x, int y) {
+    PrepareContextMenu();
+    TrackPopupMenu(viewMenu, TPM_RIGHTBUTTON, x, y, 0, hwnd, NULL);
+}
+
+bool CSelectPage::OnContextMenu(HWND from, LPARAM point) {
+    // Only the keyboard's request (Shift+F10, the Menu key: no point given); a right click opened the menu
+    // already on NM_RCLICK.
+    if (from != listView || !listView || LOWORD(point) != 0xFFFF || HIWORD(point) != 0xFFFF) return false;
+    // The menu opens at the focused item, as a right click on it would; without one, at the list's corner.
+    POINT at = {0, 0};
+    const int focused = static_cast<int>(SendMessageA(listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    RECT item = {LVIR_LABEL, 0, 0, 0};
+    if (focused >= 0 && SendMessageA(listView, LVM_GETITEMRECT, static_cast<WPARAM>(focused), reinterpret_cast<LPARAM>(&item))) {
+        at.x = item.left + (item.right - item.left) / 2;
+        at.y = item.top + (item.bottom - item.top) / 2;
+    }
+    ClientToScreen(listView, &at);
+    ShowContextMenu(at.x, at.y);
+    return true;
 }
 
 void CSelectPage::PrepareContextMenu() {

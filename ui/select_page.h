@@ -36,6 +36,11 @@ private:
     void OnNotify(WPARAM controlId, const NMHDR* notification);
     void OnCommand(UINT commandId);
     void PrepareContextMenu();
+    // Prepares the context menu and shows it at a point of the screen.
+    void ShowContextMenu(int x, int y);
+    // WM_CONTEXTMENU: the keyboard's request for the list's menu (Shift+F10, the Menu key) opens it at the
+    // focused item. False when the message is not that.
+    bool OnContextMenu(HWND from, LPARAM point);
     // Sets the list view's view bits (LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT) unless it has them.
     void SetView(DWORD view);
 };

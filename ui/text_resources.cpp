@@ -82,18 +82,23 @@ int CTextResources::SetDlgItemTextFromId(HWND dialog, int item, UINT id) {
     return SetWindowTextFromId(GetDlgItem(dialog, item), id);
 }
 
-void FillTexts(char* out, size_t size, const char* text, std::initializer_list<std::string> values) {
-    if (!size) return;
-    std::string filled;
-    auto value = values.begin();
+std::string FillText(const char* text, const std::vector<std::string>& values) {
+    std::string out;
+    size_t next = 0;
     for (const char* p = text ? text : ""; *p; ++p) {
-        if (p[0] == '%' && p[1] == 's' && value != values.end()) {
-            filled += *value++;
+        if (p[0] == '%' && p[1] == 's' && next < values.size()) {
+            out += values[next++];
             ++p;
         } else {
-            filled += *p;
+            out += *p;
         }
     }
+    return out;
+}
+
+void FillTexts(char* out, size_t size, const char* text, std::initializer_list<std::string> values) {
+    if (!size) return;
+    const std::string filled = FillText(text, std::vector<std::string>(values));
     const size_t n = filled.size() < size - 1 ? filled.size() : size - 1;
     std::memcpy(out, filled.data(), n);
     out[n] = 0;

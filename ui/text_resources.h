@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "app/platform.h"
 
@@ -38,6 +39,9 @@ private:
     HINSTANCE instance;
 };
 
+// The text with its "%s" replaced by the values, in order (a "%s" without a value stays). The text may come
+// from an INI file (a redirected string), so it is never used as a format: any other "%" stays as it is.
+std::string FillText(const char* text, const std::vector<std::string>& values);
 // The text with its "%s" replaced one after another by values (a text of the string table may come from an
 // INI file, so it is never used as a format: any other "%" stays as it is), cut to fit size.
 void FillTexts(char* out, size_t size, const char* text, std::initializer_list<std::string> values);

@@ -54,6 +54,9 @@ std::shared_ptr<FileNode> sharedNode(FileNode* n) {
 // rules know.
 struct Access {
     bool read = false, write = false, del = false;
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file, whatever the
+    // position (two such handles append without overwriting each other's lines).
+    bool appendOnly = false;
     bool shareRead = false, shareWrite = false, shareDelete = false;
     bool data() const { return read || write || del; }
 };
@@ -64,6 +67,7 @@ Access accessOf(DWORD desired, DWORD share) {
                          FILE_EXECUTE)) != 0;
     a.write = (desired & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
     a.del = (desired & (DELETE | GENERIC_ALL)) != 0;
+    a.appendOnly = (desired & FILE_APPEND_DATA) && !(desired & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA));
     a.shareRead = (share & FILE_SHARE_READ) != 0;
     a.shareWrite = (share & FILE_SHARE_WRITE) != 0;
     a.shareDelete = (share & FILE_SHARE_DELETE) != 0;
@@ -294,6 +298,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     if (!lpBuffer && nNumberOfBytesToWrite) return fail(ERROR_NOACCESS);
     if (nNumberOfBytesToWrite) {
         std::string& content = h->node->content;
+        if (h->access.appendOnly) h->position = content.size();
         uint64_t end = h->position + nNumberOfBytesToWrite;
         if (end > content.size() && !files().hasRoom(letterOf(*h->node), end - content.size()))
             return fail(ERROR_DISK_FULL);  // nothing is written

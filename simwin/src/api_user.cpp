@@ -409,6 +409,11 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CONTEXTMENU:
         if (w->isChild()) return ws.send(w->parent, msg, wParam, lParam);
         return 0;
+    case WM_SYSKEYDOWN:
+        // Shift+F10 asks for the context menu of the window that has the keyboard (lParam -1: no point).
+        if (wParam == VK_F10 && (GetKeyState(VK_SHIFT) & 0x8000))
+            ws.send(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), static_cast<LPARAM>(-1));
+        return 0;
     default: return 0;
     }
 }
@@ -454,7 +459,8 @@ void WINAPI PostQuitMessage(int exitCode) {
 }
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remove) {
-    auto& q = current().windows.queue;
+    auto& ws = current().windows;
+    auto& q = ws.queue;
     for (auto it = q.begin(); it != q.end(); ++it) {
         if (hwnd && it->hwnd != hwnd) continue;
         if ((first || last) && (it->message < first || it->message > last)) continue;
@@ -465,6 +471,25 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remov
             if (msg) current().windows.messageTaken(*msg);
         }
         return TRUE;
+    }
+    // Then the keys, after every posted message.
+    const bool keysWanted = !(first || last) || (first <= WM_SYSKEYUP && last >= WM_KEYDOWN);
+    if (keysWanted && !ws.inputQueue.empty()) {
+        if (!(remove & PM_REMOVE)) {
+            for (const MSG& m : ws.inputQueue)
+                if (!hwnd || m.hwnd == hwnd) {
+                    if (msg) *msg = m;
+                    return TRUE;
+                }
+            return FALSE;
+        }
+        MSG key{};
+        if (ws.takeInput(key, hwnd)) {
+            ws.messagePos = static_cast<DWORD>(MAKELONG(key.pt.x, key.pt.y));
+            ws.messageTaken(key);
+            if (msg) *msg = key;
+            return TRUE;
+        }
     }
     return FALSE;
 }

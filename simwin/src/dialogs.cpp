@@ -289,6 +289,7 @@ BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg) {
         ws.pressKey(dialog, static_cast<int>(msg->wParam));
         return TRUE;
     }
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && ws.tabKey(dialog, msg->hwnd)) return TRUE;
     ws.dispatch(*msg, dialog);
     return TRUE;
 }

@@ -85,7 +85,12 @@ std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function
     m->progman.load(doc);
     for (auto& s : doc.sections)
         if (!isMachineSection(s.name)) m->otherSections.push_back(s);
-    m->applyLayout();
+    // The layout is standard but for the folder of [system] program, the one path written by hand here.
+    try {
+        m->applyLayout();
+    } catch (const MachineError& e) {
+        throw MachineError("[system] program = " + m->system.program + ": " + e.what());
+    }
     m->files.loadSecurity(doc);
     m->iniMapping.load(m->system, m->files, m->registry);
     m->spooler.publishDefault(m->files, m->registry, m->system);

@@ -557,6 +557,12 @@ bool settle(const Tracking& t) {
             if (takeInput(m, t.flags)) return false;
             continue;
         }
+        MSG key{};
+        if (ws.queue.empty() && ws.takeInput(key, nullptr)) {  // keys still coming (a key's release)
+            ws.messageTaken(key);
+            if (takeInput(key, t.flags)) return false;
+            continue;
+        }
         if (ws.step(t.owner, current().clock.ms, false) == WindowSystem::Step::None) return true;
         if (spins > kSpinLimit)
             throw UserStop("the tool keeps sending itself messages while " + menuLabel(t) + " is open");
@@ -682,6 +688,7 @@ BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, H
         return FALSE;
     }
     OpenMenu open(menu);
+    menus.openedAt = POINT{x, y};
     Tracking t;
     t.menu = menu;
     t.flags = flags;

@@ -59,11 +59,12 @@ bool WindowSystem::fireTimer(uint64_t timeLimit) {
 }
 
 void WindowSystem::dispatch(const MSG& m, HWND active) {
-    if (m.message == WM_KEYDOWN && active && (m.wParam == VK_ESCAPE || m.wParam == VK_RETURN) &&
-        (m.hwnd == active || isDescendant(active, m.hwnd))) {
+    const bool inDialog = active && (m.hwnd == active || isDescendant(active, m.hwnd));
+    if (m.message == WM_KEYDOWN && inDialog && (m.wParam == VK_ESCAPE || m.wParam == VK_RETURN)) {
         pressKey(active, static_cast<int>(m.wParam));
         return;
     }
+    if (m.message == WM_KEYDOWN && inDialog && m.wParam == VK_TAB && tabKey(active, m.hwnd)) return;
     if (m.message == WM_TIMER && m.lParam) {
         reinterpret_cast<TIMERPROC>(m.lParam)(m.hwnd, WM_TIMER, m.wParam, m.time);
         return;
@@ -78,6 +79,13 @@ WindowSystem::Step WindowSystem::step(HWND active, uint64_t timeLimit, bool user
         messagePos = static_cast<DWORD>(MAKELONG(m.pt.x, m.pt.y));
         messageTaken(m);
         dispatch(m, active);
+        return Step::Message;
+    }
+    MSG key{};
+    if (takeInput(key, nullptr)) {
+        messagePos = static_cast<DWORD>(MAKELONG(key.pt.x, key.pt.y));
+        messageTaken(key);
+        dispatch(key, active);
         return Step::Message;
     }
     if (firePaint()) return Step::Paint;

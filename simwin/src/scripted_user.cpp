@@ -93,6 +93,27 @@ bool matchesTarget(const Window& w, const std::string& target) {
     return w.title == target || visibleText(w.title) == visibleText(target);
 }
 
+// The keys a person presses: the key's virtual-key code and the modifiers held down meanwhile.
+struct KeyPress {
+    const char* name;
+    WORD key;
+    WORD modifier;  // 0: none
+};
+const KeyPress kKeys[] = {
+    {"tab", VK_TAB, 0},          {"shift+tab", VK_TAB, VK_SHIFT}, {"up", VK_UP, 0},        {"down", VK_DOWN, 0},
+    {"left", VK_LEFT, 0},        {"right", VK_RIGHT, 0},          {"home", VK_HOME, 0},    {"end", VK_END, 0},
+    {"space", VK_SPACE, 0},      {"ctrl+space", VK_SPACE, VK_CONTROL}, {"apps", VK_APPS, 0},
+    {"shift+f10", VK_F10, VK_SHIFT},
+};
+
+const KeyPress* keyNamed(const std::string& name) {
+    for (const KeyPress& k : kKeys)
+        if (name == k.name) return &k;
+    return nullptr;
+}
+
+bool knownKey(const std::string& name) { return name == "enter" || name == "escape" || keyNamed(name); }
+
 }  // namespace
 
 std::string UserAction::describe() const {
@@ -147,7 +168,9 @@ std::vector<UserAction> ScriptedUser::parse(const std::string& text, const std::
         } else if (!args.empty()) {
             fail("'" + std::string(kind->name) + "' takes no arguments");
         }
-        if (a.kind == UserAction::Key && a.target != "enter" && a.target != "escape") fail("'key' takes enter or escape");
+        if (a.kind == UserAction::Key && !knownKey(a.target))
+            fail("'key' takes enter, escape, tab, shift+tab, up, down, left, right, home, end, space, ctrl+space, apps "
+                 "or shift+f10");
         if (a.kind == UserAction::Answer && a.target != "yes" && a.target != "no" && a.target != "ok" && a.target != "cancel")
             fail("'answer' takes yes, no, ok or cancel");
         out.push_back(a);
@@ -228,7 +251,17 @@ void WindowSystem::perform(const UserAction& a, HWND active) {
     }
     case UserAction::Key: {
         HWND target = focus && (focus == active || isDescendant(active, focus)) ? focus : active;
-        post(target, WM_KEYDOWN, a.target == "enter" ? VK_RETURN : VK_ESCAPE, 0);
+        if (a.target == "enter" || a.target == "escape") {
+            post(target, WM_KEYDOWN, a.target == "enter" ? VK_RETURN : VK_ESCAPE, 0);
+            break;
+        }
+        // Pressed and released as on a keyboard: the modifier goes down first and up last.
+        const KeyPress* k = keyNamed(a.target);
+        if (!k) stop("no such key");
+        if (k->modifier) keyInput(k->modifier, false);
+        keyInput(k->key, false);
+        keyInput(k->key, true);
+        if (k->modifier) keyInput(k->modifier, true);
         break;
     }
     case UserAction::Select:

@@ -176,6 +176,57 @@ TEST_F(AdminRun, AnotherCopyRunningIs1618AndItsWindowIsLeftAlone) {
     EXPECT_EQ(1u, m->transcript.count("VSTUninstallWindowClass__ \"アンインストール\" shown (command 10)"));
 }
 
+// The first copy holds its log open while a second one, unattended, ends with 1618: the second copy's lines
+// are appended to the same file, after the first copy's, and the first copy goes on writing after them.
+TEST_F(AdminRun, ASecondCopyAppendsToTheLogTheFirstHoldsOpen) {
+    Use("[window]\nclass = VSTUninstallWindowClass__\ntitle = アンインストール\n");
+    CRunLog first;
+    ASSERT_TRUE(first.Open(toolrun::kDefaultLog));
+    first.Write("run", "the first copy");
+    EXPECT_EQ(1618, toolrun::Run(*m, "/QUIET /SELECT:ALL"));
+    first.Write("run", "the first copy again");
+    first.Close();
+    const std::vector<Line> lines = Log();
+    ASSERT_EQ(6u, lines.size()) << LogText();  // the header, the mode, why, the end
+    EXPECT_EQ("the first copy", lines[0].fields.at(0));
+    EXPECT_EQ("====", lines[1].place);  // the second copy's header
+    EXPECT_TRUE(Ended(1618)) << LogText();
+    EXPECT_EQ("the first copy again", lines[5].fields.at(0));
+}
+
+// /?, -? and /HELP show the options and end with 0 before anything else: no other copy is looked for, the
+// spooler is not touched, no window of the tool opens. Unattended, the options go to the log instead.
+TEST_F(AdminRun, TheOptionsAreShownAndNothingElseHappens) {
+    struct Case {
+        const char* tail;
+        bool box;
+    };
+    for (Case c : {Case{"/?", true}, Case{"-?", true}, Case{"/HELP", true}, Case{"/help /SELECT:ALL", true},
+                   Case{"/QUIET /?", false}, Case{"/PLAN:\"C:\\plan.ini\" /?", false}}) {
+        SCOPED_TRACE(c.tail);
+        Use("[window]\nclass = VSTUninstallWindowClass__\ntitle = アンインストール\n");
+        simwin::UserAction ok;
+        ok.kind = simwin::UserAction::Answer;
+        ok.target = "ok";
+        m->windows.user.actions.push_back(ok);
+        EXPECT_EQ(0, toolrun::Run(*m, c.tail));
+        EXPECT_EQ(c.box ? 1u : 0u, m->transcript.count("message box \"アンインストール\": \"korun04.exe [オプション]"));
+        EXPECT_EQ(c.box ? 1u : 0u, m->transcript.count("/SELECT:ALL\t一覧のすべてのプリンタを選択します"));
+        EXPECT_EQ(c.box ? 1u : 0u, m->transcript.count("終了コード: 0 完了"));
+        EXPECT_EQ(0u, m->transcript.count("VSTUninstallWindowClass__"));  // the other copy left alone
+        EXPECT_EQ(0u, m->transcript.count("service Spooler"));
+        EXPECT_EQ(0u, m->transcript.count("dialog "));
+        EXPECT_FALSE(m->files.exists("C:\\plan.ini"));
+        EXPECT_TRUE(Printer("Office"));
+        if (!c.box) {
+            EXPECT_TRUE(Has(Log(), "options", "/QUIET\tウィンドウを表示せずに削除します (/SELECT が必要)")) << LogText();
+            EXPECT_TRUE(Ended(0)) << LogText();
+        } else {
+            EXPECT_FALSE(m->files.exists(toolrun::kDefaultLog));
+        }
+    }
+}
+
 TEST_F(AdminRun, TheInteractiveModeEndsAsBeforeAndWritesItsLog) {
     Use(kBusy);
     simwin::UserAction select;
@@ -267,6 +318,21 @@ TEST_F(PlanFile, FailuresAre1603Or740AndWriteNoPlan) {
         simwin::MachineScope scope(*m);
         EXPECT_EQ(1603, toolrun::Run(*m, "/PLAN:\"C:\\No such directory\\plan.ini\""));
         EXPECT_NE(std::string::npos, m->files.read(toolrun::kDefaultLog).find("the plan cannot be written to C:\\No such directory\\plan.ini (error 3)"));
+        // At once: before the loading phase, which would have stopped the spooler.
+        EXPECT_EQ(0u, m->transcript.count("dialog 115"));
+        EXPECT_EQ(0u, m->transcript.count("service Spooler"));
+    }
+    {
+        // A plan file that cannot be written keeps what it held; a file that can be written, and was not
+        // there, is not left behind by the check when the run then fails.
+        std::unique_ptr<simwin::Machine> m = simwin::Machine::load(dir.path.string());
+        simwin::MachineScope scope(*m);
+        m->files.writeFile("C:\\held.ini", "someone else's");
+        m->files.setLocked("C:\\held.ini", true);
+        EXPECT_EQ(1603, toolrun::Run(*m, "/PLAN:\"C:\\held.ini\""));
+        m->files.setLocked("C:\\held.ini", false);
+        EXPECT_EQ("someone else's", m->files.read("C:\\held.ini"));
+        EXPECT_EQ(0u, m->transcript.count("dialog 115"));
     }
     testmachine::WriteFile(dir.path / "machine.ini", std::string("[system]\nplatform = nt\nadmin = no\n") + kPrinters);
     std::unique_ptr<simwin::Machine> m = simwin::Machine::load(dir.path.string());

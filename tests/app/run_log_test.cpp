@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/run_log.h"
 #include "simwin/machine.h"
@@ -52,7 +53,7 @@ TEST_F(RunLog, RunAfterRunTheLogIsAppended) {
     EXPECT_EQ("earlier run\r\n09:00:00 run | second\r\n09:00:00 run | third\r\n", Text());
 }
 
-TEST_F(RunLog, OneLinePerItemAndStageWithItsOutcomeAndError) {
+TEST_F(RunLog, OneLinePerItemAndStageWithItsFinalOutcomeAndError) {
     CRunLog log;
     ASSERT_TRUE(log.Open(kLog));
     log.SetStage(5);
@@ -60,7 +61,7 @@ TEST_F(RunLog, OneLinePerItemAndStageWithItsOutcomeAndError) {
     log.Item("monitor", "VESTRAL PORT", CRunLog::NOT_THERE);  // the next environment: nothing more to say
     log.Item("monitor", "Vestral Port", CRunLog::REMOVED);
     log.Item("monitor", "Busy Port", CRunLog::NOT_THERE);
-    log.Item("monitor", "Busy Port", CRunLog::FAILED, 3008);  // a new outcome is written
+    log.Item("monitor", "Busy Port", CRunLog::FAILED, 3008);  // how it ended
     log.SetStage(14);
     log.Item("monitor", "Vestral Port", CRunLog::NOT_THERE);  // another stage
     log.Item("file", "C:\\x.dll", CRunLog::SCHEDULED, 32, "MoveFileExA");
@@ -68,15 +69,80 @@ TEST_F(RunLog, OneLinePerItemAndStageWithItsOutcomeAndError) {
     log.SetStage(-1);
     log.WriteSummary(true);
     EXPECT_EQ("09:00:00 stage 5 | monitor | Vestral Port | removed\r\n"
-              "09:00:00 stage 5 | monitor | Busy Port | not there\r\n"
               "09:00:00 stage 5 | monitor | Busy Port | failed, error 3008\r\n"
               "09:00:00 stage 14 | monitor | Vestral Port | not there\r\n"
               "09:00:00 stage 14 | file | C:\\x.dll | scheduled for restart (MoveFileExA), error 32\r\n"
               "09:00:00 stage 14 | service | Spooler | refused (Windows needs the service)\r\n"
-              "09:00:00 done | removed 1, not there 2, scheduled 1, failed 1, refused 1, kept 0, called 0 | restart needed\r\n",
+              "09:00:00 done | removed 1, not there 1, scheduled 1, failed 1, refused 1, kept 0, called 0 | restart needed\r\n",
               Text());
-    EXPECT_EQ(6u, log.ItemLines());
-    EXPECT_EQ(2u, log.Count(CRunLog::NOT_THERE));
+    EXPECT_EQ(5u, log.ItemLines());
+    EXPECT_EQ(1u, log.Count(CRunLog::NOT_THERE));
+}
+
+// How a stage's reports of one item end up on its line, a row per case.
+TEST_F(RunLog, AnItemIsLoggedWithItsFinalOutcome) {
+    struct Report {
+        CRunLog::Outcome outcome;
+        DWORD error;
+        const char* detail;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Report> reports;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"a key with subkeys that the tree deletion then removed",
+         {{CRunLog::FAILED, 5, nullptr}, {CRunLog::REMOVED, 0, "with its subkeys"}}, "removed (with its subkeys)"},
+        {"a file in use, then scheduled", {{CRunLog::FAILED, 32, nullptr}, {CRunLog::SCHEDULED, 32, "MoveFileExA"}},
+         "scheduled for restart (MoveFileExA), error 32"},
+        {"removed, then not there in the next environment", {{CRunLog::REMOVED, 0, nullptr}, {CRunLog::NOT_THERE, 2, nullptr}},
+         "removed"},
+        {"not there, then removed", {{CRunLog::NOT_THERE, 0, nullptr}, {CRunLog::REMOVED, 0, nullptr}}, "removed"},
+        {"only not there", {{CRunLog::NOT_THERE, 0, nullptr}}, "not there"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m.files.writeFile(kLog, "");
+        CRunLog log;
+        ASSERT_TRUE(log.Open(kLog));
+        log.SetStage(15);
+        for (const Report& r : c.reports) log.Item("registry key", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL", r.outcome, r.error, r.detail);
+        log.SetStage(-1);
+        EXPECT_EQ(std::string("09:00:00 stage 15 | registry key | HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL | ") + c.line + "\r\n",
+                  Text());
+        EXPECT_EQ(1u, log.ItemLines());
+        EXPECT_EQ(0u, log.Count(CRunLog::FAILED));  // none of them stayed
+    }
+}
+
+TEST_F(RunLog, ALineBetweenKeepsTheOrderInWhichThingsHappened) {
+    CRunLog log;
+    ASSERT_TRUE(log.Open(kLog));
+    log.SetStage(3);
+    log.Item("printer", "Office", CRunLog::REMOVED);
+    log.Write("message box", "the default printer changed");
+    log.Item("printer", "Office", CRunLog::REMOVED);  // already written with this outcome
+    log.Item("device", "", CRunLog::REMOVED);         // a device whose name could not be read
+    log.SetStage(4);
+    EXPECT_EQ("09:00:00 stage 3 | printer | Office | removed\r\n"
+              "09:00:00 message box | the default printer changed\r\n"
+              "09:00:00 stage 3 | device | (unnamed) | removed\r\n",
+              Text());
+    EXPECT_EQ(2u, log.Count(CRunLog::REMOVED));
+}
+
+// A second copy of the tool appends to the log the first one holds open: both keep their lines.
+TEST_F(RunLog, TwoCopiesAppendToOneLog) {
+    CRunLog first, second;
+    ASSERT_TRUE(first.Open(kLog));
+    first.Write("run", "first copy");
+    ASSERT_TRUE(second.Open(kLog));
+    second.Write("run", "second copy");
+    first.Write("run", "first copy again");
+    EXPECT_FALSE(first.WriteFailed());
+    EXPECT_FALSE(second.WriteFailed());
+    EXPECT_EQ("09:00:00 run | first copy\r\n09:00:00 run | second copy\r\n09:00:00 run | first copy again\r\n", Text());
 }
 
 TEST_F(RunLog, WritingLeavesTheLastErrorAlone) {

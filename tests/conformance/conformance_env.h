@@ -10,6 +10,7 @@
 #define IDD_CONF_BUTTONS 902   // modal dialog: check box, three auto radio buttons, push button
 #define IDD_CONF_PAGE 903      // child dialog (WS_CHILD | DS_CONTROL) shown inside another dialog
 #define IDD_CONF_CLASSED 904   // modal dialog of the window class CONF_DIALOG_CLASS (CLASS in the template)
+#define IDD_CONF_LIST_PAGE 905 // child dialog (WS_CHILD | DS_CONTROL) holding a list view that takes Tab
 #define IDM_CONF_MENU 950      // menu bar: "File" and "View" popups
 #define IDB_CONF_IMAGES 960    // bitmap: three 16x16 images side by side on magenta (conformance_images.bmp)
 #define IDS_CONF_TEXT 970      // string "Conformance"; 971 (same block of sixteen) is left empty
@@ -27,6 +28,7 @@
 #define IDC_CONF_PUSH 1008
 #define IDC_CONF_PAGE_CHECK 1009
 #define IDC_CONF_PAGE_TEXT 1010
+#define IDC_CONF_PAGE_LIST 1011
 
 // Menu 950. "File": Open, separator, "Recent" popup (One), Exit (grayed). "View": Large, Small, List,
 // Details (checked).

@@ -219,9 +219,18 @@ TEST_F(RegistryConformance, EmptySubkeyNameOpensTheKeyItself) {
     EXPECT_EQ(root, same);
 }
 
+// RegDeleteKeyA of a key that still has subkeys fails with 5; the key says so (RegQueryInfoKeyA's subkey
+// count), which is how the tool tells such a key from one it may not touch.
 TEST_F(RegistryConformance, KeyWithSubkeysIsNotDeleted) {
     RegCloseKey(create(root, "Parent\\Child"));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(root, "Parent"));
+    HKEY parent = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, "Parent", 0, KEY_READ, &parent));
+    DWORD subkeys = 0xdeadbeef;  // poisoned
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(1u, subkeys);
+    RegCloseKey(parent);
     HKEY child = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, "Parent\\Child", 0, KEY_READ, &child));
     RegCloseKey(child);

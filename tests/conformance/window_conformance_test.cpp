@@ -187,11 +187,11 @@ TEST_F(WindowConformance, ModalDialogMessageOrderFromCreationToEndDialog) {
             visibleAtInit = IsWindowVisible(h);
             EXPECT_TRUE(PostMessageA(h, kPostedMessage, 1, 0));
             SendMessageA(h, kSentMessage, 2, 0);  // sent later, handled first
-            // Long enough for the loop to go idle first: a WM_TIMER taken before that would show the
-            // dialog only after its handler (which here ends the dialog).
-            EXPECT_NE(0u, SetTimer(h, kTimer, 200, nullptr));
             return TRUE;
         }
+        // The timer starts once the dialog is shown: one started here could tick before the loop goes idle
+        // on a busy machine, and would show the dialog only after its handler (which ends the dialog).
+        if (m == WM_SHOWWINDOW && w) EXPECT_NE(0u, SetTimer(h, kTimer, 20, nullptr));
         if (m == WM_TIMER && w == kTimer) {
             KillTimer(h, kTimer);
             s.end(h, 42);
@@ -234,15 +234,17 @@ TEST_F(WindowConformance, ModalDialogCloseBecomesAPostedCancelCommand) {
 // A modal dialog that clears SWP_SHOWWINDOW in WM_WINDOWPOSCHANGING stays hidden: the modal loop's show
 // still sends WM_SHOWWINDOW (TRUE) first, and the dialog's timers run as in a visible dialog. A later
 // ShowWindow is refused the same way and sends WM_SHOWWINDOW again, since the window never became visible.
+// The timer starts with the first WM_SHOWWINDOW, as the loading dialog's does: started in WM_INITDIALOG, a
+// tick could come before the show on a busy machine (the loop shows the dialog once its queue is empty).
 TEST_F(WindowConformance, ModalDialogThatRefusesToBeShownStaysHiddenAndRunsItsTimers) {
     msgseq::Recorder recorder;
     Script s;
     s.recorder = &recorder;
     s.recorded = {WM_SHOWWINDOW, WM_TIMER};
     int ticks = 0, refusals = 0;
-    bool everVisible = false;
+    bool everVisible = false, timerSet = false;
     s.handle = [&](HWND h, UINT m, WPARAM w, LPARAM l) -> INT_PTR {
-        if (m == WM_INITDIALOG) return SetTimer(h, kTimer, 20, nullptr) != 0;
+        if (m == WM_SHOWWINDOW && w && !timerSet) timerSet = SetTimer(h, kTimer, 20, nullptr) != 0;
         if (m == WM_WINDOWPOSCHANGING) {
             WINDOWPOS* pos = reinterpret_cast<WINDOWPOS*>(l);
             if (pos->flags & SWP_SHOWWINDOW) {
@@ -265,6 +267,7 @@ TEST_F(WindowConformance, ModalDialogThatRefusesToBeShownStaysHiddenAndRunsItsTi
         return FALSE;
     };
     EXPECT_EQ(7, runModal(IDD_CONF_SEQUENCE, s));
+    EXPECT_TRUE(timerSet);
     EXPECT_EQ(3, ticks);
     EXPECT_EQ(2, refusals);
     EXPECT_FALSE(everVisible);
@@ -433,8 +436,10 @@ TEST_F(WindowConformance, ChildDialogInsideAModalDialog) {
             EXPECT_NE(nullptr, pageHwnd);
             EXPECT_TRUE(page.initialised);  // before CreateDialogParamA returned
             EXPECT_TRUE(PostMessageA(pageHwnd, kPostedMessage, 5, 0));
-            return SetTimer(h, kTimer, 10, nullptr) != 0;
+            return TRUE;
         }
+        // Started with the show, so that a busy machine cannot tick it before (see above).
+        if (m == WM_SHOWWINDOW && w) EXPECT_NE(0u, SetTimer(h, kTimer, 10, nullptr));
         if (m == WM_TIMER && w == kTimer) {
             KillTimer(h, kTimer);
             pageVisible = IsWindowVisible(pageHwnd);
@@ -783,6 +788,243 @@ TEST_F(WindowConformance, ListViewViewStyleAndImageList) {
     EXPECT_EQ(reinterpret_cast<LRESULT>(images), SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, 0));
     EXPECT_EQ(0, SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
     EXPECT_TRUE(ImageList_Destroy(images));
+}
+
+// A view change through the style, as the selection page makes it: SetWindowPos with SWP_FRAMECHANGED has
+// the list view lay its items out for the new view (below the column header in report view, one above the
+// other in list view, side by side in icon view), and RedrawWindow with RDW_UPDATENOW paints it before the
+// call returns (WM_PAINT sent to the list's procedure). Wine's list view changes its view on the style alone
+// but leaves the old picture on the screen until it is asked to paint.
+namespace {
+
+int g_listPaints = 0;
+WNDPROC g_listProc = nullptr;
+
+LRESULT CALLBACK countingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) ++g_listPaints;
+    return CallWindowProcA(g_listProc, hwnd, message, wParam, lParam);
+}
+
+RECT itemBounds(HWND list, int item) {
+    RECT r = {LVIR_BOUNDS, 0, 0, 0};
+    EXPECT_TRUE(SendMessageA(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r)));
+    return r;
+}
+
+}  // namespace
+
+TEST_F(WindowConformance, ListViewViewChangeLaidOutAndPaintedAtOnce) {
+    Script s;
+    runVisible(IDD_CONF_LIST, s, [&](HWND h) {
+        HWND list = GetDlgItem(h, IDC_CONF_LIST);
+        ASSERT_NE(nullptr, list);
+        insertColumn(list, 0, "Name", 80);
+        for (int i = 0; i < 3; ++i) insertItem(list, i, "Printer");
+        g_listProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(countingListProc)));
+        ASSERT_NE(nullptr, g_listProc);
+        struct Step {
+            LONG_PTR style;
+            LRESULT view;
+        };
+        for (Step step : {Step{LVS_LIST, LV_VIEW_LIST}, Step{LVS_REPORT, LV_VIEW_DETAILS}, Step{LVS_ICON, LV_VIEW_ICON},
+                          Step{LVS_REPORT, LV_VIEW_DETAILS}}) {
+            SCOPED_TRACE(step.view);
+            LONG_PTR style = GetWindowLongPtrA(list, GWL_STYLE);
+            SetWindowLongPtrA(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | step.style);
+            EXPECT_TRUE(SetWindowPos(list, nullptr, 0, 0, 0, 0,
+                                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED));
+            EXPECT_EQ(step.view, SendMessageA(list, LVM_GETVIEW, 0, 0));
+            g_listPaints = 0;
+            EXPECT_TRUE(RedrawWindow(list, nullptr, nullptr,
+                                     RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW));
+            EXPECT_GE(g_listPaints, 1);
+            const RECT first = itemBounds(list, 0), second = itemBounds(list, 1);
+            if (step.view == LV_VIEW_ICON) {
+                EXPECT_EQ(first.top, second.top);
+                EXPECT_GT(second.left, first.left);
+            } else {
+                EXPECT_EQ(first.left, second.left);
+                EXPECT_EQ(first.bottom, second.top);
+            }
+            if (step.view == LV_VIEW_DETAILS) EXPECT_GT(first.top, 0);  // the column header above it
+            if (step.view == LV_VIEW_LIST) EXPECT_EQ(0, first.top);
+        }
+        SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The keyboard in a dialog that holds a page, as the tool's main window holds its selection page: the page
+// (DS_CONTROL, created after the dialog's own buttons) holds a list view that takes Tab.
+
+namespace {
+
+const UINT kStep = WM_APP + 4;  // posted: runs the next step once what the step before posted was handled
+
+void setKeyDown(int key, bool down) {
+    BYTE state[256];
+    ASSERT_TRUE(GetKeyboardState(state));
+    state[key] = down ? 0x80 : 0;
+    ASSERT_TRUE(SetKeyboardState(state));
+}
+
+// A dialog with the list page: the list filled with three items, shown and given the focus in WM_INITDIALOG,
+// which then answers FALSE (the focus was set by hand; TRUE would move it to the first tab stop). Then the
+// steps, each once the messages the one before posted were handled; the dialog ends after the last.
+struct KeyboardDialog {
+    Script dialog, page;
+    HWND hwnd = nullptr, list = nullptr;
+    std::vector<std::function<void()>> steps;
+    // After the last step the dialog waits, up to two seconds, until this holds (keyboard input is taken
+    // after the posted messages, and reaches the window some time after SendInput).
+    std::function<bool()> until;
+    // What the page saw.
+    int contextMenus = 0;
+    HWND contextMenuFrom = nullptr;
+    LPARAM contextMenuPoint = 0;
+    std::vector<WORD> keys;  // LVN_KEYDOWN
+
+    void run() {
+        size_t next = 0;
+        int waits = 0;
+        page.handle = [&](HWND, UINT m, WPARAM w, LPARAM l) -> INT_PTR {
+            if (m == WM_CONTEXTMENU) {
+                ++contextMenus;
+                contextMenuFrom = reinterpret_cast<HWND>(w);
+                contextMenuPoint = l;
+                return TRUE;
+            }
+            if (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(l)->code == LVN_KEYDOWN)
+                keys.push_back(reinterpret_cast<NMLVKEYDOWN*>(l)->wVKey);
+            return m == WM_INITDIALOG;
+        };
+        dialog.handle = [&](HWND h, UINT m, WPARAM w, LPARAM) -> INT_PTR {
+            if (m == WM_INITDIALOG) {
+                hwnd = h;
+                HWND p = createModeless(IDD_CONF_LIST_PAGE, page, h);
+                list = GetDlgItem(p, IDC_CONF_PAGE_LIST);
+                for (int i = 0; i < 3; ++i) insertItem(list, i, "Printer");
+                ShowWindow(h, SW_SHOW);
+                SetFocus(list);
+                return FALSE;
+            }
+            if (m == WM_SHOWWINDOW && w && next == 0) PostMessageA(h, kStep, 0, 0);
+            if (m == kStep) {
+                if (next < steps.size()) {
+                    steps[next++]();
+                    PostMessageA(h, kStep, 0, 0);
+                } else if (until && !until() && waits++ < 40) {
+                    EXPECT_NE(0u, SetTimer(h, kTimer, 50, nullptr));
+                } else {
+                    dialog.end(h, IDOK);
+                }
+                return TRUE;
+            }
+            if (m == WM_TIMER && w == kTimer) {
+                KillTimer(h, kTimer);
+                PostMessageA(h, kStep, 0, 0);
+                return TRUE;
+            }
+            return FALSE;
+        };
+        EXPECT_EQ(IDOK, runModal(IDD_CONF_SEQUENCE, dialog));
+        forget(page);
+        EXPECT_EQ(steps.size(), next);
+    }
+};
+
+UINT itemState(HWND list, int item) {
+    return static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_SELECTED | LVIS_FOCUSED));
+}
+
+}  // namespace
+
+// The focus set by hand in WM_INITDIALOG (which then answers FALSE) stays on the page's list; Tab goes from
+// the list to the dialog's buttons in their order and round to the list again, Shift+Tab backwards.
+TEST_F(WindowConformance, KeyboardFocusStaysAndTabGoesListButtonsList) {
+    KeyboardDialog d;
+    std::vector<HWND> focus;
+    auto tab = [&] { EXPECT_TRUE(PostMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 1)); };
+    auto note = [&] { focus.push_back(GetFocus()); };
+    d.steps = {
+        [&] { note(), tab(); },
+        [&] { note(), tab(); },
+        [&] { note(), tab(); },
+        [&] { note(), setKeyDown(VK_SHIFT, true), tab(); },
+        [&] { note(), setKeyDown(VK_SHIFT, false); },
+    };
+    d.run();
+    ASSERT_EQ(5u, focus.size());
+    EXPECT_EQ(d.list, focus[0]);
+    EXPECT_NE(d.list, focus[1]);
+    EXPECT_NE(focus[1], focus[2]);
+    EXPECT_NE(d.list, focus[2]);
+    EXPECT_EQ(d.list, focus[3]);
+    EXPECT_EQ(focus[2], focus[4]);  // Shift+Tab: back to the last button
+    EXPECT_TRUE(d.keys.empty());    // Tab is the dialog's, not the list's
+}
+
+// The arrows move the list's focus and select the item alone; Ctrl+Space toggles the focused item. Each
+// key goes to the parent first as LVN_KEYDOWN. Shift+F10 (WM_SYSKEYDOWN of F10 with Shift down) has the
+// list's default procedure ask its parent for the context menu: WM_CONTEXTMENU with the list's handle and
+// -1 for both coordinates (Wine sends lParam -1; Windows MAKELPARAM(-1, -1): the words are compared).
+TEST_F(WindowConformance, KeyboardArrowsSpaceAndShiftF10InAList) {
+    KeyboardDialog d;
+    std::vector<UINT> states;  // of items 0 and 1 after each step
+    auto note = [&] { states.push_back(itemState(d.list, 0)), states.push_back(itemState(d.list, 1)); };
+    d.steps = {
+        [&] {
+            LVITEMA focus = {};
+            focus.stateMask = LVIS_FOCUSED;
+            focus.state = LVIS_FOCUSED;
+            EXPECT_TRUE(SendMessageA(d.list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&focus)));
+            EXPECT_TRUE(PostMessageA(d.list, WM_KEYDOWN, VK_DOWN, 1));
+        },
+        [&] {
+            note(), setKeyDown(VK_CONTROL, true);
+            EXPECT_TRUE(PostMessageA(d.list, WM_KEYDOWN, VK_SPACE, 1));
+        },
+        [&] {
+            note(), setKeyDown(VK_CONTROL, false), setKeyDown(VK_SHIFT, true);
+            EXPECT_TRUE(PostMessageA(d.list, WM_SYSKEYDOWN, VK_F10, 1));
+        },
+        [&] { setKeyDown(VK_SHIFT, false); },
+    };
+    d.run();
+    EXPECT_EQ((std::vector<UINT>{0, LVIS_SELECTED | LVIS_FOCUSED, 0, LVIS_FOCUSED}), states);
+    EXPECT_EQ((std::vector<WORD>{VK_DOWN, VK_SPACE}), d.keys);  // WM_SYSKEYDOWN is no LVN_KEYDOWN
+    EXPECT_EQ(1, d.contextMenus);
+    EXPECT_EQ(d.list, d.contextMenuFrom);
+    EXPECT_EQ(0xFFFF, LOWORD(d.contextMenuPoint));
+    EXPECT_EQ(0xFFFF, HIWORD(d.contextMenuPoint));
+}
+
+// The Menu key, pressed and released as a person does (SendInput into the foreground dialog): the system
+// sends WM_CONTEXTMENU for the window with the focus on the release, with -1 for both coordinates; the
+// list hands it to its parent. (A WM_KEYUP of VK_APPS a program posts itself opens nothing under Wine.)
+TEST_F(WindowConformance, KeyboardTheMenuKeyAsksForTheContextMenu) {
+    KeyboardDialog d;
+    d.steps = {
+        [&] {
+            SetForegroundWindow(d.hwnd);
+            INPUT keys[2] = {};
+            for (INPUT& k : keys) {
+                k.type = INPUT_KEYBOARD;
+                k.ki.wVk = VK_APPS;
+                k.ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
+            }
+            keys[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+            EXPECT_EQ(2u, SendInput(2, keys, sizeof(INPUT)));
+        },
+    };
+    d.until = [&] { return d.contextMenus > 0; };
+    d.run();
+    EXPECT_EQ(1, d.contextMenus);
+    EXPECT_EQ(d.list, d.contextMenuFrom);
+    EXPECT_EQ(0xFFFF, LOWORD(d.contextMenuPoint));
+    EXPECT_EQ(0xFFFF, HIWORD(d.contextMenuPoint));
+    EXPECT_EQ((std::vector<WORD>{VK_APPS}), d.keys);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -134,6 +134,48 @@ TEST_F(RemovalLog, EveryOutcomeAppearsWhereTheMachineProvokesIt) {
     EXPECT_NE(std::string::npos, summary.find("called 1 | restart needed")) << summary;
 }
 
+// "Failed" is an item that should have gone and stayed. What stays rightly is kept, what is not there to
+// call is not there, a row per case, and each item has one line with how it ended.
+TEST(RemovalLogOutcomes, WhatStaysRightlyIsNoFailure) {
+    struct Case {
+        const char* what;
+        const char* script;  // VXDRV's sections
+        const char* machine;
+        const char* kind;
+        const char* item;
+        const char* outcome;
+    };
+    const Case cases[] = {
+        {"a key asked for alone that still has subkeys", "[VXDRV.RegistryKeys]\r\nHKLM,\"SOFTWARE\\VESTRAL\",\"\",0\r\n", "",
+         "registry key", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL", "kept (it still has subkeys)"},
+        {"the same key, then with its subkeys", "[VXDRV.RegistryKeys]\r\nHKLM,\"SOFTWARE\\VESTRAL\",\"\",0\r\n"
+                                                "HKLM,\"SOFTWARE\\VESTRAL\",\"\",1\r\n", "",
+         "registry key", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL", "removed (with its subkeys)"},
+        {"a hook library that does not load", "[VXDRV.Hooks]\r\nbroken.dll,Go\r\n", "",
+         "hook", "C:\\Windows\\System32\\spool\\drivers\\x64\\broken.dll,Go", "not there (the library does not load), error 126"},
+        {"a hook library that is missing", "[VXDRV.Hooks]\r\nnowhere.dll,Go\r\n", "",
+         "hook", "C:\\Windows\\System32\\spool\\drivers\\x64\\nowhere.dll,Go", "not there"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<simwin::Machine> m = testmachine::Load(
+            std::string("[system]\nplatform = nt\n[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\n"
+                        "data.VestralDriver04 = 1\n[driver]\nname = Vestral X Driver\n") + c.machine,
+            {{"C/Windows/System32/spool/drivers/x64/Kunz__04.unm",
+              std::string("[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n") + c.script},
+             {"C/Windows/System32/spool/drivers/x64/broken.dll", "not a library"}});
+        simwin::MachineScope scope(*m);
+        m->registry.create("HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\Other product");
+        toolrun::Run(*m, "/QUIET /SELECT:ALL");
+        const std::string log = m->files.read(toolrun::kDefaultLog);
+        std::vector<std::string> outcomes;
+        for (const Line& l : toolrun::Lines(log))
+            if (l.IsItem() && l.Kind() == c.kind && l.Item() == c.item) outcomes.push_back(l.Outcome());
+        EXPECT_EQ(std::vector<std::string>{c.outcome}, outcomes) << log;
+        EXPECT_NE(std::string::npos, log.find(", failed 0, refused 0,")) << log;
+    }
+}
+
 // What the log says was removed is what left the machine, and what it says was not there was not there.
 TEST_F(RemovalLog, TheLinesMatchWhatTheRunChanged) {
     const std::set<std::string> before = Files();

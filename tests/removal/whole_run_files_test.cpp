@@ -267,20 +267,23 @@ TEST_F(FileRun, NrestartGoesOnlyWithNoPrinterLeftAndNoRestartNeeded) {
 TEST_F(FileRun, TheRestartQuestionAndTheRestart) {
     const char question[] = "今、再起動しますか？";
     const char failed[] = "アンインストールはシステムを再起動できなかったので､Windows を手動で再起動し､アンインストールを完了してください。";
+    const char stayed[] = "削除されなかった項目が 1 個あります (失敗 1 個、Windows を守るため拒否 0 個)";
     struct Case {
         const char* system;
         bool yes;
         bool reboot;
         bool failure;
+        bool fileStays;  // the locked file could not even be scheduled: said before the question
     };
     const Case cases[] = {
-        {"platform = nt", true, true, false},
-        {"platform = nt", false, false, false},
-        {"platform = nt\nshutdown = no", true, false, true},
-        {"platform = 9x\nversion = 4.10", true, true, false},
-        {"platform = 9x\nversion = 4.0", true, true, false},
-        {"platform = 9x\nversion = 4.20", true, false, true},  // no shutdown privilege to take on the 9x family
-        {"platform = 9x\nversion = 4.90", false, false, false},
+        {"platform = nt", true, true, false, false},
+        {"platform = nt", false, false, false, false},
+        {"platform = nt\nshutdown = no", true, false, true, false},
+        {"platform = 9x\nversion = 4.10", true, true, false, false},
+        {"platform = 9x\nversion = 4.0", true, true, false, false},
+        // No shutdown privilege to take on the 9x family, and MoveFileExA cannot schedule there (error 120).
+        {"platform = 9x\nversion = 4.20", true, false, true, true},
+        {"platform = 9x\nversion = 4.90", false, false, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.system) + (c.yes ? ", Yes" : ", No"));
@@ -291,11 +294,14 @@ TEST_F(FileRun, TheRestartQuestionAndTheRestart) {
              {DrivePath(system + "vbusy.dll"), "MZ"}});
         ASSERT_EQ(1, Uninstall({"Office"}, {c.yes}).result);
         std::vector<std::string> boxes = MessageBoxes();
-        ASSERT_FALSE(boxes.empty());
-        EXPECT_NE(std::string::npos, boxes[0].find(question + std::string(c.yes ? " -> Yes" : " -> No"))) << boxes[0];
-        EXPECT_EQ(c.failure ? 2u : 1u, boxes.size());
-        if (c.failure && boxes.size() == 2) {
-            EXPECT_EQ(failed + std::string(" -> OK"), boxes[1]);
+        const size_t first = c.fileStays ? 1 : 0;
+        ASSERT_EQ(first + (c.failure ? 2u : 1u), boxes.size());
+        if (c.fileStays) {
+            EXPECT_NE(std::string::npos, boxes[0].find(stayed)) << boxes[0];
+        }
+        EXPECT_NE(std::string::npos, boxes[first].find(question + std::string(c.yes ? " -> Yes" : " -> No"))) << boxes[first];
+        if (c.failure) {
+            EXPECT_EQ(failed + std::string(" -> OK"), boxes[first + 1]);
         }
         EXPECT_EQ(c.reboot, m->system.rebootRequested);
         typedef std::map<std::string, Set> Changes;

@@ -127,6 +127,14 @@ TEST(MachineFormat, MistakesInMachineIniNameTheLineAndWhatIsWrong) {
     }
 }
 
+// The program's folder, the one path of the layout a machine writes by hand, is refused naming its key.
+TEST(MachineFormat, AProgramPathWindowsRefusesNamesItsKey) {
+    TempDir dir;
+    WriteFile(dir.path / "machine.ini", "[system]\nprogram = C:\\Program Files\\Vestra|\\korun04.exe\n");
+    EXPECT_EQ("[system] program = C:\\Program Files\\Vestra|\\korun04.exe: C:\\Program Files\\Vestra|\\: not a valid path",
+              LoadError(dir.path));
+}
+
 TEST(MachineFormat, WhatTheLoadersReadStillLoads) {
     TempDir dir;
     WriteFile(dir.path / "machine.ini",

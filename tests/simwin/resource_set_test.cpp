@@ -611,7 +611,7 @@ TEST(ProgramResources, LoadingAboutAndDetailsDialogs) {
 
     const DialogTemplate& about = programDialog(ResourceName::fromId(IDD_ABOUT));
     EXPECT_EQ(210, about.cx);
-    EXPECT_EQ(118, about.cy);
+    EXPECT_EQ(133, about.cy);  // the list holds its six rows without scrolling
     const DialogItemTemplate& icon = about.items.at(0);
     EXPECT_EQ("#1", icon.text);
     EXPECT_EQ(3u, icon.style & 0x1F);
@@ -627,13 +627,13 @@ TEST(ProgramResources, LoadingAboutAndDetailsDialogs) {
     EXPECT_EQ(1u, list.style & 3);
     EXPECT_NE(0u, list.style & 0x4000);  // LVS_NOCOLUMNHEADER
     EXPECT_EQ(41, list.y);
-    EXPECT_EQ(43, list.cy);
+    EXPECT_EQ(58, list.cy);
     EXPECT_EQ(0x10u, about.items.at(4).style & 0x1F);
     EXPECT_EQ(38, about.items.at(4).x);
-    EXPECT_EQ(90, about.items.at(4).y);
+    EXPECT_EQ(105, about.items.at(4).y);
     EXPECT_EQ("OK", item(about, IDOK).text);
     EXPECT_EQ(153, item(about, IDOK).x);
-    EXPECT_EQ(97, item(about, IDOK).y);
+    EXPECT_EQ(112, item(about, IDOK).y);
 
     const DialogTemplate& details = programDialog(ResourceName::fromId(IDD_EXTRA_INFO));
     EXPECT_EQ(337, details.cx);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "simwin/machine.h"
+#include "simwin/win32.h"
 
 namespace {
 
@@ -39,7 +40,8 @@ TEST(UserFile, RefusesWhatItCannotReadNamingTheLine) {
         {"\npress\n", "u.txt:2: 'press' needs exactly one ID or text"},
         {"press 1 2\n", "u.txt:1: 'press' needs exactly one ID or text"},
         {"select\n", "u.txt:1: 'select' needs at least one item text"},
-        {"key space\n", "u.txt:1: 'key' takes enter or escape"},
+        {"key f1\n", "u.txt:1: 'key' takes enter, escape, tab, shift+tab, up, down, left, right, home, end, space, "
+                      "ctrl+space, apps or shift+f10"},
         {"answer maybe\n", "u.txt:1: 'answer' takes yes, no, ok or cancel"},
         {"at soon press 1\n", "u.txt:1: 'at' needs a time in milliseconds and an action"},
         {"at 10 menu 4\n", "u.txt:1: 'menu' acts on an open menu or message box and takes no time"},
@@ -173,3 +175,64 @@ TEST_F(Loop, AMessageBoxIsReadForASecondWhileTimersRun) {
 }
 
 }  // namespace
+
+// --- The keyboard --------------------------------------------------------------------------------------------------
+
+// Keys come as input: after the posted messages, to the window with the focus, as WM_SYSKEY* for F10; the
+// key state follows each key as its message is taken (the scripted user presses keys this way).
+TEST_F(Loop, KeysComeAfterPostedMessagesToTheFocusAndMoveTheKeyState) {
+    HWND h = Window();
+    HWND go = GetDlgItem(h, 7);
+    SetFocus(go);
+    std::vector<std::string> keys;
+    simwin::WindowSystem& ws = m.windows;
+    PostMessageA(h, WM_APP, 0, 0);
+    for (const auto& [key, up] : std::vector<std::pair<WORD, bool>>{{VK_SHIFT, false}, {VK_F10, false}, {VK_F10, true},
+                                                                    {VK_SHIFT, true}})
+        ws.keyInput(key, up);
+    std::vector<SHORT> shift;
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+    EXPECT_EQ(static_cast<UINT>(WM_APP), msg.message);  // posted first
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        EXPECT_EQ(go, msg.hwnd);
+        keys.push_back(std::to_string(msg.message) + " " + std::to_string(msg.wParam));
+        shift.push_back(GetKeyState(VK_SHIFT));
+    }
+    EXPECT_EQ((std::vector<std::string>{"256 16", "260 121", "261 121", "257 16"}), keys);  // WM_KEYDOWN Shift, WM_SYSKEYDOWN F10...
+    EXPECT_EQ((std::vector<SHORT>{static_cast<SHORT>(0x8001), static_cast<SHORT>(0x8001), static_cast<SHORT>(0x8001), 1}),
+              shift);  // down while held; the press toggled it
+}
+
+TEST_F(Loop, SendInputTakesKeysOnlyInItsOwnSize) {
+    HWND h = Window();
+    SetFocus(h);
+    INPUT in[2] = {};
+    in[0].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = VK_TAB;
+    in[1].type = INPUT_MOUSE;
+    SetLastError(0);
+    EXPECT_EQ(0u, SendInput(1, in, sizeof(INPUT) - 1));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_EQ(1u, SendInput(2, in, sizeof(INPUT)));  // the mouse is not the simulated user's
+    EXPECT_EQ(1u, m.windows.inputQueue.size());
+    BYTE state[256] = {};
+    state[VK_CONTROL] = 0x80;
+    EXPECT_TRUE(SetKeyboardState(state));
+    EXPECT_EQ(static_cast<SHORT>(0x8000), GetKeyState(VK_CONTROL));
+    BYTE back[256] = {};
+    EXPECT_TRUE(GetKeyboardState(back));
+    EXPECT_EQ(0x80, back[VK_CONTROL]);
+}
+
+TEST(UserFile, KeysReadBackAsTheyWereWritten) {
+    for (const char* key : {"tab", "shift+tab", "up", "down", "left", "right", "home", "end", "space", "ctrl+space",
+                            "apps", "shift+f10", "enter", "escape"}) {
+        SCOPED_TRACE(key);
+        std::vector<UserAction> a = ScriptedUser::parse(std::string("key ") + key + "\n", "u.txt");
+        ASSERT_EQ(1u, a.size());
+        EXPECT_EQ(UserAction::Key, a[0].kind);
+        EXPECT_EQ(key, a[0].target);
+        EXPECT_EQ(a[0].describe(), ScriptedUser::parse(a[0].describe() + "\n", "u.txt")[0].describe());
+    }
+}

@@ -122,10 +122,95 @@ TEST_F(SelectionPage, DeleteCommandAppliesTheSelectionAndStartsTheRemoval) {
     }
 }
 
-TEST_F(SelectionPage, SelectingAndDeselectingAllLeavesUninstallEnabled) {
+// Uninstall follows the selection both ways: nothing selected, nothing to uninstall.
+TEST_F(SelectionPage, SelectingAndDeselectingAllDisablesUninstallAgain) {
     Use(kPrinters);
-    Run({Action(UserAction::SelectAll), Action(UserAction::DeselectAll)},
-        [&](int) { EXPECT_TRUE(IsWindowEnabled(GetDlgItem(context->hwnd, IDC_UNINSTALL))); });
+    std::vector<bool> enabled;
+    Run({Action(UserAction::SelectAll), Action(UserAction::DeselectAll), Action(UserAction::Select, "", {"Remote"})},
+        [&](int) { enabled.push_back(IsWindowEnabled(GetDlgItem(context->hwnd, IDC_UNINSTALL)) != FALSE); });
+    EXPECT_EQ((std::vector<bool>{true, false, true}), enabled);
+}
+
+// A person's keys, a row per case: after the list is filled it has the focus (nothing else in the window
+// took it), the arrows and Space select at once, Tab goes list, Uninstall, Cancel, and round.
+TEST_F(SelectionPage, TheKeyboardWorksFromTheFilledList) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> keys;
+        const char* focus;  // "list", "uninstall", "cancel"
+        std::vector<UINT> states;  // of the two items afterwards
+        bool uninstall;
+    };
+    const Case cases[] = {
+        {"Left at the first column: nothing to go to", {"left"}, "list", {LVIS_FOCUSED, 0}, false},
+        {"Down", {"down"}, "list", {0, LVIS_SELECTED | LVIS_FOCUSED}, true},
+        {"Space", {"space"}, "list", {LVIS_SELECTED | LVIS_FOCUSED, 0}, true},
+        {"Ctrl+Space twice", {"ctrl+space", "ctrl+space"}, "list", {LVIS_FOCUSED, 0}, false},
+        {"Tab with nothing selected", {"tab"}, "cancel", {LVIS_FOCUSED, 0}, false},
+        {"Space, Tab", {"space", "tab"}, "uninstall", {LVIS_SELECTED | LVIS_FOCUSED, 0}, true},
+        {"Space, Tab, Tab", {"space", "tab", "tab"}, "cancel", {LVIS_SELECTED | LVIS_FOCUSED, 0}, true},
+        {"Space, Tab three times", {"space", "tab", "tab", "tab"}, "list", {LVIS_SELECTED | LVIS_FOCUSED, 0}, true},
+        {"Space, Shift+Tab", {"space", "shift+tab"}, "cancel", {LVIS_SELECTED | LVIS_FOCUSED, 0}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Use(kPrinters);
+        std::vector<simwin::UserAction> actions;
+        for (const std::string& key : c.keys) actions.push_back(Action(UserAction::Key, key));
+        actions.push_back(Press(IDC_EXIT));
+        std::string focus;
+        std::vector<UINT> states;
+        bool uninstall = false;
+        Run(actions, [&](int step) {
+            if (step != static_cast<int>(c.keys.size()) - 1) return;
+            HWND f = GetFocus();
+            focus = f == List() ? "list" : f == GetDlgItem(context->hwnd, IDC_UNINSTALL) ? "uninstall"
+                    : f == GetDlgItem(context->hwnd, IDC_EXIT)                           ? "cancel"
+                                                                                         : "?";
+            states = {uirun::ItemState(List(), 0), uirun::ItemState(List(), 1)};
+            uninstall = IsWindowEnabled(GetDlgItem(context->hwnd, IDC_UNINSTALL)) != FALSE;
+        });
+        EXPECT_EQ(c.focus, focus);
+        EXPECT_EQ(c.states, states);
+        EXPECT_EQ(c.uninstall, uninstall);
+    }
+}
+
+// Shift+F10 and the Menu key open the context menu, as a right click on the focused item does: the menu is
+// prepared the same way (the delete command enabled with a selection) and its commands work.
+TEST_F(SelectionPage, ShiftF10AndTheMenuKeyOpenTheContextMenu) {
+    for (const char* key : {"shift+f10", "apps"}) {
+        SCOPED_TRACE(key);
+        Use(kPrinters);
+        std::vector<LONG_PTR> views;
+        uirun::Outcome o = Run({Action(UserAction::Key, "down"), Action(UserAction::Key, key),
+                                Action(UserAction::Menu, std::to_string(IDM_VIEW_DETAILS)), Press(IDC_EXIT)},
+                               [&](int) { views.push_back(View()); });
+        EXPECT_EQ(1, o.result) << o.stop;
+        EXPECT_EQ(LVS_REPORT, views.back());  // the menu's command ran
+        EXPECT_EQ(1u, m->transcript.count("menu command 40007"));
+        HMENU menu = context ? context->selectPage.viewMenu : nullptr;
+        ASSERT_NE(nullptr, menu);
+        EXPECT_FALSE(GetMenuState(menu, IDM_DELETE_PRINTERS, MF_BYCOMMAND) & MF_GRAYED);  // Remote is selected
+    }
+}
+
+// The menu of the keyboard opens at the focused item: where a right click on it would.
+TEST_F(SelectionPage, TheKeyboardsMenuOpensAtTheFocusedItem) {
+    Use(kPrinters);
+    POINT expected{};
+    uirun::Outcome o = Run({Action(UserAction::Key, "down"), Action(UserAction::Key, "apps"), Action(UserAction::Dismiss),
+                            Press(IDC_EXIT)},
+                           [&](int step) {
+                               if (step != 0) return;
+                               RECT r{LVIR_LABEL, 0, 0, 0};
+                               ASSERT_TRUE(SendMessageA(List(), LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r)));
+                               expected = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+                               ClientToScreen(List(), &expected);
+                           });
+    EXPECT_EQ(1, o.result) << o.stop;
+    EXPECT_EQ(expected.x, m->menus.openedAt.x);
+    EXPECT_EQ(expected.y, m->menus.openedAt.y);
 }
 
 // The page alone, over a database filled in the test.
@@ -165,6 +250,37 @@ TEST_F(SelectionPageAlone, BeforeFillingTheListHoldsThePlaceholder) {
 TEST_F(SelectionPageAlone, AnEmptyListSendsNothingToTheParent) {
     page.FillPrinterList();
     EXPECT_EQ(0, SendMessageA(page.listView, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// A view command repaints the list at once (the list's procedure gets WM_PAINT before the command returns);
+// the view it already has changes nothing.
+int g_paints = 0;
+WNDPROC g_listProc = nullptr;
+LRESULT CALLBACK CountPaints(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) ++g_paints;
+    return CallWindowProcA(g_listProc, hwnd, message, wParam, lParam);
+}
+
+TEST_F(SelectionPageAlone, AViewCommandRepaintsTheListAtOnce) {
+    Add("Office");
+    Add("Home");
+    ShowWindow(parent, SW_SHOW);
+    page.Show(1);
+    page.FillPrinterList();
+    g_listProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(page.listView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPaints)));
+    struct Case {
+        UINT command;
+        LONG_PTR view;
+        int paints;
+    };
+    for (Case c : {Case{IDM_VIEW_DETAILS, LVS_REPORT, 1}, Case{IDM_VIEW_DETAILS, LVS_REPORT, 0},
+                   Case{IDM_VIEW_LARGE_ICONS, LVS_ICON, 1}, Case{IDM_VIEW_LIST, LVS_LIST, 1}}) {
+        SCOPED_TRACE(c.command);
+        g_paints = 0;
+        SendMessageA(page.hwnd, WM_COMMAND, c.command, 0);
+        EXPECT_EQ(c.view, GetWindowLongPtrA(page.listView, GWL_STYLE) & LVS_TYPEMASK);
+        EXPECT_EQ(c.paints, g_paints);
+    }
 }
 
 TEST_F(SelectionPageAlone, TheEightImagesFollowDefaultLocationAndMask) {

@@ -167,4 +167,24 @@ TEST_F(TextResources, SettingWindowTexts) {
     EXPECT_EQ(0, texts.SetDlgItemTextFromId(dialog, 9999, 161));
 }
 
+// A text with "%s" fields filled in order; other "%" stay (the text may come from an INI file).
+TEST(FillText, FillsEachFieldInOrderAndLeavesTheRest) {
+    const struct {
+        const char* text;
+        std::vector<std::string> values;
+        const char* filled;
+    } cases[] = {
+        {"%s of %s in %s", {"2", "3", "C:\\korun04.log"}, "2 of 3 in C:\\korun04.log"},
+        {"100% %d %s", {"x"}, "100% %d x"},
+        {"%s and %s", {"one"}, "one and %s"},
+        {"no field", {"x"}, "no field"},
+        {"%s", {"%s"}, "%s"},  // a value is never read as a field
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(c.filled, FillText(c.text, c.values));
+    }
+    EXPECT_EQ("", FillText(nullptr, {"x"}));
+}
+
 }  // namespace

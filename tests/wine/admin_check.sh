@@ -52,7 +52,8 @@ printf '[UnPrinterDrivers]\r\n"Vestral X Driver",VXDRV,1\r\n[VXDRV.Files]\r\nvxd
     >"$tool_dir/Kunz__04.unm"
 
 key_exists() { wine_run 60 reg query "$1" >/dev/null 2>&1; }
-# The removal log in the prefix's temporary directory (GetTempPathA: the user's Temp).
+# The removal log in the prefix's temporary directory (GetTempPathA: the user's Temp). Its lines are Shift-JIS;
+# only their ASCII parts are looked for.
 default_log() { find "$C/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1; }
 # run_tool NAME TAIL: korun04.exe with that command tail, written as it is into a batch file (Wine would
 # re-quote arguments that hold blanks or double quotes); sets RC, the exit code modulo 256 as a process
@@ -97,6 +98,26 @@ if ((${#problems[@]} == 0)); then
 else
     fail "korun04.exe /PLAN: $(printf '%s; ' "${problems[@]}" | sed 's/; $//')"
     [[ -f $plan ]] && sed 's/^/    plan: /' "$plan" | head -40
+fi
+
+# --- /PLAN to a file that cannot be written: 1603 at once, before the loading, no file left ---------------------
+run_tool planbad '/PLAN:"C:\No such directory\plan.ini"'
+problems=()
+[[ $RC == $((1603 % 256)) ]] || problems+=("exit code $RC, expected 1603 (67 modulo 256)")
+[[ -e "$C/No such directory" ]] && problems+=("a directory or file was left at C:\No such directory")
+log=$(default_log)
+if [[ -n $log ]]; then
+    run_lines=$(tr -d '\r' <"$log" | awk '/^==== korun04 .*No such directory/ {on = 1; next} /^==== / {on = 0} on')
+    grep -qF 'the plan cannot be written to C:\No such directory\plan.ini (error 3): nothing was loaded' <<<"$run_lines" ||
+        problems+=("the log does not say the plan cannot be written")
+    grep -q ' loading | ' <<<"$run_lines" && problems+=("the loading phase ran")
+else
+    problems+=("no korun04.log in the temporary directory")
+fi
+if ((${#problems[@]} == 0)); then
+    pass "korun04.exe /PLAN to a folder that does not exist: exit 1603 before the loading, nothing written"
+else
+    fail "korun04.exe /PLAN to a folder that does not exist: $(printf '%s; ' "${problems[@]}" | sed 's/; $//')"
 fi
 
 # --- /QUIET with a name that matches no listed printer: 87, nothing touched --------------------------------------

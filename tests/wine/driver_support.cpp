@@ -28,6 +28,48 @@ void ready(const char* name) {
     if (!std::fgets(line, sizeof line, stdin)) return;
 }
 
+void mask(const char* name, const RECT& r) {
+    std::printf("MASK %s %ld %ld %ld %ld\n", name, static_cast<long>(r.left), static_cast<long>(r.top),
+                static_cast<long>(r.right), static_cast<long>(r.bottom));
+    std::fflush(stdout);
+}
+
+// --- the keyboard --------------------------------------------------------------------------------------------
+
+HWND focusOf(HWND of) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(of, nullptr);
+    return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+void toFront(HWND window) {
+    SetForegroundWindow(window);
+    waitFor(2000, [&] { return GetForegroundWindow() == window; });
+}
+
+void press(WORD key, WORD modifier) {
+    // The extended keys of a keyboard: the arrows, Home and End, and the Menu key.
+    const bool extended = key == VK_APPS || (key >= VK_END && key <= VK_DOWN);
+    std::vector<INPUT> keys;
+    auto add = [&](WORD k, bool up, bool ext) {
+        INPUT in = {};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = k;
+        in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (ext ? KEYEVENTF_EXTENDEDKEY : 0);
+        keys.push_back(in);
+    };
+    if (modifier) add(modifier, false, false);
+    add(key, false, extended);
+    add(key, true, extended);
+    if (modifier) add(modifier, true, false);
+    if (SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) != keys.size())
+        fail("SendInput: error " + std::to_string(GetLastError()));
+    Sleep(150);  // a person's pace: the tool takes the keys in its own time
+}
+
+HWND popupMenuOf(HWND of) { return visibleTopLevelOfProcess("#32768", of); }
+
 // --- texts ---------------------------------------------------------------------------------------------------
 
 std::wstring wideFrom(const char* text, UINT codePage) {
@@ -203,6 +245,22 @@ bool RemoteList::setItemState(int item, UINT state, UINT mask) {
     lv.state = state;
     write(&lv, sizeof lv, 0);
     return query(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote_)) != 0;
+}
+
+bool RemoteList::itemRect(int item, int code, RECT& r) {
+    RECT in = {code, 0, 0, 0};
+    write(&in, sizeof in, 0);
+    if (!query(list_, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote_))) return false;
+    SIZE_T done = 0;
+    return ReadProcessMemory(process_, remote_, &r, sizeof r, &done) && done == sizeof r;
+}
+
+bool RemoteList::subItemRect(int item, int subItem, RECT& r) {
+    RECT in = {LVIR_LABEL, subItem, 0, 0};
+    write(&in, sizeof in, 0);
+    if (!query(list_, LVM_GETSUBITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote_))) return false;
+    SIZE_T done = 0;
+    return ReadProcessMemory(process_, remote_, &r, sizeof r, &done) && done == sizeof r;
 }
 
 void RemoteList::write(const void* data, size_t size, size_t offset) {

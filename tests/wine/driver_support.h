@@ -21,6 +21,9 @@ const UINT kSendTimeoutMs = 5000;
 [[noreturn]] void fail(const std::string& what);
 void pass(const std::string& what);
 void ready(const char* name);
+// "MASK name left top right bottom": a rectangle of the screen (desktop coordinates) whose pixels the
+// comparison of screenshot `name` leaves out (a build stamp, memory figures).
+void mask(const char* name, const RECT& r);
 
 // --- texts ---------------------------------------------------------------------------------------------
 std::wstring wideFrom(const char* text, UINT codePage);
@@ -49,6 +52,16 @@ HWND visiblePageWith(HWND main, int id);
 // A descendant window with that control ID.
 HWND descendant(HWND parent, int id);
 
+// --- the keyboard, as a person types ---------------------------------------------------------------------
+// The window with the keyboard focus in the thread of window `of` (GetGUIThreadInfo), or nullptr.
+HWND focusOf(HWND of);
+// Brings the tool's window to the front, so that keys typed go to it.
+void toFront(HWND window);
+// Presses and releases a key (SendInput), with a modifier (VK_SHIFT, VK_CONTROL) held meanwhile.
+void press(WORD key, WORD modifier = 0);
+// The open popup menu (a visible "#32768" window) of the process of window `of`, or nullptr.
+HWND popupMenuOf(HWND of);
+
 template <class Probe>
 bool waitFor(DWORD timeoutMs, Probe probe) {
     DWORD start = GetTickCount();
@@ -74,6 +87,10 @@ public:
     std::string columnText(int column);
     // LVM_SETITEMSTATE with the structure in the tool's memory; item -1 means every item.
     bool setItemState(int item, UINT state, UINT mask);
+    // LVM_GETITEMRECT (code LVIR_BOUNDS, LVIR_LABEL...) and LVM_GETSUBITEMRECT, in the list's client
+    // coordinates; false when the list says no.
+    bool itemRect(int item, int code, RECT& r);
+    bool subItemRect(int item, int subItem, RECT& r);
 
 private:
     static const size_t kSize = 4096, kTextOffset = 512;

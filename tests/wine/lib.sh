@@ -111,13 +111,15 @@ wine_step() {
     return 1
 }
 
-# wine_reg_add KEY NAME DATA [TYPE]: sets a registry value in the prefix and reads it back, within the
-# bounded retries of wine_step; fails (saying so) when it does not hold.
+# wine_reg_add KEY NAME DATA [TYPE]: sets a registry value in the prefix (NAME "": the key's default value)
+# and reads it back, within the bounded retries of wine_step; fails (saying so) when it does not hold.
 wine_reg_add() {
-    wine_step 3 "reg add $1 /v $2" reg_add_and_check "$@"
+    wine_step 3 "reg add $1 ${2:-(default)}" reg_add_and_check "$@"
 }
 reg_add_and_check() {
-    wine_run 60 reg add "$1" /v "$2" /t "${4:-REG_SZ}" /d "$3" /f && wine_run 60 reg query "$1" /v "$2"
+    local name=(/v "$2")
+    [[ -z $2 ]] && name=(/ve)
+    wine_run 60 reg add "$1" "${name[@]}" /t "${4:-REG_SZ}" /d "$3" /f && wine_run 60 reg query "$1" "${name[@]}"
 }
 
 # Wine reads the locale for the ANSI code page: ja_JP.UTF-8 gives 932, as on a Japanese Windows. The locale
@@ -265,11 +267,13 @@ start_kept_server() {
     wine_run 60 cmd /c exit
 }
 
-# run_ui_session TOOL_EXE SHOT_DIR LOG [DRIVER_EXE [ARGS...]]: starts TOOL_EXE and the driver (default
-# ui_driver.exe beside TOOL_EXE) with ARGS; takes a screenshot into SHOT_DIR for each "READY name" line the
-# driver prints (name.png, the virtual desktop's 800x600) and answers it on the driver's stdin. Prints the
-# driver's lines (and keeps them in LOG); sets UI_DRIVER_RC and UI_TOOL_RC (the tool's exit code, 124 when
-# it did not end in time).
+# run_ui_session TOOL_EXE SHOT_DIR LOG [DRIVER_EXE [ARGS...]]: starts TOOL_EXE (with the words of
+# UI_TOOL_ARGS, when set) and the driver (default ui_driver.exe beside TOOL_EXE) with ARGS. For each
+# "READY name" line the driver prints, calls the function UI_READY_HOOK names with the name (when set), and
+# takes a screenshot SHOT_DIR/name.png (the virtual desktop's 800x600) unless the hook answered 0; then
+# answers the driver on its stdin. "MASK name left top right bottom" lines go to SHOT_DIR/name.mask (see
+# wine_compare_shot). Prints the driver's lines (and keeps them in LOG); sets UI_DRIVER_RC and UI_TOOL_RC
+# (the tool's exit code, 124 when it did not end in time).
 run_ui_session() {
     local tool=$1 shots=$2 log=$3
     local driver=${4:-"$(dirname "$tool")/ui_driver.exe"}
@@ -277,20 +281,28 @@ run_ui_session() {
     UI_DRIVER_RC=1
     UI_TOOL_RC=124
     [[ -f $driver ]] || { echo "FAIL: wine: $driver not found"; return; }
-    timeout -k 5 120 "$WINE" "$tool" </dev/null >"$log.tool" 2>&1 &
+    mkdir -p "$shots"
+    local tool_args=()
+    [[ -n ${UI_TOOL_ARGS:-} ]] && read -r -a tool_args <<<"$UI_TOOL_ARGS"
+    timeout -k 5 120 "$WINE" "$tool" "${tool_args[@]}" </dev/null >"$log.tool" 2>&1 &
     local tool_pid=$!
     WINE_CHILD_PIDS+=("$tool_pid")
-    coproc DRIVER { timeout -k 5 100 "$WINE" "$driver" "$@" 2>&1; }
+    coproc DRIVER { timeout -k 5 150 "$WINE" "$driver" "$@" 2>&1; }
     local driver_pid=$DRIVER_PID out=${DRIVER[0]} in=${DRIVER[1]} line
     WINE_CHILD_PIDS+=("$driver_pid")
-    while IFS= read -r -t 110 line <&"$out"; do
+    while IFS= read -r -t 160 line <&"$out"; do
         line=${line%$'\r'}
         echo "$line" >>"$log"
         echo "    $line"
-        if [[ $line == READY\ * ]]; then
+        if [[ $line == MASK\ * ]]; then
+            local words
+            read -r -a words <<<"$line"
+            echo "${words[*]:2}" >>"$shots/${words[1]}.mask"
+        elif [[ $line == READY\ * ]]; then
             local name=${line#READY }
-            if command -v import >/dev/null; then
-                mkdir -p "$shots"
+            if [[ -n ${UI_READY_HOOK:-} ]] && "$UI_READY_HOOK" "$name"; then
+                :
+            elif command -v import >/dev/null; then
                 import -display "$DISPLAY" -window root -crop 800x600+0+0 "$shots/$name.png" >>"$log" 2>&1 ||
                     echo "    (screenshot $name.png failed)"
             else
@@ -311,4 +323,47 @@ run_ui_session() {
     kill "$tool_pid" 2>/dev/null
     wait "$tool_pid"
     UI_TOOL_RC=$?
+}
+
+# --- Screenshots: compared with the committed pictures, refreshed only on request ------------------------------
+# docs/images holds one picture per screenshot the checks take at a fixed moment. A check compares each new
+# one with its picture: the rectangles of NAME.mask (what changes from run to run: the build stamp, memory
+# figures) are painted over in both, and the pixels that still differ by more than 8% of a colour's range
+# are counted; more than KORUN_WINE_SHOT_TOLERANCE (default 300 of the 480,000) fails the check, whose log
+# then holds the new picture and a picture of the differences. So a layout that moved or a label that is cut
+# shows, and the checks never change the checkout. `bash tests/wine/refresh_images.sh` writes new pictures
+# instead (KORUN_WINE_REFRESH_SHOTS=1).
+WINE_IMAGES_DIR=$(cd "$WINE_LIB_DIR/../.." && pwd)/docs/images
+
+# wine_compare_shot NAME SHOT_DIR: SHOT_DIR/NAME.png against docs/images/NAME.png; prints why and fails
+# when they differ (or the picture is missing); with KORUN_WINE_REFRESH_SHOTS=1 copies it over instead.
+wine_compare_shot() {
+    local name=$1 dir=$2
+    local new="$dir/$name.png" committed="$WINE_IMAGES_DIR/$name.png"
+    [[ -s $new ]] || { echo "screenshot $name.png was not taken"; return 1; }
+    if [[ ${KORUN_WINE_REFRESH_SHOTS:-0} == 1 ]]; then
+        mkdir -p "$WINE_IMAGES_DIR" && cp "$new" "$committed" && echo "wine: docs/images/$name.png written"
+        return
+    fi
+    [[ -s $committed ]] || { echo "docs/images/$name.png is missing (bash tests/wine/refresh_images.sh writes it)"; return 1; }
+    local draw=() rect
+    if [[ -f $dir/$name.mask ]]; then
+        while read -r -a rect; do
+            ((${#rect[@]} == 4)) && draw+=(-draw "rectangle ${rect[0]},${rect[1]} $((rect[2] - 1)),$((rect[3] - 1))")
+        done <"$dir/$name.mask"
+    fi
+    convert "$new" -fill black "${draw[@]}" "$dir/$name.masked.png" &&
+        convert "$committed" -fill black "${draw[@]}" "$dir/$name.committed.png" || { echo "convert failed for $name"; return 1; }
+    local differing
+    differing=$(compare -metric AE -fuzz 8% "$dir/$name.masked.png" "$dir/$name.committed.png" "$dir/$name.diff.png" 2>&1 >/dev/null)
+    differing=${differing%% *}
+    if ! [[ $differing =~ ^[0-9]+$ ]]; then
+        echo "the screenshot $name.png cannot be compared with docs/images/$name.png: $differing"
+        return 1
+    fi
+    if ((differing > ${KORUN_WINE_SHOT_TOLERANCE:-300})); then
+        echo "the screenshot $name.png differs from docs/images/$name.png in $differing pixels (new: $new, differences: $dir/$name.diff.png)"
+        return 1
+    fi
+    echo "wine: screenshot $name.png matches docs/images/$name.png ($differing pixels differ)"
 }

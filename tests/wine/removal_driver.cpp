@@ -8,8 +8,9 @@
 // where the box asks (the restart question: the prefix is not restarted by the tool). Each box is printed
 // as "BOX n" with n the string ID of its text in the tool's string table (read from korun04.exe beside the
 // driver), "BOX 160 name" for the new-default-printer text with the name it gives, or "BOX ? text". With
-// --shot, before answering the last box of the run (199 or 200) the box is moved to a corner of the
-// desktop and "READY NAME" is printed, so that the script can take a picture of the removal page.
+// --shot, before answering the first box of the run (shown by a stage while it works) the box is moved to a
+// corner of the desktop and "READY NAME" is printed, so that the script can take a picture of the removal
+// page in progress.
 // Last line: "DONE". "FAIL: ..." and exit status 1 on the first thing that goes wrong.
 #include "wine/driver_support.h"
 
@@ -51,20 +52,38 @@ std::wstring toolString(int id) {
     return text;
 }
 
-// "160 name" when the text is string 160 with the printer's name for its "%s", "n" for another known
-// string, "? text" otherwise.
+// The values a text of the string table was filled with: the text matched against the string's parts
+// between its "%s"; false when it is not that string.
+bool filledFrom(const std::wstring& text, const std::wstring& format, std::vector<std::wstring>& values) {
+    values.clear();
+    size_t at = 0, from = 0;
+    for (;;) {
+        const size_t field = format.find(L"%s", from);
+        const std::wstring part = format.substr(from, field == std::wstring::npos ? std::wstring::npos : field - from);
+        if (text.compare(at, part.size(), part) != 0) return false;
+        at += part.size();
+        if (field == std::wstring::npos) return at == text.size();
+        from = field + 2;
+        const size_t nextField = format.find(L"%s", from);
+        const std::wstring next = format.substr(from, nextField == std::wstring::npos ? std::wstring::npos : nextField - from);
+        const size_t end = next.empty() ? text.size() : text.find(next, at);
+        if (end == std::wstring::npos) return false;
+        values.push_back(text.substr(at, end - at));
+        at = end;
+    }
+}
+
+// "n" for a known string of the table; "160 name" for the new default printer with the name it gives;
+// "300 items failed refused" for the end of a removal that left items (the log's path left out: it names
+// the user); "? text" otherwise.
 std::string identify(const std::wstring& text) {
     for (int id : {IDS_DEFAULT_PRINTER_GONE, IDS_UNINSTALL_COMPLETE, IDS_RESTART_QUESTION, IDS_RESTART_FAILED, IDS_NO_SCRIPTS})
         if (text == toolString(id)) return std::to_string(id);
-    const std::wstring format = toolString(IDS_NEW_DEFAULT_PRINTER);
-    const size_t at = format.find(L"%s");
-    if (at != std::wstring::npos) {
-        const std::wstring before = format.substr(0, at), after = format.substr(at + 2);
-        if (text.size() >= before.size() + after.size() && text.compare(0, before.size(), before) == 0 &&
-            text.compare(text.size() - after.size(), after.size(), after) == 0)
-            return std::to_string(IDS_NEW_DEFAULT_PRINTER) + " " +
-                   utf8(text.substr(before.size(), text.size() - before.size() - after.size()));
-    }
+    std::vector<std::wstring> values;
+    if (filledFrom(text, toolString(IDS_NEW_DEFAULT_PRINTER), values) && values.size() == 1)
+        return std::to_string(IDS_NEW_DEFAULT_PRINTER) + " " + utf8(values[0]);
+    if (filledFrom(text, toolString(IDS_UNINSTALL_INCOMPLETE), values) && values.size() == 4)
+        return std::to_string(IDS_UNINSTALL_INCOMPLETE) + " " + utf8(values[0]) + " " + utf8(values[1]) + " " + utf8(values[2]);
     std::wstring oneLine;
     for (wchar_t c : text) oneLine += c == L'\n' ? std::wstring(L"\\n") : std::wstring(1, c);
     return "? " + utf8(oneLine);
@@ -144,6 +163,7 @@ void answer(HWND box) {
 void followRemoval(HWND main, const char* shot) {
     const std::wstring caption = toolString(IDS_CAPTION);
     DWORD start = GetTickCount();
+    bool first = true;
     while (IsWindow(main)) {
         if (GetTickCount() - start > kRemovalTimeoutMs) fail("the removal did not end within 90 s");
         HWND box = visibleTopLevelOfProcess("#32770", main);
@@ -156,11 +176,12 @@ void followRemoval(HWND main, const char* shot) {
         const std::string what = identify(boxText(box));
         std::printf("BOX %s\n", what.c_str());
         std::fflush(stdout);
-        const bool last = what == std::to_string(IDS_UNINSTALL_COMPLETE) || what == std::to_string(IDS_RESTART_QUESTION);
-        if (last && shot) {
+        // The page in progress: behind the first box of the run, which a stage shows while it works.
+        if (shot && first) {
             moveAside(box);
             ready(shot);
         }
+        first = false;
         answer(box);
     }
     pass("the main window closed by itself after the removal");

@@ -118,20 +118,23 @@ fi
 if [[ -f $BIN_DIR/korun04_conformance.exe ]]; then
     workdir="$WINEPREFIX/drive_c/korun04-conformance"
     mkdir -p "$workdir"
+    conformance_started=$SECONDS
     rc=0
     (cd "$workdir" && wine_run 600 "$BIN_DIR/korun04_conformance.exe" --gtest_color=no) \
         >"$LOG_DIR/conformance.log" 2>&1 || rc=$?
     ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' "$LOG_DIR/conformance.log" | tail -1)
     if [[ $rc == 0 && ${ran:-0} -gt 0 ]]; then
-        pass "korun04_conformance.exe: all $ran tests passed"
+        pass "korun04_conformance.exe: all $ran tests passed ($((SECONDS - conformance_started)) s)"
     else
         fail "korun04_conformance.exe: exit code $rc, ${ran:-no} tests ran"
-        if (($(wc -l <"$LOG_DIR/conformance.log") <= 200)); then
-            sed 's/^/    /' "$LOG_DIR/conformance.log"
+        # Wine's console writes CRLF: the line ends go before the failures are looked for.
+        tr -d '\r' <"$LOG_DIR/conformance.log" >"$LOG_DIR/conformance.txt"
+        if (($(wc -l <"$LOG_DIR/conformance.txt") <= 200)); then
+            sed 's/^/    /' "$LOG_DIR/conformance.txt"
         else
-            grep -E -A10 ': Failure$' "$LOG_DIR/conformance.log" | head -150 | sed 's/^/    /'
+            grep -E -A10 ': Failure$' "$LOG_DIR/conformance.txt" | head -150 | sed 's/^/    /'
             echo "    ..."
-            tail -25 "$LOG_DIR/conformance.log" | sed 's/^/    /'
+            tail -25 "$LOG_DIR/conformance.txt" | sed 's/^/    /'
         fi
     fi
 else
@@ -143,7 +146,7 @@ fi
 # tool's, so that a broken driver shows up even while the UI check itself is off.
 if [[ -f $BIN_DIR/korun04_ui_standin.exe ]]; then
     echo "wine: ui_driver.exe against korun04_ui_standin.exe:"
-    run_ui_session "$BIN_DIR/korun04_ui_standin.exe" "$LOG_DIR/shots" "$LOG_DIR/ui-standin.log"
+    run_ui_session "$BIN_DIR/korun04_ui_standin.exe" "$LOG_DIR/shots" "$LOG_DIR/ui-standin.log" "$BIN_DIR/ui_driver.exe" --basic
     problems=()
     [[ $UI_DRIVER_RC == 0 ]] || problems+=("driver exit code $UI_DRIVER_RC")
     [[ $UI_TOOL_RC == 1 ]] || problems+=("stand-in exit code $UI_TOOL_RC, expected 1")
@@ -164,41 +167,26 @@ fi
 # The checks below copy the booted prefix afresh; this one is done with.
 wine_release_prefix
 
-# --- (d) the tool's interactive run, driven (a prefix of its own) -----------------------------------------------
-if [[ ${KORUN_WINE_UI_CHECK:-1} == 1 ]]; then
-    if bash "$ROOT/tests/wine/ui_check.sh" "$BIN_DIR"; then
-        pass "ui_check.sh: the interactive run of korun04.exe"
+# --- (d) and on: the checks in prefixes of their own -------------------------------------------------------------
+# One row per check script of tests/wine/: the script, the variable that skips it when 0, what it shows. A
+# new check is a row here; its script gets its clean prefix from lib.sh (wine_fresh_prefix).
+CHECKS=(
+    "ui_check.sh|KORUN_WINE_UI_CHECK|the interactive run of korun04.exe"
+    "removal_check.sh|KORUN_WINE_REMOVAL_CHECK|two removals and a restart by korun04.exe"
+    "admin_check.sh|KORUN_WINE_ADMIN_CHECK|/PLAN and /QUIET of korun04.exe"
+    "planted_check.sh|KORUN_WINE_PLANTED_CHECK|nothing beside korun04.exe in a user folder is loaded or read"
+    "capture_check.sh|KORUN_WINE_CAPTURE_CHECK|the capture of a prefix plans in korun04-sim as /PLAN on the prefix"
+)
+for row in "${CHECKS[@]}"; do
+    IFS='|' read -r script switch what <<<"$row"
+    [[ ${!switch:-1} == 1 ]] || continue
+    check_started=$SECONDS
+    if bash "$ROOT/tests/wine/$script" "$BIN_DIR"; then
+        pass "$script: $what ($((SECONDS - check_started)) s)"
     else
-        fail "ui_check.sh: the interactive run of korun04.exe"
+        fail "$script: $what ($((SECONDS - check_started)) s)"
     fi
-fi
+done
 
-# --- (e) the removal, driven and checked (a prefix of its own) --------------------------------------------------
-if [[ ${KORUN_WINE_REMOVAL_CHECK:-1} == 1 ]]; then
-    if bash "$ROOT/tests/wine/removal_check.sh" "$BIN_DIR"; then
-        pass "removal_check.sh: two removals and a restart by korun04.exe"
-    else
-        fail "removal_check.sh: two removals and a restart by korun04.exe"
-    fi
-fi
-
-# --- (f) the administrator's options: /PLAN and /QUIET (a prefix of their own) ----------------------------------
-[[ ${KORUN_WINE_ADMIN_CHECK:-1} == 1 ]] && { bash "$ROOT/tests/wine/admin_check.sh" "$BIN_DIR" && pass "admin_check.sh: /PLAN and /QUIET of korun04.exe" || fail "admin_check.sh: /PLAN and /QUIET of korun04.exe"; }
-# --- (g) the tool run from a user's Downloads folder beside planted libraries (a prefix of its own) -------------
-if [[ ${KORUN_WINE_PLANTED_CHECK:-1} == 1 ]]; then
-    if bash "$ROOT/tests/wine/planted_check.sh" "$BIN_DIR"; then
-        pass "planted_check.sh: nothing beside korun04.exe in a user folder is loaded or read"
-    else
-        fail "planted_check.sh: nothing beside korun04.exe in a user folder is loaded or read"
-    fi
-fi
-# --- (h) capture and replay: /CAPTURE of a prefix, its /PLAN against korun04-sim --plan (a prefix of its own) ---
-if [[ ${KORUN_WINE_CAPTURE_CHECK:-1} == 1 ]]; then
-    if bash "$ROOT/tests/wine/capture_check.sh" "$BIN_DIR"; then
-        pass "capture_check.sh: the capture of a prefix plans in korun04-sim as /PLAN on the prefix"
-    else
-        fail "capture_check.sh: the capture of a prefix plans in korun04-sim as /PLAN on the prefix"
-    fi
-fi
 echo "wine: $PASSED passed, $FAILED failed ($((SECONDS - started)) s)"
 ((FAILED == 0))

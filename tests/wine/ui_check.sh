@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
-# The UI check: korun04.exe's interactive run under Wine, driven from outside by ui_driver.exe.
+# The UI check: korun04.exe's interactive run under Wine, driven from outside by ui_driver.exe as a person
+# would drive it with the mouse and the keyboard.
 #
 #   bash tests/wine/ui_check.sh [BIN_DIR]   (default build/windows/bin; run.sh calls it unless KORUN_WINE_UI_CHECK=0)
 #
-# A fresh prefix under the Japanese locale with Xvfb and the virtual desktop; ui_setup.exe installs the test
-# printer "Vestral Office" (driver "Vestral X Driver" on wineps.drv and tests/wine/vestral.ppd, printer data
-# VestralDriver04 = 1). Then korun04.exe runs and ui_driver.exe checks the selection page's first row and
-# headers, the About box, and presses Exit; the tool must end with exit code 1. Screenshots of the selection
-# page and the About box go to docs/images/ (KORUN_UI_SHOTS sets another directory).
+# A fresh prefix (lib.sh) where ui_setup.exe installs the test printer "Vestral Office" (driver "Vestral X
+# Driver" on wineps.drv and tests/wine/vestral.ppd, printer data VestralDriver04 = 1), and
+# HKCU\SOFTWARE\VESTRAL\KORUN04 offers the diagnostic dialog. Then:
+#   - korun04.exe driven by ui_driver.exe (its steps are listed in ui_driver.cpp): the selection page, the
+#     keyboard (focus, Space, Tab order, Uninstall following the selection), the context menu from Shift+F10
+#     and the Menu key, the details view, the diagnostic dialog, the About box; meanwhile a second copy,
+#     unattended, ends with 1618 and appends its lines to the log the first copy holds open. Exit ends the
+#     tool with exit code 1.
+#   - korun04.exe /? shows its options in a message box and ends with 0, opening nothing else.
+# The screenshots (selection-page: the details view; diagnostic-dialog; about-box) are compared with
+# docs/images (lib.sh, wine_compare_shot); tests/wine/refresh_images.sh writes them there instead.
 #
 # Prints the driver's PASS/FAIL lines and one summary line; exit status non-zero on any failure.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-SHOTS=${KORUN_UI_SHOTS:-$ROOT/docs/images}
 LOG_NAME=korun04-ui
 source "$ROOT/tests/wine/lib.sh"
 wine_bin_dir ui "${1:-}" || exit 1
@@ -21,7 +27,9 @@ wine_bin_dir ui "${1:-}" || exit 1
 for exe in korun04.exe ui_driver.exe ui_setup.exe; do
     [[ -f $BIN_DIR/$exe ]] || { echo "FAIL: ui: $exe not found in $BIN_DIR"; exit 1; }
 done
-command -v import >/dev/null || { echo "FAIL: ui: imagemagick's import not found (apt-get install imagemagick)"; exit 1; }
+for tool in import convert compare; do
+    command -v "$tool" >/dev/null || { echo "FAIL: ui: imagemagick's $tool not found (apt-get install imagemagick)"; exit 1; }
+done
 
 started=$SECONDS
 use_japanese_locale
@@ -36,6 +44,7 @@ if ! wine_run 60 "$BIN_DIR/ui_setup.exe" 'C:\vestral.ppd' >"$LOG_DIR/setup.log" 
     echo "FAIL: ui: could not install the test printer"; sed 's/^/    /' "$LOG_DIR/setup.log"; exit 1
 fi
 sed 's/^/    /' "$LOG_DIR/setup.log"
+wine_reg_add 'HKCU\SOFTWARE\VESTRAL\KORUN04' "" on || { echo "FAIL: ui: could not offer the diagnostic dialog"; exit 1; }
 
 # The tool runs from a directory of its own, as when installed.
 tool_dir="$WINEPREFIX/drive_c/korun04"
@@ -43,21 +52,53 @@ mkdir -p "$tool_dir"
 cp "$BIN_DIR/korun04.exe" "$BIN_DIR/ui_driver.exe" "$tool_dir/"
 # The family's uninstall script beside the tool (its own directory is one of the four it searches).
 printf '[UnPrinterDrivers]\r\n"Vestral X Driver",VXDRV,1\r\n[VXDRV.Files]\r\nvxdrv.dll\r\n' >"$tool_dir/Kunz__04.unm"
-echo "ui: korun04.exe driven by ui_driver.exe:"
-run_ui_session "$tool_dir/korun04.exe" "$LOG_DIR/shots" "$LOG_DIR/ui.log"
+default_log() { find "$WINEPREFIX/drive_c/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1; }
 
 problems=()
+
+# While the first copy runs (the driver waits at "READY second-copy"), a second copy, unattended, finds it:
+# 1618 (the exit status holds it modulo 256: 82).
+SECOND_RC=
+on_ready() {
+    [[ $1 == second-copy ]] || return 1
+    SECOND_RC=0
+    wine_run 60 "$tool_dir/korun04.exe" /QUIET /SELECT:ALL >"$LOG_DIR/second-copy.out" 2>&1 || SECOND_RC=$?
+    echo "    (a second copy, unattended, ended with $SECOND_RC)"
+}
+echo "ui: korun04.exe driven by ui_driver.exe:"
+UI_READY_HOOK=on_ready run_ui_session "$tool_dir/korun04.exe" "$LOG_DIR/shots" "$LOG_DIR/ui.log"
 [[ $UI_DRIVER_RC == 0 ]] || problems+=("driver exit code $UI_DRIVER_RC")
 [[ $UI_TOOL_RC == 1 ]] || problems+=("korun04.exe exit code $UI_TOOL_RC, expected 1")
-for shot in selection-page about-box; do
-    [[ -s $LOG_DIR/shots/$shot.png ]] || problems+=("no screenshot $shot.png")
-done
+[[ $SECOND_RC == $((1618 % 256)) ]] || problems+=("the second copy ended with ${SECOND_RC:-nothing}, expected 1618 (82)")
+# The log the first copy held open has the second copy's lines, and the first copy's end after them.
+log=$(default_log)
+if [[ -n $log ]]; then
+    order=$(tr -d '\r' <"$log" | grep -a 'another copy of the tool is running\|end | exit code' | sed 's/^[0-9:]* //')
+    expected=$'run | another copy of the tool is running: nothing was done\nend | exit code 1618 (another copy runs)\nend | exit code 1 (the main window\'s result)'
+    [[ $order == "$expected" ]] ||
+        problems+=("the shared log does not hold the second copy's lines before the first copy's end: $(echo "$order" | paste -sd '|')")
+else
+    problems+=("no korun04.log in the temporary directory")
+fi
+
+# korun04.exe /? : the options in a message box, exit code 0, nothing else.
+echo "ui: korun04.exe /? driven by ui_driver.exe --options:"
+UI_TOOL_ARGS="/?" run_ui_session "$tool_dir/korun04.exe" "$LOG_DIR/shots" "$LOG_DIR/options.log" "$tool_dir/ui_driver.exe" --options
+[[ $UI_DRIVER_RC == 0 ]] || problems+=("/?: driver exit code $UI_DRIVER_RC")
+[[ $UI_TOOL_RC == 0 ]] || problems+=("korun04.exe /? exit code $UI_TOOL_RC, expected 0")
+
+# The pictures, once everything else passed (a refresh writes only the pictures of a passing run).
 if ((${#problems[@]} == 0)); then
-    # Only a passing run replaces the pictures.
-    mkdir -p "$SHOTS" && cp "$LOG_DIR/shots/selection-page.png" "$LOG_DIR/shots/about-box.png" "$SHOTS/"
-    echo "PASS: ui: korun04.exe interactive run ($((SECONDS - started)) s), screenshots in $SHOTS"
+    for shot in selection-page diagnostic-dialog about-box; do
+        why=$(wine_compare_shot "$shot" "$LOG_DIR/shots") || problems+=("$why")
+        [[ $why == wine:* ]] && echo "$why"
+    done
+fi
+if ((${#problems[@]} == 0)); then
+    echo "PASS: ui: korun04.exe interactive run, its keyboard, a second copy and /? ($((SECONDS - started)) s)"
 else
     echo "FAIL: ui: $(printf '%s; ' "${problems[@]}" | sed 's/; $//')"
     [[ -s $LOG_DIR/ui.log.tool ]] && sed 's/^/    tool: /' "$LOG_DIR/ui.log.tool" | tail -20
+    echo "    (KORUN_WINE_KEEP=1 keeps $LOG_DIR)"
     exit 1
 fi

@@ -1,13 +1,27 @@
-// ui_driver.exe: drives korun04.exe's interactive run from outside the process, as a person would, and
-// checks what its windows show. Run under Wine beside the tool (tests/wine/ui_check.sh), or against the
-// stand-in window of tests/wine/ui_standin.cpp (tests/wine/run.sh).
+// ui_driver.exe [--basic | --options]: drives korun04.exe's interactive run from outside the process, as a
+// person would with the mouse and the keyboard, and checks what its windows show. Run under Wine beside the
+// tool (tests/wine/ui_check.sh), or with --basic against the stand-in window of tests/wine/ui_standin.cpp
+// (tests/wine/run.sh).
 //
-// Steps: wait for the main window (class "VSTUninstallWindowClass__") with its selection page (a #32770
-// child) holding the printer list (SysListView32, ID 1020) with at least one item; read the list's first
-// row and its column headers out of the tool's process; open the About box through the system-menu command
-// and close it; press Exit. Prints one "PASS: ..." line per check and stops at the first "FAIL: ..." (exit
-// status 1). Before each screenshot it prints "READY name" and waits for a line on stdin (end of input
-// goes straight on), so that the script can take the picture while the window is up. Last line: "DONE".
+// The run (the tool lists one printer; HKCU\SOFTWARE\VESTRAL\KORUN04 offers "Other Details..."):
+//   1. the main window's selection page with the printer list (ID 1020) filled; its first row and the
+//      column headers, read out of the tool's process;
+//   2. the keyboard: the list has the focus; Space selects the printer and enables Uninstall; Tab goes
+//      Uninstall, Cancel and back to the list; deselecting every printer disables Uninstall again;
+//   3. Shift+F10 opens the context menu, whose "details" command (reached with the arrows) switches the
+//      view: picture "selection-page", the list in the details view;
+//   4. the Menu key opens the context menu too (Escape closes it);
+//   5. "Other Details...": picture "diagnostic-dialog";
+//   6. the About box through the system menu: picture "about-box" (the build stamp and the memory figures
+//      masked); then "READY second-copy", during which the script runs a second, unattended copy;
+//   7. Exit.
+// --basic: steps 1, 6 (without the masks and the second copy) and 7, which the stand-in can answer.
+// --options: korun04.exe /? shows its options in a message box: its text is checked and OK pressed.
+//
+// Prints one "PASS: ..." line per check and stops at the first "FAIL: ..." (exit status 1). Before each
+// picture it prints "READY name" (and "MASK name ..." lines first) and waits for a line on stdin (end of
+// input goes straight on), so that the script can take the picture while the window is up. Last line:
+// "DONE".
 //
 // The list view's texts are read with LVM_GETITEMTEXTA / LVM_GETCOLUMNA in the tool's process
 // (driver_support.h): they come back in its ANSI code page (932 under the Japanese locale), so the expected
@@ -15,6 +29,7 @@
 #include "wine/driver_support.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "resources/resource.h"
@@ -25,6 +40,7 @@ namespace {
 
 const char kMainClass[] = "VSTUninstallWindowClass__";
 const DWORD kLoadTimeoutMs = 60000;  // the loading phase runs on timers, about 6 s
+const int kMessageBoxTextId = 0xFFFF;
 
 void expectText(const char* what, const std::string& got, const char* expectedUtf8) {
     if (got != sjis(expectedUtf8))
@@ -37,6 +53,8 @@ void expectOneOf(const char* what, const std::string& got, const char* a, const 
         fail(std::string(what) + ": \"" + printable(got) + "\", expected \"" + a + "\" or \"" + b + "\"");
     pass(std::string(what) + " \"" + printable(got) + "\"");
 }
+
+// --- 1. the selection page --------------------------------------------------------------------------------
 
 void checkSelectionPage(HWND list) {
     LRESULT count = query(list, LVM_GETITEMCOUNT);
@@ -58,7 +76,127 @@ void checkSelectionPage(HWND list) {
     expectText("item 0, column 5", remote.itemText(0, 5), "(該当せず)");
 }
 
-void checkAboutBox(HWND main) {
+// --- 2. the keyboard ---------------------------------------------------------------------------------------
+
+HWND button(HWND main, int id) {
+    HWND b = descendant(main, id);
+    if (!b) fail("no button " + std::to_string(id) + " in the main window");
+    return b;
+}
+
+void expectFocus(HWND main, HWND expected, const std::string& what) {
+    if (!waitFor(kStepTimeoutMs, [&] { return focusOf(main) == expected; }))
+        fail("the keyboard focus is not on " + what);
+    pass("the keyboard focus is on " + what);
+}
+
+void expectUninstall(HWND main, bool enabled, const std::string& after) {
+    HWND uninstall = button(main, IDC_UNINSTALL);
+    if (!waitFor(kStepTimeoutMs, [&] { return (IsWindowEnabled(uninstall) != FALSE) == enabled; }))
+        fail(std::string("Uninstall is not ") + (enabled ? "enabled" : "disabled") + " " + after);
+    pass(std::string("Uninstall ") + (enabled ? "enabled " : "disabled ") + after);
+}
+
+void checkKeyboard(HWND main, HWND list) {
+    expectFocus(main, list, "the printer list once it is filled");
+    expectUninstall(main, false, "while nothing is selected");
+    toFront(main);
+    press(VK_SPACE);
+    if (!waitFor(kStepTimeoutMs, [&] { return query(list, LVM_GETSELECTEDCOUNT) == 1; }))
+        fail("Space did not select the focused printer");
+    pass("Space selects the focused printer");
+    expectUninstall(main, true, "with a printer selected");
+    press(VK_TAB);
+    expectFocus(main, button(main, IDC_UNINSTALL), "Uninstall after Tab");
+    press(VK_TAB);
+    expectFocus(main, button(main, IDC_EXIT), "Cancel after a second Tab");
+    press(VK_TAB);
+    expectFocus(main, list, "the printer list after a third Tab");
+
+    RemoteList remote(list);
+    if (!remote.setItemState(-1, 0, LVIS_SELECTED)) fail("LVM_SETITEMSTATE deselecting every item failed");
+    expectUninstall(main, false, "again once every printer is deselected");
+    if (!remote.setItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED))
+        fail("LVM_SETITEMSTATE selecting the printer again failed");
+    expectUninstall(main, true, "with the printer selected again");
+}
+
+// --- 3. and 4. the context menu from the keyboard -------------------------------------------------------
+
+HWND openMenu(HWND main, WORD key, WORD modifier, const char* how) {
+    toFront(main);
+    press(key, modifier);
+    HWND menu = nullptr;
+    if (!waitFor(kStepTimeoutMs, [&] { return (menu = popupMenuOf(main)) != nullptr; }))
+        fail(std::string(how) + " opened no context menu");
+    pass(std::string(how) + " opens the context menu");
+    return menu;
+}
+
+void expectMenuClosed(HWND main, const char* after) {
+    if (!waitFor(kStepTimeoutMs, [&] { return popupMenuOf(main) == nullptr; }))
+        fail(std::string("the context menu stays open after ") + after);
+}
+
+void checkDetailsView(HWND main, HWND list) {
+    openMenu(main, VK_F10, VK_SHIFT, "Shift+F10");
+    // Down goes to the first item (delete printers), then past the separator to the four views: details is
+    // the fourth.
+    for (int i = 0; i < 5; ++i) press(VK_DOWN);
+    press(VK_RETURN);
+    expectMenuClosed(main, "Enter");
+    if (!waitFor(kStepTimeoutMs, [&] { return query(list, LVM_GETVIEW) == LV_VIEW_DETAILS; }))
+        fail("the details command of the context menu did not switch the list to the details view");
+    pass("the context menu's details command switches the list to the details view");
+    Sleep(300);  // the picture is taken from the screen: let what was drawn reach it
+    ready("selection-page");
+}
+
+void checkMenuKey(HWND main) {
+    openMenu(main, VK_APPS, 0, "the Menu key");
+    press(VK_ESCAPE);
+    expectMenuClosed(main, "Escape");
+    pass("Escape closes the context menu");
+}
+
+// --- 5. the diagnostic dialog ------------------------------------------------------------------------------
+
+void checkDiagnosticDialog(HWND main) {
+    openMenu(main, VK_F10, VK_SHIFT, "Shift+F10");
+    press(VK_UP);  // from no item, Up goes to the last: "Other Details..."
+    press(VK_RETURN);
+    HWND details = nullptr;
+    if (!waitFor(kStepTimeoutMs, [&] { return (details = visibleTopLevel("#32770", main)) != nullptr; }))
+        fail("\"Other Details...\" opened no dialog owned by the main window");
+    const std::wstring caption = captionOf(details);
+    if (caption != L"Extra Info - Multiple Printers")
+        fail("the diagnostic dialog's caption is \"" + utf8(caption) + "\", expected \"Extra Info - Multiple Printers\"");
+    pass("\"Other Details...\" opens the diagnostic dialog \"Extra Info - Multiple Printers\"");
+    Sleep(300);
+    ready("diagnostic-dialog");
+    PostMessageA(details, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (!waitFor(kStepTimeoutMs, [&] { return !IsWindow(details) || !IsWindowVisible(details); }))
+        fail("the diagnostic dialog did not close on IDOK");
+    pass("the diagnostic dialog closed with IDOK");
+}
+
+// --- 6. the About box ----------------------------------------------------------------------------------------
+
+// The values that change from build to build and from machine to machine: the build stamp (row 1) and
+// the three memory figures (rows 3 to 5) of the About box's list.
+void maskChangingRows(HWND about) {
+    HWND list = GetDlgItem(about, IDC_ABOUT_LIST);
+    if (!list) fail("the About box has no list 1020");
+    RemoteList remote(list);
+    for (int row : {1, 3, 4, 5}) {
+        RECT r;
+        if (!remote.subItemRect(row, 1, r)) fail("LVM_GETSUBITEMRECT of the About box's row " + std::to_string(row));
+        MapWindowPoints(list, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+        mask("about-box", r);
+    }
+}
+
+void checkAboutBox(HWND main, bool full) {
     if (!PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT, 0)) fail("PostMessage WM_SYSCOMMAND to the main window");
     HWND about = nullptr;
     if (!waitFor(kStepTimeoutMs, [&] { return (about = visibleTopLevel("#32770", main)) != nullptr; }))
@@ -67,6 +205,15 @@ void checkAboutBox(HWND main) {
     if (captionOf(about) != expected)
         fail("the About box's caption is \"" + bytesIn(captionOf(about), CP_UTF8) + "\", expected \"ボックスについて\"");
     pass("About box \"ボックスについて\" owned by the main window");
+    if (full) {
+        HWND list = GetDlgItem(about, IDC_ABOUT_LIST);
+        const LRESULT rows = list ? query(list, LVM_GETITEMCOUNT) : 0, shown = list ? query(list, LVM_GETCOUNTPERPAGE) : 0;
+        if (rows != 6 || shown < rows)
+            fail("the About box's list shows " + std::to_string(shown) + " of its " + std::to_string(rows) +
+                 " rows without scrolling, expected all 6");
+        pass("the About box's list shows its 6 rows without scrolling");
+        maskChangingRows(about);
+    }
     ready("about-box");
     PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     if (!waitFor(kStepTimeoutMs, [&] { return !IsWindow(about) || !IsWindowVisible(about); }))
@@ -74,9 +221,50 @@ void checkAboutBox(HWND main) {
     pass("About box closed with IDOK");
 }
 
+// --- --options: the box of /? ------------------------------------------------------------------------------------
+
+// A window's whole text (a message box's text is longer than a caption), on one line for the report.
+std::wstring wholeText(HWND window) {
+    const int n = GetWindowTextLengthW(window);
+    std::wstring text(n + 1, L'\0');
+    text.resize(n > 0 ? GetWindowTextW(window, &text[0], n + 1) : 0);
+    return text;
+}
+
+std::string oneLine(const std::wstring& text) {
+    std::wstring out;
+    for (wchar_t c : text) out += c == L'\n' ? std::wstring(L"\\n") : std::wstring(1, c);
+    return utf8(out);
+}
+
+int checkOptionsBox() {
+    HWND box = nullptr;
+    if (!waitFor(kLoadTimeoutMs, [&] {
+            box = visibleTopLevel("#32770");
+            return box && captionOf(box) == wideFrom("アンインストール", CP_UTF8);
+        }))
+        fail("korun04.exe /? showed no message box \"アンインストール\"");
+    Sleep(200);  // the box fills its text while it is created
+    HWND text = GetDlgItem(box, kMessageBoxTextId);
+    const std::wstring shown = text ? wholeText(text) : L"";
+    for (const char* part : {"korun04.exe [オプション]", "/SELECT:ALL", "/PLAN:", "/QUIET", "/LOG:", "/?", "終了コード"})
+        if (shown.find(wideFrom(part, CP_UTF8)) == std::wstring::npos)
+            fail("the options box does not name " + std::string(part) + ": \"" + oneLine(shown) + "\"");
+    pass("korun04.exe /? shows its options in a message box");
+    if (visibleTopLevel(kMainClass)) fail("korun04.exe /? opened its main window too");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (!waitFor(kStepTimeoutMs, [&] { return !IsWindow(box) || !IsWindowVisible(box); })) fail("the options box did not close on OK");
+    pass("the options box closed with OK");
+    std::printf("DONE\n");
+    return 0;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--options") return checkOptionsBox();
+    const bool full = mode != "--basic";
     HWND main = nullptr, list = nullptr;
     bool found = waitFor(kLoadTimeoutMs, [&] {
         main = visibleTopLevel(kMainClass);
@@ -88,8 +276,16 @@ int main() {
     if (!found) fail("the main window shows no page with a filled printer list (ID 1020) within 60 s");
     pass("main window with the selection page and its printer list");
     checkSelectionPage(list);
-    ready("selection-page");
-    checkAboutBox(main);
+    if (full) {
+        checkKeyboard(main, list);
+        checkDetailsView(main, list);
+        checkMenuKey(main);
+        checkDiagnosticDialog(main);
+    } else {
+        ready("selection-page");
+    }
+    checkAboutBox(main, full);
+    if (full) ready("second-copy");
 
     HWND exitButton = descendant(main, IDC_EXIT);
     if (!exitButton) fail("no Exit button (ID 1052) in the main window");

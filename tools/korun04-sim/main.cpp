@@ -1,7 +1,7 @@
 // korun04-sim: runs the tool's own WinMain on a simulated machine with a scripted user.
 //
 //   korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]
-//               [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan]
+//               [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan]
 //               [--crash-at-stage N | --crash-at-item K] [-- TAIL...]
 //   korun04-sim --lint SCRIPT...          the scripts' findings (tools/korun04-sim/lint.h)
 //   korun04-sim --lint --machine DIR      every script of the machine, and what its removal would refuse or miss
@@ -11,7 +11,8 @@
 // printed, --save writes the machine as it was left, and the status is 4. --crash-at-item K does the same
 // just before the K-th item a remover touches ("crash before item K"). Both watch the removal's journal.
 //
-// Standard output is the transcript, one event per line; the exit status is the tool's, or 3 when the tool
+// Standard output is the transcript, one event per line (with --changes followed by the block of what the
+// run changed); the exit status is the tool's, or 3 when the tool
 // waits for the user and nothing more is scripted.
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,7 @@
 #include "simwin/modules.h"
 #include "simwin/util.h"
 #include "tools/korun04-sim/lint.h"
+#include "tools/korun04-sim/changes.h"
 #include "tools/korun04-sim/options.h"
 #include "tools/korun04-sim/plan.h"
 
@@ -84,6 +86,8 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
             o.show = true;
         } else if (a == "--timing") {
             o.timing = true;
+        } else if (a == "--changes") {
+            o.changes = true;
         } else if (a == "--crash-at-stage" || a == "--crash-at-item") {
             if (!value(v)) return false;
             char* end = nullptr;
@@ -121,7 +125,7 @@ namespace {
 
 const char kUsage[] =
     "usage: korun04-sim [--machine DIR] [--save DIR] [--select NAME]... [--select-all]\n"
-    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--plan]\n"
+    "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan]\n"
     "                   [--crash-at-stage N | --crash-at-item K] [-- TAIL...]\n"
     "       korun04-sim --lint SCRIPT...\n"
     "       korun04-sim --lint --machine DIR\n";
@@ -253,6 +257,10 @@ int main(int argc, char** argv) {
             seen.flush();
         };
 
+    // The state before the run, kept in memory for --changes.
+    std::unique_ptr<MachineState> before;
+    if (options.changes) before.reset(new MachineState(CaptureState(*machine)));
+
     int exitCode = 0;
     const std::clock_t cpuStart = std::clock();
     const long loadMs = static_cast<long>((cpuStart - loadStart) * 1000 / CLOCKS_PER_SEC);
@@ -267,6 +275,8 @@ int main(int argc, char** argv) {
         machine->transcript.add(stop.what());
         exitCode = kUserStopStatus;
     }
+    // After the transcript, on its stream (standard error with --plan, whose standard output is the plan).
+    if (before) PrintChanges(seen, CompareStates(*before, CaptureState(*machine), ToolOwnPaths(*machine, options.tail)));
     if (options.timing)
         std::cerr << "korun04-sim: virtual time " << machine->clock.ms << " ms, processor time "
                   << (std::clock() - cpuStart) * 1000 / CLOCKS_PER_SEC << " ms\n";

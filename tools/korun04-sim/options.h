@@ -17,6 +17,7 @@ struct SimOptions {
     bool lint = false;                 // --lint: the scripts' findings instead of a run
     std::vector<std::string> lintScripts;  // --lint SCRIPT...: the scripts given (none: the machine's)
     bool machineGiven = false;         // --machine was given
+    bool changes = false;              // --changes: what the run changed, after the transcript (changes.h)
     int crashAtStage = -1;             // --crash-at-stage N: the process dies just before stage N
     long crashAtItem = -1;             // --crash-at-item K: ... just before the K-th item a remover touches
     std::string tail;                  // everything after "--", joined by single spaces

@@ -86,6 +86,8 @@ public:
 
     // The popup menu TrackPopupMenu holds open, or nullptr; one at a time.
     HMENU open = nullptr;
+    // Where on the screen the last popup menu was opened (TrackPopupMenu's x and y).
+    POINT openedAt{0, 0};
 
 private:
     std::map<HMENU, std::unique_ptr<Menu>> menus_;

@@ -4,6 +4,9 @@
 // Actions are written one per line (a user file, docs/scripted-user.md):
 //   [at MS] press ID|"TEXT"        a button of the active window or of its pages (BM_CLICK)
 //   [at MS] key enter|escape       the Enter or Escape key in the active dialog
+//   [at MS] key tab|shift+tab|up|down|left|right|home|end|space|ctrl+space|apps|shift+f10
+//                                  a key pressed and released (the modifier held meanwhile), as keyboard
+//                                  input for the window with the focus
 //   [at MS] select "NAME"...       list-view items with these texts become selected, the others not
 //   [at MS] select-all             every item of the list view selected
 //   [at MS] deselect-all           no item selected

@@ -155,6 +155,20 @@ public:
     std::vector<std::pair<HHOOK, HOOKPROC>> getMessageHooks;
     // Tells the hooks that a loop took a message from the queue.
     void messageTaken(MSG& msg);
+
+    // --- The keyboard --------------------------------------------------------------------------------------------
+    // Keys as a person presses them (SendInput): WM_KEYDOWN / WM_KEYUP for the window with the focus (the
+    // active window without one), WM_SYSKEYDOWN / WM_SYSKEYUP for F10 and while Alt is down. A loop takes
+    // them after the posted messages, as Windows takes input after posted messages.
+    std::deque<MSG> inputQueue;
+    // The thread's key state (GetKeyState): bit 0x80 down, bit 0x01 toggled. It follows the key messages
+    // as they are taken from the input queue.
+    BYTE keyState[256] = {};
+    void keyInput(WORD virtualKey, bool up);
+    // Takes the first input message (for hwnd, or for any window when hwnd is null); false when none. The
+    // key state follows it; releasing the Menu key (VK_APPS) sends WM_CONTEXTMENU with lParam -1 to the
+    // window that had the key, as the system does.
+    bool takeInput(MSG& msg, HWND hwnd);
     bool quitPosted = false;
     int quitCode = 0;
     UINT registerMessage(const std::string& name);
@@ -183,6 +197,11 @@ public:
     HWND createDialog(HINSTANCE instance, const DialogTemplate& t, HWND owner, DLGPROC proc, LPARAM param, bool modal);
     // The keyboard handling of IsDialogMessage for Enter and Escape in a dialog.
     void pressKey(HWND dialog, int virtualKey);
+    // Tab and Shift+Tab in a dialog: the focus moves to the next (previous) control that takes it, visible,
+    // enabled and WS_TABSTOP, looking into child dialogs that hold controls of their own
+    // (WS_EX_CONTROLPARENT), and wrapping around. True when the key was the dialog's (the focused control
+    // does not want Tab).
+    bool tabKey(HWND dialog, HWND from);
 
     // --- The scripted user ---------------------------------------------------------------------------------------
     // Carries out an action in the active window (and its pages); throws UserStop when it cannot be done

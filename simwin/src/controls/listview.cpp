@@ -20,13 +20,17 @@
 //   waits for the button to come up, taking the messages that follow from the queue as comctl32's mouse
 //   tracking does; the release sends NM_RCLICK, and WM_CONTEXTMENU unless the parent answered NM_RCLICK
 //   with TRUE. A left click selects on the press and sends NM_CLICK on the release.
+// - A key first goes to the parent as LVN_KEYDOWN. The arrows, Home and End move the focus to the item in
+//   that direction and select it alone (with Shift the range from the selection mark, with Ctrl the focus
+//   only); Space selects the focused item alone, with Ctrl toggles it. Tab, Escape and Enter are the
+//   dialog's (WM_GETDLGCODE wants arrows and characters only).
 // - Texts that were never set (or set as LPSTR_TEXTCALLBACKA), also of subitems, are asked from the
 //   parent with LVN_GETDISPINFOA when they are read.
 //
 // Kept simpler than comctl32, with the same results for the tool: the geometry (a dialog font 13 pixels
 // high, texts about 6 pixels per byte, 16-pixel small and 32-pixel large images, icons on a 75-pixel
 // grid, a 20-pixel column header), no header window (LVM_GETHEADER gives NULL), scrolling only by
-// LVM_ENSUREVISIBLE and item focus, no keyboard handling, no custom draw, no LVS_OWNERDATA, and image
+// LVM_ENSUREVISIBLE and item focus, no Page Up/Down nor typing to find an item, no custom draw, no LVS_OWNERDATA, and image
 // lists kept as handles (they are not destroyed with the control).
 #include <algorithm>
 #include <cctype>
@@ -262,6 +266,10 @@ private:
     int topIndex() const;
     int countPerPage() const;
     int smallImageWidth() const { return s_->images[LVSIL_SMALL] ? kSmallImage : 0; }
+
+    // Keyboard.
+    void keyDown(WPARAM key);
+    void keySelection(int i, bool space);
 
     // Mouse.
     void leftButtonDown(WORD keys, POINT pt);
@@ -942,6 +950,46 @@ int ListView::countPerPage() const {
     }
 }
 
+// --- Keyboard --------------------------------------------------------------------------------------------------------
+
+void ListView::keyDown(WPARAM key) {
+    NMLVKEYDOWN nm{};
+    nm.wVKey = static_cast<WORD>(key);
+    notify(LVN_KEYDOWN, nm.hdr);
+    if (!alive()) return;
+    int item = -1;
+    switch (key) {
+    case VK_SPACE: item = s_->focused; break;
+    case VK_HOME: item = count() ? 0 : -1; break;
+    case VK_END: item = count() - 1; break;
+    case VK_LEFT: item = getNextItem(s_->focused, LVNI_TOLEFT); break;
+    case VK_UP: item = getNextItem(s_->focused, LVNI_ABOVE); break;
+    case VK_RIGHT: item = getNextItem(s_->focused, LVNI_TORIGHT); break;
+    case VK_DOWN: item = getNextItem(s_->focused, LVNI_BELOW); break;
+    default: break;
+    }
+    if (item != -1 && (item != s_->focused || key == VK_SPACE)) keySelection(item, key == VK_SPACE);
+}
+
+void ListView::keySelection(int i, bool space) {
+    if (!valid(i)) return;
+    const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0, ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    if ((s_->style & LVS_SINGLESEL) || (!shift && !ctrl)) {
+        setSelection(i);
+    } else if (shift) {
+        selectRange(i, false);
+    } else {
+        if (space) {
+            const bool selected = (s_->items[i].state & LVIS_SELECTED) != 0;
+            setState(i, selected ? 0 : LVIS_SELECTED, LVIS_SELECTED);
+            if (!alive()) return;
+            if (!selected) s_->mark = i;
+        }
+        setItemFocus(i);
+    }
+    if (alive()) ensureVisible(i, false);
+}
+
 // --- Mouse -----------------------------------------------------------------------------------------------------------
 
 void ListView::leftButtonDown(WORD keys, POINT pt) {
@@ -1211,6 +1259,7 @@ LRESULT ListView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         notifyClick(NM_RDBLCLK, hit);
         return 0;
     }
+    case WM_KEYDOWN: keyDown(wParam); return 0;
     case WM_SETFOCUS: focusChanged(true); return 0;
     case WM_KILLFOCUS: focusChanged(false); return 0;
     case WM_GETDLGCODE: return DLGC_WANTCHARS | DLGC_WANTARROWS;

@@ -259,6 +259,15 @@ typedef struct tagNMLISTVIEW {
     LPARAM lParam;
 } NMLISTVIEW, *LPNMLISTVIEW;
 
+// Packed as commctrl.h packs it: wVKey, then flags right after it.
+#pragma pack(push, 1)
+typedef struct tagLVKEYDOWN {
+    NMHDR hdr;
+    WORD wVKey;
+    UINT flags;
+} NMLVKEYDOWN, *LPNMLVKEYDOWN;
+#pragma pack(pop)
+
 typedef struct tagNMITEMACTIVATE {
     NMHDR hdr;
     int iItem;

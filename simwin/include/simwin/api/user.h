@@ -108,6 +108,8 @@ typedef struct tagSTYLESTRUCT {
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
@@ -154,9 +156,16 @@ typedef struct tagSTYLESTRUCT {
 
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
 #define VK_UP 0x26
+#define VK_RIGHT 0x27
 #define VK_DOWN 0x28
 #define VK_APPS 0x5D
 #define VK_F10 0x79
@@ -300,6 +309,7 @@ typedef struct tagSTYLESTRUCT {
 #define DM_SETDEFID (WM_USER + 1)
 #define DC_HASDEFID 0x534B
 #define DLGC_WANTARROWS 0x0001
+#define DLGC_WANTTAB 0x0002
 #define DLGC_WANTALLKEYS 0x0004
 #define DLGC_DEFPUSHBUTTON 0x0010
 #define DLGC_UNDEFPUSHBUTTON 0x0020
@@ -585,6 +595,52 @@ BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repa
 int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
 BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point);
 BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point);
+
+// --- The keyboard --------------------------------------------------------------------------------------------------
+#define INPUT_MOUSE 0
+#define INPUT_KEYBOARD 1
+#define INPUT_HARDWARE 2
+#define KEYEVENTF_EXTENDEDKEY 0x0001
+#define KEYEVENTF_KEYUP 0x0002
+
+typedef struct tagMOUSEINPUT {
+    LONG dx;
+    LONG dy;
+    DWORD mouseData;
+    DWORD dwFlags;
+    DWORD time;
+    ULONG_PTR dwExtraInfo;
+} MOUSEINPUT, *PMOUSEINPUT, *LPMOUSEINPUT;
+
+typedef struct tagKEYBDINPUT {
+    WORD wVk;
+    WORD wScan;
+    DWORD dwFlags;
+    DWORD time;
+    ULONG_PTR dwExtraInfo;
+} KEYBDINPUT, *PKEYBDINPUT, *LPKEYBDINPUT;
+
+typedef struct tagHARDWAREINPUT {
+    DWORD uMsg;
+    WORD wParamL;
+    WORD wParamH;
+} HARDWAREINPUT, *PHARDWAREINPUT, *LPHARDWAREINPUT;
+
+typedef struct tagINPUT {
+    DWORD type;
+    union {
+        MOUSEINPUT mi;
+        KEYBDINPUT ki;
+        HARDWAREINPUT hi;
+    };
+} INPUT, *PINPUT, *LPINPUT;
+
+// Keys pressed and released as a person does: they queue as input for the window with the focus (after
+// the posted messages), and the thread's key state follows them as they are taken from the queue.
+UINT WINAPI SendInput(UINT count, LPINPUT inputs, int size);
+SHORT WINAPI GetKeyState(int virtualKey);
+BOOL WINAPI GetKeyboardState(PBYTE keyState);
+BOOL WINAPI SetKeyboardState(LPBYTE keyState);
 
 // --- Messages, the queue and timers --------------------------------------------------------------------------------
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
