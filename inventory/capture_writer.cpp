@@ -377,19 +377,9 @@ void CCaptureWriter::CaptureDrivers() {
     size_t total = 0;
     for (const char* environment : kEnvironments) {
         DWORD level = 8, count = 0;
-        auto enumerate = [&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
-            return EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), level, buffer, size, needed, returned);
-        };
-        std::vector<BYTE> list = FetchSpoolerList(enumerate, count);
-        if (!count) {
-            level = 3;
-            list = FetchSpoolerList(enumerate, count);
-        }
+        const std::vector<BYTE> list = FetchDrivers(environment, level, count);
         for (DWORD i = 0; i < count; ++i) {
-            // DRIVER_INFO_8A begins with the fields of DRIVER_INFO_3A.
-            const DRIVER_INFO_3A& d = level == 8 ? *reinterpret_cast<const DRIVER_INFO_3A*>(
-                                                       &reinterpret_cast<const DRIVER_INFO_8A*>(list.data())[i])
-                                                 : reinterpret_cast<const DRIVER_INFO_3A*>(list.data())[i];
+            const DRIVER_INFO_3A& d = DriverAt(list, level, i);
             if (!d.pName) continue;
             ++total;
             Section("driver");

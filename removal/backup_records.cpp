@@ -250,20 +250,10 @@ bool RecordDriver(const char* name, const char* environment, CBackupRecord& reco
     // Level 8 holds the manufacturer, the provider and the INF the driver came from; a spooler without it
     // gives level 3.
     DWORD count = 0, level = 8;
-    std::vector<BYTE> list;
-    for (DWORD tried : {8u, 3u}) {
-        level = tried;
-        SetLastError(ERROR_SUCCESS);
-        list = FetchSpoolerList(
-            [&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
-                return EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), tried, buffer, size, needed, returned);
-            },
-            count);
-        if (count || GetLastError() != ERROR_INVALID_LEVEL) break;
-    }
+    const std::vector<BYTE> list = FetchDrivers(environment, level, count);
     const size_t stride = level == 8 ? sizeof(DRIVER_INFO_8A) : sizeof(DRIVER_INFO_3A);
     for (DWORD i = 0; i < count; ++i) {
-        const DRIVER_INFO_3A& d = *reinterpret_cast<const DRIVER_INFO_3A*>(list.data() + i * stride);
+        const DRIVER_INFO_3A& d = DriverAt(list, level, i);
         if (!d.pName || _strcmpi(d.pName, name) != 0) continue;
         record = CBackupRecord();
         record.kind = "driver";

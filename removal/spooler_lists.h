@@ -38,3 +38,23 @@ inline std::vector<BYTE> FetchMonitors(DWORD& count) {
         },
         count);
 }
+
+// The drivers of an environment (null: the local one) at level 8, or at level 3 from a spooler without it;
+// level says which.
+inline std::vector<BYTE> FetchDrivers(const char* environment, DWORD& level, DWORD& count) {
+    level = 8;
+    auto enumerate = [&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+        return EnumPrinterDriversA(NULL, const_cast<LPSTR>(environment), level, buffer, size, needed, returned);
+    };
+    std::vector<BYTE> list = FetchSpoolerList(enumerate, count);
+    if (!count) {
+        level = 3;
+        list = FetchSpoolerList(enumerate, count);
+    }
+    return list;
+}
+// The i-th driver of such a list (DRIVER_INFO_8A begins with the fields of DRIVER_INFO_3A).
+inline const DRIVER_INFO_3A& DriverAt(const std::vector<BYTE>& list, DWORD level, DWORD i) {
+    const size_t stride = level == 8 ? sizeof(DRIVER_INFO_8A) : sizeof(DRIVER_INFO_3A);
+    return *reinterpret_cast<const DRIVER_INFO_3A*>(list.data() + i * stride);
+}
