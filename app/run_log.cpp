@@ -145,10 +145,10 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
         line.clock = Clock(false);
         seenInStage[key] = outcome;
     };
-    for (PendingItem& line : pending) {
-        if (line.key != key) continue;
+    auto waiting = pendingAt.find(key);
+    if (waiting != pendingAt.end()) {
         // A later call tells how the item ended; "not there" (the next environment, a repeat) adds nothing.
-        if (outcome != NOT_THERE) replace(line);
+        if (outcome != NOT_THERE) replace(pending[waiting->second]);
         return;
     }
     auto seen = seenInStage.find(key);
@@ -159,6 +159,7 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
     line.item = name;
     line.stage = stage;
     replace(line);
+    pendingAt[key] = pending.size();
     pending.push_back(line);
     ++itemLines;
 }
@@ -166,6 +167,7 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
 void CRunLog::FlushItems() {
     std::vector<PendingItem> lines;
     lines.swap(pending);
+    pendingAt.clear();
     for (const PendingItem& line : lines) {
         ++counts[line.outcome];
         std::string text = line.kind + " | " + line.item + " | " + OutcomeName(line.outcome);

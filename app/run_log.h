@@ -21,6 +21,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/os_version.h"
@@ -103,5 +104,6 @@ private:
     unsigned itemLines;
     unsigned counts[OUTCOME_COUNT];
     std::vector<PendingItem> pending;
-    std::map<std::string, Outcome> seenInStage;  // kind and item of the stage's items: their last outcome
+    std::unordered_map<std::string, size_t> pendingAt;  // key of a waiting line: its place in pending
+    std::unordered_map<std::string, Outcome> seenInStage;  // kind and item of the stage's items: their last outcome
 };

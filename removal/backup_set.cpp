@@ -188,8 +188,16 @@ bool CBackupSet::Open(const std::string& path, const COSVersion& os, bool forJou
 }
 
 bool CBackupSet::WriteFile(const char* name, const std::string& text, std::string& error) {
+    // Written beside and then put in place: a removal stopped halfway through the write (a crash, a power
+    // cut) leaves the last whole state, never half of one.
     DWORD code = 0;
-    if (!WriteWhole(folder + "\\" + name, text, code)) return Failed(error, std::string(name) + " cannot be written", code);
+    const std::string path = folder + "\\" + name, fresh = path + ".new";
+    if (!WriteWhole(fresh, text, code)) return Failed(error, std::string(name) + " cannot be written", code);
+    if (!MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        code = GetLastError();
+        DeleteFileA(fresh.c_str());
+        return Failed(error, std::string(name) + " cannot be written", code);
+    }
     return true;
 }
 

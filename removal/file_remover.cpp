@@ -5,10 +5,12 @@
 #include <string.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/path_parts.h"
+#include "removal/file_index.h"
 
 namespace {
 
@@ -54,38 +56,6 @@ int ScheduleByVersionClass(const CRemovalContext& context, const char* path, con
     }
 }
 
-// The files of a searched directory tree (the directory and two levels below it), by lower-cased name, each
-// name's paths in the order a walk of the tree meets them. RemoveFiles builds one per searched directory
-// once, so that a long list of names does not walk the same trees again for every name.
-// A walk for one name does not enter a directory of that name (it tries to delete it instead), so each entry
-// keeps the names of the directories it lies in.
-struct IndexedFile {
-    std::string path;
-    std::vector<std::string> within;  // lower-cased names of the directories below the searched one
-};
-typedef std::map<std::string, std::vector<IndexedFile>> FileIndex;
-
-
-void IndexTree(const char* directory, int depth, FileIndex& index, std::vector<std::string>& within) {
-    char pattern[MAX_PATH];
-    if (!Join(pattern, sizeof pattern, directory, "*.*")) return;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(pattern, &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        char path[MAX_PATH];
-        if (!Join(path, sizeof path, directory, entry.cFileName)) continue;
-        std::string name = TextKey(entry.cFileName);
-        index[name].push_back(IndexedFile{path, within});
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != '.' && depth > 0) {
-            within.push_back(name);
-            IndexTree(path, depth - 1, index, within);
-            within.pop_back();
-        }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-}
-
 const int kSearchDepth = 2;
 
 struct DirectoryRow {
@@ -99,15 +69,26 @@ const DirectoryRow kDirectoryRows[] = {
     {PRINTDRIVERDIR_W40, true, true}, {PRINTPROCDIR_W40, true, true},
 };
 
-// RemoveFile with the searched trees' indexes (null: walk the trees).
-void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<FileIndex>* indexes) {
+// The indexes of one stage's directories: each direct directory by itself (null where it could not be
+// listed), each searched tree.
+struct StageIndexes {
+    std::vector<std::unique_ptr<CFileIndex>> direct;
+    std::vector<CFileIndex> searched;
+};
+
+// RemoveFile with the stage's indexes (null: try every place and walk the trees).
+void RemoveFileWith(CRemovalContext& context, const char* name, StageIndexes* indexes) {
     const unsigned linesBefore = context.ReportedLines();
     char fileName[MAX_PATH];
     FileNameOf(name, fileName, sizeof fileName);
     // A pattern, a stream or a name Windows would cut names no file of the list.
     if (context.Refused("file", name, context.keeper->FileName(fileName))) return;
     CUninstallDatabase& db = *context.database;
+    size_t place = 0;
     for (const char* directory : *context.directDirs) {
+        // A directory listed at the start of the stage holds no file it did not list then.
+        const CFileIndex* listed = indexes ? indexes->direct[place++].get() : nullptr;
+        if (listed && listed->Find(fileName).empty()) continue;
         char path[MAX_PATH];
         if (Join(path, sizeof path, directory, fileName) && DeleteOrSchedule(context, path)) db.restartNeeded = 1;
     }
@@ -117,15 +98,8 @@ void RemoveFileWith(CRemovalContext& context, const char* name, std::vector<File
             if (DeleteMatchingFiles(context, directory, fileName, kSearchDepth, 0)) db.restartNeeded = 1;
             continue;
         }
-        FileIndex& index = (*indexes)[tree++];
-        const std::string wanted = TextKey(fileName);
-        auto found = index.find(wanted);
-        if (found == index.end()) continue;
-        for (const IndexedFile& file : found->second) {
-            bool entered = true;
-            for (const std::string& d : file.within) entered = entered && d != wanted;
-            if (entered && DeleteOrSchedule(context, file.path.c_str())) db.restartNeeded = 1;
-        }
+        for (const CFileIndex::Entry* file : indexes->searched[tree++].Find(fileName))
+            if (DeleteOrSchedule(context, file->path.c_str())) db.restartNeeded = 1;
     }
     for (const char* oemPath : db.removal.oemPaths) {
         std::string directory;
@@ -280,12 +254,15 @@ void RemoveFiles(CRemovalContext& context) {
     CTextList& files = db.removal.files;
     files.Sort();
     files.Unique();
-    // The searched trees are walked once; only the files of the list leave them during this stage.
-    std::vector<FileIndex> indexes;
+    // The directories are listed once; only the files of the list leave them during this stage.
+    StageIndexes indexes;
+    for (const char* directory : *context.directDirs) {
+        indexes.direct.emplace_back(new CFileIndex);
+        if (!indexes.direct.back()->Build(directory, 0, true)) indexes.direct.back().reset();
+    }
     for (const char* directory : *context.searchDirs) {
-        indexes.emplace_back();
-        std::vector<std::string> within;
-        IndexTree(directory, kSearchDepth, indexes.back(), within);
+        indexes.searched.emplace_back();
+        indexes.searched.back().Build(directory, kSearchDepth);
     }
     bool nreg32s = false;
     for (const char* item : files) {

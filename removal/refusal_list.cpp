@@ -6,6 +6,7 @@
 
 #include "app/default_script_path.h"
 #include "removal/driver_remover.h"
+#include "removal/file_index.h"
 #include "removal/hook_runner.h"
 #include "removal/ini_remover.h"
 #include "removal/load_run_remover.h"
@@ -23,22 +24,10 @@ public:
         if (refusal && seen.insert(std::string(kind) + "|" + Lower(item)).second) out.push_back({kind, item, refusal});
     }
 
-    // The files of that name the file removal would meet: directly in a directory, or down to depth levels
-    // below it (not inside a directory of the same name, which it tries to delete instead).
-    void Files(const std::string& directory, const std::string& name, int depth) {
-        WIN32_FIND_DATAA entry;
-        HANDLE find = FindFirstFileA((directory + "\\*.*").c_str(), &entry);
-        if (find == INVALID_HANDLE_VALUE) return;
-        do {
-            const std::string path = directory + "\\" + entry.cFileName;
-            const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (_strcmpi(entry.cFileName, name.c_str()) == 0) {
-                if (!folder) Add("files", path, keeper.File(path.c_str()));
-            } else if (folder && entry.cFileName[0] != '.' && depth > 0) {
-                Files(path, name, depth - 1);
-            }
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
+    // The files of that name the file removal would meet in a tree it searches.
+    void Files(const CFileIndex& tree, const std::string& name) {
+        for (const CFileIndex::Entry* entry : tree.Find(name.c_str()))
+            if (!entry->folder) Add("files", entry->path, keeper.File(entry->path.c_str()));
     }
 
     const CKeeper& keeper;
@@ -53,6 +42,19 @@ std::string WithoutBackslash(std::string path) {
 
 void ListFiles(CLister& l, const CUninstallDatabase& db, const CTextList& directDirs, const CTextList& searchDirs,
                const std::vector<std::string>& oemDirectories) {
+    // Each tree is walked once for the whole list, as the file removal does: searched directories two
+    // levels down, the OEM directories three.
+    std::vector<CFileIndex> direct, searched, oem(oemDirectories.size());
+    std::vector<bool> listed;  // whether each direct directory could be listed
+    for (const char* dir : directDirs) {
+        direct.emplace_back();
+        listed.push_back(direct.back().Build(WithoutBackslash(dir).c_str(), 0, true));
+    }
+    for (const char* dir : searchDirs) {
+        searched.emplace_back();
+        searched.back().Build(WithoutBackslash(dir).c_str(), 2);
+    }
+    for (size_t i = 0; i < oemDirectories.size(); ++i) oem[i].Build(oemDirectories[i].c_str(), 3);
     for (const char* item : db.removal.files) {
         std::string name = item;
         name.erase(std::min(name.find('='), name.size()));
@@ -62,14 +64,17 @@ void ListFiles(CLister& l, const CUninstallDatabase& db, const CTextList& direct
             l.Add("files", name, refusal);
             continue;
         }
+        size_t place = 0;
         for (const char* dir : directDirs) {
+            const size_t at = place++;
+            if (listed[at] && direct[at].Find(fileName.c_str()).empty()) continue;
             const std::string path = WithoutBackslash(dir) + "\\" + fileName;
             const DWORD attributes = GetFileAttributesA(path.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
                 l.Add("files", path, l.keeper.File(path.c_str()));
         }
-        for (const char* dir : searchDirs) l.Files(WithoutBackslash(dir), fileName, 2);
-        for (const std::string& dir : oemDirectories) l.Files(dir, name, 3);
+        for (const CFileIndex& tree : searched) l.Files(tree, fileName);
+        for (const CFileIndex& tree : oem) l.Files(tree, name);
     }
 }
 

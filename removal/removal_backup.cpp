@@ -56,7 +56,8 @@ bool CRemovalBackup::Begin(CRemovalContext& context, const CUninstallDatabase& d
 bool CRemovalBackup::Stage(int stage, const CUninstallDatabase& database, const CRemovalContext& context) {
     if (!journal || journal->Failed()) return false;
     std::string error;
-    if (!set.WriteFile(kStateFile, WriteRemovalState(database, context, stage), error)) {
+    WriteRemovalState(database, context, stage, stateText);
+    if (!set.WriteFile(kStateFile, stateText, error)) {
         journal->Fail(error);
         return false;
     }

@@ -39,4 +39,5 @@ public:
 private:
     CBackupSet set;
     std::unique_ptr<CRemovalJournal> journal;
+    std::string stateText;  // the state last written
 };

@@ -9,9 +9,13 @@
 
 namespace {
 
-void Key(std::string& out, const char* key, const std::string& value) {
-    out += std::string(key) + " = " + value + "\r\n";
+void Key(std::string& out, const char* key, const char* value) {
+    out += key;
+    out += " = ";
+    out += value;
+    out += "\r\n";
 }
+void Key(std::string& out, const char* key, const std::string& value) { Key(out, key, value.c_str()); }
 void Key(std::string& out, const char* key, long value) { Key(out, key, std::to_string(value)); }
 
 void Lists(std::string& out, const CUninstallProfile& profile) {
@@ -42,7 +46,13 @@ bool Text(char* into, const std::string& value) {
 }  // namespace
 
 std::string WriteRemovalState(const CUninstallDatabase& db, const CRemovalContext& context, int stage) {
-    std::string out = "[state]\r\n";
+    std::string out;
+    WriteRemovalState(db, context, stage, out);
+    return out;
+}
+
+void WriteRemovalState(const CUninstallDatabase& db, const CRemovalContext& context, int stage, std::string& out) {
+    out = "[state]\r\n";
     Key(out, "stage", stage);
     Key(out, "restartNeeded", db.restartNeeded);
     Key(out, "removingCount", db.removingCount);
@@ -68,7 +78,6 @@ std::string WriteRemovalState(const CUninstallDatabase& db, const CRemovalContex
     Lists(out, db.keep);
     out += "[removal]\r\n";
     Lists(out, db.removal);
-    return out;
 }
 
 bool ReadRemovalState(const std::string& text, CUninstallDatabase& db, CRemovalContext& context, int& stage,

@@ -38,6 +38,8 @@
 #include "script/database.h"
 
 std::string WriteRemovalState(const CUninstallDatabase& database, const CRemovalContext& context, int stage);
+// The same into out, replacing what it held (a buffer kept from stage to stage keeps its room).
+void WriteRemovalState(const CUninstallDatabase& database, const CRemovalContext& context, int stage, std::string& out);
 // Fills the database's printers, keep and removal profiles, counters and flags and the context's notes;
 // false with error ("line N: what") and nothing changed when the text is not a state of this form.
 bool ReadRemovalState(const std::string& text, CUninstallDatabase& database, CRemovalContext& context, int& stage,

@@ -625,10 +625,17 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
             search->entries.push_back(d);
         }
     }
-    for (auto& c : dir.node->children) {
-        if (!simwin::matchFileName(pattern, c.second->name)) continue;
-        fillFindData(d, c.second->name, *c.second);
+    auto add = [&](FileNode& c) {
+        if (!simwin::matchFileName(pattern, c.name)) return;
+        fillFindData(d, c.name, c);
         search->entries.push_back(d);
+    };
+    if (pattern.find_first_of("*?<>\"") == std::string::npos) {
+        // A plain name matches at most the one entry of that name: found without walking the directory.
+        auto c = dir.node->children.find(pattern);
+        if (c != dir.node->children.end()) add(*c->second);
+    } else {
+        for (auto& c : dir.node->children) add(*c.second);
     }
     if (search->entries.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
     *lpFindFileData = search->entries[0];

@@ -250,3 +250,33 @@ TEST_F(IndexedFileStage, DeletesExactlyWhatAWalkPerNameDeletes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The direct directories are listed once per stage too: a file named by its long or its short name, in any
+// case, goes as it does when each name is tried by itself; a locked one is still scheduled.
+TEST_F(IndexedFileStage, DirectDirectoriesFindNamesAsADeleteByNameDoes) {
+    const std::string system = kSystem;
+    auto build = [&](simwin::Machine& machine) {
+        for (const char* f : {"Long Driver Name.dll", "plain.drv", "kept.dll", "busy.dll"})
+            machine.files.writeFile(system + f, "MZ");
+        machine.files.setLocked(system + "busy.dll", true);
+    };
+    build(m);
+    char shortPath[MAX_PATH] = "";
+    ASSERT_NE(0u, GetShortPathNameA((system + "Long Driver Name.dll").c_str(), shortPath, sizeof shortPath));
+    const std::string alias = strrchr(shortPath, '\\') + 1;
+    ASSERT_NE("Long Driver Name.dll", alias);
+    Fill(directDirs, {kSystem});
+    database.remainingCount = 1;
+    Fill(database.removal.files, {alias.c_str(), "PLAIN.DRV", "busy.dll", "absent.dll"});
+    Learn();
+    RemoveFiles(context);
+    EXPECT_FALSE(m.files.exists(system + "Long Driver Name.dll"));
+    EXPECT_FALSE(m.files.exists(system + "plain.drv"));
+    EXPECT_TRUE(m.files.exists(system + "kept.dll"));
+    EXPECT_EQ(1u, m.files.pendingRenames.size());
+    EXPECT_EQ(1, database.restartNeeded);
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+// The files of a directory tree down to a depth, by lower-cased name, walked once so that a long list of
+// names does not walk the same tree again for every name. The file removal and the list of what the keeper
+// refuses both look names up in it.
+#ifndef KORUN_REMOVAL_FILE_INDEX_H
+#define KORUN_REMOVAL_FILE_INDEX_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+class CFileIndex {
+public:
+    struct Entry {
+        std::string path;
+        bool folder;
+        std::vector<std::string> within;  // lower-cased names of the directories below the indexed one
+    };
+
+    // Walks directory and depth levels below it ("." and ".." are listed, not entered); with aliases each
+    // entry is found by its short name too, as Windows opens a file by either. False when the directory
+    // is there but could not be listed (denied, say): the index then knows nothing of it.
+    bool Build(const char* directory, int depth, bool aliases = false);
+
+    // The entries of that name in the order a walk meets them, without those inside a directory of the
+    // same name: a walk for one name does not enter such a directory (it tries to delete it instead).
+    std::vector<const Entry*> Find(const char* name) const;
+
+private:
+    bool Walk(const char* directory, int depth, bool aliases, std::vector<std::string>& within);
+    std::map<std::string, std::vector<Entry>> byName;
+};
+
+#endif
