@@ -102,6 +102,83 @@ bool Append(HANDLE file, const std::string& text, DWORD& error) {
 
 std::string Timestamp() { return JournalTime(true); }
 
+// The SID of the user the tool runs as, as text; "" when the token does not say.
+std::string TokenUserSid() {
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
+    std::string out;
+    DWORD needed = 0;
+    GetTokenInformation(token, TokenUser, NULL, 0, &needed);
+    if (needed) {
+        std::vector<BYTE> buffer(needed);
+        LPSTR text = NULL;
+        if (GetTokenInformation(token, TokenUser, buffer.data(), needed, &needed) &&
+            ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+            out = text;
+            LocalFree(text);
+        }
+    }
+    CloseHandle(token);
+    return out;
+}
+
+// Whether the file system below a folder keeps the descriptors it is given: a probe folder made there
+// with the sets' descriptor reads back as made. A FAT volume keeps none, nor does Wine on a file system
+// without extended attributes (it reports the Unix owner). A probe that cannot be made says yes.
+bool KeepsDescriptors(const std::string& parent) {
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kSetDacl, SDDL_REVISION_1, &descriptor, NULL)) return true;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    std::string probe;
+    bool made = false;
+    for (unsigned n = 0; n < 100 && !made; ++n) {
+        probe = parent + "\\probe-" + std::to_string(GetTickCount()) + "-" + std::to_string(n);
+        made = CreateDirectoryA(probe.c_str(), &attributes) != 0;
+        if (!made && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    LocalFree(descriptor);
+    if (!made) return true;
+    const bool kept = FolderSddl(probe) == ExpectedSddl();
+    RemoveDirectoryA(probe.c_str());
+    return kept;
+}
+
+// On a file system that keeps no descriptors the rights cannot be the sets' own; a set is then one the
+// tool wrote when it belongs to the administrators, SYSTEM or the user the tool runs as (an administrator:
+// the tool runs as no one else), and its DACL lets no one else write.
+bool OwnedAsWithoutDescriptors(const std::string& sddl) {
+    if (sddl.compare(0, 2, "O:") != 0) return false;
+    const size_t next = sddl.find(':', 2);
+    if (next == std::string::npos || next < 3) return false;
+    const std::string owner = sddl.substr(2, next - 3), user = TokenUserSid();  // up to "G:" or "D:"
+    auto trusted = [&](const std::string& sid) { return sid == "BA" || sid == "SY" || sid == owner; };
+    if (owner != "BA" && owner != "SY" && (user.empty() || owner != user)) return false;
+    const size_t dacl = sddl.find("D:");
+    // No DACL (Windows's "NO_ACCESS_CONTROL" on a FAT volume): everyone may do everything.
+    if (dacl == std::string::npos || sddl.find("NO_ACCESS_CONTROL", dacl) != std::string::npos) return false;
+    // Every ACE: "(type;flags;rights;;;sid)". Another's may only read.
+    for (size_t at = sddl.find('(', dacl); at != std::string::npos; at = sddl.find('(', at + 1)) {
+        const size_t end = sddl.find(')', at);
+        if (end == std::string::npos) return false;
+        std::vector<std::string> fields;
+        std::string field;
+        for (size_t k = at + 1; k <= end; ++k) {
+            if (k == end || sddl[k] == ';') {
+                fields.push_back(field);
+                field.clear();
+            } else {
+                field += sddl[k];
+            }
+        }
+        if (fields.size() != 6 || fields[0] != "A" || trusted(fields[5])) continue;
+        const std::string& rights = fields[2];
+        if (rights != "FR" && rights != "FX" && rights != "GR" && rights != "GX" && rights != "GRGX" &&
+            rights != "0x1200a9" && rights != "0x120089")
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 CBackupSet::~CBackupSet() {
@@ -178,8 +255,16 @@ bool CBackupSet::Open(const std::string& path, const COSVersion& os, bool forJou
     if (!FullFolderPath(path.c_str(), full) || !IsDirectory(full))
         return Failed(error, path + " is not a backup set", ERROR_PATH_NOT_FOUND);
     // Only a set the tool wrote: anything else in that place could have been put there by anyone.
-    if (os.IsWinNT() && FolderSddl(full) != ExpectedSddl())
-        return Failed(error, full + " is not a backup set of the tool (its owner or access rights differ)", ERROR_ACCESS_DENIED);
+    if (os.IsWinNT()) {
+        const std::string sddl = FolderSddl(full);
+        const size_t cut = full.find_last_of('\\');
+        const bool accepted = sddl == ExpectedSddl() ||
+                              (cut != std::string::npos && !KeepsDescriptors(full.substr(0, cut)) &&
+                               OwnedAsWithoutDescriptors(sddl));
+        if (!accepted)
+            return Failed(error, full + " is not a backup set of the tool (its owner or access rights differ)",
+                          ERROR_ACCESS_DENIED);
+    }
     folder = full;
     nextCopy = 1;
     std::string index;

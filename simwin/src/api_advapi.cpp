@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "simwin/machine.h"
+#include "simwin/security.h"
 #include "simwin/win32.h"
 
 #include "record_layout.h"
@@ -338,6 +339,22 @@ BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOI
     if (!(t->access & TOKEN_QUERY)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
+    }
+    if (cls == TokenUser && returned) {
+        // The machine's interactive user, its SID packed after the structure.
+        const std::string sid = simwin::userSid();
+        *returned = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
+        if (!info || size < *returned) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        auto* tu = static_cast<TOKEN_USER*>(info);
+        BYTE* p = static_cast<BYTE*>(info) + sizeof(TOKEN_USER);
+        std::memcpy(p, sid.data(), sid.size());
+        tu->User.Sid = p;
+        tu->User.Attributes = 0;
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
     }
     if (cls != TokenGroups || !returned) {
         SetLastError(ERROR_INVALID_PARAMETER);

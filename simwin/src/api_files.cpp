@@ -238,6 +238,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     if (FileSystem::isDenied(l.node ? l.node : l.parent)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
     std::unique_ptr<simwin::SecurityDescriptor> given;
     if (!givenSecurity(lpSecurityAttributes, given)) return INVALID_HANDLE_VALUE;
+    if (!files().keepsDescriptors(letterOf(l.full))) given.reset();  // read, then dropped
 
     const DWORD newAttributes = dwFlagsAndAttributes & kSettableAttributes;
     std::shared_ptr<FileNode> node;
@@ -555,6 +556,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
     if (FileSystem::isDenied(l.parent)) return fail(ERROR_ACCESS_DENIED);
     std::unique_ptr<simwin::SecurityDescriptor> given;
     if (!givenSecurity(lpSecurityAttributes, given)) return FALSE;
+    if (!files().keepsDescriptors(letterOf(l.full))) given.reset();  // read, then dropped
     if (!files().hasRoom(letterOf(l.full), 0)) return fail(ERROR_DISK_FULL);
     auto n = std::make_shared<FileNode>();
     n->isDirectory = true;

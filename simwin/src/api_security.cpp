@@ -28,6 +28,16 @@ void* localCopy(const std::string& bytes) {
     return p;
 }
 
+// What a drive that keeps no descriptors reports for every file: its user owns it, with full control for
+// that user and SYSTEM (as Wine derives it from a file's Unix owner).
+simwin::SecurityDescriptor plainSecurity() {
+    simwin::SecurityDescriptor sd;
+    simwin::parseSddl("O:" + simwin::sidText(simwin::userSid()) + "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" +
+                          simwin::sidText(simwin::userSid()) + ")",
+                      sd);
+    return sd;
+}
+
 // The node of a path for the security functions: found, and not denied; else the error is set.
 simwin::FileNode* securedNode(LPCSTR fileName) {
     if (!fileName || !*fileName) {
@@ -80,8 +90,9 @@ BOOL WINAPI GetFileSecurityA(LPCSTR fileName, SECURITY_INFORMATION requested, PS
     simwin::FileNode* n = securedNode(fileName);
     if (!n) return FALSE;
     if (requested & SACL_SECURITY_INFORMATION) return fail(ERROR_PRIVILEGE_NOT_HELD);
-    const std::string bytes =
-        simwin::toSelfRelative(simwin::effectiveSecurity(*n, current().system), requested & kParts);
+    const std::string bytes = simwin::toSelfRelative(
+        current().files.keepsDescriptors(n->path()) ? simwin::effectiveSecurity(*n, current().system) : plainSecurity(),
+        requested & kParts);
     *needed = static_cast<DWORD>(bytes.size());
     if (!descriptor || size < bytes.size()) return fail(ERROR_INSUFFICIENT_BUFFER);
     std::memcpy(descriptor, bytes.data(), bytes.size());
@@ -108,5 +119,15 @@ BOOL WINAPI SetFileSecurityA(LPCSTR fileName, SECURITY_INFORMATION information, 
         sd->dacl = given.dacl;
     }
     n->security = sd;
+    return TRUE;
+}
+
+BOOL WINAPI ConvertSidToStringSidA(PSID sid, LPSTR* text) {
+    if (!sid || !text) return fail(ERROR_INVALID_PARAMETER);
+    const BYTE* p = static_cast<const BYTE*>(sid);
+    if (p[0] != 1 || p[1] > 15) return fail(ERROR_INVALID_SID);
+    const std::string binary(reinterpret_cast<const char*>(p), 8 + 4 * p[1]);
+    const std::string out = simwin::sidText(binary);
+    *text = static_cast<LPSTR>(localCopy(out + '\0'));
     return TRUE;
 }

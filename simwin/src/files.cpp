@@ -652,6 +652,14 @@ void FileSystem::setDriveSpace(const std::string& letter, uint64_t total, uint64
     space_[toUpper(letter.substr(0, 1))] = d;
 }
 
+void FileSystem::setKeepsDescriptors(const std::string& letter, bool keeps) {
+    const std::string key = toUpper(letter.substr(0, 1));
+    if (keeps)
+        plainDrives_.erase(key);
+    else
+        plainDrives_.insert(key);
+}
+
 void FileSystem::beginRun() {
     for (auto& d : space_) {
         const FileNode* root = drive(d.first);
@@ -715,11 +723,16 @@ void FileSystem::load(const IniDoc& doc) {
         pendingRenames.push_back(r);
     }
     space_.clear();
+    plainDrives_.clear();
+    std::set<std::string> declared;
     for (const IniSection* s : doc.all("drive")) {
         const std::string letter = toUpper(s->get("letter"));
+        if (!declared.insert(letter).second) throw MachineError("[drive] letter = " + letter + " declared twice");
+        if (s->get("descriptors", "yes") == "no") setKeepsDescriptors(letter, false);
+        // A section that says only how the drive keeps descriptors leaves its space as it is.
+        if (s->get("total").empty() && s->get("free").empty() && !s->get("descriptors").empty()) continue;
         const uint64_t total = std::strtoull(s->get("total", std::to_string(DriveSpace::kDefaultTotal)).c_str(), nullptr, 10);
         const uint64_t free = std::strtoull(s->get("free", std::to_string(total)).c_str(), nullptr, 10);
-        if (space_.count(letter)) throw MachineError("[drive] letter = " + letter + " declared twice");
         setDriveSpace(letter, total, free);
     }
     removed_.clear();
@@ -776,6 +789,13 @@ void FileSystem::save(IniDoc& doc) const {
         s.add("letter", d.first);
         s.add("total", std::to_string(d.second.total));
         s.add("free", std::to_string(freeBytes(d.first)));
+        if (!keepsDescriptors(d.first)) s.add("descriptors", "no");
+    }
+    for (const std::string& letter : plainDrives_) {
+        if (space_.count(letter)) continue;
+        IniSection& s = doc.add("drive");
+        s.add("letter", letter);
+        s.add("descriptors", "no");
     }
     for (auto& r : pendingRenames) {
         IniSection& s = doc.add("pending");

@@ -94,7 +94,7 @@ const std::vector<SectionRule>& sectionRules() {
         {"security", false, {text("path").need(), text("sddl").need()}},
         {"drive", false,
          {choice("letter", "A|B|C|D|E|F|G|H|I|J|K|L|M|N|O|P|Q|R|S|T|U|V|W|X|Y|Z").need(), number("total", 0, kBytesMax),
-          number("free", 0, kBytesMax)}},
+          number("free", 0, kBytesMax), yesNo("descriptors")}},
         {"removed", false, {text("path").need()}},
         {"pending", false, {text("from").need(), text("to")}},
         {"window", false, {text("class").need(), text("title"), repeated("received")}},

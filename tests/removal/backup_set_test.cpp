@@ -115,3 +115,26 @@ TEST(Restore, EachItemIsRestoredAlreadyThereOrSaidWhyNot) {
 }
 
 }  // namespace
+
+namespace {
+
+// A drive that keeps no descriptors (Wine's, a FAT volume) reports the running user as every file's owner:
+// a set the tool made there is accepted by that rule, and the probe that found it out leaves nothing.
+TEST(BackupSetWithoutDescriptors, IsAcceptedAsTheRunningUsersAndTheProbeLeavesNothing) {
+    auto m = testmachine::Load("[system]\nplatform = nt\n[drive]\nletter = C\ndescriptors = no\n", {});
+    simwin::MachineScope scope(*m);
+    COSVersion os;
+    os.Detect();
+    CBackupSet made;
+    std::string error;
+    ASSERT_TRUE(made.Create(os, error)) << error;
+    CBackupSet opened;
+    EXPECT_TRUE(opened.Open(made.Folder(), os, false, error)) << error;
+    EXPECT_EQ(std::vector<std::string>{made.Folder()}, CBackupSet::Sets(os));
+    EXPECT_TRUE(m->files.exists(made.Folder()));
+    // The same folder where descriptors are kept, without the tool's rights, is refused.
+    m->files.setKeepsDescriptors("C", true);
+    EXPECT_FALSE(opened.Open(made.Folder(), os, false, error));
+}
+
+}  // namespace

@@ -137,6 +137,11 @@ public:
     // Free space ([drive]): the bytes a drive has free now, and whether it has room for `growth` more bytes (a
     // new entry needs at least one byte free). Drives without a limit always have room.
     uint64_t freeBytes(const std::string& letter) const;
+    // A drive that keeps no security descriptors ([drive] descriptors = no: a FAT volume, a Wine drive on a
+    // file system without extended attributes): a descriptor given at creation is dropped, and a file's is
+    // what plainSecurity says.
+    bool keepsDescriptors(const std::string& letter) const { return !plainDrives_.count(letter.substr(0, 1)); }
+    void setKeepsDescriptors(const std::string& letter, bool keeps);
     uint64_t totalBytes(const std::string& letter) const;
     bool hasRoom(const std::string& letter, uint64_t growth) const;
     void setDriveSpace(const std::string& letter, uint64_t total, uint64_t free);
@@ -172,6 +177,7 @@ private:
     std::map<std::string, std::shared_ptr<FileNode>, ILess> drives_;  // "C" -> root
     std::map<std::string, std::string, ILess> standard_;  // full path -> content as Windows put it
     std::map<std::string, DriveSpace, ILess> space_;      // "C" -> its declared space
+    std::set<std::string, ILess> plainDrives_;             // drives that keep no security descriptors
     std::set<std::string, ILess> removed_;               // [removed] paths read at load
     FileNode* child(FileNode& directory, std::string_view name) const;  // by name, then by alias
     void giveAliases(FileNode& directory) const;

@@ -123,6 +123,10 @@ typedef struct _SID_AND_ATTRIBUTES {
     PSID Sid;
     DWORD Attributes;
 } SID_AND_ATTRIBUTES, *PSID_AND_ATTRIBUTES;
+
+typedef struct _TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+} TOKEN_USER, *PTOKEN_USER;
 #define SE_GROUP_MANDATORY 0x00000001L
 #define SE_GROUP_ENABLED_BY_DEFAULT 0x00000002L
 #define SE_GROUP_ENABLED 0x00000004L
@@ -214,6 +218,8 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DW
 BOOL WINAPI ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
                                                                  SECURITY_INFORMATION information, LPSTR* text,
                                                                  PULONG length);
+// A SID as text ("S-1-5-32-544"), allocated for LocalFree.
+BOOL WINAPI ConvertSidToStringSidA(PSID sid, LPSTR* text);
 // A file's or directory's descriptor (its own, or what it inherits), the parts asked for, self-relative: a
 // null or short buffer fails with ERROR_INSUFFICIENT_BUFFER (122) and the size needed. The SACL needs a
 // privilege the tool does not hold (ERROR_PRIVILEGE_NOT_HELD, 1314). A denied one: ERROR_ACCESS_DENIED.
