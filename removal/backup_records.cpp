@@ -229,8 +229,24 @@ bool RecordPrinter(const char* name, CBackupRecord& record) {
         record.Add("startTime", p.StartTime);
         record.Add("untilTime", p.UntilTime);
         record.Add("default", (p.Attributes & PRINTER_ATTRIBUTE_DEFAULT) ? 1ul : 0ul);
-        // Every printer-data value, with its type.
-        for (DWORD index = 0;; ++index) {
+        // Every printer-data value, with its type: all at once from the printer's "PrinterDriverData" key where
+        // the spooler lists them so (Wine lists nothing one by one), else one by one.
+        DWORD needed = 0, count = 0;
+        std::vector<BYTE> values;
+        DWORD result = EnumPrinterDataExA(printer, "PrinterDriverData", NULL, 0, &needed, &count);
+        if (result == ERROR_MORE_DATA && needed) {
+            values.resize(needed);
+            result = EnumPrinterDataExA(printer, "PrinterDriverData", values.data(), needed, &needed, &count);
+        }
+        if (result == ERROR_SUCCESS) {
+            const auto* list = reinterpret_cast<const PRINTER_ENUM_VALUESA*>(values.data());
+            for (DWORD i = 0; i < count; ++i) {
+                char head[16];
+                snprintf(head, sizeof head, "%lu:", static_cast<unsigned long>(list[i].dwType));
+                record.Add(std::string("data.") + list[i].pValueName, head + Hex(list[i].pData, list[i].cbData));
+            }
+        }
+        for (DWORD index = 0; result != ERROR_SUCCESS; ++index) {
             char valueName[256];
             BYTE data[2048];
             DWORD nameSize = 0, type = 0, dataSize = 0;

@@ -361,6 +361,42 @@ DWORD WINAPI EnumPrinterDataA(HANDLE printer, DWORD index, LPSTR valueName, DWOR
     return ERROR_SUCCESS;
 }
 
+DWORD WINAPI EnumPrinterDataExA(HANDLE printer, LPCSTR keyName, LPBYTE values, DWORD size, LPDWORD needed,
+                                LPDWORD count) {
+    if (!isNt()) return ERROR_CALL_NOT_IMPLEMENTED;
+    auto* h = current().handles.get<PrinterHandle>(printer);
+    if (!h) return ERROR_INVALID_HANDLE;
+    if (!needed || !count) return RPC_X_NULL_REF_POINTER;
+    if (!keyName || !*keyName) return ERROR_INVALID_PARAMETER;
+    if (!current().services.spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
+    const simwin::Printer* p = h->printerId ? current().spooler.findById(h->printerId) : nullptr;
+    if (!p) return ERROR_INVALID_HANDLE;
+    if (!simwin::iequals(keyName, "PrinterDriverData")) return ERROR_FILE_NOT_FOUND;
+    std::vector<std::pair<std::string, std::pair<DWORD, std::string>>> all;
+    for (const auto& v : p->data) all.push_back({v.first, {REG_SZ, v.second + '\0'}});
+    for (const auto& v : p->otherData) all.push_back({v.first, v.second});
+    size_t total = all.size() * sizeof(PRINTER_ENUM_VALUESA);
+    for (const auto& v : all) total += v.first.size() + 1 + v.second.second.size();
+    *needed = static_cast<DWORD>(total);
+    *count = 0;
+    if (!values || size < total) return ERROR_MORE_DATA;
+    auto* out = reinterpret_cast<PRINTER_ENUM_VALUESA*>(values);
+    BYTE* at = values + all.size() * sizeof(PRINTER_ENUM_VALUESA);
+    for (size_t i = 0; i < all.size(); ++i) {
+        out[i].pValueName = reinterpret_cast<LPSTR>(at);
+        std::memcpy(at, all[i].first.c_str(), all[i].first.size() + 1);
+        out[i].cbValueName = static_cast<DWORD>(all[i].first.size() + 1);
+        at += all[i].first.size() + 1;
+        out[i].dwType = all[i].second.first;
+        out[i].pData = at;
+        out[i].cbData = static_cast<DWORD>(all[i].second.second.size());
+        std::memcpy(at, all[i].second.second.data(), all[i].second.second.size());
+        at += all[i].second.second.size();
+    }
+    *count = static_cast<DWORD>(all.size());
+    return ERROR_SUCCESS;
+}
+
 BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
                                        LPDWORD needed) {
     if (!spoolerAnswers() || !checkServerAndLevel(server, level)) return FALSE;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/platform.h"
 #include "conformance/conformance_env.h"
@@ -86,6 +87,25 @@ TEST_F(SecurityConformance, PartsAndRefusals) {
     SetLastError(kPoison);
     EXPECT_FALSE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;FA;;;XX)", SDDL_REVISION_1, &sd, NULL));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_ACL));
+}
+
+// The user a process runs as, as text: a SID of a domain or machine account ("S-1-5-21-..."), the size asked
+// for first.
+TEST_F(SecurityConformance, TokenUserAsText) {
+    HANDLE token = NULL;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    DWORD needed = 0;
+    SetLastError(kPoison);
+    EXPECT_FALSE(GetTokenInformation(token, TokenUser, NULL, 0, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    ASSERT_GT(needed, static_cast<DWORD>(sizeof(TOKEN_USER)));
+    std::vector<BYTE> buffer(needed);
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer.data(), needed, &needed));
+    LPSTR text = NULL;
+    ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text));
+    EXPECT_EQ(0, strncmp(text, "S-1-5-21-", 9)) << text;
+    LocalFree(text);
+    CloseHandle(token);
 }
 
 // The folder a backup set lies in: the common application data folder, "C:\ProgramData", through both shell

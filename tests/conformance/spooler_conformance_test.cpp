@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include <cstring>
 #include <string>
@@ -622,6 +623,18 @@ TEST_F(SpoolerConformance, PrinterLevel2KeepsEveryFieldAndItsData) {
         EXPECT_NE(names.end(), std::find(names.begin(), names.end(), std::string("KorunText")));
         EXPECT_NE(names.end(), std::find(names.begin(), names.end(), std::string("KorunNumber")));
     }
+    // All at once from the "PrinterDriverData" key: Wine too lists them so.
+    DWORD count = 0;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_MORE_DATA), EnumPrinterDataExA(h, "PrinterDriverData", NULL, 0, &needed, &count));
+    std::vector<BYTE> all(needed);
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), EnumPrinterDataExA(h, "PrinterDriverData", all.data(), needed, &needed, &count));
+    std::map<std::string, std::string> listed;
+    for (DWORD i = 0; i < count; ++i) {
+        const auto& v = reinterpret_cast<const PRINTER_ENUM_VALUESA*>(all.data())[i];
+        listed[v.pValueName] = std::to_string(v.dwType) + ":" + std::string(reinterpret_cast<const char*>(v.pData), v.cbData);
+    }
+    EXPECT_EQ(std::string("1:hello") + '\0', listed["KorunText"]);
+    EXPECT_EQ(std::string("4:") + std::string(reinterpret_cast<const char*>(&number), 4), listed["KorunNumber"]);
     EXPECT_TRUE(DeletePrinter(h));
     ClosePrinter(h);
     EXPECT_TRUE(DeletePrinterDriverA(NULL, NULL, S(kDriver)));

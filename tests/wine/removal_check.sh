@@ -21,6 +21,9 @@
 #            family's keys and the Pavane utility (started with " /d" and waited for first) go too; the
 #            printer "Pavane Front (PSCRIPT)" becomes the default; the run ends saying how many items the
 #            tool refused (the scripts name eight that Windows or a staying printer needs), not "complete".
+#   restore  korun04.exe /QUIET /RESTORE:LAST puts back what run 2 removed, from run 2's backup set: the
+#            machine is then the one before run 2, apart from the USB device nodes (they come back when the
+#            printer is plugged in) and what the runs write themselves (backup sets, log).
 #
 # After each phase the machine is checked item by item, and against a snapshot taken before the phase:
 # nothing went that the removal does not name. The tool's log holds one line per item, with no empty field.
@@ -177,6 +180,25 @@ EXPECTED_BOXES=$'BOX 160 Pavane Front (PSCRIPT)\nBOX 300 8 0 8'
 run_removal run2 "" "Vestral Reception"
 check_phase run2
 
+# --- restore: run 2's backup set puts back what run 2 removed ------------------------------------------------
+# What cannot come back (the USB device nodes: they return when the printer is plugged in), and what the runs
+# themselves write (the backup sets, the log, the status service's key, the restart's rename list, the mark
+# the Pavane stand-in leaves when run 2 starts it, the console settings Wine writes for a console program)
+# are not compared.
+restore_rc=0
+wine_run 300 "$C/korun04/korun04.exe" /QUIET /RESTORE:LAST >"$LOG_DIR/restore.log" 2>&1 || restore_rc=$?
+[[ $restore_rc == 0 ]] || problem "restore: korun04.exe /QUIET /RESTORE:LAST exit code $restore_rc, expected 0"
+snapshot after-restore
+not_compared='\\programdata\\vestral\\korun04\\backup|\\temp\\korun04\.log|\\enum\\usb|\\services\\vststatus04|pendingfilerenameoperations|^[kv] hkcu\\console|^f c:\\pavane\.txt$'
+restore_diff=$(diff <(grep -Eiv "$not_compared" "$CHECK_DIR/before-run2.txt") \
+    <(grep -Eiv "$not_compared" "$CHECK_DIR/after-restore.txt") | grep '^[<>]')
+if [[ -n $restore_diff ]]; then
+    echo "$restore_diff" | head -40 | sed 's/^/    /'
+    problem "restore: the machine differs from the one before run 2 in $(echo "$restore_diff" | wc -l) line(s)"
+else
+    echo "removal: after restore: the machine is the one before run 2, apart from what cannot come back"
+fi
+
 # The tool's log: every item line names its kind and item (no empty field).
 log=$(find "$C/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1)
 if [[ -z $log ]]; then
@@ -190,7 +212,7 @@ if ((FAILED == 0)); then
 fi
 
 if ((FAILED == 0)); then
-    echo "PASS: removal: two removals, a restart, and nothing else touched ($((SECONDS - started)) s)"
+    echo "PASS: removal: two removals, a restart, a restore, and nothing else touched ($((SECONDS - started)) s)"
 else
     echo "FAIL: removal: $FAILED problem(s) ($((SECONDS - started)) s)"
     exit 1

@@ -117,6 +117,18 @@ DWORD WINAPI SetPrinterDataA(HANDLE printer, LPSTR valueName, DWORD type, LPBYTE
 // needed when a buffer is too small).
 DWORD WINAPI EnumPrinterDataA(HANDLE printer, DWORD index, LPSTR valueName, DWORD nameSize, LPDWORD nameNeeded,
                               LPDWORD type, LPBYTE data, DWORD dataSize, LPDWORD dataNeeded);
+typedef struct _PRINTER_ENUM_VALUESA {
+    LPSTR pValueName;
+    DWORD cbValueName;
+    DWORD dwType;
+    LPBYTE pData;
+    DWORD cbData;
+} PRINTER_ENUM_VALUESA, *PPRINTER_ENUM_VALUESA, *LPPRINTER_ENUM_VALUESA;
+// All values of one of the printer's keys at once (NT family): the structures, then their names and data.
+// "PrinterDriverData" is the key of the values above; another key the machine has none of:
+// ERROR_FILE_NOT_FOUND. ERROR_MORE_DATA with the size needed when the buffer is too small.
+DWORD WINAPI EnumPrinterDataExA(HANDLE printer, LPCSTR keyName, LPBYTE values, DWORD size, LPDWORD needed,
+                                LPDWORD count);
 
 // Changing printers: level 2 of SetPrinterA (command 0) and the queue commands of level 0.
 #define PRINTER_CONTROL_PAUSE 1
