@@ -160,6 +160,7 @@ private:
     void Tell(const CJournalItem& item, Result result, const std::string& why = std::string());
     Result Registry(const std::string& text, bool wholeKey, std::string& why);
     Result File(const std::string& path, unsigned copy, DWORD attributes, std::string& why);
+    void InstallOemInf(const std::string& path, std::string& why);
     Result Record(const CBackupRecord& record, std::string& why);
     Result Printer(const CBackupRecord& r, std::string& why);
     Result Driver(const CBackupRecord& r, std::string& why);
@@ -228,6 +229,7 @@ void CRestorer::Item(const CJournalItem& item, const std::map<unsigned, Copy>& c
         result = Registry(text, item.kind == "registry key", why);
     } else if (copy->second.form == "file") {
         result = File(copy->second.item, item.copy, copy->second.attributes, why);
+        if (result == RESTORED && item.kind == "INF") InstallOemInf(copy->second.item, why);
     } else if (copy->second.form == "record") {
         CBackupRecord record;
         std::string error;
@@ -236,6 +238,30 @@ void CRestorer::Item(const CJournalItem& item, const std::map<unsigned, Copy>& c
         why = "a copy of an unknown form";
     }
     Tell(item, result, why);
+}
+
+// An OEM INF put back under its own name is installed again through setupapi where Windows has it: finding
+// the same text there already, SetupCopyOEMInfA takes that file as the installed one (and registers its
+// catalogue) instead of making another oemNN.inf. What it says goes into the item's line; the file is back
+// either way.
+void CRestorer::InstallOemInf(const std::string& path, std::string& why) {
+    typedef BOOL(WINAPI * CopyOemInf)(PCSTR, PCSTR, DWORD, DWORD, PSTR, DWORD, PDWORD, PSTR*);
+    const size_t n = path.size();
+    if (!os.IsWinNT() || n < 4 || _stricmp(path.c_str() + n - 4, ".inf") != 0) return;
+    HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
+    if (!setupapi) return;
+    CopyOemInf copy = reinterpret_cast<CopyOemInf>(reinterpret_cast<void (*)()>(GetProcAddress(setupapi, "SetupCopyOEMInfA")));
+    char installed[MAX_PATH] = "";
+    if (!copy) {
+        why = "SetupCopyOEMInfA is missing: the file alone is back";
+    } else if (!copy(path.c_str(), NULL, SPOST_PATH, 0, installed, sizeof installed, NULL, NULL)) {
+        why = "SetupCopyOEMInfA failed, error " + std::to_string(GetLastError()) + ": the file alone is back";
+    } else if (_stricmp(installed, path.c_str()) != 0) {
+        why = std::string("installed by SetupCopyOEMInfA as ") + installed;
+    } else {
+        why = "installed again by SetupCopyOEMInfA";
+    }
+    FreeLibrary(setupapi);
 }
 
 Result CRestorer::Registry(const std::string& text, bool wholeKey, std::string& why) {

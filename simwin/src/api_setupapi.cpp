@@ -319,6 +319,43 @@ BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved
     return TRUE;
 }
 
+BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
+                             DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
+                             PDWORD RequiredSize, PSTR* DestinationInfFileNameComponent) {
+    (void)OEMSourceMediaLocation;
+    (void)CopyStyle;
+    if (!SourceInfFileName || OEMSourceMediaType > SPOST_PATH + 1) return fail(ERROR_INVALID_PARAMETER);
+    const simwin::PathLookup source = current().files.lookup(SourceInfFileName);
+    if (source.error) return fail(source.error);
+    if (source.node->isDirectory) return fail(ERROR_ACCESS_DENIED);
+    const std::string directory = infDirectory();
+    simwin::FileNode* dir = current().files.find(directory);
+    if (!dir) return fail(ERROR_PATH_NOT_FOUND);
+    std::string name;
+    for (auto& [key, node] : dir->children)
+        if (!node->isDirectory && simwin::startsWithI(node->name, "oem") && endsWithInf(node->name) &&
+            node->content == source.node->content) {
+            name = node->name;
+            break;
+        }
+    for (int n = 0; name.empty(); ++n) {
+        const std::string candidate = "oem" + std::to_string(n) + ".inf";
+        if (current().files.exists(directory + "\\" + candidate)) continue;
+        if (!CopyFileA(source.full.c_str(), (directory + "\\" + candidate).c_str(), TRUE)) return FALSE;
+        name = candidate;
+    }
+    const std::string full = directory + "\\" + name;
+    if (RequiredSize) *RequiredSize = static_cast<DWORD>(full.size() + 1);
+    if (DestinationInfFileName) {
+        if (DestinationInfFileNameSize < full.size() + 1) return fail(ERROR_INSUFFICIENT_BUFFER);
+        std::memcpy(DestinationInfFileName, full.c_str(), full.size() + 1);
+        if (DestinationInfFileNameComponent)
+            *DestinationInfFileNameComponent = DestinationInfFileName + full.size() - name.size();
+    }
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
 // --- cfgmgr32 ---------------------------------------------------------------------------------------------
 
 namespace {

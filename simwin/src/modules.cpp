@@ -171,6 +171,7 @@ ModuleDef setupapiModule() {
     ModuleDef d;
     d.path = current().system.systemDir + "\\setupapi.dll";
     d.exports["SetupUninstallOEMInfA"] = exported(&SetupUninstallOEMInfA);
+    d.exports["SetupCopyOEMInfA"] = exported(&SetupCopyOEMInfA);
     d.exports["SetupGetInfFileListA"] = exported(&SetupGetInfFileListA);
     d.exports["SetupDiGetClassDevsA"] = exported(&SetupDiGetClassDevsA);
     d.exports["SetupDiEnumDeviceInfo"] = exported(&SetupDiEnumDeviceInfo);

@@ -322,4 +322,27 @@ TEST_F(InfConformance, UninstallingAnOemInfDeletesIt) {
     EXPECT_TRUE(FreeLibrary(setupapi));
 }
 
+// An OEM INF installed again: an oem*.inf of the INF directory with the same text is the one SetupCopyOEMInfA
+// answers (the file itself, when it is given), so putting one back under its name makes no second copy.
+TEST_F(InfConformance, CopyingAnInstalledOemInfAnswersItsOwnName) {
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    const std::string installed = std::string(windows) + "\\INF\\oem9732.inf";
+    write(installed, "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n; korun04 9732\r\n");
+    HMODULE setupapi = LoadLibraryA("setupapi.dll");
+    ASSERT_NE(nullptr, setupapi);
+    typedef BOOL(WINAPI * CopyFn)(PCSTR, PCSTR, DWORD, DWORD, PSTR, DWORD, PDWORD, PSTR*);
+    CopyFn copy = reinterpret_cast<CopyFn>(reinterpret_cast<void (*)()>(GetProcAddress(setupapi, "SetupCopyOEMInfA")));
+    ASSERT_NE(nullptr, copy);
+    char name[MAX_PATH] = "";
+    DWORD needed = 0;
+    PSTR component = nullptr;
+    ASSERT_TRUE(copy(installed.c_str(), nullptr, SPOST_PATH, 0, name, sizeof name, &needed, &component)) << GetLastError();
+    EXPECT_EQ(0, _stricmp(installed.c_str(), name)) << name;
+    EXPECT_EQ(static_cast<DWORD>(installed.size() + 1), needed);
+    ASSERT_NE(nullptr, component);
+    EXPECT_EQ(0, _stricmp("oem9732.inf", component));
+    EXPECT_TRUE(FreeLibrary(setupapi));
+}
+
 }  // namespace

@@ -16,6 +16,7 @@ struct RoundTripRow {
     // What cannot come back, as the machine comparison says it (a service only marked for deletion returns
     // after the restart, when the restore is run again).
     std::string cannotComeBack;
+    bool oemInf;  // the removal takes an OEM INF
 };
 
 TEST(BackupRestore, ARemovalPutBackLeavesTheMachineAsItWas) {
@@ -24,8 +25,8 @@ TEST(BackupRestore, ARemovalPutBackLeavesTheMachineAsItWas) {
         {"demo", DEMO,
          "object removed window PAVANEDLGCLASS04\nobject removed window VSTStatusClass_04\n"
          "object changed program C:\\Program Files\\Vestral\\PAVANE32.EXE: started: (none) -> 1\n"
-         "object changed service VstStatus04: marked: (none) -> yes\n"},
-        {"every kind", EVERY_KIND, "object changed service VstStatus04: marked: (none) -> yes\n"},
+         "object changed service VstStatus04: marked: (none) -> yes\n", false},
+        {"every kind", EVERY_KIND, "object changed service VstStatus04: marked: (none) -> yes\n", true},
     };
     for (const RoundTripRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -37,6 +38,9 @@ TEST(BackupRestore, ARemovalPutBackLeavesTheMachineAsItWas) {
         ASSERT_FALSE(machinediff::Compare(before, machinediff::Capture(*m)).Empty());
         EXPECT_EQ(3010, toolrun::Run(*m, "/QUIET /RESTORE:LAST")) << m->files.read(toolrun::kDefaultLog);
         EXPECT_EQ(row.cannotComeBack, machinediff::Compare(before, machinediff::Capture(*m)).Describe())
+            << m->files.read(toolrun::kDefaultLog);
+        // The OEM INF is back under its own name and installed again through setupapi, not as a new oemNN.inf.
+        EXPECT_EQ(row.oemInf, m->files.read(toolrun::kDefaultLog).find("installed again by SetupCopyOEMInfA") != std::string::npos)
             << m->files.read(toolrun::kDefaultLog);
     }
 }

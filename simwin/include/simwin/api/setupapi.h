@@ -100,6 +100,14 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet);
 BOOL WINAPI SetupGetInfFileListA(PCSTR DirectoryPath, DWORD InfStyle, PSTR ReturnBuffer, DWORD ReturnBufferSize,
                                  PDWORD RequiredSize);
 BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved);
+#define SPOST_NONE 0
+#define SPOST_PATH 1
+// Installs an INF as an OEM INF of the INF directory: an oem*.inf there with the same text is the one it
+// answers (the source itself, when it is one), else the INF is copied to the first free oemN.inf. The name
+// it answers is a full path.
+BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
+                             DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
+                             PDWORD RequiredSize, PSTR* DestinationInfFileNameComponent);
 
 // --- cfgmgr32 --------------------------------------------------------------------------------------------
 typedef DWORD CONFIGRET;
