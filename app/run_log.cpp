@@ -165,7 +165,7 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
 }
 
 void CRunLog::FlushItems() {
-    std::vector<PendingItem> lines;
+    std::deque<PendingItem> lines;
     lines.swap(pending);
     pendingAt.clear();
     for (const PendingItem& line : lines) {

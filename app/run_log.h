@@ -19,6 +19,7 @@
 // quietly, and every write leaves the thread's last error as it found it.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -103,7 +104,7 @@ private:
     int stage;
     unsigned itemLines;
     unsigned counts[OUTCOME_COUNT];
-    std::vector<PendingItem> pending;
+    std::deque<PendingItem> pending;  // a deque: a long stage adds its lines without moving them
     std::unordered_map<std::string, size_t> pendingAt;  // key of a waiting line: its place in pending
     std::unordered_map<std::string, Outcome> seenInStage;  // kind and item of the stage's items: their last outcome
 };
