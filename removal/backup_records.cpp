@@ -8,6 +8,18 @@
 
 namespace {
 
+// The size of a value's data up to the end of its text: Wine gives the size of a text value as its UTF-16
+// size, so that bytes past the text's NUL would be saved and written back. Other types keep their size.
+DWORD TextSize(DWORD type, const BYTE* data, DWORD size) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return size;
+    for (DWORD n = 0; n < size; ++n) {
+        if (data[n]) continue;
+        if (type != REG_MULTI_SZ) return n + 1;
+        if (n + 1 < size && !data[n + 1]) return n + 2;  // the empty text that ends the list
+    }
+    return size;
+}
+
 const size_t kMaxField = 4096;
 
 struct KindKeys {
@@ -243,7 +255,8 @@ bool RecordPrinter(const char* name, CBackupRecord& record) {
             for (DWORD i = 0; i < count; ++i) {
                 char head[16];
                 snprintf(head, sizeof head, "%lu:", static_cast<unsigned long>(list[i].dwType));
-                record.Add(std::string("data.") + list[i].pValueName, head + Hex(list[i].pData, list[i].cbData));
+                record.Add(std::string("data.") + list[i].pValueName,
+                           head + Hex(list[i].pData, TextSize(list[i].dwType, list[i].pData, list[i].cbData)));
             }
         }
         for (DWORD index = 0; result != ERROR_SUCCESS; ++index) {
