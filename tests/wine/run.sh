@@ -13,7 +13,7 @@
 #   KORUN_WINE_UI_CHECK=0  skip tests/wine/ui_check.sh (the tool's interactive run in a prefix of its own)
 #                          with the test printer installed, driven by ui_driver.exe.
 #   KORUN_WINE_REMOVAL_CHECK=0
-#                          skip tests/wine/removal_check.sh (two removals and a restart in a prefix of its
+#                          skip tests/wine/removal_check.sh (two removals, a restart and a restore in a prefix of its
 #                          own, driven by removal_driver.exe and checked by removal_machine.exe; about 70 s).
 #   KORUN_WINE_ADMIN_CHECK=0
 #                          skip tests/wine/admin_check.sh (/PLAN and /QUIET in a prefix of their own).
@@ -172,7 +172,7 @@ wine_release_prefix
 # new check is a row here; its script gets its clean prefix from lib.sh (wine_fresh_prefix).
 CHECKS=(
     "ui_check.sh|KORUN_WINE_UI_CHECK|the interactive run of korun04.exe"
-    "removal_check.sh|KORUN_WINE_REMOVAL_CHECK|two removals and a restart by korun04.exe"
+    "removal_check.sh|KORUN_WINE_REMOVAL_CHECK|two removals, a restart and a restore by korun04.exe"
     "admin_check.sh|KORUN_WINE_ADMIN_CHECK|/PLAN and /QUIET of korun04.exe"
     "planted_check.sh|KORUN_WINE_PLANTED_CHECK|nothing beside korun04.exe in a user folder is loaded or read"
     "capture_check.sh|KORUN_WINE_CAPTURE_CHECK|the capture of a prefix plans in korun04-sim as /PLAN on the prefix"
