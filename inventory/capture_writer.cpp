@@ -11,6 +11,7 @@
 #include "app/os_version.h"
 #include "app/path_parts.h"
 #include "app/reg_text.h"
+#include "app/whole_file.h"
 #include "removal/file_remover.h"
 #include "removal/ini_remover.h"
 #include "removal/keeper_text.h"
@@ -97,31 +98,6 @@ const char* RootName(HKEY root) {
 }
 
 // The whole text of a file; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const DWORD size = GetFileSize(file, NULL);
-    bool ok = size != INVALID_FILE_SIZE;
-    text.assign(ok ? size : 0, '\0');
-    DWORD read = 0;
-    if (ok && size) ok = ReadFile(file, &text[0], size, &read, NULL) && read == size;
-    CloseHandle(file);
-    return ok;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text, DWORD& error) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
-        return false;
-    }
-    DWORD written = 0;
-    const BOOL ok = text.empty() || WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
-    if (!ok) error = GetLastError();
-    CloseHandle(file);
-    return ok && written == text.size();
-}
 
 // Makes every folder of a path; false with the error of the one that could not be made.
 bool MakeFolders(const std::string& folder, DWORD& error) {
@@ -763,7 +739,7 @@ bool CCaptureWriter::WriteOut(const std::string& written, std::string& why) {
     if (device[0] && !fileKeys.count(Lower(winIni))) {
         const std::string target = DrivePath(folder, winIni);
         if (!MakeFolders(target.substr(0, target.find_last_of('\\')), error) ||
-            !WriteWholeFile(target, WithDeviceLine("", device), error))
+            !WriteWholeFile(target, WithDeviceLine("", device), error, false))
             return fail(target + " cannot be written");
     }
     for (const CapturedFile& f : files) {
@@ -775,14 +751,14 @@ bool CCaptureWriter::WriteOut(const std::string& written, std::string& why) {
         if (!MakeFolders(target.substr(0, target.find_last_of('\\')), error))
             return fail("the folder of " + target + " cannot be made");
         if (device[0] && _strcmpi(f.path.c_str(), winIni.c_str()) == 0) text = WithDeviceLine(text, device);
-        if (!WriteWholeFile(target, text, error)) return fail(target + " cannot be written");
+        if (!WriteWholeFile(target, text, error, false)) return fail(target + " cannot be written");
         sections += FileSection(f.path);
     }
-    if (!WriteWholeFile(folder + "\\machine.ini", ini + sections, error)) return fail("machine.ini cannot be written");
-    if (!WriteWholeFile(folder + "\\registry.reg", std::string(RegistryTextHeader()) + "\r\n" + registry, error))
+    if (!WriteWholeFile(folder + "\\machine.ini", ini + sections, error, false)) return fail("machine.ini cannot be written");
+    if (!WriteWholeFile(folder + "\\registry.reg", std::string(RegistryTextHeader()) + "\r\n" + registry, error, false))
         return fail("registry.reg cannot be written");
     std::string report;
     for (const std::string& line : Report()) report += line + "\r\n";
-    if (!WriteWholeFile(folder + "\\capture.txt", report, error)) return fail("capture.txt cannot be written");
+    if (!WriteWholeFile(folder + "\\capture.txt", report, error, false)) return fail("capture.txt cannot be written");
     return true;
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "app/text_lines.h"
+#include "app/whole_file.h"
 #include "removal/spooler_lists.h"
 
 namespace {
@@ -63,18 +64,6 @@ std::string Hex(const BYTE* data, DWORD size) {
 
 std::string Text(const char* text) { return text ? text : ""; }
 
-std::string ReadWhole(const std::string& path, bool& read) {
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    read = file != INVALID_HANDLE_VALUE;
-    if (!read) return text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got) text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
 
 std::string Trimmed(const std::string& s) {
     const size_t b = s.find_first_not_of(" \t\r\n");
@@ -118,8 +107,9 @@ CBackupRecord RecordIniLine(const std::string& path, const std::string& section,
     record.Add("section", section);
     record.Add("key", key);
     record.Add("value", value);
-    bool read = false;
-    const std::vector<IniLine> lines = IniLines(ReadWhole(path, read));
+    std::string text;
+    ReadWholeFile(path, text);
+    const std::vector<IniLine> lines = IniLines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
         if (_strcmpi(lines[i].section.c_str(), section.c_str()) != 0 || _strcmpi(lines[i].key.c_str(), key.c_str()) != 0)
             continue;
@@ -139,19 +129,15 @@ CBackupRecord RecordIniLine(const std::string& path, const std::string& section,
 bool PutIniLineBack(const CBackupRecord& record) {
     const std::string path = record.Get("file"), section = record.Get("section"), next = record.Get("next"),
                       line = record.Get("line");
-    bool read = false;
-    std::string text = ReadWhole(path, read);
+    std::string text;
+    const bool read = ReadWholeFile(path, text);
     if (read && !next.empty() && !line.empty() && line.find('\n') == std::string::npos) {
         for (const IniLine& l : IniLines(text)) {
             if (_strcmpi(l.section.c_str(), section.c_str()) != 0 || _strcmpi(l.key.c_str(), next.c_str()) != 0) continue;
             const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
             text.insert(l.at, line + eol);
-            HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-            if (file == INVALID_HANDLE_VALUE) return false;
-            DWORD written = 0;
-            const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
-            CloseHandle(file);
-            return ok && written == text.size();
+            DWORD error = 0;
+            return WriteWholeFile(path, text, error, false);
         }
     }
     return WritePrivateProfileStringA(section.c_str(), record.Get("key").c_str(), record.Get("value").c_str(),

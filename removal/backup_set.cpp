@@ -7,6 +7,7 @@
 
 #include "app/folder_paths.h"
 #include "app/path_parts.h"
+#include "app/whole_file.h"
 #include "removal/removal_journal.h"
 #include "script/text.h"
 
@@ -68,21 +69,6 @@ std::string ExpectedSddl() {
     }
     LocalFree(descriptor);
     return out;
-}
-
-bool WriteWhole(const std::string& path, const std::string& text, DWORD& error) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
-        return false;
-    }
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) && written == text.size();
-    error = ok ? 0 : GetLastError();
-    if (ok && !FlushFileBuffers(file)) error = GetLastError();
-    CloseHandle(file);
-    if (!ok && !error) error = ERROR_DISK_FULL;
-    return ok && !error;
 }
 
 // Appends text at the end of an open file and flushes it.
@@ -277,7 +263,7 @@ bool CBackupSet::WriteFile(const char* name, const std::string& text, std::strin
     // cut) leaves the last whole state, never half of one.
     DWORD code = 0;
     const std::string path = folder + "\\" + name, fresh = path + ".new";
-    if (!WriteWhole(fresh, text, code)) return Failed(error, std::string(name) + " cannot be written", code);
+    if (!WriteWholeFile(fresh, text, code, true)) return Failed(error, std::string(name) + " cannot be written", code);
     if (!MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         code = GetLastError();
         DeleteFileA(fresh.c_str());
@@ -287,15 +273,7 @@ bool CBackupSet::WriteFile(const char* name, const std::string& text, std::strin
 }
 
 bool CBackupSet::ReadFile(const char* name, std::string& text) const {
-    text.clear();
-    HANDLE file = CreateFileA((folder + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &read, NULL) && read) text.append(buffer, read);
-    CloseHandle(file);
-    return true;
+    return ReadWholeFile(folder + "\\" + name, text);
 }
 
 std::string CBackupSet::CopyPath(unsigned number) const {
@@ -319,7 +297,7 @@ bool CBackupSet::AppendIndex(unsigned number, const std::string& line, std::stri
 unsigned CBackupSet::SaveText(const char* kind, const std::string& item, const std::string& text, std::string& error) {
     const unsigned number = nextCopy;
     DWORD code = 0;
-    if (!WriteWhole(CopyPath(number), text, code)) return Failed(error, "a copy of " + item + " cannot be written", code), 0;
+    if (!WriteWholeFile(CopyPath(number), text, code, true)) return Failed(error, "a copy of " + item + " cannot be written", code), 0;
     if (!AppendIndex(number, std::string(kind) + " | " + item, error)) return 0;
     ++nextCopy;
     return number;
