@@ -8,6 +8,7 @@
 #
 #   bash bench/make_heavy_machine.sh DIR [PRINTERS] [FILES]      (defaults 2000 and 20000)
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 dir=$1
 printers=${2:-2000}
 files=${3:-20000}
@@ -68,11 +69,5 @@ for s in 0 1 2 3; do script "${prefixes[$s]}" "$s" >"${places[$s]}/Kunz__04.unm"
 # A tenth of the named files present, in the driver directory.
 for n in "${names[@]}"; do for f in $(seq 1000 10 1340); do : >"$drivers/${n}_$f.dll"; done; done
 
-# The other files: a hundred subdirectories below the driver directory, two levels deep.
-per=$((files / 100))
-for d in $(seq 0 99); do
-    sub="$drivers/set$d/part$((d % 10))"
-    mkdir -p "$sub"
-    for f in $(seq 1 "$per"); do : >"$sub/other$f.dat"; done
-done
+other_files "$drivers" "$files"
 echo "bench: heavy machine with ${#names[@]} driver profiles, $printers printers and $files other files in $dir"

@@ -5,6 +5,7 @@
 #
 #   bash bench/make_machine.sh DIR [PRINTERS] [FILES]      (defaults 2000 and 20000)
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 dir=$1
 printers=${2:-2000}
 files=${3:-20000}
@@ -52,11 +53,5 @@ script b 3 >"$drivers/3/Kunz__04.unm"
 script c 6 >"$dir/drive/C/Program Files/Vestral/Kunz__04.unm"
 script d 8 >"$dir/drive/C/Windows/System32/Kunz__04.unm"
 
-# The other files: a hundred subdirectories below the driver directory, two levels deep.
-per=$((files / 100))
-for d in $(seq 0 99); do
-    sub="$drivers/set$d/part$((d % 10))"
-    mkdir -p "$sub"
-    for f in $(seq 1 "$per"); do : >"$sub/other$f.dat"; done
-done
+other_files "$drivers" "$files"
 echo "bench: machine with $printers printers and $files other files in $dir"
