@@ -8,7 +8,8 @@
 
 bool CFileIndex::Build(const char* directory, int depth, bool aliases) {
     std::vector<std::string> within;
-    return Walk(directory, depth, aliases, within);
+    listed = Walk(directory, depth, aliases, within);
+    return listed;
 }
 
 bool CFileIndex::Walk(const char* directory, int depth, bool aliases, std::vector<std::string>& within) {

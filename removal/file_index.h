@@ -20,6 +20,8 @@ public:
     // entry is found by its short name too, as Windows opens a file by either. False when the directory
     // is there but could not be listed (denied, say): the index then knows nothing of it.
     bool Build(const char* directory, int depth, bool aliases = false);
+    // What the last Build answered.
+    bool Listed() const { return listed; }
 
     // The entries of that name in the order a walk meets them, without those inside a directory of the
     // same name: a walk for one name does not enter such a directory (it tries to delete it instead).
@@ -28,6 +30,7 @@ public:
 private:
     bool Walk(const char* directory, int depth, bool aliases, std::vector<std::string>& within);
     std::map<std::string, std::vector<Entry>> byName;
+    bool listed = false;
 };
 
 #endif

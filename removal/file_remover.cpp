@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,10 +68,9 @@ const DirectoryRow kDirectoryRows[] = {
     {PRINTDRIVERDIR_W40, true, true}, {PRINTPROCDIR_W40, true, true},
 };
 
-// The indexes of one stage's directories: each direct directory by itself (null where it could not be
-// listed), each searched tree.
+// The indexes of one stage's directories: each direct directory by itself, each searched tree.
 struct StageIndexes {
-    std::vector<std::unique_ptr<CFileIndex>> direct;
+    std::vector<CFileIndex> direct;
     std::vector<CFileIndex> searched;
 };
 
@@ -87,8 +85,8 @@ void RemoveFileWith(CRemovalContext& context, const char* name, StageIndexes* in
     size_t place = 0;
     for (const char* directory : *context.directDirs) {
         // A directory listed at the start of the stage holds no file it did not list then.
-        const CFileIndex* listed = indexes ? indexes->direct[place++].get() : nullptr;
-        if (listed && listed->Find(fileName).empty()) continue;
+        const CFileIndex* listed = indexes ? &indexes->direct[place++] : nullptr;
+        if (listed && listed->Listed() && listed->Find(fileName).empty()) continue;
         char path[MAX_PATH];
         if (Join(path, sizeof path, directory, fileName) && DeleteOrSchedule(context, path)) db.restartNeeded = 1;
     }
@@ -257,8 +255,8 @@ void RemoveFiles(CRemovalContext& context) {
     // The directories are listed once; only the files of the list leave them during this stage.
     StageIndexes indexes;
     for (const char* directory : *context.directDirs) {
-        indexes.direct.emplace_back(new CFileIndex);
-        if (!indexes.direct.back()->Build(directory, 0, true)) indexes.direct.back().reset();
+        indexes.direct.emplace_back();
+        indexes.direct.back().Build(directory, 0, true);
     }
     for (const char* directory : *context.searchDirs) {
         indexes.searched.emplace_back();

@@ -45,10 +45,9 @@ void ListFiles(CLister& l, const CUninstallDatabase& db, const CTextList& direct
     // Each tree is walked once for the whole list, as the file removal does: searched directories two
     // levels down, the OEM directories three.
     std::vector<CFileIndex> direct, searched, oem(oemDirectories.size());
-    std::vector<bool> listed;  // whether each direct directory could be listed
     for (const char* dir : directDirs) {
         direct.emplace_back();
-        listed.push_back(direct.back().Build(WithoutBackslash(dir).c_str(), 0, true));
+        direct.back().Build(WithoutBackslash(dir).c_str(), 0, true);
     }
     for (const char* dir : searchDirs) {
         searched.emplace_back();
@@ -66,8 +65,8 @@ void ListFiles(CLister& l, const CUninstallDatabase& db, const CTextList& direct
         }
         size_t place = 0;
         for (const char* dir : directDirs) {
-            const size_t at = place++;
-            if (listed[at] && direct[at].Find(fileName.c_str()).empty()) continue;
+            const CFileIndex& listed = direct[place++];
+            if (listed.Listed() && listed.Find(fileName.c_str()).empty()) continue;
             const std::string path = WithoutBackslash(dir) + "\\" + fileName;
             const DWORD attributes = GetFileAttributesA(path.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
