@@ -94,6 +94,10 @@ add_executable(ui_setup tests/wine/ui_setup.cpp)
 target_link_libraries(ui_setup PRIVATE winspool)
 target_link_options(ui_setup PRIVATE -static)
 
+# desktop_holder.exe keeps a check's desktop open between the programs it runs (tests/wine/lib.sh).
+add_executable(desktop_holder tests/wine/desktop_holder.cpp)
+target_link_options(desktop_holder PRIVATE -static)
+
 add_executable(korun04_ui_standin WIN32 tests/wine/ui_standin.cpp tests/wine/ui_standin.rc)
 target_include_directories(korun04_ui_standin PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(korun04_ui_standin PRIVATE comctl32 user32)

@@ -62,7 +62,7 @@ run_tool() {
     local name=$1 tail=$2
     printf '@C:\korun04\korun04.exe %s\r\n@exit %%ERRORLEVEL%%\r\n' "$tail" >"$tool_dir/run-$name.bat"
     RC=0
-    timeout -k 5 120 "$WINE" cmd /c "C:\\korun04\\run-$name.bat" </dev/null >"$LOG_DIR/$name.out" 2>&1 || RC=$?
+    WINEDEBUG=$WINE_TOOL_DEBUG timeout -k 5 120 "$WINE" cmd /c "C:\\korun04\\run-$name.bat" </dev/null >"$LOG_DIR/$name.out" 2>&1 || RC=$?
 }
 # Whether the log (Shift-JIS text; only its ASCII parts are looked for) holds the line.
 log_has() { grep -aqF -- "$2" "$1"; }
@@ -98,6 +98,7 @@ if ((${#problems[@]} == 0)); then
 else
     fail "korun04.exe /PLAN: $(printf '%s; ' "${problems[@]}" | sed 's/; $//')"
     [[ -f $plan ]] && sed 's/^/    plan: /' "$plan" | head -40
+    [[ -s $LOG_DIR/plan.out ]] && tail -20 "$LOG_DIR/plan.out" | sed 's/^/    output: /'
 fi
 
 # --- /PLAN to a file that cannot be written: 1603 at once, before the loading, no file left ---------------------

@@ -11,6 +11,7 @@
 #     use_japanese_locale                        # LANG=ja_JP.UTF-8: code page 932, as on a Japanese Windows
 #     start_display                              # a private Xvfb (for checks that open windows)
 #     wine_fresh_prefix                          # WINEPREFIX: a prefix like the booted one, its server running
+#                                                # (and, with a display, its desktop held open)
 #     wine_run 60 "$BIN_DIR/korun04.exe" ...     # every Wine process with a time limit
 #
 # wine_fresh_prefix gives a clean prefix each time it is called (the check's previous one is stopped and
@@ -31,6 +32,9 @@ for tool in "$WINE" "$WINESERVER" timeout mktemp Xvfb iconv; do
 done
 
 export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
+# The tool under test runs with Wine's error messages on (into its output file, shown when a step fails), so
+# that a run Wine ended says why.
+WINE_TOOL_DEBUG='-all,err+all'
 # No Mono/Gecko installer prompts, a crash ends the process at once instead of waiting in winedbg, and no
 # menu entries or file associations written into $HOME.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"
@@ -260,11 +264,35 @@ make_prefix() { wine_fresh_prefix; }
 # its output away from any pipe: processes a new server starts inherit the first command's stderr, and a
 # pipe a script reads would then stay open. Succeeds once a program has run in the prefix.
 keep_server() {
-    wine_step 3 "start the prefix's server" start_kept_server
+    wine_step 3 "start the prefix's server" start_kept_server && hold_desktop
 }
 start_kept_server() {
     "$WINESERVER" -p </dev/null
     wine_run 60 cmd /c exit
+}
+
+# hold_desktop: with a display, keeps the prefix's desktop open until the server ends: Wine closes it about
+# a second after the last program on it ends, and a program starting in that second can lose its windows
+# (tests/wine/desktop_holder.cpp). Waits until the holder says it holds the desktop.
+hold_desktop() {
+    [[ -n ${DISPLAY:-} ]] || return 0
+    local holder="${BIN_DIR:-}/desktop_holder.exe"
+    [[ -f $holder ]] || { echo "FAIL: wine: $holder not found (build the windows preset)"; return 1; }
+    wine_step 3 "hold the prefix's desktop open" start_desktop_holder "$holder"
+}
+start_desktop_holder() {
+    local log="$LOG_DIR/desktop-holder-$WINE_PREFIX_COUNT.log" pid tick
+    timeout -k 5 3600 "$WINE" "$1" </dev/null >"$log" 2>&1 &
+    pid=$!
+    WINE_CHILD_PIDS+=("$pid")
+    for ((tick = 0; tick < 300; tick++)); do
+        grep -q '^HOLDING' "$log" && return 0
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$pid" 2>/dev/null
+    cat "$log"
+    return 1
 }
 
 # run_ui_session TOOL_EXE SHOT_DIR LOG [DRIVER_EXE [ARGS...]]: starts TOOL_EXE (with the words of
@@ -284,7 +312,7 @@ run_ui_session() {
     mkdir -p "$shots"
     local tool_args=()
     [[ -n ${UI_TOOL_ARGS:-} ]] && read -r -a tool_args <<<"$UI_TOOL_ARGS"
-    timeout -k 5 120 "$WINE" "$tool" "${tool_args[@]}" </dev/null >"$log.tool" 2>&1 &
+    WINEDEBUG=$WINE_TOOL_DEBUG timeout -k 5 120 "$WINE" "$tool" "${tool_args[@]}" </dev/null >"$log.tool" 2>&1 &
     local tool_pid=$!
     WINE_CHILD_PIDS+=("$tool_pid")
     coproc DRIVER { timeout -k 5 150 "$WINE" "$driver" "$@" 2>&1; }

@@ -149,6 +149,11 @@ run_removal() {
     if ((UI_DRIVER_RC != 0 || UI_TOOL_RC != 1)) && [[ -s $LOG_DIR/$name.log.tool ]]; then
         sed 's/^/    tool: /' "$LOG_DIR/$name.log.tool" | tail -20
     fi
+    if ((UI_DRIVER_RC != 0 || UI_TOOL_RC != 1)); then
+        local tool_log
+        tool_log=$(find "$C/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1)
+        [[ -n $tool_log ]] && iconv -c -f CP932 -t UTF-8 "$tool_log" | tail -15 | sed 's/^/    log: /'
+    fi
 }
 
 # --- run 1: two of the three family printers ------------------------------------------------------------------
