@@ -241,7 +241,17 @@ wine_fresh_prefix() {
     WINE_PREFIX_COUNT=$((WINE_PREFIX_COUNT + 1))
     export WINEPREFIX="$WINE_WORK_DIR/prefix-$WINE_PREFIX_COUNT"
     wine_step 2 "copy the booted prefix" copy_booted_prefix || exit 1
+    warn_low_space
     keep_server || exit 1
+}
+# A check's prefix grows by some hundred MB (printers, backup sets, logs); a file system that fills fails
+# Wine in ways that do not name the cause, so a low figure is said first.
+warn_low_space() {
+    local free_mb
+    free_mb=$(df -Pm "$WINEPREFIX" 2>/dev/null | awk 'NR == 2 { print $4 }')
+    [[ -n $free_mb ]] && ((free_mb < 1024)) &&
+        echo "wine: WARNING: only $free_mb MB free beside the prefix $WINEPREFIX"
+    return 0
 }
 copy_booted_prefix() {
     rm -rf "$WINEPREFIX"
