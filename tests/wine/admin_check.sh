@@ -52,9 +52,6 @@ printf '[UnPrinterDrivers]\r\n"Vestral X Driver",VXDRV,1\r\n[VXDRV.Files]\r\nvxd
     >"$tool_dir/Kunz__04.unm"
 
 key_exists() { wine_run 60 reg query "$1" >/dev/null 2>&1; }
-# The removal log in the prefix's temporary directory (GetTempPathA: the user's Temp). Its lines are Shift-JIS;
-# only their ASCII parts are looked for.
-default_log() { find "$C/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1; }
 # run_tool NAME TAIL: korun04.exe with that command tail, written as it is into a batch file (Wine would
 # re-quote arguments that hold blanks or double quotes); sets RC, the exit code modulo 256 as a process
 # status holds it.
@@ -85,7 +82,7 @@ fi
 key_exists "$PRINTER_KEY" || problems+=("the printer is gone")
 [[ -f $driver_dir/vxdrv.dll ]] || problems+=("vxdrv.dll is gone")
 key_exists "$FAMILY_KEY" || problems+=("$FAMILY_KEY is gone")
-log=$(default_log)
+log=$(wine_tool_log)
 if [[ -n $log ]]; then
     log_has "$log" "run | the plan is written to C:\\korun04-plan.ini; nothing was removed" || problems+=("the log does not say the plan was written")
     log_has "$log" "end | exit code 0 (done)" || problems+=("the log does not end with exit code 0")
@@ -106,7 +103,7 @@ run_tool planbad '/PLAN:"C:\No such directory\plan.ini"'
 problems=()
 [[ $RC == $((1603 % 256)) ]] || problems+=("exit code $RC, expected 1603 (67 modulo 256)")
 [[ -e "$C/No such directory" ]] && problems+=("a directory or file was left at C:\No such directory")
-log=$(default_log)
+log=$(wine_tool_log)
 if [[ -n $log ]]; then
     run_lines=$(tr -d '\r' <"$log" | awk '/^==== korun04 .*No such directory/ {on = 1; next} /^==== / {on = 0} on')
     grep -qF 'the plan cannot be written to C:\No such directory\plan.ini (error 3): nothing was loaded' <<<"$run_lines" ||
@@ -145,7 +142,7 @@ problems=()
 key_exists "$PRINTER_KEY" && problems+=("the printer is still there")
 [[ -f $driver_dir/vxdrv.dll ]] && problems+=("vxdrv.dll is still there")
 key_exists "$FAMILY_KEY" && problems+=("$FAMILY_KEY is still there")
-log=$(default_log)
+log=$(wine_tool_log)
 if [[ -n $log ]]; then
     for line in '/QUIET /SELECT:"Vestral Office" | platform WinNT' 'loading | printer | Vestral Office | driver "Vestral X Driver", of the family' \
                 'stage 3 | printer | Vestral Office | removed' "stage 14 | file | " 'vxdrv.dll | removed' \

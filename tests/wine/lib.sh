@@ -258,6 +258,10 @@ copy_booted_prefix() {
     mkdir -p "$WINEPREFIX" && cp -a "$KORUN_WINE_BASE/." "$WINEPREFIX/" && rm -f "$WINEPREFIX/.korun04-booted"
 }
 
+# wine_tool_log: the path of the tool's default log in the prefix (the user's Temp, as GetTempPathA says), or
+# nothing when there is none.
+wine_tool_log() { find "$WINEPREFIX/drive_c/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1; }
+
 # wine_release_prefix: stops the check's prefix (its server and processes) and removes it, unless
 # KORUN_WINE_KEEP=1.
 wine_release_prefix() {

@@ -151,7 +151,7 @@ run_removal() {
     fi
     if ((UI_DRIVER_RC != 0 || UI_TOOL_RC != 1)); then
         local tool_log
-        tool_log=$(find "$C/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1)
+        tool_log=$(wine_tool_log)
         [[ -n $tool_log ]] && iconv -c -f CP932 -t UTF-8 "$tool_log" | tail -15 | sed 's/^/    log: /'
     fi
 }
@@ -205,7 +205,7 @@ else
 fi
 
 # The tool's log: every item line names its kind and item (no empty field).
-log=$(find "$C/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1)
+log=$(wine_tool_log)
 if [[ -z $log ]]; then
     problem "no korun04.log in the temporary directory"
 elif grep -aq ' |  | \| | $' "$log"; then

@@ -52,7 +52,6 @@ mkdir -p "$tool_dir"
 cp "$BIN_DIR/korun04.exe" "$BIN_DIR/ui_driver.exe" "$tool_dir/"
 # The family's uninstall script beside the tool (its own directory is one of the four it searches).
 printf '[UnPrinterDrivers]\r\n"Vestral X Driver",VXDRV,1\r\n[VXDRV.Files]\r\nvxdrv.dll\r\n' >"$tool_dir/Kunz__04.unm"
-default_log() { find "$WINEPREFIX/drive_c/users" -ipath '*/temp/korun04.log' 2>/dev/null | head -1; }
 
 problems=()
 
@@ -71,7 +70,7 @@ UI_READY_HOOK=on_ready run_ui_session "$tool_dir/korun04.exe" "$LOG_DIR/shots" "
 [[ $UI_TOOL_RC == 1 ]] || problems+=("korun04.exe exit code $UI_TOOL_RC, expected 1")
 [[ $SECOND_RC == $((1618 % 256)) ]] || problems+=("the second copy ended with ${SECOND_RC:-nothing}, expected 1618 (82)")
 # The log the first copy held open has the second copy's lines, and the first copy's end after them.
-log=$(default_log)
+log=$(wine_tool_log)
 if [[ -n $log ]]; then
     order=$(tr -d '\r' <"$log" | grep -a 'another copy of the tool is running\|end | exit code' | sed 's/^[0-9:]* //')
     expected=$'run | another copy of the tool is running: nothing was done\nend | exit code 1618 (another copy runs)\nend | exit code 1 (the main window\'s result)'
