@@ -283,7 +283,7 @@ bool matchFileName(const std::string& pattern, const std::string& name) {
 bool isValidFileName(const std::string& name) { return isValidFileName(std::string_view(name)); }
 
 bool isValidFileName(std::string_view name) {
-    if (name.empty()) return false;
+    if (name.empty() || name.size() > kMaxFileNameLength) return false;
     for (unsigned char c : name)
         if (c < 32 || (c < 128 && std::strchr("<>:\"/\\|?*", c))) return false;
     return true;
@@ -475,6 +475,7 @@ std::string FileSystem::read(const std::string& path) const {
 FileNode& FileSystem::makeDirectories(const std::string& path) {
     std::string full = fullPath(path);
     if (full.empty()) throw MachineError(path + ": not a valid path");
+    if (full.size() > MAX_PATH) throw MachineError(path + ": longer than " + std::to_string(MAX_PATH) + " characters");
     std::string letter = toUpper(full.substr(0, 1));
     auto& root = drives_[letter];
     if (!root) root = newRoot(letter[0]);
@@ -499,6 +500,7 @@ FileNode& FileSystem::makeDirectories(const std::string& path) {
 FileNode& FileSystem::writeFile(const std::string& path, const std::string& content) {
     std::string full = fullPath(path);
     if (full.size() <= 3) throw MachineError(path + ": not a valid file path");
+    if (full.size() > MAX_PATH) throw MachineError(path + ": longer than " + std::to_string(MAX_PATH) + " characters");
     size_t cut = full.find_last_of('\\');
     FileNode& dir = makeDirectories(full.substr(0, cut == 2 ? 3 : cut));
     std::string name = full.substr(cut + 1);
@@ -605,6 +607,7 @@ void FileSystem::addStandardFiles(const std::vector<StandardFile>& files) {
         if (removed || find(f.path)) continue;  // deleted by a run, or the machine's own file
         const size_t cut = f.path.find_last_of('\\');
         const std::string dir = f.path.substr(0, cut);
+        if (f.path.size() > MAX_PATH) continue;  // below a layout folder too deep for it
         std::string existing = dir;  // the deepest directory on the way that is there already
         while (existing.size() > 3 && !find(existing)) existing = existing.substr(0, existing.find_last_of('\\'));
         try {

@@ -135,16 +135,21 @@ std::string Machine::saveIni() const {
 }
 
 void Machine::save(const std::string& dir) const {
-    fs::path root(dir);
-    fs::create_directories(root);
-    fs::remove_all(root / "drive");
-    writeText(root / "machine.ini", saveIni());
-    // The values read from win.ini at load go back there (the file still holds them), unless the run changed them.
-    Registry::SaveFilter filter;
-    filter.skipValue = [this](const RegKey& key, const RegValue& value) { return iniMapping.fromFile(key, value); };
-    filter.skipKey = [this](const RegKey& key) { return iniMapping.madeForFile(key); };
-    writeText(root / "registry.reg", registry.saveReg(&filter));
-    files.saveDrives(dir);
+    try {
+        fs::path root(dir);
+        fs::create_directories(root);
+        fs::remove_all(root / "drive");
+        writeText(root / "machine.ini", saveIni());
+        // The values read from win.ini at load go back there (the file still holds them), unless the run changed them.
+        Registry::SaveFilter filter;
+        filter.skipValue = [this](const RegKey& key, const RegValue& value) { return iniMapping.fromFile(key, value); };
+        filter.skipKey = [this](const RegKey& key) { return iniMapping.madeForFile(key); };
+        writeText(root / "registry.reg", registry.saveReg(&filter));
+        files.saveDrives(dir);
+    } catch (const fs::filesystem_error& e) {
+        // The host refused a folder or name (no room, no rights, a name it cannot hold): a clear error, no abort.
+        throw MachineError(dir + ": the machine cannot be saved: " + e.what());
+    }
 }
 
 Machine& current() {

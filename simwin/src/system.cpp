@@ -1,9 +1,11 @@
 #include "simwin/system.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
+#include "simwin/files.h"
 #include "simwin/util.h"
 
 namespace simwin {
@@ -158,6 +160,16 @@ bool isFullDrivePath(const std::string& path) {
 std::string layoutPath(const IniSection& s, const std::string& key) {
     const std::string path = trim(s.get(key));
     if (!isFullDrivePath(path)) throw MachineError("[layout] " + key + " = " + path + ": expected a full path (C:\\...)");
+    // A folder's path leaves room for an 8.3 name below it, as CreateDirectoryA asks.
+    if (path.size() > MAX_PATH - 12)
+        throw MachineError("[layout] " + key + " = " + path + ": longer than " + std::to_string(MAX_PATH - 12) +
+                           " characters");
+    for (size_t start = 3; start < path.size();) {
+        size_t end = std::min(path.find('\\', start), path.size());
+        if (end > start && !isValidFileName(path.substr(start, end - start)))
+            throw MachineError("[layout] " + key + " = " + path + ": not a valid path");
+        start = end + 1;
+    }
     return path;
 }
 

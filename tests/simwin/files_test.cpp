@@ -184,6 +184,8 @@ TEST_F(FilesTest, OpenErrorsAreTheWindowsCodes) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(open("C:\\Data\\a*.txt", GENERIC_READ, 0), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(open(("C:\\" + std::string(256, 'n')).c_str(), GENERIC_READ, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));  // one name past what a folder holds
     EXPECT_EQ(open("C:\\Data", GENERIC_READ, 0), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(open("C:\\Data", GENERIC_READ, 0, CREATE_NEW), INVALID_HANDLE_VALUE);

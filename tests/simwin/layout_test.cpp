@@ -88,11 +88,15 @@ TEST(Layout, MistakesStopTheLoad) {
         {"[layout]\nstandard = maybe\n", "expected yes or no"},
         {"[layout]\nwindow = C:\\w\n", "unknown key 'window' in [layout]"},
         {"[layout]\n[layout]\n", "a second [layout] section"},
+        {"[layout]\nsystem = C:\\W|n\n", "[layout] system = C:\\W|n: not a valid path"},
+        {nullptr, "longer than 248 characters"},  // a folder too deep for a name below it
     };
+    const std::string deep = "[layout]\ntemp = C:\\" + std::string(120, 't') + "\\" + std::string(126, 't') + "\n";
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
+        const std::string text = row.text ? row.text : deep;
+        SCOPED_TRACE(text);
         try {
-            testmachine::Load(row.text);
+            testmachine::Load(text);
             ADD_FAILURE() << "loaded";
         } catch (const simwin::MachineError& e) {
             EXPECT_NE(std::string::npos, std::string(e.what()).find(row.what)) << e.what();

@@ -133,6 +133,11 @@ TEST(MachineFormat, AProgramPathWindowsRefusesNamesItsKey) {
     WriteFile(dir.path / "machine.ini", "[system]\nprogram = C:\\Program Files\\Vestra|\\korun04.exe\n");
     EXPECT_EQ("[system] program = C:\\Program Files\\Vestra|\\korun04.exe: C:\\Program Files\\Vestra|\\: not a valid path",
               LoadError(dir.path));
+    // A name longer than a folder holds is refused at the load: it could neither be reached nor saved.
+    const std::string longName(256, 'v');
+    WriteFile(dir.path / "machine.ini", "[system]\nprogram = C:\\" + longName + "\\korun04.exe\n");
+    EXPECT_EQ("[system] program = C:\\" + longName + "\\korun04.exe: C:\\" + longName + "\\: not a valid path",
+              LoadError(dir.path));
 }
 
 TEST(MachineFormat, WhatTheLoadersReadStillLoads) {

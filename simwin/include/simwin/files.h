@@ -188,8 +188,9 @@ private:
 // without an extension; letter case is ignored.
 bool matchFileName(const std::string& pattern, const std::string& name);
 
-// A name Windows accepts for a file or directory component: no control characters and none
-// of < > : " / \ | ? *.
+// A name Windows accepts for a file or directory component: at most kMaxFileNameLength
+// characters, no control characters and none of < > : " / \ | ? *.
+constexpr size_t kMaxFileNameLength = 255;  // NTFS, and long names on FAT
 bool isValidFileName(const std::string& name);
 bool isValidFileName(std::string_view name);
 
