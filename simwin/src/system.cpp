@@ -1,6 +1,5 @@
 #include "simwin/system.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -164,12 +163,8 @@ std::string layoutPath(const IniSection& s, const std::string& key) {
     if (path.size() > MAX_PATH - 12)
         throw MachineError("[layout] " + key + " = " + path + ": longer than " + std::to_string(MAX_PATH - 12) +
                            " characters");
-    for (size_t start = 3; start < path.size();) {
-        size_t end = std::min(path.find('\\', start), path.size());
-        if (end > start && !isValidFileName(path.substr(start, end - start)))
-            throw MachineError("[layout] " + key + " = " + path + ": not a valid path");
-        start = end + 1;
-    }
+    for (const std::string& name : split(path.substr(3), '\\'))
+        if (!name.empty() && !isValidFileName(name)) throw MachineError("[layout] " + key + " = " + path + ": not a valid path");
     return path;
 }
 
