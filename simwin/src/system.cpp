@@ -164,7 +164,8 @@ std::string layoutPath(const IniSection& s, const std::string& key) {
         throw MachineError("[layout] " + key + " = " + path + ": longer than " + std::to_string(MAX_PATH - 12) +
                            " characters");
     for (const std::string& name : split(path.substr(3), '\\'))
-        if (!name.empty() && !isValidFileName(name)) throw MachineError("[layout] " + key + " = " + path + ": not a valid path");
+        if (!name.empty() && !isValidFileName(name))
+            throw MachineError("[layout] " + key + " = " + path + ": not a valid path");
     return path;
 }
 
