@@ -1,5 +1,6 @@
 #include "app/restore_run.h"
 
+#include "app/system_services.h"
 #include "removal/restore.h"
 #include "resources/resource.h"
 #include "ui/text_resources.h"
@@ -9,9 +10,18 @@ int RunRestore(CAdminRun& run) {
     os.Detect();
     CTextResources texts(GetModuleHandleA(NULL));
     const char* caption = texts.GetString(IDS_CAPTION);
+    // A removal killed while the spooler was stopped left it so: the printers, drivers, monitors and
+    // processors come back through it. It is stopped again afterwards, as it was found.
+    const bool spoolerWasStopped = os.IsWinNT() && IsSpoolerStopped();
+    if (spoolerWasStopped) {
+        run.log.Write("restore", "the spooler was stopped: it runs for the restore and is stopped again after it");
+        StartSpooler();
+    }
     CRestore restore;
     std::string error;
-    if (!restore.Run(run.options.restoreFolder, os, &run.log, error)) {
+    const bool restored = restore.Run(run.options.restoreFolder, os, &run.log, error);
+    if (spoolerWasStopped) StopSpooler();
+    if (!restored) {
         run.Finish(CAdminRun::END_FAILED, "nothing was restored: " + error);
         RunMessageBox(NULL, error.c_str(), caption, MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
         return run.ExitCode(1);

@@ -89,6 +89,18 @@ int StartSpooler() {
     return result;
 }
 
+int IsSpoolerStopped() {
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    if (!manager) return 0;
+    int stopped = 0;
+    SC_HANDLE service = OpenServiceA(manager, kSpoolerService, SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status;
+    if (service && QueryServiceStatus(service, &status)) stopped = status.dwCurrentState == SERVICE_STOPPED;
+    if (service) CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return stopped;
+}
+
 int CloseSpoolProcessWindow() {
     HWND window = FindWindowA("SpoolProcessClass", NULL);
     if (!window) return 0;

@@ -11,6 +11,9 @@ int CloseSiblingApplications();
 int StopSpooler();
 // Starts the Spooler service; 1 when it started or was running already.
 int StartSpooler();
+// 1 when the Spooler service is known to be stopped (a removal killed between its stop and its start left it
+// so); 0 when it runs, is changing state, or cannot be asked.
+int IsSpoolerStopped();
 // Closes the window of class "SpoolProcessClass" and waits a second; 0 when there is none.
 int CloseSpoolProcessWindow();
 // Starts the program at path with the command line " /d"; its process handle, or NULL.

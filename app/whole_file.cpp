@@ -1,14 +1,18 @@
 #include "app/whole_file.h"
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
+bool ReadWholeFile(const std::string& path, std::string& text, DWORD* error) {
     text.clear();
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    char buffer[4096];
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (error) *error = GetLastError();
+        return false;
+    }
+    char buffer[65536];
     DWORD got = 0;
     bool ok = true;
     while ((ok = ReadFile(file, buffer, sizeof buffer, &got, NULL) != 0) && got) text.append(buffer, got);
+    if (!ok && error) *error = GetLastError();
     CloseHandle(file);
     return ok;
 }

@@ -5,9 +5,10 @@
 
 #include "app/platform.h"
 
-// The whole content of a file, opened for reading with read and write sharing; false (and what was read so
-// far) when it cannot be opened or a read fails.
-bool ReadWholeFile(const std::string& path, std::string& text);
+// The whole content of a file, opened for reading with every share mode (so a file another program holds
+// open with read sharing reads too); false (and what was read so far, and the error when asked) when it
+// cannot be opened or a read fails.
+bool ReadWholeFile(const std::string& path, std::string& text, DWORD* error = NULL);
 
 // Creates or truncates a file and writes text into it, flushed to the disk when asked; false with the error
 // (ERROR_DISK_FULL for a write that stopped short without one).

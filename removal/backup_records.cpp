@@ -32,7 +32,7 @@ const char* const kPrinterKeys[] = {"name", "driver", "port", "processor", "data
                                     "startTime", "untilTime", "default", nullptr};
 const char* const kDriverKeys[] = {"name", "environment", "version", "driverPath", "dataFile", "configFile", "helpFile",
                                    "dependentFile", "monitor", "defaultDatatype", "manufacturer", "provider",
-                                   "hardwareId", "processor", "inf", "savedFile", nullptr};
+                                   "hardwareId", "processor", "inf", "savedFile", "inUseFile", nullptr};
 const char* const kMonitorKeys[] = {"name", "environment", "library", "port", nullptr};
 const char* const kProcessorKeys[] = {"name", "environment", "library", nullptr};
 const char* const kServiceKeys[] = {"name", "display", "type", "start", "errorControl", "binary", "group",
@@ -41,10 +41,11 @@ const char* const kIniKeys[] = {"file", "section", "key", "value", "line", "next
 const char* const kLoadLineKeys[] = {"line", nullptr};
 const char* const kFolderKeys[] = {"path", nullptr};
 const char* const kConnectionKeys[] = {"name", nullptr};
+const char* const kDefaultKeys[] = {"previous", "successor", nullptr};
 const KindKeys kKinds[] = {{"printer", kPrinterKeys},     {"driver", kDriverKeys}, {"monitor", kMonitorKeys},
                            {"processor", kProcessorKeys}, {"service", kServiceKeys}, {"ini", kIniKeys},
                            {"loadline", kLoadLineKeys},   {"folder", kFolderKeys},
-                           {"connection", kConnectionKeys}};
+                           {"connection", kConnectionKeys}, {"default", kDefaultKeys}};
 
 const char* const* KeysOf(const std::string& kind) {
     for (const KindKeys& k : kKinds)

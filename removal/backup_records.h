@@ -15,6 +15,7 @@
 //   loadline  line (the whole [windows] load line before a word went)
 //   folder    path
 //   connection name (a connection to a printer of another computer)
+//   default   previous, successor (the default printer the removal took away, and the one it made default)
 //
 // Read back they are outside input: a record that is not of this form (an unknown key, a number that is not
 // one, a text too long for the spooler's or the service manager's calls) is refused with the reason.

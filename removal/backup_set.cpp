@@ -303,8 +303,9 @@ unsigned CBackupSet::SaveText(const char* kind, const std::string& item, const s
     return number;
 }
 
-unsigned CBackupSet::SaveFile(const char* kind, const std::string& given, std::string& error) {
+unsigned CBackupSet::SaveFile(const char* kind, const std::string& given, std::string& error, bool& inUse) {
     const unsigned number = nextCopy;
+    inUse = false;
     // The index keeps the file's name as the directory spells it (a name may be given in another case).
     std::string path = given;
     WIN32_FIND_DATAA found;
@@ -316,10 +317,15 @@ unsigned CBackupSet::SaveFile(const char* kind, const std::string& given, std::s
             path = given.substr(0, cut + 1) + found.cFileName;
     }
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (!CopyFileA(path.c_str(), CopyPath(number).c_str(), FALSE))
-        return Failed(error, "a copy of " + path + " cannot be written", GetLastError()), 0;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        inUse = true;
+        return 0;
+    }
     // The copy keeps no attribute of its own: the index says what the file had.
-    SetFileAttributesA(CopyPath(number).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DWORD code = 0;
+    if (!WriteWholeFile(CopyPath(number), bytes, code, true))
+        return Failed(error, "a copy of " + path + " cannot be written", code), 0;
     char attributesText[32];
     snprintf(attributesText, sizeof attributesText, " | attributes=0x%lx", static_cast<unsigned long>(attributes));
     if (!AppendIndex(number, std::string(kind) + " | " + path + attributesText, error)) return 0;

@@ -18,7 +18,8 @@
 //   start | DATE TIME                 the removal began
 //   stage | N                         stage N began (state.ini holds the database as it stood then)
 //   item | K | KIND | ITEM | COPY     item K is about to be touched; COPY is the number of what was saved
-//                                     ("-" when nothing can be put back: a job, a hook, a device node)
+//                                     ("-" when nothing can be put back: a job, a hook, a device node;
+//                                     "in use, not copied" for a file another program held open)
 //   done | K | OUTCOME                what became of item K (the log's outcome words)
 //   end | DATE TIME                   the removal ran to its end
 // A journal without its end line is a removal cut short: /RESUME finishes it from its last stage.
@@ -59,7 +60,9 @@ public:
     // A saved copy of text, or of a file's bytes (with its attributes in the index); the copy's number, 0
     // with the reason when it could not be written.
     unsigned SaveText(const char* kind, const std::string& item, const std::string& text, std::string& error);
-    unsigned SaveFile(const char* kind, const std::string& path, std::string& error);
+    // A file is read with every share mode. One that cannot be read (another program holds it open without
+    // sharing) is no failure of the set: 0 with no error and inUse set; the removal can then only schedule it.
+    unsigned SaveFile(const char* kind, const std::string& path, std::string& error, bool& inUse);
     // The path of a copy, and its index line's fields (kind, item, and "attributes=0x.." for a file).
     std::string CopyPath(unsigned number) const;
 

@@ -12,6 +12,14 @@
 
 namespace {
 
+// Whether the spooler still knows a printer (a connection or a local one) of that name.
+bool PrinterExists(const char* name) {
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(name), &printer, NULL)) return GetLastError() != ERROR_INVALID_PRINTER_NAME;
+    if (printer) ClosePrinter(printer);
+    return true;
+}
+
 // The environments whose drivers a printer that stays may use: its own, and those its shared queue serves.
 const char* const kEnvironments[] = {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64"};
 
@@ -97,7 +105,10 @@ void CKeeper::Learn(const CUninstallDatabase& database, const COSVersion& osVers
     std::set<std::string> familyPrinters;
     for (const CPrinterEntry& p : database.printers) {
         if (!p.isForeign) familyPrinters.insert(Lower(p.printerName));
-        if (!p.isKept && !p.isForeign && !p.isDeleted) removedPrinters.insert(Lower(p.printerName));
+        // A chosen printer counts as this run's also when a removal cut short deleted it already (a resumed
+        // removal): it is gone, and what was its own goes with it.
+        if (!p.isKept && !p.isForeign && (!p.isDeleted || !PrinterExists(p.printerName)))
+            removedPrinters.insert(Lower(p.printerName));
     }
     familyPrinterNames = familyPrinters;
     learnedOnce = false;

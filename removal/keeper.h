@@ -54,6 +54,8 @@ struct CRefusal {
         r.why = why;
         return r;
     }
+    // The rule that keeps what a printer that stays still needs (its driver, files, port, device).
+    bool IsStayingPrinter() const { return rule && std::string(rule) == "staying-printer"; }
     // "RULE: why", as the log and the plan write it.
     std::string Text() const { return rule ? std::string(rule) + ": " + why : std::string(); }
 };

@@ -309,15 +309,15 @@ CRefusal CKeeper::RunValue(const char* runKey, const char* name) const {
 CRefusal CKeeper::LoadWord(const char* word) const { return ProgramReference(word, "it runs "); }
 
 bool CKeeper::IsFamilyProgram(const std::string& program) const {
+    // A line that starts a program that exists nowhere points at nothing: it goes as the scripts say.
     if (program.find('\\') != std::string::npos || program.find(':') != std::string::npos)
-        return IsFamilyPath(program.c_str());
-    // A bare name is looked for where Windows looks for a program first; one that is nowhere is the family's
-    // only when the scripts name it.
+        return GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES || IsFamilyPath(program.c_str());
+    // A bare name is looked for where Windows looks for a program first.
     for (const std::string& dir : {systemDir, windowsDir}) {
         const std::string path = dir + "\\" + program;
         if (!dir.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return IsFamilyPath(path.c_str());
     }
-    return listedFiles.count(Lower(program)) != 0;
+    return true;
 }
 
 CRefusal CKeeper::ProgramReference(const std::string& command, const char* what) const {

@@ -421,8 +421,24 @@ void RemovePrinters(CRemovalContext& context) {
         RunMessageBox(context.window, context.textResources->GetString(IDS_DEFAULT_PRINTER_GONE), caption, MB_OK);
         return;
     }
-    if (SetDefaultPrinter(context, candidate))
+    // The change of the default is journaled: a restore makes the removed printer the default again only while
+    // the user has not chosen another since (the successor is still the default).
+    std::string previous;
+    for (const CPrinterEntry& p : printers)
+        if (p.isDefault && p.isDeleted && !p.isKept && !p.isForeign) previous = p.printerName;
+    CBackupRecord change;
+    change.kind = "default";
+    change.Add("previous", previous);
+    change.Add("successor", candidate);
+    if (!previous.empty() && !context.Save("default printer", previous, CSavedForm::Record(change))) return;
+    if (SetDefaultPrinter(context, candidate)) {
         for (CPrinterEntry& p : printers) p.isDefault = _strcmpi(p.printerName, candidate) == 0 ? 1 : 0;
+        if (!previous.empty())
+            context.Report("default printer", previous, CRunLog::REMOVED, 0, ("the default is now " + std::string(candidate)).c_str());
+    } else if (!previous.empty()) {
+        context.Report("default printer", previous, CRunLog::FAILED, GetLastError(),
+                       ("the default could not be moved to " + std::string(candidate)).c_str());
+    }
     char text[1024];
     FillName(text, sizeof text, context.textResources->GetString(IDS_NEW_DEFAULT_PRINTER), candidate);
     RunMessageBox(context.window, text, caption, MB_OK);

@@ -25,7 +25,8 @@ bool WriteSetFile(CBackupSet& set, const CUninstallDatabase& database, const CTe
     }
     if (scripts) {
         for (const char* script : *scripts) {
-            const unsigned copy = set.SaveFile("script", script, error);
+            bool inUse = false;  // a script another program holds open is named without a copy
+            const unsigned copy = set.SaveFile("script", script, error, inUse);
             if (!copy && !error.empty()) return false;
             error.clear();
             text += "script = " + std::string(script) + (copy ? " | " + std::to_string(copy) : std::string()) + "\r\n";

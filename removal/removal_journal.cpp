@@ -9,6 +9,8 @@
 namespace {
 
 const char kSeparator[] = " | ";
+// The copy field of a file that another program held open: nothing could be read to keep.
+const char kInUseNotCopied[] = "in use, not copied";
 
 // A journal field holds no line break (a registry key's name may).
 std::string Field(const std::string& text) {
@@ -55,8 +57,9 @@ CSavedForm CSavedForm::Record(const CBackupRecord& record) {
     return s;
 }
 
-unsigned CRemovalJournal::Save(const char* kind, const std::string& item, const CSavedForm& saved, std::string& error) {
+unsigned CRemovalJournal::Save(const std::string& item, const CSavedForm& saved, std::string& error, bool& inUse) {
     std::string text = RegistryTextHeader();
+    inUse = false;
     switch (saved.form) {
     case CSavedForm::KEY:
         // A key that is not there has nothing to keep: its removal finds nothing either.
@@ -69,47 +72,54 @@ unsigned CRemovalJournal::Save(const char* kind, const std::string& item, const 
     case CSavedForm::FILE: {
         const DWORD attributes = GetFileAttributesA(saved.path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-        const unsigned copy = set.SaveFile("file", saved.path, error);
         // A file another program holds open without sharing cannot be read, nor deleted now: it can only be
-        // scheduled, and the restore cancels that. Its removal goes on without a copy.
-        const DWORD code = GetLastError();
-        if (!copy && (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION)) error.clear();
-        return copy;
+        // scheduled, and a restore before the restart cancels that. Its removal goes on without a copy.
+        return set.SaveFile("file", saved.path, error, inUse);
     }
-    case CSavedForm::RECORD: {
-        CBackupRecord record = saved.record;
-        // A driver's files are kept too: a later stage may delete them, and the driver needs them back.
-        if (record.kind == "driver") {
-            for (const char* key : {"driverPath", "dataFile", "configFile", "helpFile", "dependentFile"}) {
-                for (const std::string& path : saved.record.All(key)) {
-                    const DWORD attributes = GetFileAttributesA(path.c_str());
-                    if (path.size() < 3 || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                        continue;
-                    const unsigned copy = set.SaveFile("driver file", path, error);
-                    if (!copy) return 0;
-                    record.Add("savedFile", std::to_string(copy) + "|" + path);
-                }
-            }
-        }
-        return set.SaveText("record", item, record.Text(), error);
-    }
+    case CSavedForm::RECORD:
+        return SaveRecord(item, saved.record, error);
     default:
-        (void)kind;
         return 0;
     }
+}
+
+unsigned CRemovalJournal::SaveRecord(const std::string& item, const CBackupRecord& saved, std::string& error) {
+    CBackupRecord record = saved;
+    // A driver's files are kept too: a later stage may delete them, and the driver needs them back. One in
+    // use cannot be copied; its deletion can only be scheduled, so it is named for the restore to cancel.
+    if (record.kind == "driver") {
+        for (const char* key : {"driverPath", "dataFile", "configFile", "helpFile", "dependentFile"}) {
+            for (const std::string& path : saved.All(key)) {
+                const DWORD attributes = GetFileAttributesA(path.c_str());
+                if (path.size() < 3 || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                    continue;
+                bool inUse = false;
+                const unsigned copy = set.SaveFile("driver file", path, error, inUse);
+                if (inUse) {
+                    record.Add("inUseFile", path);
+                    continue;
+                }
+                if (!copy) return 0;
+                record.Add("savedFile", std::to_string(copy) + "|" + path);
+            }
+        }
+    }
+    return set.SaveText("record", item, record.Text(), error);
 }
 
 bool CRemovalJournal::Begin(const char* kind, const std::string& item, const CSavedForm& saved) {
     if (Failed()) return false;
     std::string error;
-    const unsigned copy = Save(kind, item, saved, error);
+    bool inUse = false;
+    const unsigned copy = Save(item, saved, error, inUse);
     if (!error.empty()) {
         failure = error;
         return false;
     }
     ++items;
+    const std::string copyField = copy ? std::to_string(copy) : inUse ? std::string(kInUseNotCopied) : std::string("-");
     if (!Line("item" + std::string(kSeparator) + std::to_string(items) + kSeparator + kind + kSeparator + Field(item) +
-              kSeparator + (copy ? std::to_string(copy) : std::string("-"))))
+              kSeparator + copyField))
         return false;
     openKind = kind;
     openItem = item;
@@ -174,7 +184,8 @@ CJournalText ParseJournal(const std::string& text) {
             item.kind = fields[2];
             for (size_t i = 3; i + 1 < fields.size(); ++i) item.item += (i > 3 ? kSeparator : "") + fields[i];
             unsigned long copy = 0;
-            if (fields.back() != "-" && !Number(fields.back(), copy)) {
+            item.inUse = fields.back() == kInUseNotCopied;
+            if (fields.back() != "-" && !item.inUse && !Number(fields.back(), copy)) {
                 ++out.badLines;
                 continue;
             }

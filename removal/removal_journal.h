@@ -55,7 +55,10 @@ public:
     CBackupSet& Set() { return set; }
 
 private:
-    unsigned Save(const char* kind, const std::string& item, const CSavedForm& saved, std::string& error);
+    // The number of the copy kept (0: none); error set when the set could not be written, inUse when the file
+    // could not be read.
+    unsigned Save(const std::string& item, const CSavedForm& saved, std::string& error, bool& inUse);
+    unsigned SaveRecord(const std::string& item, const CBackupRecord& record, std::string& error);
     bool Line(const std::string& line);
 
     CBackupSet& set;
@@ -70,6 +73,7 @@ struct CJournalItem {
     unsigned number = 0;
     std::string kind, item;
     unsigned copy = 0;        // 0: nothing was kept
+    bool inUse = false;       // a file another program held open: it could not be copied, only scheduled
     std::string outcome;      // "" when the item was begun but never closed (the run was cut short there)
     int stage = -1;
 };

@@ -1,6 +1,7 @@
 // The removal page: its rows, their state images and fonts, and the directory lists of the removal.
 #include "removal/remove_page.h"
 
+#include <stdlib.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -192,6 +193,7 @@ bool CRemovePage::ResumeRemoval(const std::string& folder, std::string& error) {
     PrepareContext();
     int resumeAt = 0;
     if (!backup.Resume(folder, removal, *database, resumeAt, error)) return false;
+    resumed = true;
     // Nothing before the printers' stage touched the machine: a removal cut short there starts with it.
     stage = resumeAt < 3 ? 3 : resumeAt;
     keeper.Learn(*database, osVersion, directDirs, searchDirs);
@@ -228,22 +230,44 @@ bool CRemovePage::BeginBackup() {
     return true;
 }
 
+namespace {
+
+// The platform's code behind a backup failure: every reason the set gives ends with "(error N)".
+DWORD FailureCode(const std::string& why) {
+    const size_t at = why.rfind("(error ");
+    return at == std::string::npos ? 0 : static_cast<DWORD>(strtoul(why.c_str() + at + 7, NULL, 10));
+}
+
+}  // namespace
+
+// The cause of a backup failure in the interface's language: no room on the drive, no right to the folder, or
+// another error with its code.
+std::string CRemovePage::BackupCause(const std::string& why) {
+    const DWORD code = FailureCode(why);
+    if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return textResources.GetString(IDS_BACKUP_CAUSE_SPACE);
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) return textResources.GetString(IDS_BACKUP_CAUSE_RIGHTS);
+    char text[512];
+    FillTexts(text, sizeof text, textResources.GetString(IDS_BACKUP_CAUSE_OTHER), {std::to_string(code)});
+    return text;
+}
+
 void CRemovePage::StopForBackup() {
     KillTimer(hwnd, IDT_REMOVAL);
     if (savedCursor) SetCursor(savedCursor);
     const std::string why = backupFailure.empty() ? backup.Failure() : backupFailure;
-    const std::string where = backup.IsOpen() ? " (the removal stopped at stage " + std::to_string(stage) +
-                                                    "; /RESUME goes on once the backup set " + backup.Folder() +
-                                                    " can be written)"
-                                              : " (nothing was removed)";
+    // /RESUME has something to finish only when an item was touched: by this run, or by the one it goes on with.
+    const bool touched = backup.IsOpen() && (resumed || (removal.journal && removal.journal->Items() > 0));
+    const std::string where = touched ? " (the removal stopped at stage " + std::to_string(stage) +
+                                            "; /RESUME goes on once the backup set " + backup.Folder() + " can be written)"
+                                      : " (nothing was removed)";
     if (removal.log) {
         removal.log->SetStage(-1);
         removal.log->WriteSummary(false);
     }
     if (run) run->Finish(CAdminRun::END_FAILED, "the backup set cannot be written: " + why + where);
     char text[2048];
-    FillTexts(text, sizeof text, textResources.GetString(IDS_BACKUP_FAILED),
-              {why, removal.log ? removal.log->Path() : std::string()});
+    FillTexts(text, sizeof text, textResources.GetString(touched ? IDS_BACKUP_FAILED : IDS_BACKUP_FAILED_NOTHING_REMOVED),
+              {BackupCause(why), why, removal.log ? removal.log->Path() : std::string()});
     RunMessageBox(hwnd, text, textResources.GetString(IDS_CAPTION), MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
     // The spooler runs again; the journal stays without its end, so the next run can finish the removal.
     if (spoolerStopped) {

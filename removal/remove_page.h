@@ -68,6 +68,7 @@ public:
     unsigned keepBackups = 10;           // how many backup sets are kept (the newest)
     int journaledStage = -1;             // the last stage whose state and journal line were written
     std::string backupFailure;           // why the backup set could not be made
+    bool resumed = false;                // finishing a removal cut short: an earlier run removed items
     int removing;
     int spoolerStopped;        // stage 8 stopped the spooler and stage 16 has not started it yet
     DWORD pavaneWaitStart;
@@ -95,6 +96,7 @@ private:
     // The backup could not be written: the removal stops where it is, with the journal left open, and the
     // run ends as failed with the reason (a message in the interactive mode).
     void StopForBackup();
+    std::string BackupCause(const std::string& why);
     // The restart question (text 200) and the restart on Yes; text 201 when it fails. True when the
     // restart was started.
     bool OfferRestart();

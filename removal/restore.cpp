@@ -2,9 +2,11 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <ctype.h>
 #include <string.h>
 
 #include <map>
+#include <set>
 #include <vector>
 
 #include "app/library_loading.h"
@@ -76,18 +78,19 @@ bool CancelScheduledDeletion(const std::string& path, const COSVersion& os) {
             std::vector<char> data(size + 2, 0);
             if (RegQueryValueExA(key, kPendingValue, NULL, &type, reinterpret_cast<LPBYTE>(data.data()), &size) ==
                 ERROR_SUCCESS) {
-                // Pairs of strings: the file ("\??\" before its path) and its new name (empty: deleted).
+                // Pairs of strings: the file ("\??\" before its path) and its new name (empty: deleted). The
+                // data ends with an empty string of its own, which is not a pair.
                 std::vector<std::string> strings;
                 for (size_t at = 0; at < size;) {
                     const std::string s = data.data() + at;
                     at += s.size() + 1;
                     strings.push_back(s);
                 }
-                while (!strings.empty() && strings.back().empty() && strings.size() % 2) strings.pop_back();
+                if (strings.size() % 2) strings.pop_back();
                 std::string kept;
-                for (size_t i = 0; i + 1 < strings.size() + 1 && i < strings.size(); i += 2) {
+                for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+                    const std::string& to = strings[i + 1];
                     std::string from = strings[i];
-                    const std::string to = i + 1 < strings.size() ? strings[i + 1] : std::string();
                     if (from.compare(0, 4, "\\??\\") == 0) from = from.substr(4);
                     if (to.empty() && _strcmpi(from.c_str(), path.c_str()) == 0) {
                         cancelled = true;
@@ -154,10 +157,24 @@ public:
     CRestorer(const CBackupSet& set, const COSVersion& os, CRunLog* log, CRestore::Counts& counts)
         : set(set), os(os), log(log), counts(counts) {}
 
+    // Before the first item: the printers of the set that a printer of the same name and another driver has
+    // taken the place of (neither they nor their settings are written onto that printer), and the default
+    // printers the removal moved to another printer.
+    void LearnReplacedPrinters(const CJournalText& journal, const std::map<unsigned, Copy>& copies);
+    void LearnDefaultMoves(const CJournalText& journal, const std::map<unsigned, Copy>& copies);
     void Item(const CJournalItem& item, const std::map<unsigned, Copy>& copies);
+    // After the last item: the moved defaults, once their printers are back.
+    void FinishDefaults();
 
 private:
     void Tell(const CJournalItem& item, Result result, const std::string& why = std::string());
+    // The printer whose settings an item holds (its values under the user's printer keys, its key under the
+    // spooler's printers or the family's), "" for any other item.
+    static std::string PrinterOfSettings(const CJournalItem& item);
+    bool Replaced(const std::string& printer) const;
+    bool ReadRecord(const CJournalItem& item, const std::map<unsigned, Copy>& copies, CBackupRecord& record) const;
+    static std::string CurrentDefault();
+    bool MakeDefault(const std::string& name) const;
     Result Registry(const std::string& text, bool wholeKey, std::string& why);
     Result File(const std::string& path, unsigned copy, DWORD attributes, std::string& why);
     void InstallOemInf(const std::string& path, std::string& why);
@@ -172,6 +189,9 @@ private:
     const COSVersion& os;
     CRunLog* log;
     CRestore::Counts& counts;
+    std::set<std::string> replacedPrinters;           // lower case
+    std::map<std::string, std::string> defaultMoves;  // the removed default printer (lower case) -> its successor
+    std::vector<CJournalItem> movedDefaults;          // their journal items, handled after the printers'
 };
 
 Result Failed(std::string& why, const std::string& what, DWORD error) {
@@ -195,17 +215,92 @@ void CRestorer::Tell(const CJournalItem& item, Result result, const std::string&
     if (log) log->Write("restore", item.kind + " | " + item.item + " | " + kWords[result] + (why.empty() ? "" : " (" + why + ")"));
 }
 
+namespace {
+
+std::string LowerText(std::string text) {
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The driver of the installed printer of that name; false when there is none.
+bool InstalledDriverOf(const std::string& name, std::string& driver) {
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(name.c_str()), &printer, NULL) || !printer) return false;
+    DWORD size = 0;
+    GetPrinterA(printer, 2, NULL, 0, &size);
+    std::vector<BYTE> buffer(size ? size : 1);
+    driver.clear();
+    if (size && GetPrinterA(printer, 2, buffer.data(), size, &size)) {
+        const PRINTER_INFO_2A* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+        if (info->pDriverName) driver = info->pDriverName;
+    }
+    ClosePrinter(printer);
+    return true;
+}
+
+const char* const kPrinterSettingKeys[] = {
+    "HKEY_CURRENT_USER\\Printers\\DevModes2\\", "HKEY_CURRENT_USER\\Printers\\Settings\\",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices\\",
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts\\"};
+const char kSpoolerPrinters[] = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\Print\\Printers\\";
+const char kFamilyPrinters[] = "HKEY_CURRENT_USER\\SOFTWARE\\VESTRAL\\";  // the family's settings of one printer
+
+}  // namespace
+
+void CRestorer::LearnReplacedPrinters(const CJournalText& journal, const std::map<unsigned, Copy>& copies) {
+    for (const CJournalItem& item : journal.items) {
+        CBackupRecord record;
+        std::string driver;
+        if (item.kind != "printer" || !ReadRecord(item, copies, record) || record.kind != "printer") continue;
+        if (InstalledDriverOf(record.Get("name"), driver) && _strcmpi(driver.c_str(), record.Get("driver").c_str()) != 0)
+            replacedPrinters.insert(LowerText(record.Get("name")));
+    }
+}
+
+std::string CRestorer::PrinterOfSettings(const CJournalItem& item) {
+    if (item.kind == "registry value") {
+        for (const char* prefix : kPrinterSettingKeys) {
+            const size_t n = strlen(prefix);
+            if (item.item.size() > n && _strnicmp(item.item.c_str(), prefix, n) == 0) return item.item.substr(n);
+        }
+    }
+    if (item.kind != "registry key") return std::string();
+    for (const char* prefix : {kSpoolerPrinters, kFamilyPrinters}) {
+        const size_t n = strlen(prefix);
+        if (item.item.size() <= n || _strnicmp(item.item.c_str(), prefix, n) != 0) continue;
+        const size_t end = item.item.find('\\', n);
+        return item.item.substr(n, end == std::string::npos ? std::string::npos : end - n);
+    }
+    return std::string();
+}
+
+bool CRestorer::Replaced(const std::string& printer) const {
+    return !printer.empty() && replacedPrinters.count(LowerText(printer)) != 0;
+}
+
 void CRestorer::Item(const CJournalItem& item, const std::map<unsigned, Copy>& copies) {
     // Only what went, or may have gone (an item the run was cut short on), comes back.
     const std::string& o = item.outcome;
     if (!o.empty() && o != "removed" && o != "scheduled for restart" && o != "pending deletion") return;
+    if (item.kind == "default printer") {  // once its printer is back
+        movedDefaults.push_back(item);
+        return;
+    }
+    const std::string owner = item.kind == "printer" ? item.item : PrinterOfSettings(item);
+    if (Replaced(owner)) {
+        Tell(item, CANNOT_COME_BACK, "a printer of that name exists, with another driver: it is not the one saved");
+        return;
+    }
     if (!item.copy && (item.kind == "file" || item.kind == "shortcut" || item.kind == "INF")) {
         // A file in use when it went could not be kept: it was only scheduled, and it stays when that is
         // cancelled before the restart.
         if (CancelScheduledDeletion(item.item, os) && Exists(item.item))
             Tell(item, RESTORED, "its deletion at the restart is cancelled");
+        else if (Exists(item.item))
+            Tell(item, ALREADY_THERE);
         else
-            Tell(item, CANNOT_COME_BACK, "it was in use when it went, and no copy of it could be kept");
+            Tell(item, CANNOT_COME_BACK, "it was in use when it went, no copy of it could be kept, and the restart "
+                                         "deleted it");
         return;
     }
     if (!item.copy) {
@@ -384,23 +479,90 @@ Result CRestorer::Printer(const CBackupRecord& r, std::string& why) {
                 ERROR_SUCCESS)
             ++lost;
     }
-    if (r.Get("default") == "1") {
-        DWORD size = 0;
-        GetPrinterA(printer, 2, NULL, 0, &size);
-        std::vector<BYTE> buffer(size ? size : 1);
-        if (size && GetPrinterA(printer, 2, buffer.data(), size, &size)) {
-            reinterpret_cast<PRINTER_INFO_2A*>(buffer.data())->Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
-            SetPrinterA(printer, 2, buffer.data(), 0);
+    ClosePrinter(printer);
+    if (lost) why = std::to_string(lost) + " of its printer-data values could not be set";
+    // The default printer comes back with its printer while the user has chosen no other since. Where the
+    // removal moved the default to another printer, its own journal item decides, once the printers are back.
+    if (r.Get("default") == "1" && !defaultMoves.count(LowerText(name))) {
+        const std::string now = CurrentDefault();
+        if (now.empty() && MakeDefault(name))
+            why += std::string(why.empty() ? "" : "; ") + "the default printer again";
+        else if (!now.empty())
+            why += std::string(why.empty() ? "" : "; ") + "not the default again: " + now + " is the default now";
+    }
+    return RESTORED;
+}
+
+// The default printer now: the [windows] device line (the user's registry on the NT family), else the printer
+// the spooler marks as the default; "" when there is none.
+std::string CRestorer::CurrentDefault() {
+    char line[3 * MAX_PATH] = "";
+    GetProfileStringA("windows", "device", "", line, sizeof line);
+    std::string name = line;
+    name = name.substr(0, name.find(','));
+    if (!name.empty()) return name;
+    DWORD needed = 0, count = 0;
+    EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, NULL, 0, &needed, &count);
+    std::vector<BYTE> list(needed ? needed : 1);
+    if (needed && EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, list.data(), needed, &needed, &count))
+        for (DWORD i = 0; i < count; ++i) {
+            const PRINTER_INFO_2A& p = reinterpret_cast<const PRINTER_INFO_2A*>(list.data())[i];
+            if ((p.Attributes & PRINTER_ATTRIBUTE_DEFAULT) && p.pPrinterName) return p.pPrinterName;
         }
+    return std::string();
+}
+
+// Marks the printer as the default and writes the [windows] device line that names it, as Windows does.
+bool CRestorer::MakeDefault(const std::string& name) const {
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(name.c_str()), &printer, NULL) || !printer) return false;
+    DWORD size = 0;
+    GetPrinterA(printer, 2, NULL, 0, &size);
+    std::vector<BYTE> buffer(size ? size : 1);
+    std::string line;
+    if (size && GetPrinterA(printer, 2, buffer.data(), size, &size)) {
+        PRINTER_INFO_2A* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+        line = name + "," + (os.IsWinNT() ? std::string("winspool") : std::string(info->pDriverName ? info->pDriverName : "")) +
+               "," + (info->pPortName ? info->pPortName : "");
+        info->Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+        SetPrinterA(printer, 2, buffer.data(), 0);
     }
     ClosePrinter(printer);
-    if (r.Get("default") == "1") {
-        // The default printer as it was: the [windows] device line names it (the registry's on the NT family).
-        const std::string line = name + "," + (os.IsWinNT() ? std::string("winspool") : fields[0]) + "," + fields[1];
-        WriteProfileStringA("windows", "device", line.c_str());
+    return !line.empty() && WriteProfileStringA("windows", "device", line.c_str());
+}
+
+void CRestorer::LearnDefaultMoves(const CJournalText& journal, const std::map<unsigned, Copy>& copies) {
+    for (const CJournalItem& item : journal.items) {
+        CBackupRecord record;
+        if (item.kind == "default printer" && ReadRecord(item, copies, record) && record.kind == "default")
+            defaultMoves[LowerText(record.Get("previous"))] = record.Get("successor");
     }
-    if (lost) why = std::to_string(lost) + " of its printer-data values could not be set";
-    return RESTORED;
+}
+
+bool CRestorer::ReadRecord(const CJournalItem& item, const std::map<unsigned, Copy>& copies, CBackupRecord& record) const {
+    auto copy = copies.find(item.copy);
+    std::string text, error;
+    char copyName[16];
+    snprintf(copyName, sizeof copyName, "%05u.dat", item.copy);
+    return copy != copies.end() && copy->second.form == "record" && set.ReadFile(copyName, text) && record.Parse(text, error);
+}
+
+// After the printers are back: a default the removal moved to another printer comes back while that printer is
+// still the default (the user has chosen no other since).
+void CRestorer::FinishDefaults() {
+    for (const CJournalItem& item : movedDefaults) {
+        auto move = defaultMoves.find(LowerText(item.item));
+        const std::string now = CurrentDefault(), successor = move == defaultMoves.end() ? "" : move->second;
+        std::string driver;
+        if (!InstalledDriverOf(item.item, driver))
+            Tell(item, CANNOT_COME_BACK, "its printer is not there");
+        else if (!now.empty() && _strcmpi(now.c_str(), successor.c_str()) != 0)
+            Tell(item, CANNOT_COME_BACK, "the user has chosen " + now + " as the default printer since");
+        else if (MakeDefault(item.item))
+            Tell(item, RESTORED, "the default printer again");
+        else
+            Tell(item, FAILED, "it cannot be made the default printer");
+    }
 }
 
 Result CRestorer::Driver(const CBackupRecord& r, std::string& why) {
@@ -413,6 +575,15 @@ Result CRestorer::Driver(const CBackupRecord& r, std::string& why) {
         MakeParents(path);
         if (!CopyFileA(set.CopyPath(static_cast<unsigned>(strtoul(saved.c_str(), NULL, 10))).c_str(), path.c_str(), TRUE))
             return Failed(why, "its file " + path + " cannot be written back", GetLastError());
+    }
+    // A file another program held open could not be copied: its deletion was only scheduled. Before the
+    // restart it is still there once that is cancelled; after it, the driver cannot come back whole.
+    for (const std::string& path : r.All("inUseFile")) {
+        CancelScheduledDeletion(path, os);
+        if (!Exists(path)) {
+            why = "its file " + path + " was in use when it went, could not be copied, and was deleted at the restart";
+            return CANNOT_COME_BACK;
+        }
     }
     std::string environment = r.Get("environment");
     DWORD needed = 0, count = 0;
@@ -566,6 +737,9 @@ bool CRestore::Run(const std::string& wanted, const COSVersion& os, CRunLog* log
     }
     const std::map<unsigned, Copy> copies = ReadIndex(indexText);
     CRestorer restorer(set, os, log, counts);
+    restorer.LearnReplacedPrinters(journal, copies);
+    restorer.LearnDefaultMoves(journal, copies);
     for (auto it = journal.items.rbegin(); it != journal.items.rend(); ++it) restorer.Item(*it, copies);
+    restorer.FinishDefaults();
     return true;
 }

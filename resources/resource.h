@@ -124,3 +124,7 @@
 #define IDS_RESUME_QUESTION 311  // a removal was cut short: finish it now?
 #define IDS_RESTORE_RESULT 312   // what the restore put back: its counts and the log
 #define IDS_RESTORE_RESTART 313  // the restore finishes after a restart
+#define IDS_BACKUP_FAILED_NOTHING_REMOVED 314  // as 310, before anything was removed: no /RESUME to advise
+#define IDS_BACKUP_CAUSE_SPACE 315   // why the backup set cannot be written: no space left on its drive
+#define IDS_BACKUP_CAUSE_RIGHTS 316  // ... access to its folder is denied
+#define IDS_BACKUP_CAUSE_OTHER 317   // ... another error: its code

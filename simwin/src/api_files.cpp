@@ -9,6 +9,7 @@
 
 #include "simwin/machine.h"
 #include "simwin/paths.h"
+#include "simwin/pending_renames.h"
 #include "simwin/win32.h"
 
 #include "file_security.h"
@@ -434,7 +435,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     FileSystem& fs = files();
 
     if (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) {
-        // Recorded for the session manager, which needs administrator rights to take it.
+        // Recorded for the session manager in its registry value, which needs administrator rights to write.
         // Outside the NT family there is no session manager: the WININIT.INI rename list instead.
         if (current().system.platform != simwin::Platform::Nt) return fail(ERROR_CALL_NOT_IMPLEMENTED);
         if (dwFlags & MOVEFILE_COPY_ALLOWED) return fail(ERROR_INVALID_PARAMETER);
@@ -447,7 +448,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
             r.to = fs.fullPath(lpNewFileName);
             if (r.to.empty()) return fail(ERROR_INVALID_NAME);
         }
-        fs.pendingRenames.push_back(r);
+        simwin::addPendingRename(current().registry, r);
         return TRUE;
     }
 

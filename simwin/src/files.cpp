@@ -1,5 +1,5 @@
 // The file system model: drives of nodes with Windows path rules, loading and saving the
-// drives of a machine directory, and the [file] and [pending] sections of machine.ini.
+// drives of a machine directory, and the [file] sections of machine.ini.
 #include "simwin/files.h"
 
 #include <dirent.h>
@@ -320,7 +320,6 @@ FileSystem::FileSystem() {
 
 FileSystem::FileSystem(const FileSystem& other)
     : currentDirectory(other.currentDirectory),
-      pendingRenames(other.pendingRenames),
       standard_(other.standard_),
       space_(other.space_),
       removed_(other.removed_) {
@@ -717,14 +716,6 @@ void FileSystem::load(const IniDoc& doc) {
             }
         }
     }
-    pendingRenames.clear();
-    for (const IniSection* s : doc.all("pending")) {
-        PendingRename r;
-        r.from = s->get("from");
-        r.to = s->get("to");
-        if (r.from.empty()) throw MachineError("[pending] without from");
-        pendingRenames.push_back(r);
-    }
     space_.clear();
     plainDrives_.clear();
     std::set<std::string> declared;
@@ -758,7 +749,7 @@ void FileSystem::loadSecurity(const IniDoc& doc) {
     }
 }
 
-void FileSystem::save(IniDoc& doc) const {
+void FileSystem::save(IniDoc& doc, const std::vector<PendingRename>& pending) const {
     std::vector<const FileNode*> noted;
     std::vector<std::pair<std::string, const FileNode*>> secured;
     std::function<void(const FileNode&)> walk = [&](const FileNode& dir) {
@@ -800,7 +791,7 @@ void FileSystem::save(IniDoc& doc) const {
         s.add("letter", letter);
         s.add("descriptors", "no");
     }
-    for (auto& r : pendingRenames) {
+    for (auto& r : pending) {
         IniSection& s = doc.add("pending");
         s.add("from", r.from);
         if (!r.to.empty()) s.add("to", r.to);

@@ -1,11 +1,13 @@
 #include "simwin/machine.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "simwin/machine_format.h"
+#include "simwin/pending_renames.h"
 #include "simwin/standard_files.h"
 #include "simwin/util.h"
 
@@ -42,11 +44,33 @@ void writeText(const fs::path& p, const std::string& text) {
     if (!out) throw MachineError(p.string() + ": cannot be written");
     out << text;
 }
+
+bool samePending(const PendingRename& a, const PendingRename& b) { return iequals(a.from, b.from) && iequals(a.to, b.to); }
+
+// [pending] sections are the session manager's rename list written out. A registry.reg may hold the value
+// itself (a capture of a real machine does); both together must say the same.
+void loadPendingRenames(const IniDoc& doc, Machine& m) {
+    std::vector<PendingRename> declared;
+    for (const IniSection* s : doc.all("pending")) {
+        PendingRename r{s->get("from"), s->get("to")};
+        if (r.from.empty()) throw MachineError("[pending] without from");
+        declared.push_back(r);
+    }
+    if (declared.empty()) return;
+    const std::vector<PendingRename> recorded = pendingRenames(m.registry);
+    if (!recorded.empty() && !std::equal(declared.begin(), declared.end(), recorded.begin(), recorded.end(), samePending))
+        throw MachineError(std::string("machine.ini [pending] and registry.reg ") + kSessionManagerKey + " \"" +
+                           kPendingRenamesValue + "\" disagree: give the list in one of them");
+    setPendingRenames(m.registry, declared);
+}
 }  // namespace
 
 Machine::Machine(Platform platform) {
     system.setLayout(platform);
-    if (platform == Platform::Nt) services.setSpoolerState("running");
+    if (platform == Platform::Nt) {
+        services.setSpoolerState("running");
+        registry.create(kSessionManagerKey);  // every NT machine has it: the restart's rename list lives there
+    }
     applyLayout();
 }
 
@@ -76,6 +100,7 @@ std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function
     m->files = FileSystem();  // only what the directory holds, plus the layout applied below
     loadFiles(*m);
     m->files.load(doc);
+    loadPendingRenames(doc, *m);
     m->services.load(doc);
     m->windows.load(doc);
     m->spooler.load(doc, m->system);
@@ -124,7 +149,7 @@ std::string Machine::saveIni() const {
     if (system.layoutGiven) system.saveLayout(doc.add("layout"));
     services.save(doc);
     windows.save(doc);
-    files.save(doc);
+    files.save(doc, pendingRenames(registry));
     spooler.save(doc);
     processes.save(doc);
     devices.save(doc);
@@ -142,7 +167,10 @@ void Machine::save(const std::string& dir) const {
         writeText(root / "machine.ini", saveIni());
         // The values read from win.ini at load go back there (the file still holds them), unless the run changed them.
         Registry::SaveFilter filter;
-        filter.skipValue = [this](const RegKey& key, const RegValue& value) { return iniMapping.fromFile(key, value); };
+        // The restart's rename list is written as [pending] sections, not twice.
+        filter.skipValue = [this](const RegKey& key, const RegValue& value) {
+            return iniMapping.fromFile(key, value) || isPendingRenamesValue(key, value);
+        };
         filter.skipKey = [this](const RegKey& key) { return iniMapping.madeForFile(key); };
         writeText(root / "registry.reg", registry.saveReg(&filter));
         files.saveDrives(dir);

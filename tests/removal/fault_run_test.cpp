@@ -7,6 +7,7 @@
 #include <functional>
 #include <utility>
 
+#include "simwin/pending_renames.h"
 #include "support/plan_bounds.h"
 #include "support/whole_run.h"
 
@@ -368,7 +369,7 @@ const std::vector<FaultRow>& Rows() {
             FaultRow& f = row("DeletionsPendingFromAnEarlierRun", "nt");
             f.sections = "[pending]\nfrom = C:\\Windows\\System32\\old.dll\n"
                          "[pending]\nfrom = C:\\Windows\\System32\\a.tmp\nto = C:\\Windows\\System32\\a.dll\n";
-            f.check = [](const Seen& s) { EXPECT_EQ(2u, s.machine.files.pendingRenames.size()); };
+            f.check = [](const Seen& s) { EXPECT_EQ(2u, simwin::pendingRenames(s.machine.registry).size()); };
         }
         {
             FaultRow& f = row("RestartThatIsRefused", "nt");

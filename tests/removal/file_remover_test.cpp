@@ -1,6 +1,7 @@
 // The file removal: the system directories, the searched directory trees two levels deep, the OEM
 // directories emptied and removed, locked files scheduled by the mechanism of each version class, and the
 // directories that are never removed.
+#include "simwin/pending_renames.h"
 #include "removal/file_remover.h"
 
 #include <string.h>
@@ -41,7 +42,7 @@ TEST_F(FileRemover, FilesGoFromTheSystemDirectoriesAndTwoLevelsBelowTheSearchedO
     EXPECT_TRUE(Exists(std::string(kDrivers) + "3\\a"));               // no directory is removed there
     EXPECT_TRUE(Exists(std::string(kSystem) + "other.dll"));
     EXPECT_EQ(0, database.restartNeeded);
-    EXPECT_TRUE(m.files.pendingRenames.empty());
+    EXPECT_TRUE(simwin::pendingRenames(m.registry).empty());
 }
 
 TEST_F(FileRemover, ALockedFileIsScheduledAndARestartNeeded) {
@@ -50,8 +51,8 @@ TEST_F(FileRemover, ALockedFileIsScheduledAndARestartNeeded) {
     Learn();
     RemoveFile(context, "busy.dll");
     EXPECT_TRUE(Exists(std::string(kSystem) + "busy.dll"));
-    ASSERT_EQ(1u, m.files.pendingRenames.size());
-    EXPECT_TRUE(m.files.pendingRenames[0].to.empty());
+    ASSERT_EQ(1u, simwin::pendingRenames(m.registry).size());
+    EXPECT_TRUE(simwin::pendingRenames(m.registry)[0].to.empty());
     EXPECT_EQ(1, database.restartNeeded);
     EXPECT_EQ(1, context.pendingAtRestart);
 }
@@ -152,7 +153,7 @@ TEST_F(FileRemover, NamesWithWildcardsOrOfDirectoriesDeleteAndScheduleNothing) {
     EXPECT_TRUE(Exists(std::string(kSystem) + "a.dll"));
     EXPECT_TRUE(Exists(std::string(kDrivers) + "3\\vx.dll"));
     EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM), m.files.find("C:\\Windows\\Fonts")->attributes);
-    EXPECT_TRUE(m.files.pendingRenames.empty()) << m.files.pendingRenames[0].from;
+    EXPECT_TRUE(simwin::pendingRenames(m.registry).empty()) << simwin::pendingRenames(m.registry)[0].from;
     EXPECT_EQ(0, database.restartNeeded);
     EXPECT_EQ(0, context.pendingAtRestart);
     EXPECT_EQ(4u, m.transcript.count("refused file item"));
@@ -202,7 +203,7 @@ TEST_F(Win98FileRemover, LockedFilesGoIntoANewWininitIni) {
     EXPECT_EQ("[RENAME]\r\nNUL=C:\\WINDOWS\\SYSTEM\\a.drv\r\nNUL=C:\\WINDOWS\\SYSTEM\\b.drv\r\n",
               m.files.read("C:\\WINDOWS\\WININIT.INI"));
     EXPECT_EQ(1, database.restartNeeded);
-    EXPECT_TRUE(m.files.pendingRenames.empty());
+    EXPECT_TRUE(simwin::pendingRenames(m.registry).empty());
 }
 
 }  // namespace
@@ -246,7 +247,7 @@ TEST_F(IndexedFileStage, DeletesExactlyWhatAWalkPerNameDeletes) {
     Learn();
     RemoveFile(context, "b.dll");
     EXPECT_EQ(FilesBelow(other, root), indexed);
-    EXPECT_EQ(other.files.pendingRenames.size(), m.files.pendingRenames.size());
+    EXPECT_EQ(simwin::pendingRenames(other.registry).size(), simwin::pendingRenames(m.registry).size());
 }
 
 }  // namespace
@@ -275,7 +276,7 @@ TEST_F(IndexedFileStage, DirectDirectoriesFindNamesAsADeleteByNameDoes) {
     EXPECT_FALSE(m.files.exists(system + "Long Driver Name.dll"));
     EXPECT_FALSE(m.files.exists(system + "plain.drv"));
     EXPECT_TRUE(m.files.exists(system + "kept.dll"));
-    EXPECT_EQ(1u, m.files.pendingRenames.size());
+    EXPECT_EQ(1u, simwin::pendingRenames(m.registry).size());
     EXPECT_EQ(1, database.restartNeeded);
 }
 

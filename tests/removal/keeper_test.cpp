@@ -2,6 +2,8 @@
 // attack a script could make and per item of the family that must still go. The machine is
 // tests/support/keeper_machine.h: the family's printer "Office" goes, its "Labels" and another maker's two
 // printers stay.
+#include <string.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -171,8 +173,17 @@ TEST_F(Keeper, ValuesRunEntriesAndIniLines) {
     Expect("windows-key",
            keeper.RegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Shell"), "Shell");
     Expect("", keeper.RegistryValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL", "Version"), "Version");
-    for (const auto& row : {std::make_pair("vstmon.exe", ""), {"notepad.exe", "points-elsewhere"}})
+    for (const auto& row : {std::make_pair("vstmon.exe", ""), {"notepad.exe", "points-elsewhere"}, {"gonetray.exe", ""}})
         Expect(row.second, keeper.LoadWord(row.first), row.first);
+    // A line that starts a program that exists nowhere points at nothing: it goes.
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, run, &key));
+    for (const auto& row : {std::make_pair("GoneFull", "\"C:\\Program Files\\Gone\\gone.exe\" /tray"),
+                            {"GoneBare", "gonetray.exe /start"}}) {
+        RegSetValueExA(key, row.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(row.second), DWORD(strlen(row.second) + 1));
+        Expect("", keeper.RunValue(run, row.first), row.first);
+    }
+    RegCloseKey(key);
     const struct {
         const char *file, *section, *key, *rule;
     } ini[] = {

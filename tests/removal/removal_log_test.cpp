@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "simwin/pending_renames.h"
 #include "support/temp_machine.h"
 #include "support/tool_run.h"
 
@@ -193,7 +194,7 @@ TEST_F(RemovalLog, TheLinesMatchWhatTheRunChanged) {
 
     std::set<std::string> scheduled, pending;
     for (const std::string& f : Items(lines, "file", "scheduled")) scheduled.insert(f);
-    for (const auto& r : m->files.pendingRenames) pending.insert(r.from);
+    for (const auto& r : simwin::pendingRenames(m->registry)) pending.insert(r.from);
     EXPECT_EQ(pending, scheduled);
 
     std::set<std::string> printersGone, printersLogged;

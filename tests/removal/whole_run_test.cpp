@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "simwin/pending_renames.h"
 #include "support/ui_run.h"
 #include "support/whole_run.h"
 #include "tools/korun04-sim/changes.h"
@@ -84,8 +85,8 @@ TEST_F(WholeRun, ALockedFileOnTheNtClassIsScheduledAndARestartOffered) {
     m->windows.user.answers = {true};  // Yes to the restart
     uirun::Outcome o = Run({Action(UserAction::Select, "", {"Office"}), Press(IDC_UNINSTALL)});
     EXPECT_EQ(1, o.result) << o.stop;
-    ASSERT_EQ(1u, m->files.pendingRenames.size());
-    EXPECT_NE(std::string::npos, m->files.pendingRenames[0].from.find("vxbusy.dll"));
+    ASSERT_EQ(1u, simwin::pendingRenames(m->registry).size());
+    EXPECT_NE(std::string::npos, simwin::pendingRenames(m->registry)[0].from.find("vxbusy.dll"));
     EXPECT_EQ(1u, m->transcript.count("今、再起動しますか？\" -> Yes"));
     EXPECT_TRUE(m->system.rebootRequested);
     EXPECT_EQ(0u, m->transcript.count("プリンタのアンインストールが完了しました。"));

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "simwin/pending_renames.h"
 #include "simwin/machine.h"
 #include "simwin/win32.h"
 
@@ -511,10 +512,10 @@ TEST_F(FilesTest, DelayedDeletionIsRecordedForAdministratorsOnly) {
     m.files.setLocked("C:\\Windows\\System32\\busy.dll", true);
     ASSERT_TRUE(MoveFileExA("c:\\windows\\system32\\BUSY.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     ASSERT_TRUE(MoveFileExA("C:\\a.tmp", "C:\\b.tmp", MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
-    ASSERT_EQ(m.files.pendingRenames.size(), 2u);
-    EXPECT_EQ(m.files.pendingRenames[0].from, "c:\\windows\\system32\\BUSY.dll");
-    EXPECT_EQ(m.files.pendingRenames[0].to, "");
-    EXPECT_EQ(m.files.pendingRenames[1].to, "C:\\b.tmp");
+    ASSERT_EQ(simwin::pendingRenames(m.registry).size(), 2u);
+    EXPECT_EQ(simwin::pendingRenames(m.registry)[0].from, "c:\\windows\\system32\\BUSY.dll");
+    EXPECT_EQ(simwin::pendingRenames(m.registry)[0].to, "");
+    EXPECT_EQ(simwin::pendingRenames(m.registry)[1].to, "C:\\b.tmp");
     EXPECT_TRUE(m.files.exists("C:\\Windows\\System32\\busy.dll"));  // nothing happens before the restart
 
     EXPECT_FALSE(MoveFileExA("C:\\x", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_COPY_ALLOWED));
@@ -522,15 +523,71 @@ TEST_F(FilesTest, DelayedDeletionIsRecordedForAdministratorsOnly) {
     m.system.admin = false;
     EXPECT_FALSE(MoveFileExA("C:\\x", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(m.files.pendingRenames.size(), 2u);
+    EXPECT_EQ(simwin::pendingRenames(m.registry).size(), 2u);
 
-    simwin::IniDoc doc;
-    m.files.save(doc);
+    // Where the session manager reads them: pairs of "\\??\\" paths, an empty name for a deletion.
+    const simwin::RegValue* value = m.registry.value(simwin::kSessionManagerKey, simwin::kPendingRenamesValue);
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_MULTI_SZ));
+    const std::string bytes(value->data.begin(), value->data.end());
+    const std::string expected = std::string("\\??\\c:\\windows\\system32\\BUSY.dll") + '\0' + '\0' + "\\??\\C:\\a.tmp" +
+                                 '\0' + "\\??\\C:\\b.tmp" + '\0' + '\0';
+    EXPECT_EQ(bytes, expected);
+
+    const simwin::IniDoc doc = simwin::IniDoc::parse(m.saveIni(), "saved");
     std::vector<const simwin::IniSection*> pending = doc.all("pending");
     ASSERT_EQ(pending.size(), 2u);
     EXPECT_EQ(pending[0]->get("from"), "c:\\windows\\system32\\BUSY.dll");
     EXPECT_FALSE(pending[0]->has("to"));
     EXPECT_EQ(pending[1]->get("to"), "C:\\b.tmp");
+}
+
+// [pending] sections and the session manager's value are one record: either place may bring it, a save writes
+// it as sections only, and two places that disagree stop the load naming both.
+TEST(DelayedDeletion, PendingSectionsAndTheSessionManagersValueAreOneRecord) {
+    const std::string key = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager]\n";
+    // hex(7) of "\??\C:\x.dll", "", "" as REG_MULTI_SZ writes it (UTF-16LE).
+    std::string hex;
+    for (char c : std::string("\\??\\C:\\x.dll")) {
+        char b[8];
+        snprintf(b, sizeof b, "%02x,00,", static_cast<unsigned char>(c));
+        hex += b;
+    }
+    const std::string value = "\"PendingFileRenameOperations\"=hex(7):" + hex + "00,00,00,00,00,00\n";
+    const std::string kHeader = "Windows Registry Editor Version 5.00\n";
+    const struct {
+        const char* name;
+        std::string ini, registry;
+        const char* error;  // part of the load's error, or null when it loads
+    } rows[] = {
+        {"sections alone", "[pending]\nfrom = C:\\x.dll\n", "", nullptr},
+        {"the value alone", "", kHeader + key + value, nullptr},
+        {"both, agreeing", "[pending]\nfrom = C:\\x.dll\n", kHeader + key + value, nullptr},
+        {"both, disagreeing", "[pending]\nfrom = C:\\y.dll\n", kHeader + key + value,
+         "machine.ini [pending] and registry.reg"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir, saved;
+        std::ofstream(dir.path / "machine.ini") << "[system]\nplatform = nt\n" << row.ini;
+        if (!row.registry.empty()) std::ofstream(dir.path / "registry.reg") << row.registry;
+        if (row.error) {
+            try {
+                simwin::Machine::load(dir.path.string());
+                ADD_FAILURE() << "loaded";
+            } catch (const simwin::MachineError& e) {
+                EXPECT_NE(std::string(e.what()).find(row.error), std::string::npos) << e.what();
+            }
+            continue;
+        }
+        auto m = simwin::Machine::load(dir.path.string());
+        ASSERT_EQ(simwin::pendingRenames(m->registry).size(), 1u);
+        EXPECT_EQ(simwin::pendingRenames(m->registry)[0].from, "C:\\x.dll");
+        m->save(saved.path.string());
+        const std::map<std::string, std::string> files = snapshot(saved.path);
+        EXPECT_EQ(files.at("machine.ini").find("[pending]\nfrom = C:\\x.dll\n") != std::string::npos, true);
+        EXPECT_EQ(files.at("registry.reg").find("PendingFileRenameOperations"), std::string::npos);
+    }
 }
 
 TEST(DelayedDeletion, OnlyTheNtFamilyAndAFullAdministratorRecordIt) {
@@ -541,7 +598,7 @@ TEST(DelayedDeletion, OnlyTheNtFamilyAndAFullAdministratorRecordIt) {
         SetLastError(0xdeadbeef);
         EXPECT_FALSE(MoveFileExA("C:\\WINDOWS\\SYSTEM\\busy.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
         EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError());
-        EXPECT_TRUE(m.files.pendingRenames.empty());
+        EXPECT_TRUE(simwin::pendingRenames(m.registry).empty());
     }
     simwin::Machine filtered;
     filtered.system.adminDenyOnly = true;
@@ -550,7 +607,7 @@ TEST(DelayedDeletion, OnlyTheNtFamilyAndAFullAdministratorRecordIt) {
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(MoveFileExA("C:\\Windows\\System32\\busy.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_TRUE(filtered.files.pendingRenames.empty());
+    EXPECT_TRUE(simwin::pendingRenames(filtered.registry).empty());
 }
 
 // The 9x rename list is an ordinary file the tool appends to; a save carries it under drive/.
@@ -795,11 +852,9 @@ TEST(FilesMachine, FileAndPendingSectionsRoundTrip) {
     EXPECT_EQ(files.find("C:\\Data\\new.txt")->attributes,
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     EXPECT_EQ(files.read("C:\\Windows\\win.ini"), "[windows]\r\n");  // existing content stays
-    ASSERT_EQ(files.pendingRenames.size(), 2u);
-    EXPECT_EQ(files.pendingRenames[1].to, "C:\\b");
-
+    // [pending] belongs to the machine (the session manager's registry value): the files leave it alone.
     simwin::IniDoc saved;
-    files.save(saved);
+    files.save(saved, {{"C:\\Windows\\System32\\old.dll", ""}, {"C:\\a", "C:\\b"}});
     EXPECT_EQ(saved.format(),
               "[file]\npath = C:\\Data\\new.txt\nattributes = readonly,hidden\n\n"
               "[file]\npath = C:\\Windows\\System32\\busy.dll\nlocked = yes\n\n"
@@ -824,7 +879,7 @@ TEST(FilesMachine, MachineSaveAndLoadCarryTheFileState) {
     }
     auto loaded = simwin::Machine::load(first.path.string());
     EXPECT_TRUE(loaded->files.find("C:\\Windows\\System32\\spool\\drivers\\x64\\vx.dll")->locked);
-    ASSERT_EQ(loaded->files.pendingRenames.size(), 1u);
+    ASSERT_EQ(simwin::pendingRenames(loaded->registry).size(), 1u);
     EXPECT_TRUE(loaded->files.isDirectory(loaded->system.tempDir));
     loaded->save(second.path.string());
     EXPECT_EQ(snapshot(first.path), snapshot(second.path));

@@ -6,6 +6,7 @@
 #include <functional>
 #include <sstream>
 
+#include "simwin/pending_renames.h"
 #include "support/temp_machine.h"
 #include "tools/korun04-sim/changes.h"
 
@@ -98,7 +99,7 @@ TEST(Changes, EachKindOfChangeLandsInItsGroupAlone) {
              m.files.writeFile("C:\\Windows\\win.ini", ini);
          },
          CHANGE_INI_LINES, {"  - C:\\Windows\\win.ini [devices] Office=winspool,USB001"}},
-        {"a deletion scheduled", [](simwin::Machine& m) { m.files.pendingRenames.push_back({"C:\\Windows\\System32\\keep.dll", ""}); },
+        {"a deletion scheduled", [](simwin::Machine& m) { simwin::addPendingRename(m.registry, {"C:\\Windows\\System32\\keep.dll", ""}); },
          CHANGE_PENDING, {"  + C:\\Windows\\System32\\keep.dll (deleted at restart)"}},
         {"a restart requested", [](simwin::Machine& m) { m.system.rebootRequested = true; }, CHANGE_SYSTEM,
          {"  + restart requested (yes)"}},

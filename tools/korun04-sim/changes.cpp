@@ -7,6 +7,7 @@
 #include "app/platform.h"
 #include "app/run_log.h"
 #include "app/run_options.h"
+#include "simwin/pending_renames.h"
 #include "simwin/machine.h"
 
 namespace {
@@ -178,7 +179,7 @@ void CaptureNode(const simwin::Machine& m, const simwin::FileNode& node, const s
 void CaptureFiles(const simwin::Machine& m, MachineState& state) {
     for (const std::string& letter : m.files.driveLetters())
         if (const simwin::FileNode* drive = m.files.drive(letter)) CaptureNode(m, *drive, "", state);
-    for (const simwin::PendingRename& r : m.files.pendingRenames)
+    for (const simwin::PendingRename& r : simwin::pendingRenames(m.registry))
         Field(Add(state, CHANGE_PENDING, r.from), "", r.to.empty() ? "deleted at restart" : "renamed to " + r.to);
 }
 

@@ -127,8 +127,6 @@ public:
     // order, directories before their contents.
     std::vector<std::string> listTree(const std::string& path) const;
 
-    std::vector<PendingRename> pendingRenames;
-
     // Called after every successful WriteFile with the file's full path and the bytes written, and after
     // every successful FlushFileBuffers with the path and the file's whole content (flushed = true). It may
     // throw to stop the run there (what was written stays). Not copied with the file system.
@@ -165,13 +163,14 @@ public:
     void loadDrives(const std::string& machineDir);
     void saveDrives(const std::string& machineDir) const;
     // [file] sections (path, locked, attributes, protected, denied), [security] sections (path, sddl: an
-    // explicit security descriptor), [drive] sections (letter, total, free), [pending] sections (from, to) and
+    // explicit security descriptor), [drive] sections (letter, total, free) and
     // [removed] sections (path: a standard file a run deleted) of machine.ini. The drives leave out the standard files
     // nothing changed, and implicit directories that hold nothing else.
     void load(const IniDoc& doc);
     // [security] sections, once every file is in place (Windows's own files and the layout included).
     void loadSecurity(const IniDoc& doc);
-    void save(IniDoc& doc) const;
+    // pending: the deletions and renames recorded for the next start, written as [pending] sections.
+    void save(IniDoc& doc, const std::vector<PendingRename>& pending) const;
 
 private:
     std::map<std::string, std::shared_ptr<FileNode>, ILess> drives_;  // "C" -> root
