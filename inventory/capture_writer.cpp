@@ -574,8 +574,44 @@ void CCaptureWriter::AddRegistryTree(HKEY root, const std::string& subKey, int d
     for (const std::string& child : children) AddRegistryTree(root, subKey + "\\" + child, depth - 1);
 }
 
+// The programs the start-up entries run: whether such a program exists decides whether its entry may go.
+void CCaptureWriter::CaptureStartupPrograms() {
+    std::vector<std::string> commands;
+    for (const ReadKey& k : kReadKeys) {
+        HKEY handle = NULL;
+        if (strstr(k.subKey, "CurrentVersion\\Run") == NULL ||
+            RegOpenKeyExA(k.root, k.subKey, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+            continue;
+        char name[256], data[2 * MAX_PATH];
+        for (DWORD i = 0;; ++i) {
+            DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
+            if (RegEnumValueA(handle, i, name, &nameSize, NULL, &type, reinterpret_cast<LPBYTE>(data), &dataSize) !=
+                ERROR_SUCCESS)
+                break;
+            data[dataSize] = 0;
+            if (type == REG_SZ || type == REG_EXPAND_SZ) commands.push_back(data);
+        }
+        RegCloseKey(handle);
+    }
+    for (const char* key : {"load", "run"}) {
+        char line[1024] = "";
+        GetProfileStringA("windows", key, "", line, sizeof line);
+        for (char* word = strtok(line, " ,"); word; word = strtok(NULL, " ,")) commands.push_back(word);
+    }
+    for (const std::string& command : commands) {
+        const std::string program = ProgramOf(command, windowsDir);
+        if (program.find('\\') != std::string::npos) {
+            AddFile(program);
+        } else if (!program.empty()) {
+            AddFile(systemDir + "\\" + program);
+            AddFile(windowsDir + "\\" + program);
+        }
+    }
+}
+
 void CCaptureWriter::CaptureRegistry() {
     for (const ReadKey& k : kReadKeys) AddRegistryTree(k.root, k.subKey, k.depth);
+    CaptureStartupPrograms();
     // The keys the scripts name, each with its subtree; a printer's class registration (its UniqueID) too.
     for (const char* text : named.registryKeys) {
         CRegistryItem item;

@@ -65,6 +65,7 @@ private:
     void ServiceSection(const char* name, const QUERY_SERVICE_CONFIGA& config);
     void CaptureDevices();
     void CaptureRegistry();
+    void CaptureStartupPrograms();
     void CaptureNamedFiles();
     void CaptureIniFiles();
     void CaptureOemInfs();

@@ -151,6 +151,7 @@ private:
     bool IsOwnedFolderOrHoldsOne(const std::string& folder, std::string& owned) const;
     bool HoldsProtectedFile(const std::string& folder, int depth) const;
     CRefusal ProgramReference(const std::string& command, const char* what) const;
+    std::string FoundProgram(const std::string& program) const;
     bool IsFamilyProgram(const std::string& program) const;
     CRefusal ClassKey(HKEY root, const std::string& subKey, size_t classAt) const;
     void ClassReferences(HKEY root, const std::string& subKey, std::vector<std::string>& out, int depth) const;

@@ -309,20 +309,30 @@ CRefusal CKeeper::RunValue(const char* runKey, const char* name) const {
 CRefusal CKeeper::LoadWord(const char* word) const { return ProgramReference(word, "it runs "); }
 
 bool CKeeper::IsFamilyProgram(const std::string& program) const {
-    // A line that starts a program that exists nowhere points at nothing: it goes as the scripts say.
     if (program.find('\\') != std::string::npos || program.find(':') != std::string::npos)
-        return GetFileAttributesA(program.c_str()) == INVALID_FILE_ATTRIBUTES || IsFamilyPath(program.c_str());
-    // A bare name is looked for where Windows looks for a program first.
+        return IsFamilyPath(program.c_str());
+    // A bare name is looked for where Windows looks for a program first; one that is nowhere is the family's
+    // only when the scripts name it.
+    const std::string found = FoundProgram(program);
+    return found.empty() ? listedFiles.count(Lower(program)) != 0 : IsFamilyPath(found.c_str());
+}
+
+// Where Windows finds a program: a path as it stands, a bare name in the system or Windows directory; "" when
+// it is nowhere.
+std::string CKeeper::FoundProgram(const std::string& program) const {
+    if (program.find('\\') != std::string::npos || program.find(':') != std::string::npos)
+        return GetFileAttributesA(program.c_str()) != INVALID_FILE_ATTRIBUTES ? program : std::string();
     for (const std::string& dir : {systemDir, windowsDir}) {
         const std::string path = dir + "\\" + program;
-        if (!dir.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return IsFamilyPath(path.c_str());
+        if (!dir.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return path;
     }
-    return true;
+    return std::string();
 }
 
 CRefusal CKeeper::ProgramReference(const std::string& command, const char* what) const {
     const std::string program = ProgramOf(command, windowsDir);
-    if (program.empty() || IsFamilyProgram(program)) return CRefusal();
+    // A line that starts a program that exists nowhere points at nothing: it goes as the scripts say.
+    if (program.empty() || FoundProgram(program).empty() || IsFamilyProgram(program)) return CRefusal();
     return CRefusal::By("points-elsewhere", what + program + ", which is not the family's");
 }
 

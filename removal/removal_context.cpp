@@ -40,13 +40,9 @@ void CRemovalContext::ReportKeyResult(HKEY root, const char* subKey, const std::
 bool CRemovalContext::Refused(const char* kind, const std::string& item, const CRefusal& refusal) const {
     if (!refusal) return false;
     const std::string why = refusal.Text();
+    ReportRefusedItem(kind, item.c_str(), why.c_str());
     // What a printer that stays needs is kept, rightly: no rule protected Windows or another maker from the
     // scripts there, and the end of the run does not count it as refused.
-    if (refusal.IsStayingPrinter()) {
-        Report(kind, item, CRunLog::KEPT, 0, why.c_str());
-        return true;
-    }
-    ReportRefusedItem(kind, item.c_str(), why.c_str());
-    Report(kind, item, CRunLog::REFUSED, 0, why.c_str());
+    Report(kind, item, refusal.IsStayingPrinter() ? CRunLog::KEPT : CRunLog::REFUSED, 0, why.c_str());
     return true;
 }

@@ -554,7 +554,9 @@ void CRestorer::FinishDefaults() {
         auto move = defaultMoves.find(LowerText(item.item));
         const std::string now = CurrentDefault(), successor = move == defaultMoves.end() ? "" : move->second;
         std::string driver;
-        if (!InstalledDriverOf(item.item, driver))
+        if (Replaced(item.item))
+            Tell(item, CANNOT_COME_BACK, "a printer of that name exists, with another driver: it is not the one saved");
+        else if (!InstalledDriverOf(item.item, driver))
             Tell(item, CANNOT_COME_BACK, "its printer is not there");
         else if (!now.empty() && _strcmpi(now.c_str(), successor.c_str()) != 0)
             Tell(item, CANNOT_COME_BACK, "the user has chosen " + now + " as the default printer since");

@@ -1,5 +1,6 @@
 #include "simwin/pending_renames.h"
 
+#include "simwin/api/winreg.h"
 #include "simwin/util.h"
 
 namespace simwin {

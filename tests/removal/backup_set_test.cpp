@@ -43,11 +43,38 @@ TEST_F(SetFixture, ASetHasTheToolsRightsAndOnlySuchSetsAreOpenedOrPruned) {
         std::string error;
         EXPECT_EQ(row.accepted, set.Open(row.folder, os, false, error)) << error;
     }
-    // Pruning to one set keeps the newest and this run's, and never the planted folder.
-    const std::vector<std::string> deleted = CBackupSet::Prune(os, 1, second);
-    EXPECT_EQ(std::vector<std::string>{first}, deleted);
-    EXPECT_TRUE(m->files.exists(planted));
+    // Pruning keeps as many of the tool's sets as asked (this run's among them), never the planted folder.
+    const std::string third = MakeSet();
+    EXPECT_EQ(std::vector<std::string>{first}, CBackupSet::Prune(os, 2, third));
     EXPECT_TRUE(m->files.exists(second));
+    EXPECT_EQ(std::vector<std::string>{second}, CBackupSet::Prune(os, 1, third));
+    EXPECT_TRUE(m->files.exists(planted));
+    EXPECT_TRUE(m->files.exists(third));
+}
+
+// The boundaries of the journal's lines: the last stage, and a file that could not be copied.
+TEST(RemovalJournal, BoundaryLines) {
+    const struct {
+        const char* line;
+        int lastStage;
+        size_t items;
+        unsigned badLines;
+        bool inUse;
+    } rows[] = {
+        {"stage | 17", 17, 0, 0, false},
+        {"stage | 18", -1, 0, 1, false},
+        {"item | 1 | file | C:\\x.dll | in use, not copied", -1, 1, 0, true},
+        {"item | 1 | file | C:\\x.dll | in use", -1, 0, 1, false},
+        {"item | 1 | file | C:\\x.dll | 3", -1, 1, 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        const CJournalText j = ParseJournal(std::string("start | 2026-12-08 09:00:09\r\n") + row.line + "\r\n");
+        EXPECT_EQ(row.lastStage, j.lastStage);
+        EXPECT_EQ(row.badLines, j.badLines);
+        ASSERT_EQ(row.items, j.items.size());
+        if (row.items) EXPECT_EQ(row.inUse, j.items[0].inUse);
+    }
 }
 
 TEST(RemovalJournal, LinesReadBackAsTheyWereWritten) {

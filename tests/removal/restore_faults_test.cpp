@@ -17,6 +17,13 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 
 std::string Log(const simwin::Machine& m) { return m.files.read(toolrun::kDefaultLog); }
 
+bool PrinterThere(const char* name) {
+    HANDLE printer = NULL;
+    if (!OpenPrinterA(const_cast<LPSTR>(name), &printer, NULL)) return false;
+    ClosePrinter(printer);
+    return true;
+}
+
 bool Pending(const simwin::Machine& m, const std::string& path) {
     for (const simwin::PendingRename& r : simwin::pendingRenames(m.registry))
         if (simwin::iequals(r.from, path) && r.to.empty()) return true;
@@ -32,6 +39,8 @@ TEST(RestoreFaults, ADriverFileInUseIsScheduledAndComesBackBeforeTheRestart) {
         auto m = backuprun::Load(EVERY_KIND);
         simwin::MachineScope scope(*m);
         m->files.setLocked(kDriverFile, true);
+        // A file of the list with attributes of its own comes back with them.
+        SetFileAttributesA("C:\\Program Files\\Vestral\\vstmon.exe", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
         const machinediff::State before = machinediff::Capture(*m);
         EXPECT_EQ(3010, toolrun::Run(*m, backuprun::Tail(EVERY_KIND))) << Log(*m);
         EXPECT_FALSE(Has(Log(*m), "the backup set cannot be written")) << Log(*m);
@@ -48,7 +57,6 @@ TEST(RestoreFaults, ADriverFileInUseIsScheduledAndComesBackBeforeTheRestart) {
         const std::string log = Log(*m);
         EXPECT_FALSE(Pending(*m, kDriverFile));
         if (!restarted) {
-            m->files.setLocked(kDriverFile, false);
             EXPECT_EQ("object changed service VstStatus04: marked: (none) -> yes\n",
                       machinediff::Compare(before, machinediff::Capture(*m)).Describe()) << log;
         } else {
@@ -160,6 +168,28 @@ TEST(RestoreFaults, TheDefaultPrinterComesBackUnlessTheUserChoseAnotherSince) {
         EXPECT_EQ(0u, std::string(device).find(std::string(row.defaultAfter) + ",")) << device;
         EXPECT_TRUE(Has(Log(*m), row.logged)) << Log(*m);
     }
+}
+
+// A removal cut short after an earlier one ran to its end: /RESUME finds the newer set behind the finished one,
+// and a restore after the resume puts back what both of its runs took (the resumed run's copies numbered
+// after the first run's).
+TEST(RestoreFaults, AResumeFindsTheNewestCutShortSetAndItsRestoreTakesBothRuns) {
+    testmachine::TempDir killed;
+    machinediff::State beforeSecond;
+    {
+        auto m = backuprun::Load(EVERY_KIND);
+        simwin::MachineScope scope(*m);
+        toolrun::Run(*m, "/QUIET /SELECT:\"Labels\"");
+        beforeSecond = machinediff::Capture(*m);
+        ASSERT_TRUE(backuprun::RunUntilCrash(*m, backuprun::Tail(EVERY_KIND), "item | 9 | ", killed.path.string()));
+    }
+    auto m = simwin::Machine::load(killed.path.string());
+    simwin::MachineScope scope(*m);
+    EXPECT_EQ(3010, toolrun::Run(*m, "/QUIET /RESUME")) << Log(*m);
+    EXPECT_FALSE(PrinterThere("Office"));
+    toolrun::Run(*m, "/QUIET /RESTORE:LAST");
+    EXPECT_EQ("object changed service VstStatus04: marked: (none) -> yes\n",
+              machinediff::Compare(beforeSecond, machinediff::Capture(*m)).Describe()) << Log(*m);
 }
 
 // On the 9x class a removal killed after the printers' stage and finished by /RESUME still counts the printer

@@ -150,7 +150,9 @@ TEST_F(SpoolerRun, AProcessorGoesOnlyWhenEveryPrinterOnItCouldBeSwitched) {
     EXPECT_EQ((Set{processors + "VstProc2"}), diff.keysRemoved) << diff.Describe();
     EXPECT_EQ((std::map<std::string, Set>{{"printer Lab", {"processor: VstProc2 -> WinPrint", "datatype: NT EMF 1.008 -> RAW"}}}),
               diff.objectsChanged);
+    // What a printer that stays needs is logged as kept, not refused: no rule protected Windows or another maker.
     EXPECT_EQ(1u, m->transcript.count("refused processor item \"VstProc\": staying-printer"));
+    EXPECT_NE(std::string::npos, m->files.read(m->system.tempDir + "korun04.log").find("VstProc | kept (staying-printer: "));
 }
 
 // Services: a stopped one is deleted at once, a running one is marked and waits for the restart (which is

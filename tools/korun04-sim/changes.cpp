@@ -205,7 +205,9 @@ void CaptureKey(const simwin::RegKey& key, const std::string& parent, MachineSta
     const std::string path = simwin::Registry::pathOf(key);
     if (!parent.empty()) Field(Add(state, CHANGE_REGISTRY, path, parent), "", "key");
     for (const simwin::RegValue& v : key.values)
-        Field(Add(state, CHANGE_REGISTRY, path + " " + (v.name.empty() ? "@" : "\"" + v.name + "\""), parent.empty() ? "" : path),
+        // The restart's rename list has a group of its own (below).
+        if (!simwin::isPendingRenamesValue(key, v))
+            Field(Add(state, CHANGE_REGISTRY, path + " " + (v.name.empty() ? "@" : "\"" + v.name + "\""), parent.empty() ? "" : path),
               "", ValueText(v));
     for (const auto& sub : key.subkeys) CaptureKey(*sub.second, path, state);
 }
