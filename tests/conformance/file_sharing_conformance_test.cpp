@@ -167,7 +167,9 @@ TEST_F(FileSharingConformance, DirectoryThatRefusesAddingFilesAndDirectories) {
     EXPECT_EQ(GetLastError(), expected);
     SetLastError(kPoison);
     EXPECT_EQ(CopyFileA(path("source.txt").c_str(), path("Closed\\copy.txt").c_str(), TRUE), refused ? FALSE : TRUE);
-    if (refused) EXPECT_EQ(GetLastError(), expected);
+    if (refused) {
+        EXPECT_EQ(GetLastError(), expected);
+    }
     EXPECT_EQ(exists("Closed\\new.txt"), !refused);
     EXPECT_EQ(exists("Closed\\Sub"), !refused);
     EXPECT_EQ(exists("Closed\\copy.txt"), !refused);

@@ -492,7 +492,8 @@ TEST_F(RegistryConformance, ClassesRootSubkeyHandlesSeeBothHives) {
     HKEY view = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "KorunConformance.Sub", 0, KEY_ALL_ACCESS, &view));
     using Names = std::vector<std::string>;
-    EXPECT_EQ(subkeys(view), wine ? Names{"Both", "MachineOnly"} : Names{"Both", "MachineOnly", "UserOnly"});
+    const Names both = wine ? Names{"Both", "MachineOnly"} : Names{"Both", "MachineOnly", "UserOnly"};
+    EXPECT_EQ(subkeys(view), both);
     DWORD count = kPoison;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(view, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
                                               nullptr, nullptr, nullptr, nullptr));
@@ -510,7 +511,8 @@ TEST_F(RegistryConformance, ClassesRootSubkeyHandlesSeeBothHives) {
     EXPECT_EQ(where(HKEY_CURRENT_USER, (userPath + "\\Both").c_str()), wine ? "user" : "<no key>");
     EXPECT_EQ(where(HKEY_LOCAL_MACHINE, (machinePath + "\\Both").c_str()), wine ? "<no key>" : "machine");
     EXPECT_EQ(where(view, "Both"), wine ? "<no key>" : "machine");
-    EXPECT_EQ(subkeys(view), wine ? Names{"MachineOnly"} : Names{"Both", "MachineOnly", "UserOnly"});
+    const Names after = wine ? Names{"MachineOnly"} : Names{"Both", "MachineOnly", "UserOnly"};
+    EXPECT_EQ(subkeys(view), after);
     RegCloseKey(view);
     cleanUp();
 }

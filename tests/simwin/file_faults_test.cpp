@@ -223,7 +223,9 @@ TEST(FileFaults, FilesOtherProgramsHold) {
                 SetLastError(kPoison);
                 const BOOL done = c.call(file);
                 EXPECT_EQ(expected == 0, done != FALSE);
-                if (expected) EXPECT_EQ(expected, GetLastError());
+                if (expected) {
+                    EXPECT_EQ(expected, GetLastError());
+                }
             }
         }
         EXPECT_EQ("[s]\r\nk=2\r\n", m->files.read("C:\\Data\\read.ini"));
