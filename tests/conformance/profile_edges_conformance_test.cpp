@@ -55,8 +55,8 @@ TEST_F(ProfileEdgesConformance, SectionNamesInBuffersThatFitExactlyOrNot) {
 // Text after a NUL byte is no part of the file to the profile functions: a file written with its terminating
 // NUL reads as the same file without it (Wine's own tests write their files so and expect Windows's answers).
 TEST_F(ProfileEdgesConformance, SectionReadsClearTheLastErrorAndStopAtANul) {
-    put("nul.ini", std::string("[full]\r\na=1\r\nb=2\r\n[empty]\r\n[last]\r\nc=3\r\n\0", 41));
-    const std::string file = path("nul.ini");
+    put("ends.ini", std::string("[full]\r\na=1\r\nb=2\r\n[empty]\r\n[last]\r\nc=3\r\n\0", 41));
+    const std::string file = path("ends.ini");
     char buf[64];
     std::memset(buf, kPoisonByte, sizeof buf);
     SetLastError(kPoison);
