@@ -12,12 +12,18 @@
 #include "simwin/pending_renames.h"
 #include "simwin/win32.h"
 
+#include "file_access.h"
 #include "file_security.h"
 
 using simwin::current;
 using simwin::FileNode;
 using simwin::FileSystem;
 using simwin::PathLookup;
+using simwin::Access;
+using simwin::accessOf;
+using simwin::FileHandle;
+using simwin::shareConflict;
+using simwin::attributesOf;
 
 namespace {
 
@@ -35,11 +41,6 @@ BOOL fail(DWORD error) {
 // The ANSI entry points convert their path arguments into a buffer of MAX_PATH + 1 characters.
 bool pathTooLong(LPCSTR path) { return path && std::strlen(path) > MAX_PATH; }
 
-DWORD attributesOf(const FileNode& n) {
-    if (n.isDirectory) return FILE_ATTRIBUTE_DIRECTORY | n.attributes;
-    return n.attributes ? n.attributes : FILE_ATTRIBUTE_NORMAL;
-}
-
 bool endsWithSeparator(LPCSTR path) {
     size_t n = std::strlen(path);
     return n && (path[n - 1] == '\\' || path[n - 1] == '/');
@@ -50,88 +51,6 @@ std::shared_ptr<FileNode> sharedNode(FileNode* n) {
     auto it = n->parent->children.find(n->name);
     return it == n->parent->children.end() ? nullptr : it->second;
 }
-
-// What an open asks for and what it allows others, reduced to the three kinds the sharing
-// rules know.
-struct Access {
-    bool read = false, write = false, del = false;
-    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file, whatever the
-    // position (two such handles append without overwriting each other's lines).
-    bool appendOnly = false;
-    bool shareRead = false, shareWrite = false, shareDelete = false;
-    bool data() const { return read || write || del; }
-};
-
-Access accessOf(DWORD desired, DWORD share) {
-    Access a;
-    a.read = (desired & (GENERIC_READ | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED | FILE_READ_DATA |
-                         FILE_EXECUTE)) != 0;
-    a.write = (desired & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
-    a.del = (desired & (DELETE | GENERIC_ALL)) != 0;
-    a.appendOnly = (desired & FILE_APPEND_DATA) && !(desired & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA));
-    a.shareRead = (share & FILE_SHARE_READ) != 0;
-    a.shareWrite = (share & FILE_SHARE_WRITE) != 0;
-    a.shareDelete = (share & FILE_SHARE_DELETE) != 0;
-    return a;
-}
-
-// ERROR_SHARING_VIOLATION when the open conflicts with another process's lock or with the
-// tool's own open handles, else 0.
-DWORD shareConflict(const FileNode& n, const Access& a) {
-    if (!a.data()) return 0;
-    if (n.locked) return ERROR_SHARING_VIOLATION;
-    if ((a.read && n.sharedRead < n.accessHandles) || (a.write && n.sharedWrite < n.accessHandles) ||
-        (a.del && n.sharedDelete < n.accessHandles))
-        return ERROR_SHARING_VIOLATION;
-    if ((n.readers && !a.shareRead) || (n.writers && !a.shareWrite) || (n.deleters && !a.shareDelete))
-        return ERROR_SHARING_VIOLATION;
-    return 0;
-}
-
-void updateShareMode(FileNode& n) {
-    n.shareMode = 0;
-    if (n.sharedRead == n.accessHandles) n.shareMode |= FILE_SHARE_READ;
-    if (n.sharedWrite == n.accessHandles) n.shareMode |= FILE_SHARE_WRITE;
-    if (n.sharedDelete == n.accessHandles) n.shareMode |= FILE_SHARE_DELETE;
-}
-
-struct FileHandle : simwin::HandleObject {
-    std::shared_ptr<FileNode> node;
-    Access access;
-    uint64_t position = 0;
-
-    FileHandle(std::shared_ptr<FileNode> n, const Access& a) : node(std::move(n)), access(a) {
-        node->openHandles++;
-        if (access.data()) {
-            node->accessHandles++;
-            node->readers += access.read;
-            node->writers += access.write;
-            node->deleters += access.del;
-            node->sharedRead += access.shareRead;
-            node->sharedWrite += access.shareWrite;
-            node->sharedDelete += access.shareDelete;
-        }
-        updateShareMode(*node);
-    }
-    ~FileHandle() override {
-        node->openHandles--;
-        if (access.data()) {
-            node->accessHandles--;
-            node->readers -= access.read;
-            node->writers -= access.write;
-            node->deleters -= access.del;
-            node->sharedRead -= access.shareRead;
-            node->sharedWrite -= access.shareWrite;
-            node->sharedDelete -= access.shareDelete;
-        }
-        updateShareMode(*node);
-    }
-};
-
-struct FindHandle : simwin::HandleObject {
-    std::vector<WIN32_FIND_DATAA> entries;
-    size_t next = 0;
-};
 
 FileHandle* fileHandle(HANDLE h) { return current().handles.get<FileHandle>(h); }
 
@@ -171,19 +90,6 @@ DWORD copyPath(const std::string& text, LPSTR buffer, DWORD size) {
     return static_cast<DWORD>(text.size());
 }
 
-void fillFindData(WIN32_FIND_DATAA& d, const std::string& name, FileNode& n) {
-    std::memset(&d, 0, sizeof d);
-    if (!simwin::isShortName(name))  // the 8.3 alias of a long name; empty for an 8.3 name
-        std::snprintf(d.cAlternateFileName, sizeof d.cAlternateFileName, "%s", files().aliasOf(n).c_str());
-    d.dwFileAttributes = attributesOf(n);
-    if (!n.isDirectory) {
-        uint64_t size = n.content.size();
-        d.nFileSizeHigh = static_cast<DWORD>(size >> 32);
-        d.nFileSizeLow = static_cast<DWORD>(size);
-    }
-    std::snprintf(d.cFileName, sizeof d.cFileName, "%s", name.c_str());
-}
-
 std::string letterOf(const std::string& fullPath) { return fullPath.substr(0, 1); }
 // The drive letter of a node: its root's name ("C:"), without composing the whole path.
 std::string letterOf(const FileNode& n) {
@@ -218,25 +124,59 @@ std::string directoryOfProgram() {
 // ---------------------------------------------------------------------------------------------
 // Files
 
+namespace {
+
+HANDLE failOpen(DWORD error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
+// Whether the caller may add an entry to a directory (FILE_ADD_FILE for a file, FILE_ADD_SUBDIRECTORY for a
+// directory): refused for a directory marked denied or whose descriptor does not grant the right.
+bool mayAdd(const FileNode& directory, bool subdirectory) {
+    if (FileSystem::isDenied(&directory)) return false;
+    return simwin::directoryGrants(directory, subdirectory ? FILE_ADD_SUBDIRECTORY : FILE_ADD_FILE, current().system);
+}
+
+// Opens an existing file as CreateFileA's disposition says: the error, or 0 with the file truncated or its
+// attributes replaced where the disposition asks for it.
+DWORD openExisting(FileNode& n, const Access& access, DWORD disposition, DWORD newAttributes, bool deleteOnClose) {
+    if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
+    if (n.deletePending) return ERROR_ACCESS_DENIED;  // STATUS_DELETE_PENDING
+    const bool replaces = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+    // A read-only file refuses writing, and a deletion on close (STATUS_CANNOT_DELETE); DELETE alone opens it.
+    if ((n.attributes & FILE_ATTRIBUTE_READONLY) && (access.write || replaces || deleteOnClose)) return ERROR_ACCESS_DENIED;
+    // Overwriting a hidden or system file must restate those attributes.
+    if (disposition == CREATE_ALWAYS && (n.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~newAttributes))
+        return ERROR_ACCESS_DENIED;
+    Access check = access;
+    if (replaces) check.write = true;
+    if (DWORD e = shareConflict(n, check)) return e;
+    if (replaces) n.content.clear();
+    if (disposition == CREATE_ALWAYS) n.attributes = newAttributes;
+    return 0;
+}
+
+}  // namespace
+
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
-    if (!lpFileName || !*lpFileName) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
-    if (pathTooLong(lpFileName)) return SetLastError(ERROR_FILENAME_EXCED_RANGE), INVALID_HANDLE_VALUE;
+    if (!lpFileName || !*lpFileName) return failOpen(ERROR_PATH_NOT_FOUND);
+    if (pathTooLong(lpFileName)) return failOpen(ERROR_FILENAME_EXCED_RANGE);
     if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
-        return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    Access access = accessOf(dwDesiredAccess, dwShareMode);
-    if (dwCreationDisposition == TRUNCATE_EXISTING && !access.write)
-        return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+        return failOpen(ERROR_INVALID_PARAMETER);
+    // CreateFileA asks for DELETE itself when the file is to go on close, as the flag needs it.
+    const bool deleteOnClose = (dwFlagsAndAttributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+    Access access = accessOf(dwDesiredAccess | (deleteOnClose ? DELETE : 0), dwShareMode);
+    if (dwCreationDisposition == TRUNCATE_EXISTING && !access.write) return failOpen(ERROR_INVALID_PARAMETER);
 
     PathLookup l = files().lookup(lpFileName);
-    if (l.error != ERROR_SUCCESS && l.error != ERROR_FILE_NOT_FOUND) return SetLastError(l.error), INVALID_HANDLE_VALUE;
-    if (l.node && l.node->isDirectory) {
-        SetLastError(dwCreationDisposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (endsWithSeparator(lpFileName)) return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
-    if (FileSystem::isDenied(l.node ? l.node : l.parent)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    if (l.error != ERROR_SUCCESS && l.error != ERROR_FILE_NOT_FOUND) return failOpen(l.error);
+    if (l.node && l.node->isDirectory)
+        return failOpen(dwCreationDisposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+    if (endsWithSeparator(lpFileName)) return failOpen(ERROR_INVALID_NAME);
+    if (FileSystem::isDenied(l.node ? l.node : l.parent)) return failOpen(ERROR_ACCESS_DENIED);
     std::unique_ptr<simwin::SecurityDescriptor> given;
     if (!givenSecurity(lpSecurityAttributes, given)) return INVALID_HANDLE_VALUE;
     if (!files().keepsDescriptors(letterOf(l.full))) given.reset();  // read, then dropped
@@ -245,32 +185,20 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     std::shared_ptr<FileNode> node;
     DWORD error = ERROR_SUCCESS;
     if (l.node) {
-        FileNode& n = *l.node;
-        if (dwCreationDisposition == CREATE_NEW) return SetLastError(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
-        bool replaces = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
-        if ((n.attributes & FILE_ATTRIBUTE_READONLY) && (access.write || access.del || replaces))
-            return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-        // Overwriting a hidden or system file must restate those attributes.
-        if (dwCreationDisposition == CREATE_ALWAYS &&
-            (n.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~newAttributes))
-            return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-        Access check = access;
-        if (replaces) check.write = true;
-        if (DWORD e = shareConflict(n, check)) return SetLastError(e), INVALID_HANDLE_VALUE;
-        if (replaces) n.content.clear();
-        if (dwCreationDisposition == CREATE_ALWAYS) n.attributes = newAttributes;
+        if (DWORD e = openExisting(*l.node, access, dwCreationDisposition, newAttributes, deleteOnClose)) return failOpen(e);
         if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS) error = ERROR_ALREADY_EXISTS;
-        node = sharedNode(&n);
+        node = sharedNode(l.node);
     } else {
         if (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING)
-            return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
-        if (!files().hasRoom(letterOf(l.full), 0)) return SetLastError(ERROR_DISK_FULL), INVALID_HANDLE_VALUE;
+            return failOpen(ERROR_FILE_NOT_FOUND);
+        if (!mayAdd(*l.parent, false)) return failOpen(ERROR_ACCESS_DENIED);
+        if (!files().hasRoom(letterOf(l.full), 0)) return failOpen(ERROR_DISK_FULL);
         node = std::make_shared<FileNode>();
         node->attributes = newAttributes;
         if (given) node->security = simwin::securityForNew(*l.parent, false, *given, current().system);
         attach(*l.parent, node, l.name);
     }
-    HANDLE h = current().handles.add(std::make_shared<FileHandle>(node, access));
+    HANDLE h = current().handles.add(std::make_shared<FileHandle>(node, access, deleteOnClose));
     SetLastError(error);
     return h;
 }
@@ -385,6 +313,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if (endsWithSeparator(lpFileName)) return fail(ERROR_INVALID_NAME);
     if ((n.attributes & FILE_ATTRIBUTE_READONLY) || FileSystem::isDenied(&n)) return fail(ERROR_ACCESS_DENIED);
     if (simwin::isLoadedModuleFile(l.full)) return fail(ERROR_ACCESS_DENIED);  // mapped as an image
+    if (n.deletePending) return fail(ERROR_ACCESS_DENIED);                      // STATUS_DELETE_PENDING
     // DeleteFileA opens for DELETE and allows everything to others.
     if (DWORD e = shareConflict(n, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
     detach(n);
@@ -398,8 +327,10 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     PathLookup from = files().lookup(lpExistingFileName);
     if (from.error) return fail(from.error);
     if (from.node->isDirectory || FileSystem::isDenied(from.node)) return fail(ERROR_ACCESS_DENIED);
-    if (DWORD e = shareConflict(*from.node, accessOf(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)))
-        return fail(e);
+    // The source is opened for reading and shared with everything (a file another program writes with read
+    // sharing still copies); the target for writing, shared with readers and writers.
+    if (from.node->deletePending) return fail(ERROR_ACCESS_DENIED);
+    if (DWORD e = shareConflict(*from.node, accessOf(GENERIC_READ, FILE_SHARE_VALID_FLAGS))) return fail(e);
     PathLookup to = files().lookup(lpNewFileName);
     if (to.error != ERROR_SUCCESS && to.error != ERROR_FILE_NOT_FOUND) return fail(to.error);
     if (FileSystem::isDenied(to.node ? to.node : to.parent)) return fail(ERROR_ACCESS_DENIED);
@@ -416,15 +347,18 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
         if (n.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
         if (n.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) & ~attributes)
             return fail(ERROR_ACCESS_DENIED);
-        if (DWORD e = shareConflict(n, accessOf(GENERIC_WRITE, 0))) return fail(e);
+        if (DWORD e = shareConflict(n, accessOf(GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE))) return fail(e);
         n.content = content;
         n.attributes = attributes;
+        SetLastError(ERROR_SUCCESS);
         return TRUE;
     }
+    if (!mayAdd(*to.parent, false)) return fail(ERROR_ACCESS_DENIED);
     auto n = std::make_shared<FileNode>();
     n->content = content;
     n->attributes = attributes;
     attach(*to.parent, n, to.name);
+    SetLastError(ERROR_SUCCESS);  // a copy that succeeds clears it, as CopyFileExA does
     return TRUE;
 }
 
@@ -466,6 +400,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     PathLookup to = fs.lookup(lpNewFileName);
     if (to.error != ERROR_SUCCESS && to.error != ERROR_FILE_NOT_FOUND) return fail(to.error);
     if (!to.parent || FileSystem::isDenied(to.parent)) return fail(ERROR_ACCESS_DENIED);
+    if (!to.node && !mayAdd(*to.parent, src.isDirectory)) return fail(ERROR_ACCESS_DENIED);
     if (to.node == &src) {  // the same file: only the letter case of its name changes
         std::shared_ptr<FileNode> keep = sharedNode(&src);
         src.parent->children.erase(src.name);
@@ -479,8 +414,8 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
         FileNode& dst = *to.node;
         if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) return fail(ERROR_ALREADY_EXISTS);
         if (dst.isDirectory || src.isDirectory) return fail(ERROR_ACCESS_DENIED);
-        if (dst.attributes & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
-        if (DWORD e = shareConflict(dst, accessOf(DELETE, FILE_SHARE_VALID_FLAGS))) return fail(e);
+        // A file replaced by a rename must not be open anywhere, whatever its sharing (NTFS refuses it).
+        if ((dst.attributes & FILE_ATTRIBUTE_READONLY) || simwin::heldOpen(dst)) return fail(ERROR_ACCESS_DENIED);
         detach(dst);
     }
     if (otherDrive) {  // copied, then the source deleted
@@ -546,7 +481,7 @@ BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName, PULARGE_INTEGER lpFreeBy
 }
 
 // ---------------------------------------------------------------------------------------------
-// Directories and searches
+// Directories
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
     if (!lpPathName || !*lpPathName) return fail(ERROR_PATH_NOT_FOUND);
@@ -554,7 +489,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
     PathLookup l = files().lookup(lpPathName);
     if (l.error == ERROR_SUCCESS) return fail(ERROR_ALREADY_EXISTS);
     if (l.error != ERROR_FILE_NOT_FOUND) return fail(l.error);
-    if (FileSystem::isDenied(l.parent)) return fail(ERROR_ACCESS_DENIED);
+    if (!mayAdd(*l.parent, true)) return fail(ERROR_ACCESS_DENIED);
     std::unique_ptr<simwin::SecurityDescriptor> given;
     if (!givenSecurity(lpSecurityAttributes, given)) return FALSE;
     if (!files().keepsDescriptors(letterOf(l.full))) given.reset();  // read, then dropped
@@ -580,84 +515,6 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     if (currentDirectoryNode() == &n) return fail(ERROR_SHARING_VIOLATION);
     if (!n.children.empty()) return fail(ERROR_DIR_NOT_EMPTY);
     detach(n);
-    return TRUE;
-}
-
-HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
-    if (!lpFileName || !lpFindFileData) return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    if (!*lpFileName) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
-    if (pathTooLong(lpFileName)) return SetLastError(ERROR_FILENAME_EXCED_RANGE), INVALID_HANDLE_VALUE;
-    std::string spec = lpFileName;
-    std::replace(spec.begin(), spec.end(), '/', '\\');
-    // The last component is the pattern, taken as written; the rest names the directory.
-    size_t cut = spec.find_last_of('\\');
-    std::string directory, pattern;
-    if (cut != std::string::npos) {
-        directory = spec.substr(0, cut + 1);
-        pattern = spec.substr(cut + 1);
-    } else if (spec.size() >= 2 && spec[1] == ':') {
-        directory = spec.substr(0, 2);
-        pattern = spec.substr(2);
-    } else {
-        directory = ".";
-        pattern = spec;
-    }
-    if (pattern.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
-    if (pattern.find_first_of("|:/\\") != std::string::npos)
-        return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
-    if (pattern.find_first_of("*?<>\"") == std::string::npos) {
-        // No wildcard: the name is looked up like any path ("." and "..", trailing dots and spaces).
-        std::string full = files().fullPath(spec);
-        if (full.size() <= 3) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
-        size_t slash = full.find_last_of('\\');
-        directory = full.substr(0, slash == 2 ? 3 : slash);
-        pattern = full.substr(slash + 1);
-    }
-    PathLookup dir = files().lookup(directory);
-    if (dir.error == ERROR_INVALID_NAME || dir.error == ERROR_BAD_NETPATH)
-        return SetLastError(dir.error), INVALID_HANDLE_VALUE;
-    if (dir.error || !dir.node->isDirectory) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
-    if (FileSystem::isDenied(dir.node)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
-
-    auto search = std::make_shared<FindHandle>();
-    WIN32_FIND_DATAA d;
-    if (dir.parent) {  // not a drive root
-        for (const char* dots : {".", ".."}) {
-            if (!simwin::matchFileName(pattern, dots)) continue;
-            fillFindData(d, dots, *dir.node);
-            search->entries.push_back(d);
-        }
-    }
-    auto add = [&](FileNode& c) {
-        if (!simwin::matchFileName(pattern, c.name)) return;
-        fillFindData(d, c.name, c);
-        search->entries.push_back(d);
-    };
-    if (pattern.find_first_of("*?<>\"") == std::string::npos) {
-        // A plain name matches at most the one entry of that name: found without walking the directory.
-        auto c = dir.node->children.find(pattern);
-        if (c != dir.node->children.end()) add(*c->second);
-    } else {
-        for (auto& c : dir.node->children) add(*c.second);
-    }
-    if (search->entries.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
-    *lpFindFileData = search->entries[0];
-    search->next = 1;
-    return current().handles.add(search);
-}
-
-BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
-    FindHandle* search = current().handles.get<FindHandle>(hFindFile);
-    if (!search) return fail(ERROR_INVALID_HANDLE);
-    if (search->next >= search->entries.size()) return fail(ERROR_NO_MORE_FILES);
-    if (!lpFindFileData) return fail(ERROR_NOACCESS);
-    *lpFindFileData = search->entries[search->next++];
-    return TRUE;
-}
-
-BOOL WINAPI FindClose(HANDLE hFindFile) {
-    if (!current().handles.get<FindHandle>(hFindFile)) return fail(ERROR_INVALID_HANDLE);
-    current().handles.close(hFindFile);
     return TRUE;
 }
 

@@ -17,9 +17,12 @@
 #include "simwin/machine.h"
 #include "simwin/win32.h"
 
+#include "file_access.h"
+
 using simwin::current;
 using simwin::FileNode;
 using simwin::PathLookup;
+using simwin::Access;
 
 namespace simwin {
 namespace profile {
@@ -50,7 +53,10 @@ size_t lineEnd(const std::string& text, size_t pos) {
     return text[eol] == '\r' && eol + 1 < text.size() && text[eol + 1] == '\n' ? eol + 2 : eol + 1;
 }
 
-std::vector<Line> parse(const std::string& text) {
+// The text ends at its first NUL byte, as the profile functions read a file as a string (a file written with
+// its terminating NUL reads as the same file without it; a write keeps only what was read).
+std::vector<Line> parse(const std::string& whole) {
+    const std::string text = whole.substr(0, whole.find('\0'));
     std::vector<Line> lines;
     size_t pos = 0;
     while (pos < text.size()) {
@@ -274,8 +280,9 @@ bool readProfile(LPCSTR file, const std::string*& text, DWORD& error) {
         error = ERROR_ACCESS_DENIED;
         return false;
     }
-    if (n.locked || n.sharedRead < n.accessHandles || n.deleters) {
-        error = ERROR_SHARING_VIOLATION;
+    // Read with every kind of sharing: a file another handle writes, or will delete on close, still reads.
+    if (DWORD e = simwin::shareConflict(n, simwin::accessOf(GENERIC_READ, FILE_SHARE_VALID_FLAGS))) {
+        error = e;
         return false;
     }
     text = &n.content;
@@ -378,6 +385,28 @@ std::string defaultText(LPCSTR def) {
     return end == std::string::npos ? std::string() : d.substr(0, end + 1);
 }
 
+// A profile number, read as RtlCharToInteger does: blanks, a sign, "0x" / "0o" / "0b" for another base, then
+// the digits up to the first other character; no digits give 0. The result is the 32-bit value.
+UINT profileNumber(const std::string& value) {
+    size_t i = value.find_first_not_of(" \t");
+    bool negative = false;
+    if (i < value.size() && (value[i] == '-' || value[i] == '+')) negative = value[i++] == '-';
+    unsigned base = 10;
+    if (i + 1 < value.size() && value[i] == '0') {
+        char p = static_cast<char>(std::tolower(static_cast<unsigned char>(value[i + 1])));
+        base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 10;
+        if (base != 10) i += 2;
+    }
+    uint32_t n = 0;
+    for (; i < value.size(); ++i) {
+        int c = std::tolower(static_cast<unsigned char>(value[i]));
+        unsigned digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
+        if (digit >= base) break;
+        n = n * base + digit;
+    }
+    return negative ? 0u - n : n;
+}
+
 }  // namespace
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
@@ -413,9 +442,16 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
 }
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
-    if (!lpAppName || !lpKeyName) return static_cast<UINT>(nDefault);
-    const std::string* text = &kNoText;
     std::string value;
+    if (!lpAppName || !lpKeyName) {
+        // NT reads the list GetPrivateProfileStringA gives (section names, or a section's keys) and takes its
+        // first item as the number: win.ini's first section name reads as 0; an empty list gives the default.
+        char list[256];
+        if (!GetPrivateProfileStringA(lpAppName, lpKeyName, "", list, sizeof list, lpFileName))
+            return static_cast<UINT>(nDefault);
+        return profileNumber(list);
+    }
+    const std::string* text = &kNoText;
     const std::string mapped = mappedKey(lpFileName, lpAppName);
     if (!mapped.empty()) {
         if (!mappedValue(mapped, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
@@ -427,25 +463,7 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefau
         }
         if (!simwin::profile::get(*text, lpAppName, lpKeyName, value) || value.empty()) return static_cast<UINT>(nDefault);
     }
-    // Read as RtlCharToInteger does: blanks, a sign, "0x" / "0o" / "0b" for another base, then the
-    // digits up to the first other character; no digits give 0. The result is the 32-bit value.
-    size_t i = value.find_first_not_of(" \t");
-    bool negative = false;
-    if (i < value.size() && (value[i] == '-' || value[i] == '+')) negative = value[i++] == '-';
-    unsigned base = 10;
-    if (i + 1 < value.size() && value[i] == '0') {
-        char p = static_cast<char>(std::tolower(static_cast<unsigned char>(value[i + 1])));
-        base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 10;
-        if (base != 10) i += 2;
-    }
-    uint32_t n = 0;
-    for (; i < value.size(); ++i) {
-        int c = std::tolower(static_cast<unsigned char>(value[i]));
-        unsigned digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
-        if (digit >= base) break;
-        n = n * base + digit;
-    }
-    return negative ? 0u - n : n;
+    return profileNumber(value);
 }
 
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
@@ -462,25 +480,36 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString,
         SetLastError(error);
         return putList({}, lpReturnedString, nSize);
     }
+    SetLastError(ERROR_SUCCESS);  // Windows clears it when the file was read, the section there or not
     return putList(simwin::profile::sectionLines(*text, lpAppName), lpReturnedString, nSize);
 }
 
+// The section names of a file. Windows gives a list that fills the buffer exactly (its last NUL in the last
+// byte) as a list cut short: the same bytes, but size - 2 returned. A file that cannot be read gives an empty
+// text: one NUL, not two.
 DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
     if (!lpszReturnBuffer || nSize == 0) return 0;
     const std::string* text = &kNoText;
     DWORD error = ERROR_SUCCESS;
-    if (!readProfile(lpFileName, text, error)) {
-        SetLastError(error);
-        return putList(sectionNamesOf(lpFileName, {}), lpszReturnBuffer, nSize);
+    const bool read = readProfile(lpFileName, text, error);
+    if (!read) SetLastError(error);
+    const std::vector<std::string> names =
+        sectionNamesOf(lpFileName, read ? simwin::profile::sectionNames(*text) : std::vector<std::string>());
+    if (names.empty() && !read) {
+        lpszReturnBuffer[0] = 0;
+        return 0;
     }
-    return putList(sectionNamesOf(lpFileName, simwin::profile::sectionNames(*text)), lpszReturnBuffer, nSize);
+    size_t listSize = 0;
+    for (const std::string& n : names) listSize += n.size() + 1;
+    const DWORD copied = putList(names, lpszReturnBuffer, nSize);
+    return listSize && listSize + 1 == nSize ? nSize - 2 : copied;
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
     // All three null: flush the profile cache. Windows reports that as a failure.
     if (!lpAppName && !lpKeyName && !lpString) return FALSE;
     if (!lpAppName) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        SetLastError(ERROR_FILE_NOT_FOUND);  // NT names no section as a missing one (9x: 87)
         return FALSE;
     }
     const std::string mapped = mappedKey(lpFileName, lpAppName);
@@ -522,10 +551,11 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    // Opened for reading and writing, others may read.
-    if (n.locked || n.sharedRead < n.accessHandles || n.sharedWrite < n.accessHandles || n.writers ||
-        n.deleters) {
-        SetLastError(ERROR_SHARING_VIOLATION);
+    // Opened for reading and writing, shared with readers and writers (a file another handle has open for
+    // writing with read and write sharing takes the write).
+    const Access rw = simwin::accessOf(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (DWORD e = simwin::shareConflict(n, rw)) {
+        SetLastError(e);
         return FALSE;
     }
     const std::string text = simwin::profile::set(n.content, lpAppName, keyArg, valueArg);

@@ -62,6 +62,8 @@ bool grant(DWORD allowed, REGSAM sam, DWORD& granted) {
 struct OpenKey {
     std::shared_ptr<RegKey> key;
     DWORD access = 0;
+    bool viaClasses = false;               // HKEY_CLASSES_ROOT itself, or a key opened through it
+    std::vector<std::string> classesPath;  // the key's path below HKEY_CLASSES_ROOT
 };
 
 LONG resolve(HKEY h, OpenKey& out) {
@@ -69,12 +71,15 @@ LONG resolve(HKEY h, OpenKey& out) {
         out.key = current().registry.root(h);
         if (!out.key) return ERROR_INVALID_HANDLE;
         out.access = allowedFor(*out.key);
+        out.viaClasses = h == HKEY_CLASSES_ROOT;
         return ERROR_SUCCESS;
     }
     auto* o = current().handles.get<RegKeyHandle>(h);
     if (!o) return ERROR_INVALID_HANDLE;
     out.key = o->key;
     out.access = o->access;
+    out.viaClasses = o->viaClasses;
+    out.classesPath = o->classesPath;
     return out.key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
@@ -133,32 +138,65 @@ std::shared_ptr<RegKey> walkClasses(const std::vector<std::string>& names, size_
     return machineKey;
 }
 
-// Resolves a handle and a subkey path: key is the deepest existing key on the path, and names[found]
-// the first name below it that does not exist (found == names.size() when the whole path exists).
-LONG locate(HKEY hKey, LPCSTR subKey, std::shared_ptr<RegKey>& key, std::vector<std::string>& names, size_t& found) {
+// Where a handle and a subkey path lead: key is the deepest existing key on the path, and names[found] the
+// first name below it that does not exist (found == names.size() when the whole path exists). Through
+// HKEY_CLASSES_ROOT, names is the whole path below it and the view chooses the hive (walkClasses).
+struct Located {
+    std::shared_ptr<RegKey> key;
+    std::vector<std::string> names;
+    size_t found = 0;
+    bool viaClasses = false;
+    bool complete() const { return found == names.size(); }
+};
+
+LONG locate(HKEY hKey, LPCSTR subKey, Located& at) {
     OpenKey base;
     LONG r = resolve(hKey, base);
     if (r) return r;
-    if ((r = pathNames(subKey, names))) return r;
-    key = hKey == HKEY_CLASSES_ROOT ? walkClasses(names, found) : walk(base.key, names, found);
+    std::vector<std::string> below;
+    if ((r = pathNames(subKey, below))) return r;
+    at.viaClasses = base.viaClasses;
+    if (!base.viaClasses) {
+        at.names = below;
+        at.key = walk(base.key, at.names, at.found);
+        return ERROR_SUCCESS;
+    }
+    at.names = base.classesPath;
+    at.names.insert(at.names.end(), below.begin(), below.end());
+    at.key = walkClasses(at.names, at.found);
     return ERROR_SUCCESS;
 }
 
-// The subkey names of HKEY_CLASSES_ROOT itself: the machine's classes and the user's, each name once.
-std::vector<std::string> classesRootNames() {
+// The key of each hive at a path below HKEY_CLASSES_ROOT (null where that hive has none).
+std::vector<std::shared_ptr<RegKey>> classesKeysAt(const std::vector<std::string>& path) {
+    std::vector<std::shared_ptr<RegKey>> out;
+    for (auto root : {userClasses(), current().registry.root(HKEY_CLASSES_ROOT)}) {
+        size_t found = 0;
+        std::shared_ptr<RegKey> key = root ? walk(root, path, found) : nullptr;
+        if (key && found == path.size()) out.push_back(key);
+    }
+    return out;
+}
+
+// The subkey names of a key as its handle sees them. Through HKEY_CLASSES_ROOT: the subkeys of the user's
+// classes and the machine's at that path, each name once, in the registry's order.
+std::vector<std::string> subkeyNames(const OpenKey& k) {
+    std::vector<std::shared_ptr<RegKey>> keys{k.key};
+    if (k.viaClasses) keys = classesKeysAt(k.classesPath);
     std::map<std::string, std::string, simwin::ILess> names;
-    for (auto root : {userClasses(), current().registry.root(HKEY_CLASSES_ROOT)})
-        if (root)
-            for (auto& kv : root->subkeys) names.emplace(kv.first, kv.second->name);
+    for (const auto& key : keys)
+        for (auto& kv : key->subkeys) names.emplace(kv.first, kv.second->name);
     std::vector<std::string> out;
     for (auto& kv : names) out.push_back(kv.second);
     return out;
 }
 
-HKEY addHandle(std::shared_ptr<RegKey> key, DWORD access) {
+HKEY addHandle(std::shared_ptr<RegKey> key, DWORD access, const Located& at) {
     auto o = std::make_shared<RegKeyHandle>();
     o->key = std::move(key);
     o->access = access;
+    o->viaClasses = at.viaClasses;
+    if (at.viaClasses) o->classesPath = at.names;
     return static_cast<HKEY>(current().handles.add(o));
 }
 
@@ -182,14 +220,12 @@ void clearTime(PFILETIME ft) {
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    std::shared_ptr<RegKey> key;
-    std::vector<std::string> names;
-    size_t found = 0;
-    if (LONG r = locate(hKey, lpSubKey, key, names, found)) return r;
-    if (found < names.size()) return ERROR_FILE_NOT_FOUND;
+    Located at;
+    if (LONG r = locate(hKey, lpSubKey, at)) return r;
+    if (!at.complete()) return ERROR_FILE_NOT_FOUND;
     DWORD granted = 0;
-    if (!grant(allowedFor(*key), samDesired, granted)) return ERROR_ACCESS_DENIED;
-    *phkResult = addHandle(key, granted);
+    if (!grant(allowedFor(*at.key), samDesired, granted)) return ERROR_ACCESS_DENIED;
+    *phkResult = addHandle(at.key, granted, at);
     return ERROR_SUCCESS;
 }
 
@@ -207,20 +243,19 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
                             LPDWORD lpdwDisposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    std::shared_ptr<RegKey> key;
-    std::vector<std::string> names;
-    size_t found = 0;
-    if (LONG r = locate(hKey, lpSubKey, key, names, found)) return r;
+    Located at;
+    if (LONG r = locate(hKey, lpSubKey, at)) return r;
+    std::shared_ptr<RegKey> key = at.key;
     DWORD allowed = allowedFor(*key);
-    if (found < names.size() && !(allowed & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    if (!at.complete() && !(allowed & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     DWORD granted = 0;
     if (!grant(allowed, samDesired, granted)) return ERROR_ACCESS_DENIED;
-    for (size_t i = found; i < names.size(); ++i) {
-        key->addChild(names[i]);
-        key = key->subkeys.find(names[i])->second;
+    for (size_t i = at.found; i < at.names.size(); ++i) {
+        key->addChild(at.names[i]);
+        key = key->subkeys.find(at.names[i])->second;
     }
-    if (lpdwDisposition) *lpdwDisposition = found < names.size() ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *phkResult = addHandle(key, granted);
+    if (lpdwDisposition) *lpdwDisposition = at.complete() ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+    *phkResult = addHandle(key, granted, at);
     return ERROR_SUCCESS;
 }
 
@@ -279,11 +314,10 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
 
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
-    std::shared_ptr<RegKey> key;
-    std::vector<std::string> names;
-    size_t found = 0;
-    if (LONG r = locate(hKey, lpSubKey, key, names, found)) return r;
-    if (found < names.size()) return ERROR_FILE_NOT_FOUND;
+    Located at;
+    if (LONG r = locate(hKey, lpSubKey, at)) return r;
+    if (!at.complete()) return ERROR_FILE_NOT_FOUND;
+    std::shared_ptr<RegKey> key = at.key;
     auto& reg = current().registry;
     if (reg.isRoot(*key) || key == reg.root(HKEY_CLASSES_ROOT)) return ERROR_ACCESS_DENIED;
     if (!(allowedFor(*key) & DELETE)) return ERROR_ACCESS_DENIED;
@@ -299,8 +333,8 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
     if (r) return r;
     if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
     std::string name;
-    if (hKey == HKEY_CLASSES_ROOT) {
-        const std::vector<std::string> merged = classesRootNames();
+    if (k.viaClasses) {
+        const std::vector<std::string> merged = subkeyNames(k);
         if (dwIndex >= merged.size()) return ERROR_NO_MORE_ITEMS;
         name = merged[dwIndex];
     } else {
@@ -364,7 +398,8 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
     if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = '\0';
     if (lpcchClass) *lpcchClass = 0;
     DWORD maxSubKey = 0, maxName = 0, maxData = 0;
-    for (auto& kv : k.key->subkeys) maxSubKey = std::max(maxSubKey, static_cast<DWORD>(kv.second->name.size()));
+    const std::vector<std::string> subkeys = subkeyNames(k);
+    for (const std::string& name : subkeys) maxSubKey = std::max(maxSubKey, static_cast<DWORD>(name.size()));
     for (auto& v : k.key->values) {
         maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
         // Windows stores strings as UTF-16 and reports that size here, even to the ANSI function.
@@ -372,7 +407,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
                                             : static_cast<DWORD>(v.data.size());
         maxData = std::max(maxData, stored);
     }
-    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k.key->subkeys.size());
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(subkeys.size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSubKey;
     if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
     if (lpcValues) *lpcValues = static_cast<DWORD>(k.key->values.size());

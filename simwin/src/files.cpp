@@ -53,6 +53,7 @@ std::shared_ptr<FileNode> cloneTree(const FileNode& from, FileNode* parent) {
     n->content = from.content;
     n->attributes = from.attributes;
     n->locked = from.locked;
+    n->inUseRead = from.inUseRead;
     n->protectedFile = from.protectedFile;
     n->implicitDirectory = from.implicitDirectory;
     n->denied = from.denied;
@@ -678,8 +679,8 @@ bool FileSystem::isDenied(const FileNode* node) {
 bool FileSystem::isStandardFile(const std::string& fullPath) const { return standard_.count(fullPath) != 0; }
 
 bool FileSystem::isUnchangedStandardFile(const FileNode& node) const {
-    if (node.isDirectory || node.attributes || node.locked || node.protectedFile || node.denied || node.security ||
-        !node.parent)
+    if (node.isDirectory || node.attributes || node.locked || node.inUseRead || node.protectedFile || node.denied ||
+        node.security || !node.parent)
         return false;
     auto it = standard_.find(node.path());
     return it != standard_.end() && it->second == node.content;
@@ -706,6 +707,7 @@ void FileSystem::load(const IniDoc& doc) {
             }
         }
         n->locked = s->getBool("locked", false);
+        n->inUseRead = s->get("inuse") == "read";
         n->protectedFile = s->getBool("protected", false);
         n->denied = s->getBool("denied", false);
         if (s->has("attributes")) {
@@ -754,7 +756,7 @@ void FileSystem::save(IniDoc& doc, const std::vector<PendingRename>& pending) co
     std::vector<std::pair<std::string, const FileNode*>> secured;
     std::function<void(const FileNode&)> walk = [&](const FileNode& dir) {
         for (auto& c : dir.children) {
-            if (c.second->locked || c.second->attributes || c.second->protectedFile || c.second->denied)
+            if (c.second->locked || c.second->inUseRead || c.second->attributes || c.second->protectedFile || c.second->denied)
                 noted.push_back(c.second.get());
             if (c.second->security) secured.emplace_back(c.second->path(), c.second.get());
             if (c.second->isDirectory) walk(*c.second);
@@ -768,6 +770,7 @@ void FileSystem::save(IniDoc& doc, const std::vector<PendingRename>& pending) co
         IniSection& s = doc.add("file");
         s.add("path", e.first);
         if (e.second->locked) s.add("locked", "yes");
+        if (e.second->inUseRead) s.add("inuse", "read");
         if (e.second->attributes) s.add("attributes", attributeWords(e.second->attributes));
         if (e.second->protectedFile) s.add("protected", "yes");
         if (e.second->denied) s.add("denied", "yes");

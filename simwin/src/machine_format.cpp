@@ -89,7 +89,7 @@ const std::vector<SectionRule>& sectionRules() {
           words("errorcontrol", parseServiceErrorControl), text("binary"), text("group"), repeated("depend"),
           text("account")}},
         {"file", false,
-         {text("path").need(), yesNo("locked"), words("attributes", parseAttributeWords), yesNo("protected"),
+         {text("path").need(), yesNo("locked"), choice("inuse", "read"), words("attributes", parseAttributeWords), yesNo("protected"),
           yesNo("denied")}},
         {"security", false, {text("path").need(), text("sddl").need()}},
         {"drive", false,

@@ -13,6 +13,7 @@
 namespace {
 
 const char* const kRoot = "Software\\KorunConformance";
+const DWORD kPoison = 0xdeadbeef;
 
 // Deletes a key with everything under it, deepest keys first: RegDeleteKeyA removes only a key
 // without subkeys.
@@ -451,5 +452,67 @@ TEST_F(RegistryConformance, ClassesRootMergesTheUsersClassesOverTheMachines) {
     RegCloseKey(created);
     EXPECT_EQ("created", where(HKEY_LOCAL_MACHINE, std::string(kMachine) + "\\" + kCreated));
     EXPECT_EQ("<no key>", where(HKEY_CURRENT_USER, std::string(kUser) + "\\" + kCreated));
+    cleanUp();
+}
+
+// Below its top level too, a key opened through HKEY_CLASSES_ROOT sees the merged view: its subkeys are the
+// union of the user's and the machine's at that path (each name once, also in RegQueryInfoKeyA's count); a
+// subkey the user's classes hold opens and deletes there, after which the machine's of that name shows again;
+// a key created below a subkey only the machine has goes to the machine's classes. Wine maps the view to the
+// machine's classes alone: its answers are written beside Windows's.
+TEST_F(RegistryConformance, ClassesRootSubkeyHandlesSeeBothHives) {
+    const std::string machinePath = "SOFTWARE\\Classes\\KorunConformance.Sub";
+    const std::string userPath = "Software\\Classes\\KorunConformance.Sub";
+    auto cleanUp = [&] {
+        deleteTree(HKEY_CURRENT_USER, userPath.c_str());
+        deleteTree(HKEY_LOCAL_MACHINE, machinePath.c_str());
+    };
+    cleanUp();
+    auto made = [&](HKEY base, const std::string& path, const char* where) {
+        HKEY key = create(base, path.c_str());
+        if (!key) return false;
+        setString(key, "Where", where);
+        RegCloseKey(key);
+        return true;
+    };
+    ASSERT_TRUE(made(HKEY_LOCAL_MACHINE, machinePath + "\\Both", "machine")) << "needs an administrator";
+    ASSERT_TRUE(made(HKEY_LOCAL_MACHINE, machinePath + "\\MachineOnly", "machine"));
+    ASSERT_TRUE(made(HKEY_CURRENT_USER, userPath + "\\Both", "user"));
+    ASSERT_TRUE(made(HKEY_CURRENT_USER, userPath + "\\UserOnly", "user"));
+    auto where = [](HKEY base, const char* path) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(base, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string("<no key>");
+        char text[32] = "";
+        DWORD size = sizeof text;
+        RegQueryValueExA(key, "Where", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+        RegCloseKey(key);
+        return std::string(text);
+    };
+    const bool wine = UnderWine();
+    HKEY view = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "KorunConformance.Sub", 0, KEY_ALL_ACCESS, &view));
+    using Names = std::vector<std::string>;
+    const Names both = wine ? Names{"Both", "MachineOnly"} : Names{"Both", "MachineOnly", "UserOnly"};
+    EXPECT_EQ(subkeys(view), both);
+    DWORD count = kPoison;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(view, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(count, wine ? 2u : 3u);
+    EXPECT_EQ(where(view, "Both"), wine ? "machine" : "user");
+    EXPECT_EQ(where(view, "UserOnly"), wine ? "<no key>" : "user");
+
+    HKEY created = create(view, "MachineOnly\\New");
+    ASSERT_NE(created, nullptr);
+    RegCloseKey(created);
+    EXPECT_EQ(where(HKEY_LOCAL_MACHINE, (machinePath + "\\MachineOnly\\New").c_str()), "");
+    EXPECT_EQ(where(HKEY_CURRENT_USER, (userPath + "\\MachineOnly").c_str()), "<no key>");
+
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(view, "Both"));
+    EXPECT_EQ(where(HKEY_CURRENT_USER, (userPath + "\\Both").c_str()), wine ? "user" : "<no key>");
+    EXPECT_EQ(where(HKEY_LOCAL_MACHINE, (machinePath + "\\Both").c_str()), wine ? "<no key>" : "machine");
+    EXPECT_EQ(where(view, "Both"), wine ? "<no key>" : "machine");
+    const Names after = wine ? Names{"MachineOnly"} : Names{"Both", "MachineOnly", "UserOnly"};
+    EXPECT_EQ(subkeys(view), after);
+    RegCloseKey(view);
     cleanUp();
 }

@@ -186,3 +186,54 @@ TEST(FileFaults, WritesAreObserved) {
     CloseHandle(reader);
     EXPECT_EQ(5u, seen.size());
 }
+
+// Files another program holds: `locked = yes` without sharing (every open for data, a copy, a deletion and a
+// replacing rename refused), `inuse = read` for reading with read sharing (reads, copies and profile reads
+// work; writing, deleting and profile writes fail with 32; a replacing rename with 5). The marks are saved.
+TEST(FileFaults, FilesOtherProgramsHold) {
+    auto m = Load("[file]\npath = C:\\Data\\locked.ini\nlocked = yes\n[file]\npath = C:\\Data\\read.ini\ninuse = read\n",
+                  {{"C/Data/locked.ini", "[s]\r\nk=1\r\n"}, {"C/Data/read.ini", "[s]\r\nk=2\r\n"}, {"C/Data/new.ini", "n"}});
+    {
+        simwin::MachineScope scope(*m);
+        struct Case {
+            const char* what;
+            std::function<BOOL(const char*)> call;
+            DWORD lockedError, readError;  // 0: succeeds
+        };
+        auto open = [](DWORD access, DWORD share) {
+            return [=](const char* p) {
+                HANDLE h = CreateFileA(p, access, share, NULL, OPEN_EXISTING, 0, NULL);
+                return h != INVALID_HANDLE_VALUE && CloseHandle(h);
+            };
+        };
+        const Case cases[] = {
+            {"read, sharing reading", open(GENERIC_READ, FILE_SHARE_READ), 32, 0},
+            {"read, sharing nothing", open(GENERIC_READ, 0), 32, 32},
+            {"write", open(GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE), 32, 32},
+            {"copy", [](const char* p) { return CopyFileA(p, "C:\\Data\\copy.ini", FALSE); }, 32, 0},
+            {"profile read", [](const char* p) { return BOOL(GetPrivateProfileIntA("s", "k", 0, p) != 0); }, 32, 0},
+            {"profile write", [](const char* p) { return WritePrivateProfileStringA("s", "k", "3", p); }, 32, 32},
+            {"replace", [](const char* p) { return MoveFileExA("C:\\Data\\new.ini", p, MOVEFILE_REPLACE_EXISTING); }, 5, 5},
+            {"delete", [](const char* p) { return DeleteFileA(p); }, 32, 32},
+        };
+        for (const Case& c : cases) {
+            for (const char* file : {"C:\\Data\\locked.ini", "C:\\Data\\read.ini"}) {
+                SCOPED_TRACE(std::string(c.what) + " " + file);
+                const DWORD expected = file[8] == 'l' ? c.lockedError : c.readError;
+                SetLastError(kPoison);
+                const BOOL done = c.call(file);
+                EXPECT_EQ(expected == 0, done != FALSE);
+                if (expected) {
+                    EXPECT_EQ(expected, GetLastError());
+                }
+            }
+        }
+        EXPECT_EQ("[s]\r\nk=2\r\n", m->files.read("C:\\Data\\read.ini"));
+        EXPECT_EQ("n", m->files.read("C:\\Data\\new.ini"));
+    }
+    testmachine::TempDir dir;
+    m->save(dir.path.string());
+    const std::string ini = testmachine::ReadFile(dir.path / "machine.ini");
+    EXPECT_NE(std::string::npos, ini.find("[file]\npath = C:\\Data\\read.ini\ninuse = read\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("[file]\npath = C:\\Data\\locked.ini\nlocked = yes\n")) << ini;
+}

@@ -26,6 +26,8 @@ struct FileNode {
     std::string content;
     DWORD attributes = 0;  // FILE_ATTRIBUTE_* other than DIRECTORY/NORMAL
     bool locked = false;   // held open by another process: opening or deleting fails with 32
+    bool inUseRead = false;  // held open for reading by another process that lets others read only
+    bool deletePending = false;  // a FILE_FLAG_DELETE_ON_CLOSE handle closed: gone with the last handle
     bool protectedFile = false;      // [file] protected = yes: SfcIsFileProtected reports it (standard_files.h)
     bool denied = false;             // [file] denied = yes: this file or directory, and all below it, refuse access (5)
     // The security descriptor given to it (CreateDirectoryA / CreateFileA with one, SetFileSecurityA, a
@@ -162,7 +164,7 @@ public:
     // drive/C/... under a machine directory; loading replaces the drives' contents.
     void loadDrives(const std::string& machineDir);
     void saveDrives(const std::string& machineDir) const;
-    // [file] sections (path, locked, attributes, protected, denied), [security] sections (path, sddl: an
+    // [file] sections (path, locked, inuse, attributes, protected, denied), [security] sections (path, sddl: an
     // explicit security descriptor), [drive] sections (letter, total, free) and
     // [removed] sections (path: a standard file a run deleted) of machine.ini. The drives leave out the standard files
     // nothing changed, and implicit directories that hold nothing else.

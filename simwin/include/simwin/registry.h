@@ -44,10 +44,13 @@ struct RegKey {
     RegKey& addChild(const std::string& keyName);
 };
 
-// An open HKEY of the tool: the key it refers to (kept alive after a deletion) and the access granted.
+// An open HKEY of the tool: the key it refers to (kept alive after a deletion) and the access granted. A key
+// opened through HKEY_CLASSES_ROOT keeps its path below it: its subkeys are those of the merged view there.
 struct RegKeyHandle : HandleObject {
     std::shared_ptr<RegKey> key;
     DWORD access = 0;
+    bool viaClasses = false;
+    std::vector<std::string> classesPath;
 };
 
 class Registry {
