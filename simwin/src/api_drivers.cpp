@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver_store.h"
 #include "spooler_calls.h"
 
 using simwin::current;
@@ -61,7 +62,9 @@ const std::vector<Layout<simwin::PrinterDriver>>& driverLevels() {
             textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszProvider), [](const D& d) { return d.provider; }),
             // level 8
             textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszPrintProcessor), [](const D& d) { return d.processor; }),
-            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszInfPath), [](const D& d) { return d.inf; }),
+            // A published INF names its store copy on Windows 8 and later.
+            textOrNullAt<D>(offsetof(DRIVER_INFO_8A, pszInfPath),
+                            [](const D& d) { return simwin::driverstore::reportedInfPath(current(), d.inf); }),
         };
         return std::vector<simwin::Field<D>>(all.begin(), all.begin() + count);
     };
