@@ -20,3 +20,11 @@ extern "C" BOOL WINAPI AddPortExA(LPSTR pName, DWORD Level, LPBYTE lpBuffer, LPS
 #else
 #include "simwin/win32.h"
 #endif
+
+// setupapi.dll of Windows Vista and later says where the driver store keeps an INF and under which name the
+// INF directory publishes it. mingw-w64 declares neither function and Wine does not export them, so the tool
+// looks them up at run time with these types.
+typedef BOOL(WINAPI* SetupGetInfPublishedNameFn)(PCSTR DriverStoreLocation, PSTR ReturnBuffer, DWORD ReturnBufferSize,
+                                                 PDWORD RequiredSize);
+typedef BOOL(WINAPI* SetupGetInfDriverStoreLocationFn)(PCSTR FileName, void* AlternatePlatformInfo, PCSTR LocaleName,
+                                                       PSTR ReturnBuffer, DWORD ReturnBufferSize, PDWORD RequiredSize);

@@ -8,6 +8,7 @@
 #include "app/program_folder.h"
 #include "removal/driver_remover.h"
 #include "removal/keeper_text.h"
+#include "removal/published_inf.h"
 #include "removal/spooler_lists.h"
 
 namespace {
@@ -134,6 +135,7 @@ void CKeeper::LearnDrivers() {
     drivers.clear();
     windowsDrivers.clear();
     windowsDriverFiles.clear();
+    driversOfUnknownInf.clear();
     std::set<std::string> seen;  // environment and name: the local call repeats one of the named environments
     const char* environments[1 + sizeof kEnvironments / sizeof kEnvironments[0]] = {NULL};
     for (size_t i = 0; i < sizeof kEnvironments / sizeof kEnvironments[0]; ++i) environments[i + 1] = kEnvironments[i];
@@ -159,9 +161,14 @@ void CKeeper::LearnDrivers() {
                 driver.inf = d8.pszInfPath ? d8.pszInfPath : "";
                 driver.provider = d8.pszProvider ? d8.pszProvider : "";
             }
+            std::string why;
+            if (!driver.inf.empty() && PublishedInfName(driver.inf, infDir, driver.publishedInf, why))
+                driver.publishedInf = Lower(driver.publishedInf);
             if (IsWindowsDriver(driver)) {
                 windowsDrivers.insert(Lower(d.pName));
                 for (const std::string& f : driver.files) windowsDriverFiles.insert(FullKey(f));
+            } else if (!why.empty()) {
+                driversOfUnknownInf[Lower(d.pName)] = why;
             }
             drivers.emplace(Lower(d.pName), driver);
         }
@@ -170,9 +177,9 @@ void CKeeper::LearnDrivers() {
 
 bool CKeeper::IsWindowsDriver(const InstalledDriver& driver) const {
     if (_strcmpi(driver.provider.c_str(), "Microsoft") == 0) return true;
-    if (driver.inf.empty()) return false;
-    // An INF of Windows: not one of the published OEM INF files (oemN.inf).
-    return _strnicmp(FileNameOf(driver.inf).c_str(), "oem", 3) != 0;
+    if (driver.publishedInf.empty()) return false;
+    // An INF of Windows is published under its own name, a third-party one as an OEM INF file (oemN.inf).
+    return driver.publishedInf.compare(0, 3, "oem") != 0;
 }
 
 void CKeeper::LearnPorts() {
@@ -231,7 +238,7 @@ void CKeeper::LearnStaying(const std::vector<StayingPrinter>& printers) {
             auto range = drivers.equal_range(driver);
             for (auto it = range.first; it != range.second; ++it) {
                 for (const std::string& f : it->second.files) stayingFiles.insert(FullKey(f));
-                if (!it->second.inf.empty()) stayingInfs.insert(Lower(FileNameOf(it->second.inf)));
+                if (!it->second.publishedInf.empty()) stayingInfs.insert(it->second.publishedInf);
             }
             char inf[MAX_PATH] = "";
             FindOemInf(inf, p.driver.c_str());
@@ -309,6 +316,9 @@ CRefusal CKeeper::Printer(const char* name) const {
 CRefusal CKeeper::Driver(const char* name) const {
     const std::string key = Lower(name);
     if (windowsDrivers.count(key)) return CRefusal::By("windows-printing", "a driver of Windows");
+    auto unknown = driversOfUnknownInf.find(key);
+    if (unknown != driversOfUnknownInf.end())
+        return CRefusal::By("windows-printing", "whose driver it is cannot be told: " + unknown->second);
     if (stayingDrivers.count(key)) return CRefusal::By("staying-printer", "a printer that stays uses it");
     return CRefusal();
 }

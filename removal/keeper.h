@@ -9,7 +9,9 @@
 //   staying-printer     whatever a printer that stays uses, whatever its maker: its driver in every
 //                       environment, the driver's files, its OEM INF, its port's monitor and the monitor's
 //                       library, its print processor and the processor's library, its USB device nodes
-//   windows-printing    the standard monitors, WinPrint, Windows's own drivers and their files
+//   windows-printing    the standard monitors, WinPrint, Windows's own drivers and their files (a driver
+//                       whose INF is published under a name not oem*.inf, or whose provider is Microsoft),
+//                       and a driver whose INF's published name cannot be told
 //   service             a service that is not the family's: one that starts with Windows, one whose program
 //                       Windows protects or shares, one whose program the family does not own
 //   windows-key         Windows's registry keys with their subtrees; below the spooler's and the service
@@ -133,6 +135,7 @@ private:
         std::string environment;
         std::vector<std::string> files;  // full paths: driver, data, config, help, dependent files
         std::string inf;                 // the INF it was installed from (level 8), or empty
+        std::string publishedInf;        // that INF's name in the INF directory (lower-cased), or empty
         std::string provider;
     };
     struct StayingPrinter {
@@ -186,6 +189,9 @@ private:
     std::map<std::string, std::set<std::string>> processorUsers;
     // Windows's own drivers and files (lower-cased).
     std::set<std::string> windowsDrivers, windowsDriverFiles;
+    // Drivers whose INF's published name setupapi could not tell (lower-cased name -> why): whose they are is
+    // unknown, so they stay.
+    std::map<std::string, std::string> driversOfUnknownInf;
     // The printers of the family or of Pavane (lower-cased names): every other printer is another maker's.
     std::set<std::string> familyPrinterNames;
     bool learnedOnce = false;  // the printers' stage is over: every printer still installed stays

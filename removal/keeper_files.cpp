@@ -157,8 +157,8 @@ void CKeeper::LearnFamilyFiles(const CUninstallDatabase& database) {
         if (inf[0] && !OemInf(inf)) familyInfs.insert(Lower(BaseName(inf)));
         auto range = drivers.equal_range(driver);
         for (auto it = range.first; it != range.second; ++it)
-            if (!it->second.inf.empty() && !OemInf(it->second.inf.c_str()))
-                familyInfs.insert(Lower(BaseName(it->second.inf)));
+            if (!it->second.publishedInf.empty() && !OemInf(it->second.publishedInf.c_str()))
+                familyInfs.insert(Lower(BaseName(it->second.publishedInf)));
     }
     (void)database;
 }

@@ -165,13 +165,15 @@ FARPROC exported(F* f) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(f));
 }
 
-// setupapi.dll of the NT family. The tool links most of it directly; SetupUninstallOEMInfA it
-// looks up at run time, so this module is what makes that step run.
+// setupapi.dll of the NT family. The tool links most of it directly; SetupUninstallOEMInfA and the driver
+// store's two functions it looks up at run time, so this module is what makes those steps run.
 ModuleDef setupapiModule() {
     ModuleDef d;
     d.path = current().system.systemDir + "\\setupapi.dll";
     d.exports["SetupUninstallOEMInfA"] = exported(&SetupUninstallOEMInfA);
     d.exports["SetupCopyOEMInfA"] = exported(&SetupCopyOEMInfA);
+    d.exports["SetupGetInfPublishedNameA"] = exported(&SetupGetInfPublishedNameA);
+    d.exports["SetupGetInfDriverStoreLocationA"] = exported(&SetupGetInfDriverStoreLocationA);
     d.exports["SetupGetInfFileListA"] = exported(&SetupGetInfFileListA);
     d.exports["SetupDiGetClassDevsA"] = exported(&SetupDiGetClassDevsA);
     d.exports["SetupDiEnumDeviceInfo"] = exported(&SetupDiEnumDeviceInfo);

@@ -257,3 +257,49 @@ TEST_F(Keeper, APrinterThatStaysAfterItsStageKeepsWhatItUses) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whose a driver is, told from the INF level 8 names: Windows 8 and later name the driver store's copy, whose
+// published name (setupapi) is oemN.inf for another maker's package and the INF's own name for Windows's.
+TEST_F(Keeper, DriversOfWindowsToldByThePublishedNameOfTheirInf) {
+    const std::string repository = "C:\\Windows\\System32\\DriverStore\\FileRepository\\";
+    const std::string family = repository + "vydrv.inf_amd64_0123456789abcdef\\vydrv.inf";
+    const std::string inbox = repository + "ntprint.inf_amd64_fedcba9876543210\\ntprint.inf";
+    const std::string orphan = repository + "vyold.inf_amd64_00000000deadbeef\\vyold.inf";
+    m->files.writeFile(family, m->files.read("C:\\Windows\\INF\\oem5.inf"));
+    m->files.writeFile("C:\\Windows\\INF\\ntprint.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n; inbox\r\n");
+    m->files.writeFile(inbox, "[Version]\r\nSignature=\"$Windows NT$\"\r\n; inbox\r\n");
+    m->files.writeFile(orphan, "[Version]\r\nSignature=\"$Windows NT$\"\r\n; published nowhere\r\n");
+    const struct {
+        const char* version;
+        std::string inf;
+        const char* provider;
+        const char* rule;
+        const char* why;  // a part of the refusal's sentence
+    } rows[] = {
+        {"10.0", family, "Vestral", "", ""},                                    // published as oem5.inf
+        {"10.0", inbox, "", "windows-printing", "a driver of Windows"},         // published as ntprint.inf
+        {"10.0", family, "Microsoft", "windows-printing", "a driver of Windows"},
+        {"6.1", "C:\\Windows\\INF\\oem5.inf", "Vestral", "", ""},               // before the store
+        {"10.0", "C:\\Windows\\INF\\oem5.inf", "Vestral", "", ""},              // as Wine names it
+        {"10.0", orphan, "Vestral", "windows-printing", "setupapi knows no published INF"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.version) + " " + row.inf + " " + row.provider);
+        m->system.major = row.version[0] == '1' ? 10 : 6;
+        m->system.minor = row.version[0] == '1' ? 0 : 1;
+        simwin::PrinterDriver* d = m->spooler.findDriver("Vestral Y Driver", "Windows x64");
+        ASSERT_NE(nullptr, d);
+        d->inf = row.inf;
+        d->provider = row.provider;
+        Learn();
+        const CRefusal refusal = keeper.Driver("Vestral Y Driver");
+        Expect(row.rule, refusal, row.inf);
+        EXPECT_NE(std::string::npos, refusal.why.find(row.why)) << refusal.Text();
+        // The INF directory gives up the published INF of a driver that goes, and only then.
+        Expect(*row.rule ? "windows-file" : "", keeper.File("C:\\Windows\\INF\\oem5.inf"), "oem5.inf");
+    }
+}
+
+}  // namespace

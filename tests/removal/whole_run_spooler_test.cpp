@@ -2,6 +2,7 @@
 // with their registry keys and OEM INF files, port monitors, print processors and services.
 #include <gtest/gtest.h>
 
+#include "support/tool_run.h"
 #include "support/whole_run.h"
 
 namespace {
@@ -177,6 +178,37 @@ TEST_F(SpoolerRun, ServicesStoppedRunningAndAlreadyMarked) {
         << boxes[0];
     EXPECT_NE(std::string::npos, boxes[1].find("今、再起動しますか？ -> No"));
     EXPECT_TRUE(context->database.restartNeeded);
+}
+
+// On Windows 10 level 8 names the driver store's copy of each driver's INF. The family's driver goes with
+// its published oem5.inf, the .pnf and the store folder; Windows's own driver, published as ntprint.inf,
+// stays with its INF and store copy.
+TEST_F(SpoolerRun, OnWindows10TheFamilysDriverGoesWithItsPublishedInfAndStoreCopy) {
+    const std::string repository = "C/Windows/System32/DriverStore/FileRepository/";
+    const std::string inbox = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n; inbox\r\n";
+    Use("[system]\nversion = 10.0\n"
+        "[driver]\nname = Vestral X Driver\ninf = C:\\Windows\\System32\\DriverStore\\FileRepository\\"
+        "vxdrv.inf_amd64_b1452811b370ee51\\vxdrv.inf\nprovider = Vestral\n"
+        "[driver]\nname = Inbox Class Driver\ninf = C:\\Windows\\System32\\DriverStore\\FileRepository\\"
+        "ntprint.inf_amd64_e9e04523843389b9\\ntprint.inf\n"
+        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n",
+        {{kNtDrivers + "Kunz__04.unm", kXProfile + "\"Inbox Class Driver\",INBOX,2\r\n"},
+         {"C/Windows/INF/oem5.inf", Inf("Vestral X Driver")},
+         {"C/Windows/INF/oem5.pnf", "pnf"},
+         {repository + "vxdrv.inf_amd64_b1452811b370ee51/vxdrv.inf", Inf("Vestral X Driver")},
+         {"C/Windows/INF/ntprint.inf", inbox},
+         {repository + "ntprint.inf_amd64_e9e04523843389b9/ntprint.inf", inbox}});
+
+    uirun::Outcome o = Uninstall({"Office"});
+    ASSERT_EQ(1, o.result) << o.stop;
+
+    EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)"}), diff.objectsRemoved) << diff.Describe();
+    const std::string store = "C:\\Windows\\System32\\DriverStore\\FileRepository\\vxdrv.inf_amd64_b1452811b370ee51";
+    EXPECT_EQ((Set{"C:\\Windows\\INF\\oem5.inf", "C:\\Windows\\INF\\oem5.pnf", store + "\\", store + "\\vxdrv.inf",
+                   "C:\\Windows\\System32\\spool\\drivers\\x64\\Kunz__04.unm"}),
+              diff.filesRemoved)
+        << diff.Describe();
+    EXPECT_NE(std::string::npos, m->files.read(toolrun::kDefaultLog).find("a driver of Windows"));
 }
 
 }  // namespace

@@ -108,6 +108,18 @@ BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved
 BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
                              DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
                              PDWORD RequiredSize, PSTR* DestinationInfFileNameComponent);
+// The driver store of Windows 8 and later (docs/machine-format.md, "The driver store"): a package's INF in
+// its store folder and the published copy of the INF directory (oemN.inf, or Windows's own name). Both take
+// either form and answer the full path of the other (of the same form for the same place); an INF that is
+// not there, or has no counterpart, fails with ERROR_FILE_NOT_FOUND, a path of neither place with
+// ERROR_INVALID_PARAMETER, a short buffer with ERROR_INSUFFICIENT_BUFFER (RequiredSize set: characters with
+// the NUL). mingw-w64 declares neither: the tool looks them up in setupapi.dll.
+typedef struct _SP_ALTPLATFORM_INFO_V2* PSP_ALTPLATFORM_INFO;
+BOOL WINAPI SetupGetInfPublishedNameA(PCSTR DriverStoreLocation, PSTR ReturnBuffer, DWORD ReturnBufferSize,
+                                      PDWORD RequiredSize);
+BOOL WINAPI SetupGetInfDriverStoreLocationA(PCSTR FileName, PSP_ALTPLATFORM_INFO AlternatePlatformInfo,
+                                            PCSTR LocaleName, PSTR ReturnBuffer, DWORD ReturnBufferSize,
+                                            PDWORD RequiredSize);
 
 // --- cfgmgr32 --------------------------------------------------------------------------------------------
 typedef DWORD CONFIGRET;
