@@ -36,8 +36,9 @@ TEST_F(FamilyRun, TheFamilyGoesAndAnotherMakersPrinterAndWindowsOwnDriverStay) {
                   diff.objectsRemoved)
             << diff.Describe();
         const std::string drivers = "C:\\Windows\\System32\\spool\\drivers\\x64\\";
+        // The family's script goes with the last of its printers.
         EXPECT_EQ((Set{inf, inf.substr(0, inf.size() - 4) + ".pnf", drivers + "vxdrv.dll", drivers + "vxui.dll",
-                       drivers + "vxres.dat", drivers + "vcommon.dll"}),
+                       drivers + "vxres.dat", drivers + "vcommon.dll", drivers + "Kunz__04.unm"}),
                   diff.filesRemoved)
             << diff.Describe();
         EXPECT_EQ((Set{"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print "
@@ -45,7 +46,11 @@ TEST_F(FamilyRun, TheFamilyGoesAndAnotherMakersPrinterAndWindowsOwnDriverStay) {
                   diff.keysRemoved)
             << diff.Describe();
         EXPECT_EQ((std::map<std::string, Set>{{"printer Acme", {"default: no -> yes"}}}), diff.objectsChanged) << diff.Describe();
-        EXPECT_TRUE(diff.filesAdded.empty() && diff.keysAdded.empty() && diff.objectsAdded.empty()) << diff.Describe();
+        EXPECT_EQ((Set{"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows|Device"}),
+                  diff.valuesChanged);
+        EXPECT_TRUE(diff.filesAdded.empty() && diff.filesChanged.empty() && diff.keysAdded.empty() &&
+                    diff.valuesRemoved.empty() && diff.valuesAdded.empty() && diff.objectsAdded.empty())
+            << diff.Describe();
         // What stays is there after the run as before it.
         EXPECT_TRUE(after.objects.count("driver Acme Laser Driver (Windows x64)"));
         EXPECT_EQ("C:\\Windows\\INF\\ntprint.inf", after.Get("driver Microsoft PS Class Driver (Windows x64)", "inf"));

@@ -165,8 +165,11 @@ TEST_F(PrinterRun, TheLastPrinterGoneShowsText159AndSetsNoDefault) {
     uirun::Outcome o = Uninstall();
     ASSERT_EQ(1, o.result) << o.stop;
     EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)"}), diff.objectsRemoved) << diff.Describe();
-    // The driver's INF goes with it; the script names none of its files, which stay.
-    EXPECT_EQ((Set{inf, inf.substr(0, inf.size() - 4) + ".pnf"}), diff.filesRemoved) << diff.Describe();
+    // The driver's INF goes with it, the family's script with its last printer; the script names none of the
+    // driver's files, which stay.
+    EXPECT_EQ((Set{inf, inf.substr(0, inf.size() - 4) + ".pnf", "C:\\Windows\\System32\\spool\\drivers\\x64\\Kunz__04.unm"}),
+              diff.filesRemoved)
+        << diff.Describe();
     EXPECT_TRUE(diff.filesChanged.empty()) << diff.Describe();  // win.ini keeps its line: nothing was set
     EXPECT_EQ(0u, m->transcript.count("broadcast WM_WININICHANGE"));
     EXPECT_EQ((std::vector<std::string>{kNoPrinterLeft, kComplete}), MessageBoxes());

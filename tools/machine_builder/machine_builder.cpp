@@ -160,6 +160,9 @@ MachineBuilder& MachineBuilder::DefaultPrinter(const std::string& name) {
     }
     ClosePrinter(printer);
     Check(ok, "SetPrinterA \"" + name + "\"");
+    // SetDefaultPrinterA writes the user's value "Device" on the NT family; the profile call then says it
+    // where the spooler and every program read the default device.
+    if (nt) RegistryValue("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device", line);
     Check(WriteProfileStringA("windows", "device", line.c_str()), "WriteProfileStringA device");
     return *this;
 }

@@ -59,10 +59,11 @@ std::string ProcessorDirectory(const std::string& environment) {
 }
 
 void MakeDirectories(const std::string& dir) {
-    for (size_t at = dir.find('\\', 3); at <= dir.size(); at = dir.find('\\', at + 1)) {
-        const std::string part = dir.substr(0, at == std::string::npos ? dir.size() : at);
+    size_t at = 2;  // past "C:"
+    while (at != std::string::npos) {
+        at = dir.find('\\', at + 1);
+        const std::string part = dir.substr(0, at);
         if (!CreateDirectoryA(part.c_str(), nullptr)) Check(GetLastError() == ERROR_ALREADY_EXISTS, "CreateDirectoryA " + part);
-        if (at == std::string::npos) break;
     }
 }
 
