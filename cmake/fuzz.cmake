@@ -18,6 +18,6 @@ foreach(source ${KORUN_FUZZ_SOURCES})
   add_executable(fuzz_${target} ${source} ${CMAKE_SOURCE_DIR}/tools/korun04-sim/lint.cpp
                  ${CMAKE_SOURCE_DIR}/tools/korun04-sim/plan.cpp)
   target_include_directories(fuzz_${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(fuzz_${target} PRIVATE korun04_logic)
+  target_link_libraries(fuzz_${target} PRIVATE korun04_logic korun04_builder)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
 endforeach()

@@ -32,8 +32,16 @@ target_include_directories(korun04_program PRIVATE ${CMAKE_SOURCE_DIR}/simwin/in
 # simwin first: its reference to hostProgram() is met by the program image after it.
 target_link_libraries(korun04_logic PUBLIC simwin korun04_program)
 
-add_executable(korun04-sim tools/korun04-sim/main.cpp tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp tools/korun04-sim/changes.cpp)
-target_link_libraries(korun04-sim PRIVATE korun04_logic)
+# The machine builder: packages, monitors, printers and the rest installed on a simwin machine with the Win32
+# calls an installer makes. korun04-sim (--build-machine) and the tests link it; simwin never does.
+file(GLOB KORUN_BUILDER_SOURCES CONFIGURE_DEPENDS tools/machine_builder/*.cpp)
+add_library(korun04_builder STATIC ${KORUN_BUILDER_SOURCES})
+target_include_directories(korun04_builder PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(korun04_builder PUBLIC simwin korun04_program)
+
+add_executable(korun04-sim tools/korun04-sim/main.cpp tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp
+               tools/korun04-sim/changes.cpp tools/korun04-sim/build_machine.cpp)
+target_link_libraries(korun04-sim PRIVATE korun04_logic korun04_builder)
 target_compile_definitions(korun04-sim PRIVATE KORUN_DEMO_MACHINE="${CMAKE_SOURCE_DIR}/examples/demo")
 
 enable_testing()
@@ -44,7 +52,7 @@ file(GLOB_RECURSE KORUN_TEST_SOURCES CONFIGURE_DEPENDS
      tests/simwin/*.cpp tests/tools/*.cpp tests/conformance/*.cpp)
 add_executable(korun04_tests ${KORUN_TEST_SOURCES} tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp tools/korun04-sim/changes.cpp)
 target_include_directories(korun04_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(korun04_tests PRIVATE korun04_logic GTest::gtest GTest::gtest_main)
+target_link_libraries(korun04_tests PRIVATE korun04_logic korun04_builder GTest::gtest GTest::gtest_main)
 target_compile_definitions(korun04_tests PRIVATE
   KORUN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   KORUN_SIM_PATH="$<TARGET_FILE:korun04-sim>")

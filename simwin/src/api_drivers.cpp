@@ -96,8 +96,9 @@ bool driverInUse(const simwin::PrinterDriver& d) {
     return false;
 }
 
-// The driver's files must lie in the environment's driver directory, where the installer copied them; a
-// dependent file may also be one of the core files of its version-3 folder.
+// The driver's files must lie in the environment's driver directory, where the installer copied them, or
+// among the core files of its version-3 folder (Windows's own drivers, installed from ntprint.inf, are made of
+// those alone).
 bool driverFilesPresent(const std::string& environment, const DRIVER_INFO_8A& info) {
     const std::string& dir = current().system.driverDirs.at(environment);
     auto present = [&](const std::string& name) {
@@ -105,7 +106,7 @@ bool driverFilesPresent(const std::string& environment, const DRIVER_INFO_8A& in
     };
     bool ok = true;
     for (LPSTR file : {info.pDriverPath, info.pDataFile, info.pConfigFile, info.pHelpFile})
-        ok = ok && (!file || !*file || current().files.exists(dir + "\\" + baseName(file)));
+        ok = ok && (!file || !*file || present(file));
     for (const char* f = info.pDependentFiles; ok && f && *f; f += std::strlen(f) + 1) ok = present(f);
     if (!ok) SetLastError(ERROR_FILE_NOT_FOUND);
     return ok;
@@ -117,18 +118,20 @@ std::string textOf(LPCSTR s) { return s ? s : ""; }
 // texts of levels 3, 6 and 8 (zero in the record of a lower level).
 void keepDriverInfo(simwin::PrinterDriver& d, const DRIVER_INFO_8A& info, const std::string& environment) {
     const std::string& dir = current().system.driverDirs.at(environment);
-    d.file = baseName(info.pDriverPath);
-    const std::string data = baseName(textOf(info.pDataFile)), config = baseName(textOf(info.pConfigFile));
+    // A file found only in the version-3 folder (a core file of Windows's) is kept as "3\name".
+    auto kept = [&](LPCSTR path) {
+        const std::string name = baseName(textOf(path));
+        const bool core = !name.empty() && !current().files.exists(dir + "\\" + name) &&
+                          current().files.exists(dir + "\\3\\" + name);
+        return core ? "3\\" + name : name;
+    };
+    d.file = kept(info.pDriverPath);
+    const std::string data = kept(info.pDataFile), config = kept(info.pConfigFile);
     d.data = simwin::iequals(data, d.file) ? "" : data;
     d.config = simwin::iequals(config, d.file) ? "" : config;
-    d.help = baseName(textOf(info.pHelpFile));
+    d.help = kept(info.pHelpFile);
     d.dependents.clear();
-    // A dependent file found only in the version-3 folder (a core file of Windows's) is kept as "3\name".
-    for (const char* f = info.pDependentFiles; f && *f; f += std::strlen(f) + 1) {
-        const std::string name = baseName(f);
-        const bool core = !current().files.exists(dir + "\\" + name) && current().files.exists(dir + "\\3\\" + name);
-        d.dependents.push_back(core ? "3\\" + name : name);
-    }
+    for (const char* f = info.pDependentFiles; f && *f; f += std::strlen(f) + 1) d.dependents.push_back(kept(f));
     d.monitor = textOf(info.pMonitorName);
     d.datatype = textOf(info.pDefaultDataType);
     d.manufacturer = textOf(info.pszMfgName);

@@ -31,6 +31,7 @@
 #include "simwin/machine.h"
 #include "simwin/scripted_user.h"
 #include "tools/korun04-sim/lint.h"
+#include "tools/machine_builder/build_spec.h"
 
 namespace fuzz {
 
@@ -273,6 +274,29 @@ inline std::string RunMachineInput(simwin::Machine&, const uint8_t* data, size_t
     }
     std::filesystem::remove_all(dir);
     if (second->saveIni() != saved) return "a saved machine saves differently:\n" + saved;
+    return std::string();
+}
+
+// The text of a machine SPEC (korun04-sim --build-machine): it builds or is refused with a message naming the
+// SPEC; on what builds, every local printer's driver and port are installed and every driver's INF is there.
+inline std::string RunBuildSpecInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::unique_ptr<simwin::Machine> m;
+    try {
+        m = machinebuilder::BuildFromSpec(text, "spec.ini", nullptr);
+    } catch (const machinebuilder::BuildError& e) {
+        if (std::string(e.what()).find("spec.ini") == std::string::npos)
+            return std::string("a refusal that does not name the SPEC: ") + e.what();
+        return std::string();
+    }
+    std::set<std::string> ports;
+    for (const simwin::Port& p : m->spooler.allPorts(m->system)) ports.insert(p.name);
+    for (const simwin::Printer& p : m->spooler.printers) {
+        if (!m->spooler.findDriver(p.driver, m->system.localEnvironment)) return "a printer on a driver not installed: " + p.name;
+        if (!ports.count(p.port)) return "a printer on a port not installed: " + p.name;
+    }
+    for (const simwin::PrinterDriver& d : m->spooler.drivers)
+        if (!d.inf.empty() && !m->files.exists(d.inf)) return "a driver whose INF is not there: " + d.name;
     return std::string();
 }
 

@@ -4,11 +4,15 @@
 
 #include <algorithm>
 
+#include "support/built_machine.h"
 #include "support/whole_run.h"
 
 namespace {
 
 typedef std::set<std::string> Set;
+using built::FamilyPrinter;
+using built::MachineBuilder;
+using built::PlainPrinter;
 
 const char kScript[] = "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n";
 const char kComplete[] = "プリンタのアンインストールが完了しました。 -> OK";
@@ -47,14 +51,17 @@ protected:
 // its subkeys, its four per-user values and its key of the family go; a connection goes by itself, without
 // any of that; the printer that stays, last in list order, becomes the default.
 TEST_F(PrinterRun, OnTheNtClassAPrinterGoesWithItsJobsAndRegistryPlacesAndAConnectionAlone) {
-    Use("[driver]\nname = Vestral X Driver\n[driver]\nname = Acme Laser\n"
-        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndefault = yes\njobs = 3\n"
-        "data.VestralDriver04 = 1\ndata.UniqueID = {0E4BA7FE-1111}\n"
-        "[printer]\nname = Plotter\ndriver = Acme Laser\nport = LPT2:\n"
-        "[printer]\nname = \\\\SRV\\Remote\nserver = SRV\ndriver = Vestral X Driver\ndata.VestralDriver04 = 1\n"
-        "data.UniqueID = {0E4BA7FE-2222}\n"
-        "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT3:\ndata.VestralDriver04 = 1\n",
-        {{"C/Windows/System32/spool/drivers/x64/Kunz__04.unm", kScript}});
+    MachineBuilder b(simwin::Platform::Nt, "10.0");
+    b.DriverPackage(built::presets::VestralX())
+        .DriverPackage(built::presets::AcmeLaser())
+        .Processor(built::presets::VestralProcessor())
+        .Printer(FamilyPrinter("Office", "LPT1:", "Vestral X Driver", true, {{"UniqueID", "{0E4BA7FE-1111}"}}))
+        .Printer(PlainPrinter("Plotter", "LPT2:", "Acme Laser Driver"))
+        .Connection("SRV", "Remote", "Vestral X Driver", {{"VestralDriver04", "1"}, {"UniqueID", "{0E4BA7FE-2222}"}})
+        .Printer(FamilyPrinter("Home", "LPT3:"))
+        .Script(kScript);
+    Use(b.Take());
+    m->spooler.find("Office")->jobs = 3;  // queued by a user: no installer call makes a job
     UserValues({"Office", "Home", "\\\\SRV\\Remote"});
     for (const char* key : {"HKEY_CLASSES_ROOT\\{0E4BA7FE-1111}\\One", "HKEY_CLASSES_ROOT\\{0E4BA7FE-1111}\\Two",
                             "HKEY_CLASSES_ROOT\\{0E4BA7FE-2222}", "HKEY_CURRENT_USER\\SOFTWARE\\VESTRAL\\Office",
@@ -90,10 +97,12 @@ TEST_F(PrinterRun, OnTheNtClassAPrinterGoesWithItsJobsAndRegistryPlacesAndAConne
 // On the 9x family the UniqueID is read from the printer's PrinterDriverData key, and the printer's two
 // keys go in the registry stage, the PrinterDriverData key first; the per-user values of the NT family stay.
 TEST_F(PrinterRun, OnThe9xClassThePrintersKeysGoInTheRegistryStage) {
-    Use("[system]\nplatform = 9x\n[driver]\nname = Vestral X Driver\n"
-        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndefault = yes\ndata.VestralDriver04 = 1\n"
-        "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n",
-        {{"C/WINDOWS/SYSTEM/Kunz__04.unm", kScript}});
+    MachineBuilder b(simwin::Platform::Win9x);
+    b.DriverPackage(built::Driver("Vestral X Driver", "VXDRV.DRV"))
+        .Printer(FamilyPrinter("Office", "LPT1:", "Vestral X Driver", true))
+        .Printer(FamilyPrinter("Home", "LPT2:"))
+        .Script(kScript);
+    Use(b.Take());
     const std::string printers = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\Print\\Printers\\";
     m->registry.setString(printers + "Office\\PrinterDriverData", "UniqueID", "{0E4BA7FE-3333}");
     m->registry.create(printers + "Home\\PrinterDriverData");
@@ -146,12 +155,21 @@ TEST_F(PrinterRun, OnWin32sOnlyTheClassKeyAndTheFamilysKeyGo) {
 
 // The last printer gone: text 159, and no printer is made the default.
 TEST_F(PrinterRun, TheLastPrinterGoneShowsText159AndSetsNoDefault) {
-    Use("[driver]\nname = Vestral X Driver\n"
-        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndefault = yes\ndata.VestralDriver04 = 1\n",
-        {{"C/Windows/System32/spool/drivers/x64/Kunz__04.unm", kScript}});
+    MachineBuilder b(simwin::Platform::Nt, "6.1");
+    b.DriverPackage(built::presets::VestralX())
+        .Processor(built::presets::VestralProcessor())
+        .Printer(FamilyPrinter("Office", "LPT1:", "Vestral X Driver", true))
+        .Script(kScript);
+    const std::string inf = b.PublishedInf("Vestral X Driver");
+    Use(b.Take());
     uirun::Outcome o = Uninstall();
     ASSERT_EQ(1, o.result) << o.stop;
     EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)"}), diff.objectsRemoved) << diff.Describe();
+    // The driver's INF goes with it, the family's script with its last printer; the script names none of the
+    // driver's files, which stay.
+    EXPECT_EQ((Set{inf, inf.substr(0, inf.size() - 4) + ".pnf", "C:\\Windows\\System32\\spool\\drivers\\x64\\Kunz__04.unm"}),
+              diff.filesRemoved)
+        << diff.Describe();
     EXPECT_TRUE(diff.filesChanged.empty()) << diff.Describe();  // win.ini keeps its line: nothing was set
     EXPECT_EQ(0u, m->transcript.count("broadcast WM_WININICHANGE"));
     EXPECT_EQ((std::vector<std::string>{kNoPrinterLeft, kComplete}), MessageBoxes());
@@ -159,10 +177,13 @@ TEST_F(PrinterRun, TheLastPrinterGoneShowsText159AndSetsNoDefault) {
 
 // A removed printer that was not the default leaves the default alone and shows nothing about it.
 TEST_F(PrinterRun, ARemovedPrinterThatWasNotTheDefaultChangesNoDefault) {
-    Use("[driver]\nname = Vestral X Driver\n"
-        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndefault = yes\ndata.VestralDriver04 = 1\n"
-        "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n",
-        {{"C/Windows/System32/spool/drivers/x64/Kunz__04.unm", kScript}});
+    MachineBuilder b(simwin::Platform::Nt, "10.0");
+    b.DriverPackage(built::presets::VestralX())
+        .Processor(built::presets::VestralProcessor())
+        .Printer(FamilyPrinter("Office", "LPT1:", "Vestral X Driver", true))
+        .Printer(FamilyPrinter("Home", "LPT2:"))
+        .Script(kScript);
+    Use(b.Take());
     uirun::Outcome o = Uninstall({"Home"});
     ASSERT_EQ(1, o.result) << o.stop;
     EXPECT_EQ((Set{"printer Home"}), diff.objectsRemoved) << diff.Describe();
@@ -186,17 +207,19 @@ TEST_F(PrinterRun, TheUsbNodeAndItsParentGoWhicheverIdTheScriptNames) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.strings);
-        Use("[driver]\nname = Vestral X Driver\n"
-            "[printer]\nname = Office\ndriver = Vestral X Driver\nport = USB001\ndata.VestralDriver04 = 1\n"
-            "[printer]\nname = Home\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n"
-            "[device]\ninstance = USB\\VID_0ABC&PID_0012\\5&1\nhardware = USB\\VID_0ABC&PID_0012&REV_0100\n"
-            "hardware = USB\\VID_0ABC&PID_0012\n"
-            "[device]\ninstance = USBPRINT\\VESTRALX\\6&2\nhardware = USBPRINT\\VestralX1234\n"
-            "parent = USB\\VID_0ABC&PID_0012\\5&1\n"
-            "[device]\ninstance = USB\\VID_9999&PID_0001\\7&3\nhardware = USB\\VID_9999&PID_0001\n"
-            "[device]\ninstance = USBPRINT\\ACME\\8&4\nhardware = USBPRINT\\AcmeLaser\nparent = USB\\VID_9999&PID_0001\\7&3\n",
-            {{"C/Windows/System32/spool/drivers/x64/Kunz__04.unm", kScript},
-             {"C/Program Files/Vestral/Kunz__04.unm", std::string("[Strings]\r\n") + c.strings}});
+        MachineBuilder b(simwin::Platform::Nt, "10.0");
+        b.DriverPackage(built::presets::VestralX())
+            .Processor(built::presets::VestralProcessor())
+            .Port("USB001", "USB Monitor")
+            .Printer(FamilyPrinter("Office", "USB001"))
+            .Printer(FamilyPrinter("Home", "LPT1:"))
+            .Device("USB\\VID_0ABC&PID_0012\\5&1", {"USB\\VID_0ABC&PID_0012&REV_0100", "USB\\VID_0ABC&PID_0012"})
+            .Device("USBPRINT\\VESTRALX\\6&2", {"USBPRINT\\VestralX1234"}, "USB\\VID_0ABC&PID_0012\\5&1")
+            .Device("USB\\VID_9999&PID_0001\\7&3", {"USB\\VID_9999&PID_0001"})
+            .Device("USBPRINT\\ACME\\8&4", {"USBPRINT\\AcmeLaser"}, "USB\\VID_9999&PID_0001\\7&3")
+            .Script(kScript)
+            .File("C:\\Program Files\\Vestral\\Kunz__04.unm", std::string("[Strings]\r\n") + c.strings);
+        Use(b.Take());
         uirun::Outcome o = Uninstall({"Office"});
         ASSERT_EQ(1, o.result) << o.stop;
         Set expected{"printer Office"};

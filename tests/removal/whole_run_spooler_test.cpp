@@ -2,6 +2,7 @@
 // with their registry keys and OEM INF files, port monitors, print processors and services.
 #include <gtest/gtest.h>
 
+#include "support/built_machine.h"
 #include "support/tool_run.h"
 #include "support/whole_run.h"
 
@@ -9,18 +10,31 @@ namespace {
 
 typedef std::set<std::string> Set;
 
-const std::string kNtDrivers = "C/Windows/System32/spool/drivers/x64/";
 const std::string kEnvironments = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
 const char kInfHead[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n[Strings]\r\nPrinterName1=";
 
 std::string Inf(const std::string& models) { return kInfHead + ("\"" + models + "\"\r\n"); }
 
+using built::FamilyPrinter;
+using built::MachineBuilder;
+
 // Office goes with its driver's profile; Home, on a driver without a profile, stays.
-const std::string kTwoDrivers =
-    "[driver]\nname = Vestral X Driver\n[driver]\nname = Vestral L Driver\n"
-    "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n"
-    "[printer]\nname = Home\ndriver = Vestral L Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n";
+MachineBuilder& TwoDrivers(MachineBuilder& b) {
+    return b.DriverPackage(built::Driver("Vestral X Driver", "vxdrv.dll"))
+        .DriverPackage(built::Driver("Vestral L Driver", "vldrv.dll"))
+        .Printer(FamilyPrinter("Office", "LPT1:"))
+        .Printer(FamilyPrinter("Home", "LPT2:", "Vestral L Driver"));
+}
 const std::string kXProfile = "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n";
+
+// A family printer on a print processor, with a data type.
+built::PrinterSpec OnProcessor(const char* name, const char* port, const char* driver, const char* processor,
+                               const char* datatype) {
+    built::PrinterSpec p = FamilyPrinter(name, port, driver);
+    p.processor = processor;
+    p.datatype = datatype;
+    return p;
+}
 
 class SpoolerRun : public wholerun::Fixture {};
 
@@ -28,20 +42,27 @@ class SpoolerRun : public wholerun::Fixture {};
 // stays uses them, and those the profile names; the registry keys of the NT family name "Windows NT x86"
 // for the local environment; only the first OEM INF naming a deleted driver goes.
 TEST_F(SpoolerRun, DriversGoPerEnvironmentWithTheirKeysAndFirstOemInfUnlessAKeptPrinterUsesThem) {
-    Use("[driver]\nname = Vestral X Driver\n[driver]\nname = Vestral X Driver\nenvironment = Windows NT x86\n"
-        "[driver]\nname = Vestral X Driver\nenvironment = Windows 4.0\n"
-        "[driver]\nname = Vestral L Driver\n[driver]\nname = Listed Only\n[driver]\nname = Acme Laser\n"
-        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n"
-        "[printer]\nname = Labels\ndriver = Vestral L Driver\nport = LPT2:\ndata.VestralDriver04 = 1\n"
-        "[printer]\nname = Home\ndriver = Vestral L Driver\nport = LPT3:\ndata.VestralDriver04 = 1\n"
-        "[printer]\nname = Plotter\ndriver = Acme Laser\nport = LPT4:\n",
-        {{kNtDrivers + "Kunz__04.unm",
-          "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n\"Vestral L Driver\",VLDRV,2\r\n\"Listed Only\",LISTED,3\r\n"},
-         {"C/Windows/INF/oem2.inf", Inf("Listed Only")},
-         {"C/Windows/INF/oem2.pnf", "pnf"},
-         {"C/Windows/INF/oem4.inf", Inf("Vestral Listed Only")},  // names it too, but comes second
-         {"C/Windows/INF/oem3.inf", Inf("Vestral L Driver")},
-         {"C/Windows/INF/ntprint.inf", Inf("Listed Only")}});
+    built::Package x = built::Driver("Vestral X Driver", "vxdrv.dll");
+    x.environments = {"Windows x64", "Windows NT x86", "Windows 4.0"};
+    MachineBuilder b(simwin::Platform::Nt, "10.0");
+    b.DriverPackage(x)
+        .DriverPackage(built::Driver("Vestral L Driver", "vldrv.dll"))
+        .DriverPackage(built::Driver("Listed Only", "listed.dll"))
+        .DriverPackage(built::Driver("Acme Laser", "acmedrv.dll", "Acme"))
+        .Port("LPT4:")
+        .Printer(FamilyPrinter("Office", "LPT1:"))
+        .Printer(FamilyPrinter("Labels", "LPT2:", "Vestral L Driver"))
+        .Printer(FamilyPrinter("Home", "LPT3:", "Vestral L Driver"))
+        .Printer(built::PlainPrinter("Plotter", "LPT4:", "Acme Laser"))
+        .Script("[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n\"Vestral L Driver\",VLDRV,2\r\n\"Listed Only\",LISTED,3\r\n")
+        .File("C:\\Windows\\INF\\oem4.inf", Inf("Vestral Listed Only"))  // a longer name that holds it: not its INF
+        .File("C:\\Windows\\INF\\ntprint.inf", Inf("Listed Only"));       // Windows's own INF: never uninstalled
+    Set infs;
+    for (const char* driver : {"Vestral X Driver", "Listed Only"}) {
+        const std::string inf = b.PublishedInf(driver);
+        infs.insert({inf, inf.substr(0, inf.size() - 4) + ".pnf"});
+    }
+    Use(b.Take());
     Set queued;
     for (const char* environment : {"Windows NT x86", "Windows 4.0", "Windows x64"})
         for (const char* version : {"Version-0", "Version-1", "Version-2", "Version-3"})
@@ -64,24 +85,30 @@ TEST_F(SpoolerRun, DriversGoPerEnvironmentWithTheirKeysAndFirstOemInfUnlessAKept
               diff.objectsRemoved)
         << diff.Describe();
     EXPECT_EQ(queued, diff.keysRemoved) << diff.Describe();
-    EXPECT_EQ((Set{"C:\\Windows\\INF\\oem2.inf", "C:\\Windows\\INF\\oem2.pnf"}), diff.filesRemoved);
+    EXPECT_EQ(infs, diff.filesRemoved) << diff.Describe();
 }
 
 // Pavane's PostScript drivers go only when Pavane's own files go, and not when a printer carries the
 // driver's name; while Pavane stays they go only as the drivers of removed printers.
 TEST_F(SpoolerRun, PostScriptDriversGoWithPavaneUnlessAPrinterCarriesTheirName) {
-    const std::string machine =
-        "[driver]\nname = Vestral X Driver\n[driver]\nname = Pavane (PSCRIPT)\n[driver]\nname = Named (PSCRIPT)\n"
-        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n"
-        "[printer]\nname = Named (PSCRIPT)\ndriver = Named (PSCRIPT)\nport = LPT2:\n";
+    auto machine = [](const std::string& script) {
+        MachineBuilder b(simwin::Platform::Nt, "10.0");
+        b.DriverPackage(built::Driver("Vestral X Driver", "vxdrv.dll"))
+            .DriverPackage(built::Driver("Pavane (PSCRIPT)", "pavps.dll"))
+            .DriverPackage(built::Driver("Named (PSCRIPT)", "namedps.dll"))
+            .Printer(FamilyPrinter("Office", "LPT1:"))
+            .Printer(built::PlainPrinter("Named (PSCRIPT)", "LPT2:", "Named (PSCRIPT)"))
+            .Script(script);
+        return b.Take();
+    };
     const std::string drivers = "[UnPrinterDrivers]\r\n\"Vestral X Driver\",VXDRV,1\r\n";
     const std::string pavane = "[UnPrinterMfgs]\r\n\"Pavane\",PAVANE,3\r\n[PAVANE.Files]\r\nPAVANE32.EXE\r\n";
 
-    Use(machine, {{kNtDrivers + "Kunz__04.unm", drivers}});
+    Use(machine(drivers));
     ASSERT_EQ(1, Uninstall().result);
     EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)"}), diff.objectsRemoved) << diff.Describe();
 
-    Use(machine, {{kNtDrivers + "Kunz__04.unm", drivers + pavane}});
+    Use(machine(drivers + pavane));
     ASSERT_EQ(1, Uninstall().result);
     EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)", "driver Pavane (PSCRIPT) (Windows x64)"}),
               diff.objectsRemoved)
@@ -113,9 +140,14 @@ TEST_F(SpoolerRun, DriverKeysPerPlatformClass) {
 // Monitors go in each environment with their key; one in use stays, Windows's own is refused, one that is
 // not installed changes nothing.
 TEST_F(SpoolerRun, MonitorsGoInEachEnvironmentUnlessInUseOrWindowsOwn) {
-    Use("[monitor]\nname = Vestral Port\n[monitor]\nname = Vestral Port\nenvironment = Windows NT x86\n"
-        "[monitor]\nname = Vestral Busy\ninuse = yes\n" + kTwoDrivers,
-        {{kNtDrivers + "Kunz__04.unm", kXProfile + "[VXDRV.Monitors]\r\nVestral Port\r\nVestral Busy\r\nLocal Port\r\nNot Installed\r\n"}});
+    MachineBuilder b(simwin::Platform::Nt, "10.0");
+    TwoDrivers(b)
+        .Monitor({"Vestral Port", "vstport.dll", {}, ""})
+        .Monitor({"Vestral Port", "vstport.dll", {}, "Windows NT x86"})
+        .Monitor({"Vestral Busy", "vstbusy.dll", {}, ""})
+        .Script(kXProfile + "[VXDRV.Monitors]\r\nVestral Port\r\nVestral Busy\r\nLocal Port\r\nNot Installed\r\n");
+    Use(b.Take());
+    m->spooler.findMonitor("Vestral Busy", "Windows x64")->inUse = true;  // a spooler that will not let it go
     const std::string monitors = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
     for (const char* name : {"Vestral Port", "Vestral Busy", "Local Port"}) m->registry.create(monitors + name);
     ASSERT_EQ(1, Uninstall({"Office"}).result);
@@ -133,22 +165,27 @@ TEST_F(SpoolerRun, MonitorsGoInEachEnvironmentUnlessInUseOrWindowsOwn) {
 // the processor goes with its key. One that a printer the tool cannot read uses (another maker's, as far as
 // the tool can tell) stays, and its printers stay on it.
 TEST_F(SpoolerRun, AProcessorGoesOnlyWhenEveryPrinterOnItCouldBeSwitched) {
-    Use("[processor]\nname = VstProc\n[processor]\nname = VstProc2\n"
-        "[driver]\nname = Vestral X Driver\n[driver]\nname = Vestral L Driver\n"
-        "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\nprocessor = VstProc\ndata.VestralDriver04 = 1\n"
-        "[printer]\nname = Home\ndriver = Vestral L Driver\nport = LPT2:\nprocessor = VstProc\ndatatype = NT EMF 1.008\n"
-        "data.VestralDriver04 = 1\n"
-        "[printer]\nname = Locked\ndriver = Vestral L Driver\nport = LPT3:\nprocessor = VstProc\nopenable = no\n"
-        "data.VestralDriver04 = 1\n"
-        "[printer]\nname = Lab\ndriver = Vestral L Driver\nport = LPT4:\nprocessor = VstProc2\ndatatype = NT EMF 1.008\n"
-        "data.VestralDriver04 = 1\n",
-        {{kNtDrivers + "Kunz__04.unm", kXProfile + "[VXDRV.PrintProcessors]\r\nVstProc\r\nVstProc2\r\n"}});
+    MachineBuilder b(simwin::Platform::Nt, "10.0");
+    b.Processor({"VstProc", "vstproc.dll", ""})
+        .Processor({"VstProc2", "vstproc2.dll", ""})
+        .DriverPackage(built::Driver("Vestral X Driver", "vxdrv.dll"))
+        .DriverPackage(built::Driver("Vestral L Driver", "vldrv.dll"))
+        .Port("LPT4:")
+        .Printer(OnProcessor("Office", "LPT1:", "Vestral X Driver", "VstProc", "RAW"))
+        .Printer(OnProcessor("Home", "LPT2:", "Vestral L Driver", "VstProc", "NT EMF 1.008"))
+        .Printer(OnProcessor("Locked", "LPT3:", "Vestral L Driver", "VstProc", "RAW"))
+        .Printer(OnProcessor("Lab", "LPT4:", "Vestral L Driver", "VstProc2", "NT EMF 1.008"))
+        .Script(kXProfile + "[VXDRV.PrintProcessors]\r\nVstProc\r\nVstProc2\r\n");
+    Use(b.Take());
+    m->spooler.find("Locked")->openable = false;  // its security lets nobody here open it
     const std::string processors = kEnvironments + "Windows NT x86\\Print Processors\\";
     for (const char* name : {"VstProc", "VstProc2"}) m->registry.create(processors + name);
     ASSERT_EQ(1, Uninstall({"Office"}).result);
     EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)", "processor VstProc2 (Windows x64)"}),
               diff.objectsRemoved) << diff.Describe();
-    EXPECT_EQ((Set{processors + "VstProc2"}), diff.keysRemoved) << diff.Describe();
+    // Its key of the local environment goes with DeletePrintProcessorA, the one the tool names after it.
+    EXPECT_EQ((Set{processors + "VstProc2", kEnvironments + "Windows x64\\Print Processors\\VstProc2"}), diff.keysRemoved)
+        << diff.Describe();
     EXPECT_EQ((std::map<std::string, Set>{{"printer Lab", {"processor: VstProc2 -> WinPrint", "datatype: NT EMF 1.008 -> RAW"}}}),
               diff.objectsChanged);
     // What a printer that stays needs is logged as kept, not refused: no rule protected Windows or another maker.
@@ -160,12 +197,14 @@ TEST_F(SpoolerRun, AProcessorGoesOnlyWhenEveryPrinterOnItCouldBeSwitched) {
 // offered), one already marked stays marked; the spooler is refused.
 TEST_F(SpoolerRun, ServicesStoppedRunningAndAlreadyMarked) {
     // Their programs lie beside the tool, in its own folder: the family's.
-    Use("[service]\nname = VstStopped\nstate = stopped\nbinary = C:\\Program Files\\Vestral\\vsts.exe\n"
-        "[service]\nname = VstRunning\nbinary = C:\\Program Files\\Vestral\\vstr.exe\n"
-        "[service]\nname = VstMarked\nmarked = yes\nbinary = C:\\Program Files\\Vestral\\vstm.exe\n"
-        "[service]\nname = OtherService\n" + kTwoDrivers,
-        {{kNtDrivers + "Kunz__04.unm",
-          kXProfile + "[VXDRV.Services]\r\nVstStopped\r\nVstRunning\r\nVstMarked\r\nspooler\r\nAbsent\r\n"}});
+    MachineBuilder b(simwin::Platform::Nt, "10.0");
+    TwoDrivers(b)
+        .Service({"VstStopped", "", "C:\\Program Files\\Vestral\\vsts.exe", "own", "auto", "stopped"})
+        .Service({"VstRunning", "", "C:\\Program Files\\Vestral\\vstr.exe", "own", "auto", "running"})
+        .Service({"VstMarked", "", "C:\\Program Files\\Vestral\\vstm.exe", "own", "auto", "marked"})
+        .Service({"OtherService", "", "C:\\Windows\\System32\\other.exe", "own", "auto", "running"})
+        .Script(kXProfile + "[VXDRV.Services]\r\nVstStopped\r\nVstRunning\r\nVstMarked\r\nspooler\r\nAbsent\r\n");
+    Use(b.Take());
     ASSERT_EQ(1, Uninstall({"Office"}).result);
     EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)", "service VstStopped"}), diff.objectsRemoved) << diff.Describe();
     EXPECT_EQ((std::map<std::string, Set>{{"service VstRunning", {"marked: (none) -> yes"}}}), diff.objectsChanged)

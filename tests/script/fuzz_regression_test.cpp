@@ -47,6 +47,8 @@ TEST(FuzzRegression, CommandLineInputs) { EXPECT_GT(ReplayAll("command_line", fu
 
 TEST(FuzzRegression, RunOptionsInputs) { EXPECT_GT(ReplayAll("run_options", fuzz::RunRunOptionsInput), 0); }
 
+TEST(FuzzRegression, BuildSpecInputs) { EXPECT_GT(ReplayAll("build_spec", fuzz::RunBuildSpecInput), 0); }
+
 TEST(FuzzRegression, BackupSetInputs) { EXPECT_GT(ReplayAll("backup_set", fuzz::RunBackupSetInput), 0); }
 
 // The kept input that showed the two edits bound a section differently: a "[" on the header line ends the

@@ -87,9 +87,13 @@ inline UINT ItemState(HWND list, int index) {
 class Fixture : public ::testing::Test {
 protected:
     void Use(const std::string& machineIni, const std::map<std::string, std::string>& files = {}) {
+        Use(testmachine::Load(machineIni, files));
+    }
+    // A machine made in code (a builder's, tests/support/built_machine.h).
+    void Use(std::unique_ptr<simwin::Machine> machine) {
         context.reset();
         scope.reset();
-        m = testmachine::Load(machineIni, files);
+        m = std::move(machine);
         scope = std::make_unique<simwin::MachineScope>(*m);
         CLoadingDlg::processState = CLoadingDlg::ProcessState();
         context = std::make_unique<CMainDlg>();

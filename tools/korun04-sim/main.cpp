@@ -5,6 +5,7 @@
 //               [--crash-at-stage N | --crash-at-item K] [-- TAIL...]
 //   korun04-sim --lint SCRIPT...          the scripts' findings (tools/korun04-sim/lint.h)
 //   korun04-sim --lint --machine DIR      every script of the machine, and what its removal would refuse or miss
+//   korun04-sim --build-machine SPEC --save DIR   the machine a SPEC describes, built and saved (build_machine.h)
 //
 // --crash-at-stage N ends the process just before stage N of a removal starts, as if it were killed: no
 // destructor runs, the spooler is not started again, nothing more is written; "crash before stage N" is
@@ -29,6 +30,7 @@
 #include "simwin/machine.h"
 #include "simwin/modules.h"
 #include "simwin/util.h"
+#include "tools/korun04-sim/build_machine.h"
 #include "tools/korun04-sim/lint.h"
 #include "tools/korun04-sim/changes.h"
 #include "tools/korun04-sim/options.h"
@@ -60,6 +62,8 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         if (a == "--machine") {
             if (!value(o.machineDir)) return false;
             o.machineGiven = true;
+        } else if (a == "--build-machine") {
+            if (!value(o.buildSpec)) return false;
         } else if (a == "--lint") {
             o.lint = true;
         } else if (o.lint && !a.empty() && a[0] != '-') {
@@ -110,6 +114,10 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
             return false;
         }
     }
+    if (!o.buildSpec.empty() && (o.saveDir.empty() || o.machineGiven || o.lint || o.plan || !o.tail.empty())) {
+        error = "--build-machine SPEC takes --save DIR and nothing else";
+        return false;
+    }
     if (o.lint && o.lintScripts.empty() && !o.machineGiven) {
         error = "--lint needs scripts (--lint SCRIPT...) or a machine (--lint --machine DIR)";
         return false;
@@ -128,7 +136,8 @@ const char kUsage[] =
     "                   [--answer yes|no]... [--user FILE] [--show] [--timing] [--changes] [--plan]\n"
     "                   [--crash-at-stage N | --crash-at-item K] [-- TAIL...]\n"
     "       korun04-sim --lint SCRIPT...\n"
-    "       korun04-sim --lint --machine DIR\n";
+    "       korun04-sim --lint --machine DIR\n"
+    "       korun04-sim --build-machine SPEC --save DIR\n";
 
 // Exit status of a run that the crash injection ended.
 const int kCrashStatus = 4;
@@ -228,6 +237,7 @@ int main(int argc, char** argv) {
         std::cerr << "korun04-sim: " << error << "\n" << kUsage;
         return 2;
     }
+    if (!options.buildSpec.empty()) return BuildMachine(options.buildSpec, options.saveDir, std::cout, std::cerr);
     // The linter's exit status: 0 nothing found, 1 findings, 2 what it was given cannot be read.
     if (options.lint)
         return options.lintScripts.empty() ? LintMachine(options.machineDir, std::cout, std::cerr)

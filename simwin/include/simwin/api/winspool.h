@@ -257,8 +257,9 @@ typedef struct _DRIVER_INFO_8A {
 #define APD_COPY_FROM_DIRECTORY 0x00000010
 
 // Installing (what the tests and a restore set up with Win32 calls): a driver of levels 2, 3, 6 and 8 whose
-// files lie in the environment's driver directory (its fields kept for GetPrinterDriverA), a local printer of
-// level 2, a port monitor of level 2.
+// files lie in the environment's driver directory or among the core files of its version-3 folder (its fields
+// kept for GetPrinterDriverA; ERROR_FILE_NOT_FOUND for a file in neither), a local printer of level 2, a port
+// monitor of level 2.
 BOOL WINAPI AddPrinterDriverExA(LPSTR server, DWORD level, LPBYTE info, DWORD copyFlags);
 HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info);
 

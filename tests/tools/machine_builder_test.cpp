@@ -1,0 +1,153 @@
+// The machine builder: what it installs agrees as Windows would have it, what Windows refuses it refuses with
+// the step named, and a SPEC it cannot build is a clear error, also through korun04-sim.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "support/built_machine.h"
+#include "support/temp_machine.h"
+#include "tools/machine_builder/build_spec.h"
+
+namespace {
+
+using built::MachineBuilder;
+
+// The facts a rule of the tool reads, on the machine as it was saved and loaded back.
+TEST(MachineBuilder, WhatItInstallsAgreesOnEachPlatform) {
+    struct Row {
+        simwin::Platform platform;
+        const char* version;
+        DWORD build;
+        const char* driverDir;
+    };
+    const Row rows[] = {{simwin::Platform::Nt, "10.0", 19045, "C:\\Windows\\System32\\spool\\drivers\\x64\\"},
+                        {simwin::Platform::Nt, "6.1", 7601, "C:\\Windows\\System32\\spool\\drivers\\x64\\"},
+                        {simwin::Platform::Win9x, "4.10", 2222, "C:\\WINDOWS\\SYSTEM\\"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.version);
+        const bool nt = r.platform == simwin::Platform::Nt;
+        MachineBuilder b(r.platform, r.version);
+        b.DriverPackage(nt ? built::presets::AcmeLaser() : built::Driver("Acme Laser Driver", "acmedrv.drv", "Acme"))
+            .Port("ACME_1", "Local Port")
+            .Printer(built::PlainPrinter("Acme", "ACME_1", "Acme Laser Driver", true));
+        if (nt) built::presets::Family(b).Printer(built::FamilyPrinter("Office", "VSTUSB001:"));
+        const std::string inf = b.PublishedInf("Acme Laser Driver");
+        std::unique_ptr<simwin::Machine> m = b.Take();
+
+        EXPECT_EQ(r.build, m->system.build);
+        const simwin::PrinterDriver* d = m->spooler.findDriver("Acme Laser Driver", m->system.localEnvironment);
+        ASSERT_TRUE(d);
+        EXPECT_TRUE(m->files.exists(r.driverDir + d->file)) << d->file;
+        EXPECT_EQ(nt ? "C:\\Windows\\INF\\oem0.inf" : "", inf);  // the 9x class publishes no INF
+        EXPECT_EQ(inf, d->inf);
+        EXPECT_EQ(nt, m->files.read(inf).find("PrinterName1=\"Acme Laser Driver\"") != std::string::npos);
+        EXPECT_EQ(nt, m->files.exists(nt ? "C:\\Windows\\INF\\oem0.pnf" : "C:\\none"));
+        ASSERT_TRUE(m->spooler.find("Acme"));
+        EXPECT_TRUE(m->spooler.find("Acme")->isDefault());
+        if (!nt) continue;
+        EXPECT_EQ("Acme", d->provider);
+        EXPECT_EQ("1", m->spooler.find("Office")->data["VestralDriver04"]);
+        EXPECT_EQ("Acme,winspool,ACME_1", m->registry.getString(
+                                              "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device"));
+        EXPECT_TRUE(m->files.exists("C:\\Windows\\System32\\vstmon.dll"));
+        EXPECT_TRUE(m->files.exists("C:\\Windows\\System32\\spool\\drivers\\x64\\Kunz__04.unm"));
+        // The maker's folder the INF was published from is gone.
+        EXPECT_FALSE(m->files.exists("C:\\Users\\Admin\\AppData\\Local\\Temp\\ACMEDRV"));
+    }
+}
+
+// Windows's own driver is installed from its core files and ntprint.inf, which it does not publish again.
+TEST(MachineBuilder, WindowsOwnDriverComesFromItsCoreFilesAndNtprint) {
+    MachineBuilder b(simwin::Platform::Nt, "10.0");
+    b.DriverPackage(built::presets::MicrosoftPsClass());
+    std::unique_ptr<simwin::Machine> m = b.Take();
+    const simwin::PrinterDriver* d = m->spooler.findDriver("Microsoft PS Class Driver", "Windows x64");
+    ASSERT_TRUE(d);
+    EXPECT_EQ("3\\pscript5.dll", d->file);
+    EXPECT_EQ("C:\\Windows\\INF\\ntprint.inf", d->inf);
+    EXPECT_FALSE(m->files.exists("C:\\Windows\\INF\\oem0.inf"));
+}
+
+// What Windows refuses, the builder refuses, naming the step.
+TEST(MachineBuilder, RefusesWhatWindowsRefuses) {
+    struct Row {
+        std::function<void(MachineBuilder&)> step;
+        const char* said;
+    };
+    const Row rows[] = {
+        {[](MachineBuilder& b) { b.Printer(built::PlainPrinter("P", "LPT1:", "No Such Driver")); }, "AddPrinterA \"P\": Windows error 1797"},
+        {[](MachineBuilder& b) { b.Printer(built::PlainPrinter("P", "NOWHERE:", "x")); }, "the port \"NOWHERE:\" is not installed"},
+        {[](MachineBuilder& b) { b.Port("P1", "No Monitor"); }, "AddPortExA \"P1\" of No Monitor: Windows error 87"},
+        {[](MachineBuilder& b) { b.Monitor(built::presets::VestralMonitor()).Monitor(built::presets::VestralMonitor()); },
+         "AddMonitorA \"Vestral Port Monitor\": Windows error 3006"},
+        {[](MachineBuilder& b) { b.Service({"S", "", "x.exe", "own", "auto", "paused"}); }, "running, stopped or marked"},
+        {[](MachineBuilder& b) { b.RegistryKey("HKEY_NOWHERE\\X"); }, "a root and a path below it"},
+        {[](MachineBuilder& b) {
+             built::Package p = built::presets::MicrosoftPsClass();
+             p.inf = "nosuch.inf";
+             b.DriverPackage(p);
+         },
+         "which Windows does not have here"},
+    };
+    for (const Row& r : rows) {
+        MachineBuilder b(simwin::Platform::Nt, "10.0");
+        try {
+            r.step(b);
+            ADD_FAILURE() << "no error, expected: " << r.said;
+        } catch (const machinebuilder::BuildError& e) {
+            EXPECT_NE(std::string::npos, std::string(e.what()).find(r.said)) << e.what();
+        }
+    }
+    EXPECT_THROW(MachineBuilder(simwin::Platform::Nt, "ten"), machinebuilder::BuildError);
+}
+
+// A SPEC that cannot be built says where and why.
+TEST(MachineBuilder, ABadSpecSaysWhereAndWhy) {
+    struct Row {
+        std::string spec;
+        const char* said;
+    };
+    const Row rows[] = {
+        {"name = x\n", "spec.ini"},
+        {"[machine]\nplatform = os2\n", "spec.ini:1: platform = os2: nt or 9x"},
+        {"[machine]\n[machine]\n", "more than one [machine]"},
+        {"[printers]\nname = x\n", "spec.ini:1: unknown section [printers]"},
+        {"[printer]\nname = x\ncolour = red\n", "spec.ini:3: [printer] has no key 'colour'"},
+        {"[monitor]\ndll = m.dll\n", "spec.ini:1: [monitor] needs its name"},
+        {"[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\n", "spec.ini:1: [printer] AddPrinterA \"Office\": Windows error 1797"},
+        {"[package]\npreset = vestral-y\n", "the package presets are"},
+        {"[script]\nfile = Kunz__04.unm\n", "cannot read the script Kunz__04.unm"},
+        {"[printer]\nname = x\ndefault = maybe\n", "spec.ini:1: [printer]"},
+        {"[file]\npath = relative.txt\n", "a file needs a full path"},
+        {std::string("[machine]\n\0\n", 12), "a NUL byte at offset 10"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.spec);
+        try {
+            machinebuilder::BuildFromSpec(r.spec, "spec.ini", nullptr);
+            ADD_FAILURE() << "no error, expected: " << r.said;
+        } catch (const machinebuilder::BuildError& e) {
+            EXPECT_NE(std::string::npos, std::string(e.what()).find(r.said)) << e.what();
+        }
+    }
+}
+
+// The example SPEC builds a machine korun04-sim runs on; a bad one ends with status 2 and the reason.
+TEST(MachineBuilder, KorunSimBuildsTheExampleSpec) {
+    testmachine::TempDir dir;
+    const std::string saved = (dir.path / "family").string();
+    testmachine::SimResult r = testmachine::RunSim(std::string("--build-machine ") + KORUN_SOURCE_DIR +
+                                                   "/examples/specs/family-10.ini --save " + saved);
+    ASSERT_EQ(0, r.exitCode) << r.out;
+    std::unique_ptr<simwin::Machine> m = simwin::Machine::load(saved);
+    EXPECT_EQ(3u, m->spooler.printers.size());
+    EXPECT_EQ(0, testmachine::RunSim("--machine " + saved + " --plan >/dev/null").exitCode);
+
+    testmachine::WriteFile(dir.path / "bad.ini", "[printer]\nname = Office\n");
+    r = testmachine::RunSim("--build-machine " + (dir.path / "bad.ini").string() + " --save " + saved + "2");
+    EXPECT_EQ(2, r.exitCode);
+    EXPECT_NE(std::string::npos, r.out.find("bad.ini:1: [printer] AddPrinterA \"Office\"")) << r.out;
+    EXPECT_EQ(2, testmachine::RunSim("--build-machine " + (dir.path / "bad.ini").string()).exitCode);  // no --save
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+#include "tools/korun04-sim/build_machine.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tools/machine_builder/build_spec.h"
+
+namespace {
+
+bool ReadHostFile(const std::filesystem::path& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return true;
+}
+
+}  // namespace
+
+int BuildMachine(const std::string& specPath, const std::string& saveDir, std::ostream& out, std::ostream& err) {
+    std::string text;
+    if (!ReadHostFile(specPath, text)) {
+        err << "korun04-sim: cannot read the machine spec " << specPath << "\n";
+        return 2;
+    }
+    // A script the SPEC names by a relative path lies beside the SPEC.
+    const std::filesystem::path folder = std::filesystem::path(specPath).parent_path();
+    auto readBeside = [&folder](const std::string& path, std::string& content) {
+        const std::filesystem::path p(path);
+        return ReadHostFile(p.is_absolute() ? p : folder / p, content);
+    };
+    try {
+        std::unique_ptr<simwin::Machine> machine = machinebuilder::BuildFromSpec(text, specPath, readBeside);
+        machine->save(saveDir);
+    } catch (const std::exception& e) {
+        err << "korun04-sim: cannot build the machine: " << e.what() << "\n";
+        return 2;
+    }
+    out << "built " << saveDir << " from " << specPath << "\n";
+    return 0;
+}

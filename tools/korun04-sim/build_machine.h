@@ -1,0 +1,10 @@
+// korun04-sim --build-machine SPEC --save DIR: the machine a SPEC describes (tools/machine_builder/build_spec.h)
+// built on a fresh simulated machine and saved as a machine directory.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+// Exit status 0 when the machine is saved; 2 when the SPEC cannot be read or built, or the directory cannot be
+// written, with the reason on err.
+int BuildMachine(const std::string& specPath, const std::string& saveDir, std::ostream& out, std::ostream& err);
