@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/library_loading.h"
+#include "removal/published_inf.h"
 
 namespace {
 
@@ -86,7 +87,11 @@ void UninstallInf(CRemovalContext& context, const char* driverName) {
     GetWindowsDirectoryA(windows, sizeof windows);
     const std::string infPath = std::string(windows) + "\\INF\\" + filePart;
     const std::string pnfPath = infPath.substr(0, infPath.size() - 4) + ".pnf";
-    if (!context.Save("INF", pnfPath, CSavedForm::File(pnfPath)) || !context.Save("INF", inf, CSavedForm::File(infPath)))
+    // The store's copy goes with them. It is kept last, so that a restore, taking the items backwards, has it
+    // back before the INF and installs the package from it again under the name it came with.
+    const std::string storeCopy = DriverStoreCopy(infPath);
+    if (!context.Save("INF", pnfPath, CSavedForm::File(pnfPath)) || !context.Save("INF", inf, CSavedForm::File(infPath)) ||
+        (!storeCopy.empty() && !context.Save("INF", storeCopy, CSavedForm::File(storeCopy))))
         return;
     HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
     if (!setupapi) {
@@ -99,6 +104,10 @@ void UninstallInf(CRemovalContext& context, const char* driverName) {
         if (uninstall(filePart, SUOI_FORCEDELETE, NULL)) {
             context.keeper->NoteUninstalledInf(inf);
             context.Report("INF", inf, CRunLog::REMOVED, 0, forDriver.c_str());
+            if (!storeCopy.empty())
+                context.ReportResult("INF", storeCopy, GetFileAttributesA(storeCopy.c_str()) == INVALID_FILE_ATTRIBUTES
+                                                           ? ERROR_SUCCESS : ERROR_ACCESS_DENIED,
+                                     "the driver store's copy");
         }
         else
             context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());

@@ -45,3 +45,17 @@ bool PublishedInfName(const std::string& infPath, const std::string& infDirector
     if (setupapi) FreeLibrary(setupapi);
     return known;
 }
+
+std::string DriverStoreCopy(const std::string& publishedInf) {
+    HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
+    SetupGetInfDriverStoreLocationFn location = setupapi ? reinterpret_cast<SetupGetInfDriverStoreLocationFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(setupapi, "SetupGetInfDriverStoreLocationA"))) : NULL;
+    char buffer[MAX_PATH] = "";
+    DWORD needed = 0;
+    const bool found = location && location(publishedInf.c_str(), NULL, NULL, buffer, sizeof buffer, &needed);
+    if (setupapi) FreeLibrary(setupapi);
+    // Before the store (Windows 7, Wine) the published INF is the only copy.
+    const std::string copy = found ? buffer : "";
+    return Lower(copy) == Lower(publishedInf) || GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES ? std::string()
+                                                                                                         : copy;
+}

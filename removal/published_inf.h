@@ -12,3 +12,7 @@
 // or a bare name is its own published INF and is taken as it is; another path is asked of setupapi. False,
 // with a sentence for the log in why, when setupapi cannot tell (no such function, or no published INF).
 bool PublishedInfName(const std::string& infPath, const std::string& infDirectory, std::string& name, std::string& why);
+
+// The driver store's copy of a published INF (C:\Windows\INF\oem3.inf), "" where there is none (a Windows
+// before the store, Wine, or an INF the store does not hold).
+std::string DriverStoreCopy(const std::string& publishedInf);

@@ -15,6 +15,7 @@
 #include "app/text_lines.h"
 #include "removal/backup_records.h"
 #include "removal/backup_set.h"
+#include "removal/published_inf.h"
 #include "removal/removal_journal.h"
 
 namespace {
@@ -347,9 +348,13 @@ void CRestorer::InstallOemInf(const std::string& path, std::string& why) {
     if (!setupapi) return;
     CopyOemInf copy = reinterpret_cast<CopyOemInf>(reinterpret_cast<void (*)()>(GetProcAddress(setupapi, "SetupCopyOEMInfA")));
     char installed[MAX_PATH] = "";
+    // Where the driver store kept the package (its copy is back first, restored from its own item), the package
+    // is installed from there, so the store keeps it under the name it came with.
+    const std::string storeCopy = DriverStoreCopy(path);
+    const std::string source = storeCopy.empty() ? path : storeCopy;
     if (!copy) {
         why = "SetupCopyOEMInfA is missing: the file alone is back";
-    } else if (!copy(path.c_str(), NULL, SPOST_PATH, 0, installed, sizeof installed, NULL, NULL)) {
+    } else if (!copy(source.c_str(), NULL, SPOST_PATH, 0, installed, sizeof installed, NULL, NULL)) {
         why = "SetupCopyOEMInfA failed, error " + std::to_string(GetLastError()) + ": the file alone is back";
     } else if (_stricmp(installed, path.c_str()) != 0) {
         why = std::string("installed by SetupCopyOEMInfA as ") + installed;

@@ -137,7 +137,13 @@ void keepDriverInfo(simwin::PrinterDriver& d, const DRIVER_INFO_8A& info, const 
     d.manufacturer = textOf(info.pszMfgName);
     d.provider = textOf(info.pszProvider);
     d.processor = textOf(info.pszPrintProcessor);
+    // A driver installed from the store's copy of its INF is kept by the published INF, as a machine names it.
     d.inf = textOf(info.pszInfPath);
+    const std::string full = current().files.fullPath(d.inf);
+    if (!full.empty() && simwin::driverstore::inStore(current(), full)) {
+        const std::string published = simwin::driverstore::publishedOf(current(), full);
+        if (!published.empty()) d.inf = published;
+    }
     d.version = -1;
     if (info.cVersion != d.cVersion() && info.cVersion <= 4) d.version = static_cast<int>(info.cVersion);
 }

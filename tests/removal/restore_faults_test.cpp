@@ -6,12 +6,11 @@
 
 #include "simwin/pending_renames.h"
 #include "support/backup_run.h"
+#include "support/built_machine.h"
 
 namespace {
 
 using backuprun::EVERY_KIND;
-
-const char kDriverFile[] = "C:\\Windows\\System32\\spool\\drivers\\x64\\vydrv.dll";
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -30,38 +29,53 @@ bool Pending(const simwin::Machine& m, const std::string& path) {
     return false;
 }
 
+// The family's package, monitor and processor as their installers put them on a Windows of that version, its
+// printer "Office" (the default) and another maker's printer.
+std::unique_ptr<simwin::Machine> BuiltFamily(const char* version) {
+    built::MachineBuilder b(simwin::Platform::Nt, version);
+    built::presets::Family(b)
+        .DriverPackage(built::presets::AcmeLaser())
+        .Printer(built::FamilyPrinter("Office", "VSTUSB001:", "Vestral X Driver", true))
+        .Printer(built::PlainPrinter("Acme", "LPT2:", "Acme Laser Driver"));
+    return b.Take();
+}
+
 // A file of the removed driver that another program holds open without sharing: the removal does not stop
 // for it. The driver goes, the file is scheduled where the session manager reads it, and a restore before the
 // restart cancels that and brings the driver back; after the restart the driver cannot come back whole.
 TEST(RestoreFaults, ADriverFileInUseIsScheduledAndComesBackBeforeTheRestart) {
-    for (bool restarted : {false, true}) {
-        SCOPED_TRACE(restarted ? "restored after the restart" : "restored before the restart");
-        auto m = backuprun::Load(EVERY_KIND);
-        simwin::MachineScope scope(*m);
-        m->files.setLocked(kDriverFile, true);
-        // A file of the list with attributes of its own comes back with them.
-        SetFileAttributesA("C:\\Program Files\\Vestral\\vstmon.exe", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-        const machinediff::State before = machinediff::Capture(*m);
-        EXPECT_EQ(3010, toolrun::Run(*m, backuprun::Tail(EVERY_KIND))) << Log(*m);
-        EXPECT_FALSE(Has(Log(*m), "the backup set cannot be written")) << Log(*m);
-        EXPECT_TRUE(m->files.exists(kDriverFile));
-        EXPECT_TRUE(Pending(*m, kDriverFile));
-        const std::string journal = m->files.read(CBackupSet::Sets(COSVersion()).back() + "\\journal.txt");
-        EXPECT_TRUE(Has(journal, std::string("file | ") + kDriverFile + " | in use, not copied")) << journal;
-        if (restarted) {  // what the session manager does at the start of Windows
-            m->files.setLocked(kDriverFile, false);
-            m->files.removeNode(kDriverFile);
-            simwin::setPendingRenames(m->registry, {});
-        }
-        toolrun::Run(*m, "/QUIET /RESTORE:LAST");
-        const std::string log = Log(*m);
-        EXPECT_FALSE(Pending(*m, kDriverFile));
-        if (!restarted) {
-            EXPECT_EQ("object changed service VstStatus04: marked: (none) -> yes\n",
-                      machinediff::Compare(before, machinediff::Capture(*m)).Describe()) << log;
-        } else {
-            EXPECT_TRUE(Has(log, "was in use when it went, could not be copied, and was deleted at the restart")) << log;
-            EXPECT_TRUE(Has(log, "no copy of it could be kept, and the restart deleted it")) << log;
+    const std::string driverFile = "C:\\Windows\\System32\\spool\\drivers\\x64\\vxdrv.dll";
+    for (const char* version : {"10.0", "6.1"}) {
+        for (bool restarted : {false, true}) {
+            SCOPED_TRACE(std::string(version) + (restarted ? ", restored after the restart" : ", restored before it"));
+            auto m = BuiltFamily(version);
+            simwin::MachineScope scope(*m);
+            m->files.setLocked(driverFile, true);
+            // A file of the list with attributes of its own comes back with them.
+            SetFileAttributesA("C:\\Windows\\System32\\spool\\drivers\\x64\\vxui.dll",
+                               FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+            const machinediff::State before = machinediff::Capture(*m);
+            EXPECT_EQ(3010, toolrun::Run(*m, "/QUIET /SELECT:\"Office\"")) << Log(*m);
+            EXPECT_FALSE(Has(Log(*m), "the backup set cannot be written")) << Log(*m);
+            EXPECT_FALSE(PrinterThere("Office"));
+            EXPECT_TRUE(m->files.exists(driverFile));
+            EXPECT_TRUE(Pending(*m, driverFile));
+            const std::string journal = m->files.read(CBackupSet::Sets(COSVersion()).back() + "\\journal.txt");
+            EXPECT_TRUE(Has(journal, "file | " + driverFile + " | in use, not copied")) << journal;
+            if (restarted) {  // what the session manager does at the start of Windows
+                m->files.setLocked(driverFile, false);
+                m->files.removeNode(driverFile);
+                simwin::setPendingRenames(m->registry, {});
+            }
+            toolrun::Run(*m, "/QUIET /RESTORE:LAST");
+            const std::string log = Log(*m);
+            EXPECT_FALSE(Pending(*m, driverFile));
+            if (!restarted) {
+                EXPECT_EQ("", machinediff::Compare(before, machinediff::Capture(*m)).Describe()) << log;
+            } else {
+                EXPECT_TRUE(Has(log, "was in use when it went, could not be copied, and was deleted at the restart")) << log;
+                EXPECT_TRUE(Has(log, "no copy of it could be kept, and the restart deleted it")) << log;
+            }
         }
     }
 }

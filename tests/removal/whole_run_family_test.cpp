@@ -27,6 +27,8 @@ TEST_F(FamilyRun, TheFamilyGoesAndAnotherMakersPrinterAndWindowsOwnDriverStay) {
             .Printer(built::PlainPrinter("Acme", "LPT2:", "Acme Laser Driver"));
         const std::string inf = b.PublishedInf("Vestral X Driver"), acmeInf = b.PublishedInf("Acme Laser Driver");
         Use(b.Take());
+        const Set store = built::StoreCopies(*m, "vxdrv.inf");
+        EXPECT_EQ(std::string(version) == "10.0" ? 2u : 0u, store.size());
 
         uirun::Outcome o = Uninstall();
         ASSERT_EQ(1, o.result) << o.stop;
@@ -37,9 +39,10 @@ TEST_F(FamilyRun, TheFamilyGoesAndAnotherMakersPrinterAndWindowsOwnDriverStay) {
             << diff.Describe();
         const std::string drivers = "C:\\Windows\\System32\\spool\\drivers\\x64\\";
         // The family's script goes with the last of its printers.
-        EXPECT_EQ((Set{inf, inf.substr(0, inf.size() - 4) + ".pnf", drivers + "vxdrv.dll", drivers + "vxui.dll",
-                       drivers + "vxres.dat", drivers + "vcommon.dll", drivers + "Kunz__04.unm"}),
-                  diff.filesRemoved)
+        Set removed{inf, inf.substr(0, inf.size() - 4) + ".pnf", drivers + "vxdrv.dll", drivers + "vxui.dll",
+                    drivers + "vxres.dat", drivers + "vcommon.dll", drivers + "Kunz__04.unm"};
+        removed.insert(store.begin(), store.end());  // the store's copy goes with the published INF
+        EXPECT_EQ(removed, diff.filesRemoved)
             << diff.Describe();
         EXPECT_EQ((Set{"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print "
                        "Processors\\VxProc"}),

@@ -63,6 +63,8 @@ TEST_F(SpoolerRun, DriversGoPerEnvironmentWithTheirKeysAndFirstOemInfUnlessAKept
         infs.insert({inf, inf.substr(0, inf.size() - 4) + ".pnf"});
     }
     Use(b.Take());
+    for (const char* shipped : {"vxdrv.inf", "listed.inf"})
+        for (const std::string& copy : built::StoreCopies(*m, shipped)) infs.insert(copy);
     Set queued;
     for (const char* environment : {"Windows NT x86", "Windows 4.0", "Windows x64"})
         for (const char* version : {"Version-0", "Version-1", "Version-2", "Version-3"})
@@ -231,7 +233,7 @@ TEST_F(SpoolerRun, OnWindows10TheFamilysDriverGoesWithItsPublishedInfAndStoreCop
         "[driver]\nname = Inbox Class Driver\ninf = C:\\Windows\\System32\\DriverStore\\FileRepository\\"
         "ntprint.inf_amd64_e9e04523843389b9\\ntprint.inf\n"
         "[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\ndata.VestralDriver04 = 1\n",
-        {{kNtDrivers + "Kunz__04.unm", kXProfile + "\"Inbox Class Driver\",INBOX,2\r\n"},
+        {{std::string("C/Windows/System32/spool/drivers/x64/Kunz__04.unm"), kXProfile + "\"Inbox Class Driver\",INBOX,2\r\n"},
          {"C/Windows/INF/oem5.inf", Inf("Vestral X Driver")},
          {"C/Windows/INF/oem5.pnf", "pnf"},
          {repository + "vxdrv.inf_amd64_b1452811b370ee51/vxdrv.inf", Inf("Vestral X Driver")},

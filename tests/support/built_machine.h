@@ -3,10 +3,12 @@
 // are there and agree. A few shorthands for the printers and packages tests name most.
 #pragma once
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "simwin/util.h"
 #include "tools/machine_builder/machine_builder.h"
 
 namespace built {
@@ -49,6 +51,18 @@ inline Package Driver(const std::string& name, const std::string& file, const st
     p.manufacturer = provider;
     p.driverFile = file;
     return p;
+}
+
+// The driver store's copies of an INF a package shipped as infName ("vxdrv.inf"), as a machine comparison names
+// them: each folder (with its trailing backslash) and the file in it. None on a Windows before 6.2.
+inline std::set<std::string> StoreCopies(const simwin::Machine& m, const std::string& infName) {
+    std::set<std::string> copies;
+    const std::string repository = "C:\\Windows\\System32\\DriverStore\\FileRepository";
+    if (!m.files.isDirectory(repository)) return copies;
+    const std::string prefix = repository + "\\" + infName + "_amd64_";
+    for (const std::string& path : m.files.listTree(repository))
+        if (simwin::startsWithI(path, prefix)) copies.insert(m.files.isDirectory(path) ? path + "\\" : path);
+    return copies;
 }
 
 }  // namespace built

@@ -6,9 +6,7 @@
 
 #include "tools/machine_builder/build_spec.h"
 
-namespace {
-
-bool ReadHostFile(const std::filesystem::path& path, std::string& text) {
+bool ReadHostFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::ostringstream all;
@@ -16,8 +14,6 @@ bool ReadHostFile(const std::filesystem::path& path, std::string& text) {
     text = all.str();
     return true;
 }
-
-}  // namespace
 
 int BuildMachine(const std::string& specPath, const std::string& saveDir, std::ostream& out, std::ostream& err) {
     std::string text;
@@ -29,7 +25,7 @@ int BuildMachine(const std::string& specPath, const std::string& saveDir, std::o
     const std::filesystem::path folder = std::filesystem::path(specPath).parent_path();
     auto readBeside = [&folder](const std::string& path, std::string& content) {
         const std::filesystem::path p(path);
-        return ReadHostFile(p.is_absolute() ? p : folder / p, content);
+        return ReadHostFile((p.is_absolute() ? p : folder / p).string(), content);
     };
     try {
         std::unique_ptr<simwin::Machine> machine = machinebuilder::BuildFromSpec(text, specPath, readBeside);

@@ -5,6 +5,9 @@
 #include <ostream>
 #include <string>
 
+// The whole content of a file of the host (a SPEC, a user file); false when it cannot be read.
+bool ReadHostFile(const std::string& path, std::string& text);
+
 // Exit status 0 when the machine is saved; 2 when the SPEC cannot be read or built, or the directory cannot be
 // written, with the reason on err.
 int BuildMachine(const std::string& specPath, const std::string& saveDir, std::ostream& out, std::ostream& err);

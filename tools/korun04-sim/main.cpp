@@ -145,14 +145,6 @@ const int kCrashStatus = 4;
 // Exit status of a run that waits for the user with nothing more scripted.
 const int kUserStopStatus = 3;
 
-bool ReadFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
-    return true;
-}
 
 // Whether the tool's command tail asks for /QUIET or /PLAN.
 bool TailIsUnattended(const std::string& tail) {
@@ -166,7 +158,7 @@ bool TailIsUnattended(const std::string& tail) {
 bool ScriptUser(const SimOptions& options, simwin::ScriptedUser& user, std::string& error) {
     if (!options.userFile.empty()) {
         std::string text;
-        if (!ReadFile(options.userFile, text)) {
+        if (!ReadHostFile(options.userFile, text)) {
             error = "cannot read the user file " + options.userFile;
             return false;
         }
