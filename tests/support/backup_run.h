@@ -48,6 +48,14 @@ inline std::unique_ptr<simwin::Machine> Load(Shape shape) {
     return testmachine::Load(machine, files, registry);
 }
 
+// The every-kind machine's oem5.inf has no copy in the driver store (a machine written before the store); a
+// restore installs it again through setupapi on this Windows 8 machine, and it gains one.
+const char kEveryKindStoreGain[] =
+    "file added C:\\Windows\\System32\\DriverStore\\\n"
+    "file added C:\\Windows\\System32\\DriverStore\\FileRepository\\\n"
+    "file added C:\\Windows\\System32\\DriverStore\\FileRepository\\oem5.inf_amd64_985d46c06aff2ec6\\\n"
+    "file added C:\\Windows\\System32\\DriverStore\\FileRepository\\oem5.inf_amd64_985d46c06aff2ec6\\oem5.inf\n";
+
 inline const char* Tail(Shape shape) { return shape == DEMO ? "/QUIET /SELECT:ALL" : "/QUIET /SELECT:\"Office\""; }
 
 // Runs the tool until its journal gets a line that begins with marker; the machine as the killed process
