@@ -1,6 +1,7 @@
 #include "simwin/pending_renames.h"
 
 #include "simwin/util.h"
+#include "simwin/win32.h"
 
 namespace simwin {
 
