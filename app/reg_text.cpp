@@ -32,6 +32,31 @@ const char* NameOf(HKEY root) {
     return nullptr;
 }
 
+// Why a key's full path (root name included) cannot go into the text, "" when it can. A key header is
+// one line read up to its last "]": a line break in a name would end it and start a line of the name's
+// choosing, and regedit has no escape for it.
+std::string KeyPathRefusal(const std::string& path) {
+    if (path.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        return "the key's name holds a line break or a NUL, which registry text cannot hold";
+    if (path.size() > kMaxKeyPath) return "the key's path is longer than registry text holds";
+    return std::string();
+}
+
+// The same for a value's name: quotes and backslashes are escaped, line breaks cannot be.
+std::string ValueNameRefusal(const std::string& name) {
+    if (name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        return "the value's name holds a line break or a NUL, which registry text cannot hold";
+    if (name.size() > kMaxValueName) return "the value's name is longer than registry text holds";
+    return std::string();
+}
+
+// The section line of a key, or "" with why set when the key's path cannot be written.
+std::string Section(HKEY root, const std::string& subKey, std::string& why) {
+    const std::string path = std::string(NameOf(root)) + (subKey.empty() ? "" : "\\" + subKey);
+    why = KeyPathRefusal(path);
+    return why.empty() ? "\r\n[" + path + "]\r\n" : std::string();
+}
+
 std::string Quoted(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
@@ -49,7 +74,11 @@ void AppendHex(std::string& line, const std::string& data) {
     }
 }
 
-std::string ValueLine(const std::string& name, DWORD type, const std::string& data) {
+// The line of one value, or "" with why set when its name or data cannot be written.
+std::string ValueLine(const std::string& name, DWORD type, const std::string& data, std::string& why) {
+    why = ValueNameRefusal(name);
+    if (why.empty() && data.size() > kMaxData) why = "the value's data is larger than registry text holds";
+    if (!why.empty()) return std::string();
     std::string line = name.empty() ? "@=" : Quoted(name) + "=";
     // A string goes as text when the text gives it back byte for byte: one terminating NUL and no other,
     // no line break.
@@ -73,31 +102,48 @@ std::string ValueLine(const std::string& name, DWORD type, const std::string& da
     return line;
 }
 
-bool ExportValues(HKEY key, std::string& text) {
+bool ExportValues(HKEY key, std::string& text, std::string& why) {
     for (DWORD index = 0;; ++index) {
         char name[kMaxValueName + 1];
         DWORD nameSize = sizeof name, type = 0, dataSize = 0;
         LONG r = RegEnumValueA(key, index, name, &nameSize, NULL, &type, NULL, &dataSize);
         if (r == ERROR_NO_MORE_ITEMS) return true;
-        if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) return false;
+        // A key that is there and cannot be read whole cannot be put back whole: it is refused, not skipped.
+        if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA)
+            return why = "a value cannot be read (error " + std::to_string(r) + ")", false;
         std::vector<BYTE> data(dataSize ? dataSize : 1);
         nameSize = sizeof name;
         r = RegEnumValueA(key, index, name, &nameSize, NULL, &type, data.data(), &dataSize);
-        if (r != ERROR_SUCCESS) return false;
-        text += ValueLine(name, type, std::string(reinterpret_cast<const char*>(data.data()), dataSize)) + "\r\n";
+        if (r != ERROR_SUCCESS) return why = "a value cannot be read (error " + std::to_string(r) + ")", false;
+        const std::string line =
+            ValueLine(std::string(name, nameSize), type, std::string(reinterpret_cast<const char*>(data.data()), dataSize), why);
+        if (!why.empty()) return false;
+        text += line + "\r\n";
     }
 }
 
-bool ExportTree(HKEY root, const std::string& subKey, std::string& text, int depth) {
+bool ExportTree(HKEY root, const std::string& subKey, std::string& text, int depth, std::string& why) {
     HKEY key = NULL;
-    if (depth > kMaxDepth || RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    text += std::string("\r\n[") + NameOf(root) + (subKey.empty() ? "" : "\\" + subKey) + "]\r\n";
-    bool ok = ExportValues(key, text);
+    if (depth > kMaxDepth) {
+        why = "the key's subkeys nest deeper than a backup keeps";
+        return false;
+    }
+    const std::string section = Section(root, subKey, why);
+    if (!why.empty()) return false;
+    const LONG opened = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key);
+    if (opened != ERROR_SUCCESS) {
+        if (depth > 0) why = "a subkey cannot be read (error " + std::to_string(opened) + ")";
+        return false;
+    }
+    text += section;
+    bool ok = ExportValues(key, text, why);
     for (DWORD index = 0; ok; ++index) {
         char child[256];
         LONG r = RegEnumKeyA(key, index, child, sizeof child);
         if (r == ERROR_NO_MORE_ITEMS) break;
-        ok = r == ERROR_SUCCESS && ExportTree(root, subKey.empty() ? child : subKey + "\\" + child, text, depth + 1);
+        if (r != ERROR_SUCCESS) why = "its subkeys cannot be listed (error " + std::to_string(r) + ")";
+        ok = r == ERROR_SUCCESS &&
+             ExportTree(root, subKey.empty() ? child : subKey + "\\" + child, text, depth + 1, why);
     }
     RegCloseKey(key);
     return ok;
@@ -105,15 +151,19 @@ bool ExportTree(HKEY root, const std::string& subKey, std::string& text, int dep
 
 }  // namespace
 
-bool ExportRegistryValuesOf(HKEY root, const char* subKey, std::string& text) {
+bool ExportRegistryValuesOf(HKEY root, const char* subKey, std::string& text, std::string* refusal) {
     HKEY key = NULL;
-    const char* name = NameOf(root);
-    if (!name || RegOpenKeyExA(root, subKey ? subKey : "", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    std::string section = std::string("\r\n[") + name + (subKey && subKey[0] ? std::string("\\") + subKey : "") + "]\r\n";
-    const bool ok = ExportValues(key, section);
-    RegCloseKey(key);
-    if (ok) text += section;
-    return ok;
+    std::string why;
+    if (!NameOf(root)) return false;
+    std::string section = Section(root, subKey ? subKey : "", why);
+    if (why.empty() && RegOpenKeyExA(root, subKey ? subKey : "", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        const bool ok = ExportValues(key, section, why);
+        RegCloseKey(key);
+        if (ok) text += section;
+        if (ok) return true;
+    }
+    if (refusal) *refusal = why;
+    return false;
 }
 
 namespace {
@@ -160,7 +210,9 @@ bool ReadHex(const std::string& s, std::string& out) {
     return true;
 }
 
-bool ParseValue(const std::string& line, CRegistryTextValue& value, std::string& why) {
+// A value line; hexBytes tells whether its data was a list of bytes (hex: or hex(N):).
+bool ParseValue(const std::string& line, CRegistryTextValue& value, bool& hexBytes, std::string& why) {
+    hexBytes = false;
     size_t at = 0;
     if (line[0] == '@') {
         value.name.clear();
@@ -206,6 +258,7 @@ bool ParseValue(const std::string& line, CRegistryTextValue& value, std::string&
         return why = "unknown value data (expected \"text\", dword:, hex: or hex(N):)", false;
     }
     if (!ReadHex(bytes, value.data)) return why = "bad hexadecimal bytes", false;
+    hexBytes = true;
     return true;
 }
 
@@ -213,17 +266,25 @@ bool ParseValue(const std::string& line, CRegistryTextValue& value, std::string&
 
 const char* RegistryTextHeader() { return kHeader; }
 
-bool ExportRegistryKey(HKEY root, const char* subKey, std::string& text) {
+bool ExportRegistryKey(HKEY root, const char* subKey, std::string& text, std::string* refusal) {
     if (!NameOf(root)) return false;
-    std::string out;
-    if (!ExportTree(root, subKey ? subKey : "", out, 0)) return false;
+    std::string out, why;
+    if (!ExportTree(root, subKey ? subKey : "", out, 0, why)) {
+        if (refusal) *refusal = why;
+        return false;
+    }
     text += out;
     return true;
 }
 
-bool ExportRegistryValue(HKEY root, const char* subKey, const char* value, std::string& text) {
+bool ExportRegistryValue(HKEY root, const char* subKey, const char* value, std::string& text, std::string* refusal) {
     HKEY key = NULL;
-    if (!NameOf(root) || RegOpenKeyExA(root, subKey ? subKey : "", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    std::string why;
+    if (!NameOf(root)) return false;
+    const std::string section = Section(root, subKey ? subKey : "", why);
+    if (refusal) *refusal = why;
+    if (!why.empty()) return false;
+    if (RegOpenKeyExA(root, subKey ? subKey : "", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     DWORD type = 0, size = 0;
     const char* name = value && value[0] ? value : NULL;
     LONG r = RegQueryValueExA(key, name, NULL, &type, NULL, &size);
@@ -231,45 +292,77 @@ bool ExportRegistryValue(HKEY root, const char* subKey, const char* value, std::
     if (r == ERROR_SUCCESS) r = RegQueryValueExA(key, name, NULL, &type, data.data(), &size);
     RegCloseKey(key);
     if (r != ERROR_SUCCESS) return false;
-    text += std::string("\r\n[") + NameOf(root) + (subKey && subKey[0] ? std::string("\\") + subKey : "") + "]\r\n";
-    text += ValueLine(name ? name : "", type, std::string(reinterpret_cast<const char*>(data.data()), size)) + "\r\n";
+    const std::string line = ValueLine(name ? name : "", type, std::string(reinterpret_cast<const char*>(data.data()), size), why);
+    if (!why.empty()) {
+        if (refusal) *refusal = why;
+        return false;
+    }
+    text += section + line + "\r\n";
     return true;
 }
 
+namespace {
+
+// A value line and the continuation lines regedit breaks a long list of bytes into ("01,02,\" and then
+// "  03,04"): joined into one line; false when the line after a break is not indented or there is none.
+bool JoinContinuations(const std::vector<std::string>& lines, size_t& index, std::string& line) {
+    while (line.size() >= 2 && line.compare(line.size() - 2, 2, ",\\") == 0) {
+        if (++index >= lines.size() || lines[index].empty() || lines[index][0] != ' ') return false;
+        line.pop_back();
+        line += lines[index].substr(lines[index].find_first_not_of(' ') == std::string::npos
+                                        ? lines[index].size()
+                                        : lines[index].find_first_not_of(' '));
+    }
+    return true;
+}
+
+bool ParseKeyHeader(const std::string& line, CRegistryTextKey& key, std::string& why) {
+    if (line.back() != ']') return why = "a key without its closing \"]\"", false;
+    const std::string path = line.substr(1, line.size() - 2);
+    if (path.size() > kMaxKeyPath) return why = "a key path too long", false;
+    const size_t slash = path.find('\\');
+    const std::string root = path.substr(0, slash);
+    for (const RootName& r : kRoots)
+        if (root == r.name) key.root = r.root;
+    if (!key.root) return why = "an unknown root \"" + root + "\"", false;
+    key.subKey = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+    return true;
+}
+
+}  // namespace
+
 bool ParseRegistryText(const std::string& text, std::vector<CRegistryTextKey>& keys, std::string& error) {
     keys.clear();
-    size_t number = 0;
-    bool header = false;
-    for (const std::string& line : TextLines(text)) {
-        ++number;
+    const std::vector<std::string> lines = TextLines(text);
+    if (text.find('\r') != std::string::npos) {
+        // A carriage return is only ever the first half of a line end: one anywhere else would be a line
+        // break that the lines here do not see.
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find('\r') != std::string::npos) return Fail(error, i + 1, "a carriage return inside a line");
+    }
+    if (lines.empty() || lines[0] != kHeader) return Fail(error, 1, std::string("expected the header ") + kHeader);
+    for (size_t index = 1; index < lines.size(); ++index) {
+        const size_t number = index + 1;
+        std::string line = lines[index];
         if (line.find('\0') != std::string::npos) return Fail(error, number, "a NUL byte");
-        if (!header) {
-            if (line != kHeader) return Fail(error, number, std::string("expected the header ") + kHeader);
-            header = true;
-            continue;
-        }
         if (line.empty() || line[0] == ';') continue;
+        std::string why;
         if (line[0] == '[') {
-            if (line.back() != ']') return Fail(error, number, "a key without its closing \"]\"");
-            const std::string path = line.substr(1, line.size() - 2);
-            if (path.size() > kMaxKeyPath) return Fail(error, number, "a key path too long");
             CRegistryTextKey key;
-            const size_t slash = path.find('\\');
-            const std::string root = path.substr(0, slash);
-            for (const RootName& r : kRoots)
-                if (root == r.name) key.root = r.root;
-            if (!key.root) return Fail(error, number, "an unknown root \"" + root + "\"");
-            key.subKey = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+            if (!ParseKeyHeader(line, key, why)) return Fail(error, number, why);
             keys.push_back(key);
             continue;
         }
         if (keys.empty()) return Fail(error, number, "a value before the first key");
+        const size_t first = index;
+        if (!JoinContinuations(lines, index, line)) return Fail(error, index + 1, "expected an indented continuation line");
         CRegistryTextValue value;
-        std::string why;
-        if (!ParseValue(line, value, why)) return Fail(error, number, why);
+        bool hexBytes = false;
+        if (!ParseValue(line, value, hexBytes, why)) return Fail(error, number, why);
+        if (index != first && !hexBytes)
+            return Fail(error, number, "only hexadecimal bytes continue on the next line");
         keys.back().values.push_back(value);
     }
-    if (!header) return Fail(error, number + 1, std::string("expected the header ") + kHeader);
     return true;
 }
 

@@ -11,9 +11,12 @@
 //   "Blob"=hex:01,02,03
 //   "Size"=hex(b):00,10,00,00,00,00,00,00
 //
-// Strings escape "\" and a double quote with a backslash; a string that holds a line break or lacks its
-// terminating NUL is written as hex(1): bytes, so the text gives back exactly what the registry held. The
-// text is read back as outside input: a malformed line is an error with its line number, never a guess.
+// Strings and value names escape "\" and a double quote with a backslash; a string that holds a line break or
+// lacks its terminating NUL is written as hex(1): bytes, so the text gives back exactly what the registry
+// held. A name the text cannot give back exactly (a key or value name with a line break: it would end its
+// line and start one of the name's choosing) is not written: the export is refused with the reason. The
+// text is read back as outside input: a line that is not a key, a value, an indented continuation of a
+// value's bytes, a comment or blank is an error with its line number, never a guess.
 #pragma once
 
 #include <string>
@@ -21,15 +24,19 @@
 
 #include "app/platform.h"
 
+// Each export leaves text unchanged when it fails; refusal (when given) then says why the item cannot be
+// written as registry text (or read whole), or is "" when the item is simply not there.
+//
 // Appends root\subKey with its values and, depth first, every subkey (each its own section) to text;
-// false (text unchanged) when the key does not open.
-bool ExportRegistryKey(HKEY root, const char* subKey, std::string& text);
-// Appends the section of root\subKey with its values, without its subkeys; false (text unchanged) when the key
-// does not open or a value cannot be read.
-bool ExportRegistryValuesOf(HKEY root, const char* subKey, std::string& text);
+// false when the key does not open or any name or value of the tree cannot be written.
+bool ExportRegistryKey(HKEY root, const char* subKey, std::string& text, std::string* refusal = nullptr);
+// Appends the section of root\subKey with its values, without its subkeys; false when the key does not open
+// or a value cannot be read or written.
+bool ExportRegistryValuesOf(HKEY root, const char* subKey, std::string& text, std::string* refusal = nullptr);
 // Appends the section of root\subKey holding one value ("" or null: the default value); false when the key
-// or the value is not there.
-bool ExportRegistryValue(HKEY root, const char* subKey, const char* value, std::string& text);
+// or the value is not there or cannot be written.
+bool ExportRegistryValue(HKEY root, const char* subKey, const char* value, std::string& text,
+                         std::string* refusal = nullptr);
 // The header every export begins with.
 const char* RegistryTextHeader();
 

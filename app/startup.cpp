@@ -4,10 +4,13 @@
 
 #include <string>
 
+#include "app/capture_folder.h"
 #include "app/library_loading.h"
 #include "app/main_dlg.h"
 #include "app/restore_run.h"
 #include "inventory/capture_writer.h"
+#include "resources/resource.h"
+#include "ui/text_resources.h"
 
 const char kMainWindowClass[] = "VSTUninstallWindowClass__";
 char g_defaultScriptPath[256] = "";
@@ -77,12 +80,20 @@ namespace {
 int RunCapture() {
     CAdminRun run;
     if (run.Ended() == CAdminRun::END_BAD_COMMAND_LINE) return run.ExitCode(1);
+    std::string folder, why;
+    if (!ResolveCaptureFolder(run.options.capturePath, folder, why)) {
+        run.Finish(CAdminRun::END_BAD_COMMAND_LINE, "bad command line: /CAPTURE: " + why);
+        CTextResources texts(GetModuleHandleA(NULL));
+        char text[1024];
+        FillTexts(text, sizeof text, texts.GetString(IDS_CAPTURE_FOLDER_USED), {folder.empty() ? run.options.capturePath : folder});
+        RunMessageBox(NULL, text, texts.GetString(IDS_CAPTION), MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+        return run.ExitCode(1);
+    }
     CCaptureWriter writer;
-    std::string why;
-    const bool written = writer.Write(run.options.capturePath, why);
+    const bool written = writer.Write(folder, why);
     for (const std::string& line : writer.Report()) run.log.Write("capture", line);
     if (written)
-        run.Finish(CAdminRun::END_DONE, "the machine is captured in " + run.options.capturePath + "; nothing was changed");
+        run.Finish(CAdminRun::END_DONE, "the machine is captured in " + folder + "; nothing was changed");
     else
         run.Finish(CAdminRun::END_FAILED, "the capture cannot be written: " + why);
     return run.ExitCode(0);

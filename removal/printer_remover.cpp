@@ -107,7 +107,7 @@ void RemoveUserValues(const CRemovalContext& context, const char* name) {
         const std::string item = std::string("HKEY_CURRENT_USER\\") + keyName + "\\" + name;
         if (!context.Save("registry value", item, CSavedForm::Value(HKEY_CURRENT_USER, keyName, name))) {
             RegCloseKey(key);
-            return;
+            continue;
         }
         LONG deleted = RegDeleteValueA(key, name);
         RegCloseKey(key);

@@ -111,9 +111,11 @@ bool ParseRegistryItem(const char* text, CRegistryItem& out) {
 
 void RemoveRegistryKeys(CRemovalContext& context) {
     const std::string groupsItem = std::string("HKEY_LOCAL_MACHINE\\") + kProgramGroupsKey;
-    if (!context.Save("registry key", groupsItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, kProgramGroupsKey))) return;
-    LONG groups = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
-    context.ReportKeyResult(HKEY_LOCAL_MACHINE, kProgramGroupsKey, groupsItem, static_cast<DWORD>(groups));
+    if (context.Save("registry key", groupsItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, kProgramGroupsKey))) {
+        LONG groups = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
+        context.ReportKeyResult(HKEY_LOCAL_MACHINE, kProgramGroupsKey, groupsItem, static_cast<DWORD>(groups));
+    }
+    if (context.Stopped()) return;
     CTextList& items = context.database->removal.registryKeys;
     items.Sort();
     items.Unique();

@@ -37,6 +37,13 @@ void CRemovalContext::ReportKeyResult(HKEY root, const char* subKey, const std::
         ReportResult("registry key", item, error, detail);
 }
 
+bool CRemovalContext::Save(const char* kind, const std::string& item, const CSavedForm& saved) const {
+    if (!journal || journal->Begin(kind, item, saved)) return true;
+    if (!journal->Failed() && !journal->Refusal().empty())
+        Report(kind, item, CRunLog::KEPT, 0, ("its backup cannot hold it: " + journal->Refusal()).c_str());
+    return false;
+}
+
 bool CRemovalContext::Refused(const char* kind, const std::string& item, const CRefusal& refusal) const {
     if (!refusal) return false;
     const std::string why = refusal.Text();

@@ -41,10 +41,9 @@ struct CRemovalContext {
     CRemovalJournal* journal = nullptr;
 
     // Before an item is touched: keeps what puts it back and names it in the journal. False when the backup
-    // could not be written: the item must stay as it is, and so does every later one (Stopped()).
-    bool Save(const char* kind, const std::string& item, const CSavedForm& saved) const {
-        return !journal || journal->Begin(kind, item, saved);
-    }
+    // could not be written: the item must stay as it is, and so does every later one (Stopped()); or when
+    // the backup cannot hold this item: it alone stays, logged as kept with the reason.
+    bool Save(const char* kind, const std::string& item, const CSavedForm& saved) const;
     // Whether the removal stopped because its backup could not be written.
     bool Stopped() const { return journal && journal->Failed(); }
 

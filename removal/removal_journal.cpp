@@ -63,10 +63,11 @@ unsigned CRemovalJournal::Save(const std::string& item, const CSavedForm& saved,
     switch (saved.form) {
     case CSavedForm::KEY:
         // A key that is not there has nothing to keep: its removal finds nothing either.
-        return ExportRegistryKey(saved.root, saved.subKey.c_str(), text) ? set.SaveText("registry", item, text, error)
-                                                                          : 0;
+        return ExportRegistryKey(saved.root, saved.subKey.c_str(), text, &refusal)
+                   ? set.SaveText("registry", item, text, error)
+                   : 0;
     case CSavedForm::VALUE:
-        return ExportRegistryValue(saved.root, saved.subKey.c_str(), saved.value.c_str(), text)
+        return ExportRegistryValue(saved.root, saved.subKey.c_str(), saved.value.c_str(), text, &refusal)
                    ? set.SaveText("registry", item, text, error)
                    : 0;
     case CSavedForm::FILE: {
@@ -111,9 +112,15 @@ bool CRemovalJournal::Begin(const char* kind, const std::string& item, const CSa
     if (Failed()) return false;
     std::string error;
     bool inUse = false;
+    refusal.clear();
     const unsigned copy = Save(item, saved, error, inUse);
     if (!error.empty()) {
         failure = error;
+        return false;
+    }
+    if (!refusal.empty()) {
+        openKind.clear();
+        openItem.clear();
         return false;
     }
     ++items;

@@ -3,7 +3,9 @@
 // record of a printer, driver, monitor, processor or service) and to name the item in the journal; the
 // item's log line then closes it in the journal with its outcome. When the backup cannot be written (the
 // disk is full, access is denied) the item is not touched, and neither is any later one: the removal stops
-// there, with the journal left open so that /RESUME can go on once there is room.
+// there, with the journal left open so that /RESUME can go on once there is room. An item whose backup
+// cannot hold it (a registry name that registry text cannot give back exactly) is refused alone: it stays,
+// has no journal line, and the removal goes on with the next item.
 #pragma once
 
 #include <string>
@@ -33,8 +35,10 @@ public:
     explicit CRemovalJournal(CBackupSet& set) : set(set) {}
 
     // Keeps what puts the item back and writes its journal line. False when the backup failed (now or
-    // before): the item must stay as it is.
+    // before) or refused this item (Refusal()): the item must stay as it is.
     bool Begin(const char* kind, const std::string& item, const CSavedForm& saved);
+    // Why the backup refused the item begun last ("" when it did not).
+    const std::string& Refusal() const { return refusal; }
     // Closes the item begun last when kind and item are its own (the log's outcome words).
     void Done(const char* kind, const std::string& item, CRunLog::Outcome outcome);
     // The journal's stage line; false when it could not be written.
@@ -56,13 +60,14 @@ public:
 
 private:
     // The number of the copy kept (0: none); error set when the set could not be written, inUse when the file
-    // could not be read.
+    // could not be read, refusal when the item cannot be kept as the backup keeps it.
     unsigned Save(const std::string& item, const CSavedForm& saved, std::string& error, bool& inUse);
     unsigned SaveRecord(const std::string& item, const CBackupRecord& record, std::string& error);
     bool Line(const std::string& line);
 
     CBackupSet& set;
     std::string failure;
+    std::string refusal;  // of the item begun last
     unsigned items = 0;
     std::string openKind, openItem;  // the item begun last and not yet closed
 };

@@ -364,11 +364,25 @@ void CRestorer::InstallOemInf(const std::string& path, std::string& why) {
     FreeLibrary(setupapi);
 }
 
+namespace {
+
+// Whether key is base or one of its subkeys: a backup of one item puts back nothing beside it.
+bool WithinKey(const CRegistryTextKey& key, const CRegistryTextKey& base) {
+    const size_t n = base.subKey.size();
+    return key.root == base.root && key.subKey.size() >= n && _strnicmp(key.subKey.c_str(), base.subKey.c_str(), n) == 0 &&
+           (key.subKey.size() == n || (n && key.subKey[n] == '\\'));
+}
+
+}  // namespace
+
 Result CRestorer::Registry(const std::string& text, bool wholeKey, std::string& why) {
     std::vector<CRegistryTextKey> keys;
     std::string error;
     if (!ParseRegistryText(text, keys, error) || keys.empty()) return Failed(why, "its registry text is damaged: " + error, 0);
     const CRegistryTextKey& first = keys.front();
+    if (!wholeKey && keys.size() > 1) return Failed(why, "its registry text names more keys than the value's own", 0);
+    for (const CRegistryTextKey& k : keys)
+        if (!WithinKey(k, first)) return Failed(why, "its registry text names a key beside the item's: " + k.subKey, 0);
     HKEY key = NULL;
     if (RegOpenKeyExA(first.root, first.subKey.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
         bool there = wholeKey;

@@ -60,7 +60,7 @@ void RemoveMonitors(CRemovalContext& context, const char* server, const char* en
         char key[2 * TEXT_SIZE];
         snprintf(key, sizeof key, "%s%s", kMonitorsKey, name);
         if (!context.Save("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, CSavedForm::Key(HKEY_LOCAL_MACHINE, key)))
-            return;
+            continue;
         LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
         context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
     }
@@ -136,7 +136,7 @@ void RemovePrintProcessors(CRemovalContext& context, const char* server, const c
         }
         if (!key[0]) continue;
         if (!context.Save("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, CSavedForm::Key(HKEY_LOCAL_MACHINE, key)))
-            return;
+            continue;
         LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
         context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
     }

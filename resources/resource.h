@@ -128,3 +128,5 @@
 #define IDS_BACKUP_CAUSE_SPACE 315   // why the backup set cannot be written: no space left on its drive
 #define IDS_BACKUP_CAUSE_RIGHTS 316  // ... access to its folder is denied
 #define IDS_BACKUP_CAUSE_OTHER 317   // ... another error: its code
+// The capture (/CAPTURE): 320 on.
+#define IDS_CAPTURE_FOLDER_USED 320  // the capture's folder is a file or already holds files: its full path

@@ -2,6 +2,7 @@
 
 #include "simwin/api/winreg.h"
 #include "simwin/util.h"
+#include "simwin/win32.h"
 
 namespace simwin {
 

@@ -504,4 +504,82 @@ inline std::string RunBackupSetInput(simwin::Machine&, const uint8_t* data, size
     }
 }
 
+// The keys in root\path and below it.
+inline size_t CountKeys(HKEY root, const std::string& path) {
+    HKEY key = NULL;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    size_t count = 1;
+    char child[256];
+    for (DWORD i = 0; RegEnumKeyA(key, i, child, sizeof child) == ERROR_SUCCESS; ++i) count += CountKeys(root, path + "\\" + child);
+    RegCloseKey(key);
+    return count;
+}
+
+// Whether a text read back names exactly the keys and values below HKCU\base that the registry holds.
+inline std::string SameAsRegistry(const std::string& text, const std::string& base, size_t expectedKeys) {
+    std::vector<CRegistryTextKey> keys;
+    std::string error;
+    if (!ParseRegistryText(text, keys, error)) return "an export does not read back: " + error;
+    if (keys.size() != expectedKeys) return "an export reads back as " + std::to_string(keys.size()) + " keys";
+    for (const CRegistryTextKey& k : keys) {
+        if (k.root != HKEY_CURRENT_USER || (k.subKey != base && k.subKey.compare(0, base.size() + 1, base + "\\") != 0))
+            return "an export names a key outside its own: " + k.subKey;
+        HKEY key = NULL;
+        if (RegOpenKeyExA(k.root, k.subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "an export names a key that is not there";
+        for (const CRegistryTextValue& v : k.values) {
+            DWORD type = 0, size = 0;
+            std::vector<BYTE> data(v.data.size() + 1);
+            size = static_cast<DWORD>(data.size());
+            const LONG r = RegQueryValueExA(key, v.name.empty() ? NULL : v.name.c_str(), NULL, &type, data.data(), &size);
+            if (r != ERROR_SUCCESS || type != v.type || std::string(reinterpret_cast<char*>(data.data()), size) != v.data) {
+                RegCloseKey(key);
+                return "an export reads back a value other than the registry's";
+            }
+        }
+        RegCloseKey(key);
+    }
+    return std::string();
+}
+
+// Input: a byte n and n bytes of a key name, a byte m and m bytes of a value name, then the bytes of a string.
+// The key is made below the family's key in HKEY_CURRENT_USER with that value; its export (the whole key,
+// and the value alone) is refused with a reason or reads back as exactly those keys and values.
+inline std::string RunRegTextInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    size_t at = 0;
+    auto take = [&]() {
+        const size_t n = at < input.size() ? static_cast<unsigned char>(input[at++]) : 0;
+        const std::string part = input.substr(std::min(at, input.size()), n);
+        at = std::min(input.size(), at + n);
+        return std::string(part.c_str());  // the ANSI calls see a name up to its first NUL
+    };
+    const std::string keyName = take(), valueName = take(), bytes = input.substr(at);
+    const std::string base = "SOFTWARE\\VESTRAL\\Fuzz";
+    const std::string path = keyName.empty() ? base : base + "\\" + keyName;
+    DeleteRegistryTree(HKEY_CURRENT_USER, base.c_str());
+    HKEY key = NULL;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return std::string();
+    const LONG set = RegSetValueExA(key, valueName.empty() ? NULL : valueName.c_str(), 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+    std::string broken;
+    std::string text = RegistryTextHeader(), why;
+    if (!ExportRegistryKey(HKEY_CURRENT_USER, base.c_str(), text, &why)) {
+        if (why.empty()) broken = "a key that is there is not exported and not refused";
+    } else {
+        broken = SameAsRegistry(text, base, CountKeys(HKEY_CURRENT_USER, base));
+    }
+    std::string valueText = RegistryTextHeader(), valueWhy;
+    if (broken.empty() && set == ERROR_SUCCESS) {
+        if (!ExportRegistryValue(HKEY_CURRENT_USER, path.c_str(), valueName.c_str(), valueText, &valueWhy)) {
+            if (valueWhy.empty()) broken = "a value that is there is not exported and not refused";
+        } else {
+            broken = SameAsRegistry(valueText, base, 1);
+        }
+    }
+    DeleteRegistryTree(HKEY_CURRENT_USER, base.c_str());
+    return broken;
+}
+
 }  // namespace fuzz

@@ -2,6 +2,8 @@
 // and finished by /RESUME, a backup set that cannot be written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/backup_run.h"
 
 namespace {
@@ -109,4 +111,54 @@ TEST(BackupRestore, ABackupThatCannotBeWrittenStopsTheRemoval) {
     const int finished = toolrun::Run(*m, "/QUIET /RESUME");
     EXPECT_TRUE(finished == 0 || finished == 3010) << finished << m->files.read(toolrun::kDefaultLog);
     EXPECT_FALSE(m->files.exists(big));
+}
+
+// A user names keys and values below the family's key in HKEY_CURRENT_USER; the removal keeps their backup
+// as registry text, which the restore imports as administrator. A name that would end its line and start a
+// key of its own is not written: its key stays, logged with the reason, and the restore writes nothing
+// beside the family's keys.
+TEST(BackupRestore, AHostileNameBelowTheFamilysKeyCannotSteerTheRestore) {
+    auto m = backuprun::Load(EVERY_KIND);
+    simwin::MachineScope scope(*m);
+    // A name that would end its key's line, write a key of HKEY_LOCAL_MACHINE, and go on with a key of its own.
+    const std::string evil = "]\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Evil]\r\n[HKEY_CURRENT_USER\\Software\\y";
+    // A key the script deletes with its subkeys, and the printer's own key that the printers' stage deletes.
+    const std::string script = "C:\\Windows\\System32\\spool\\drivers\\x64\\Kunz__04.unm";
+    std::string text = m->files.read(script);
+    const std::string keys = "[VYDRV.RegistryKeys]\r\n";
+    text.insert(text.find(keys) + keys.size(), "HKCU,\"Software\\VESTRAL\\Hostile\",\"\",1\r\n");
+    m->files.writeFile(script, text);
+    const std::string hostileKey = "Software\\VESTRAL\\Hostile\\x" + evil, printerKey = "SOFTWARE\\VESTRAL\\Office";
+    for (const std::string& path : {hostileKey, printerKey}) {
+        HKEY key = NULL;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL));
+        const std::string name = path == printerKey ? "x\"" + evil + "\r\n\"Run\"=\"evil.exe" : "v";
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2));
+        RegCloseKey(key);
+    }
+    const int removed = toolrun::Run(*m, backuprun::Tail(EVERY_KIND));
+    EXPECT_TRUE(removed == 0 || removed == 3010) << removed;
+    const std::string log = m->files.read(toolrun::kDefaultLog);
+    const std::vector<std::string> kept = toolrun::Items(toolrun::Lines(log), "registry key", "kept");
+    for (const char* item : {"HKEY_CURRENT_USER\\Software\\VESTRAL\\Hostile", "HKEY_CURRENT_USER\\SOFTWARE\\VESTRAL\\Office"})
+        EXPECT_NE(kept.end(), std::find(kept.begin(), kept.end(), item)) << item << "\n" << log;
+    for (const char* why : {"its backup cannot hold it: the key's name holds a line break",
+                            "its backup cannot hold it: the value's name holds a line break"})
+        EXPECT_NE(std::string::npos, log.find(why)) << log;
+    HKEY key = NULL;
+    for (const std::string& path : {hostileKey, printerKey}) {
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key)) << path;
+        RegCloseKey(key);
+    }
+    // The removal's other items went on, and the restore puts them back.
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\VY", 0, KEY_READ, &key));
+    const int restored = toolrun::Run(*m, "/QUIET /RESTORE:LAST");
+    EXPECT_TRUE(restored == 0 || restored == 3010) << restored << m->files.read(toolrun::kDefaultLog);
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\VY", 0, KEY_READ, &key));
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key));
+    char name[256];
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+        EXPECT_NE(0, _strnicmp(name, "Evil", 4)) << name << "\n" << m->files.read(toolrun::kDefaultLog);
+    RegCloseKey(key);
 }

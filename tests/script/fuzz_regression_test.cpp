@@ -51,6 +51,8 @@ TEST(FuzzRegression, BuildSpecInputs) { EXPECT_GT(ReplayAll("build_spec", fuzz::
 
 TEST(FuzzRegression, BackupSetInputs) { EXPECT_GT(ReplayAll("backup_set", fuzz::RunBackupSetInput), 0); }
 
+TEST(FuzzRegression, RegTextInputs) { EXPECT_GT(ReplayAll("reg_text", fuzz::RunRegTextInput), 0); }
+
 // The kept input that showed the two edits bound a section differently: a "[" on the header line ends the
 // section for the search, while the deletion starts after the header line.
 TEST(FuzzRegression, BracketOnTheHeaderLine) {

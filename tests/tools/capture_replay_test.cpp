@@ -211,4 +211,42 @@ TEST(CaptureReplay, ExitCodesAndTheirReasonsInTheLog) {
     }
 }
 
+// A capture goes into a folder of its own: one that does not exist or is empty. A folder that holds anything
+// (or a file of that name) ends the run with 87 and leaves what is there untouched; a relative name is
+// resolved against the current directory, and the log names the full path.
+TEST(CaptureReplay, OnlyANewOrEmptyFolderTakesACapture) {
+    const struct {
+        const char* what;
+        const char* tail;
+        const char* existing;  // a file made before the run ("" none), or a folder when it ends with "\\"
+        int exitCode;
+        const char* logged;
+    } rows[] = {
+        {"missing folder", "/CAPTURE:\"C:\\capture\"", "", 0, "run | the machine is captured in C:\\capture; nothing"},
+        {"empty folder", "/CAPTURE:\"C:\\capture\\\"", "C:\\capture\\", 0, "run | the machine is captured in C:\\capture; nothing"},
+        {"folder with a file", "/CAPTURE:\"C:\\capture\"", "C:\\capture\\old.txt", 87,
+         "bad command line: /CAPTURE: the folder C:\\capture already holds files"},
+        {"a file of that name", "/CAPTURE:C:\\capture", "C:\\capture", 87, "bad command line: /CAPTURE: the folder C:\\capture is a file"},
+        {"relative path", "/CAPTURE:..\\capture", "", 0, "run | the machine is captured in C:\\Users\\capture; nothing"},
+        {"relative path to a used folder", "/CAPTURE:capture", "C:\\Users\\Admin\\capture\\machine.ini", 87,
+         "the folder C:\\Users\\Admin\\capture already holds files"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto m = LoadSource(WholeRun());
+        simwin::MachineScope scope(*m);
+        m->files.currentDirectory = "C:\\Users\\Admin";
+        const std::string existing = row.existing;
+        if (!existing.empty() && existing.back() == '\\')
+            m->files.makeDirectories(existing.substr(0, existing.size() - 1));
+        else if (!existing.empty())
+            m->files.writeFile(existing, "stale");
+        EXPECT_EQ(row.exitCode, toolrun::Run(*m, row.tail));
+        const std::string log = m->files.read(toolrun::kDefaultLog);
+        EXPECT_NE(std::string::npos, log.find(row.logged)) << log;
+        if (row.exitCode != 0 && existing.back() != '\\') EXPECT_EQ("stale", m->files.read(existing));
+        if (row.exitCode != 0) EXPECT_FALSE(m->files.exists("C:\\capture\\machine.ini"));
+    }
+}
+
 }  // namespace
