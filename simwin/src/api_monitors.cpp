@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "simwin/spooler_facts.h"
 #include "spooler_calls.h"
 
 using simwin::current;
@@ -39,7 +40,10 @@ const std::vector<Layout<simwin::SpoolerComponent>>& monitorLevels() {
     return levels;
 }
 
-// The start of an enumeration of the server: the counts cleared, the spooler answers, the server is this one,
+// A monitor's registry key as the spooler now has it (written, or gone with the last monitor of that name).
+void syncKey(const std::string& name) {
+    simwin::syncMonitorKey(current().registry, current().spooler, current().system, name);
+}
 
 }  // namespace
 
@@ -103,7 +107,9 @@ BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR monitorName) {
         SetLastError(ERROR_PRINT_MONITOR_IN_USE);
         return FALSE;
     }
+    const std::string name = m->name;
     spooler.removeMonitor(m);
+    syncKey(name);  // the key goes with the last monitor of that name
     return TRUE;
 }
 
@@ -125,5 +131,6 @@ BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {
         return FALSE;
     }
     spooler.monitors.push_back(simwin::SpoolerComponent{r.pName, env, r.pDLLName});
+    syncKey(r.pName);
     return TRUE;
 }
