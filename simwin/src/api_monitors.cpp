@@ -119,7 +119,6 @@ BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {
     std::memcpy(&r, info, sizeof r);
     std::string env;
     if (!resolveEnvironment(r.pEnvironment, env)) return FALSE;
-    // The monitor's DLL is not loaded: simwin has no monitor code to run.
     if (!r.pName || !*r.pName || !r.pDLLName || !*r.pDLLName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -128,6 +127,12 @@ BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {
     spooler.addStandardComponents(current().system);
     if (spooler.findMonitor(r.pName, env)) {
         SetLastError(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
+        return FALSE;
+    }
+    // The spooler loads the monitor's library from the system directory (simwin runs none of its code).
+    const simwin::FileNode* library = current().files.find(current().system.systemDir + "\\" + r.pDLLName);
+    if (!library || library->isDirectory) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
         return FALSE;
     }
     spooler.monitors.push_back(simwin::SpoolerComponent{r.pName, env, r.pDLLName});

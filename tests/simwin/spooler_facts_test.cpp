@@ -93,7 +93,8 @@ TEST(SpoolerFacts, EachObjectIsSaidByItsSectionAndARegistryThatDisagreesIsRefuse
 TEST(SpoolerFacts, SpoolerCallsKeepTheKeysInStep) {
     const std::string drivers = "C/Windows/System32/spool/drivers/x64/";
     auto m = testmachine::Load("", {{drivers + "vxdrv.dll", "MZ"}, {drivers + "vxui.dll", "MZ"},
-                                    {"C/Windows/System32/spool/prtprocs/x64/vstproc.dll", "MZ"}});
+                                    {"C/Windows/System32/spool/prtprocs/x64/vstproc.dll", "MZ"},
+                                    {"C/Windows/System32/vstmon.dll", "MZ"}});
     simwin::MachineScope scope(*m);
     char name[] = "Vestral Port", env[] = "Windows x64", dll[] = "vstmon.dll", proc[] = "VstProc", lib[] = "vstproc.dll";
     MONITOR_INFO_2A monitor = {name, env, dll};
