@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver_store.h"
+#include "simwin/spooler_facts.h"
 #include "spooler_calls.h"
 
 using simwin::current;
@@ -148,6 +149,11 @@ void keepDriverInfo(simwin::PrinterDriver& d, const DRIVER_INFO_8A& info, const 
     if (info.cVersion != d.cVersion() && info.cVersion <= 4) d.version = static_cast<int>(info.cVersion);
 }
 
+// A driver's registry key as the spooler now has it (written, or gone with the driver).
+void syncKey(const std::string& environment, const std::string& name, DWORD version) {
+    simwin::syncDriverKey(current().registry, current().spooler, current().system, environment, name, version);
+}
+
 size_t driverRecordSize(DWORD level) {
     switch (level) {
     case 2: return sizeof(DRIVER_INFO_2A);
@@ -231,7 +237,10 @@ BOOL WINAPI DeletePrinterDriverA(LPSTR server, LPSTR environment, LPSTR driverNa
         SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
         return FALSE;
     }
+    const std::string name = d->name;
+    const DWORD version = d->cVersion();
     eraseFrom(spooler.drivers, d);
+    syncKey(env, name, version);
     return TRUE;
 }
 
@@ -249,6 +258,12 @@ BOOL WINAPI AddPrinterDriverExA(LPSTR server, DWORD level, LPBYTE info, DWORD co
     }
     if (!driverFilesPresent(env, d)) return FALSE;
     simwin::PrinterDriver* existing = current().spooler.findDriver(d.pName, env);
-    keepDriverInfo(existing ? *existing : current().spooler.addDriver(d.pName, env), d, env);
+    const DWORD before = existing ? existing->cVersion() : 0;
+    simwin::PrinterDriver& kept = existing ? *existing : current().spooler.addDriver(d.pName, env);
+    keepDriverInfo(kept, d, env);
+    const std::string name = kept.name;
+    const DWORD version = kept.cVersion();
+    if (existing && before != version) syncKey(env, name, before);  // a replaced driver of another version
+    syncKey(env, name, version);
     return TRUE;
 }

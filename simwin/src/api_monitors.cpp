@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "simwin/spooler_facts.h"
 #include "spooler_calls.h"
 
 using simwin::current;
@@ -39,7 +40,10 @@ const std::vector<Layout<simwin::SpoolerComponent>>& monitorLevels() {
     return levels;
 }
 
-// The start of an enumeration of the server: the counts cleared, the spooler answers, the server is this one,
+// A monitor's registry key as the spooler now has it (written, or gone with the last monitor of that name).
+void syncKey(const std::string& name) {
+    simwin::syncMonitorKey(current().registry, current().spooler, current().system, name);
+}
 
 }  // namespace
 
@@ -103,7 +107,9 @@ BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR monitorName) {
         SetLastError(ERROR_PRINT_MONITOR_IN_USE);
         return FALSE;
     }
+    const std::string name = m->name;
     spooler.removeMonitor(m);
+    syncKey(name);  // the key goes with the last monitor of that name
     return TRUE;
 }
 
@@ -113,7 +119,6 @@ BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {
     std::memcpy(&r, info, sizeof r);
     std::string env;
     if (!resolveEnvironment(r.pEnvironment, env)) return FALSE;
-    // The monitor's DLL is not loaded: simwin has no monitor code to run.
     if (!r.pName || !*r.pName || !r.pDLLName || !*r.pDLLName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -124,6 +129,13 @@ BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {
         SetLastError(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
         return FALSE;
     }
+    // The spooler loads the monitor's library from the system directory (simwin runs none of its code).
+    const simwin::FileNode* library = current().files.find(current().system.systemDir + "\\" + r.pDLLName);
+    if (!library || library->isDirectory) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
     spooler.monitors.push_back(simwin::SpoolerComponent{r.pName, env, r.pDLLName});
+    syncKey(r.pName);
     return TRUE;
 }

@@ -1,4 +1,5 @@
 // winspool's printers: enumeration, handles, the information levels, changes, deletion and installing one.
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +29,17 @@ bool validLevel(DWORD level) {
 
 
 // The printer levels, as data: a level is its record and the strings packed after the records in field order.
+// The printer's device settings: its name (cut to fit) and the header; simwin models no driver's settings, so no
+// field is marked as set and the driver adds nothing after it.
+std::string devMode(const simwin::Printer& p) {
+    DEVMODEA dm;
+    std::memset(&dm, 0, sizeof dm);
+    std::memcpy(dm.dmDeviceName, p.name.c_str(), std::min<size_t>(p.name.size(), CCHDEVICENAME - 1));
+    dm.dmSpecVersion = DM_SPECVERSION;
+    dm.dmSize = sizeof dm;
+    return std::string(reinterpret_cast<const char*>(&dm), sizeof dm);
+}
+
 const std::vector<Layout<simwin::Printer>>& printerLevels() {
     using P = simwin::Printer;
     static const std::vector<Layout<P>> levels = {
@@ -45,6 +57,7 @@ const std::vector<Layout<simwin::Printer>>& printerLevels() {
           simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pDriverName), [](const P& p) { return p.driver; }),
           simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pComment), [](const P& p) { return p.comment; }),
           simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pLocation), [](const P& p) { return p.location; }),
+          simwin::blockAt<P>(offsetof(PRINTER_INFO_2A, pDevMode), devMode),
           simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pSepFile), [](const P& p) { return p.separator; }),
           simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pPrintProcessor), [](const P& p) { return p.processor; }),
           simwin::textAt<P>(offsetof(PRINTER_INFO_2A, pDatatype), [](const P& p) { return p.datatype; }),

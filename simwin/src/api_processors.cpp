@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "simwin/spooler_facts.h"
 #include "spooler_calls.h"
 
 using simwin::current;
@@ -26,10 +27,9 @@ std::string processorDirectory(const std::string& environment) {
     return "";
 }
 
-// The registry key Windows keeps a print processor in.
-std::string processorKey(const std::string& environment, const std::string& name) {
-    return "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\" + environment +
-           "\\Print Processors\\" + name;
+// The processor's registry key as the spooler now has it (written, or gone with the processor), as on Windows.
+void syncKey(const std::string& environment, const std::string& name) {
+    simwin::syncProcessorKey(current().registry, current().spooler, current().system, environment, name);
 }
 
 void fillProcessor1(const simwin::SpoolerComponent* const& c, BYTE* at, StringPacker& strings) {
@@ -97,8 +97,9 @@ BOOL WINAPI DeletePrintProcessorA(LPSTR server, LPSTR environment, LPSTR process
         SetLastError(ERROR_CAN_NOT_COMPLETE);
         return FALSE;
     }
-    current().registry.remove(processorKey(c->environment, c->name));  // its key goes with it, as on Windows
+    const std::string name = c->name;
     eraseFrom(spooler.processors, c);
+    syncKey(env, name);
     return TRUE;
 }
 
@@ -122,6 +123,6 @@ BOOL WINAPI AddPrintProcessorA(LPSTR server, LPSTR environment, LPSTR pathName, 
         return FALSE;
     }
     spooler.processors.push_back(simwin::SpoolerComponent{processorName, env, pathName});
-    current().registry.setString(processorKey(env, processorName), "Driver", pathName);
+    syncKey(env, processorName);
     return TRUE;
 }

@@ -8,6 +8,7 @@
 
 #include "simwin/machine_format.h"
 #include "simwin/pending_renames.h"
+#include "simwin/spooler_facts.h"
 #include "simwin/standard_files.h"
 #include "simwin/util.h"
 
@@ -104,6 +105,7 @@ std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function
     m->services.load(doc);
     m->windows.load(doc);
     m->spooler.load(doc, m->system);
+    m->spoolerFacts.load(m->spooler, m->system, m->registry);
     m->processes.load(doc);
     m->devices.load(doc);
     m->modules.load(doc, m->files);
@@ -167,11 +169,15 @@ void Machine::save(const std::string& dir) const {
         writeText(root / "machine.ini", saveIni());
         // The values read from win.ini at load go back there (the file still holds them), unless the run changed them.
         Registry::SaveFilter filter;
-        // The restart's rename list is written as [pending] sections, not twice.
+        // The restart's rename list is written as [pending] sections, not twice; the spooler's objects' keys
+        // are said by their sections.
         filter.skipValue = [this](const RegKey& key, const RegValue& value) {
-            return iniMapping.fromFile(key, value) || isPendingRenamesValue(key, value);
+            return iniMapping.fromFile(key, value) || isPendingRenamesValue(key, value) ||
+                   spoolerFacts.derived(spooler, key, value);
         };
-        filter.skipKey = [this](const RegKey& key) { return iniMapping.madeForFile(key); };
+        filter.skipKey = [this](const RegKey& key) {
+            return iniMapping.madeForFile(key) || spoolerFacts.madeForFacts(spooler, key);
+        };
         writeText(root / "registry.reg", registry.saveReg(&filter));
         files.saveDrives(dir);
     } catch (const fs::filesystem_error& e) {

@@ -26,6 +26,11 @@ public:
         for (const std::string& i : items) bytes += i + '\0';
         return putBytes(bytes.c_str(), bytes.size() + 1);  // c_str() adds the closing NUL
     }
+    // A block of bytes (a structure the record points to), placed at the next multiple of 8 as Windows aligns it.
+    LPSTR putBlock(const std::string& bytes) {
+        pos_ = (pos_ + 7) & ~static_cast<size_t>(7);
+        return putBytes(bytes.data(), bytes.size());
+    }
     size_t end() const { return pos_; }
 
 private:
@@ -50,12 +55,14 @@ struct Field {
         TextOrNull,  // a string, a null pointer when there is none
         List,        // a double-NUL list, an empty one when there are no items
         ListOrNull,  // a double-NUL list, a null pointer when there are no items
+        Block,       // a pointer to bytes packed after the records (a structure), aligned
     };
     size_t offset;
     Kind kind;
     DWORD (*number)(const Item&);
     std::string (*text)(const Item&);
     std::vector<std::string> (*list)(const Item&);
+    std::string (*block)(const Item&) = nullptr;
 };
 
 template <typename Item>
@@ -77,6 +84,11 @@ Field<Item> listAt(size_t offset, std::vector<std::string> (*f)(const Item&)) {
 template <typename Item>
 Field<Item> listOrNullAt(size_t offset, std::vector<std::string> (*f)(const Item&)) {
     return Field<Item>{offset, Field<Item>::ListOrNull, nullptr, nullptr, f};
+}
+
+template <typename Item>
+Field<Item> blockAt(size_t offset, std::string (*f)(const Item&)) {
+    return Field<Item>{offset, Field<Item>::Block, nullptr, nullptr, nullptr, f};
 }
 
 // One level of a structure: its number, its size and its fields (the others stay zero).
@@ -114,6 +126,7 @@ void fillRecord(const Item& item, const Layout<Item>& layout, BYTE* record, Stri
             break;
         }
         case Field<Item>::List: text = strings.putList(f.list(item)); break;
+        case Field<Item>::Block: text = strings.putBlock(f.block(item)); break;
         case Field<Item>::ListOrNull: {
             const std::vector<std::string> l = f.list(item);
             if (!l.empty()) text = strings.putList(l);

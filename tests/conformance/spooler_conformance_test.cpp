@@ -233,6 +233,15 @@ TEST_F(SpoolerConformance, PrinterLevel2ItsDriverAndItsDeletion) {
     EXPECT_STREQ("FILE:", info->pPortName);
     EXPECT_TRUE(SameText("WinPrint", info->pPrintProcessor)) << info->pPrintProcessor;
     EXPECT_STREQ("RAW", info->pDatatype);
+    // The device settings are packed after the record: the printer's name, cut to fit, and the header.
+    ASSERT_NE(nullptr, info->pDevMode);
+    EXPECT_GE(reinterpret_cast<BYTE*>(info->pDevMode), b.data() + sizeof(PRINTER_INFO_2A));
+    EXPECT_LE(reinterpret_cast<BYTE*>(info->pDevMode) + sizeof(DEVMODEA), b.data() + needed);
+    EXPECT_EQ(0, std::strncmp(kPrinter, reinterpret_cast<const char*>(info->pDevMode->dmDeviceName), 31));
+    EXPECT_EQ(0x401, info->pDevMode->dmSpecVersion);
+    EXPECT_EQ(sizeof(DEVMODEA), info->pDevMode->dmSize);
+    // A real driver sets fields of its own and may add private bytes; simwin models none.
+    if (!UnderWine()) EXPECT_EQ(0u, info->pDevMode->dmDriverExtra);
 
     // The comment and data type a level-2 write changes stick.
     info->pComment = S("Korun comment");
@@ -287,6 +296,17 @@ TEST_F(SpoolerConformance, MonitorAddedThenDeleted) {
     EXPECT_FALSE(DeleteMonitorA(NULL, NULL, S(kMonitor)));
     EXPECT_EQ(static_cast<DWORD>(ERROR_UNKNOWN_PRINT_MONITOR), GetLastError());
     // A monitor in use (3008) and an unknown environment (1805) are simwin only: Wine checks neither.
+}
+
+// The spooler loads a monitor's library from the system directory: one that is not there cannot be added.
+TEST_F(SpoolerConformance, MonitorOfAMissingLibraryIsRefused) {
+    MONITOR_INFO_2A monitor = {S(kMonitor), NULL, S("korun_no_such_monitor.dll")};
+    SetLastError(kPoison);
+    EXPECT_FALSE(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&monitor)));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+    SetLastError(kPoison);
+    EXPECT_FALSE(DeleteMonitorA(NULL, NULL, S(kMonitor)));  // nothing was installed
+    EXPECT_EQ(static_cast<DWORD>(ERROR_UNKNOWN_PRINT_MONITOR), GetLastError());
 }
 
 TEST_F(SpoolerConformance, PrintProcessorsSizeQueryThenFetch) {

@@ -44,8 +44,12 @@ TEST_F(FamilyRun, TheFamilyGoesAndAnotherMakersPrinterAndWindowsOwnDriverStay) {
         removed.insert(store.begin(), store.end());  // the store's copy goes with the published INF
         EXPECT_EQ(removed, diff.filesRemoved)
             << diff.Describe();
+        // Each deleted spooler object takes its key with it.
         EXPECT_EQ((Set{"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Print "
-                       "Processors\\VxProc"}),
+                       "Processors\\VxProc",
+                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\"
+                       "Version-3\\Vestral X Driver",
+                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port Monitor"}),
                   diff.keysRemoved)
             << diff.Describe();
         EXPECT_EQ((std::map<std::string, Set>{{"printer Acme", {"default: no -> yes"}}}), diff.objectsChanged) << diff.Describe();

@@ -11,6 +11,7 @@ namespace {
 typedef std::set<std::string> Set;
 
 const std::string kEnvironments = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
+const std::string kNtDrivers = "C/Windows/System32/spool/drivers/x64/";
 const char kInfHead[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n[Strings]\r\nPrinterName1=";
 
 std::string Inf(const std::string& models) { return kInfHead + ("\"" + models + "\"\r\n"); }
@@ -159,7 +160,9 @@ TEST_F(SpoolerRun, MonitorsGoInEachEnvironmentUnlessInUseOrWindowsOwn) {
         << diff.Describe();
     // Each listed monitor's key is deleted after its DeleteMonitorA, except that of a monitor still in use,
     // which stays installed with its configuration. Windows's own monitor keeps its key.
-    EXPECT_EQ((Set{monitors + "Vestral Port"}), diff.keysRemoved) << diff.Describe();
+    // The deleted driver's key goes with it.
+    EXPECT_EQ((Set{monitors + "Vestral Port", kEnvironments + "Windows x64\\Drivers\\Version-3\\Vestral X Driver"}),
+              diff.keysRemoved) << diff.Describe();
     EXPECT_EQ(3u, m->transcript.count("refused monitor item \"Local Port\""));
 }
 
@@ -186,7 +189,8 @@ TEST_F(SpoolerRun, AProcessorGoesOnlyWhenEveryPrinterOnItCouldBeSwitched) {
     EXPECT_EQ((Set{"printer Office", "driver Vestral X Driver (Windows x64)", "processor VstProc2 (Windows x64)"}),
               diff.objectsRemoved) << diff.Describe();
     // Its key of the local environment goes with DeletePrintProcessorA, the one the tool names after it.
-    EXPECT_EQ((Set{processors + "VstProc2", kEnvironments + "Windows x64\\Print Processors\\VstProc2"}), diff.keysRemoved)
+    EXPECT_EQ((Set{processors + "VstProc2", kEnvironments + "Windows x64\\Print Processors\\VstProc2",
+                   kEnvironments + "Windows x64\\Drivers\\Version-3\\Vestral X Driver"}), diff.keysRemoved)
         << diff.Describe();
     EXPECT_EQ((std::map<std::string, Set>{{"printer Lab", {"processor: VstProc2 -> WinPrint", "datatype: NT EMF 1.008 -> RAW"}}}),
               diff.objectsChanged);

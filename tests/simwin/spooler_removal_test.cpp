@@ -492,7 +492,8 @@ TEST(SpoolerRemoval, MachineDirectoryMistakesAreReported) {
 
 TEST(SpoolerRemoval, InstallingDriversPrintersAndMonitors) {
     auto m = Load("[system]\nplatform = nt\n",
-                  {{"C/Windows/System32/spool/drivers/x64/new.dll", "MZ"}, {"C/Windows/System32/spool/drivers/x64/new.ppd", ""}});
+                  {{"C/Windows/System32/spool/drivers/x64/new.dll", "MZ"}, {"C/Windows/System32/spool/drivers/x64/new.ppd", ""},
+                   {"C/Windows/System32/newmon.dll", "MZ"}});
     simwin::MachineScope scope(*m);
     DRIVER_INFO_3A d;
     std::memset(&d, 0, sizeof d);
@@ -552,5 +553,10 @@ TEST(SpoolerRemoval, InstallingDriversPrintersAndMonitors) {
     mon.pName = S("Other Port");
     EXPECT_FALSE(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&mon)));
     EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
+    mon.pDLLName = S("absent.dll");  // the spooler cannot load it from the system directory
+    SetLastError(kPoison);
+    EXPECT_FALSE(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&mon)));
+    EXPECT_EQ(DWORD(ERROR_MOD_NOT_FOUND), GetLastError());
+    EXPECT_EQ(nullptr, m->spooler.findMonitor("Other Port", "Windows x64"));
     EXPECT_NE(nullptr, m->spooler.findMonitor("New Port", "Windows x64"));
 }

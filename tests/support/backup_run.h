@@ -41,11 +41,8 @@ inline std::unique_ptr<simwin::Machine> Load(Shape shape) {
                                  "\"Flags\"=dword:00000003\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VY\\Sub]\n"
                                  "\"Blob\"=hex:01,02,00,ff\n[HKEY_CURRENT_USER\\Software\\VESTRAL\\Settings]\n"
                                  "\"Color\"=\"blue\"\n\"Size\"=\"A4\"\n";
-    // The processor the script names declares its library, so that it can be installed again.
-    std::string machine = keepertest::kMachine;
-    const std::string processor = "[processor]\nname = VxProc\n";
-    machine.replace(machine.find(processor), processor.size(), processor + "dll = vxproc.dll\n");
-    return testmachine::Load(machine, files, registry);
+    // The processor the script names declares its library (keeper_machine.h), so that it can be installed again.
+    return testmachine::Load(keepertest::kMachine, files, registry);
 }
 
 // The every-kind machine's oem5.inf has no copy in the driver store (a machine written before the store); a

@@ -86,8 +86,10 @@ name = Acme Port Monitor
 dll = acmemon.dll
 [processor]
 name = VxProc
+dll = vxproc.dll
 [processor]
 name = AcmeProc
+dll = acmeproc.dll
 [service]
 name = VstStatus04
 binary = "C:\Program Files\Vestral\vststat.exe" /service
@@ -119,12 +121,6 @@ const char kRegistry[] = R"(Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\VESTRAL\OEM04\OEMPaths]
 "1"="C:\\Program Files\\Vestral"
-
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Environments\Windows x64\Print Processors\AcmeProc]
-"Driver"="acmeproc.dll"
-
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Environments\Windows x64\Print Processors\VxProc]
-"Driver"="vxproc.dll"
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\USBPRINT\ACMEPLOTTER\7&2\Device Parameters]
 "Port Name"="USB002"

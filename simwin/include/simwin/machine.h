@@ -27,6 +27,7 @@
 #include "simwin/registry.h"
 #include "simwin/services.h"
 #include "simwin/spooler.h"
+#include "simwin/spooler_facts.h"
 #include "simwin/system.h"
 #include "simwin/transcript.h"
 #include "simwin/windows.h"
@@ -72,6 +73,8 @@ public:
     // What load() read from win.ini into the registry (NT family), so that save() writes it back where it
     // came from.
     IniMapping iniMapping;
+    // The registry keys load() derived from the spooler's sections, so that save() leaves them out.
+    SpoolerFacts spoolerFacts;
 
     // Sections of machine.ini that no subsystem claims; saved back unchanged.
     std::vector<IniSection> otherSections;

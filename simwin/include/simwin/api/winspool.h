@@ -9,7 +9,51 @@ BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR server, LPSTR environment, DWORD l
                                         LPDWORD needed);
 
 // Printers: enumeration, handles, information levels 1, 2, 4 and 5, printer data.
-typedef struct _devicemodeA DEVMODEA, *PDEVMODEA, *LPDEVMODEA;  // not modelled: printers report no DEVMODE
+// A printer's device settings as GetPrinterA level 2 reports them (printer fields only in the first union, which
+// has the size of the display one).
+#define CCHDEVICENAME 32
+#define CCHFORMNAME 32
+#define DM_SPECVERSION 0x0401
+typedef struct _devicemodeA {
+    BYTE dmDeviceName[CCHDEVICENAME];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    short dmOrientation;
+    short dmPaperSize;
+    short dmPaperLength;
+    short dmPaperWidth;
+    short dmScale;
+    short dmCopies;
+    short dmDefaultSource;
+    short dmPrintQuality;
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    BYTE dmFormName[CCHFORMNAME];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    union {
+        DWORD dmDisplayFlags;
+        DWORD dmNup;
+    };
+    DWORD dmDisplayFrequency;
+    DWORD dmICMMethod;
+    DWORD dmICMIntent;
+    DWORD dmMediaType;
+    DWORD dmDitherType;
+    DWORD dmReserved1;
+    DWORD dmReserved2;
+    DWORD dmPanningWidth;
+    DWORD dmPanningHeight;
+} DEVMODEA, *PDEVMODEA, *LPDEVMODEA;
+static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA as the Windows headers lay it out");
 
 typedef struct _PRINTER_INFO_1A {
     DWORD Flags;
