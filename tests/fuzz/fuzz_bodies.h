@@ -31,7 +31,7 @@
 #include "simwin/machine.h"
 #include "simwin/scripted_user.h"
 #include "tools/korun04-sim/lint.h"
-#include "tools/machine_builder/build_spec.h"
+#include "tools/machine_builder/machine_recipe.h"
 
 namespace fuzz {
 
@@ -277,16 +277,16 @@ inline std::string RunMachineInput(simwin::Machine&, const uint8_t* data, size_t
     return std::string();
 }
 
-// The text of a machine SPEC (korun04-sim --build-machine): it builds or is refused with a message naming the
-// SPEC; on what builds, every local printer's driver and port are installed and every driver's INF is there.
-inline std::string RunBuildSpecInput(simwin::Machine&, const uint8_t* data, size_t size) {
+// The text of a machine RECIPE (korun04-sim --build-machine): it builds or is refused with a message naming the
+// RECIPE; on what builds, every local printer's driver and port are installed and every driver's INF is there.
+inline std::string RunMachineRecipeInput(simwin::Machine&, const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::unique_ptr<simwin::Machine> m;
     try {
-        m = machinebuilder::BuildFromSpec(text, "spec.ini", nullptr);
+        m = machinebuilder::BuildFromRecipe(text, "spec.ini", nullptr);
     } catch (const machinebuilder::BuildError& e) {
         if (std::string(e.what()).find("spec.ini") == std::string::npos)
-            return std::string("a refusal that does not name the SPEC: ") + e.what();
+            return std::string("a refusal that does not name the RECIPE: ") + e.what();
         return std::string();
     }
     std::set<std::string> ports;

@@ -47,7 +47,7 @@ TEST(FuzzRegression, CommandLineInputs) { EXPECT_GT(ReplayAll("command_line", fu
 
 TEST(FuzzRegression, RunOptionsInputs) { EXPECT_GT(ReplayAll("run_options", fuzz::RunRunOptionsInput), 0); }
 
-TEST(FuzzRegression, BuildSpecInputs) { EXPECT_GT(ReplayAll("build_spec", fuzz::RunBuildSpecInput), 0); }
+TEST(FuzzRegression, MachineRecipeInputs) { EXPECT_GT(ReplayAll("machine_recipe", fuzz::RunMachineRecipeInput), 0); }
 
 TEST(FuzzRegression, BackupSetInputs) { EXPECT_GT(ReplayAll("backup_set", fuzz::RunBackupSetInput), 0); }
 

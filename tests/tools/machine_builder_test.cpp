@@ -1,12 +1,12 @@
 // The machine builder: what it installs agrees as Windows would have it, what Windows refuses it refuses with
-// the step named, and a SPEC it cannot build is a clear error, also through korun04-sim.
+// the step named, and a RECIPE it cannot build is a clear error, also through korun04-sim.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "support/built_machine.h"
 #include "support/temp_machine.h"
-#include "tools/machine_builder/build_spec.h"
+#include "tools/machine_builder/machine_recipe.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ TEST(MachineBuilder, RefusesWhatWindowsRefuses) {
     EXPECT_THROW(MachineBuilder(simwin::Platform::Nt, "ten"), machinebuilder::BuildError);
 }
 
-// A SPEC that cannot be built says where and why.
+// A RECIPE that cannot be built says where and why.
 TEST(MachineBuilder, ABadSpecSaysWhereAndWhy) {
     struct Row {
         std::string spec;
@@ -124,7 +124,7 @@ TEST(MachineBuilder, ABadSpecSaysWhereAndWhy) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.spec);
         try {
-            machinebuilder::BuildFromSpec(r.spec, "spec.ini", nullptr);
+            machinebuilder::BuildFromRecipe(r.spec, "spec.ini", nullptr);
             ADD_FAILURE() << "no error, expected: " << r.said;
         } catch (const machinebuilder::BuildError& e) {
             EXPECT_NE(std::string::npos, std::string(e.what()).find(r.said)) << e.what();
@@ -132,12 +132,12 @@ TEST(MachineBuilder, ABadSpecSaysWhereAndWhy) {
     }
 }
 
-// The example SPEC builds a machine korun04-sim runs on; a bad one ends with status 2 and the reason.
+// The example RECIPE builds a machine korun04-sim runs on; a bad one ends with status 2 and the reason.
 TEST(MachineBuilder, KorunSimBuildsTheExampleSpec) {
     testmachine::TempDir dir;
     const std::string saved = (dir.path / "family").string();
     testmachine::SimResult r = testmachine::RunSim(std::string("--build-machine ") + KORUN_SOURCE_DIR +
-                                                   "/examples/specs/family-10.ini --save " + saved);
+                                                   "/examples/recipes/family-10.ini --save " + saved);
     ASSERT_EQ(0, r.exitCode) << r.out;
     std::unique_ptr<simwin::Machine> m = simwin::Machine::load(saved);
     EXPECT_EQ(3u, m->spooler.printers.size());

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tools/machine_builder/build_spec.h"
+#include "tools/machine_builder/machine_recipe.h"
 
 bool ReadHostFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
@@ -18,17 +18,17 @@ bool ReadHostFile(const std::string& path, std::string& text) {
 int BuildMachine(const std::string& specPath, const std::string& saveDir, std::ostream& out, std::ostream& err) {
     std::string text;
     if (!ReadHostFile(specPath, text)) {
-        err << "korun04-sim: cannot read the machine spec " << specPath << "\n";
+        err << "korun04-sim: cannot read the machine recipe " << specPath << "\n";
         return 2;
     }
-    // A script the SPEC names by a relative path lies beside the SPEC.
+    // A script the RECIPE names by a relative path lies beside the RECIPE.
     const std::filesystem::path folder = std::filesystem::path(specPath).parent_path();
     auto readBeside = [&folder](const std::string& path, std::string& content) {
         const std::filesystem::path p(path);
         return ReadHostFile((p.is_absolute() ? p : folder / p).string(), content);
     };
     try {
-        std::unique_ptr<simwin::Machine> machine = machinebuilder::BuildFromSpec(text, specPath, readBeside);
+        std::unique_ptr<simwin::Machine> machine = machinebuilder::BuildFromRecipe(text, specPath, readBeside);
         machine->save(saveDir);
     } catch (const std::exception& e) {
         err << "korun04-sim: cannot build the machine: " << e.what() << "\n";

@@ -5,7 +5,7 @@
 //               [--crash-at-stage N | --crash-at-item K] [-- TAIL...]
 //   korun04-sim --lint SCRIPT...          the scripts' findings (tools/korun04-sim/lint.h)
 //   korun04-sim --lint --machine DIR      every script of the machine, and what its removal would refuse or miss
-//   korun04-sim --build-machine SPEC --save DIR   the machine a SPEC describes, built and saved (build_machine.h)
+//   korun04-sim --build-machine RECIPE --save DIR   the machine a RECIPE describes, built and saved (build_machine.h)
 //
 // --crash-at-stage N ends the process just before stage N of a removal starts, as if it were killed: no
 // destructor runs, the spooler is not started again, nothing more is written; "crash before stage N" is
@@ -115,7 +115,7 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         }
     }
     if (!o.buildSpec.empty() && (o.saveDir.empty() || o.machineGiven || o.lint || o.plan || !o.tail.empty())) {
-        error = "--build-machine SPEC takes --save DIR and nothing else";
+        error = "--build-machine RECIPE takes --save DIR and nothing else";
         return false;
     }
     if (o.lint && o.lintScripts.empty() && !o.machineGiven) {
@@ -137,7 +137,7 @@ const char kUsage[] =
     "                   [--crash-at-stage N | --crash-at-item K] [-- TAIL...]\n"
     "       korun04-sim --lint SCRIPT...\n"
     "       korun04-sim --lint --machine DIR\n"
-    "       korun04-sim --build-machine SPEC --save DIR\n";
+    "       korun04-sim --build-machine RECIPE --save DIR\n";
 
 // Exit status of a run that the crash injection ended.
 const int kCrashStatus = 4;

@@ -20,7 +20,7 @@ struct SimOptions {
     bool changes = false;              // --changes: what the run changed, after the transcript (changes.h)
     int crashAtStage = -1;             // --crash-at-stage N: the process dies just before stage N
     long crashAtItem = -1;             // --crash-at-item K: ... just before the K-th item a remover touches
-    std::string buildSpec;             // --build-machine SPEC: build the machine a SPEC describes, save it (--save)
+    std::string buildSpec;             // --build-machine RECIPE: build the machine a RECIPE describes, save it (--save)
     std::string tail;                  // everything after "--", joined by single spaces
 };
 

@@ -1,4 +1,4 @@
-#include "tools/machine_builder/build_spec.h"
+#include "tools/machine_builder/machine_recipe.h"
 
 #include <cstring>
 #include <vector>
@@ -179,7 +179,7 @@ MachineBuilder NewMachine(const simwin::IniDoc& doc) {
 
 }  // namespace
 
-std::unique_ptr<simwin::Machine> BuildFromSpec(const std::string& text, const std::string& origin,
+std::unique_ptr<simwin::Machine> BuildFromRecipe(const std::string& text, const std::string& origin,
                                                const HostFileReader& readHostFile) {
     const size_t nul = text.find('\0');
     if (nul != std::string::npos) throw BuildError(Where(origin, 0) + "a NUL byte at offset " + std::to_string(nul));
