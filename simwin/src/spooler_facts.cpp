@@ -246,6 +246,11 @@ void SpoolerFacts::load(const Spooler& spooler, const SystemInfo& system, Regist
     if (!nt_) return;
     if (const RegKey* print = registry.find(kPrintKey)) collect(*print, held_);
     const std::vector<ObjectKey> keys = objectKeys(spooler, local_);
+    // Windows keeps one object of a name per environment: a second section of it could not agree with its key.
+    for (size_t i = 0; i < keys.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (iequals(keys[i].path, keys[j].path))
+                throw MachineError("machine.ini declares " + keys[i].section + " twice: give it in one section");
     refuseUndeclared(registry, keys);
     for (const ObjectKey& k : keys) refuseDisagreement(registry, k);
     for (const ObjectKey& k : keys) writeKey(registry, k);
