@@ -137,6 +137,9 @@ bool CMainDlg::FinishRemovalCutShort() {
     COSVersion os;
     os.Detect();
     const std::string folder = CRemovalBackup::FindUnfinished(os);
+    std::string untrusted;
+    if (folder.empty() && !CBackupSet::RootTrusted(os, untrusted))
+        run.log.Write("run", "no backup set is looked at for a removal cut short: " + untrusted);
     if (folder.empty()) {
         if (!run.options.resume) return false;
         run.Finish(CAdminRun::END_DONE, "there is no removal cut short to finish");

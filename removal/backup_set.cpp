@@ -129,23 +129,64 @@ bool KeepsDescriptors(const std::string& parent) {
     return kept;
 }
 
-// On a file system that keeps no descriptors the rights cannot be the sets' own; a set is then one the
-// tool wrote when it belongs to the administrators, SYSTEM or the user the tool runs as (an administrator:
-// the tool runs as no one else), and its DACL lets no one else write.
-bool OwnedAsWithoutDescriptors(const std::string& sddl) {
-    if (sddl.compare(0, 2, "O:") != 0) return false;
+// The rights an SDDL ACE grants, from its text: hexadecimal, or two-letter names one after another. A text
+// this reader does not know grants everything, so that it never passes for harmless.
+DWORD RightsOf(const std::string& text) {
+    if (text.compare(0, 2, "0x") == 0 || text.compare(0, 2, "0X") == 0) {
+        char* end = nullptr;
+        const unsigned long mask = strtoul(text.c_str() + 2, &end, 16);
+        return end && !*end && text.size() > 2 ? static_cast<DWORD>(mask) : 0xFFFFFFFFu;
+    }
+    static const struct {
+        const char* name;
+        DWORD mask;
+    } kNames[] = {{"GA", 0x10000000}, {"GR", 0x80000000}, {"GW", 0x40000000}, {"GX", 0x20000000}, {"RC", 0x20000},
+                  {"SD", 0x10000},    {"WD", 0x40000},    {"WO", 0x80000},    {"RP", 0x10},       {"WP", 0x20},
+                  {"CC", 0x1},        {"DC", 0x2},        {"LC", 0x4},        {"SW", 0x8},        {"LO", 0x80},
+                  {"DT", 0x40},       {"CR", 0x100},      {"FA", 0x1F01FF},   {"FR", 0x120089},   {"FW", 0x120116},
+                  {"FX", 0x1200A0}};
+    DWORD mask = 0;
+    for (size_t at = 0; at < text.size(); at += 2) {
+        bool known = false;
+        for (const auto& name : kNames)
+            if (text.compare(at, 2, name.name) == 0) {
+                mask |= name.mask;
+                known = true;
+                break;
+            }
+        if (!known || at + 1 >= text.size()) return 0xFFFFFFFFu;
+    }
+    return mask;
+}
+
+// What another user must not be given on a folder of the tool's: writing or making anything in it (files,
+// folders, attributes), deleting it or what is in it, changing its rights or owner.
+const DWORD kWriteRights = 0x2 | 0x4 | 0x10 | 0x40 | 0x100 | 0x10000 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
+// What another user must not be given on the maker's folder above the tool's (which other programs of the
+// maker may share, and where users may make folders as in the common application data folder itself):
+// deleting or renaming what is in it, changing its rights or owner.
+const DWORD kTakeOverRights = 0x40 | 0x10000 | 0x40000 | 0x80000 | 0x10000000;
+
+// Whether a folder's owner and DACL (SDDL) leave it to the administrators: owned by them or SYSTEM (or by
+// alsoTrusted, the user the tool runs as where the volume keeps no descriptors), and no ACE that applies to
+// the folder itself gives anyone else a right of forbidden. why says what is wrong.
+bool OnlyAdministrators(const std::string& sddl, const std::string& alsoTrusted, DWORD forbidden, std::string& why) {
+    if (sddl.compare(0, 2, "O:") != 0) return why = "its owner cannot be read", false;
     const size_t next = sddl.find(':', 2);
-    if (next == std::string::npos || next < 3) return false;
-    const std::string owner = sddl.substr(2, next - 3), user = TokenUserSid();  // up to "G:" or "D:"
-    auto trusted = [&](const std::string& sid) { return sid == "BA" || sid == "SY" || sid == owner; };
-    if (owner != "BA" && owner != "SY" && (user.empty() || owner != user)) return false;
+    if (next == std::string::npos || next < 3) return why = "its owner cannot be read", false;
+    const std::string owner = sddl.substr(2, next - 3);  // up to "G:" or "D:"
+    auto trusted = [&](const std::string& sid) {
+        return sid == "BA" || sid == "SY" || (!alsoTrusted.empty() && sid == alsoTrusted);
+    };
+    if (!trusted(owner)) return why = "it is owned by " + owner, false;
     const size_t dacl = sddl.find("D:");
     // No DACL (Windows's "NO_ACCESS_CONTROL" on a FAT volume): everyone may do everything.
-    if (dacl == std::string::npos || sddl.find("NO_ACCESS_CONTROL", dacl) != std::string::npos) return false;
-    // Every ACE: "(type;flags;rights;;;sid)". Another's may only read.
+    if (dacl == std::string::npos || sddl.find("NO_ACCESS_CONTROL", dacl) != std::string::npos)
+        return why = "it has no access control", false;
+    // Every ACE: "(type;flags;rights;;;sid)".
     for (size_t at = sddl.find('(', dacl); at != std::string::npos; at = sddl.find('(', at + 1)) {
         const size_t end = sddl.find(')', at);
-        if (end == std::string::npos) return false;
+        if (end == std::string::npos) return why = "its rights cannot be read", false;
         std::vector<std::string> fields;
         std::string field;
         for (size_t k = at + 1; k <= end; ++k) {
@@ -156,13 +197,66 @@ bool OwnedAsWithoutDescriptors(const std::string& sddl) {
                 field += sddl[k];
             }
         }
-        if (fields.size() != 6 || fields[0] != "A" || trusted(fields[5])) continue;
-        const std::string& rights = fields[2];
-        if (rights != "FR" && rights != "FX" && rights != "GR" && rights != "GX" && rights != "GRGX" &&
-            rights != "0x1200a9" && rights != "0x120089")
-            return false;
+        if (fields.size() != 6) return why = "its rights cannot be read", false;
+        const bool allows = fields[0] == "A" || fields[0] == "OA";
+        const bool inheritOnly = fields[1].find("IO") != std::string::npos;  // for what lies below it only
+        if (!allows || inheritOnly || trusted(fields[5])) continue;
+        if (RightsOf(fields[2]) & forbidden) return why = fields[5] + " may change it (" + fields[2] + ")", false;
     }
     return true;
+}
+
+// On a file system that keeps no descriptors the rights cannot be the sets' own; a set is then one the
+// tool wrote when it belongs to the administrators, SYSTEM or the user the tool runs as (an administrator:
+// the tool runs as no one else), and its DACL lets no one else write.
+bool OwnedAsWithoutDescriptors(const std::string& sddl) {
+    std::string why;
+    return OnlyAdministrators(sddl, TokenUserSid(), kWriteRights, why);
+}
+
+// The folders from the common application data folder down to the sets' root: the maker's, the tool's, the
+// sets'. base is the common application data folder.
+std::vector<std::string> ChainOf(const std::string& base) {
+    const std::string b = base + (base.back() == '\\' ? "" : "\\");
+    return {b + "Vestral", b + "Vestral\\korun04", b + "Vestral\\korun04\\Backup"};
+}
+
+// Why a folder of the chain is not left to the administrators ("" when it is). The first (the maker's) may
+// let users make folders in it; the tool's own let users do nothing but read.
+std::string Untrusted(const std::string& folder, bool makersFolder, const std::string& base, bool& probed,
+                      bool& keeps) {
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return "it is a file, not a folder";
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return "it is a link to another place";
+    const std::string sddl = FolderSddl(folder);
+    if (sddl.empty()) return "its rights cannot be read";
+    const DWORD forbidden = makersFolder ? kTakeOverRights : kWriteRights;
+    std::string why;
+    if (OnlyAdministrators(sddl, std::string(), forbidden, why)) return std::string();
+    // A volume that keeps no descriptors reports the running user as every file's owner.
+    if (!probed) {
+        keeps = KeepsDescriptors(base);
+        probed = true;
+    }
+    std::string ignored;
+    if (!keeps && OnlyAdministrators(sddl, TokenUserSid(), forbidden, ignored)) return std::string();
+    return why;
+}
+
+// The common application data folder (the NT family), or the Windows directory; "" when it cannot be named.
+std::string BaseFolder(const COSVersion& os) {
+    char base[MAX_PATH] = "";
+    if (os.IsWinNT()) {
+        ResolveShellFolder(CSIDL_COMMON_APPDATA, base);
+    } else {
+        CPathParts where;
+        where.Resolve(WINDIR);
+        CopyTextN(base, where.DirectoryPath(), sizeof base);
+    }
+    std::string full;
+    if (!base[0] || !FullFolderPath(base, full)) return std::string();
+    if (full.back() == '\\') full.pop_back();
+    return full;
 }
 
 }  // namespace
@@ -174,21 +268,30 @@ CBackupSet::~CBackupSet() {
 const char* CBackupSet::Dacl() { return kSetDacl; }
 
 std::string CBackupSet::Root(const COSVersion& os) {
-    char base[MAX_PATH] = "";
-    if (os.IsWinNT()) {
-        ResolveShellFolder(CSIDL_COMMON_APPDATA, base);
-    } else {
-        CPathParts where;
-        where.Resolve(WINDIR);
-        CopyTextN(base, where.DirectoryPath(), sizeof base);
+    const std::string base = BaseFolder(os);
+    return base.empty() ? std::string() : ChainOf(base).back();
+}
+
+bool CBackupSet::RootTrusted(const COSVersion& os, std::string& why) {
+    why.clear();
+    const std::string base = BaseFolder(os);
+    if (base.empty() || !os.IsWinNT()) return true;  // no rights on the 9x class
+    bool probed = false, keeps = true;
+    const std::vector<std::string> chain = ChainOf(base);
+    for (size_t level = 0; level < chain.size(); ++level) {
+        if (GetFileAttributesA(chain[level].c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+        const std::string reason = Untrusted(chain[level], level == 0, base, probed, keeps);
+        if (!reason.empty()) return why = chain[level] + " is not the tool's: " + reason, false;
     }
-    std::string root;
-    if (!base[0] || !FullFolderPath(base, root)) return std::string();
-    return root + (root.back() == '\\' ? "" : "\\") + "Vestral\\korun04\\Backup";
+    return true;
 }
 
 std::vector<std::string> CBackupSet::Sets(const COSVersion& os) {
     std::vector<std::string> sets;
+    std::string untrusted;
+    // Sets below a folder someone else may change are not the tool's to pick: they could have been renamed,
+    // put in another order or planted.
+    if (!RootTrusted(os, untrusted)) return sets;
     const std::string root = Root(os);
     WIN32_FIND_DATAA entry;
     HANDLE find = root.empty() ? INVALID_HANDLE_VALUE : FindFirstFileA((root + "\\*.*").c_str(), &entry);
@@ -204,6 +307,32 @@ std::vector<std::string> CBackupSet::Sets(const COSVersion& os) {
     return sets;
 }
 
+bool CBackupSet::SecureRoot(const COSVersion& os, PSECURITY_DESCRIPTOR descriptor, std::string& error) {
+    movedAside.clear();
+    const std::string base = BaseFolder(os);
+    bool probed = false, keeps = true;
+    const std::vector<std::string> chain = ChainOf(base);
+    for (size_t level = 0; level < chain.size(); ++level) {
+        const std::string& folder = chain[level];
+        if (os.IsWinNT() && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            const std::string reason = Untrusted(folder, level == 0, base, probed, keeps);
+            if (reason.empty()) continue;
+            // Put aside under a name of its own, never deleted: what is in it may be someone's.
+            std::string aside = folder + ".moved-" + Timestamp();
+            for (int n = 2; GetFileAttributesA(aside.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+                aside = folder + ".moved-" + Timestamp() + "-" + std::to_string(n);
+            if (!MoveFileA(folder.c_str(), aside.c_str()))
+                return Failed(error, "the backup folder " + folder + " is not the tool's (" + reason +
+                                         ") and cannot be moved aside", GetLastError());
+            movedAside.push_back(folder + " (" + reason + ") moved aside to " + aside);
+        }
+        DWORD code = 0;
+        if (!MakeFolders(folder, descriptor, code))
+            return Failed(error, "the backup folder " + folder + " cannot be made", code);
+    }
+    return true;
+}
+
 bool CBackupSet::Create(const COSVersion& os, std::string& error) {
     const std::string root = Root(os);
     if (root.empty()) return Failed(error, "no folder for the backup set", ERROR_PATH_NOT_FOUND);
@@ -211,10 +340,11 @@ bool CBackupSet::Create(const COSVersion& os, std::string& error) {
     PSECURITY_DESCRIPTOR descriptor = NULL;
     if (os.IsWinNT() && !ConvertStringSecurityDescriptorToSecurityDescriptorA(kSetDacl, SDDL_REVISION_1, &descriptor, NULL))
         return Failed(error, "the backup set's access rights cannot be made", GetLastError());
-    // The folder of the sets gets the sets' rights when the tool makes it, so that no user writes there.
-    if (!MakeFolders(root, descriptor, code)) {
+    // Each folder from the maker's down gets the sets' rights when the tool makes it, so that no user writes
+    // there; one someone else may change is moved aside first.
+    if (!SecureRoot(os, descriptor, error)) {
         if (descriptor) LocalFree(descriptor);
-        return Failed(error, "the backup folder " + root + " cannot be made", code);
+        return false;
     }
     std::string path = root + "\\" + Timestamp();
     for (int n = 2; IsDirectory(path); ++n) path = root + "\\" + Timestamp() + "-" + std::to_string(n);

@@ -2,7 +2,8 @@
 // goes. One set per removal:
 //
 //   NT family:   <common application data>\Vestral\korun04\Backup\YYYYMMDD-HHMMSS\   (Administrators and
-//                SYSTEM only: an explicit, protected DACL; owned by the Administrators)
+//                SYSTEM only: an explicit, protected DACL; owned by the Administrators; the folders above it
+//                that the tool makes get the same rights)
 //   9x, Win32s:  <Windows directory>\Vestral\korun04\Backup\YYYYMMDD-HHMMSS   (no access rights there)
 //
 //   set.ini        the command line, the platform, the scripts read (and their copies), the chosen printers
@@ -41,12 +42,19 @@ public:
 
     // The folder that holds the sets (no trailing backslash), "" when it cannot be named.
     static std::string Root(const COSVersion& os);
-    // The sets of the root, oldest first (their names sort by time).
+    // The sets of the root, oldest first (their names sort by time); none when the root is not trusted.
     static std::vector<std::string> Sets(const COSVersion& os);
+    // Whether the folders from the maker's down to the root are left to the administrators (on the NT
+    // family): owned by them or SYSTEM (or, where the volume keeps no descriptors, by the user the tool runs
+    // as), users may not write, make, delete or change rights in the tool's folders, nor delete, rename or
+    // change rights of what lies in the maker's folder. A missing folder is no fault. False with why.
+    static bool RootTrusted(const COSVersion& os, std::string& why);
 
     // Creates a new set (and the folders above it), its DACL on the NT family, and opens its journal. False
-    // with the reason when it cannot be written (disk full, access denied).
+    // with the reason when it cannot be written (disk full, access denied). A folder above it that is not
+    // trusted (see RootTrusted) is moved aside first, renamed "<name>.moved-<time>"; MovedAside says which.
     bool Create(const COSVersion& os, std::string& error);
+    const std::vector<std::string>& MovedAside() const { return movedAside; }
     // Opens a set the tool wrote (on the NT family: owned by the Administrators, with the tool's DACL) for
     // reading, or to go on with its journal.
     bool Open(const std::string& folder, const COSVersion& os, bool forJournal, std::string& error);
@@ -77,9 +85,11 @@ public:
 
 private:
     bool AppendIndex(unsigned number, const std::string& line, std::string& error);
+    bool SecureRoot(const COSVersion& os, PSECURITY_DESCRIPTOR descriptor, std::string& error);
     bool OpenJournal(std::string& error);
 
     std::string folder;
     HANDLE journal = INVALID_HANDLE_VALUE;
     unsigned nextCopy = 1;
+    std::vector<std::string> movedAside;  // "<folder> (<why>) moved aside to <new name>"
 };

@@ -30,6 +30,8 @@ public:
 
     bool IsOpen() const { return journal != nullptr; }
     const std::string& Folder() const { return set.Folder(); }
+    // The folders above the sets that were not the tool's and were moved aside before this set was made.
+    const std::vector<std::string>& MovedAside() const { return set.MovedAside(); }
     // Why the backup stopped the removal ("" while it did not).
     std::string Failure() const { return journal ? journal->Failure() : std::string(); }
 

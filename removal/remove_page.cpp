@@ -217,7 +217,10 @@ bool CRemovePage::ResumeRemoval(const std::string& folder, std::string& error) {
 
 bool CRemovePage::BeginBackup() {
     std::string error;
-    if (!backup.Begin(removal, *database, scripts, error)) {
+    const bool begun = backup.Begin(removal, *database, scripts, error);
+    for (const std::string& moved : backup.MovedAside())
+        if (removal.log) removal.log->Write("run", "backup folder not the tool's: " + moved);
+    if (!begun) {
         if (removal.log) removal.log->Write("run", "the backup set cannot be written: " + error);
         removal.journal = nullptr;
         backupFailure = error;

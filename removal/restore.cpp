@@ -732,6 +732,11 @@ bool CRestore::Run(const std::string& wanted, const COSVersion& os, CRunLog* log
     folder = wanted;
     if (folder.empty()) {
         const std::vector<std::string> sets = CBackupSet::Sets(os);
+        std::string untrusted;
+        if (!CBackupSet::RootTrusted(os, untrusted)) {
+            error = "no set is taken from " + CBackupSet::Root(os) + ": " + untrusted;
+            return false;
+        }
         if (sets.empty()) {
             error = "there is no backup set in " + CBackupSet::Root(os);
             return false;

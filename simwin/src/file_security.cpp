@@ -1,6 +1,8 @@
 // Inherited and explicit security of files and directories (file_security.h).
 #include "file_security.h"
 
+#include "simwin/util.h"
+
 namespace simwin {
 
 namespace {
@@ -71,6 +73,21 @@ SecurityDescriptor rootSecurity() {
     return sd;
 }
 
+// The common application data folder of an NT layout (C:\ProgramData), as Windows installs it: SYSTEM's, users
+// may read everything and, in this folder and the folders below it, create files and folders (whose creator
+// then owns them) but not delete or change what others made.
+SecurityDescriptor commonAppDataSecurity() {
+    SecurityDescriptor sd;
+    parseSddl("O:SYG:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)(A;CI;DCLCRPCR;;;BU)", sd);
+    return sd;
+}
+
+bool isCommonAppData(const FileNode& node, const SystemInfo& system) {
+    if (!node.isDirectory || !node.parent || !node.parent->isRoot()) return false;
+    const auto folder = system.shellFolders.find(0x23);  // CSIDL_COMMON_APPDATA
+    return folder != system.shellFolders.end() && iequals(folder->second, node.path());
+}
+
 }  // namespace
 
 std::string creatorOwner(const SystemInfo& system) {
@@ -80,6 +97,7 @@ std::string creatorOwner(const SystemInfo& system) {
 SecurityDescriptor effectiveSecurity(const FileNode& node, const SystemInfo& system) {
     if (node.security) return *node.security;
     if (!node.parent) return rootSecurity();  // a drive root, or a node cut from its tree
+    if (isCommonAppData(node, system)) return commonAppDataSecurity();
     const SecurityDescriptor parent = effectiveSecurity(*node.parent, system);
     SecurityDescriptor sd;
     sd.owner = creatorOwner(system);

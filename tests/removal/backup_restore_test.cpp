@@ -88,8 +88,8 @@ TEST(BackupRestore, ABackupThatCannotBeWrittenStopsTheRemoval) {
     {
         auto m = backuprun::Load(EVERY_KIND);
         simwin::MachineScope scope(*m);
-        m->files.makeDirectories("C:\\ProgramData\\Vestral\\korun04\\Backup");
-        m->files.find("C:\\ProgramData\\Vestral\\korun04\\Backup")->denied = true;
+        // A folder of the backup's that refuses the user is moved aside; one where nothing can be made is not.
+        m->files.find("C:\\ProgramData")->denied = true;
         const machinediff::State before = machinediff::Capture(*m);
         EXPECT_EQ(1603, toolrun::Run(*m, backuprun::Tail(EVERY_KIND)));
         EXPECT_TRUE(machinediff::Compare(before, machinediff::Capture(*m)).Empty())

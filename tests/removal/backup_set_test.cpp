@@ -52,6 +52,86 @@ TEST_F(SetFixture, ASetHasTheToolsRightsAndOnlySuchSetsAreOpenedOrPruned) {
     EXPECT_TRUE(m->files.exists(third));
 }
 
+// The folders above the sets as someone may have left them before the tool's first run: one the administrators
+// alone may change is used, the maker's may let users make folders in it, any other is moved aside (kept, with
+// what it holds) and the tool makes its own; its sets are never picked meanwhile.
+TEST_F(SetFixture, AFolderAboveTheSetsThatAUserMayChangeIsMovedAside) {
+    const std::string user = simwin::sidText(simwin::userSid());
+    const std::string vestral = "C:\\ProgramData\\Vestral", tool = vestral + "\\korun04", root = tool + "\\Backup";
+    struct Row {
+        const char* name;
+        std::string folder;  // made beforehand, with the folders above it as an installer makes them
+        std::string sddl;    // its own descriptor; "" what it inherits from the common application data folder
+        bool file;           // a file of that name instead
+        bool moved;
+    } rows[] = {
+        {"the tool's folders made by the tool", "", "", false, false},
+        {"the maker's folder an installer made", vestral, "", false, false},
+        {"the tool's folder made with inherited rights", tool, "", false, true},
+        {"the sets' folder a user made", root, "O:" + user + "D:(A;OICI;FA;;;" + user + ")(A;OICI;FA;;;BA)", false, true},
+        {"the maker's folder a user owns", vestral, "O:" + user + "D:P(A;OICI;FA;;;BA)", false, true},
+        {"the maker's folder users may take over", vestral, "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;BU)", false, true},
+        {"the sets' folder whose rights a user may change", root, "O:BAD:P(A;OICI;FA;;;BA)(A;;WD;;;" + user + ")", false, true},
+        {"the sets' folder users may only read", root, "O:SYD:P(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)", false, false},
+        {"a file in the maker's folder's place", vestral, "", true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto fresh = testmachine::Load("[system]\nplatform = nt\n", {});
+        simwin::MachineScope scope(*fresh);
+        simwin::SecurityDescriptor tools;
+        ASSERT_TRUE(simwin::parseSddl(CBackupSet::Dacl(), tools));
+        if (!row.folder.empty()) {
+            // The tool's own folder above the row's, as the tool makes it.
+            if (row.folder == root) {
+                fresh->files.makeDirectories(tool);
+                fresh->files.find(tool)->security = std::make_shared<simwin::SecurityDescriptor>(tools);
+            }
+            if (row.file) {
+                fresh->files.writeFile(row.folder, "x");
+            } else {
+                fresh->files.makeDirectories(row.folder + "\\20000101-000000");
+            }
+        }
+        if (!row.sddl.empty()) {
+            simwin::SecurityDescriptor sd;
+            ASSERT_TRUE(simwin::parseSddl(row.sddl, sd));
+            fresh->files.find(row.folder)->security = std::make_shared<simwin::SecurityDescriptor>(sd);
+        }
+        std::string why;
+        EXPECT_EQ(!row.moved, CBackupSet::RootTrusted(os, why)) << why;
+        // A set below a folder someone else may change is never picked.
+        if (row.moved) EXPECT_TRUE(CBackupSet::Sets(os).empty());
+        CBackupSet set;
+        std::string error;
+        ASSERT_TRUE(set.Create(os, error)) << error;
+        ASSERT_EQ(row.moved ? 1u : 0u, set.MovedAside().size());
+        EXPECT_TRUE(CBackupSet::RootTrusted(os, why)) << why;
+        EXPECT_EQ(set.Folder(), CBackupSet::Sets(os).back());
+        if (row.moved) EXPECT_EQ(1u, CBackupSet::Sets(os).size());
+        if (row.moved) {
+            // Kept under a name of its own, with what it held.
+            const std::string& line = set.MovedAside()[0];
+            const std::string aside = line.substr(line.find(" moved aside to ") + 16);
+            EXPECT_EQ(0u, line.find(row.folder + " (")) << line;
+            EXPECT_TRUE(fresh->files.exists(row.file ? aside : aside + "\\20000101-000000")) << line;
+        }
+    }
+    // A sets' folder that cannot be moved aside stops the set before anything is made.
+    m->files.makeDirectories(root);
+    simwin::SecurityDescriptor tools;
+    ASSERT_TRUE(simwin::parseSddl(CBackupSet::Dacl(), tools));
+    m->files.find(tool)->security = std::make_shared<simwin::SecurityDescriptor>(tools);
+    simwin::SecurityDescriptor planted;
+    ASSERT_TRUE(simwin::parseSddl("O:" + user + "D:(A;OICI;FA;;;WD)", planted));
+    m->files.find(root)->security = std::make_shared<simwin::SecurityDescriptor>(planted);
+    m->files.find(root)->locked = true;  // another program has it open
+    CBackupSet set;
+    std::string error;
+    EXPECT_FALSE(set.Create(os, error));
+    EXPECT_NE(std::string::npos, error.find("cannot be moved aside")) << error;
+}
+
 // The boundaries of the journal's lines: the last stage, and a file that could not be copied.
 TEST(RemovalJournal, BoundaryLines) {
     const struct {

@@ -101,8 +101,7 @@ TEST(RestoreFaults, TheStopForABackupNamesItsCauseAndAdvisesResumeOnlyAfterARemo
             m->files.beginRun();
             m->files.setDriveSpace("C", 1ull << 34, 2 << 20);
         } else {
-            m->files.makeDirectories("C:\\ProgramData\\Vestral\\korun04\\Backup");
-            m->files.find("C:\\ProgramData\\Vestral\\korun04\\Backup")->denied = true;
+            m->files.find("C:\\ProgramData")->denied = true;
         }
         EXPECT_EQ(1603, toolrun::Run(*m, backuprun::Tail(EVERY_KIND)));
         std::string box;
@@ -231,6 +230,42 @@ TEST(RestoreFaults, AResumedRemovalOn9xTakesTheKeysOfThePrinterItsFirstRunDelete
     simwin::MachineScope scope(*m);
     toolrun::Run(*m, "/QUIET /RESUME");
     EXPECT_EQ(nullptr, m->registry.find(key)) << Log(*m);
+}
+
+}  // namespace
+
+namespace {
+
+// A sets' folder that a user took over (made beforehand, or owns): /RESTORE:LAST and /RESUME pick nothing from
+// it, an explicit set of the tool's in it is still restored, and the next removal moves it aside and makes its own.
+TEST(RestoreFaults, ASetsFolderAUserOwnsIsNeitherPickedNorUsed) {
+    auto m = BuiltFamily("10.0");
+    simwin::MachineScope scope(*m);
+    const machinediff::State before = machinediff::Capture(*m);
+    ASSERT_EQ(0, toolrun::Run(*m, "/QUIET /SELECT:\"Office\"")) << Log(*m);
+    const std::string root = "C:\\ProgramData\\Vestral\\korun04\\Backup", first = CBackupSet::Sets(COSVersion()).back();
+    simwin::SecurityDescriptor taken;
+    ASSERT_TRUE(simwin::parseSddl("O:" + simwin::sidText(simwin::userSid()) + "D:P(A;OICI;FA;;;BA)", taken));
+    m->files.find(root)->security = std::make_shared<simwin::SecurityDescriptor>(taken);
+
+    EXPECT_EQ(1603, toolrun::Run(*m, "/QUIET /RESTORE:LAST"));
+    EXPECT_TRUE(Has(Log(*m), "no set is taken from " + root + ": " + root + " is not the tool's: it is owned by S-1-5-21"))
+        << Log(*m);
+    EXPECT_FALSE(PrinterThere("Office"));
+    EXPECT_EQ(0, toolrun::Run(*m, "/QUIET /RESUME"));
+    EXPECT_TRUE(Has(Log(*m), "no backup set is looked at for a removal cut short: " + root)) << Log(*m);
+
+    // The administrator's own choice of a set is still a set of the tool's.
+    toolrun::Run(*m, "/QUIET /RESTORE:\"" + first + "\"");
+    EXPECT_EQ("", machinediff::Compare(before, machinediff::Capture(*m)).Describe()) << Log(*m);
+
+    ASSERT_EQ(0, toolrun::Run(*m, "/QUIET /SELECT:\"Office\"")) << Log(*m);
+    EXPECT_TRUE(Has(Log(*m), "backup folder not the tool's: " + root + " (it is owned by ")) << Log(*m);
+    const std::vector<std::string> sets = CBackupSet::Sets(COSVersion());
+    ASSERT_EQ(1u, sets.size());
+    EXPECT_NE(first, sets[0]);
+    std::string why;
+    EXPECT_TRUE(CBackupSet::RootTrusted(COSVersion(), why)) << why;
 }
 
 }  // namespace
