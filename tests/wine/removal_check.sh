@@ -208,6 +208,9 @@ fi
 log=$(wine_tool_log)
 if [[ -z $log ]]; then
     problem "no korun04.log in the temporary directory"
+elif grep -aq "backup folder not the tool's" "$log"; then
+    # The folders the first run made must be the tool's to the second, also where Wine keeps no descriptors.
+    problem "a run moved the tool's own backup folders aside: $(grep -a "backup folder not the tool's" "$log" | head -1)"
 elif grep -aq ' |  | \| | $' "$log"; then
     problem "the log has lines with an empty field: $(grep -a ' |  | \| | $' "$log" | head -3 | paste -sd '|')"
 fi
