@@ -161,6 +161,10 @@ bool CMainDlg::FinishRemovalCutShort() {
     std::string error;
     if (!removePage.ResumeRemoval(folder, error)) {
         run.Finish(CAdminRun::END_FAILED, "the removal cut short cannot be finished: " + error);
+        // A damaged or planted set is refused whole: nothing was removed.
+        char text[2048];
+        FillTexts(text, sizeof text, textResources.GetString(IDS_RESUME_REFUSED), {folder, error, run.log.Path()});
+        RunMessageBox(hwnd, text, textResources.GetString(IDS_CAPTION), MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
         EndDialog(hwnd, 1);
     }
     return true;

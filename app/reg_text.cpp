@@ -266,6 +266,11 @@ bool ParseValue(const std::string& line, CRegistryTextValue& value, bool& hexByt
 
 const char* RegistryTextHeader() { return kHeader; }
 
+std::string RegistryKeyPath(const CRegistryTextKey& key) {
+    const char* root = NameOf(key.root);
+    return std::string(root ? root : "") + (key.subKey.empty() ? "" : "\\" + key.subKey);
+}
+
 bool ExportRegistryKey(HKEY root, const char* subKey, std::string& text, std::string* refusal) {
     if (!NameOf(root)) return false;
     std::string out, why;

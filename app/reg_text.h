@@ -53,6 +53,8 @@ struct CRegistryTextKey {
     std::vector<CRegistryTextValue> values;
 };
 
+// The full path of a key of the text as regedit names it ("HKEY_LOCAL_MACHINE\\SOFTWARE\\...").
+std::string RegistryKeyPath(const CRegistryTextKey& key);
 // Parses a text; false with error ("line N: what") on the first line that is not of the format.
 bool ParseRegistryText(const std::string& text, std::vector<CRegistryTextKey>& keys, std::string& error);
 // Creates each key and sets its values; false with error at the first call that fails (what was written

@@ -12,6 +12,8 @@
 //                  profiles with what the stages appended, the counters; rewritten at the start of a stage
 //   journal.txt    one line before each item is touched, one with its outcome, each flushed at once
 //   index.txt      one line per saved copy: its number, what it is, what it was
+//                  ("NNNNN | FORM | ITEM", a file's with " | attributes=0xHEX"); a restore takes a copy
+//                  only when this line agrees with the journal's item (removal/restore_checks.h)
 //   00001.dat ...  the saved copies: files as they were, registry text, printer, driver, monitor, processor
 //                  and service records; numbered, so that no removal item can name them
 //

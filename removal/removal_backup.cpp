@@ -81,10 +81,20 @@ bool CRemovalBackup::Resume(const std::string& folder, CRemovalContext& context,
         error = "the state of " + folder + " is damaged: " + error;
         return false;
     }
+    std::string setText, journalText;
+    if (!set.ReadFile(kSetFile, setText)) {
+        error = folder + " is damaged: it has no " + kSetFile;
+        return false;
+    }
+    set.ReadFile("journal.txt", journalText);
+    const CJournalText journalRead = ParseJournal(journalText);
+    const std::string disagreement = StateDisagreement(database, stage, setText, journalRead);
+    if (!disagreement.empty()) {
+        error = folder + " is damaged: " + disagreement;
+        return false;
+    }
     journal.reset(new CRemovalJournal(set));
-    std::string text;
-    set.ReadFile("journal.txt", text);
-    journal->ContinueAfter(ParseJournal(text));
+    journal->ContinueAfter(journalRead);
     context.journal = journal.get();
     return true;
 }

@@ -184,6 +184,7 @@ CJournalText ParseJournal(const std::string& text) {
             out.ended = true;
         } else if (what == "stage" && fields.size() == 2 && Number(fields[1], number) && number <= 17) {
             stage = out.lastStage = static_cast<int>(number);
+            out.stages.insert(stage);
         } else if (what == "item" && fields.size() >= 5 && Number(fields[1], number) && number > 0) {
             // The item's own text may hold the separator: it is everything between the kind and the copy.
             CJournalItem item;

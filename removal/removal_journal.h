@@ -8,6 +8,7 @@
 // has no journal line, and the removal goes on with the next item.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "app/run_log.h"
@@ -85,6 +86,7 @@ struct CJournalItem {
 struct CJournalText {
     std::vector<CJournalItem> items;
     int lastStage = -1;  // the last stage begun, -1 when none
+    std::set<int> stages;  // every stage begun
     bool started = false, ended = false;
     unsigned badLines = 0;
 };

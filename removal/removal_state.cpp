@@ -162,3 +162,17 @@ bool ReadRemovalState(const std::string& text, CUninstallDatabase& db, CRemovalC
     db.removal = removal;
     return true;
 }
+
+std::string StateDisagreement(const CUninstallDatabase& db, int stage, const std::string& setText,
+                              const CJournalText& journal) {
+    std::set<std::string> chosen;
+    for (const std::string& line : TextLines(setText))
+        if (line.compare(0, 9, "chosen = ") == 0) chosen.insert(TextKey(line.c_str() + 9));
+    for (const CPrinterEntry& p : db.printers)
+        if (!p.isKept && !p.isForeign && !chosen.count(TextKey(p.printerName)))
+            return "its state would remove the printer \"" + std::string(p.printerName) + "\", which was not chosen";
+    if (!journal.stages.count(stage) && stage != journal.lastStage + 1)
+        return "its state is at stage " + std::to_string(stage) + ", which its journal never reached (its last stage: " +
+               std::to_string(journal.lastStage) + ")";
+    return std::string();
+}

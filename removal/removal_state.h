@@ -35,6 +35,7 @@
 #include <string>
 
 #include "removal/removal_context.h"
+#include "removal/removal_journal.h"
 #include "script/database.h"
 
 std::string WriteRemovalState(const CUninstallDatabase& database, const CRemovalContext& context, int stage);
@@ -44,3 +45,11 @@ void WriteRemovalState(const CUninstallDatabase& database, const CRemovalContext
 // false with error ("line N: what") and nothing changed when the text is not a state of this form.
 bool ReadRemovalState(const std::string& text, CUninstallDatabase& database, CRemovalContext& context, int& stage,
                       std::string& error);
+
+// Why a state read back contradicts the rest of its backup set, "" when it agrees. /RESUME goes on from the
+// state alone, so it must be the state of that removal: every printer it would remove (neither kept nor
+// foreign) was chosen in set.ini (setText), and its stage was reached in the journal: the journal has that
+// stage's line, or the state is at the start of the stage after the journal's last (the state is written
+// just before its stage's line, and a run may be killed between the two).
+std::string StateDisagreement(const CUninstallDatabase& database, int stage, const std::string& setText,
+                              const CJournalText& journal);

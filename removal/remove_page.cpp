@@ -189,10 +189,14 @@ void CRemovePage::StartRemoval() {
 bool CRemovePage::ResumeRemoval(const std::string& folder, std::string& error) {
     // A run killed between the spooler's stop and its start left it stopped: the driver and processor
     // directories are asked of it, so it runs while the lists are made.
+    const bool spoolerWasStopped = osVersion.IsWinNT() && IsSpoolerStopped();
     if (osVersion.IsWinNT()) StartSpooler();
     PrepareContext();
     int resumeAt = 0;
-    if (!backup.Resume(folder, removal, *database, resumeAt, error)) return false;
+    if (!backup.Resume(folder, removal, *database, resumeAt, error)) {
+        if (spoolerWasStopped) StopSpooler();  // nothing goes: the machine stays as it was found
+        return false;
+    }
     resumed = true;
     // Nothing before the printers' stage touched the machine: a removal cut short there starts with it.
     stage = resumeAt < 3 ? 3 : resumeAt;

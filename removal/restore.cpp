@@ -17,6 +17,7 @@
 #include "removal/backup_set.h"
 #include "removal/published_inf.h"
 #include "removal/removal_journal.h"
+#include "removal/restore_checks.h"
 
 namespace {
 
@@ -176,7 +177,8 @@ private:
     bool ReadRecord(const CJournalItem& item, const std::map<unsigned, Copy>& copies, CBackupRecord& record) const;
     static std::string CurrentDefault();
     bool MakeDefault(const std::string& name) const;
-    Result Registry(const std::string& text, bool wholeKey, std::string& why);
+    void NothingKept(const CJournalItem& item);
+    Result Registry(const std::string& text, const CJournalItem& item, std::string& why);
     Result File(const std::string& path, unsigned copy, DWORD attributes, std::string& why);
     void InstallOemInf(const std::string& path, std::string& why);
     Result Record(const CBackupRecord& record, std::string& why);
@@ -200,6 +202,28 @@ Result Failed(std::string& why, const std::string& what, DWORD error) {
     return FAILED;
 }
 
+// The reason of an item the backup set's damage keeps from coming back.
+std::string Damaged(const std::string& why) { return "the backup set is damaged: " + why; }
+
+std::string WindowsDirectory() {
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    return windows;
+}
+
+// Why the copies a driver's record names for its files disagree with their index lines: each must be a driver
+// file of that path.
+std::string SavedFilesDisagreement(const CBackupRecord& r, const std::map<unsigned, Copy>& copies) {
+    for (const std::string& saved : r.All("savedFile")) {
+        const size_t bar = saved.find('|');
+        auto copy = copies.find(static_cast<unsigned>(strtoul(saved.c_str(), NULL, 10)));
+        if (bar == std::string::npos || copy == copies.end()) return "a file of its record has no copy: " + saved;
+        if (copy->second.form != "driver file" || _strcmpi(copy->second.item.c_str(), saved.c_str() + bar + 1) != 0)
+            return "a file of its record is not what its copy's index line names: " + copy->second.item;
+    }
+    return std::string();
+}
+
 void CRestorer::Tell(const CJournalItem& item, Result result, const std::string& why) {
     static const char* const kWords[] = {"restored", "already there", "failed", "cannot come back now",
                                          "after the restart"};
@@ -213,7 +237,10 @@ void CRestorer::Tell(const CJournalItem& item, Result result, const std::string&
         counts.restartNeeded = true;
         break;
     }
-    if (log) log->Write("restore", item.kind + " | " + item.item + " | " + kWords[result] + (why.empty() ? "" : " (" + why + ")"));
+    std::string named = item.item;  // a NUL of a damaged line would cut the log's line
+    for (char& c : named)
+        if (!c) c = '?';
+    if (log) log->Write("restore", item.kind + " | " + named + " | " + kWords[result] + (why.empty() ? "" : " (" + why + ")"));
 }
 
 namespace {
@@ -283,8 +310,8 @@ void CRestorer::Item(const CJournalItem& item, const std::map<unsigned, Copy>& c
     // Only what went, or may have gone (an item the run was cut short on), comes back.
     const std::string& o = item.outcome;
     if (!o.empty() && o != "removed" && o != "scheduled for restart" && o != "pending deletion") return;
-    if (item.kind == "default printer") {  // once its printer is back
-        movedDefaults.push_back(item);
+    if (item.item.find('\0') != std::string::npos) {
+        Tell(item, FAILED, Damaged("its journal line holds a NUL"));
         return;
     }
     const std::string owner = item.kind == "printer" ? item.item : PrinterOfSettings(item);
@@ -292,24 +319,8 @@ void CRestorer::Item(const CJournalItem& item, const std::map<unsigned, Copy>& c
         Tell(item, CANNOT_COME_BACK, "a printer of that name exists, with another driver: it is not the one saved");
         return;
     }
-    if (!item.copy && (item.kind == "file" || item.kind == "shortcut" || item.kind == "INF")) {
-        // A file in use when it went could not be kept: it was only scheduled, and it stays when that is
-        // cancelled before the restart.
-        if (CancelScheduledDeletion(item.item, os) && Exists(item.item))
-            Tell(item, RESTORED, "its deletion at the restart is cancelled");
-        else if (Exists(item.item))
-            Tell(item, ALREADY_THERE);
-        else
-            Tell(item, CANNOT_COME_BACK, "it was in use when it went, no copy of it could be kept, and the restart "
-                                         "deleted it");
-        return;
-    }
     if (!item.copy) {
-        const char* why = item.kind == "device" ? "it comes back when its device is plugged in"
-                        : item.kind == "job"    ? "a cancelled job is gone"
-                        : item.kind == "hook"   ? "what an uninstall hook did is its own"
-                                                : "nothing of it was kept";
-        Tell(item, CANNOT_COME_BACK, why);
+        NothingKept(item);
         return;
     }
     auto copy = copies.find(item.copy);
@@ -320,20 +331,63 @@ void CRestorer::Item(const CJournalItem& item, const std::map<unsigned, Copy>& c
         Tell(item, FAILED, "its copy " + std::to_string(item.copy) + " is missing from the backup set");
         return;
     }
+    const std::string damage = IndexDisagreement(item.kind, item.item, copy->second.form, copy->second.item, WindowsDirectory());
+    if (!damage.empty()) {
+        Tell(item, FAILED, Damaged(damage));
+        return;
+    }
     Result result = FAILED;
     if (copy->second.form == "registry") {
-        result = Registry(text, item.kind == "registry key", why);
+        result = Registry(text, item, why);
     } else if (copy->second.form == "file") {
+        // The journal's path, as the index spells it (the case the directory had): they agree, case aside.
         result = File(copy->second.item, item.copy, copy->second.attributes, why);
         if (result == RESTORED && item.kind == "INF") InstallOemInf(copy->second.item, why);
-    } else if (copy->second.form == "record") {
+    } else {
         CBackupRecord record;
         std::string error;
-        result = record.Parse(text, error) ? Record(record, why) : Failed(why, "its record is damaged: " + error, 0);
-    } else {
-        why = "a copy of an unknown form";
+        if (!record.Parse(text, error)) {
+            Tell(item, FAILED, "its record is damaged: " + error);
+            return;
+        }
+        std::string disagreement = RecordDisagreement(item.kind, item.item, record);
+        if (disagreement.empty()) disagreement = SavedFilesDisagreement(record, copies);
+        if (!disagreement.empty()) {
+            Tell(item, FAILED, Damaged(disagreement));
+            return;
+        }
+        if (item.kind == "default printer") {  // once its printer is back
+            movedDefaults.push_back(item);
+            return;
+        }
+        result = Record(record, why);
     }
     Tell(item, result, why);
+}
+
+// An item with no copy: a file in use when it went could not be kept (it was only scheduled, and it stays
+// when that is cancelled before the restart); a job, a hook's work, a device node cannot be kept.
+void CRestorer::NothingKept(const CJournalItem& item) {
+    const bool fileKind = item.kind == "file" || item.kind == "shortcut" || item.kind == "INF";
+    const std::string path = JournalItemPath(item.kind, item.item, WindowsDirectory());
+    const std::string damage = fileKind ? PathDamage(path) : std::string();
+    if (fileKind && item.inUse && !damage.empty()) {
+        Tell(item, FAILED, Damaged(damage));
+    } else if (fileKind && damage.empty()) {
+        if (CancelScheduledDeletion(path, os) && Exists(path))
+            Tell(item, RESTORED, "its deletion at the restart is cancelled");
+        else if (Exists(path))
+            Tell(item, ALREADY_THERE);
+        else
+            Tell(item, CANNOT_COME_BACK, "it was in use when it went, no copy of it could be kept, and the restart "
+                                         "deleted it");
+    } else {
+        const char* why = item.kind == "device" ? "it comes back when its device is plugged in"
+                        : item.kind == "job"    ? "a cancelled job is gone"
+                        : item.kind == "hook"   ? "what an uninstall hook did is its own"
+                                                : "nothing of it was kept";
+        Tell(item, CANNOT_COME_BACK, why);
+    }
 }
 
 // An OEM INF put back under its own name is installed again through setupapi where Windows has it: finding
@@ -364,29 +418,18 @@ void CRestorer::InstallOemInf(const std::string& path, std::string& why) {
     FreeLibrary(setupapi);
 }
 
-namespace {
-
-// Whether key is base or one of its subkeys: a backup of one item puts back nothing beside it.
-bool WithinKey(const CRegistryTextKey& key, const CRegistryTextKey& base) {
-    const size_t n = base.subKey.size();
-    return key.root == base.root && key.subKey.size() >= n && _strnicmp(key.subKey.c_str(), base.subKey.c_str(), n) == 0 &&
-           (key.subKey.size() == n || (n && key.subKey[n] == '\\'));
-}
-
-}  // namespace
-
-Result CRestorer::Registry(const std::string& text, bool wholeKey, std::string& why) {
+Result CRestorer::Registry(const std::string& text, const CJournalItem& item, std::string& why) {
     std::vector<CRegistryTextKey> keys;
     std::string error;
+    const bool wholeKey = item.kind == "registry key";
     if (!ParseRegistryText(text, keys, error) || keys.empty()) return Failed(why, "its registry text is damaged: " + error, 0);
+    const std::string disagreement = RegistryTextDisagreement(keys, wholeKey, item.item);
+    if (!disagreement.empty()) return Failed(why, Damaged(disagreement), 0);
     const CRegistryTextKey& first = keys.front();
-    if (!wholeKey && keys.size() > 1) return Failed(why, "its registry text names more keys than the value's own", 0);
-    for (const CRegistryTextKey& k : keys)
-        if (!WithinKey(k, first)) return Failed(why, "its registry text names a key beside the item's: " + k.subKey, 0);
     HKEY key = NULL;
     if (RegOpenKeyExA(first.root, first.subKey.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
         bool there = wholeKey;
-        if (!wholeKey && !first.values.empty())
+        if (!wholeKey)
             there = RegQueryValueExA(key, first.values.front().name.empty() ? NULL : first.values.front().name.c_str(),
                                      NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
         RegCloseKey(key);
@@ -553,7 +596,8 @@ bool CRestorer::MakeDefault(const std::string& name) const {
 void CRestorer::LearnDefaultMoves(const CJournalText& journal, const std::map<unsigned, Copy>& copies) {
     for (const CJournalItem& item : journal.items) {
         CBackupRecord record;
-        if (item.kind == "default printer" && ReadRecord(item, copies, record) && record.kind == "default")
+        if (item.kind == "default printer" && ReadRecord(item, copies, record) &&
+            RecordDisagreement(item.kind, item.item, record).empty())
             defaultMoves[LowerText(record.Get("previous"))] = record.Get("successor");
     }
 }

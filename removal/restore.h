@@ -18,6 +18,8 @@
 // marked for deletion comes back after the restart, when the restore is run again). Only a set the tool
 // wrote is read, and what the machine still needs is never overwritten: an item that is there again stays
 // as it is.
+// An item whose part of the set is damaged or planted (an index line, a path, registry text or a record that
+// is not exactly what its journal line names: removal/restore_checks.h) fails alone; the others come back.
 #pragma once
 
 #include <string>

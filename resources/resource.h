@@ -128,5 +128,6 @@
 #define IDS_BACKUP_CAUSE_SPACE 315   // why the backup set cannot be written: no space left on its drive
 #define IDS_BACKUP_CAUSE_RIGHTS 316  // ... access to its folder is denied
 #define IDS_BACKUP_CAUSE_OTHER 317   // ... another error: its code
+#define IDS_RESUME_REFUSED 318       // the set of a removal cut short is damaged: it is not finished, nothing removed
 // The capture (/CAPTURE): 320 on.
 #define IDS_CAPTURE_FOLDER_USED 320  // the capture's folder is a file or already holds files: its full path
