@@ -249,4 +249,40 @@ TEST(CaptureReplay, OnlyANewOrEmptyFolderTakesACapture) {
     }
 }
 
+// What the capture writes of facts a replay must not lose: a disabled service keeps its start type (else the
+// replay starts it on demand), and win.ini's [windows] in any case is the one section the default device
+// line goes to (never a second one).
+TEST(CaptureReplay, AServicesStartTypeAndWinIniOfAnyCaseAreKept) {
+    const struct {
+        const char* what;
+        const char* winIni;
+        const char* serviceStart;
+        const char* expectedLine;
+    } rows[] = {
+        {"disabled service", "[windows]\r\n", "disabled", "start = disabled"},
+        {"automatic service", "[windows]\r\n", "auto", "start = auto"},
+        {"[Windows] in another case", "[Windows]\r\nload=\r\n[Ports]\r\nLPT1:=\r\n", "demand", "device=Office"},
+        {"no [windows] at all", "[Ports]\r\nLPT1:=\r\n", "demand", "device=Office"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Source source = WholeRun();
+        source.machineIni += std::string("[service]\nname = VstStatus04\nstart = ") + row.serviceStart +
+                             "\nbinary = C:\\Program Files\\Vestral\\vststat.exe\n";
+        const std::string script = "C/Windows/System32/spool/drivers/x64/Kunz__04.unm";
+        source.files[script] += "VstStatus04\r\n";  // the last section of the script is [VXDRV.Services]
+        source.files["C/Windows/win.ini"] = row.winIni;
+        auto m = LoadSource(source);
+        simwin::MachineScope scope(*m);
+        ASSERT_EQ(0, toolrun::Run(*m, "/CAPTURE:\"C:\\capture\"")) << m->files.read(toolrun::kDefaultLog);
+        const std::string machineIni = m->files.read("C:\\capture\\machine.ini");
+        const std::string winIni = m->files.read("C:\\capture\\drive\\C\\Windows\\win.ini");
+        const std::string captured = machineIni + winIni;
+        EXPECT_NE(std::string::npos, captured.find(row.expectedLine)) << machineIni << winIni;
+        size_t sections = 0;
+        for (size_t at = 0; (at = simwin::toLower(winIni).find("[windows]", at)) != std::string::npos; ++at) ++sections;
+        EXPECT_EQ(1u, sections) << winIni;
+    }
+}
+
 }  // namespace
