@@ -55,6 +55,9 @@ const char* const kUserKeys[] = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
     "Software\\Wow6432Node\\Classes",
 };
+// Windows's own keys directly below Software.
+const char* const kWindowsSoftwareKeys[] = {"Microsoft", "Classes", "Policies", "Clients", "RegisteredApplications",
+                                            "Wow6432Node"};
 // The keys whose values start programs.
 const char* const kRunKeys[] = {
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
@@ -182,6 +185,12 @@ void ClassIdReferences(const ClassesKey& classes, const std::string& classId, in
     for (const ClassesKey& place : places) ClassReferences(place, Below(place.path, "CLSID\\" + classId), 0, links + 1, out);
 }
 
+// The registrations of a ProgID a key names: beside that key, and in the merged view of HKEY_CLASSES_ROOT.
+void ProgIdReferences(const ClassesKey& classes, const std::string& progId, int links, std::vector<std::string>& out) {
+    for (const ClassesKey& place : {classes, ClassesKey{HKEY_CLASSES_ROOT, ""}})
+        ClassReferences(place, Below(place.path, progId), 0, links, out);
+}
+
 // The commands and libraries a class registration names (the default values of its reference keys), with those
 // of the class it names by a link of its own: a ProgID's CLSID and CurVer, an interface's proxy and stub class.
 void ClassReferences(const ClassesKey& classes, const std::string& subKey, int depth, int links,
@@ -197,7 +206,7 @@ void ClassReferences(const ClassesKey& classes, const std::string& subKey, int d
     if (depth == 1 && links < kClassLinks && IsKeyName(value)) {
         if (OneOf(leaf, kClassIdLinks, sizeof kClassIdLinks / sizeof kClassIdLinks[0]))
             ClassIdReferences(classes, value, links, out);
-        if (leaf == "curver") ClassReferences(classes, Below(classes.path, value), 0, links + 1, out);
+        if (leaf == "curver") ProgIdReferences(classes, value, links + 1, out);
     }
     for (DWORD index = 0;; ++index) {
         char child[MAX_PATH];
@@ -279,7 +288,7 @@ CRefusal CKeeper::ClassKey(HKEY root, const std::string& subKey, size_t classAt)
     // A file type names its class (ProgID): the file type goes with what its class runs.
     if (!container && !windowsClass && name[0] == '.') {
         const std::string progId = DefaultText(root, registrationKey);
-        if (IsKeyName(progId)) ClassReferences(classes, Below(classes.path, progId), 0, 0, references);
+        if (IsKeyName(progId)) ProgIdReferences(classes, progId, 0, references);
     }
     for (const std::string& command : references) {
         std::string program = ProgramOf(command, windowsDir);
@@ -296,7 +305,9 @@ CRefusal CKeeper::ClassKey(HKEY root, const std::string& subKey, size_t classAt)
 CRefusal CKeeper::MakerKey(const Key& key, size_t at) const {
     // at: the component after Software; the 32-bit view holds the maker's key again.
     if (key.size() > at + 1 && key[at] == kClassView32) ++at;
-    if (key.size() <= at) return CRefusal();
+    // A driver may call its maker by a name Windows's own key below Software has: that key has its rules.
+    if (key.size() <= at || OneOf(key[at], kWindowsSoftwareKeys, sizeof kWindowsSoftwareKeys / sizeof kWindowsSoftwareKeys[0]))
+        return CRefusal();
     auto maker = stayingMakers.find(key[at]);
     if (maker == stayingMakers.end()) return CRefusal();
     return CRefusal::By("staying-printer", "the key of " + maker->second);
