@@ -84,13 +84,18 @@ protected:
         for (const Attack& a : attacks) {
             SCOPED_TRACE(a.line);
             const bool stays = *a.rule != 0;
+            // What a printer that stays needs is logged as kept; the plan names a file by its full path.
+            const std::string outcome = std::string(a.rule) == "staying-printer" ? " | kept (" : " | refused (";
+            const std::string listed = std::string(a.category) == "Files" ? a.item : a.line;
             EXPECT_EQ(stays, Present(a.item)) << log;
-            EXPECT_EQ(stays, log.find(a.item + " | refused (" + a.rule + ": ") != npos) << log;
-            EXPECT_EQ(stays, refused.find(" = " + a.line + " | " + a.rule + ": ") != npos) << refused;
+            EXPECT_EQ(stays, log.find(a.item + outcome + a.rule + ": ") != npos) << log;
+            EXPECT_EQ(stays, refused.find(" = " + listed + " | " + a.rule + ": ") != npos) << refused;
         }
-        // Nothing went but the family's keys the script names and the spooler's keys of what the run removed.
+        // Nothing went but the family's keys: those the script names, the family's own key, and the spooler's keys
+        // of what the run removed.
         for (const std::string& key : diff.keysRemoved) {
-            bool family = Lower(key).rfind("hkey_local_machine\\system\\currentcontrolset\\control\\print\\", 0) == 0;
+            bool family = Lower(key).rfind("hkey_local_machine\\system\\currentcontrolset\\control\\print\\", 0) == 0 ||
+                          Lower(key) == "hkey_local_machine\\software\\vestral";
             for (const Attack& a : attacks) family = family || (!*a.rule && Lower(key).rfind(Lower(a.item), 0) == 0);
             EXPECT_TRUE(family) << key;
         }
@@ -150,7 +155,7 @@ TEST_F(HostileRegistry, TheKeysAndIniFileOfTheMakerOfAStayingPrinter) {
          {"DeleteIni", "acme.ini,Laser,Port", "C:\\Windows\\acme.ini [Laser] Port", "staying-printer"},
          {"Files", "Acme.ini", "C:\\Windows\\Acme.ini", "staying-printer"}});
     const std::string log = m->files.read(kLog);
-    EXPECT_NE(npos, log.find("refused (staying-printer: the key of Acme, the maker of the driver of Acme, a printer that stays)"))
+    EXPECT_NE(npos, log.find("kept (staying-printer: the key of Acme, the maker of the driver of Acme, a printer that stays)"))
         << log;
 }
 
