@@ -160,6 +160,7 @@ void CKeeper::LearnDrivers() {
                 const DRIVER_INFO_8A& d8 = reinterpret_cast<const DRIVER_INFO_8A*>(list.data())[i];
                 driver.inf = d8.pszInfPath ? d8.pszInfPath : "";
                 driver.provider = d8.pszProvider ? d8.pszProvider : "";
+                driver.manufacturer = d8.pszMfgName ? d8.pszMfgName : "";
             }
             std::string why;
             if (!driver.inf.empty() && PublishedInfName(driver.inf, infDir, driver.publishedInf, why))
@@ -227,10 +228,11 @@ void CKeeper::LearnStayingPrinters() {
 
 void CKeeper::LearnStaying(const std::vector<StayingPrinter>& printers) {
     stayingPrinters.clear(), stayingDrivers.clear(), stayingFiles.clear(), stayingInfs.clear();
-    stayingMonitors.clear(), stayingProcessors.clear(), processorUsers.clear();
+    stayingMonitors.clear(), stayingProcessors.clear(), processorUsers.clear(), stayingMakers.clear();
     std::set<std::string> ports;
     for (const StayingPrinter& p : printers) {
         stayingPrinters.insert(Lower(p.name));
+        LearnMakers(p);
         const std::string driver = Lower(p.driver);
         if (!driver.empty() && stayingDrivers.insert(driver).second) {
             // The driver in every environment: its copy for another environment serves the clients of a
@@ -266,6 +268,23 @@ void CKeeper::LearnStaying(const std::vector<StayingPrinter>& printers) {
         }
     }
     LearnDevices(ports);
+}
+
+void CKeeper::LearnMakers(const StayingPrinter& printer) {
+    // A printer of the family that stays keeps the family's own keys by the lists; Windows's drivers have no
+    // maker's key of their own (Windows's keys have their rules).
+    const std::string driver = Lower(printer.driver);
+    if (familyPrinterNames.count(Lower(printer.name)) || driver.empty() || windowsDrivers.count(driver)) return;
+    auto range = drivers.equal_range(driver);
+    for (auto it = range.first; it != range.second; ++it)
+        for (const std::string& name : {Trimmed(it->second.provider), Trimmed(it->second.manufacturer)}) {
+            // A maker's name names one key and one file: none that is a path or a name Windows reads otherwise.
+            if (name.empty() || name.find_first_of("\\/:*?\"<>|") != std::string::npos || name == "." || name == "..")
+                continue;
+            if (stayingMakers.count(Lower(name))) continue;
+            stayingMakers[Lower(name)] = name + ", the maker of the driver of " + printer.name + ", a printer that stays";
+            if (!windowsDir.empty()) stayingFiles.insert(FullKey(windowsDir + "\\" + name + ".ini"));
+        }
 }
 
 void CKeeper::LearnDevices(const std::set<std::string>& stayingPorts) {

@@ -8,16 +8,21 @@
 //   windows-file        files Windows protects, Windows's own INI files and INF files
 //   staying-printer     whatever a printer that stays uses, whatever its maker: its driver in every
 //                       environment, the driver's files, its OEM INF, its port's monitor and the monitor's
-//                       library, its print processor and the processor's library, its USB device nodes
+//                       library, its print processor and the processor's library, its USB device nodes; for
+//                       another maker's printer also what its driver's maker owns by name (SOFTWARE\<maker>
+//                       in every user and view, <maker>.ini in the Windows directory)
 //   windows-printing    the standard monitors, WinPrint, Windows's own drivers and their files (a driver
 //                       whose INF is published under a name not oem*.inf, or whose provider is Microsoft),
 //                       and a driver whose INF's published name cannot be told
 //   service             a service that is not the family's: one that starts with Windows, one whose program
 //                       Windows protects or shares, one whose program the family does not own
-//   windows-key         Windows's registry keys with their subtrees; below the spooler's and the service
-//                       manager's keys only the keys of components this run removes
+//   windows-key         Windows's registry keys with their subtrees (the 9x class's device tree HKLM\Enum
+//                       too); the class containers (CLSID, Interface, TypeLib, AppID) in both views; below
+//                       the spooler's and the service manager's keys only the keys of components this run
+//                       removes
 //   points-elsewhere    a key or value naming a program or library that is not the family's (a Run value,
-//                       a word of win.ini's load line, a class key's server, command or icon)
+//                       a word of win.ini's load line, a class key's server, command or icon, a ProgID's
+//                       through the CLSID it names)
 //   windows-ini         Windows's own INI lines (win.ini's [windows], system.ini's [boot] and the like)
 //   path-form           a path Windows would read as something else: \\?\ and \\.\ paths, shares, streams,
 //                       wildcards, trailing dots or blanks, a relative path, a printer name with a backslash
@@ -137,6 +142,7 @@ private:
         std::string inf;                 // the INF it was installed from (level 8), or empty
         std::string publishedInf;        // that INF's name in the INF directory (lower-cased), or empty
         std::string provider;
+        std::string manufacturer;
     };
     struct StayingPrinter {
         std::string name, driver, processor;
@@ -157,7 +163,8 @@ private:
     std::string FoundProgram(const std::string& program) const;
     bool IsFamilyProgram(const std::string& program) const;
     CRefusal ClassKey(HKEY root, const std::string& subKey, size_t classAt) const;
-    void ClassReferences(HKEY root, const std::string& subKey, std::vector<std::string>& out, int depth) const;
+    CRefusal MakerKey(const std::vector<std::string>& key, size_t softwareAt) const;
+    void LearnMakers(const StayingPrinter& printer);
     CRefusal ServicesKey(const std::vector<std::string>& key, size_t at) const;
     CRefusal PrintKey(const std::vector<std::string>& key, size_t at) const;
 
@@ -185,6 +192,8 @@ private:
     // What the printers that stay use (lower-cased names, full paths).
     std::set<std::string> stayingPrinters, stayingDrivers, stayingFiles, stayingInfs, stayingMonitors,
         stayingProcessors, stayingDevices;
+    // The makers of the drivers of other makers' printers that stay (lower-cased name -> who stays for it).
+    std::map<std::string, std::string> stayingMakers;
     // Processor -> the staying printers of other makers that use it.
     std::map<std::string, std::set<std::string>> processorUsers;
     // Windows's own drivers and files (lower-cased).

@@ -53,15 +53,21 @@ const char* const kUserKeys[] = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
     "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    "Software\\Wow6432Node\\Classes",
 };
+// Windows's own keys directly below Software.
+const char* const kWindowsSoftwareKeys[] = {"Microsoft", "Classes", "Policies", "Clients", "RegisteredApplications",
+                                            "Wow6432Node"};
 // The keys whose values start programs.
 const char* const kRunKeys[] = {
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
     "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
     "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce"};
 
-// Class containers: every registration below them is Windows's unless it points at the family's programs.
-const char* const kClassContainers[] = {"CLSID", "Interface", "TypeLib", "AppID", "Wow6432Node"};
+// Class containers: every registration below them is Windows's unless it points at the family's programs. The
+// 32-bit view (Wow6432Node below a classes key) holds them again, and is read as a classes key of its own.
+const char* const kClassContainers[] = {"CLSID", "Interface", "TypeLib", "AppID"};
+const char kClassView32[] = "wow6432node";
 // Class keys of Windows: the key itself stays; a registration below it (a context menu handler, a verb)
 // goes only when it points at the family's programs.
 const char* const kWindowsClassKeys[] = {"*", "Directory", "Folder", "Drive", "exefile", "dllfile", "inffile",
@@ -133,6 +139,83 @@ bool OneOf(const std::string& name, const char* const* names, size_t count) {
     return false;
 }
 
+// How many links from a class key to the class it names (a ProgID's CLSID, its CurVer) a walk follows.
+const int kClassLinks = 3;
+// The keys of a registration whose default value names a class ID.
+const char* const kClassIdLinks[] = {"clsid", "proxystubclsid32", "proxystubclsid"};
+
+std::string Below(const std::string& parent, const std::string& child) {
+    return parent.empty() ? child : parent + "\\" + child;
+}
+
+// A key's default value when it is text, else "".
+std::string DefaultText(HKEY root, const std::string& subKey) {
+    HKEY handle = NULL;
+    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::string();
+    char value[2 * MAX_PATH] = "";
+    DWORD size = sizeof value - 1, type = 0;
+    const LONG r = RegQueryValueExA(handle, NULL, NULL, &type, reinterpret_cast<LPBYTE>(value), &size);
+    RegCloseKey(handle);
+    return r == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) ? std::string(value) : std::string();
+}
+
+// A name that stands for one key beside the one that names it: a class ID ({...}) or a ProgID.
+bool IsKeyName(const std::string& name) { return !name.empty() && name.find_first_of("\\/") == std::string::npos; }
+
+// A classes key: the root and the path of the key whose subkeys are class registrations ("" for
+// HKEY_CLASSES_ROOT itself).
+struct ClassesKey {
+    HKEY root;
+    std::string path;
+};
+
+void ClassReferences(const ClassesKey& classes, const std::string& subKey, int depth, int links,
+                     std::vector<std::string>& out);
+
+// The registrations of the class a class ID names, wherever Windows finds it: in the classes key that names it in
+// both views, in the merged view of HKEY_CLASSES_ROOT in both, and in the machine's 32-bit classes.
+void ClassIdReferences(const ClassesKey& classes, const std::string& classId, int links, std::vector<std::string>& out) {
+    const ClassesKey places[] = {
+        classes,
+        {classes.root, Below(classes.path, "Wow6432Node")},
+        {HKEY_CLASSES_ROOT, ""},
+        {HKEY_CLASSES_ROOT, "Wow6432Node"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Classes"},
+    };
+    for (const ClassesKey& place : places) ClassReferences(place, Below(place.path, "CLSID\\" + classId), 0, links + 1, out);
+}
+
+// The registrations of a ProgID a key names: beside that key, and in the merged view of HKEY_CLASSES_ROOT.
+void ProgIdReferences(const ClassesKey& classes, const std::string& progId, int links, std::vector<std::string>& out) {
+    for (const ClassesKey& place : {classes, ClassesKey{HKEY_CLASSES_ROOT, ""}})
+        ClassReferences(place, Below(place.path, progId), 0, links, out);
+}
+
+// The commands and libraries a class registration names (the default values of its reference keys), with those
+// of the class it names by a link of its own: a ProgID's CLSID and CurVer, an interface's proxy and stub class.
+void ClassReferences(const ClassesKey& classes, const std::string& subKey, int depth, int links,
+                     std::vector<std::string>& out) {
+    HKEY handle = NULL;
+    if (depth > 4 || out.size() > 64 || RegOpenKeyExA(classes.root, subKey.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return;
+    const std::string leaf = Lower(FileNameOf(subKey));
+    const std::string value = Trimmed(DefaultText(classes.root, subKey));
+    if (!value.empty() && OneOf(leaf, kReferenceKeys, sizeof kReferenceKeys / sizeof kReferenceKeys[0]))
+        out.push_back(value);
+    // The links are the registration's own children: what they name runs when the registration is used.
+    if (depth == 1 && links < kClassLinks && IsKeyName(value)) {
+        if (OneOf(leaf, kClassIdLinks, sizeof kClassIdLinks / sizeof kClassIdLinks[0]))
+            ClassIdReferences(classes, value, links, out);
+        if (leaf == "curver") ProgIdReferences(classes, value, links + 1, out);
+    }
+    for (DWORD index = 0;; ++index) {
+        char child[MAX_PATH];
+        if (RegEnumKeyA(handle, index, child, sizeof child) != ERROR_SUCCESS) break;
+        ClassReferences(classes, subKey + "\\" + child, depth + 1, links, out);
+    }
+    RegCloseKey(handle);
+}
+
 // A control set by any name: CurrentControlSet, ControlSet001 ...
 bool IsControlSet(const std::string& name) {
     if (name == "currentcontrolset") return true;
@@ -174,6 +257,10 @@ CRefusal CKeeper::PrintKey(const Key& key, size_t at) const {
 CRefusal CKeeper::ClassKey(HKEY root, const std::string& subKey, size_t classAt) const {
     const Key key = Split(subKey.c_str());
     if (key.size() == classAt) return CRefusal::By("windows-key", "the class registrations' root");
+    if (key[classAt] == kClassView32) {
+        if (key.size() == classAt + 1) return CRefusal::By("windows-key", "the 32-bit view of the class registrations");
+        return ClassKey(root, subKey, classAt + 1);
+    }
     const std::string& name = key[classAt];
     const bool container = OneOf(name, kClassContainers, sizeof kClassContainers / sizeof kClassContainers[0]);
     const bool windowsClass = OneOf(name, kWindowsClassKeys, sizeof kWindowsClassKeys / sizeof kWindowsClassKeys[0]);
@@ -196,20 +283,12 @@ CRefusal CKeeper::ClassKey(HKEY root, const std::string& subKey, size_t classAt)
     const size_t registration = container ? classAt + 2 : windowsClass ? key.size() : classAt + 1;
     const std::string registrationKey = joinParts(registration);
     std::vector<std::string> references;
-    ClassReferences(root, registrationKey, references, 0);
+    const ClassesKey classes{root, joinParts(classAt)};
+    ClassReferences(classes, registrationKey, 0, 0, references);
     // A file type names its class (ProgID): the file type goes with what its class runs.
     if (!container && !windowsClass && name[0] == '.') {
-        HKEY handle = NULL;
-        if (RegOpenKeyExA(root, registrationKey.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS) {
-            char progId[MAX_PATH] = "";
-            DWORD size = sizeof progId - 1, type = 0;
-            if (RegQueryValueExA(handle, NULL, NULL, &type, reinterpret_cast<LPBYTE>(progId), &size) == ERROR_SUCCESS &&
-                type == REG_SZ && progId[0] && !strpbrk(progId, "\\/")) {
-                const std::string classes = joinParts(classAt);
-                ClassReferences(root, classes.empty() ? std::string(progId) : classes + "\\" + progId, references, 0);
-            }
-            RegCloseKey(handle);
-        }
+        const std::string progId = DefaultText(root, registrationKey);
+        if (IsKeyName(progId)) ProgIdReferences(classes, progId, 0, references);
     }
     for (const std::string& command : references) {
         std::string program = ProgramOf(command, windowsDir);
@@ -223,23 +302,15 @@ CRefusal CKeeper::ClassKey(HKEY root, const std::string& subKey, size_t classAt)
     return CRefusal();
 }
 
-void CKeeper::ClassReferences(HKEY root, const std::string& subKey, std::vector<std::string>& out, int depth) const {
-    HKEY handle = NULL;
-    if (depth > 4 || out.size() > 64 || RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return;
-    const std::string leaf = Lower(FileNameOf(subKey));
-    if (OneOf(leaf, kReferenceKeys, sizeof kReferenceKeys / sizeof kReferenceKeys[0])) {
-        char value[2 * MAX_PATH] = "";
-        DWORD size = sizeof value - 1, type = 0;
-        if (RegQueryValueExA(handle, NULL, NULL, &type, reinterpret_cast<LPBYTE>(value), &size) == ERROR_SUCCESS &&
-            (type == REG_SZ || type == REG_EXPAND_SZ) && value[0])
-            out.push_back(value);
-    }
-    for (DWORD index = 0;; ++index) {
-        char child[MAX_PATH];
-        if (RegEnumKeyA(handle, index, child, sizeof child) != ERROR_SUCCESS) break;
-        ClassReferences(root, subKey + "\\" + child, out, depth + 1);
-    }
-    RegCloseKey(handle);
+CRefusal CKeeper::MakerKey(const Key& key, size_t at) const {
+    // at: the component after Software; the 32-bit view holds the maker's key again.
+    if (key.size() > at + 1 && key[at] == kClassView32) ++at;
+    // A driver may call its maker by a name Windows's own key below Software has: that key has its rules.
+    if (key.size() <= at || OneOf(key[at], kWindowsSoftwareKeys, sizeof kWindowsSoftwareKeys / sizeof kWindowsSoftwareKeys[0]))
+        return CRefusal();
+    auto maker = stayingMakers.find(key[at]);
+    if (maker == stayingMakers.end()) return CRefusal();
+    return CRefusal::By("staying-printer", "the key of " + maker->second);
 }
 
 CRefusal CKeeper::RegistryKey(HKEY root, const char* subKey, bool tree) const {
@@ -252,6 +323,10 @@ CRefusal CKeeper::RegistryKey(HKEY root, const char* subKey, bool tree) const {
         if (key.size() == from + 1) return CRefusal::By("windows-key", "a key directly below a user's registry");
         if (key.size() >= from + 2 && key[from] == "software" && key[from + 1] == "classes")
             return ClassKey(root, text, from + 2);
+        if (key.size() >= from + 3 && key[from] == "software" && key[from + 1] == kClassView32 && key[from + 2] == "classes")
+            return ClassKey(root, text, from + 3);
+        if (key[from] == "software")
+            if (const CRefusal maker = MakerKey(key, from + 1)) return maker;
         if (Matches(key, from, kUserSubtrees, sizeof kUserSubtrees / sizeof kUserSubtrees[0], true, true) ||
             Matches(key, from, kUserKeys, sizeof kUserKeys / sizeof kUserKeys[0], false, true))
             return CRefusal::By("windows-key", "Windows needs it or a key below it");
@@ -267,6 +342,8 @@ CRefusal CKeeper::RegistryKey(HKEY root, const char* subKey, bool tree) const {
     }
     if (root != HKEY_LOCAL_MACHINE) return CRefusal::By("windows-key", "not a root the scripts may name");
     if (key.empty()) return CRefusal::By("windows-key", "a registry root");
+    // The 9x class keeps its device tree (what Plug and Play found and installed) below the machine's key.
+    if (key[0] == "enum" && !os.IsWinNT()) return CRefusal::By("windows-key", "the device tree of Windows");
     if (key.size() == 1) return CRefusal::By("windows-key", "a key directly below HKEY_LOCAL_MACHINE");
     if (key[0] == "system" && IsControlSet(key[1])) {
         // A control set by any name: all of it is Windows's but the keys of components this run removes.
@@ -275,8 +352,10 @@ CRefusal CKeeper::RegistryKey(HKEY root, const char* subKey, bool tree) const {
         return CRefusal::By("windows-key", "a control set holds Windows's configuration");
     }
     if (key[0] == "software" && key[1] == "classes") return ClassKey(root, text, 2);
-    if (key[0] == "software" && key[1] == "wow6432node" && key.size() >= 3 && key[2] == "classes")
+    if (key[0] == "software" && key[1] == kClassView32 && key.size() >= 3 && key[2] == "classes")
         return ClassKey(root, text, 3);
+    if (key[0] == "software")
+        if (const CRefusal maker = MakerKey(key, 1)) return maker;
     if (Matches(key, 0, kMachineSubtrees, sizeof kMachineSubtrees / sizeof kMachineSubtrees[0], true, true) ||
         Matches(key, 0, kMachineKeys, sizeof kMachineKeys / sizeof kMachineKeys[0], false, true))
         return CRefusal::By("windows-key", "Windows needs it or a key below it");
@@ -353,5 +432,10 @@ CRefusal CKeeper::IniLine(const char* fileName, const char* section, const char*
         return CRefusal::By("windows-ini", "a line of Windows's own section [" + s + "] of system.ini");
     if (file == "protocol.ini" || file == "control.ini" || file == "progman.ini")
         return CRefusal::By("windows-ini", "an INI file of Windows");
+    // The INI file of the maker of a driver that stays, by the maker's name: the driver reads it.
+    const size_t dot = file.rfind(".ini");
+    auto maker = dot != std::string::npos && dot + 4 == file.size() ? stayingMakers.find(file.substr(0, dot))
+                                                                     : stayingMakers.end();
+    if (maker != stayingMakers.end()) return CRefusal::By("staying-printer", "the INI file of " + maker->second);
     return CRefusal();
 }

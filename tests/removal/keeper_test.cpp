@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/keeper_machine.h"
 
@@ -299,6 +300,152 @@ TEST_F(Keeper, DriversOfWindowsToldByThePublishedNameOfTheirInf) {
         EXPECT_NE(std::string::npos, refusal.why.find(row.why)) << refusal.Text();
         // The INF directory gives up the published INF of a driver that goes, and only then.
         Expect(*row.rule ? "windows-file" : "", keeper.File("C:\\Windows\\INF\\oem5.inf"), "oem5.inf");
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Another maker's classes beside the family's: its 32-bit COM server registered in each view and user, a ProgID
+// whose CLSID (in either view, or by its CurVer) runs its program, a file type of that ProgID.
+const char kClasses[] = R"(Windows Registry Editor Version 5.00
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Wow6432Node\CLSID\{A0000000-0000-0000-0000-000000000001}\LocalServer32]
+@="C:\\Program Files\\Acme\\acme.exe"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Classes\CLSID\{A0000000-0000-0000-0000-000000000002}\InprocServer32]
+@="C:\\Program Files\\Acme\\acme32.dll"
+[HKEY_CURRENT_USER\Software\Classes\Wow6432Node\Interface\{A0000000-0000-0000-0000-000000000003}\ProxyStubClsid32]
+@="{A0000000-0000-0000-0000-000000000001}"
+[HKEY_USERS\S-1-5-21-1_Classes\Wow6432Node\TypeLib\{A0000000-0000-0000-0000-000000000004}\1.0\0\win32]
+@="C:\\Program Files\\Acme\\acme.exe"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Wow6432Node\CLSID\{0E4BA7FE-1111-2222-3333-444455556667}\InprocServer32]
+@="C:\\Program Files\\Vestral\\vxshell.dll"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\CLSID\{A0000000-0000-0000-0000-000000000005}\LocalServer32]
+@="\"C:\\Program Files\\Acme\\acme.exe\" /automation"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Acme.Viewer\CLSID]
+@="{A0000000-0000-0000-0000-000000000005}"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Acme.Viewer32\CLSID]
+@="{A0000000-0000-0000-0000-000000000002}"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Acme.Viewer.Current\CurVer]
+@="Acme.Viewer"
+[HKEY_CURRENT_USER\Software\Classes\Acme.UserView\CLSID]
+@="{A0000000-0000-0000-0000-000000000005}"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\.acv]
+@="Acme.Viewer"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Vestral.StatusCtl\CLSID]
+@="{0E4BA7FE-1111-2222-3333-444455556666}"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Vestral.Orphan\CLSID]
+@="{0E4BA7FE-9999-2222-3333-444455556666}"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Vestral.Loop\CurVer]
+@="Vestral.Loop"
+)";
+
+struct KeyRow {
+    HKEY root;
+    const char* key;
+    const char* rule;
+};
+
+void ExpectKeys(const CKeeper& keeper, const std::vector<KeyRow>& rows) {
+    for (const KeyRow& row : rows) Expect(row.rule, keeper.RegistryKey(row.root, row.key, true), row.key);
+}
+
+// The 32-bit view of the classes holds Windows's containers again, under every root that has classes.
+TEST_F(Keeper, TheClassesThirtyTwoBitView) {
+    m->registry.loadReg(kClasses, "classes");
+    ExpectKeys(keeper, {
+        {HKEY_CLASSES_ROOT, "Wow6432Node", "windows-key"},
+        {HKEY_CLASSES_ROOT, "Wow6432Node\\CLSID", "windows-key"},
+        {HKEY_CLASSES_ROOT, "wow6432node\\Interface\\", "windows-key"},
+        {HKEY_CLASSES_ROOT, "Wow6432Node\\TypeLib", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Wow6432Node\\CLSID", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Classes\\Interface", "windows-key"},
+        {HKEY_CURRENT_USER, "Software\\Wow6432Node", "windows-key"},
+        {HKEY_CURRENT_USER, "Software\\Wow6432Node\\Classes", "windows-key"},
+        {HKEY_CURRENT_USER, "Software\\Wow6432Node\\Classes\\CLSID", "windows-key"},
+        {HKEY_CURRENT_USER, "Software\\Classes\\Wow6432Node\\TypeLib", "windows-key"},
+        {HKEY_USERS, "S-1-5-21-1_Classes\\Wow6432Node\\CLSID", "windows-key"},
+        {HKEY_USERS, "S-1-5-21-1\\Software\\Wow6432Node\\Classes\\AppID", "windows-key"},
+        {HKEY_CLASSES_ROOT, "Wow6432Node\\CLSID\\{A0000000-0000-0000-0000-000000000001}", "points-elsewhere"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Classes\\CLSID\\{A0000000-0000-0000-0000-000000000002}", "points-elsewhere"},
+        {HKEY_CURRENT_USER, "Software\\Classes\\Wow6432Node\\Interface\\{A0000000-0000-0000-0000-000000000003}", "points-elsewhere"},
+        {HKEY_USERS, "S-1-5-21-1_Classes\\Wow6432Node\\TypeLib\\{A0000000-0000-0000-0000-000000000004}", "points-elsewhere"},
+        {HKEY_CLASSES_ROOT, "Wow6432Node\\CLSID\\{0E4BA7FE-1111-2222-3333-444455556667}", ""},  // the family's server
+        {HKEY_CURRENT_USER, "Software\\Wow6432Node\\VESTRAL", ""},
+    });
+}
+
+// A ProgID runs what the class its CLSID names registers (in either view), and so does its current version's.
+TEST_F(Keeper, ProgIdsFollowedToTheirClass) {
+    m->registry.loadReg(kClasses, "classes");
+    ExpectKeys(keeper, {
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Acme.Viewer", "points-elsewhere"},
+        {HKEY_CLASSES_ROOT, "Acme.Viewer\\CLSID", "points-elsewhere"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Acme.Viewer32", "points-elsewhere"},       // its 32-bit server
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Acme.Viewer.Current", "points-elsewhere"},  // by CurVer
+        {HKEY_CURRENT_USER, "Software\\Classes\\Acme.UserView", "points-elsewhere"},         // a class of the machine's
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.acv", "points-elsewhere"},                 // a file type of that ProgID
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Vestral.StatusCtl", ""},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Vestral.Orphan", ""},  // its class is registered nowhere
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\Vestral.Loop", ""},    // a CurVer naming itself ends
+    });
+    const CRefusal refusal = keeper.RegistryKey(HKEY_CLASSES_ROOT, "Acme.Viewer", true);
+    EXPECT_NE(std::string::npos, refusal.why.find("C:\\Program Files\\Acme\\acme.exe")) << refusal.Text();
+}
+
+// What another maker's printer that stays needs by its maker's name: the maker's keys and INI file. The family's
+// printer Labels stays too, and keeps nothing of the family's by the maker's name.
+TEST_F(Keeper, TheMakerOfAStayingPrintersDriver) {
+    for (simwin::PrinterDriver& d : m->spooler.drivers) {
+        const bool acme = d.name == "Acme Plotter Driver";
+        d.provider = acme ? "Acme" : d.name == "Microsoft PS Class Driver" ? "Microsoft" : "Vestral";
+        // Its copy for the clients of a share calls its maker by a name of Windows's own key below Software.
+        d.manufacturer = !acme ? d.provider : d.environment == "Windows x64" ? "Acme Imaging" : "Microsoft";
+    }
+    Learn();
+    ExpectKeys(keeper, {
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Acme", "staying-printer"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\ACME\\Plotter\\Settings", "staying-printer"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node\\Acme Imaging", "staying-printer"},
+        {HKEY_CURRENT_USER, "Software\\Acme", "staying-printer"},
+        {HKEY_CURRENT_USER, "Software\\Wow6432Node\\acme imaging\\Plotter", "staying-printer"},
+        {HKEY_USERS, "S-1-5-21-1\\Software\\Acme", "staying-printer"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\AcmeTools", ""},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL", ""},
+        {HKEY_CURRENT_USER, "Software\\Vestral\\KORUN04", ""},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vestral", ""},
+    });
+    Expect("staying-printer", keeper.IniLine("acme.ini", "Settings", "Port"), "acme.ini");
+    Expect("staying-printer", keeper.IniLine("C:\\Windows\\ACME IMAGING.INI", "Plotter", "Pens"), "ACME IMAGING.INI");
+    Expect("", keeper.IniLine("vestral.ini", "Settings", "Port"), "vestral.ini");
+    Expect("staying-printer", keeper.File("C:\\Windows\\acme.ini"), "the file acme.ini");
+    Expect("", keeper.File("C:\\Windows\\vestral.ini"), "the file vestral.ini");
+    const CRefusal refusal = keeper.RegistryKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Acme", true);
+    EXPECT_EQ("the key of Acme, the maker of the driver of Acme Plotter, a printer that stays", refusal.why);
+}
+
+// The 9x class keeps its device tree below HKEY_LOCAL_MACHINE; the NT family has none there.
+TEST(KeeperOn9x, TheDeviceTree) {
+    const struct {
+        const char* key;
+        const char *on9x, *onNt;
+    } rows[] = {
+        {"Enum", "windows-key", "windows-key"},  // a key directly below HKEY_LOCAL_MACHINE either way
+        {"Enum\\Root\\Printer\\0000", "windows-key", ""},
+        {"ENUM\\LPTENUM\\VESTRALX\\0", "windows-key", ""},
+        {"SOFTWARE\\VESTRAL\\Enum", "", ""},
+    };
+    for (const char* platform : {"9x", "nt"}) {
+        auto m = testmachine::Load(std::string("[system]\nplatform = ") + platform + "\n");
+        simwin::MachineScope scope(*m);
+        CUninstallDatabase database;
+        COSVersion os;
+        CTextList direct, search;
+        CKeeper keeper;
+        keeper.Learn(database, os, direct, search);
+        for (const auto& row : rows)
+            Expect(platform[0] == '9' ? row.on9x : row.onNt, keeper.RegistryKey(HKEY_LOCAL_MACHINE, row.key, true),
+                   std::string(platform) + " " + row.key);
     }
 }
 
