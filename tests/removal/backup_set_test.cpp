@@ -4,6 +4,7 @@
 
 #include "removal/backup_set.h"
 #include "removal/removal_journal.h"
+#include "removal/removal_state.h"
 #include "removal/restore.h"
 #include "support/backup_run.h"
 
@@ -130,6 +131,47 @@ TEST_F(SetFixture, AFolderAboveTheSetsThatAUserMayChangeIsMovedAside) {
     std::string error;
     EXPECT_FALSE(set.Create(os, error));
     EXPECT_NE(std::string::npos, error.find("cannot be moved aside")) << error;
+}
+
+// The boundaries of the state's texts: the longest text a database field holds reads back, one character more
+// is refused as a damaged state (it would be cut, and name another printer or file).
+TEST(RemovalState, TextsUpToTheirLimitReadBackAndLongerOnesAreRefused) {
+    simwin::Machine machine;
+    simwin::MachineScope scope(machine);
+    CUninstallDatabase written;
+    CPrinterEntry printer;
+    CopyText(printer.printerName, "P");
+    written.printers.AddCopy(printer);
+    CRemovalContext context{};
+    const std::string text = WriteRemovalState(written, context, 4);
+    ASSERT_NE(std::string::npos, text.find("name = P\r\n")) << text;
+    const struct {
+        const char* field;
+        std::string line;
+        size_t length;
+        bool accepted;
+    } rows[] = {
+        {"printer name", "name = ", TEXT_SIZE - 1, true},
+        {"printer name", "name = ", TEXT_SIZE, false},
+        {"removal list item", "", TEXT_SIZE - 1, true},
+        {"removal list item", "", TEXT_SIZE, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.field) + " of " + std::to_string(row.length));
+        std::string damaged = text;
+        const std::string value(row.length, 'x');
+        if (!row.line.empty()) {
+            damaged.replace(damaged.find("name = P\r\n"), 10, row.line + value + "\r\n");
+        } else {
+            damaged += "[removal]\r\n" + std::string(CUninstallProfile::ListName(0)) + " = " + value + "\r\n";
+        }
+        CUninstallDatabase read;
+        CRemovalContext readContext{};
+        int stage = -1;
+        std::string error;
+        EXPECT_EQ(row.accepted, ReadRemovalState(damaged, read, readContext, stage, error)) << error;
+        if (row.accepted && !row.line.empty()) EXPECT_EQ(value, read.printers.Front().printerName);
+    }
 }
 
 // The boundaries of the journal's lines: the last stage, and a file that could not be copied.
