@@ -133,17 +133,22 @@ void CKeeper::Learn(const CUninstallDatabase& database, const COSVersion& osVers
 
     removedPrinters.clear();
     std::set<std::string> familyPrinters;
+    bool choiceGone = false;  // a removal cut short took a chosen printer already: its ports are not known now
     for (const CPrinterEntry& p : database.printers) {
         if (!p.isForeign) familyPrinters.insert(Lower(p.printerName));
         // A chosen printer counts as this run's also when a removal cut short deleted it already (a resumed
         // removal): it is gone, and what was its own goes with it.
-        if (!p.isKept && !p.isForeign && (!p.isDeleted || !PrinterExists(p.printerName)))
-            removedPrinters.insert(Lower(p.printerName));
+        const bool chosen = !p.isKept && !p.isForeign, gone = chosen && !PrinterExists(p.printerName);
+        if (chosen && (!p.isDeleted || gone)) removedPrinters.insert(Lower(p.printerName));
+        choiceGone = choiceGone || gone;
     }
     familyPrinterNames = familyPrinters;
     learnedOnce = false;
     familyMonitors.clear();
     LearnStayingPrinters();
+    // A resumed removal no longer sees the ports of the printers it took: a listed monitor whose ports no
+    // printer uses served them, as it did when the removal began.
+    if (choiceGone) LearnMonitorsOfGonePrinters(database);
 
     // The components this run removes: what the lists name and no rule keeps.
     removedDrivers.clear();
@@ -162,6 +167,23 @@ void CKeeper::Learn(const CUninstallDatabase& database, const COSVersion& osVers
     for (const char* name : database.removal.printProcessors)
         if (!PrintProcessor(name)) removedProcessors.insert(Lower(name));
     LearnFamilyInfs();
+}
+
+void CKeeper::LearnMonitorsOfGonePrinters(const CUninstallDatabase& database) {
+    std::set<std::string> used;
+    DWORD count = 0;
+    std::vector<BYTE> list = FetchSpoolerList(
+        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, buffer, size, needed, returned);
+        },
+        count);
+    for (DWORD i = 0; i < count; ++i)
+        for (const std::string& port : Ports(reinterpret_cast<const PRINTER_INFO_2A*>(list.data())[i].pPortName)) used.insert(port);
+    std::set<std::string> busy;
+    for (const auto& port : portMonitors)
+        if (used.count(port.first)) busy.insert(Lower(port.second));
+    for (const char* name : database.removal.monitors)
+        if (!busy.count(Lower(name))) familyMonitors.insert(Lower(name));
 }
 
 void CKeeper::LearnDrivers() {

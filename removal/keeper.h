@@ -160,6 +160,7 @@ private:
     void LearnPorts();
     void LearnFamilyFiles(const CUninstallDatabase& database);
     void LearnFamilyInfs();
+    void LearnMonitorsOfGonePrinters(const CUninstallDatabase& database);
     void LearnProfiles(std::set<std::string>& owned);
     std::string OtherMaker(const InstalledDriver& driver) const;
     CRefusal ResolveOemDirectory(const char* oemPath, std::string& directory) const;
