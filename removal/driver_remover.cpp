@@ -179,7 +179,10 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
     }
     for (const auto& driver : installed) {
         const char* name = driver.first.c_str();
-        if (!context.database->pavaneStays && strstr(name, "(PSCRIPT)") && !PrinterOfThatNameExists(name)) {
+        // A Pavane PostScript driver nobody uses goes unnamed, when it is the family's: never Windows's, another
+        // maker's or one a printer that stays uses.
+        if (!context.database->pavaneStays && strstr(name, "(PSCRIPT)") && !PrinterOfThatNameExists(name) &&
+            !candidates.Contains(name) && !context.keeper->Driver(name)) {
             candidates.Add(name);
             candidates.Sort();
             candidates.Unique();

@@ -57,6 +57,13 @@ int ScheduleByVersionClass(const CRemovalContext& context, const char* path, con
 
 const int kSearchDepth = 2;
 
+// An OEM directory, or a folder below it, once it is empty: never a folder Windows or a user owns.
+void RemoveOemFolder(CRemovalContext& context, const char* path) {
+    if (!IsDirectoryEmpty(path)) return;
+    if (context.Refused("folder", path, context.keeper->Folder(path))) return;
+    RemoveEmptyFolder(context, path);
+}
+
 struct DirectoryRow {
     int locationCode;
     bool search;
@@ -104,7 +111,7 @@ void RemoveFileWith(CRemovalContext& context, const char* name, StageIndexes* in
         // A folder of Windows or of a user (or one that holds one) is never emptied or removed.
         if (context.Refused("folder", oemPath, context.keeper->OemDirectory(oemPath, directory))) continue;
         if (DeleteMatchingFiles(context, directory.c_str(), name, 3, 1)) db.restartNeeded = 1;
-        RemoveEmptyFolder(context, directory.c_str());
+        RemoveOemFolder(context, directory.c_str());
     }
     // A name found nowhere still gets its line.
     if (context.ReportedLines() == linesBefore) context.Report("file", name, CRunLog::NOT_THERE);
@@ -193,7 +200,7 @@ int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const c
             if (DeleteOrSchedule(context, path)) scheduled = 1;
         } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != '.' && depth > 0) {
             if (DeleteMatchingFiles(context, path, fileName, depth - 1, removeDirectories)) scheduled = 1;
-            if (removeDirectories) RemoveEmptyFolder(context, path);
+            if (removeDirectories) RemoveOemFolder(context, path);
         }
     } while (FindNextFileA(find, &entry));
     FindClose(find);

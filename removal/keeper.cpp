@@ -33,6 +33,32 @@ const char* const kWindowsServices[] = {"Spooler", "RpcSs", "RpcEptMapper", "Dco
                                         "LanmanServer", "LanmanWorkstation", "EventLog"};
 const char kWinPrint[] = "WinPrint";
 
+// The makers of the family's drivers: VESTRAL and its Pavane utility, by the first word of a provider or
+// manufacturer ("Vestral", "VESTRAL Inc.").
+const char* const kFamilyMakers[] = {"vestral", "pavane"};
+
+// Another maker's name, or "" when the text names the family or nobody.
+std::string OtherMakerIn(const std::string& text) {
+    const std::string name = Trimmed(text);
+    if (name.empty()) return std::string();
+    const std::string first = Lower(name.substr(0, name.find_first_of(" ,.;")));
+    for (const char* family : kFamilyMakers)
+        if (first == family) return std::string();
+    return name;
+}
+
+// The provider an INF file states in its [Version] section, a %key% looked up in its [Strings].
+std::string InfProvider(const std::string& path) {
+    char provider[256] = "";
+    GetPrivateProfileStringA("Version", "Provider", "", provider, sizeof provider, path.c_str());
+    const size_t n = strlen(provider);
+    if (n > 2 && provider[0] == '%' && provider[n - 1] == '%') {
+        const std::string key(provider + 1, n - 2);
+        GetPrivateProfileStringA("Strings", key.c_str(), "", provider, sizeof provider, path.c_str());
+    }
+    return provider;
+}
+
 bool OneOf(const char* name, const char* const* names, size_t count) {
     for (size_t i = 0; i < count; ++i)
         if (_strcmpi(name, names[i]) == 0) return true;
@@ -101,19 +127,28 @@ void CKeeper::Learn(const CUninstallDatabase& database, const COSVersion& osVers
     LearnFolders();
     LearnDrivers();
     LearnPorts();
+    // The family's folders and listed files first: whether a service's program or a monitor's library is the
+    // family's is asked of them below.
+    LearnFamilyFiles(database);
 
     removedPrinters.clear();
     std::set<std::string> familyPrinters;
+    bool choiceGone = false;  // a removal cut short took a chosen printer already: its ports are not known now
     for (const CPrinterEntry& p : database.printers) {
         if (!p.isForeign) familyPrinters.insert(Lower(p.printerName));
         // A chosen printer counts as this run's also when a removal cut short deleted it already (a resumed
         // removal): it is gone, and what was its own goes with it.
-        if (!p.isKept && !p.isForeign && (!p.isDeleted || !PrinterExists(p.printerName)))
-            removedPrinters.insert(Lower(p.printerName));
+        const bool chosen = !p.isKept && !p.isForeign, gone = chosen && !PrinterExists(p.printerName);
+        if (chosen && (!p.isDeleted || gone)) removedPrinters.insert(Lower(p.printerName));
+        choiceGone = choiceGone || gone;
     }
     familyPrinterNames = familyPrinters;
     learnedOnce = false;
+    familyMonitors.clear();
     LearnStayingPrinters();
+    // A resumed removal no longer sees the ports of the printers it took: a listed monitor whose ports no
+    // printer uses served them, as it did when the removal began.
+    if (choiceGone) LearnMonitorsOfGonePrinters(database);
 
     // The components this run removes: what the lists name and no rule keeps.
     removedDrivers.clear();
@@ -121,6 +156,9 @@ void CKeeper::Learn(const CUninstallDatabase& database, const COSVersion& osVers
     DriverCandidates(database, candidates);
     for (const char* name : candidates)
         if (!Driver(name)) removedDrivers.insert(Lower(name));
+    // A driver this run removes names its language monitor: that monitor serves the family.
+    for (const auto& driver : drivers)
+        if (removedDrivers.count(driver.first) && !driver.second.monitor.empty()) familyMonitors.insert(driver.second.monitor);
     removedServices.clear(), removedMonitors.clear(), removedProcessors.clear();
     for (const char* name : database.removal.services)
         if (!Service(name)) removedServices.insert(Lower(name));
@@ -128,7 +166,24 @@ void CKeeper::Learn(const CUninstallDatabase& database, const COSVersion& osVers
         if (!Monitor(name)) removedMonitors.insert(Lower(name));
     for (const char* name : database.removal.printProcessors)
         if (!PrintProcessor(name)) removedProcessors.insert(Lower(name));
-    LearnFamilyFiles(database);
+    LearnFamilyInfs();
+}
+
+void CKeeper::LearnMonitorsOfGonePrinters(const CUninstallDatabase& database) {
+    std::set<std::string> used;
+    DWORD count = 0;
+    std::vector<BYTE> list = FetchSpoolerList(
+        [](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+            return EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, buffer, size, needed, returned);
+        },
+        count);
+    for (DWORD i = 0; i < count; ++i)
+        for (const std::string& port : Ports(reinterpret_cast<const PRINTER_INFO_2A*>(list.data())[i].pPortName)) used.insert(port);
+    std::set<std::string> busy;
+    for (const auto& port : portMonitors)
+        if (used.count(port.first)) busy.insert(Lower(port.second));
+    for (const char* name : database.removal.monitors)
+        if (!busy.count(Lower(name))) familyMonitors.insert(Lower(name));
 }
 
 void CKeeper::LearnDrivers() {
@@ -136,6 +191,8 @@ void CKeeper::LearnDrivers() {
     windowsDrivers.clear();
     windowsDriverFiles.clear();
     driversOfUnknownInf.clear();
+    otherMakersDrivers.clear();
+    otherMakersFiles.clear();
     std::set<std::string> seen;  // environment and name: the local call repeats one of the named environments
     const char* environments[1 + sizeof kEnvironments / sizeof kEnvironments[0]] = {NULL};
     for (size_t i = 0; i < sizeof kEnvironments / sizeof kEnvironments[0]; ++i) environments[i + 1] = kEnvironments[i];
@@ -162,6 +219,7 @@ void CKeeper::LearnDrivers() {
                 driver.provider = d8.pszProvider ? d8.pszProvider : "";
                 driver.manufacturer = d8.pszMfgName ? d8.pszMfgName : "";
             }
+            if (d.pMonitorName) driver.monitor = Lower(d.pMonitorName);
             std::string why;
             if (!driver.inf.empty() && PublishedInfName(driver.inf, infDir, driver.publishedInf, why))
                 driver.publishedInf = Lower(driver.publishedInf);
@@ -171,9 +229,27 @@ void CKeeper::LearnDrivers() {
             } else if (!why.empty()) {
                 driversOfUnknownInf[Lower(d.pName)] = why;
             }
+            const std::string maker = OtherMaker(driver);
+            if (!maker.empty() && !windowsDrivers.count(Lower(d.pName))) {
+                otherMakersDrivers[Lower(d.pName)] = maker;
+                for (const std::string& f : driver.files) otherMakersFiles.insert(FullKey(f));
+            }
             drivers.emplace(Lower(d.pName), driver);
         }
     }
+}
+
+std::string CKeeper::OtherMaker(const InstalledDriver& driver) const {
+    std::string maker = OtherMakerIn(driver.provider);
+    if (!maker.empty()) return "its provider is " + maker;
+    maker = OtherMakerIn(driver.manufacturer);
+    if (!maker.empty()) return "its manufacturer is " + maker;
+    // The INF it came from: the store's copy level 8 names, or the one published in the INF directory.
+    std::string inf = driver.inf;
+    if ((inf.empty() || GetFileAttributesA(inf.c_str()) == INVALID_FILE_ATTRIBUTES) && !driver.publishedInf.empty())
+        inf = infDir + "\\" + driver.publishedInf;
+    maker = inf.empty() ? std::string() : OtherMakerIn(InfProvider(inf));
+    return maker.empty() ? std::string() : "its INF " + FileNameOf(inf) + " is " + maker + "'s";
 }
 
 bool CKeeper::IsWindowsDriver(const InstalledDriver& driver) const {
@@ -214,7 +290,13 @@ void CKeeper::LearnStayingPrinters() {
         if (!p.pPrinterName) continue;
         // Before the printers' stage every printer but the chosen ones stays; after it, every printer that
         // is still installed (one that could not be deleted, or waits for its jobs).
-        if (!afterPrinters && removedPrinters.count(Lower(p.pPrinterName))) continue;
+        if (!afterPrinters && removedPrinters.count(Lower(p.pPrinterName))) {
+            for (const std::string& port : Ports(p.pPortName)) {
+                auto monitor = portMonitors.find(port);
+                if (monitor != portMonitors.end()) familyMonitors.insert(Lower(monitor->second));
+            }
+            continue;
+        }
         StayingPrinter s;
         s.name = p.pPrinterName;
         s.driver = p.pDriverName ? p.pDriverName : "";
@@ -339,6 +421,8 @@ CRefusal CKeeper::Driver(const char* name) const {
     if (unknown != driversOfUnknownInf.end())
         return CRefusal::By("windows-printing", "whose driver it is cannot be told: " + unknown->second);
     if (stayingDrivers.count(key)) return CRefusal::By("staying-printer", "a printer that stays uses it");
+    auto maker = otherMakersDrivers.find(key);
+    if (maker != otherMakersDrivers.end()) return CRefusal::By("windows-printing", "another maker's driver: " + maker->second);
     return CRefusal();
 }
 
@@ -350,11 +434,18 @@ CRefusal CKeeper::OemInf(const char* infFileName) const {
 }
 
 CRefusal CKeeper::Monitor(const char* name) const {
+    // A name with a backslash would make the monitor's key another one (Monitors\NAME); a slash is a character
+    // of a monitor's name ("Standard TCP/IP Port").
+    if (strchr(name, '\\')) return CRefusal::By("path-form", "a monitor name with a backslash names no key of its own");
     auto library = monitorLibraries.find(Lower(name));
     if (OneOf(name, kWindowsMonitors, sizeof kWindowsMonitors / sizeof kWindowsMonitors[0]) ||
         (library != monitorLibraries.end() && IsProtectedFile(library->second)))
         return CRefusal::By("windows-printing", "a port monitor of Windows");
     if (stayingMonitors.count(Lower(name))) return CRefusal::By("staying-printer", "the port of a printer that stays uses it");
+    // A monitor of the family serves a printer or a driver this run removes, or has its library where the
+    // family's files are; a monitor without a library names nothing else.
+    if (library != monitorLibraries.end() && !familyMonitors.count(Lower(name)) && !IsFamilyPath(library->second.c_str()))
+        return CRefusal::By("points-elsewhere", "its library " + library->second + " is not the family's");
     return CRefusal();
 }
 

@@ -34,6 +34,13 @@
 // listed file in one of the places it looks), a path below a family OEM directory, or a path in the
 // program's own folder when no user can write that folder. A bare name match is not enough.
 //
+// What the rules above take in, spelled out where a script has aimed before: windows-folder holds every user's
+// profile (the ProfileList's, Default and Public below the profiles directory) and every folder below a profile
+// or a user's known folder; a port monitor goes only with a plain name (path-form) and a library that is the
+// family's or none (points-elsewhere: another library); a driver goes only when it is neither Windows's nor
+// another maker's by its provider, manufacturer or INF's provider (windows-printing, which keeps another maker's
+// driver files too), and the driver stage's "(PSCRIPT)" rule takes only drivers the keeper lets go.
+//
 // The keeper learns the machine once per run, at stage 0 (Learn), and again after the printers went
 // (LearnStayingPrinters): a printer that could not be deleted, or waits with jobs for its deletion, stays.
 #pragma once
@@ -94,8 +101,12 @@ public:
     // A name of the files list: the form of the name alone (wildcards, streams, trailing dots or blanks).
     CRefusal FileName(const char* name) const;
     // An OEM path of the registry: the directory to empty and remove, resolved as Windows resolves it (a last
-    // part that names an existing directory is that directory) into directory.
+    // part that names an existing file is that file's folder; any other last part is the directory itself)
+    // into directory. Each path is resolved once, at Learn or when first asked, and keeps that answer for
+    // the run: a folder the removal emptied and removed never turns the same text into its parent.
     CRefusal OemDirectory(const char* oemPath, std::string& directory) const;
+    // A folder the file removal is about to remove (an OEM directory or a folder below it).
+    CRefusal Folder(const char* path) const;
     // A program group (the folder below the Start menu's Programs) a shortcut item names.
     CRefusal ShortcutGroup(const char* group) const;
     // A hook library the run would load.
@@ -142,7 +153,7 @@ private:
         std::string inf;                 // the INF it was installed from (level 8), or empty
         std::string publishedInf;        // that INF's name in the INF directory (lower-cased), or empty
         std::string provider;
-        std::string manufacturer;
+        std::string manufacturer, monitor;  // level 8's manufacturer; the language monitor (lower-cased)
     };
     struct StayingPrinter {
         std::string name, driver, processor;
@@ -153,6 +164,12 @@ private:
     void LearnDrivers();
     void LearnPorts();
     void LearnFamilyFiles(const CUninstallDatabase& database);
+    void LearnFamilyInfs();
+    void LearnMonitorsOfGonePrinters(const CUninstallDatabase& database);
+    void LearnProfiles(std::set<std::string>& owned);
+    std::string OtherMaker(const InstalledDriver& driver) const;
+    CRefusal ResolveOemDirectory(const char* oemPath, std::string& directory) const;
+    bool IsUserFolder(const std::string& key) const;
     void LearnStaying(const std::vector<StayingPrinter>& printers);
     void LearnDevices(const std::set<std::string>& stayingPorts);
     bool IsWindowsDriver(const InstalledDriver& driver) const;
@@ -180,6 +197,10 @@ private:
     // Folders Windows or a user owns, and folders of the tool itself that nothing may touch (lower-cased full
     // paths, as folder_paths.h gives them); the file removal's directory lists, likewise.
     std::vector<std::string> ownedFolders, keptFolders, directKeys, searchKeys;
+    // The users' folders whose whole tree is a user's: every profile and every known folder of a user.
+    std::vector<std::string> userTrees;
+    // Each OEM path's answer for the run, by its text (lower-cased): the refusal, or the directory.
+    mutable std::map<std::string, std::pair<CRefusal, std::string>> oemDirectories;
     // The family's OEM directories that may be emptied, and the listed file names (lower-cased).
     std::vector<std::string> familyFolders;
     std::set<std::string> listedFiles;
@@ -201,6 +222,12 @@ private:
     // Drivers whose INF's published name setupapi could not tell (lower-cased name -> why): whose they are is
     // unknown, so they stay.
     std::map<std::string, std::string> driversOfUnknownInf;
+    // Other makers' drivers (lower-cased name -> the maker's name) and their files (full keys).
+    std::map<std::string, std::string> otherMakersDrivers;
+    std::set<std::string> otherMakersFiles;
+    // The monitors of the ports of the printers this run removes, and the language monitors of the drivers
+    // it removes (lower-cased): a monitor of the family serves the family's printers.
+    std::set<std::string> familyMonitors;
     // The printers of the family or of Pavane (lower-cased names): every other printer is another maker's.
     std::set<std::string> familyPrinterNames;
     bool learnedOnce = false;  // the printers' stage is over: every printer still installed stays

@@ -22,6 +22,15 @@ const int kShellFolders[] = {0x00, 0x02, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0b, 0x0
                              0x15, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f, 0x20, 0x21,
                              0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x2b, 0x2c, 0x2d, 0x2e,
                              0x2f, 0x30};
+// The known folders of a user (CSIDL_PROGRAMS, PERSONAL, FAVORITES, STARTUP, RECENT, SENDTO, STARTMENU,
+// MYMUSIC, MYVIDEO, DESKTOPDIRECTORY, NETHOOD, TEMPLATES, APPDATA, PRINTHOOD, LOCAL_APPDATA, INTERNET_CACHE,
+// COOKIES, HISTORY, MYPICTURES, PROFILE) and the Public ones (COMMON_DESKTOPDIRECTORY, COMMON_DOCUMENTS):
+// whatever lies below them is a user's.
+const int kUserShellFolders[] = {0x02, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0b, 0x0d, 0x0e, 0x10, 0x13,
+                                 0x15, 0x1a, 0x1b, 0x1c, 0x20, 0x21, 0x22, 0x27, 0x28, 0x19, 0x2e};
+const char kProfileListKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+// The profiles below the profiles directory that belong to no account: the new user's and everyone's.
+const char* const kSharedProfiles[] = {"Default", "Public", "Default User", "All Users"};
 // Windows's folders by location code.
 const int kWindowsFolders[] = {WINDIR, SYSDIR, PRINTDRIVERDIR, PRINTDRIVERDIR_W40, PRINTPROCDIR, PRINTPROCDIR_W40,
                                COLORDIR, INFDIR, TEMPDIR, PROGRAM_FILES};
@@ -70,9 +79,30 @@ std::string Parent(const std::string& path) {
     return cut <= 2 ? path.substr(0, 3) : path.substr(0, cut);
 }
 
-bool IsDirectory(const std::string& path) {
+bool IsExistingFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A text value of a key (REG_SZ or REG_EXPAND_SZ), "" when there is none.
+std::string TextValue(HKEY key, const char* name) {
+    char text[MAX_PATH] = "";
+    DWORD size = sizeof text - 1, type = 0;
+    if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<LPBYTE>(text), &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::string();
+    text[size < sizeof text ? size : sizeof text - 1] = 0;
+    return text;
+}
+
+// A profile path as the ProfileList writes it ("%SystemDrive%\Users\Bob"), with the variables of the system
+// it may hold; "" when another variable is left.
+std::string ExpandedProfilePath(std::string path, const std::string& windowsDir) {
+    const std::pair<const char*, std::string> variables[] = {
+        {"%systemdrive%", windowsDir.substr(0, 2)}, {"%systemroot%", windowsDir}, {"%windir%", windowsDir}};
+    for (const auto& v : variables)
+        for (size_t at; (at = Lower(path).find(v.first)) != std::string::npos;) path.replace(at, strlen(v.first), v.second);
+    return path.find('%') == std::string::npos ? FullPathOf(path) : std::string();
 }
 
 }  // namespace
@@ -120,11 +150,65 @@ void CKeeper::LearnFolders() {
     if (os.IsWinNT() && !systemDir.empty())
         for (const char* sub : kSystemSubfolders) add(systemDir + "\\" + sub);
     if (!windowsDir.empty()) add(windowsDir + "\\Temp");
+    LearnProfiles(owned);
     ownedFolders.assign(owned.begin(), owned.end());
 
     directKeys.clear(), searchKeys.clear();
     for (const char* d : *directDirs) directKeys.push_back(FullKey(d));
     for (const char* d : *searchDirs) searchKeys.push_back(FullKey(d));
+}
+
+void CKeeper::LearnProfiles(std::set<std::string>& owned) {
+    std::vector<std::string> profiles;
+    std::string profilesDir;
+    HKEY list = NULL;
+    if (os.IsWinNT() && RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProfileListKey, 0, KEY_READ, &list) == ERROR_SUCCESS) {
+        profilesDir = ExpandedProfilePath(TextValue(list, "ProfilesDirectory"), windowsDir);
+        for (const char* shared : {"Default", "Public", "AllUsersProfile"})
+            profiles.push_back(ExpandedProfilePath(TextValue(list, shared), windowsDir));
+        for (DWORD index = 0;; ++index) {
+            char sid[MAX_PATH];
+            DWORD size = sizeof sid;
+            const LONG r = RegEnumKeyExA(list, index, sid, &size, NULL, NULL, NULL, NULL);
+            if (r == ERROR_NO_MORE_ITEMS) break;
+            HKEY account = NULL;
+            if (r != ERROR_SUCCESS || RegOpenKeyExA(list, sid, 0, KEY_READ, &account) != ERROR_SUCCESS) continue;
+            profiles.push_back(ExpandedProfilePath(TextValue(account, "ProfileImagePath"), windowsDir));
+            RegCloseKey(account);
+        }
+        RegCloseKey(list);
+    }
+    char folder[MAX_PATH] = "";
+    if (os.IsWinNT()) ResolveShellFolder(CSIDL_PROFILE, folder);
+    if (folder[0] && profilesDir.empty()) profilesDir = Parent(FullPathOf(folder));
+    if (!profilesDir.empty()) {
+        owned.insert(FullKey(profilesDir));
+        for (const char* shared : kSharedProfiles) profiles.push_back(FullPathOf(profilesDir + "\\" + shared));
+    }
+    for (int csidl : kUserShellFolders) {
+        folder[0] = 0;
+        ResolveShellFolder(csidl, folder);
+        if (folder[0]) profiles.push_back(FullPathOf(folder));
+    }
+    // A tree that holds one of Windows's folders is no user's (the 9x class keeps its shell folders in the
+    // Windows directory, and a profile there would be all of it).
+    userTrees.clear();
+    for (const std::string& profile : profiles) {
+        const std::string key = Lower(profile);
+        if (key.size() <= 3) continue;
+        bool holdsWindows = false;
+        for (const std::string& windows : {windowsDir, systemDir})
+            holdsWindows = holdsWindows || (!windows.empty() && PathIsWithin(Lower(windows), key));
+        if (holdsWindows) continue;
+        owned.insert(key);
+        userTrees.push_back(key);
+    }
+}
+
+bool CKeeper::IsUserFolder(const std::string& key) const {
+    for (const std::string& tree : userTrees)
+        if (PathIsWithin(key, tree)) return true;
+    return false;
 }
 
 void CKeeper::LearnFamilyFiles(const CUninstallDatabase& database) {
@@ -134,6 +218,8 @@ void CKeeper::LearnFamilyFiles(const CUninstallDatabase& database) {
         name.erase(std::min(name.find('='), name.size()));
         if (!name.empty()) listedFiles.insert(Lower(FileNameOf(name)));
     }
+    // Every OEM path is resolved now, before anything goes, and keeps its answer for the run.
+    oemDirectories.clear();
     familyFolders.clear();
     HKEY key = NULL;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOemPathsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
@@ -149,6 +235,9 @@ void CKeeper::LearnFamilyFiles(const CUninstallDatabase& database) {
         }
         RegCloseKey(key);
     }
+}
+
+void CKeeper::LearnFamilyInfs() {
     // The OEM INF files of the drivers this run deletes may go from the INF directory.
     familyInfs.clear();
     for (const std::string& driver : removedDrivers) {
@@ -160,7 +249,6 @@ void CKeeper::LearnFamilyFiles(const CUninstallDatabase& database) {
             if (!it->second.publishedInf.empty() && !OemInf(it->second.publishedInf.c_str()))
                 familyInfs.insert(Lower(BaseName(it->second.publishedInf)));
     }
-    (void)database;
 }
 
 bool CKeeper::IsProtectedFile(const std::string& fullPath) const {
@@ -206,6 +294,7 @@ CRefusal CKeeper::File(const char* path) const {
     }
     if (stayingFiles.count(key)) return CRefusal::By("staying-printer", "a printer that stays uses it");
     if (windowsDriverFiles.count(key)) return CRefusal::By("windows-printing", "a file of a driver of Windows");
+    if (otherMakersFiles.count(key)) return CRefusal::By("windows-printing", "a file of another maker's driver");
     for (const std::string& folder : keptFolders)
         if (PathIsWithin(key, folder)) return CRefusal::By("windows-folder", "it lies in the tool's own backup folder");
     return CRefusal();
@@ -243,7 +332,7 @@ bool CKeeper::HoldsProtectedFile(const std::string& folder, int depth) const {
     return holds;
 }
 
-CRefusal CKeeper::OemDirectory(const char* oemPath, std::string& directory) const {
+CRefusal CKeeper::ResolveOemDirectory(const char* oemPath, std::string& directory) const {
     directory.clear();
     const char* p = oemPath ? oemPath : "";
     if ((p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/')) {
@@ -258,16 +347,38 @@ CRefusal CKeeper::OemDirectory(const char* oemPath, std::string& directory) cons
     if (HasTrailingDotOrBlank(p)) return CRefusal::By("path-form", "Windows drops a trailing dot or blank");
     const std::string full = FullPathOf(p);
     if (full.empty()) return CRefusal::By("path-form", "it does not resolve to a full path");
+    // A last part that names a file stands for the file's folder; anything else is the directory itself, also
+    // one that is not there (a folder a removal cut short already took is never read as its parent).
     const size_t n = strlen(p);
-    const bool namesDirectory = p[n - 1] == '\\' || p[n - 1] == '/' || IsDirectory(full);
-    const std::string folder = namesDirectory ? full : Parent(full);
+    const bool namesFile = p[n - 1] != '\\' && p[n - 1] != '/' && IsExistingFile(full);
+    const std::string folder = namesFile ? Parent(full) : full;
+    if (const CRefusal refusal = Folder(folder.c_str())) return refusal;
+    if (HoldsProtectedFile(folder, 3)) return CRefusal::By("windows-folder", "it holds files Windows protects");
+    directory = folder;
+    return CRefusal();
+}
+
+CRefusal CKeeper::OemDirectory(const char* oemPath, std::string& directory) const {
+    const std::string text = Lower(oemPath ? oemPath : "");
+    auto known = oemDirectories.find(text);
+    if (known == oemDirectories.end()) {
+        std::string resolved;
+        const CRefusal refusal = ResolveOemDirectory(oemPath, resolved);
+        known = oemDirectories.emplace(text, std::make_pair(refusal, resolved)).first;
+    }
+    directory = known->second.second;
+    return known->second.first;
+}
+
+CRefusal CKeeper::Folder(const char* path) const {
+    const std::string folder = FullPathOf(path ? path : "");
+    if (folder.empty()) return CRefusal::By("path-form", "it does not resolve to a full path");
     if (folder.size() <= 3) return CRefusal::By("windows-folder", "a drive's root");
     std::string owned;
     if (IsOwnedFolderOrHoldsOne(folder, owned))
         return CRefusal::By("windows-folder", Lower(folder) == owned ? "a folder Windows or a user owns"
                                                                        : "it holds " + owned + ", a folder Windows or a user owns");
-    if (HoldsProtectedFile(folder, 3)) return CRefusal::By("windows-folder", "it holds files Windows protects");
-    directory = folder;
+    if (IsUserFolder(Lower(folder))) return CRefusal::By("windows-folder", "a user's folder: it lies in a profile or a known folder");
     return CRefusal();
 }
 

@@ -59,10 +59,12 @@ void RemoveMonitors(CRemovalContext& context, const char* server, const char* en
         if (context.osVersion.IsWin32s() || context.monitorsInUse.count(TextKey(name))) continue;
         char key[2 * TEXT_SIZE];
         snprintf(key, sizeof key, "%s%s", kMonitorsKey, name);
-        if (!context.Save("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, CSavedForm::Key(HKEY_LOCAL_MACHINE, key)))
-            continue;
+        // The monitor's key is asked as any other key: only the key of a monitor this run removes may go.
+        const std::string keyItem = std::string("HKEY_LOCAL_MACHINE\\") + key;
+        if (context.Refused("registry key", keyItem, context.keeper->RegistryKey(HKEY_LOCAL_MACHINE, key, false))) continue;
+        if (!context.Save("registry key", keyItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, key))) continue;
         LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
-        context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
+        context.ReportResult("registry key", keyItem, static_cast<DWORD>(deleted));
     }
 }
 

@@ -21,12 +21,12 @@ void Expect(const char* rule, const CRefusal& refusal, const std::string& item) 
 class Keeper : public ::testing::Test, public keepertest::Fixture {
 protected:
     Keeper() {
-        for (const char* f : {"vydrv.dll", "vyui.dll", "vcommon.dll", "acmedrv.dll", "kernel32.dll", "win.ini", "vstmon.exe"})
+        for (const char* f : {"vydrv.dll", "vyui.dll", "vcommon.dll", "acmedrv.dll", "kernel32.dll", "win.ini", "vstmon.exe", "vstnet.dll"})
             database.removal.files.Add(f);
         database.removal.drivers.Add("Vestral Y Driver");
         for (const char* s : {"VstStatus04", "AcmeSvc", "VstFilter", "VstShared", "VstNoBinary", "Spooler"})
             database.removal.services.Add(s);
-        for (const char* mon : {"Vestral Port Monitor", "Acme Port Monitor", "Local Port"}) database.removal.monitors.Add(mon);
+        for (const char* mon : {"Vestral Port Monitor", "Acme Port Monitor", "Local Port", "Acme Spare Monitor"}) database.removal.monitors.Add(mon);
         for (const char* p : {"VxProc", "AcmeProc", "WinPrint"}) database.removal.printProcessors.Add(p);
         m->files.makeDirectories("C:\\Windows\\Vestral");
         m->files.writeFile("C:\\Windows\\Vestral\\vxlog.txt", "");
@@ -61,6 +61,8 @@ TEST_F(Keeper, Files) {
         {"C:\\Windows\\System32\\spool\\prtprocs\\x64\\acmeproc.dll", "staying-printer"},
         {"C:\\Windows\\System32\\spool\\prtprocs\\x64\\vxproc.dll", ""},
         {drivers + "x64\\..\\x64\\.\\acmedrv.dll", "staying-printer"},  // the same file by another path
+        {drivers + "x64\\acmespare.dll", "windows-printing"},     // another maker's driver nobody uses
+        {drivers + "x64\\vzdrv.dll", ""},                         // a driver of the family's provider
     };
     for (const auto& row : rows) Expect(row.rule, keeper.File(row.path.c_str()), row.path);
 }
@@ -132,6 +134,7 @@ TEST_F(Keeper, RegistryKeys) {
         {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Vestral Port Monitor", ""},
         {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Acme Port Monitor", "windows-key"},
         {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Local Port", "windows-key"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Acme Spare Monitor", "windows-key"},
         {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office\\PrinterDriverData", ""},
         {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Labels", "windows-key"},
         {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\Vestral Y Driver", ""},
@@ -230,7 +233,15 @@ TEST_F(Keeper, Components) {
         {&CKeeper::Monitor, "Standard TCP/IP Port", "windows-printing"},
         {&CKeeper::Monitor, "WSD Port", "windows-printing"},
         {&CKeeper::Monitor, "LPR Port", "windows-printing"},
-        {&CKeeper::Monitor, "Local Port 2", ""},
+        {&CKeeper::Monitor, "Local Port 2", ""},                      // no library: it names nothing else
+        {&CKeeper::Monitor, "Acme Spare Monitor", "points-elsewhere"},  // another maker's library, no printer
+        {&CKeeper::Monitor, "Vestral Net Monitor", ""},                // its library is a listed file
+        {&CKeeper::Monitor, "Vestral Port Monitor\\..\\Acme Port Monitor", "path-form"},
+        {&CKeeper::Monitor, "Acme Port Monitor\\Ports", "path-form"},
+        {&CKeeper::Driver, "Acme Spare Driver", "windows-printing"},  // its provider is another maker
+        {&CKeeper::Driver, "Orbit Driver", "windows-printing"},       // ... its manufacturer
+        {&CKeeper::Driver, "Quill Driver", "windows-printing"},       // ... its INF's provider
+        {&CKeeper::Driver, "Vestral Z Driver", ""},                   // the family's provider and manufacturer
         {&CKeeper::PrintProcessor, "VxProc", ""},
         {&CKeeper::PrintProcessor, "AcmeProc", "staying-printer"},
         {&CKeeper::PrintProcessor, "winprint", "windows-printing"},
@@ -247,6 +258,82 @@ TEST_F(Keeper, Components) {
         {&CKeeper::Printer, "..\\..\\Software", "path-form"},
     };
     for (const auto& row : rows) Expect(row.expected, (keeper.*row.rule)(row.item), row.item);
+}
+
+// Every user's profile and every folder below a profile or a user's known folder is a user's: never an OEM
+// folder to empty, never a folder to remove.
+TEST_F(Keeper, ProfilesAndUsersFolders) {
+    HKEY list = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", &list));
+    auto expandable = [](HKEY key, const char* name, const char* text) {
+        RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), DWORD(strlen(text) + 1));
+    };
+    expandable(list, "ProfilesDirectory", "%SystemDrive%\\Users");
+    for (const auto& account : {std::make_pair("S-1-5-21-7-1001", "%SystemDrive%\\Users\\Bob"), {"S-1-5-21-7-1002", "D:\\Staff\\Carol"},
+                                {"S-1-5-18", "%systemroot%\\system32\\config\\systemprofile"}}) {
+        HKEY key = NULL;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(list, account.first, &key));
+        expandable(key, "ProfileImagePath", account.second);
+        RegCloseKey(key);
+    }
+    RegCloseKey(list);
+    m->files.makeDirectories("C:\\Program Files\\Vestral\\Data");
+    Learn();
+    const struct {
+        const char* folder;
+        const char* rule;
+    } rows[] = {
+        {"C:\\Users\\Bob", "windows-folder"},                             // a profile of the ProfileList
+        {"C:\\Users\\Bob\\Documents\\Vestral", "windows-folder"},         // below it
+        {"D:\\Staff\\Carol\\Vestral", "windows-folder"},                  // a profile outside the profiles directory
+        {"D:\\Staff", "windows-folder"},                                  // ... holds it
+        {"C:\\Users\\Default\\AppData\\Roaming\\Vestral", "windows-folder"},
+        {"C:\\Users\\Public\\Documents\\Vestral", "windows-folder"},
+        {"C:\\Users\\Admin\\AppData\\Local\\Vestral", "windows-folder"},  // the running user's known folder
+        {"C:\\Users\\Admin\\Vestral", "windows-folder"},                  // the running user's profile
+        {"C:\\Windows\\System32\\config\\systemprofile\\Vestral", "windows-folder"},
+        {"C:\\Program Files\\Vestral\\Data", ""},                         // the family's folder
+        {"C:\\Windows\\Vestral", ""},
+    };
+    for (const auto& row : rows) {
+        std::string directory;
+        Expect(row.rule, keeper.OemDirectory(row.folder, directory), row.folder);
+        Expect(row.rule, keeper.Folder(row.folder), row.folder);
+    }
+}
+
+// An OEM path is resolved once: the folder it named at Learn (or when first asked) stays its answer after the
+// removal took the folder or the file it named, and a last part that names nothing is never its parent.
+TEST_F(Keeper, AnOemPathKeepsItsAnswerForTheRun) {
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\VESTRAL\\OEM04\\OEMPaths", &key));
+    const char* plugin = "C:\\Program Files\\Acme\\VstPlugin";
+    RegSetValueExA(key, "2", 0, REG_SZ, reinterpret_cast<const BYTE*>(plugin), DWORD(strlen(plugin) + 1));
+    RegCloseKey(key);
+    m->files.makeDirectories(plugin);
+    m->files.makeDirectories("C:\\Program Files\\Vestral\\Tools");
+    m->files.writeFile("C:\\Program Files\\Vestral\\Tools\\vsttool.ini", "");
+    Learn();
+    const struct {
+        const char* oemPath;
+        const char* goes;       // what the removal takes before the path is asked again
+        const char* directory;  // the answer, before and after
+    } rows[] = {
+        {plugin, plugin, plugin},                                      // learned from the registry
+        {"C:\\Program Files\\Vestral\\Tools\\vsttool.ini", "C:\\Program Files\\Vestral\\Tools\\vsttool.ini",
+         "C:\\Program Files\\Vestral\\Tools"},                           // a file's folder, first asked now
+        {"C:\\Program Files\\Acme\\Gone", "", "C:\\Program Files\\Acme\\Gone"},  // names nothing: itself
+    };
+    for (const auto& row : rows) {
+        std::string first, again;
+        Expect("", keeper.OemDirectory(row.oemPath, first), row.oemPath);
+        if (row.goes[0]) {
+            if (m->files.isDirectory(row.goes)) RemoveDirectoryA(row.goes); else DeleteFileA(row.goes);
+        }
+        Expect("", keeper.OemDirectory(row.oemPath, again), row.oemPath);
+        EXPECT_EQ(Lower(row.directory), Lower(first)) << row.oemPath;
+        EXPECT_EQ(Lower(row.directory), Lower(again)) << row.oemPath;
+    }
 }
 
 // After the printers' stage a printer that could not be deleted stays, with what it uses.

@@ -148,7 +148,9 @@ TEST_F(SpoolerRun, MonitorsGoInEachEnvironmentUnlessInUseOrWindowsOwn) {
         .Monitor({"Vestral Port", "vstport.dll", {}, ""})
         .Monitor({"Vestral Port", "vstport.dll", {}, "Windows NT x86"})
         .Monitor({"Vestral Busy", "vstbusy.dll", {}, ""})
-        .Script(kXProfile + "[VXDRV.Monitors]\r\nVestral Port\r\nVestral Busy\r\nLocal Port\r\nNot Installed\r\n");
+        // The monitors' libraries are the family's listed files: only then may a monitor no printer uses go.
+        .Script(kXProfile + "[VXDRV.Files]\r\nvstport.dll\r\nvstbusy.dll\r\n"
+                "[VXDRV.Monitors]\r\nVestral Port\r\nVestral Busy\r\nLocal Port\r\nNot Installed\r\n");
     Use(b.Take());
     m->spooler.findMonitor("Vestral Busy", "Windows x64")->inUse = true;  // a spooler that will not let it go
     const std::string monitors = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";

@@ -65,6 +65,23 @@ name = Acme Plotter Driver
 environment = Windows NT x86
 file = acmedrv.dll
 [driver]
+name = Acme Spare Driver
+file = acmespare.dll
+provider = Acme
+[driver]
+name = Orbit Driver
+file = orbit.dll
+manufacturer = Orbit Imaging
+[driver]
+name = Quill Driver
+file = quill.dll
+inf = C:\Windows\INF\oem9.inf
+[driver]
+name = Vestral Z Driver
+file = vzdrv.dll
+provider = VESTRAL Inc.
+manufacturer = Vestral
+[driver]
 name = Microsoft PS Class Driver
 file = 3\pscript5.dll
 inf = C:\Windows\INF\ntprint.inf
@@ -84,6 +101,12 @@ dll = vstmon.dll
 [monitor]
 name = Acme Port Monitor
 dll = acmemon.dll
+[monitor]
+name = Acme Spare Monitor
+dll = acmespare.dll
+[monitor]
+name = Vestral Net Monitor
+dll = vstnet.dll
 [processor]
 name = VxProc
 dll = vxproc.dll
@@ -159,7 +182,7 @@ const char kRegistry[] = R"(Windows Registry Editor Version 5.00
 inline std::map<std::string, std::string> Files() {
     const std::string drivers = "C/Windows/System32/spool/drivers/";
     std::map<std::string, std::string> files;
-    for (const char* f : {"x64/vydrv.dll", "x64/vyui.dll", "x64/vcommon.dll", "x64/vxdrv.dll", "x64/acmedrv.dll",
+    for (const char* f : {"x64/acmespare.dll", "x64/orbit.dll", "x64/quill.dll", "x64/vzdrv.dll", "x64/vydrv.dll", "x64/vyui.dll", "x64/vcommon.dll", "x64/vxdrv.dll", "x64/acmedrv.dll",
                           "x64/acmecore.dll", "W32X86/vydrv.dll", "W32X86/acmedrv.dll"})
         files[drivers + f] = "MZ";
     for (const char* f : {"C/Windows/System32/vstmon.dll", "C/Windows/System32/acmemon.dll",
@@ -174,6 +197,7 @@ inline std::map<std::string, std::string> Files() {
     files["C/Windows/INF/oem5.pnf"] = "PNF";
     files["C/Windows/INF/oem6.inf"] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nPrinterName1=\"Vestral X Driver\"\r\n";
     files["C/Windows/INF/oem7.inf"] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nPrinterName1=\"Acme Plotter Driver\"\r\n";
+    files["C/Windows/INF/oem9.inf"] = "[Version]\r\nSignature=\"$Windows NT$\"\r\nProvider=%Q%\r\n[Strings]\r\nQ=\"Quill Ltd\"\r\nPrinterName1=\"Quill Driver\"\r\n";
     // A longer model name that holds the removed driver's name: no INF of that driver.
     files["C/Windows/INF/oem8.inf"] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\nPrinterName1=\"Vestral Y Driver Pro\"\r\n";
     return files;
