@@ -10,6 +10,7 @@
 #include "app/library_loading.h"
 #include "app/path_parts.h"
 #include "removal/driver_remover.h"
+#include "removal/backup_set.h"
 #include "removal/keeper.h"
 #include "removal/keeper_text.h"
 
@@ -152,6 +153,11 @@ void CKeeper::LearnFolders() {
     if (!windowsDir.empty()) add(windowsDir + "\\Temp");
     LearnProfiles(owned);
     ownedFolders.assign(owned.begin(), owned.end());
+    // The tool's own folder, which holds the backup sets (this removal's among them): nothing in it, nor a
+    // folder that holds it, is the family's to empty.
+    keptFolders.clear();
+    const std::string backupRoot = CBackupSet::Root(os);
+    if (!backupRoot.empty()) keptFolders.push_back(FullKey(Parent(Parent(backupRoot))));
 
     directKeys.clear(), searchKeys.clear();
     for (const char* d : *directDirs) directKeys.push_back(FullKey(d));

@@ -91,6 +91,9 @@ TEST_F(Keeper, FileNamesAndOemDirectories) {
         {"C:\\Users", "windows-folder", ""},
         {"C:\\Users\\Admin\\Documents", "windows-folder", ""},
         {"C:\\Tools\\Mixed", "windows-folder", ""},  // holds a file Windows protects
+        {"C:\\ProgramData", "windows-folder", ""},
+        {"C:\\ProgramData\\Vestral", "windows-folder", ""},  // holds the tool's folder with the backup sets
+        {"C:\\ProgramData\\Vestral\\korun04\\Backup", "windows-folder", ""},
         {"\\\\?\\C:\\Program Files\\Vestral", "path-form", ""},
         {"\\\\.\\C:\\Program Files\\Vestral", "path-form", ""},
         {"\\\\server\\share\\Vestral", "path-form", ""},
