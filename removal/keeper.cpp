@@ -443,8 +443,9 @@ CRefusal CKeeper::Monitor(const char* name) const {
         return CRefusal::By("windows-printing", "a port monitor of Windows");
     if (stayingMonitors.count(Lower(name))) return CRefusal::By("staying-printer", "the port of a printer that stays uses it");
     // A monitor of the family serves a printer or a driver this run removes, or has its library where the
-    // family's files are; a monitor without a library names nothing else.
-    if (library != monitorLibraries.end() && !familyMonitors.count(Lower(name)) && !IsFamilyPath(library->second.c_str()))
+    // family's files are; a monitor without a library, or whose library is nowhere, names nothing else.
+    if (library != monitorLibraries.end() && !familyMonitors.count(Lower(name)) && !IsFamilyPath(library->second.c_str()) &&
+        GetFileAttributesA(library->second.c_str()) != INVALID_FILE_ATTRIBUTES)
         return CRefusal::By("points-elsewhere", "its library " + library->second + " is not the family's");
     return CRefusal();
 }

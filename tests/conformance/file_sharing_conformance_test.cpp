@@ -110,6 +110,26 @@ TEST_F(FileSharingConformance, ReplacingAFileThatIsOpenIsRefused) {
     EXPECT_EQ(get("old.dll"), "new");
 }
 
+// A folder put aside under another name: MoveFileA renames it with what it holds; a name already taken
+// fails with 183 and changes nothing.
+TEST_F(FileSharingConformance, AFolderIsRenamedWithWhatItHolds) {
+    ASSERT_TRUE(CreateDirectoryA(path("Backup").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(path("Backup\\Set").c_str(), nullptr));
+    put("Backup\\Set\\journal.txt", "start");
+    ASSERT_TRUE(CreateDirectoryA(path("Taken").c_str(), nullptr));
+    SetLastError(kPoison);
+    EXPECT_FALSE(MoveFileA(path("Backup").c_str(), path("Taken").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_TRUE(exists("Backup\\Set\\journal.txt"));
+    EXPECT_TRUE(MoveFileA(path("Backup").c_str(), path("Backup.moved-1").c_str())) << GetLastError();
+    EXPECT_FALSE(exists("Backup"));
+    EXPECT_EQ(get("Backup.moved-1\\Set\\journal.txt"), "start");
+    RemoveDirectoryA(path("Taken").c_str());
+    DeleteFileA(path("Backup.moved-1\\Set\\journal.txt").c_str());
+    RemoveDirectoryA(path("Backup.moved-1\\Set").c_str());
+    RemoveDirectoryA(path("Backup.moved-1").c_str());
+}
+
 // Copying and reading a file another handle holds: CopyFileA opens its source for reading with every kind of
 // sharing (NT 4 to XP without delete sharing), so a source written or deleted elsewhere with read sharing
 // copies; one held without read sharing fails with 32 and nothing is written.

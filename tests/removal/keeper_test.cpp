@@ -238,6 +238,7 @@ TEST_F(Keeper, Components) {
         {&CKeeper::Monitor, "LPR Port", "windows-printing"},
         {&CKeeper::Monitor, "Local Port 2", ""},                      // no library: it names nothing else
         {&CKeeper::Monitor, "Acme Spare Monitor", "points-elsewhere"},  // another maker's library, no printer
+        {&CKeeper::Monitor, "Vestral Net Monitor", ""},                // its library is nowhere: it names nothing
         {&CKeeper::Monitor, "Vestral Net Monitor", ""},                // its library is a listed file
         {&CKeeper::Monitor, "Vestral Port Monitor\\..\\Acme Port Monitor", "path-form"},
         {&CKeeper::Monitor, "Acme Port Monitor\\Ports", "path-form"},

@@ -185,7 +185,7 @@ inline std::map<std::string, std::string> Files() {
     for (const char* f : {"x64/acmespare.dll", "x64/orbit.dll", "x64/quill.dll", "x64/vzdrv.dll", "x64/vydrv.dll", "x64/vyui.dll", "x64/vcommon.dll", "x64/vxdrv.dll", "x64/acmedrv.dll",
                           "x64/acmecore.dll", "W32X86/vydrv.dll", "W32X86/acmedrv.dll"})
         files[drivers + f] = "MZ";
-    for (const char* f : {"C/Windows/System32/vstmon.dll", "C/Windows/System32/acmemon.dll",
+    for (const char* f : {"C/Windows/System32/vstmon.dll", "C/Windows/System32/acmemon.dll", "C/Windows/System32/acmespare.dll",
                           "C/Windows/System32/spool/prtprocs/x64/vxproc.dll", "C/Windows/System32/spool/prtprocs/x64/acmeproc.dll",
                           "C/Program Files/Vestral/korun04.exe", "C/Program Files/Vestral/vststat.exe",
                           "C/Program Files/Vestral/vstmon.exe", "C/Program Files/Vestral/vview.exe",
