@@ -379,7 +379,10 @@ void CCaptureWriter::CaptureDrivers() {
             if (d8.pszMfgName) Key("manufacturer", d8.pszMfgName);
             if (d8.pszProvider) Key("provider", d8.pszProvider);
             if (d8.pszPrintProcessor) Key("processor", d8.pszPrintProcessor);
-            if (d8.pszInfPath) Key("inf", d8.pszInfPath);
+            if (!d8.pszInfPath) continue;
+            Key("inf", d8.pszInfPath);
+            // Windows 8 and later name the driver store's copy: its text says which oemN.inf it was published as.
+            if (strchr(d8.pszInfPath, '\\')) AddFile(d8.pszInfPath, true);
         }
     }
     Note("drivers: " + std::to_string(total) + " over the environments");

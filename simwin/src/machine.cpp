@@ -11,6 +11,7 @@
 #include "simwin/spooler_facts.h"
 #include "simwin/standard_files.h"
 #include "simwin/util.h"
+#include "driver_store.h"
 
 namespace fs = std::filesystem;
 
@@ -105,6 +106,13 @@ std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function
     m->services.load(doc);
     m->windows.load(doc);
     m->spooler.load(doc, m->system);
+    Machine* machine = m.get();
+    m->spoolerFacts.usePublishedInf([machine](const std::string& inf) {
+        const std::string full = machine->files.fullPath(inf);
+        if (full.empty()) return std::string();
+        return driverstore::inStore(*machine, full) ? driverstore::publishedOf(*machine, full)
+                                                    : driverstore::publishedPath(*machine, full);
+    });
     m->spoolerFacts.load(m->spooler, m->system, m->registry);
     m->processes.load(doc);
     m->devices.load(doc);

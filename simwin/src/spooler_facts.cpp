@@ -124,11 +124,16 @@ std::vector<std::string> textsOf(const RegValue& v) {
     return out;
 }
 
-bool agrees(const Fact* fact, const RegValue& v) {
+bool agrees(const Fact* fact, const RegValue& v, const SpoolerFacts::PublishedInf& published) {
     const std::vector<std::string> texts = textsOf(v);
     if (!fact) return texts.empty() || (texts.size() == 1 && texts[0].empty());  // nothing said, nothing held
+    const bool inf = published && iequals(fact->name, "InfPath");
     return std::equal(texts.begin(), texts.end(), fact->texts.begin(), fact->texts.end(),
-                      [](const std::string& a, const std::string& b) { return iequals(a, b); });
+                      [&](const std::string& a, const std::string& b) {
+                          if (iequals(a, b)) return true;
+                          const std::string same = inf ? published(a) : std::string();
+                          return !same.empty() && iequals(same, published(b));
+                      });
 }
 
 std::string joined(const std::vector<std::string>& texts) {
@@ -186,13 +191,13 @@ void refuseUndeclared(const Registry& registry, const std::vector<ObjectKey>& ke
                                "[monitor] or [driver]) or remove the key");
 }
 
-void refuseDisagreement(const Registry& registry, const ObjectKey& key) {
+void refuseDisagreement(const Registry& registry, const ObjectKey& key, const SpoolerFacts::PublishedInf& published) {
     const RegKey* k = registry.find(key.path);
     if (!k) return;
     for (const RegValue& v : k->values) {
         if (!isModelled(v.name)) continue;
         const Fact* fact = factOf(key, v.name);
-        if (agrees(fact, v)) continue;
+        if (agrees(fact, v, published)) continue;
         throw MachineError("machine.ini " + key.section + " says " + (fact ? "\"" + joined(fact->texts) + "\"" : "nothing") +
                            " and registry.reg [" + key.path + "] \"" + v.name + "\" says \"" + joined(textsOf(v)) +
                            "\": give it in the section alone");
@@ -252,7 +257,7 @@ void SpoolerFacts::load(const Spooler& spooler, const SystemInfo& system, Regist
             if (iequals(keys[i].path, keys[j].path))
                 throw MachineError("machine.ini declares " + keys[i].section + " twice: give it in one section");
     refuseUndeclared(registry, keys);
-    for (const ObjectKey& k : keys) refuseDisagreement(registry, k);
+    for (const ObjectKey& k : keys) refuseDisagreement(registry, k, published_);
     for (const ObjectKey& k : keys) writeKey(registry, k);
 }
 
@@ -263,7 +268,7 @@ bool SpoolerFacts::derived(const Spooler& spooler, const RegKey& key, const RegV
     const std::vector<ObjectKey> keys = objectKeys(spooler, local_);
     const ObjectKey* k = keyAt(keys, path);
     const Fact* fact = k ? factOf(*k, value.name) : nullptr;
-    return fact && agrees(fact, value);
+    return fact && agrees(fact, value, published_);
 }
 
 bool SpoolerFacts::madeForFacts(const Spooler& spooler, const RegKey& key) const {

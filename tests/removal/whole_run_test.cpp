@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "simwin/pending_renames.h"
+#include "support/built_machine.h"
 #include "support/ui_run.h"
 #include "support/whole_run.h"
 #include "tools/korun04-sim/changes.h"
@@ -266,17 +267,28 @@ class DemoRun : public wholerun::Fixture {};
 // after it ran, the script and the family's OEM key with the last printer; the catch-all's files, the other
 // maker's printer and driver and everything else stay.
 TEST_F(DemoRun, EveryPrinterOfTheFamilyGoesWithWhatItsProfilesNameAndNothingElse) {
-    UseDirectory(std::string(KORUN_SOURCE_DIR) + "/examples/demo");
+    const std::string demo = std::string(KORUN_SOURCE_DIR) + "/examples/demo";
+    UseDirectory(demo);
     uirun::Outcome o = Uninstall();
     ASSERT_EQ(1, o.result) << o.stop;
     const std::string vestral = "C:\\Program Files\\Vestral\\", drivers = "C:\\Windows\\System32\\spool\\drivers\\x64\\";
-    EXPECT_EQ((Set{vestral + "PAVANE32.EXE", vestral + "pavhook.dll", vestral + "vmfgres.dll", drivers + "Kunz__04.unm",
-                   drivers + "vldrv.dll", drivers + "vxdrv.dll", drivers + "vxres.dat", drivers + "vxui.dll"}),
-              diff.filesRemoved);
+    // Each driver's package goes with it: its published INF, the INF's .pnf and its copy in the driver store.
+    Set removed = {vestral + "PAVANE32.EXE", vestral + "pavhook.dll", vestral + "vmfgres.dll", drivers + "Kunz__04.unm",
+                   drivers + "vldrv.dll", drivers + "vxdrv.dll", drivers + "vxres.dat", drivers + "vxui.dll",
+                   "C:\\Windows\\INF\\oem0.inf", "C:\\Windows\\INF\\oem0.pnf", "C:\\Windows\\INF\\oem1.inf",
+                   "C:\\Windows\\INF\\oem1.pnf"};
+    for (const char* inf : {"vxdrv.inf", "vldrv.inf"}) {
+        const Set copies = built::StoreCopies(*simwin::Machine::load(demo), inf);
+        EXPECT_EQ(2u, copies.size()) << inf;  // the folder and the INF in it
+        removed.insert(copies.begin(), copies.end());
+    }
+    EXPECT_EQ(removed, diff.filesRemoved);
+    const std::string drivers3 = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\";
     EXPECT_TRUE(diff.filesChanged.empty()) << diff.Describe();
     EXPECT_TRUE(diff.filesAdded.empty()) << diff.Describe();
     EXPECT_EQ((Set{"HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\OEM04", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\OEM04\\OEMPaths",
-                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VLDRV", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VXDRV"}),
+                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VLDRV", "HKEY_LOCAL_MACHINE\\SOFTWARE\\VESTRAL\\VXDRV",
+                   drivers3 + "Vestral L Driver", drivers3 + "Vestral X Driver"}),
               diff.keysRemoved);
     EXPECT_EQ((Set{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run|VstStatus04"}), diff.valuesRemoved);
     EXPECT_TRUE(diff.keysAdded.empty() && diff.valuesAdded.empty()) << diff.Describe();

@@ -2,7 +2,9 @@
 // the step named, and a RECIPE it cannot build is a clear error, also through korun04-sim.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <map>
 
 #include "support/built_machine.h"
 #include "support/temp_machine.h"
@@ -120,6 +122,14 @@ TEST(MachineBuilder, ABadSpecSaysWhereAndWhy) {
         {"[printer]\nname = x\ndefault = maybe\n", "spec.ini:1: [printer]"},
         {"[file]\npath = relative.txt\n", "a file needs a full path"},
         {std::string("[machine]\n\0\n", 12), "a NUL byte at offset 10"},
+        {"[program]\nticks = 3\n", "spec.ini:1: [program] needs its path"},
+        {"[program]\npath = C:\\p.exe\nticks = -1\n", "spec.ini:1: [program] ticks = -1: a number from 0 to 2147483647"},
+        {"[program]\npath = C:\\p.exe\nexitcode = 4294967296\n", "exitcode = 4294967296: a number from 0 to 4294967295"},
+        {"[program]\npath = p.exe\n", "a program needs a full path"},
+        {"[program]\npath = C:\\p.exe\n[program]\npath = c:\\P.EXE\n", "spec.ini:3: [program] the program c:\\P.EXE is there already"},
+        {"[window]\ntitle = Pavane\n", "spec.ini:1: [window] needs its class"},
+        {"[port]\nname = USB001\nmonitor = USB Monitor\nwidth = 3\n", "spec.ini:4: [port] has no key 'width'"},
+        {"[registry]\nkey = HKLM\\SOFTWARE\\X\nvalue. = 1\n", "spec.ini:3: [registry] has no key 'value.'"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.spec);
@@ -130,6 +140,60 @@ TEST(MachineBuilder, ABadSpecSaysWhereAndWhy) {
             EXPECT_NE(std::string::npos, std::string(e.what()).find(r.said)) << e.what();
         }
     }
+}
+
+// What the demo's RECIPE says beyond packages and printers is on the machine as a machine directory says it.
+TEST(MachineBuilder, ARecipeDeclaresPortsProgramsWindowsAndDefaultValues) {
+    const char* recipe =
+        "[port]\nname = USB001\nmonitor = USB Monitor\ndescription = Virtual printer port for USB\n"
+        "[port]\nname = IP_1\nmonitor = Standard TCP/IP Port\n"
+        "[file]\npath = C:\\Vestral\\pav.exe\n"
+        "[program]\npath = C:\\Vestral\\pav.exe\nticks = 3\nexitcode = 7\n"
+        "[window]\nclass = PAVANEDLGCLASS04\ntitle = Pavane\n"
+        "[registry]\nkey = HKCU\\SOFTWARE\\VESTRAL\\KORUN04\ndefault = 1\nvalue.Mode = quiet\n"
+        "[package]\nname = Acme Plotter 9\nprovider = Microsoft\nfile = 3\\unidrv.dll\ndata = 3\\acme9.gpd\n"
+        "inf = ntprint.inf\ninbox = yes\n";
+    std::unique_ptr<simwin::Machine> m = machinebuilder::BuildFromRecipe(recipe, "spec.ini", nullptr);
+    std::map<std::string, simwin::Port> ports;
+    for (const simwin::Port& p : m->spooler.ports) ports[p.name] = p;
+    EXPECT_EQ("Virtual printer port for USB", ports["USB001"].description);
+    EXPECT_EQ("USB Monitor", ports["USB001"].monitor);
+    EXPECT_EQ("", ports["IP_1"].description);  // the monitor's name is reported
+    ASSERT_EQ(1u, m->processes.programs.size());
+    EXPECT_EQ(3, m->processes.programs[0].ticks);
+    EXPECT_EQ(7u, m->processes.programs[0].exitCode);
+    ASSERT_TRUE(m->windows.findByClass("PAVANEDLGCLASS04"));
+    EXPECT_EQ("Pavane", m->windows.findByClass("PAVANEDLGCLASS04")->title);
+    EXPECT_EQ("1", m->registry.getString("HKEY_CURRENT_USER\\Software\\VESTRAL\\KORUN04", ""));
+    EXPECT_EQ("quiet", m->registry.getString("HKEY_CURRENT_USER\\Software\\VESTRAL\\KORUN04", "Mode"));
+    // Windows's own driver brings its model's GPD into the version-3 folder beside the core files.
+    const std::string gpd = m->files.read("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\acme9.gpd");
+    EXPECT_NE(std::string::npos, gpd.find("*ModelName: \"Acme Plotter 9\"\r\n")) << gpd;
+}
+
+// examples/demo is examples/recipes/demo.ini built and saved, file for file.
+TEST(MachineBuilder, TheDemoIsItsRecipeBuilt) {
+    const std::filesystem::path source(KORUN_SOURCE_DIR);
+    const std::string recipe = testmachine::ReadFile(source / "examples/recipes/demo.ini");
+    auto beside = [&](const std::string& path, std::string& text) {
+        const std::filesystem::path p = source / "examples/recipes" / path;
+        if (!std::filesystem::is_regular_file(p)) return false;
+        text = testmachine::ReadFile(p);
+        return true;
+    };
+    testmachine::TempDir built;
+    machinebuilder::BuildFromRecipe(recipe, "demo.ini", beside)->save(built.path.string());
+    const std::map<std::string, std::string> expected = testmachine::Snapshot(source / "examples/demo"),
+                                             actual = testmachine::Snapshot(built.path);
+    const char* again = "examples/demo is not what examples/recipes/demo.ini builds; build it again with "
+                        "build/host/bin/korun04-sim --build-machine examples/recipes/demo.ini --save examples/demo";
+    for (const auto& file : actual) {
+        auto checkedIn = expected.find(file.first);
+        if (checkedIn == expected.end()) ADD_FAILURE() << file.first << " is missing; " << again;
+        else EXPECT_EQ(file.second, checkedIn->second) << file.first << " differs; " << again;
+    }
+    for (const auto& file : expected)
+        EXPECT_TRUE(actual.count(file.first)) << file.first << " is not built; " << again;
 }
 
 // The example RECIPE builds a machine korun04-sim runs on; a bad one ends with status 2 and the reason.

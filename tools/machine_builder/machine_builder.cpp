@@ -74,11 +74,15 @@ MachineBuilder& MachineBuilder::Monitor(const MonitorSpec& monitor) {
     return *this;
 }
 
-MachineBuilder& MachineBuilder::Port(const std::string& name, const std::string& monitor) {
+MachineBuilder& MachineBuilder::Port(const std::string& name, const std::string& monitor, const std::string& description) {
     simwin::MachineScope scope(*m_);
     std::string port = name, by = monitor;
     PORT_INFO_1A info{&port[0]};
     Check(AddPortExA(nullptr, 1, reinterpret_cast<LPBYTE>(&info), &by[0]), "AddPortExA \"" + name + "\" of " + monitor);
+    // Level 1 carries no description: the monitor gives its ports theirs (the USB monitor's "Virtual printer port
+    // for USB"), which EnumPortsA level 2 reports.
+    for (simwin::Port& p : m_->spooler.ports)
+        if (simwin::iequals(p.name, name)) p.description = description;
     return *this;
 }
 
@@ -223,6 +227,27 @@ MachineBuilder& MachineBuilder::RegistryValue(const std::string& key, const std:
     if (opened) RegCloseKey(opened);
     SetLastError(static_cast<DWORD>(error));
     Check(error == ERROR_SUCCESS, "the registry key " + key);
+    return *this;
+}
+
+MachineBuilder& MachineBuilder::Program(const ProgramSpec& program) {
+    if (program.path.size() < 3 || program.path[1] != ':' || program.path[2] != '\\')
+        throw BuildError("a program needs a full path: \"" + program.path + "\"");
+    if (program.ticks < 0) throw BuildError("a program's ticks are 0 or more");
+    simwin::MachineScope scope(*m_);
+    if (m_->processes.find(program.path, m_->files)) throw BuildError("the program " + program.path + " is there already");
+    simwin::ProgramDef def;
+    def.path = program.path;
+    def.ticks = program.ticks;
+    def.runsMs = program.runsMs;
+    def.exitCode = static_cast<DWORD>(program.exitCode);
+    m_->processes.programs.push_back(def);
+    return *this;
+}
+
+MachineBuilder& MachineBuilder::Window(const std::string& className, const std::string& title) {
+    if (className.empty()) throw BuildError("a window needs its class");
+    m_->windows.add(className, title, true);
     return *this;
 }
 

@@ -80,6 +80,14 @@ struct ServiceSpec {
     std::string state = "running";  // running | stopped | marked (running, and marked for deletion)
 };
 
+// A program that runs for `ticks` polls of its exit code (or `runsMs` of the machine's clock), then exits.
+struct ProgramSpec {
+    std::string path;
+    int ticks = 0;
+    unsigned long long runsMs = 0;
+    unsigned long exitCode = 0;
+};
+
 class MachineBuilder {
 public:
     // A fresh machine of the platform (Nt or Win9x) with its standard layout; version is major.minor as
@@ -89,8 +97,10 @@ public:
     MachineBuilder& DriverPackage(const Package& package);
     MachineBuilder& Monitor(const MonitorSpec& monitor);
     MachineBuilder& Processor(const ProcessorSpec& processor);
-    // A further port of an installed monitor (AddPortExA).
-    MachineBuilder& Port(const std::string& name, const std::string& monitor = "Local Port");
+    // A further port of an installed monitor (AddPortExA), with the description its monitor gives it ("" : the
+    // monitor's name).
+    MachineBuilder& Port(const std::string& name, const std::string& monitor = "Local Port",
+                         const std::string& description = "");
     // A local printer; its driver, port and print processor must be installed (BuildError otherwise, as
     // Windows refuses an unknown port with 1796).
     MachineBuilder& Printer(const PrinterSpec& printer);
@@ -111,6 +121,10 @@ public:
     // A registry key by its full path ("HKEY_LOCAL_MACHINE\SOFTWARE\VESTRAL" or "HKLM\..."), and a text value.
     MachineBuilder& RegistryKey(const std::string& key);
     MachineBuilder& RegistryValue(const std::string& key, const std::string& name, const std::string& text);
+    // A program of the machine the tool may start and poll, and a top-level window of a program that runs. Neither
+    // is made by an installer: they are declared as a machine directory declares them ([program], [window]).
+    MachineBuilder& Program(const ProgramSpec& program);
+    MachineBuilder& Window(const std::string& className, const std::string& title);
     // A shortcut "ITEM.lnk" in the program group GROUP of the common Start menu, pointing at target.
     MachineBuilder& Shortcut(const std::string& group, const std::string& item, const std::string& target);
 

@@ -1,5 +1,7 @@
 #include "tools/machine_builder/machine_recipe.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -15,7 +17,8 @@ const size_t kMaxSections = 256;
 const size_t kMaxValue = 200;
 
 // The kinds in the order they are installed: what a later kind uses is there before it.
-const char* const kKinds[] = {"monitor", "port", "processor", "package", "printer", "script", "service", "file", "registry"};
+const char* const kKinds[] = {"monitor", "port",    "processor", "package", "printer", "script",
+                              "service", "file",    "registry",  "program", "window"};
 
 struct KindKeys {
     const char* kind;
@@ -24,14 +27,16 @@ struct KindKeys {
 const KindKeys kKeys[] = {
     {"machine", "platform version"},
     {"monitor", "name dll port environment"},
-    {"port", "name monitor"},
+    {"port", "name monitor description"},
     {"processor", "name dll environment"},
     {"package", "preset name provider manufacturer file data config help dependent monitor processor inf inbox environment"},
     {"printer", "name driver port processor datatype default data."},
     {"script", "preset file"},
     {"service", "name display binary type start state"},
     {"file", "path content"},
-    {"registry", "key value."},
+    {"registry", "key default value."},
+    {"program", "path ticks runs exitcode"},
+    {"window", "class title"},
 };
 
 std::string Where(const std::string& origin, size_t line) {
@@ -57,7 +62,8 @@ bool KeyKnown(const char* keys, const std::string& key) {
 // machine and the script.
 const char* IdentityKey(const std::string& kind) {
     if (kind == "machine" || kind == "script") return nullptr;
-    if (kind == "file") return "path";
+    if (kind == "file" || kind == "program") return "path";
+    if (kind == "window") return "class";
     if (kind == "registry") return "key";
     return "name";
 }
@@ -142,6 +148,25 @@ ServiceSpec ReadService(const simwin::IniSection& s) {
     return v;
 }
 
+// A decimal whole number of the key, from 0 to the most it may be; absent: 0.
+unsigned long long Number(const simwin::IniSection& s, const char* key, unsigned long long most) {
+    const std::string text = s.get(key, "0");
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])) || *end || n > most)
+        throw BuildError(std::string(key) + " = " + text + ": a number from 0 to " + std::to_string(most));
+    return n;
+}
+
+ProgramSpec ReadProgram(const simwin::IniSection& s) {
+    ProgramSpec p;
+    p.path = s.get("path");
+    p.ticks = static_cast<int>(Number(s, "ticks", 2147483647));
+    p.runsMs = Number(s, "runs", 2147483647);
+    p.exitCode = static_cast<unsigned long>(Number(s, "exitcode", 4294967295ULL));
+    return p;
+}
+
 void InstallScript(MachineBuilder& b, const simwin::IniSection& s, const HostFileReader& readHostFile) {
     if (s.has("preset") == s.has("file")) throw BuildError("[script] takes preset = family or file = PATH");
     if (s.has("preset")) {
@@ -157,15 +182,18 @@ void InstallScript(MachineBuilder& b, const simwin::IniSection& s, const HostFil
 void Install(MachineBuilder& b, const simwin::IniSection& s, const HostFileReader& readHostFile) {
     const std::string& kind = s.name;
     if (kind == "monitor") b.Monitor(MonitorSpec{s.get("name"), s.get("dll"), All(s, "port"), s.get("environment")});
-    if (kind == "port") b.Port(s.get("name"), s.get("monitor", "Local Port"));
+    if (kind == "port") b.Port(s.get("name"), s.get("monitor", "Local Port"), s.get("description"));
     if (kind == "processor") b.Processor(ProcessorSpec{s.get("name"), s.get("dll"), s.get("environment")});
     if (kind == "package") b.DriverPackage(ReadPackage(s));
     if (kind == "printer") b.Printer(ReadPrinter(s));
     if (kind == "script") InstallScript(b, s, readHostFile);
     if (kind == "service") b.Service(ReadService(s));
     if (kind == "file") b.File(s.get("path"), s.get("content", "MZ"));
+    if (kind == "program") b.Program(ReadProgram(s));
+    if (kind == "window") b.Window(s.get("class"), s.get("title"));
     if (kind != "registry") return;
     b.RegistryKey(s.get("key"));
+    if (s.has("default")) b.RegistryValue(s.get("key"), "", s.get("default"));
     for (const auto& e : s.entries)
         if (simwin::startsWithI(e.first, "value.")) b.RegistryValue(s.get("key"), e.first.substr(6), e.second);
 }

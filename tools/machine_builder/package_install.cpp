@@ -91,6 +91,25 @@ std::string InDirectory(const std::string& dir, const std::string& name) {
     return name.empty() ? "" : dir + "\\" + name;
 }
 
+// A model's GPD file as Windows's unidrv models have one: its name, the standard names it includes.
+std::string GpdText(const std::string& model) {
+    return "*GPDFileVersion: \"1.0\"\r\n*GPDSpecVersion: \"1.0\"\r\n*ModelName: \"" + model +
+           "\"\r\n*Include: \"StdNames.gpd\"\r\n";
+}
+
+// A driver of Windows's own takes its files from Windows's package: the core files are there already, a model's
+// own files (its GPD) are copied into the version-3 folder beside them.
+void CopyInboxModelFiles(const Package& p, const std::string& dir) {
+    std::vector<std::string> all = {p.driverFile, p.dataFile, p.configFile, p.helpFile};
+    all.insert(all.end(), p.dependents.begin(), p.dependents.end());
+    for (const std::string& f : all) {
+        const std::string path = dir + "\\" + f;
+        if (!IsCoreFile(f) || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        const std::string stem = BaseName(f), ext = stem.size() > 4 ? stem.substr(stem.size() - 4) : "";
+        WriteMachineFile(path, simwin::iequals(ext, ".gpd") ? GpdText(p.name) : "MZ");
+    }
+}
+
 }  // namespace
 
 MachineBuilder& MachineBuilder::DriverPackage(const Package& package) {
@@ -120,6 +139,7 @@ MachineBuilder& MachineBuilder::DriverPackage(const Package& package) {
         const std::string dir = DriverDirectory(environment);
         for (const std::string& f : shipped)
             Check(CopyFileA((folder + "\\" + f).c_str(), (dir + "\\" + f).c_str(), FALSE), "CopyFileA " + f);
+        if (package.inbox) CopyInboxModelFiles(package, dir);
         InstallDriver(package, environment, inf);
     }
     if (!shipped.empty() || published) RemoveFolder(folder);

@@ -11,6 +11,7 @@
 // made only for them, so that a directory saves as it was loaded. Values simwin does not model are kept.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 
@@ -35,6 +36,12 @@ void syncDriverKey(Registry& registry, const Spooler& spooler, const SystemInfo&
 
 class SpoolerFacts {
 public:
+    // The published INF an INF path stands for (a store copy's oemN.inf; "" : none known). A driver's InfPath
+    // agrees with its section when both name the same INF this way: Windows 8 and later report the store copy
+    // where the driver was installed from the published INF.
+    typedef std::function<std::string(const std::string&)> PublishedInf;
+    void usePublishedInf(PublishedInf published) { published_ = std::move(published); }
+
     // Checks registry.reg's keys against the spooler's sections (MachineError naming both places), then
     // writes the derived keys, remembering which keys the directory held.
     void load(const Spooler& spooler, const SystemInfo& system, Registry& registry);
@@ -49,6 +56,7 @@ private:
     bool nt_ = false;
     std::string local_;  // the local environment, whose monitor names a monitor's key
     std::set<std::string, ILess> held_;  // keys of the spooler's part of the registry that the directory held
+    PublishedInf published_;
 };
 
 }  // namespace simwin
