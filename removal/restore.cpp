@@ -398,6 +398,12 @@ void CRestorer::InstallOemInf(const std::string& path, std::string& why) {
     typedef BOOL(WINAPI * CopyOemInf)(PCSTR, PCSTR, DWORD, DWORD, PSTR, DWORD, PDWORD, PSTR*);
     const size_t n = path.size();
     if (!os.IsWinNT() || n < 4 || _stricmp(path.c_str() + n - 4, ".inf") != 0) return;
+    // Only the published INF is installed. The driver store's copy comes back first, as a file alone: installed
+    // before its published INF is back, it would be published under the lowest free name, which may be
+    // another package's.
+    const std::string infDirectory = WindowsDirectory() + "\\INF";
+    const size_t cut = path.find_last_of('\\');
+    if (cut == std::string::npos || _stricmp(path.substr(0, cut).c_str(), infDirectory.c_str()) != 0) return;
     HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
     if (!setupapi) return;
     CopyOemInf copy = reinterpret_cast<CopyOemInf>(reinterpret_cast<void (*)()>(GetProcAddress(setupapi, "SetupCopyOEMInfA")));

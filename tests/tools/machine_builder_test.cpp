@@ -187,13 +187,19 @@ TEST(MachineBuilder, TheDemoIsItsRecipeBuilt) {
                                              actual = testmachine::Snapshot(built.path);
     const char* again = "examples/demo is not what examples/recipes/demo.ini builds; build it again with "
                         "build/host/bin/korun04-sim --build-machine examples/recipes/demo.ini --save examples/demo";
+    // Git keeps no empty folder: the built machine's folders are compared through the files in them.
+    auto folder = [](const std::filesystem::path& root, const std::string& name) {
+        return std::filesystem::is_directory(root / name);
+    };
     for (const auto& file : actual) {
+        if (folder(built.path, file.first)) continue;
         auto checkedIn = expected.find(file.first);
         if (checkedIn == expected.end()) ADD_FAILURE() << file.first << " is missing; " << again;
         else EXPECT_EQ(file.second, checkedIn->second) << file.first << " differs; " << again;
     }
     for (const auto& file : expected)
-        EXPECT_TRUE(actual.count(file.first)) << file.first << " is not built; " << again;
+        EXPECT_TRUE(folder(source / "examples/demo", file.first) || actual.count(file.first))
+            << file.first << " is not built; " << again;
 }
 
 // The example RECIPE builds a machine korun04-sim runs on; a bad one ends with status 2 and the reason.
