@@ -4,6 +4,8 @@
 #
 #   scripts/fuzz.sh [SECONDS]      default 30 seconds per target (or $FUZZ_SECONDS)
 #
+# FUZZ_BUILD_ONLY=1 builds the targets and stops; FUZZ_BUILD_JOBS limits the build's parallel jobs.
+#
 # Seeds come from tests/fuzz/corpus/<target>/ and the kept inputs of tests/fuzz/regressions/<target>/.
 # New corpus entries go to build/fuzz/corpus/<target>/; a crashing input is written to
 # build/fuzz/artifacts/<target>/ and the script fails. Keep such an input under tests/fuzz/regressions/.
@@ -18,7 +20,9 @@ cd "$root"
 targets=$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/^fuzz_//; s/\.cpp$//')
 cmake --preset fuzz >/dev/null
 # shellcheck disable=SC2046
-cmake --build --preset fuzz --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done)
+cmake --build --preset fuzz ${FUZZ_BUILD_JOBS:+-j "$FUZZ_BUILD_JOBS"} --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done)
+# FUZZ_BUILD_ONLY=1: the targets are built, not run (the whole test command builds them beside the Wine checks).
+[ "${FUZZ_BUILD_ONLY:-0}" = 1 ] && exit 0
 
 # One target's run; its summary (or, on a failure, the end of its log) goes to build/fuzz/fuzz_NAME.result.
 run_target() {
