@@ -269,3 +269,23 @@ TEST(RestoreFaults, ASetsFolderAUserOwnsIsNeitherPickedNorUsed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A printer that waited for its last job when it was deleted went once that job printed: the restore brings it
+// back like any printer the removal took.
+TEST(RestoreFaults, APrinterThatWaitedForItsLastJobComesBack) {
+    auto m = BuiltFamily("10.0");
+    simwin::MachineScope scope(*m);
+    m->spooler.find("Office")->jobs = 101;  // the removal cancels the first hundred
+    toolrun::Run(*m, "/QUIET /SELECT:\"Office\"");
+    ASSERT_TRUE(Has(Log(*m), "| printer | Office | pending deletion (1 job left)")) << Log(*m);
+    ASSERT_TRUE(PrinterThere("Office"));
+    m->spooler.remove(m->spooler.find("Office")->id);  // its last job printed, and the spooler let it go
+    toolrun::Run(*m, "/QUIET /RESTORE:LAST");
+    EXPECT_TRUE(Has(Log(*m), "restore | printer | Office | restored")) << Log(*m);
+    ASSERT_TRUE(PrinterThere("Office"));
+    EXPECT_EQ("Vestral X Driver", m->spooler.find("Office")->driver);
+}
+
+}  // namespace
