@@ -283,9 +283,9 @@ inline std::string RunMachineRecipeInput(simwin::Machine&, const uint8_t* data, 
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::unique_ptr<simwin::Machine> m;
     try {
-        m = machinebuilder::BuildFromRecipe(text, "spec.ini", nullptr);
+        m = machinebuilder::BuildFromRecipe(text, "recipe.ini", nullptr);
     } catch (const machinebuilder::BuildError& e) {
-        if (std::string(e.what()).find("spec.ini") == std::string::npos)
+        if (std::string(e.what()).find("recipe.ini") == std::string::npos)
             return std::string("a refusal that does not name the RECIPE: ") + e.what();
         return std::string();
     }

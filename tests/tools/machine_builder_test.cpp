@@ -106,35 +106,35 @@ TEST(MachineBuilder, RefusesWhatWindowsRefuses) {
 // A RECIPE that cannot be built says where and why.
 TEST(MachineBuilder, ABadSpecSaysWhereAndWhy) {
     struct Row {
-        std::string spec;
+        std::string recipe;
         const char* said;
     };
     const Row rows[] = {
-        {"name = x\n", "spec.ini"},
-        {"[machine]\nplatform = os2\n", "spec.ini:1: platform = os2: nt or 9x"},
+        {"name = x\n", "recipe.ini"},
+        {"[machine]\nplatform = os2\n", "recipe.ini:1: platform = os2: nt or 9x"},
         {"[machine]\n[machine]\n", "more than one [machine]"},
-        {"[printers]\nname = x\n", "spec.ini:1: unknown section [printers]"},
-        {"[printer]\nname = x\ncolour = red\n", "spec.ini:3: [printer] has no key 'colour'"},
-        {"[monitor]\ndll = m.dll\n", "spec.ini:1: [monitor] needs its name"},
-        {"[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\n", "spec.ini:1: [printer] AddPrinterA \"Office\": Windows error 1797"},
+        {"[printers]\nname = x\n", "recipe.ini:1: unknown section [printers]"},
+        {"[printer]\nname = x\ncolour = red\n", "recipe.ini:3: [printer] has no key 'colour'"},
+        {"[monitor]\ndll = m.dll\n", "recipe.ini:1: [monitor] needs its name"},
+        {"[printer]\nname = Office\ndriver = Vestral X Driver\nport = LPT1:\n", "recipe.ini:1: [printer] AddPrinterA \"Office\": Windows error 1797"},
         {"[package]\npreset = vestral-y\n", "the package presets are"},
         {"[script]\nfile = Kunz__04.unm\n", "cannot read the script Kunz__04.unm"},
-        {"[printer]\nname = x\ndefault = maybe\n", "spec.ini:1: [printer]"},
+        {"[printer]\nname = x\ndefault = maybe\n", "recipe.ini:1: [printer]"},
         {"[file]\npath = relative.txt\n", "a file needs a full path"},
         {std::string("[machine]\n\0\n", 12), "a NUL byte at offset 10"},
-        {"[program]\nticks = 3\n", "spec.ini:1: [program] needs its path"},
-        {"[program]\npath = C:\\p.exe\nticks = -1\n", "spec.ini:1: [program] ticks = -1: a number from 0 to 2147483647"},
+        {"[program]\nticks = 3\n", "recipe.ini:1: [program] needs its path"},
+        {"[program]\npath = C:\\p.exe\nticks = -1\n", "recipe.ini:1: [program] ticks = -1: a number from 0 to 2147483647"},
         {"[program]\npath = C:\\p.exe\nexitcode = 4294967296\n", "exitcode = 4294967296: a number from 0 to 4294967295"},
         {"[program]\npath = p.exe\n", "a program needs a full path"},
-        {"[program]\npath = C:\\p.exe\n[program]\npath = c:\\P.EXE\n", "spec.ini:3: [program] the program c:\\P.EXE is there already"},
-        {"[window]\ntitle = Pavane\n", "spec.ini:1: [window] needs its class"},
-        {"[port]\nname = USB001\nmonitor = USB Monitor\nwidth = 3\n", "spec.ini:4: [port] has no key 'width'"},
-        {"[registry]\nkey = HKLM\\SOFTWARE\\X\nvalue. = 1\n", "spec.ini:3: [registry] has no key 'value.'"},
+        {"[program]\npath = C:\\p.exe\n[program]\npath = c:\\P.EXE\n", "recipe.ini:3: [program] the program c:\\P.EXE is there already"},
+        {"[window]\ntitle = Pavane\n", "recipe.ini:1: [window] needs its class"},
+        {"[port]\nname = USB001\nmonitor = USB Monitor\nwidth = 3\n", "recipe.ini:4: [port] has no key 'width'"},
+        {"[registry]\nkey = HKLM\\SOFTWARE\\X\nvalue. = 1\n", "recipe.ini:3: [registry] has no key 'value.'"},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.spec);
+        SCOPED_TRACE(r.recipe);
         try {
-            machinebuilder::BuildFromRecipe(r.spec, "spec.ini", nullptr);
+            machinebuilder::BuildFromRecipe(r.recipe, "recipe.ini", nullptr);
             ADD_FAILURE() << "no error, expected: " << r.said;
         } catch (const machinebuilder::BuildError& e) {
             EXPECT_NE(std::string::npos, std::string(e.what()).find(r.said)) << e.what();
@@ -153,7 +153,7 @@ TEST(MachineBuilder, ARecipeDeclaresPortsProgramsWindowsAndDefaultValues) {
         "[registry]\nkey = HKCU\\SOFTWARE\\VESTRAL\\KORUN04\ndefault = 1\nvalue.Mode = quiet\n"
         "[package]\nname = Acme Plotter 9\nprovider = Microsoft\nfile = 3\\unidrv.dll\ndata = 3\\acme9.gpd\n"
         "inf = ntprint.inf\ninbox = yes\n";
-    std::unique_ptr<simwin::Machine> m = machinebuilder::BuildFromRecipe(recipe, "spec.ini", nullptr);
+    std::unique_ptr<simwin::Machine> m = machinebuilder::BuildFromRecipe(recipe, "recipe.ini", nullptr);
     std::map<std::string, simwin::Port> ports;
     for (const simwin::Port& p : m->spooler.ports) ports[p.name] = p;
     EXPECT_EQ("Virtual printer port for USB", ports["USB001"].description);
