@@ -2,16 +2,14 @@
 
 #include <stdio.h>
 
-#include "app/os_version.h"
-#include "app/program_folder.h"
-#include "inventory/plan_writer.h"
+#include "base/os_version.h"
+#include "base/program_folder.h"
+#include "writers/plan_writer.h"
 #include "resources/resource.h"
 #include "ui/text_resources.h"
 #include "ui/dialog_base.h"
 
 namespace {
-
-CAdminRun* g_active = nullptr;
 
 const char* AnswerName(int answer) {
     switch (answer) {
@@ -41,7 +39,7 @@ std::string Selection(const CRunOptions& o) {
 
 }  // namespace
 
-CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(false), previous(g_active) {
+CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(false) {
     const char* commandLine = GetCommandLineA();
     options.Parse(commandLine);
     bool opened = !options.logPath.empty() && log.Open(options.logPath);
@@ -69,15 +67,13 @@ CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(fal
             log.Write("run", "note: " + options.error + " (the interactive mode does not use it)");
     }
     if (IsUnattended()) HideDialogs(true);
-    g_active = this;
 }
 
 CAdminRun::~CAdminRun() {
     if (IsUnattended()) HideDialogs(false);
-    if (g_active == this) g_active = previous;
 }
 
-CAdminRun* CAdminRun::Active() { return g_active; }
+CAdminRun* CAdminRun::Active() { return dynamic_cast<CAdminRun*>(&CHost::Current()); }
 
 bool CAdminRun::CheckPlanFile() {
     if (!IsPlan() || end != END_OPEN) return end == END_OPEN;
@@ -124,21 +120,19 @@ int CAdminRun::ExitCode(int dialogResult) {
     return code;
 }
 
-int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type, QuietAnswer quiet) {
-    CAdminRun* run = CAdminRun::Active();
+int CAdminRun::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type, QuietAnswer quiet) {
     int answer = 0;
     std::string taken;
-    if (run && run->IsUnattended()) {
+    if (IsUnattended()) {
         const bool yesNo = (type & 0xF) == MB_YESNO;
-        const bool yes = quiet == QUIET_ANSWER_YES || (quiet == QUIET_ANSWER_RESTART && run->options.restart);
+        const bool yes = quiet == QUIET_ANSWER_YES || (quiet == QUIET_ANSWER_RESTART && options.restart);
         answer = !yesNo ? IDOK : yes ? IDYES : IDNO;
         taken = " (not shown)";
     } else {
         answer = MessageBoxA(owner, text, caption, type);
     }
-    if (run)
-        run->log.Write("message box", std::string("\"") + (caption ? caption : "") + "\": \"" + (text ? text : "") +
-                                          "\" -> " + AnswerName(answer) + taken);
+    log.Write("message box", std::string("\"") + (caption ? caption : "") + "\": \"" + (text ? text : "") + "\" -> " +
+                                 AnswerName(answer) + taken);
     return answer;
 }
 

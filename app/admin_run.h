@@ -6,8 +6,9 @@
 
 #include <string>
 
-#include "app/platform.h"
-#include "app/run_log.h"
+#include "base/host.h"
+#include "base/platform.h"
+#include "base/run_log.h"
 #include "app/run_options.h"
 
 // The Windows Installer exit codes of the unattended modes.
@@ -22,7 +23,7 @@ enum InstallerExitCode {
     EXIT_RESTART_NEEDED = 3010,    // ERROR_SUCCESS_REBOOT_REQUIRED
 };
 
-class CAdminRun {
+class CAdminRun : public CHost {
 public:
     // How the run ended. A run that never reached its end (the main window closed before the removal
     // finished) counts as cancelled.
@@ -38,9 +39,9 @@ public:
 
     // Reads the options of GetCommandLineA, opens the log (/LOG, else the default; the default also when
     // /LOG cannot be opened) and writes the run's header and a bad command line's reason. The unattended
-    // modes hide the tool's dialogs while the object lives. The newest object is the active run.
+    // modes hide the tool's dialogs while the object lives. The run is the process's host while it lives.
     CAdminRun();
-    ~CAdminRun();
+    ~CAdminRun() override;
     CAdminRun(const CAdminRun&) = delete;
     CAdminRun& operator=(const CAdminRun&) = delete;
 
@@ -48,8 +49,14 @@ public:
     // run ends failed (1603) and says why. True when the run goes on.
     bool CheckPlanFile();
 
-    // The run of this process, or null outside one.
+    // The run of this process (the current host when it is a run), or null outside one.
     static CAdminRun* Active();
+
+    // The host's part: the message boxes shown or answered, and logged; the run's log; the removal's end.
+    int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type, QuietAnswer quiet) override;
+    CRunLog* Log() override { return &log; }
+    void RemovalFailed(const std::string& why) override { Finish(END_FAILED, why); }
+    void RemovalFinished(bool restartNeeded, bool restartStarted) override { FinishRemoval(restartNeeded, restartStarted); }
 
     bool IsUnattended() const { return options.IsUnattended(); }
     bool IsQuiet() const { return options.mode == CRunOptions::MODE_QUIET; }
@@ -72,19 +79,7 @@ private:
     End end;
     bool restartNeeded;
     bool restartStarted;
-    CAdminRun* previous;
 };
-
-// The answer a message box takes in the unattended modes: OK, or No; the restart question takes Yes
-// when /RESTART was given; a question that confirms a request to cancel takes Yes (nobody but whoever
-// runs the tool unattended asks a hidden window to cancel).
-enum QuietAnswer { QUIET_ANSWER_DEFAULT, QUIET_ANSWER_RESTART, QUIET_ANSWER_YES };
-
-// Every message box of a run goes through here. In the interactive mode (or outside a run) it is
-// MessageBoxA itself; in the unattended modes nothing is shown and the answer is taken as above. Either
-// way the box is logged with its caption, its text and the answer.
-int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type,
-                  QuietAnswer quiet = QUIET_ANSWER_DEFAULT);
 
 // Whether the process command line asks for an unattended mode (/QUIET or /PLAN), good or not.
 bool CommandLineIsUnattended();

@@ -1,6 +1,6 @@
 #include "app/capture_folder.h"
 
-#include "app/platform.h"
+#include "base/platform.h"
 
 namespace {
 

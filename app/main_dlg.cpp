@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/plan_writer.h"
+#include "writers/plan_writer.h"
 #include "ui/about_dlg.h"
 
 namespace {
@@ -26,7 +26,6 @@ bool FocusIsIn(HWND window) {
 }  // namespace
 
 INT_PTR CMainDlg::DialogProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    UpdateDefaultScriptPath();
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
@@ -108,7 +107,13 @@ void CMainDlg::RunLoadingPhase(HINSTANCE module) {
     selectPage.database = &database;
     removePage.database = &database;
     loadingDlg.log = &run.log;
-    removePage.run = &run;
+    removePage.host = &run;
+    removePage.planOf = [this](const CRemovalContext& removal) {
+        // The refusals as the removal's own keeper, learned already, decides them.
+        std::ostringstream plan;
+        PrintPlan(plan, loadingDlg.scripts, database, *removal.keeper, *removal.directDirs, *removal.searchDirs);
+        return plan.str();
+    };
     removePage.scripts = &loadingDlg.scripts;
     removePage.keepBackups = run.options.keepBackups;
     if (run.Ended() != CAdminRun::END_OPEN) {

@@ -3,8 +3,7 @@
 #pragma once
 
 #include "app/admin_run.h"
-#include "app/default_script_path.h"
-#include "app/os_version.h"
+#include "base/os_version.h"
 #include "inventory/loading_dlg.h"
 #include "removal/remove_page.h"
 #include "script/database.h"

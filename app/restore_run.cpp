@@ -1,7 +1,7 @@
 #include "app/restore_run.h"
 
-#include "app/system_services.h"
-#include "removal/restore.h"
+#include "base/system_services.h"
+#include "removal/backup/restore.h"
 #include "resources/resource.h"
 #include "ui/text_resources.h"
 

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "script/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -5,32 +5,14 @@
 #include <string>
 
 #include "app/capture_folder.h"
-#include "app/library_loading.h"
+#include "base/library_loading.h"
 #include "app/main_dlg.h"
 #include "app/restore_run.h"
-#include "inventory/capture_writer.h"
+#include "writers/capture_writer.h"
 #include "resources/resource.h"
 #include "ui/text_resources.h"
 
 const char kMainWindowClass[] = "VSTUninstallWindowClass__";
-char g_defaultScriptPath[256] = "";
-
-void UpdateDefaultScriptPath() {
-    char buffer[256] = "";
-    DWORD n = GetModuleFileNameA(NULL, buffer, sizeof buffer);
-    if (n >= sizeof buffer) buffer[sizeof buffer - 1] = 0;
-    char* lastBackslash = strrchr(buffer, '\\');
-    if (lastBackslash)
-        lastBackslash[1] = 0;
-    else
-        buffer[0] = 0;
-    const char scriptName[] = "Kunz__04.unm";
-    size_t used = strlen(buffer);
-    size_t room = sizeof buffer - 1 - used;
-    strncat(buffer, scriptName, room);
-    memcpy(g_defaultScriptPath, buffer, sizeof buffer);
-}
-
 int RunRestartSpooler() {
     OSVERSIONINFOA version;
     memset(&version, 0, sizeof version);

@@ -48,7 +48,7 @@ enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 file(GLOB_RECURSE KORUN_TEST_SOURCES CONFIGURE_DEPENDS
-     tests/app/*.cpp tests/script/*.cpp tests/inventory/*.cpp tests/removal/*.cpp tests/ui/*.cpp
+     tests/base/*.cpp tests/app/*.cpp tests/script/*.cpp tests/inventory/*.cpp tests/removal/*.cpp tests/ui/*.cpp
      tests/simwin/*.cpp tests/tools/*.cpp tests/conformance/*.cpp)
 add_executable(korun04_tests ${KORUN_TEST_SOURCES} tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp tools/korun04-sim/changes.cpp)
 target_include_directories(korun04_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
@@ -58,3 +58,7 @@ target_compile_definitions(korun04_tests PRIVATE
   KORUN_SIM_PATH="$<TARGET_FILE:korun04-sim>")
 add_dependencies(korun04_tests korun04-sim)
 gtest_discover_tests(korun04_tests DISCOVERY_TIMEOUT 60)
+
+# The folders' include order (scripts/check_layers.sh), and the check itself against trees that break it.
+add_test(NAME LayerOrder COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_layers.sh ${CMAKE_SOURCE_DIR})
+add_test(NAME LayerOrderCheck COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/check_layers_test.sh)

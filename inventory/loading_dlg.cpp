@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/admin_run.h"
-#include "app/system_services.h"
+#include "base/host.h"
+#include "base/system_services.h"
 
 namespace {
 
@@ -18,7 +18,6 @@ const int kLastStep = 10;
 
 }  // namespace
 
-CLoadingDlg::ProcessState CLoadingDlg::processState;
 
 CLoadingDlg::CLoadingDlg()
     : database(NULL), step(0), ended(0), spoolerStopped(0), failure(FAILURE_NONE), enumerationFailed(0), log(NULL) {
@@ -87,8 +86,8 @@ LRESULT CLoadingDlg::SendProgress(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CLoadingDlg::OnLoadingTimer(WPARAM timerId) {
-    if (timerId != IDT_LOADING || processState.busy) return;
-    processState.busy = 1;
+    if (timerId != IDT_LOADING || CHost::Current().loading.busy) return;
+    CHost::Current().loading.busy = 1;
     SendProgress(PBM_STEPIT, 0, 0);
     if (RunStep()) {
         if (step > kLastStep)
@@ -96,7 +95,7 @@ void CLoadingDlg::OnLoadingTimer(WPARAM timerId) {
         else
             SendProgress(PBM_STEPIT, 0, 0);
     }
-    processState.busy = 0;
+    CHost::Current().loading.busy = 0;
 }
 
 void CLoadingDlg::ShowError(UINT textId) {
@@ -128,10 +127,10 @@ bool CLoadingDlg::RunStep() {
         step = 3;
         return true;
     case 3:
-        if (processState.stopWaits >= 8)
+        if (CHost::Current().loading.stopWaits >= 8)
             step = 4;
         else
-            ++processState.stopWaits;
+            ++CHost::Current().loading.stopWaits;
         return true;
     case 4:
         if (osVersion.IsWinNT()) {
@@ -146,10 +145,10 @@ bool CLoadingDlg::RunStep() {
         step = 5;
         return true;
     case 5:
-        if (processState.startWaits >= 3)
+        if (CHost::Current().loading.startWaits >= 3)
             step = 6;
         else
-            ++processState.startWaits;
+            ++CHost::Current().loading.startWaits;
         return true;
     case 6:
         FindScriptsStep();
@@ -169,17 +168,17 @@ bool CLoadingDlg::RunStep() {
         return true;
     case 9: {
         // A second pass starts from an empty list, so that every printer is listed once.
-        if (processState.retries > 0) database->printers.Clear();
+        if (CHost::Current().loading.retries > 0) database->printers.Clear();
         enumerationFailed = 0;  // set again by a failure of this pass
         int found = BuildListOfInstalledPrinters(database->printers);
         if (ended) return false;
         step = 10;
-        if (found == 0 && processState.retries == 0) {
+        if (found == 0 && CHost::Current().loading.retries == 0) {
             SendProgress(PBM_SETPOS, 5, 0);
             step = 1;
             if (log) log->Write("loading", "no printer could be read: the loading starts again from its second step");
         }
-        ++processState.retries;
+        ++CHost::Current().loading.retries;
         if (step == 10) LogPrinters();
         return true;
     }

@@ -3,8 +3,8 @@
 // the database's printer list.
 #pragma once
 
-#include "app/os_version.h"
-#include "app/run_log.h"
+#include "base/os_version.h"
+#include "base/run_log.h"
 #include "script/database.h"
 #include "script/option_list.h"
 #include "script/text_list.h"
@@ -29,16 +29,6 @@ public:
     static const int COMMAND_LINE_SIZE = 4096;
     // Size of the diagnostic text of a failed enumeration.
     static const int DIAGNOSTIC_SIZE = 1024;
-
-    // What the loading keeps for the whole process, across loading passes and dialogs: the busy flag of
-    // the timer handler and the wait and retry counters.
-    struct ProcessState {
-        int busy = 0;
-        int stopWaits = 0;
-        int startWaits = 0;
-        int retries = 0;
-    };
-    static ProcessState processState;
 
     CLoadingDlg();
     ~CLoadingDlg() override;

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/admin_run.h"
+#include "base/host.h"
 #include "inventory/loading_dlg.h"
 
 namespace {

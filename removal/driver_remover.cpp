@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/library_loading.h"
+#include "base/library_loading.h"
 #include "removal/published_inf.h"
 
 namespace {
@@ -16,22 +16,6 @@ namespace {
 typedef BOOL(WINAPI* UninstallOemInf)(PCSTR, DWORD, PVOID);
 
 const char* const kNtVersions[] = {"Version-0\\", "Version-1\\", "Version-2\\", "Version-3\\"};
-
-// Whether an INF's model names ("PrinterName1", one name or a list separated by commas or semicolons, each
-// perhaps in double quotes) hold the driver's name as a whole. Letter case counts.
-bool NamesModel(const char* models, const char* driverName) {
-    std::string all = models;
-    for (size_t at = 0; at <= all.size();) {
-        size_t end = all.find_first_of(",;", at);
-        if (end == std::string::npos) end = all.size();
-        std::string model = all.substr(at, end - at);
-        model.erase(0, model.find_first_not_of(" \t\""));
-        model.erase(model.find_last_not_of(" \t\"") + 1);
-        if (model == driverName) return true;
-        at = end + 1;
-    }
-    return false;
-}
 
 bool PrinterOfThatNameExists(const char* name) {
     HANDLE printer = NULL;
@@ -59,13 +43,13 @@ void QueueDriverKeys(CRemovalContext& context, const char* environment, const ch
 void ReportDriver(const CRemovalContext& context, const char* environment, const char* name, BOOL deleted, DWORD error) {
     const std::string item = std::string(name) + " (" + (environment ? environment : "local environment") + ")";
     if (deleted)
-        context.Report("driver", item, CRunLog::REMOVED);
+        context.Report(ItemKind::Driver, item, CRunLog::REMOVED);
     else if (error == ERROR_UNKNOWN_PRINTER_DRIVER)
-        context.Report("driver", item, CRunLog::NOT_THERE);
+        context.Report(ItemKind::Driver, item, CRunLog::NOT_THERE);
     else if (error == ERROR_PRINTER_DRIVER_IN_USE)
-        context.Report("driver", item, CRunLog::KEPT, error, "a printer that stays uses it");
+        context.Report(ItemKind::Driver, item, CRunLog::KEPT, error, "a printer that stays uses it");
     else
-        context.Report("driver", item, CRunLog::FAILED, error);
+        context.Report(ItemKind::Driver, item, CRunLog::FAILED, error);
 }
 
 void UninstallInf(CRemovalContext& context, const char* driverName) {
@@ -77,11 +61,11 @@ void UninstallInf(CRemovalContext& context, const char* driverName) {
     char full[MAX_PATH];
     LPSTR filePart = NULL;
     if (!inf[0] || !GetFullPathNameA(inf, sizeof full, full, &filePart) || !filePart) {
-        context.Report("INF", "OEM INF of " + std::string(driverName), CRunLog::NOT_THERE);
+        context.Report(ItemKind::Inf, "OEM INF of " + std::string(driverName), CRunLog::NOT_THERE);
         return;
     }
     // An INF a printer that stays came from (two models in one INF), or one of Windows, stays.
-    if (context.Refused("INF", inf, context.keeper->OemInf(inf))) return;
+    if (context.Refused(ItemKind::Inf, inf, context.keeper->OemInf(inf))) return;
     // The INF and its compiled form, from the INF directory where SetupUninstallOEMInfA deletes them.
     char windows[MAX_PATH] = "";
     GetWindowsDirectoryA(windows, sizeof windows);
@@ -90,12 +74,12 @@ void UninstallInf(CRemovalContext& context, const char* driverName) {
     // The store's copy goes with them. It is kept last, so that a restore, taking the items backwards, has it
     // back before the INF and installs the package from it again under the name it came with.
     const std::string storeCopy = DriverStoreCopy(infPath);
-    if (!context.Save("INF", pnfPath, CSavedForm::File(pnfPath)) || !context.Save("INF", inf, CSavedForm::File(infPath)) ||
-        (!storeCopy.empty() && !context.Save("INF", storeCopy, CSavedForm::File(storeCopy))))
+    if (!context.Save(ItemKind::Inf, pnfPath, CSavedForm::File(pnfPath)) || !context.Save(ItemKind::Inf, inf, CSavedForm::File(infPath)) ||
+        (!storeCopy.empty() && !context.Save(ItemKind::Inf, storeCopy, CSavedForm::File(storeCopy))))
         return;
     HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
     if (!setupapi) {
-        context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
+        context.Report(ItemKind::Inf, inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
         return;
     }
     UninstallOemInf uninstall = reinterpret_cast<UninstallOemInf>(
@@ -103,62 +87,21 @@ void UninstallInf(CRemovalContext& context, const char* driverName) {
     if (uninstall) {
         if (uninstall(filePart, SUOI_FORCEDELETE, NULL)) {
             context.keeper->NoteUninstalledInf(inf);
-            context.Report("INF", inf, CRunLog::REMOVED, 0, forDriver.c_str());
+            context.Report(ItemKind::Inf, inf, CRunLog::REMOVED, 0, forDriver.c_str());
             if (!storeCopy.empty())
-                context.ReportResult("INF", storeCopy, GetFileAttributesA(storeCopy.c_str()) == INVALID_FILE_ATTRIBUTES
+                context.ReportResult(ItemKind::Inf, storeCopy, GetFileAttributesA(storeCopy.c_str()) == INVALID_FILE_ATTRIBUTES
                                                            ? ERROR_SUCCESS : ERROR_ACCESS_DENIED,
                                      "the driver store's copy");
         }
         else
-            context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
+            context.Report(ItemKind::Inf, inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
     } else {
-        context.Report("INF", inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
+        context.Report(ItemKind::Inf, inf, CRunLog::FAILED, GetLastError(), forDriver.c_str());
     }
     FreeLibrary(setupapi);
 }
 
 }  // namespace
-
-void DriverCandidates(const CUninstallDatabase& db, CTextList& candidates) {
-    for (const char* name : db.removal.drivers) candidates.Add(name);
-    // The drivers of the printers that stay, looked up once for all printers.
-    std::set<std::string> keptDrivers;
-    for (const CPrinterEntry& p : db.printers)
-        if (p.isKept) keptDrivers.insert(TextKey(p.driverName));
-    std::set<std::string> added;
-    for (const CPrinterEntry& p : db.printers) {
-        if (p.isKept || p.isForeign) continue;
-        std::string driver = TextKey(p.driverName);
-        if (!keptDrivers.count(driver) && added.insert(driver).second) candidates.Add(p.driverName);
-    }
-    candidates.Sort();
-    candidates.Unique();
-}
-
-void FindOemInf(char* out, const char* driverName) {
-    HMODULE setupapi = LoadSystemLibrary("setupapi.dll");
-    if (!setupapi) return;
-    char windows[MAX_PATH] = "";
-    GetWindowsDirectoryA(windows, sizeof windows);
-    DWORD needed = 0;
-    SetupGetInfFileListA(NULL, INF_STYLE_WIN4, NULL, 0, &needed);
-    std::vector<char> list(needed ? needed + 2 : 2, 0);
-    if (needed && SetupGetInfFileListA(NULL, INF_STYLE_WIN4, list.data(), needed, &needed)) {
-        for (const char* name = list.data(); *name; name += strlen(name) + 1) {
-            if (_strnicmp(name, "OEM", 3) != 0) continue;
-            char path[2 * MAX_PATH];
-            snprintf(path, sizeof path, "%s\\INF\\%s", windows, name);
-            char models[1024] = "";
-            if (GetPrivateProfileStringA("Strings", "PrinterName1", NULL, models, sizeof models, path) &&
-                NamesModel(models, driverName)) {
-                CopyTextN(out, name, MAX_PATH);
-                break;
-            }
-            out[0] = 0;
-        }
-    }
-    FreeLibrary(setupapi);
-}
 
 void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
     DWORD needed = 0, count = 0;
@@ -189,10 +132,10 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
         }
         if (!candidates.Contains(name)) continue;
         const std::string item = name + std::string(" (") + (environment ? environment : "local environment") + ")";
-        if (context.Refused("driver", item, context.keeper->Driver(name))) continue;
+        if (context.Refused(ItemKind::Driver, item, context.keeper->Driver(name))) continue;
         CBackupRecord record;
         const bool recorded = RecordDriver(name, environment, record);
-        if (!context.Save("driver", item, recorded ? CSavedForm::Record(record) : CSavedForm::Nothing())) return;
+        if (!context.Save(ItemKind::Driver, item, recorded ? CSavedForm::Record(record) : CSavedForm::Nothing())) return;
         context.keeper->NoteRemovedDriver(name);
         SetLastError(ERROR_SUCCESS);
         BOOL deleted = DeletePrinterDriverA(NULL, const_cast<LPSTR>(environment), const_cast<LPSTR>(name));

@@ -2,9 +2,9 @@
 
 #include <stdio.h>
 #include <string.h>
-#include "app/platform.h"
+#include "base/platform.h"
 
-#include "script/text.h"
+#include "base/text.h"
 
 bool CFileIndex::Build(const char* directory, int depth, bool aliases) {
     std::vector<std::string> within;

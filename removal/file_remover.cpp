@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/path_parts.h"
+#include "base/path_parts.h"
 #include "removal/file_index.h"
 
 namespace {
@@ -29,7 +29,7 @@ void FileNameOf(const char* name, char* out, size_t size) {
 
 // Schedules a file that could not be deleted (error) and logs how; 1 when the file is on the list of its
 // version class's mechanism for the next start of Windows.
-int ScheduleByVersionClass(const CRemovalContext& context, const char* path, const char* kind, DWORD error) {
+int ScheduleByVersionClass(const CRemovalContext& context, const char* path, ItemKind kind, DWORD error) {
     switch (context.osVersion.GetVersionClass()) {
     case 1:
     case 4:
@@ -46,7 +46,7 @@ int ScheduleByVersionClass(const CRemovalContext& context, const char* path, con
         context.Report(kind, path, CRunLog::SCHEDULED, error, "WININIT.INI");
         return 1;
     default:
-        if (MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        if (ScheduleSessionManagerDelete(path)) {
             context.Report(kind, path, CRunLog::SCHEDULED, error, "MoveFileExA");
             return 1;
         }
@@ -60,7 +60,7 @@ const int kSearchDepth = 2;
 // An OEM directory, or a folder below it, once it is empty: never a folder Windows or a user owns.
 void RemoveOemFolder(CRemovalContext& context, const char* path) {
     if (!IsDirectoryEmpty(path)) return;
-    if (context.Refused("folder", path, context.keeper->Folder(path))) return;
+    if (context.Refused(ItemKind::Folder, path, context.keeper->Folder(path))) return;
     RemoveEmptyFolder(context, path);
 }
 
@@ -87,7 +87,7 @@ void RemoveFileWith(CRemovalContext& context, const char* name, StageIndexes* in
     char fileName[MAX_PATH];
     FileNameOf(name, fileName, sizeof fileName);
     // A pattern, a stream or a name Windows would cut names no file of the list.
-    if (context.Refused("file", name, context.keeper->FileName(fileName))) return;
+    if (context.Refused(ItemKind::File, name, context.keeper->FileName(fileName))) return;
     CUninstallDatabase& db = *context.database;
     size_t place = 0;
     for (const char* directory : *context.directDirs) {
@@ -109,12 +109,12 @@ void RemoveFileWith(CRemovalContext& context, const char* name, StageIndexes* in
     for (const char* oemPath : db.removal.oemPaths) {
         std::string directory;
         // A folder of Windows or of a user (or one that holds one) is never emptied or removed.
-        if (context.Refused("folder", oemPath, context.keeper->OemDirectory(oemPath, directory))) continue;
+        if (context.Refused(ItemKind::Folder, oemPath, context.keeper->OemDirectory(oemPath, directory))) continue;
         if (DeleteMatchingFiles(context, directory.c_str(), name, 3, 1)) db.restartNeeded = 1;
         RemoveOemFolder(context, directory.c_str());
     }
     // A name found nowhere still gets its line.
-    if (context.ReportedLines() == linesBefore) context.Report("file", name, CRunLog::NOT_THERE);
+    if (context.ReportedLines() == linesBefore) context.Report(ItemKind::File, name, CRunLog::NOT_THERE);
 }
 
 // What became of the OEM directories once every file went: one that still exists holds other files.
@@ -124,9 +124,9 @@ void ReportOemDirectories(const CRemovalContext& context) {
         if (context.keeper->OemDirectory(oemPath, directory)) continue;  // refused already
         const DWORD attributes = GetFileAttributesA(directory.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
-            context.Report("folder", directory, CRunLog::NOT_THERE);
+            context.Report(ItemKind::Folder, directory, CRunLog::NOT_THERE);
         else
-            context.Report("folder", directory, CRunLog::KEPT, 0, "it holds other files");
+            context.Report(ItemKind::Folder, directory, CRunLog::KEPT, 0, "it holds other files");
     }
 }
 
@@ -150,13 +150,13 @@ bool RemoveEmptyFolder(CRemovalContext& context, const char* path) {
     CBackupRecord record;
     record.kind = "folder";
     record.Add("path", path);
-    if (!context.Save("folder", path, CSavedForm::Record(record))) return false;
+    if (!context.Save(ItemKind::Folder, path, CSavedForm::Record(record))) return false;
     const bool removed = RemoveDirectoryA(path) != 0;
-    context.ReportResult("folder", path, removed ? ERROR_SUCCESS : GetLastError());
+    context.ReportResult(ItemKind::Folder, path, removed ? ERROR_SUCCESS : GetLastError());
     return removed;
 }
 
-int DeleteOrSchedule(CRemovalContext& context, const char* path, const char* kind) {
+int DeleteOrSchedule(CRemovalContext& context, const char* path, ItemKind kind) {
     DWORD attributes = GetFileAttributesA(path);
     // Nothing there: nothing to delete, keep or schedule (most names of a list are in none of the places
     // tried).
@@ -222,36 +222,6 @@ int IsDirectoryEmpty(const char* path) {
     return empty;
 }
 
-void ScheduleWininitDelete(const char* path) {
-    CPathParts where;
-    where.Resolve(WINDIR);
-    char list[MAX_PATH];
-    if (!Join(list, sizeof list, where.DirectoryPath(), "WININIT.INI")) return;
-    HANDLE file = CreateFileA(list, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) WriteFile(file, "[RENAME]\r\n", 10, &written, NULL);
-    SetFilePointer(file, 0, NULL, FILE_END);
-    char line[MAX_PATH + 8];
-    int n = snprintf(line, sizeof line, "NUL=%s\r\n", path);
-    if (n > 0 && n < static_cast<int>(sizeof line)) WriteFile(file, line, static_cast<DWORD>(n), &written, NULL);
-    CloseHandle(file);
-}
-
-int ScheduleNwininitDelete(const char* path) {
-    CPathParts program;
-    program.Resolve(MODULEDIR);
-    char helper[MAX_PATH], list[MAX_PATH];
-    if (!Join(helper, sizeof helper, program.path, "nwininit.exe") || !Join(list, sizeof list, program.path, "nwininit.ini"))
-        return 0;
-    HANDLE file = CreateFileA(helper, GENERIC_READ, FILE_SHARE_WRITE, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    CloseHandle(file);
-    WritePrivateProfileStringA("RENAME", path, "NUL", list);
-    return 1;
-}
-
 void RemoveFile(CRemovalContext& context, const char* name) { RemoveFileWith(context, name, NULL); }
 
 void RemoveFiles(CRemovalContext& context) {
@@ -286,9 +256,9 @@ void RemoveFiles(CRemovalContext& context) {
         char path[MAX_PATH];
         if (Join(path, sizeof path, where.DirectoryPath(), "nreg32s.ini")) {
             if (ScheduleNwininitDelete(path))
-                context.Report("file", path, CRunLog::SCHEDULED, 0, "nwininit.ini");
+                context.Report(ItemKind::File, path, CRunLog::SCHEDULED, 0, "nwininit.ini");
             else
-                context.Report("file", path, CRunLog::FAILED, 0, "no nwininit.exe to schedule it for the restart");
+                context.Report(ItemKind::File, path, CRunLog::FAILED, 0, "no nwininit.exe to schedule it for the restart");
         }
     }
     ReportOemDirectories(context);

@@ -4,6 +4,7 @@
 // version class.
 #pragma once
 
+#include "base/scheduled_deletions.h"
 #include "removal/removal_context.h"
 
 // The directories the file removal deletes a listed name from (directDirs: the system, Windows and colour
@@ -23,7 +24,7 @@ void RemoveFile(CRemovalContext& context, const char* name);
 // mechanism could not take it: no nwininit.exe, or MoveFileExA refused). A file that was there goes to the
 // log as an item of that kind (removed, scheduled with its mechanism, or failed when it could not be
 // scheduled).
-int DeleteOrSchedule(CRemovalContext& context, const char* path, const char* kind = "file");
+int DeleteOrSchedule(CRemovalContext& context, const char* path, ItemKind kind = ItemKind::File);
 // Deletes every file of that name in directory and, depth levels down, in its subdirectories (removing
 // them once empty when removeDirectories is set). 1 when a file had to be scheduled.
 int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const char* fileName, int depth,
@@ -32,8 +33,3 @@ int DeleteMatchingFiles(CRemovalContext& context, const char* directory, const c
 int IsDirectoryEmpty(const char* path);
 // Removes a folder that is empty (kept in the backup as a folder first) and logs it; false when it stays.
 bool RemoveEmptyFolder(CRemovalContext& context, const char* path);
-// Adds NUL=path to the [RENAME] list of WININIT.INI in the Windows directory.
-void ScheduleWininitDelete(const char* path);
-// Adds path=NUL to the [RENAME] section of nwininit.ini in the program directory, when the helper
-// nwininit.exe is there; 1 when it wrote the entry.
-int ScheduleNwininitDelete(const char* path);

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/library_loading.h"
-#include "app/path_parts.h"
+#include "base/library_loading.h"
+#include "base/path_parts.h"
 
 namespace {
 
@@ -60,22 +60,22 @@ void RunUninstallHooks(CRemovalContext& context) {
         const char* library = path.c_str();
         const std::string hookItem = path + "," + exportName;
         // The program's folder serves only where no user can have put a library there.
-        if (context.Refused("hook", hookItem, context.keeper->HookLibrary(library))) continue;
+        if (context.Refused(ItemKind::Hook, hookItem, context.keeper->HookLibrary(library))) continue;
         SetCurrentDirectoryA(fromProgram ? programDir : drivers.DirectoryPath());
         HMODULE module = LoadHookLibrary(library);
         if (module) {
             UninstallHook hook = reinterpret_cast<UninstallHook>(reinterpret_cast<void (*)()>(GetProcAddress(module, exportName.c_str())));
             // What a hook does cannot be put back: the journal only names it (a hook that crashes the tool
             // leaves it open there).
-            if (hook && !context.Save("hook", hookItem, CSavedForm::Nothing())) {
+            if (hook && !context.Save(ItemKind::Hook, hookItem, CSavedForm::Nothing())) {
                 FreeLibrary(module);
                 break;
             }
             if (hook) {
                 hook(context.window, instance, programDir, 0);
-                context.Report("hook", hookItem, CRunLog::CALLED);
+                context.Report(ItemKind::Hook, hookItem, CRunLog::CALLED);
             } else {
-                context.Report("hook", hookItem, CRunLog::FAILED, GetLastError(), "the library has no such export");
+                context.Report(ItemKind::Hook, hookItem, CRunLog::FAILED, GetLastError(), "the library has no such export");
             }
             Sleep(kPauseAfterHookMs);
             FreeLibrary(module);
@@ -83,11 +83,11 @@ void RunUninstallHooks(CRemovalContext& context) {
             const DWORD error = GetLastError();
             // A library that is missing, or misses a library of its own, is skipped: nothing of it to call.
             if (!FileExists(library))
-                context.Report("hook", hookItem, CRunLog::NOT_THERE);
+                context.Report(ItemKind::Hook, hookItem, CRunLog::NOT_THERE);
             else if (error == ERROR_MOD_NOT_FOUND)
-                context.Report("hook", hookItem, CRunLog::NOT_THERE, error, "the library does not load");
+                context.Report(ItemKind::Hook, hookItem, CRunLog::NOT_THERE, error, "the library does not load");
             else
-                context.Report("hook", hookItem, CRunLog::FAILED, error, "the library does not load");
+                context.Report(ItemKind::Hook, hookItem, CRunLog::FAILED, error, "the library does not load");
         }
     }
     SetCurrentDirectoryA(programDir);

@@ -5,16 +5,16 @@
 
 #include <string>
 
-#include "app/path_parts.h"
+#include "base/path_parts.h"
 #include "script/script_file.h"
 
 namespace {
 
 void ReportMissingKey(const CRemovalContext& context, const std::string& item, DWORD error) {
     if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-        context.Report("INI key", item, CRunLog::FAILED, error, "the file cannot be opened for writing");
+        context.Report(ItemKind::IniKey, item, CRunLog::FAILED, error, "the file cannot be opened for writing");
     else
-        context.Report("INI key", item, CRunLog::NOT_THERE);
+        context.Report(ItemKind::IniKey, item, CRunLog::NOT_THERE);
 }
 
 // The line as it stands, to be written back by the restore.
@@ -52,16 +52,16 @@ void RemoveIniEntries(CRemovalContext& context) {
         char key[TEXT_SIZE];  // DeleteIniKeyLine lower-cases the key in place
         CopyText(key, item.key.c_str());
         const std::string logged = item.path + " [" + item.section + "] " + item.key;
-        if (context.Refused("INI key", logged, context.keeper->IniLine(path, section, key))) continue;
+        if (context.Refused(ItemKind::IniKey, logged, context.keeper->IniLine(path, section, key))) continue;
         SetLastError(ERROR_SUCCESS);  // what a failed search leaves tells a locked file from a missing key
         if (!FindIniKey(path, section, key)) {
             ReportMissingKey(context, logged, GetLastError());
             continue;
         }
-        if (!context.Save("INI key", logged, CSavedForm::Record(IniRecord(item)))) continue;
+        if (!context.Save(ItemKind::IniKey, logged, CSavedForm::Record(IniRecord(item)))) continue;
         if (DeleteIniKeyLine(path, section, key))
-            context.Report("INI key", logged, CRunLog::REMOVED);
+            context.Report(ItemKind::IniKey, logged, CRunLog::REMOVED);
         else
-            context.Report("INI key", logged, CRunLog::FAILED, GetLastError());
+            context.Report(ItemKind::IniKey, logged, CRunLog::FAILED, GetLastError());
     }
 }

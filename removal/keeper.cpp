@@ -4,9 +4,11 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/folder_paths.h"
-#include "app/program_folder.h"
-#include "removal/driver_remover.h"
+#include "base/device_nodes.h"
+#include "base/folder_paths.h"
+#include "base/printer_environments.h"
+#include "base/program_folder.h"
+#include "removal/driver_names.h"
 #include "removal/keeper_text.h"
 #include "removal/published_inf.h"
 #include "removal/spooler_lists.h"
@@ -22,7 +24,6 @@ bool PrinterExists(const char* name) {
 }
 
 // The environments whose drivers a printer that stays may use: its own, and those its shared queue serves.
-const char* const kEnvironments[] = {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64"};
 
 // The port monitors and services Windows installs: the machine's answer decides first (a monitor whose
 // library Windows protects is Windows's), these names hold where it cannot tell.
@@ -194,8 +195,8 @@ void CKeeper::LearnDrivers() {
     otherMakersDrivers.clear();
     otherMakersFiles.clear();
     std::set<std::string> seen;  // environment and name: the local call repeats one of the named environments
-    const char* environments[1 + sizeof kEnvironments / sizeof kEnvironments[0]] = {NULL};
-    for (size_t i = 0; i < sizeof kEnvironments / sizeof kEnvironments[0]; ++i) environments[i + 1] = kEnvironments[i];
+    const char* environments[1 + kPrinterEnvironmentCount] = {NULL};
+    for (size_t i = 0; i < kPrinterEnvironmentCount; ++i) environments[i + 1] = kPrinterEnvironments[i];
     for (const char* environment : environments) {
         // Level 8 names the INF a driver came from; a Windows without it answers level 3.
         DWORD level = 8, count = 0;
@@ -342,7 +343,7 @@ void CKeeper::LearnStaying(const std::vector<StayingPrinter>& printers) {
             if (!familyPrinterNames.count(Lower(p.name))) {
                 processorUsers[Lower(p.processor)].insert(p.name);
                 stayingProcessors.insert(Lower(p.processor));
-                for (const char* environment : kEnvironments) {
+                for (const char* environment : kPrinterEnvironments) {
                     std::string library = ProcessorLibrary(environment, p.processor.c_str());
                     if (!library.empty()) stayingFiles.insert(FullKey(library));
                 }
@@ -372,31 +373,26 @@ void CKeeper::LearnMakers(const StayingPrinter& printer) {
 void CKeeper::LearnDevices(const std::set<std::string>& stayingPorts) {
     stayingDevices.clear();
     if (stayingPorts.empty() || !os.IsWinNT()) return;
-    HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) return;
-    for (DWORD index = 0;; ++index) {
-        SP_DEVINFO_DATA device;
-        memset(&device, 0, sizeof device);
-        device.cbSize = sizeof device;
-        if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
+    CDeviceNodes nodes;
+    SP_DEVINFO_DATA device;
+    for (DWORD index = 0; nodes.At(index, device); ++index) {
         // A printer's USB device node names its port in "Device Parameters" ("Port Name" = USB001).
-        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        HKEY key = SetupDiOpenDevRegKey(nodes.Set(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
         if (key == INVALID_HANDLE_VALUE) continue;
         char port[MAX_PATH] = "";
         DWORD size = sizeof port - 1, type = 0;
         LONG r = RegQueryValueExA(key, "Port Name", NULL, &type, reinterpret_cast<LPBYTE>(port), &size);
         RegCloseKey(key);
         if (r != ERROR_SUCCESS || !stayingPorts.count(Lower(port))) continue;
-        char instance[MAX_DEVICE_ID_LEN + 1] = "";
-        if (SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL))
-            stayingDevices.insert(Lower(instance));
+        const std::string instance = nodes.InstanceId(device);
+        if (!instance.empty()) stayingDevices.insert(Lower(instance.c_str()));
         // Its parent (the USB device the printing interface belongs to) stays with it.
         DEVINST parent = 0;
+        char parentId[MAX_DEVICE_ID_LEN + 1] = "";
         if (CM_Get_Parent(&parent, device.DevInst, 0) == CR_SUCCESS &&
-            CM_Get_Device_IDA(parent, instance, sizeof instance, 0) == CR_SUCCESS)
-            stayingDevices.insert(Lower(instance));
+            CM_Get_Device_IDA(parent, parentId, sizeof parentId, 0) == CR_SUCCESS)
+            stayingDevices.insert(Lower(parentId));
     }
-    SetupDiDestroyDeviceInfoList(set);
 }
 
 void CKeeper::NoteRemovedDriver(const char* name) {

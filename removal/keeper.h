@@ -50,8 +50,8 @@
 #include <string>
 #include <vector>
 
-#include "app/os_version.h"
-#include "app/platform.h"
+#include "base/os_version.h"
+#include "base/platform.h"
 #include "removal/keeper_text.h"
 #include "script/database.h"
 #include "script/text_list.h"

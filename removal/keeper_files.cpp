@@ -6,11 +6,12 @@
 
 #include <algorithm>
 
-#include "app/folder_paths.h"
-#include "app/library_loading.h"
-#include "app/path_parts.h"
-#include "removal/driver_remover.h"
-#include "removal/backup_set.h"
+#include "base/folder_paths.h"
+#include "base/library_loading.h"
+#include "base/path_parts.h"
+#include "base/printer_environments.h"
+#include "removal/driver_names.h"
+#include "removal/backup/backup_set.h"
 #include "removal/keeper.h"
 #include "removal/keeper_text.h"
 
@@ -38,7 +39,6 @@ const int kWindowsFolders[] = {WINDIR, SYSDIR, PRINTDRIVERDIR, PRINTDRIVERDIR_W4
 // Folders below the system directory that printing and Windows keep.
 const char* const kSystemSubfolders[] = {"spool", "spool\\drivers", "spool\\prtprocs", "spool\\printers", "drivers",
                                          "DriverStore", "DriverStore\\FileRepository", "config"};
-const char* const kPrinterEnvironments[] = {"Windows x64", "Windows NT x86", "Windows 4.0", "Windows IA64"};
 const char* const kDriverVersions[] = {"0", "1", "2", "3"};
 
 // The groups of the Start menu that Windows makes.

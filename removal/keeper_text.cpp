@@ -3,8 +3,8 @@
 #include <ctype.h>
 #include <string.h>
 
-#include "app/folder_paths.h"
-#include "app/platform.h"
+#include "base/folder_paths.h"
+#include "base/platform.h"
 
 std::string Lower(const std::string& text) {
     std::string out = text;

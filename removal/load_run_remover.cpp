@@ -15,10 +15,13 @@ void FlushProfileCache() { WriteProfileStringA(NULL, NULL, NULL); }
 // Where the pattern stands in the line as a whole command: at the start or after a space, followed by a
 // space or the end; null when it does not.
 char* FindCommand(char* line, const char* pattern) {
-    char* found = strstr(line, pattern);
-    if (!found || !pattern[0]) return NULL;
-    char after = found[strlen(pattern)];
-    if ((found == line || found[-1] == ' ') && (after == ' ' || after == 0)) return found;
+    if (!pattern[0]) return NULL;
+    // The pattern may stand inside a longer word first ("b.exe" in "ab.exe"): the command is the first
+    // place where it is a whole word.
+    for (char* found = strstr(line, pattern); found; found = strstr(found + 1, pattern)) {
+        const char after = found[strlen(pattern)];
+        if ((found == line || found[-1] == ' ') && (after == ' ' || after == 0)) return found;
+    }
     return NULL;
 }
 
@@ -66,7 +69,7 @@ void RemoveLoadRunEntries(CRemovalContext& context) {
 int RemoveLoadRunEntry(CRemovalContext& context, const char* name, char* pattern) {
     if (context.osVersion.IsWin32s()) {
         const std::string item = std::string("[windows] Load: ") + pattern;
-        if (context.Refused("Run value", item, context.keeper->LoadWord(pattern))) return 0;
+        if (context.Refused(ItemKind::RunValue, item, context.keeper->LoadWord(pattern))) return 0;
         // The whole load line as it stood, for the restore to write back.
         char line[kLineSize] = "";
         FlushProfileCache();
@@ -74,28 +77,28 @@ int RemoveLoadRunEntry(CRemovalContext& context, const char* name, char* pattern
         CBackupRecord record;
         record.kind = "loadline";
         record.Add("line", line);
-        if (!context.Save("Run value", item, CSavedForm::Record(record))) return 0;
+        if (!context.Save(ItemKind::RunValue, item, CSavedForm::Record(record))) return 0;
         int removed = RemoveFromLoadLine(pattern);
-        context.Report("Run value", item, removed ? CRunLog::REMOVED : CRunLog::NOT_THERE);
+        context.Report(ItemKind::RunValue, item, removed ? CRunLog::REMOVED : CRunLog::NOT_THERE);
         return removed;
     }
     const char* runKey = context.textResources->GetString(IDS_RUN_KEY);
     const std::string item = std::string("HKEY_LOCAL_MACHINE\\") + runKey + "\\" + name;
-    if (context.Refused("Run value", item, context.keeper->RunValue(runKey, name))) return 0;
+    if (context.Refused(ItemKind::RunValue, item, context.keeper->RunValue(runKey, name))) return 0;
     HKEY key = NULL;
     LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_ALL_ACCESS, &key);
     if (opened != ERROR_SUCCESS) {
-        context.ReportResult("Run value", item, static_cast<DWORD>(opened));
+        context.ReportResult(ItemKind::RunValue, item, static_cast<DWORD>(opened));
         return 0;
     }
-    if (!context.Save("Run value", item, CSavedForm::Value(HKEY_LOCAL_MACHINE, runKey, name))) {
+    if (!context.Save(ItemKind::RunValue, item, CSavedForm::Value(HKEY_LOCAL_MACHINE, runKey, name))) {
         RegCloseKey(key);
         return 0;
     }
     LONG deleted = RegDeleteValueA(key, name);
     int removed = deleted == ERROR_SUCCESS ? 1 : 0;
     RegCloseKey(key);
-    context.ReportResult("Run value", item, static_cast<DWORD>(deleted));
+    context.ReportResult(ItemKind::RunValue, item, static_cast<DWORD>(deleted));
     return removed;
 }
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/admin_run.h"
-#include "app/default_script_path.h"
+#include "base/device_nodes.h"
+#include "base/host.h"
 
 namespace {
 
@@ -38,14 +38,14 @@ void CancelJobs(const CRemovalContext& context, HANDLE printer, const char* name
     for (DWORD id : ids) {
         const std::string job = std::string(name) + ", job " + std::to_string(id);
         // A cancelled job cannot come back: the journal only names it.
-        if (!context.Save("job", job, CSavedForm::Nothing())) return;
+        if (!context.Save(ItemKind::Job, job, CSavedForm::Nothing())) return;
         BOOL cancelled = SetJobA(printer, id, 0, NULL, JOB_CONTROL_CANCEL);
         BOOL deleted = SetJobA(printer, id, 0, NULL, JOB_CONTROL_DELETE);
         // Cancelling takes the job out of the queue already; the deletion then finds no such job.
         if (cancelled || deleted)
-            context.Report("job", job, CRunLog::REMOVED);
+            context.Report(ItemKind::Job, job, CRunLog::REMOVED);
         else
-            context.Report("job", job, CRunLog::FAILED, GetLastError());
+            context.Report(ItemKind::Job, job, CRunLog::FAILED, GetLastError());
     }
 }
 
@@ -76,8 +76,8 @@ void RemoveClassKey(const CRemovalContext& context, const char* id) {
     if (!id[0]) return;
     const CRefusal refusal = strpbrk(id, "\\/") ? CRefusal::By("path-form", "a UniqueID names a key, not a path")
                                                 : context.keeper->RegistryKey(HKEY_CLASSES_ROOT, id, false);
-    if (context.Refused("registry key", std::string("HKEY_CLASSES_ROOT\\") + id, refusal)) return;
-    if (!context.Save("registry key", std::string("HKEY_CLASSES_ROOT\\") + id, CSavedForm::Key(HKEY_CLASSES_ROOT, id)))
+    if (context.Refused(ItemKind::RegistryKey, std::string("HKEY_CLASSES_ROOT\\") + id, refusal)) return;
+    if (!context.Save(ItemKind::RegistryKey, std::string("HKEY_CLASSES_ROOT\\") + id, CSavedForm::Key(HKEY_CLASSES_ROOT, id)))
         return;
     HKEY key = NULL;
     if (RegOpenKeyA(HKEY_CLASSES_ROOT, id, &key) == ERROR_SUCCESS) {
@@ -93,10 +93,11 @@ void RemoveClassKey(const CRemovalContext& context, const char* id) {
 void RemoveUsbNodes(const CRemovalContext& context) {
     // The default script beside a tool run from a folder a user can write could name any device.
     if (!context.keeper->ProgramFolderTrusted()) return;
+    const std::string script = CHost::Current().DefaultScriptPath();
     char hardwareId[257] = "";
-    GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", hardwareId, sizeof hardwareId, g_defaultScriptPath);
-    int pid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_PID", 0, g_defaultScriptPath));
-    int vid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_VID", 0, g_defaultScriptPath));
+    GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", hardwareId, sizeof hardwareId, script.c_str());
+    int pid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_PID", 0, script.c_str()));
+    int vid = static_cast<int>(GetPrivateProfileIntA("Strings", "USB_VID", 0, script.c_str()));
     if (hardwareId[0] && vid && pid) RemoveUsbDevice(hardwareId, vid, pid, &context);
 }
 
@@ -105,13 +106,13 @@ void RemoveUserValues(const CRemovalContext& context, const char* name) {
         HKEY key = NULL;
         if (RegOpenKeyA(HKEY_CURRENT_USER, keyName, &key) != ERROR_SUCCESS) continue;
         const std::string item = std::string("HKEY_CURRENT_USER\\") + keyName + "\\" + name;
-        if (!context.Save("registry value", item, CSavedForm::Value(HKEY_CURRENT_USER, keyName, name))) {
+        if (!context.Save(ItemKind::RegistryValue, item, CSavedForm::Value(HKEY_CURRENT_USER, keyName, name))) {
             RegCloseKey(key);
             continue;
         }
         LONG deleted = RegDeleteValueA(key, name);
         RegCloseKey(key);
-        context.ReportResult("registry value", item, static_cast<DWORD>(deleted));
+        context.ReportResult(ItemKind::RegistryValue, item, static_cast<DWORD>(deleted));
     }
 }
 
@@ -147,16 +148,16 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
         p.isDeleted = 1;  // a printer that cannot be opened is treated as gone
         const DWORD error = GetLastError();
         if (error == ERROR_INVALID_PRINTER_NAME) {
-            context.Report("printer", p.printerName, CRunLog::NOT_THERE);
+            context.Report(ItemKind::Printer, p.printerName, CRunLog::NOT_THERE);
             // A default printer that is gone already (a removal cut short deleted it) still needs a successor.
             if (p.isDefault) defaultDeleted = true;
         }
         else
-            context.Report("printer", p.printerName, CRunLog::FAILED, error, "it cannot be opened");
+            context.Report(ItemKind::Printer, p.printerName, CRunLog::FAILED, error, "it cannot be opened");
         return false;
     }
     if (!printer) {
-        context.Report("printer", p.printerName, CRunLog::FAILED, 0, "it opened without a handle");
+        context.Report(ItemKind::Printer, p.printerName, CRunLog::FAILED, 0, "it opened without a handle");
         return false;
     }
     CancelJobs(context, printer, p.printerName);
@@ -164,7 +165,7 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     if (ReadUniqueId(context, printer, p.printerName, id)) RemoveClassKey(context, id);
     CBackupRecord record;
     const bool recorded = RecordPrinter(p.printerName, record);
-    if (!context.Save("printer", p.printerName, recorded ? CSavedForm::Record(record) : CSavedForm::Nothing())) {
+    if (!context.Save(ItemKind::Printer, p.printerName, recorded ? CSavedForm::Record(record) : CSavedForm::Nothing())) {
         ClosePrinter(printer);
         return true;
     }
@@ -172,7 +173,7 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     const DWORD error = deleted ? 0 : GetLastError();
     ClosePrinter(printer);
     if (!deleted) {
-        context.Report("printer", p.printerName, CRunLog::FAILED, error);
+        context.Report(ItemKind::Printer, p.printerName, CRunLog::FAILED, error);
         return true;
     }
     p.isDeleted = 1;
@@ -182,10 +183,10 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     DWORD jobs = 0;
     if (StillInstalled(p.printerName, jobs)) {
         const std::string left = std::to_string(jobs) + (jobs == 1 ? " job left" : " jobs left");
-        context.Report("printer", p.printerName, CRunLog::PENDING, 0, left.c_str());
+        context.Report(ItemKind::Printer, p.printerName, CRunLog::PENDING, 0, left.c_str());
         return true;
     }
-    context.Report("printer", p.printerName, CRunLog::REMOVED);
+    context.Report(ItemKind::Printer, p.printerName, CRunLog::REMOVED);
     RemoveUsbNodes(context);
     return true;
 }
@@ -203,16 +204,16 @@ void RemoveNode(const CRemovalContext* context, HDEVINFO set, SP_DEVINFO_DATA& d
     char instance[MAX_DEVICE_ID_LEN + 1] = "";
     if (!SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL) || !instance[0])
         FirstHardwareId(device.DevInst, instance, sizeof instance);
-    if (context && context->keeper && context->Refused("device", instance, context->keeper->DeviceNode(instance))) return;
+    if (context && context->keeper && context->Refused(ItemKind::Device, instance, context->keeper->DeviceNode(instance))) return;
     // A device node comes back when its device is plugged in again: nothing is kept.
-    if (context && !context->Save("device", instance, CSavedForm::Nothing())) return;
+    if (context && !context->Save(ItemKind::Device, instance, CSavedForm::Nothing())) return;
     const BOOL removed = SetupDiRemoveDevice(set, &device);
     const DWORD error = removed ? 0 : GetLastError();
     if (!context) return;
     if (removed)
-        context->Report("device", instance, CRunLog::REMOVED);
+        context->Report(ItemKind::Device, instance, CRunLog::REMOVED);
     else
-        context->Report("device", instance, CRunLog::FAILED, error);
+        context->Report(ItemKind::Device, instance, CRunLog::FAILED, error);
 }
 
 
@@ -271,26 +272,22 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const 
     // The USB nodes to remove once the scan is over: each printing node's parent, or a USB node without a
     // printing child (several printers of one model each take their own).
     std::vector<DEVINST> remembered;
-    HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
-    if (set != INVALID_HANDLE_VALUE) {
-        for (DWORD index = 0; index < kMaxDevices; ++index) {
-            SP_DEVINFO_DATA device;
-            memset(&device, 0, sizeof device);
-            device.cbSize = sizeof device;
-            if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
-            BYTE ids[kHardwareIdBytes];
-            memset(ids, 0, sizeof ids);
-            if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, ids, sizeof ids - 2, NULL)) continue;
-            const char* id = reinterpret_cast<const char*>(ids);
-            for (int n = 0; n < 10 && *id; ++n, id += strlen(id) + 1) {
+    CDeviceNodes nodes;
+    if (nodes.Valid()) {
+        HDEVINFO set = nodes.Set();
+        SP_DEVINFO_DATA device;
+        std::vector<std::string> ids;
+        for (DWORD index = 0; index < kMaxDevices && nodes.At(index, device); ++index) {
+            if (!nodes.HardwareIds(device, kHardwareIdBytes, ids)) continue;
+            for (size_t n = 0; n < 10 && n < ids.size(); ++n) {
+                const char* id = ids[n].c_str();
                 if (!MatchesHardwareId(id, target, targetLength)) continue;
                 char first[256];
                 if (!usbTarget) {
                     DEVINST parent = 0;
                     const bool keptHere = context && context->keeper && [&] {
-                        char instance[MAX_DEVICE_ID_LEN + 1] = "";
-                        return SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL) &&
-                               context->keeper->DeviceNode(instance);
+                        const std::string instance = nodes.InstanceId(device);
+                        return !instance.empty() && context->keeper->DeviceNode(instance.c_str());
                     }();
                     if (!keptHere && CM_Get_Parent(&parent, device.DevInst, 0) == CR_SUCCESS &&
                         FirstHardwareId(parent, first, sizeof first) && strncmp(first, "USB\\", 4) == 0)
@@ -312,11 +309,7 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const 
             }
         }
         for (DEVINST node : remembered) {
-            for (DWORD index = 0; index < kMaxDevices; ++index) {
-                SP_DEVINFO_DATA device;
-                memset(&device, 0, sizeof device);
-                device.cbSize = sizeof device;
-                if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
+            for (DWORD index = 0; index < kMaxDevices && nodes.At(index, device); ++index) {
                 if (device.DevInst != node) continue;
                 char first[256];
                 if (FirstHardwareId(device.DevInst, first, sizeof first) && strncmp(first, "USB\\", 4) == 0)
@@ -324,7 +317,6 @@ void RemoveUsbDevice(const char* hardwareId, int vendorId, int productId, const 
                 break;
             }
         }
-        SetupDiDestroyDeviceInfoList(set);
     }
     if (hardwareId && !found) RemoveUsbDevice(NULL, vendorId, productId, context);
 }
@@ -378,10 +370,9 @@ void RemovePrinters(CRemovalContext& context) {
     CPrinterList& printers = context.database->printers;
     char candidate[TEXT_SIZE] = "";
     bool defaultDeleted = false;
-    UpdateDefaultScriptPath();
     for (CPrinterEntry& p : printers) {
         if (p.isKept || p.isForeign || p.isDeleted) {
-            if (p.isKept && !p.isForeign && !p.isDeleted) context.Report("printer", p.printerName, CRunLog::KEPT, 0, "not chosen");
+            if (p.isKept && !p.isForeign && !p.isDeleted) context.Report(ItemKind::Printer, p.printerName, CRunLog::KEPT, 0, "not chosen");
             CopyText(candidate, p.printerName);
             continue;
         }
@@ -390,14 +381,14 @@ void RemovePrinters(CRemovalContext& context) {
             CBackupRecord record;
             record.kind = "connection";
             record.Add("name", p.printerName);
-            if (!context.Save("printer", p.printerName, CSavedForm::Record(record))) continue;
+            if (!context.Save(ItemKind::Printer, p.printerName, CSavedForm::Record(record))) continue;
             if (DeletePrinterConnectionA(p.printerName)) {
                 p.isDeleted = 1;
                 if (p.isDefault) defaultDeleted = true;
-                context.Report("printer", p.printerName, CRunLog::REMOVED, 0, connection.c_str());
+                context.Report(ItemKind::Printer, p.printerName, CRunLog::REMOVED, 0, connection.c_str());
             } else {
                 const DWORD error = GetLastError();
-                context.Report("printer", p.printerName,
+                context.Report(ItemKind::Printer, p.printerName,
                                error == ERROR_INVALID_PRINTER_NAME ? CRunLog::NOT_THERE : CRunLog::FAILED,
                                error == ERROR_INVALID_PRINTER_NAME ? 0 : error, connection.c_str());
             }
@@ -410,10 +401,10 @@ void RemovePrinters(CRemovalContext& context) {
         char vestralKey[2 * TEXT_SIZE];
         snprintf(vestralKey, sizeof vestralKey, "SOFTWARE\\VESTRAL\\%s", p.printerName);
         const std::string vestralItem = std::string("HKEY_CURRENT_USER\\") + vestralKey;
-        if (context.Refused("registry key", vestralItem, context.keeper->Printer(p.printerName))) continue;
-        if (!context.Save("registry key", vestralItem, CSavedForm::Key(HKEY_CURRENT_USER, vestralKey))) continue;
+        if (context.Refused(ItemKind::RegistryKey, vestralItem, context.keeper->Printer(p.printerName))) continue;
+        if (!context.Save(ItemKind::RegistryKey, vestralItem, CSavedForm::Key(HKEY_CURRENT_USER, vestralKey))) continue;
         LONG deleted = RegDeleteKeyA(HKEY_CURRENT_USER, vestralKey);
-        context.ReportResult("registry key", vestralItem, static_cast<DWORD>(deleted));
+        context.ReportResult(ItemKind::RegistryKey, vestralItem, static_cast<DWORD>(deleted));
     }
     if (!defaultDeleted) return;
     const char* caption = context.textResources->GetString(IDS_CAPTION);
@@ -430,13 +421,13 @@ void RemovePrinters(CRemovalContext& context) {
     change.kind = "default";
     change.Add("previous", previous);
     change.Add("successor", candidate);
-    if (!previous.empty() && !context.Save("default printer", previous, CSavedForm::Record(change))) return;
+    if (!previous.empty() && !context.Save(ItemKind::DefaultPrinter, previous, CSavedForm::Record(change))) return;
     if (SetDefaultPrinter(context, candidate)) {
         for (CPrinterEntry& p : printers) p.isDefault = _strcmpi(p.printerName, candidate) == 0 ? 1 : 0;
         if (!previous.empty())
-            context.Report("default printer", previous, CRunLog::REMOVED, 0, ("the default is now " + std::string(candidate)).c_str());
+            context.Report(ItemKind::DefaultPrinter, previous, CRunLog::REMOVED, 0, ("the default is now " + std::string(candidate)).c_str());
     } else if (!previous.empty()) {
-        context.Report("default printer", previous, CRunLog::FAILED, GetLastError(),
+        context.Report(ItemKind::DefaultPrinter, previous, CRunLog::FAILED, GetLastError(),
                        ("the default could not be moved to " + std::string(candidate)).c_str());
     }
     char text[1024];

@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/platform.h"
+#include "base/platform.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/library_loading.h"
-#include "app/platform.h"
+#include "base/library_loading.h"
+#include "base/platform.h"
 #include "removal/keeper_text.h"
 
 namespace {

@@ -4,8 +4,9 @@
 
 #include <set>
 
-#include "app/default_script_path.h"
-#include "removal/driver_remover.h"
+#include "base/device_nodes.h"
+#include "base/host.h"
+#include "removal/driver_names.h"
 #include "removal/file_index.h"
 #include "removal/hook_runner.h"
 #include "removal/ini_remover.h"
@@ -113,28 +114,22 @@ void ListPrinters(CLister& l, const CUninstallDatabase& db) {
     }
     // The device nodes the script's hardware ID names that a printer that stays still uses.
     if (!l.keeper.ProgramFolderTrusted()) return;
-    UpdateDefaultScriptPath();
     char target[257] = "";
-    GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", target, sizeof target, g_defaultScriptPath);
+    GetPrivateProfileStringA("Strings", "HARDWARE_ID_1", "", target, sizeof target,
+                             CHost::Current().DefaultScriptPath().c_str());
     if (!target[0]) return;
-    HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) return;
-    for (DWORD index = 0;; ++index) {
-        SP_DEVINFO_DATA device;
-        memset(&device, 0, sizeof device);
-        device.cbSize = sizeof device;
-        if (!SetupDiEnumDeviceInfo(set, index, &device)) break;
-        BYTE ids[512] = {};
-        if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, ids, sizeof ids - 2, NULL)) continue;
-        for (const char* id = reinterpret_cast<const char*>(ids); *id; id += strlen(id) + 1) {
-            if (!MatchesHardwareId(id, target, strlen(target))) continue;
-            char instance[MAX_DEVICE_ID_LEN + 1] = "";
-            if (SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, NULL))
-                l.Add("devices", instance, l.keeper.DeviceNode(instance));
+    CDeviceNodes nodes;
+    SP_DEVINFO_DATA device;
+    std::vector<std::string> ids;
+    for (DWORD index = 0; nodes.At(index, device); ++index) {
+        if (!nodes.HardwareIds(device, 512, ids)) continue;
+        for (const std::string& id : ids) {
+            if (!MatchesHardwareId(id.c_str(), target, strlen(target))) continue;
+            const std::string instance = nodes.InstanceId(device);
+            if (!instance.empty()) l.Add("devices", instance.c_str(), l.keeper.DeviceNode(instance.c_str()));
             break;
         }
     }
-    SetupDiDestroyDeviceInfoList(set);
 }
 
 void ListComponents(CLister& l, const CUninstallDatabase& db) {

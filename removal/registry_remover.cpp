@@ -37,16 +37,16 @@ void DeleteValue(const CRemovalContext& context, HKEY root, const char* subKey, 
     HKEY key = NULL;
     LONG opened = RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &key);
     if (opened != ERROR_SUCCESS) {
-        context.ReportResult("registry value", item, static_cast<DWORD>(opened));
+        context.ReportResult(ItemKind::RegistryValue, item, static_cast<DWORD>(opened));
         return;
     }
-    if (!context.Save("registry value", item, CSavedForm::Value(root, subKey, value))) {
+    if (!context.Save(ItemKind::RegistryValue, item, CSavedForm::Value(root, subKey, value))) {
         RegCloseKey(key);
         return;
     }
     LONG deleted = RegDeleteValueA(key, value);
     RegCloseKey(key);
-    context.ReportResult("registry value", item, static_cast<DWORD>(deleted));
+    context.ReportResult(ItemKind::RegistryValue, item, static_cast<DWORD>(deleted));
 }
 
 void RemoveRegistryItem(const CRemovalContext& context, const char* text) {
@@ -55,13 +55,13 @@ void RemoveRegistryItem(const CRemovalContext& context, const char* text) {
     const char* subKey = item.subKey.c_str();
     if (!item.value.empty()) {
         const std::string logged = std::string(RootName(item.root)) + "\\" + subKey + "\\" + item.value;
-        if (!context.Refused("registry value", logged, context.keeper->RegistryValue(item.root, subKey, item.value.c_str())))
+        if (!context.Refused(ItemKind::RegistryValue, logged, context.keeper->RegistryValue(item.root, subKey, item.value.c_str())))
             DeleteValue(context, item.root, subKey, item.value.c_str());
         return;
     }
     const std::string key = std::string(RootName(item.root)) + "\\" + subKey;
-    if (context.Refused("registry key", key, context.keeper->RegistryKey(item.root, subKey, item.tree))) return;
-    if (!context.Save("registry key", key, CSavedForm::Key(item.root, subKey))) return;
+    if (context.Refused(ItemKind::RegistryKey, key, context.keeper->RegistryKey(item.root, subKey, item.tree))) return;
+    if (!context.Save(ItemKind::RegistryKey, key, CSavedForm::Key(item.root, subKey))) return;
     LONG error = ERROR_SUCCESS;
     if (item.tree)
         DeleteRegistryTree(item.root, subKey, &error);
@@ -111,7 +111,7 @@ bool ParseRegistryItem(const char* text, CRegistryItem& out) {
 
 void RemoveRegistryKeys(CRemovalContext& context) {
     const std::string groupsItem = std::string("HKEY_LOCAL_MACHINE\\") + kProgramGroupsKey;
-    if (context.Save("registry key", groupsItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, kProgramGroupsKey))) {
+    if (context.Save(ItemKind::RegistryKey, groupsItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, kProgramGroupsKey))) {
         LONG groups = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProgramGroupsKey);
         context.ReportKeyResult(HKEY_LOCAL_MACHINE, kProgramGroupsKey, groupsItem, static_cast<DWORD>(groups));
     }

@@ -8,7 +8,7 @@ void ReportRefusedItem(const char* kind, const char* item, const char* why) {
     OutputDebugStringA(line);
 }
 
-void ReportRefusedItem(const CRemovalContext& context, const char* logKind, const char* kind, const char* item,
+void ReportRefusedItem(const CRemovalContext& context, ItemKind logKind, const char* kind, const char* item,
                        const char* why) {
     ReportRefusedItem(kind, item, why);
     context.Report(logKind, item, CRunLog::REFUSED, 0, why);
@@ -32,22 +32,22 @@ bool HasSubkeys(HKEY root, const char* subKey) {
 void CRemovalContext::ReportKeyResult(HKEY root, const char* subKey, const std::string& item, DWORD error,
                                       const char* detail) const {
     if (error == ERROR_ACCESS_DENIED && HasSubkeys(root, subKey))
-        Report("registry key", item, CRunLog::KEPT, 0, "it still has subkeys");
+        Report(ItemKind::RegistryKey, item, CRunLog::KEPT, 0, "it still has subkeys");
     else
-        ReportResult("registry key", item, error, detail);
+        ReportResult(ItemKind::RegistryKey, item, error, detail);
 }
 
-bool CRemovalContext::Save(const char* kind, const std::string& item, const CSavedForm& saved) const {
+bool CRemovalContext::Save(ItemKind kind, const std::string& item, const CSavedForm& saved) const {
     if (!journal || journal->Begin(kind, item, saved)) return true;
     if (!journal->Failed() && !journal->Refusal().empty())
         Report(kind, item, CRunLog::KEPT, 0, ("its backup cannot hold it: " + journal->Refusal()).c_str());
     return false;
 }
 
-bool CRemovalContext::Refused(const char* kind, const std::string& item, const CRefusal& refusal) const {
+bool CRemovalContext::Refused(ItemKind kind, const std::string& item, const CRefusal& refusal) const {
     if (!refusal) return false;
     const std::string why = refusal.Text();
-    ReportRefusedItem(kind, item.c_str(), why.c_str());
+    ReportRefusedItem(ItemKindName(kind), item.c_str(), why.c_str());
     // What a printer that stays needs is kept, rightly: no rule protected Windows or another maker from the
     // scripts there, and the end of the run does not count it as refused.
     Report(kind, item, refusal.IsStayingPrinter() ? CRunLog::KEPT : CRunLog::REFUSED, 0, why.c_str());

@@ -6,10 +6,11 @@
 #include <set>
 #include <string>
 
-#include "app/os_version.h"
-#include "app/run_log.h"
+#include "base/os_version.h"
+#include "base/run_log.h"
+#include "removal/item_kind.h"
 #include "removal/keeper.h"
-#include "removal/removal_journal.h"
+#include "removal/backup/removal_journal.h"
 #include "script/database.h"
 #include "script/text_list.h"
 #include "resources/resource.h"
@@ -43,24 +44,24 @@ struct CRemovalContext {
     // Before an item is touched: keeps what puts it back and names it in the journal. False when the backup
     // could not be written: the item must stay as it is, and so does every later one (Stopped()); or when
     // the backup cannot hold this item: it alone stays, logged as kept with the reason.
-    bool Save(const char* kind, const std::string& item, const CSavedForm& saved) const;
+    bool Save(ItemKind kind, const std::string& item, const CSavedForm& saved) const;
     // Whether the removal stopped because its backup could not be written.
     bool Stopped() const { return journal && journal->Failed(); }
 
     // Logs one item (nothing without a log). The error is the platform's code behind the outcome; the
     // detail names the mechanism of a scheduled item, the rule of a refused one, or the reason.
-    void Report(const char* kind, const std::string& item, CRunLog::Outcome outcome, DWORD error = 0,
+    void Report(ItemKind kind, const std::string& item, CRunLog::Outcome outcome, DWORD error = 0,
                 const char* detail = nullptr) const {
-        if (log) log->Item(kind, item, outcome, error, detail);
+        if (log) log->Item(ItemKindName(kind), item, outcome, error, detail);
         if (journal) journal->Done(kind, item, outcome);
     }
     // Logs a refused item ("refused (RULE: why)") and tells the debugger; true when the item is refused.
-    bool Refused(const char* kind, const std::string& item, const CRefusal& refusal) const;
+    bool Refused(ItemKind kind, const std::string& item, const CRefusal& refusal) const;
     // The number of item lines logged so far (0 without a log): a remover compares it to tell whether an
     // item left any line.
     unsigned ReportedLines() const { return log ? log->ItemLines() : 0; }
     // The outcome of a registry or spooler call's error code: 0 removed, 2 and 3 not there, else failed.
-    void ReportResult(const char* kind, const std::string& item, DWORD error, const char* detail = nullptr) const {
+    void ReportResult(ItemKind kind, const std::string& item, DWORD error, const char* detail = nullptr) const {
         if (error == ERROR_SUCCESS)
             Report(kind, item, CRunLog::REMOVED, 0, detail);
         else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
@@ -79,5 +80,5 @@ struct CRemovalContext {
 // was refused because acting on it would damage Windows.
 void ReportRefusedItem(const char* kind, const char* item, const char* why);
 // The same, and the item goes to the run's log as refused, with logKind as its kind.
-void ReportRefusedItem(const CRemovalContext& context, const char* logKind, const char* kind, const char* item,
+void ReportRefusedItem(const CRemovalContext& context, ItemKind logKind, const char* kind, const char* item,
                        const char* why);

@@ -8,8 +8,8 @@
 #include <set>
 #include <string>
 
-#include "app/path_parts.h"
-#include "app/system_services.h"
+#include "base/path_parts.h"
+#include "base/system_services.h"
 #include "removal/driver_remover.h"
 #include "removal/file_remover.h"
 #include "removal/hook_runner.h"
@@ -21,7 +21,6 @@
 #include "removal/shortcut_remover.h"
 #include "removal/spooler_remover.h"
 
-CRemovePage::ProcessState CRemovePage::processState;
 
 const CRemovePage::ProgressRow CRemovePage::rows[CRemovePage::ROW_COUNT] = {
     {IDC_ROW_LABEL_FIRST + 0, IDC_ROW_ICON_FIRST + 0, IDS_ROW_FIRST + 0},
@@ -40,12 +39,9 @@ namespace {
 enum RowImageIndex { kPending = 0, kDone = 1, kCurrent = 2 };
 
 const UINT kTickMs = 200;
-const int kLastStage = 17;
 // A Pavane utility that has not ended after this long is not waited for any more: its files are then
 // scheduled like any file in use.
 const DWORD kPavaneWaitMs = 2 * 60 * 1000;
-// The environments of the driver, monitor and print-processor stages, in order (null: the local one).
-const char* const kEnvironments[] = {NULL, "Windows NT x86", "Windows 4.0"};
 // What pavaneProcess holds on Win32s, where the utility's window is watched instead of its process.
 HANDLE const kPavaneWindowMarker = reinterpret_cast<HANDLE>(1);
 
@@ -53,7 +49,7 @@ HANDLE const kPavaneWindowMarker = reinterpret_cast<HANDLE>(1);
 }  // namespace
 
 CRemovePage::CRemovePage()
-    : database(NULL), run(NULL), normalFont(NULL), boldFont(NULL), savedCursor(NULL), waitCursor(NULL), pavaneProcess(NULL),
+    : database(NULL), host(NULL), normalFont(NULL), boldFont(NULL), savedCursor(NULL), waitCursor(NULL), pavaneProcess(NULL),
       stage(0), currentRow(0), progressActive(0), rowImages(NULL), removal(), removing(0), spoolerStopped(0),
       pavaneWaitStart(0) {
     pavanePath[0] = 0;
@@ -172,7 +168,7 @@ void CRemovePage::PrepareContext() {
     removal.directDirs = &directDirs;
     removal.searchDirs = &searchDirs;
     removal.pendingAtRestart = 0;
-    removal.log = run ? &run->log : NULL;
+    removal.log = Host().Log();
     removal.keeper = &keeper;
     currentRow = 0;
     progressActive = 0;
@@ -199,21 +195,21 @@ bool CRemovePage::ResumeRemoval(const std::string& folder, std::string& error) {
     }
     resumed = true;
     // Nothing before the printers' stage touched the machine: a removal cut short there starts with it.
-    stage = resumeAt < 3 ? 3 : resumeAt;
+    stage = resumeAt < STAGE_PRINTERS ? STAGE_PRINTERS : resumeAt;
     keeper.Learn(*database, osVersion, directDirs, searchDirs);
-    if (stage > 3) keeper.LearnStayingPrinters();
+    if (stage > STAGE_PRINTERS) keeper.LearnStayingPrinters();
     if (removal.log)
         removal.log->Write("run", "the removal cut short is finished from its backup set " + folder + ", at stage " +
                                       std::to_string(stage));
     // The stages between the spooler's stop and its start ran without it.
-    if (osVersion.IsWinNT() && stage > 8 && stage < 16) {
+    if (osVersion.IsWinNT() && StageAt(stage).spoolerStopped) {
         StopSpooler();
         spoolerStopped = 1;
     }
     waitCursor = LoadCursorA(NULL, IDC_WAIT);
     savedCursor = SetCursor(waitCursor);
     ShowAllPending();
-    ShowRow(stage <= 3 ? 2 : 3);
+    ShowRow(stage <= STAGE_PRINTERS ? 2 : 3);
     removing = 1;
     SetTimer(hwnd, IDT_REMOVAL, kTickMs, NULL);
     return true;
@@ -221,7 +217,8 @@ bool CRemovePage::ResumeRemoval(const std::string& folder, std::string& error) {
 
 bool CRemovePage::BeginBackup() {
     std::string error;
-    const bool begun = backup.Begin(removal, *database, scripts, error);
+    const bool begun = backup.Begin(
+        removal, *database, scripts, [this] { return planOf ? planOf(removal) : std::string(); }, error);
     for (const std::string& moved : backup.MovedAside())
         if (removal.log) removal.log->Write("run", "backup folder not the tool's: " + moved);
     if (!begun) {
@@ -271,7 +268,7 @@ void CRemovePage::StopForBackup() {
         removal.log->SetStage(-1);
         removal.log->WriteSummary(false);
     }
-    if (run) run->Finish(CAdminRun::END_FAILED, "the backup set cannot be written: " + why + where);
+    Host().RemovalFailed("the backup set cannot be written: " + why + where);
     char text[2048];
     FillTexts(text, sizeof text, textResources.GetString(touched ? IDS_BACKUP_FAILED : IDS_BACKUP_FAILED_NOTHING_REMOVED),
               {BackupCause(why), why, removal.log ? removal.log->Path() : std::string()});
@@ -285,130 +282,12 @@ void CRemovePage::StopForBackup() {
     PostMessageA(GetParent(hwnd), WM_CLOSE, 0, 0);
 }
 
-void CRemovePage::RunStage(WPARAM timerId) {
-    if (timerId != IDT_REMOVAL || processState.tickInProgress) return;
-    processState.tickInProgress = 1;
-    if (waitCursor) SetCursor(waitCursor);
-    if (removal.log) removal.log->SetStage(stage);
-    // Each stage that may touch the machine begins with the removal's state and its journal line.
-    if (stage >= 3 && stage <= kLastStage && stage != journaledStage) {
-        journaledStage = stage;
-        if (backup.IsOpen() && !backup.Stage(stage, *database, removal)) {
-            StopForBackup();
-            processState.tickInProgress = 0;
-            return;
-        }
-    }
-    const int stageRun = stage;
-    switch (stage) {
-    case 0:
-        ShowRow(0);
-        waitCursor = LoadCursorA(NULL, IDC_WAIT);
-        savedCursor = SetCursor(waitCursor);
-        database->SelectForRemoval();
-        keeper.Learn(*database, osVersion, directDirs, searchDirs);
-        LogSelection();
-        if (!BeginBackup()) break;
-        ShowRow(1);
-        ++stage;
-        break;
-    case 1:
-        processState.waitingForPavane = 0;
-        ShowRow(1);
-        WaitForPavane();
-        break;
-    case 2:
-        ShowRow(2);
-        ++stage;
-        break;
-    case 3:
-        currentRow = 2;
-        RemovePrinters(removal);
-        // A printer that could not be deleted, or waits for its jobs, stays: what it uses stays too.
-        keeper.LearnStayingPrinters();
-        currentRow = 3;
-        ShowRow(3);
-        ++stage;
-        break;
-    case 4:
-        for (const char* environment : kEnvironments) RemovePrinterDrivers(removal, environment);
-        ShowRow(currentRow);
-        ++stage;
-        break;
-    case 5:
-        for (const char* environment : kEnvironments) RemoveMonitors(removal, NULL, environment);
-        RunUninstallHooks(removal);
-        ShowRow(currentRow);
-        ++stage;
-        break;
-    case 6:
-        for (const char* environment : kEnvironments) RemovePrintProcessors(removal, NULL, environment);
-        ShowRow(currentRow);
-        ++stage;
-        break;
-    case 7:
-        RemoveServices(removal);
-        ++stage;
-        break;
-    case 8:
-        StopSpoolerStage();
-        ShowRow(currentRow);
-        ++stage;
-        break;
-    case 9:
-        CollectOemPaths(removal);
-        ++stage;
-        break;
-    case 10:
-        RemoveShortcuts(removal);
-        ShowWindow(hwnd, SW_SHOWDEFAULT);
-        BringWindowToTop(hwnd);
-        SetForegroundWindow(hwnd);
-        ++stage;
-        break;
-    case 11:
-        stage = 12;
-        break;
-    case 12:
-        RemoveIniEntries(removal);
-        ++stage;
-        break;
-    case 13:
-        RemoveLoadRunEntries(removal);
-        ShowRow(currentRow);
-        ++stage;
-        break;
-    case 14:
-        RemoveFiles(removal);
-        ++stage;
-        break;
-    case 15:
-        RemoveRegistryKeys(removal);
-        ShowRow(currentRow);
-        ++stage;
-        break;
-    case 16:
-        if (osVersion.IsWinNT()) {
-            spoolerStopped = 0;
-            StartSpooler();
-        }
-        ++stage;
-        break;
-    default:
-        EndOfRun();
-        break;
-    }
-    // A backup that failed during the stage stopped the removers at that item.
-    if (stageRun >= 3 && removing && removal.Stopped()) StopForBackup();
-    processState.tickInProgress = 0;
-}
-
 void CRemovePage::CloseHandleOfPavane() {
     if (pavaneProcess && pavaneProcess != kPavaneWindowMarker) CloseHandle(pavaneProcess);
     pavaneProcess = NULL;
 }
 
-void CRemovePage::WaitForPavane() {
+bool CRemovePage::WaitForPavane() {
     bool wait = false;
     if (!database->pavaneStays) {
         if (!pavaneProcess) {
@@ -427,10 +306,10 @@ void CRemovePage::WaitForPavane() {
             wait = GetExitCodeProcess(pavaneProcess, &code) && code == STILL_ACTIVE;
         }
     }
-    processState.waitingForPavane = wait ? 1 : 0;
-    if (wait) return;
+    Host().removal.waitingForPavane = wait ? 1 : 0;
+    if (wait) return false;
     CloseHandleOfPavane();
-    stage = 2;
+    return true;
 }
 
 void CRemovePage::StopSpoolerStage() {
@@ -495,7 +374,7 @@ void CRemovePage::EndOfRun() {
     else if (!incomplete)
         RunMessageBox(hwnd, textResources.GetString(IDS_UNINSTALL_COMPLETE), textResources.GetString(IDS_CAPTION),
                       MB_OK | MB_SETFOREGROUND);
-    if (run) run->FinishRemoval(restart, restarted);
+    Host().RemovalFinished(restart, restarted);
     removing = 0;
     PostMessageA(GetParent(hwnd), WM_CLOSE, 0, 0);
     PostMessageA(GetParent(hwnd), UM_REMOVAL_FINISHED, 0, 0);
@@ -525,11 +404,13 @@ void CRemovePage::LogSelection() {
                               (staying.empty() ? std::string("none") : staying));
     // What the scripts name for the removed printers but a printer that stays (or an ignore or catch-all
     // entry) still needs: it is in keep, and not in removal.
-    static const char* const kKinds[CUninstallProfile::LIST_COUNT] = {
-        "INI key", "Run value", NULL, "processor", "monitor", "service", "hook", "file", "driver", "shortcut",
-        "folder", "registry key"};
+    // The kind of each of the profile's lists (Other: the OEM paths' list, not logged here).
+    static const ItemKind kKinds[CUninstallProfile::LIST_COUNT] = {
+        ItemKind::IniKey,  ItemKind::RunValue, ItemKind::Other,    ItemKind::Processor,
+        ItemKind::Monitor, ItemKind::Service,  ItemKind::Hook,     ItemKind::File,
+        ItemKind::Driver,  ItemKind::Shortcut, ItemKind::Folder,   ItemKind::RegistryKey};
     for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i) {
-        if (!kKinds[i]) continue;
+        if (kKinds[i] == ItemKind::Other) continue;
         std::set<std::string> kept, removed, byEntry;
         for (const char* item : database->keep.List(i)) kept.insert(TextKey(item));
         for (const char* item : database->removal.List(i)) removed.insert(TextKey(item));

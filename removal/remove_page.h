@@ -2,13 +2,17 @@
 // each show the progress of the removal; the directory lists tell the file removal where to look.
 #pragma once
 
-#include "app/admin_run.h"
-#include "app/os_version.h"
+#include <functional>
+#include <string>
+
+#include "base/host.h"
+#include "base/os_version.h"
 #include "script/database.h"
 #include "script/text_list.h"
 #include "ui/dialog_base.h"
-#include "removal/removal_backup.h"
+#include "removal/backup/removal_backup.h"
 #include "removal/removal_context.h"
+#include "removal/removal_stages.h"
 #include "ui/text_resources.h"
 
 class CRemovePage : public CDialogBase {
@@ -38,15 +42,10 @@ public:
     // Whether the stages are running (started and not yet at their end).
     int IsRemoving() const { return removing; }
 
-    // What the whole process keeps: the busy flag of the stages and the Pavane wait flag.
-    struct ProcessState {
-        int tickInProgress = 0;
-        int waitingForPavane = 0;
-    };
-    static ProcessState processState;
-
     CUninstallDatabase* database;  // set by the main window; not owned
-    CAdminRun* run;                // the run (its log, its end), set by the main window; may be null
+    CHost* host;                   // the run (its log, its end), set by the main window; may be null
+    // The host the page reports to: the one the main window set, else the process's current one.
+    CHost& Host() { return host ? *host : CHost::Current(); }
     HFONT normalFont;
     HFONT boldFont;
     HCURSOR savedCursor;
@@ -65,6 +64,8 @@ public:
     CKeeper keeper;           // what the machine still needs, learned at stage 0
     CRemovalBackup backup;    // the removal's backup set and journal, made at stage 0
     const CTextList* scripts = nullptr;  // the scripts the loading phase read, set by the main window
+    // The plan of this removal as /PLAN would write it, kept in the backup set; set by the main window.
+    std::function<std::string(const CRemovalContext&)> planOf;
     unsigned keepBackups = 10;           // how many backup sets are kept (the newest)
     int journaledStage = -1;             // the last stage whose state and journal line were written
     std::string backupFailure;           // why the backup set could not be made
@@ -72,6 +73,21 @@ public:
     int removing;
     int spoolerStopped;        // stage 8 stopped the spooler and stage 16 has not started it yet
     DWORD pavaneWaitStart;
+
+    // One stage of the removal: the row shown once its work is done (ROW_NONE: none; ROW_CURRENT: the row
+    // the page holds as current then), whether the spooler is stopped while it runs (the NT family),
+    // whether it begins with the removal's state and its journal line, and its work, true when the removal
+    // goes on to the next stage (false: the stage runs again at the next tick, or the removal stopped).
+    enum { ROW_NONE = -1, ROW_CURRENT = -2 };
+    struct Stage {
+        int row;
+        bool spoolerStopped;
+        bool journaled;
+        bool (CRemovePage::*work)();
+    };
+    static const Stage stages[STAGE_COUNT];
+    // The stage numbered n; past the last, the last (the end of the run).
+    static const Stage& StageAt(int n);
 
     // The image and the label font of row i as the progress display draws them.
     int RowImage(int row) const;
@@ -86,8 +102,28 @@ private:
     void OnPaint();
     INT_PTR OnCtlColorStatic(HDC dc, HWND control);
     void BuildDirectoryLists();
-    void WaitForPavane();
+    // Waits for the Pavane utility; true once it need not be waited for any more.
+    bool WaitForPavane();
     void StopSpoolerStage();
+    // The works of the stages, in their order.
+    bool SelectAndBackUp();
+    bool WaitForPavaneStage();
+    bool AnnouncePrinters();
+    bool PrintersStage();
+    bool DriversStage();
+    bool MonitorsAndHooksStage();
+    bool ProcessorsStage();
+    bool ServicesStage();
+    bool StopSpoolerWork();
+    bool OemPathsStage();
+    bool ShortcutsStage();
+    bool EmptyStage();
+    bool IniStage();
+    bool LoadRunStage();
+    bool FilesStage();
+    bool RegistryStage();
+    bool StartSpoolerStage();
+    bool EndStage();
     void EndOfRun();
     // The context the removers get, for a new removal or a resumed one.
     void PrepareContext();

@@ -20,18 +20,18 @@ void RemoveServices(CRemovalContext& context) {
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CREATE_SERVICE);
     if (!manager) return;
     for (const char* name : context.database->removal.services) {
-        if (context.Refused("service", name, context.keeper->Service(name))) continue;
+        if (context.Refused(ItemKind::Service, name, context.keeper->Service(name))) continue;
         SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS);
         if (!service) {
             const DWORD error = GetLastError();
             if (error == ERROR_SERVICE_DOES_NOT_EXIST)
-                context.Report("service", name, CRunLog::NOT_THERE);
+                context.Report(ItemKind::Service, name, CRunLog::NOT_THERE);
             else
-                context.Report("service", name, CRunLog::FAILED, error);
+                context.Report(ItemKind::Service, name, CRunLog::FAILED, error);
             continue;
         }
         CBackupRecord record;
-        if (!context.Save("service", name, RecordService(name, record) ? CSavedForm::Record(record) : CSavedForm::Nothing())) {
+        if (!context.Save(ItemKind::Service, name, RecordService(name, record) ? CSavedForm::Record(record) : CSavedForm::Nothing())) {
             CloseServiceHandle(service);
             break;
         }
@@ -39,7 +39,7 @@ void RemoveServices(CRemovalContext& context) {
         DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
         CloseServiceHandle(service);
         if (!deleted && error != ERROR_SERVICE_MARKED_FOR_DELETE) {
-            context.Report("service", name, CRunLog::FAILED, error);
+            context.Report(ItemKind::Service, name, CRunLog::FAILED, error);
             continue;
         }
         context.database->restartNeeded = 1;
@@ -47,9 +47,9 @@ void RemoveServices(CRemovalContext& context) {
         const bool marked = StillThere(manager, name);
         if (marked) context.pendingAtRestart = 1;
         if (marked)
-            context.Report("service", name, CRunLog::SCHEDULED, 0, "marked for deletion");
+            context.Report(ItemKind::Service, name, CRunLog::SCHEDULED, 0, "marked for deletion");
         else
-            context.Report("service", name, CRunLog::REMOVED);
+            context.Report(ItemKind::Service, name, CRunLog::REMOVED);
     }
     CloseServiceHandle(manager);
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/path_parts.h"
+#include "base/path_parts.h"
 #include "removal/file_remover.h"
 #include "removal/progman.h"
 
@@ -29,7 +29,7 @@ void DeleteShortcutFiles(CRemovalContext& context, const char* folder, const cha
     char path[MAX_PATH];
     const char* const forms[] = {ext, ".LNK", ".PIF"};
     for (const char* form : forms)
-        if (snprintf(path, sizeof path, "%s%s%s", folder, fname, form) < MAX_PATH) DeleteOrSchedule(context, path, "shortcut");
+        if (snprintf(path, sizeof path, "%s%s%s", folder, fname, form) < MAX_PATH) DeleteOrSchedule(context, path, ItemKind::Shortcut);
 }
 
 // Removes the group's folder once it is empty, waiting up to three seconds for it to become so.
@@ -45,7 +45,7 @@ void RemoveGroupFolder(CRemovalContext& context, const char* group) {
     while (!IsDirectoryEmpty(folder)) {
         DWORD now = GetTickCount();
         if (now < start || now - start > kGroupWaitMs) {
-            context.Report("folder", folder, CRunLog::FAILED, ERROR_DIR_NOT_EMPTY, "not empty within three seconds");
+            context.Report(ItemKind::Folder, folder, CRunLog::FAILED, ERROR_DIR_NOT_EMPTY, "not empty within three seconds");
             return;
         }
         Sleep(kGroupPollMs);
@@ -101,22 +101,22 @@ void RemoveShortcuts(CRemovalContext& context) {
             const char* name = item.name.c_str();
             const bool groupOnly = item.name.empty();
             if (groupOnly != (pass == 1)) continue;
-            if (context.Refused("shortcut", text, context.keeper->ShortcutGroup(group))) continue;
+            if (context.Refused(ItemKind::Shortcut, text, context.keeper->ShortcutGroup(group))) continue;
             const unsigned linesBefore = context.ReportedLines();
             if (groupOnly) {
                 RemoveGroupFolder(context, group);
             } else if (context.osVersion.IsWin32s()) {
                 const std::string logged = std::string("Program Manager ") + group + ", " + name;
-                if (!context.Save("shortcut", logged, CSavedForm::Nothing())) continue;
+                if (!context.Save(ItemKind::Shortcut, logged, CSavedForm::Nothing())) continue;
                 if (DeleteProgramManagerItem(group, name))
-                    context.Report("shortcut", logged, CRunLog::REMOVED);
+                    context.Report(ItemKind::Shortcut, logged, CRunLog::REMOVED);
                 else
-                    context.Report("shortcut", logged, CRunLog::FAILED, 0, "Program Manager did not delete it");
+                    context.Report(ItemKind::Shortcut, logged, CRunLog::FAILED, 0, "Program Manager did not delete it");
             } else {
                 RemoveShortcutFiles(context, group, name, item.startup);
             }
             // An item found in none of its folders still gets its line.
-            if (context.ReportedLines() == linesBefore) context.Report("shortcut", text, CRunLog::NOT_THERE);
+            if (context.ReportedLines() == linesBefore) context.Report(ItemKind::Shortcut, text, CRunLog::NOT_THERE);
         }
     }
 }

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 
 // enumerate(buffer, size, &needed, &count) is the Enum* call with its other arguments bound. The buffer is
 // empty and count 0 when there is nothing or the fetch fails.

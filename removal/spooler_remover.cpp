@@ -38,21 +38,21 @@ bool SetProcessor(const char* printerName, const char* processor, const char* da
 
 void RemoveMonitors(CRemovalContext& context, const char* server, const char* environment) {
     for (const char* name : context.database->removal.monitors) {
-        if (context.Refused("monitor", name, context.keeper->Monitor(name))) continue;
+        if (context.Refused(ItemKind::Monitor, name, context.keeper->Monitor(name))) continue;
         // The monitor with its ports, so that a printer on one of them can come back.
         CBackupRecord record;
-        if (!context.Save("monitor", name,
+        if (!context.Save(ItemKind::Monitor, name,
                           RecordMonitor(name, record) ? CSavedForm::Record(record) : CSavedForm::Nothing()))
             return;
         SetLastError(ERROR_SUCCESS);
         if (DeleteMonitorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(name))) {
-            context.Report("monitor", name, CRunLog::REMOVED);
+            context.Report(ItemKind::Monitor, name, CRunLog::REMOVED);
         } else {
             const DWORD error = GetLastError();
             if (error == ERROR_UNKNOWN_PRINT_MONITOR)
-                context.Report("monitor", name, CRunLog::NOT_THERE);
+                context.Report(ItemKind::Monitor, name, CRunLog::NOT_THERE);
             else
-                context.Report("monitor", name, CRunLog::FAILED, error);
+                context.Report(ItemKind::Monitor, name, CRunLog::FAILED, error);
             // A monitor still in use stays installed, and keeps its configuration with it.
             if (error == ERROR_PRINT_MONITOR_IN_USE) context.monitorsInUse.insert(TextKey(name));
         }
@@ -61,10 +61,10 @@ void RemoveMonitors(CRemovalContext& context, const char* server, const char* en
         snprintf(key, sizeof key, "%s%s", kMonitorsKey, name);
         // The monitor's key is asked as any other key: only the key of a monitor this run removes may go.
         const std::string keyItem = std::string("HKEY_LOCAL_MACHINE\\") + key;
-        if (context.Refused("registry key", keyItem, context.keeper->RegistryKey(HKEY_LOCAL_MACHINE, key, false))) continue;
-        if (!context.Save("registry key", keyItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, key))) continue;
+        if (context.Refused(ItemKind::RegistryKey, keyItem, context.keeper->RegistryKey(HKEY_LOCAL_MACHINE, key, false))) continue;
+        if (!context.Save(ItemKind::RegistryKey, keyItem, CSavedForm::Key(HKEY_LOCAL_MACHINE, key))) continue;
         LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
-        context.ReportResult("registry key", keyItem, static_cast<DWORD>(deleted));
+        context.ReportResult(ItemKind::RegistryKey, keyItem, static_cast<DWORD>(deleted));
     }
 }
 
@@ -108,7 +108,7 @@ void RemovePrintProcessors(CRemovalContext& context, const char* server, const c
                 break;
             }
         if (!listed) continue;
-        if (context.Refused("processor", listed, context.keeper->PrintProcessor(listed))) continue;
+        if (context.Refused(ItemKind::Processor, listed, context.keeper->PrintProcessor(listed))) continue;
         const std::string item = std::string(listed) + " (" + (environment ? environment : "local environment") + ")";
         // The processor's library as its key names it, before the spooler forgets it.
         char key[3 * TEXT_SIZE] = "";
@@ -118,28 +118,28 @@ void RemovePrintProcessors(CRemovalContext& context, const char* server, const c
             snprintf(key, sizeof key, "%s%s\\Print Processors\\%s", kEnvironmentsKey,
                      environment && environment[0] ? environment : "Windows NT x86", listed);
         CBackupRecord record;
-        if (!context.Save("processor", item,
+        if (!context.Save(ItemKind::Processor, item,
                           RecordProcessor(listed, environment, key, record) ? CSavedForm::Record(record)
                                                                             : CSavedForm::Nothing()))
             return;
         if (!ReleasePrintProcessor(listed)) {
-            context.Report("processor", item, CRunLog::FAILED, GetLastError(),
+            context.Report(ItemKind::Processor, item, CRunLog::FAILED, GetLastError(),
                            "a printer that uses it could not be switched to WinPrint");
             continue;
         }
         if (DeletePrintProcessorA(const_cast<LPSTR>(server), const_cast<LPSTR>(environment), const_cast<LPSTR>(listed))) {
-            context.Report("processor", item, CRunLog::REMOVED);
+            context.Report(ItemKind::Processor, item, CRunLog::REMOVED);
         } else {
             const DWORD error = GetLastError();
             if (error == ERROR_UNKNOWN_PRINTPROCESSOR)
-                context.Report("processor", item, CRunLog::NOT_THERE);
+                context.Report(ItemKind::Processor, item, CRunLog::NOT_THERE);
             else
-                context.Report("processor", item, CRunLog::FAILED, error);
+                context.Report(ItemKind::Processor, item, CRunLog::FAILED, error);
         }
         if (!key[0]) continue;
-        if (!context.Save("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, CSavedForm::Key(HKEY_LOCAL_MACHINE, key)))
+        if (!context.Save(ItemKind::RegistryKey, std::string("HKEY_LOCAL_MACHINE\\") + key, CSavedForm::Key(HKEY_LOCAL_MACHINE, key)))
             continue;
         LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
-        context.ReportResult("registry key", std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
+        context.ReportResult(ItemKind::RegistryKey, std::string("HKEY_LOCAL_MACHINE\\") + key, static_cast<DWORD>(deleted));
     }
 }

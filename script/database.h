@@ -2,7 +2,7 @@
 // to remove (the working profiles), and the installed printers.
 #pragma once
 
-#include "app/os_version.h"
+#include "base/os_version.h"
 #include "script/option_list.h"
 #include "script/printer_entry.h"
 #include "script/profile.h"

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "script/linked_list.h"
-#include "script/text.h"
+#include "base/text.h"
 
 struct CPrinterEntry {
     char printerName[TEXT_SIZE] = {};

@@ -2,7 +2,7 @@
 // script names for removal, and the list of such profiles.
 #pragma once
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "script/linked_list.h"
 #include "script/text_list.h"
 

@@ -2,9 +2,9 @@
 // two in-place edits of INI files on disk (FindIniKey, DeleteIniKeyLine).
 #pragma once
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "script/linked_list.h"
-#include "script/text.h"
+#include "base/text.h"
 
 struct ScriptEntry {
     char key[TEXT_SIZE] = {};    // trimmed of spaces; may be empty

@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "app/path_parts.h"
-#include "app/program_folder.h"
+#include "base/path_parts.h"
+#include "base/program_folder.h"
 #include "script/database.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "script/linked_list.h"
-#include "script/text.h"
+#include "base/text.h"
 
 // One element of a text list: TEXT_SIZE characters, usable wherever a const char* is.
 struct CTextItem {

@@ -7,8 +7,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/os_version.h"
-#include "app/path_parts.h"
+#include "base/os_version.h"
+#include "base/path_parts.h"
 
 namespace {
 

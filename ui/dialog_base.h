@@ -2,7 +2,7 @@
 // object, and the window utilities the dialogs share.
 #pragma once
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "resources/resource.h"
 
 class CDialogBase {

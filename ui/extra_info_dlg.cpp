@@ -8,7 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/path_parts.h"
+#include "base/path_parts.h"
 
 namespace {
 

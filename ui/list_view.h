@@ -2,7 +2,7 @@
 // every column sized to its header and contents.
 #pragma once
 
-#include "app/platform.h"
+#include "base/platform.h"
 
 // Inserts a left-aligned column with its header text, width and subitem; the new index, or -1.
 int InsertListColumn(HWND list, int index, const char* header, int width);

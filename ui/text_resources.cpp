@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/path_parts.h"
+#include "base/path_parts.h"
 
 CTextResources::CTextResources(HINSTANCE instanceHandle) : ringIndex(0), instance(instanceHandle) {
     std::memset(slots, 0, sizeof slots);

@@ -138,20 +138,17 @@ TEST(DefaultScriptPath, IsTheProgramDirectoryWithTheScriptName) {
     simwin::Machine m;
     simwin::MachineScope scope(m);
     m.system.program = "C:\\Program Files\\Vestral\\korun04.exe";
-    UpdateDefaultScriptPath();
-    EXPECT_STREQ("C:\\Program Files\\Vestral\\Kunz__04.unm", g_defaultScriptPath);
+    EXPECT_EQ("C:\\Program Files\\Vestral\\Kunz__04.unm", CHost::Current().DefaultScriptPath());
 
     m.system.program = "\\\\server\\share\\tools\\korun04.exe";  // network path, no drive letter
-    UpdateDefaultScriptPath();
-    EXPECT_STREQ("\\\\server\\share\\tools\\Kunz__04.unm", g_defaultScriptPath);
+    EXPECT_EQ("\\\\server\\share\\tools\\Kunz__04.unm", CHost::Current().DefaultScriptPath());
 }
 
 TEST(DefaultScriptPath, LongProgramPathIsCutTo255Characters) {
     simwin::Machine m;
     simwin::MachineScope scope(m);
     m.system.program = "C:\\" + std::string(240, 'd') + "\\korun04.exe";
-    UpdateDefaultScriptPath();
-    std::string path = g_defaultScriptPath;
+    std::string path = CHost::Current().DefaultScriptPath();
     EXPECT_EQ(255u, path.size());
     EXPECT_EQ("C:\\" + std::string(240, 'd') + "\\Kunz__04.un", path);
 }

@@ -43,7 +43,7 @@
 #ifndef RC_INVOKED
 #include <gtest/gtest.h>
 
-#include "app/platform.h"
+#include "base/platform.h"
 
 #ifndef _WIN32
 #include <fstream>

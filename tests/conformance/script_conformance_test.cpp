@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "conformance/conformance_env.h"
 #include "support/conformance_directory.h"
 #include "script/database.h"

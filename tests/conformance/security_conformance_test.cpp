@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "conformance/conformance_env.h"
 
 namespace {

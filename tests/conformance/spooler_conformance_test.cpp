@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "conformance/conformance_env.h"
 
 class SpoolerConformance : public ConformanceTest {};

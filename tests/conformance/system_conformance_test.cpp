@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "conformance/conformance_env.h"
 
 namespace {

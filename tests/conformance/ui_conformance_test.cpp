@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "conformance/conformance_env.h"
 #include "support/msg_sequence.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/host.h"
 #include "inventory/loading_dlg.h"
 #include "simwin/machine.h"
 #include "support/temp_machine.h"
@@ -31,7 +32,8 @@ protected:
         m = testmachine::Load(machineIni, files);
         scope = std::make_unique<simwin::MachineScope>(*m);
         m->transcript.echo = [this](const std::string& line) { events.push_back({m->clock.ms, line}); };
-        CLoadingDlg::processState = CLoadingDlg::ProcessState();
+        host.reset();
+        host = std::make_unique<CHost>();  // the loading's process-wide counters start afresh
         loading = std::make_unique<CLoadingDlg>();
         loading->database = &database;
     }
@@ -57,6 +59,7 @@ protected:
 
     std::unique_ptr<simwin::Machine> m;
     std::unique_ptr<simwin::MachineScope> scope;
+    std::unique_ptr<CHost> host;
     CUninstallDatabase database;
     std::unique_ptr<CLoadingDlg> loading;
     std::vector<Event> events;

@@ -25,6 +25,22 @@ TEST_F(IniRemover, KeysGoFromTheFileOfThatNameInTheWindowsDirectory) {
     EXPECT_FALSE(m.files.exists("C:\\Windows\\missing.ini"));
 }
 
+// A key of a file another program holds open is there, and stays: the log says it failed, not that it
+// was missing.
+TEST_F(IniRemover, AKeyInAFileHeldOpenIsLoggedAsFailed) {
+    m.files.writeFile("C:\\Windows\\vestral.ini", "[Ports]\r\nVST1=x\r\n");
+    m.files.setLocked("C:\\Windows\\vestral.ini", true);
+    Fill(database.removal.deleteIni, {"vestral.ini,Ports,VST1"});
+    Learn();
+    CRunLog log;
+    context.log = &log;
+    RemoveIniEntries(context);
+    log.SetStage(-1);  // the end of the stage writes its item lines
+    EXPECT_EQ(1u, log.Count(CRunLog::FAILED));
+    EXPECT_EQ(0u, log.Count(CRunLog::NOT_THERE));
+    EXPECT_EQ("[Ports]\r\nVST1=x\r\n", m.files.read("C:\\Windows\\vestral.ini"));
+}
+
 class RunValues : public RemoverTest {};
 
 TEST_F(RunValues, ANamedValueOfTheRunKeyGoesAndOthersStay) {
@@ -74,6 +90,11 @@ TEST_F(LoadLine, ACommandGoesFromTheLineInLowerCase) {
     EXPECT_EQ("a.exe b.exe ", Written());  // the space before a command that ends the line stays
     EXPECT_NE(0, Remove("A.EXE B.EXE", "b.exe"));
     EXPECT_EQ("a.exe ", Written());
+    // A command is found only where a word starts: "b.exe" is not the end of "ab.exe".
+    EXPECT_NE(0, Remove("ab.exe b.exe", "b.exe"));
+    EXPECT_EQ("ab.exe ", Written());
+    EXPECT_EQ(0, Remove("ab.exe xb.exe", "b.exe"));
+    EXPECT_EQ("ab.exe xb.exe", Line());
 }
 
 TEST_F(LoadLine, AddingACommandAppendsItOnce) {

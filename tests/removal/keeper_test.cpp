@@ -67,6 +67,25 @@ TEST_F(Keeper, Files) {
     for (const auto& row : rows) Expect(row.rule, keeper.File(row.path.c_str()), row.path);
 }
 
+// A listed program is the family's where the file removal would look for it: in a searched folder and two
+// levels below it, not three; a name the scripts do not list is nobody's there.
+TEST_F(Keeper, AListedProgramIsTheFamilysWhereTheFileRemovalLooks) {
+    const std::string searched = "C:\\Windows\\System32\\spool\\drivers\\x64\\";
+    const struct {
+        std::string path;
+        bool family;
+    } rows[] = {
+        {searched + "vstmon.exe", true},
+        {searched + "3\\vstmon.exe", true},
+        {searched + "3\\a\\vstmon.exe", true},
+        {searched + "3\\a\\b\\vstmon.exe", false},
+        {searched + "3\\a\\other.exe", false},
+        {"C:\\Windows\\System32\\vstmon.exe", true},
+        {"C:\\Windows\\System32\\sub\\vstmon.exe", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.family, keeper.IsFamilyPath(row.path.c_str())) << row.path;
+}
+
 TEST_F(Keeper, FileNamesAndOemDirectories) {
     for (const auto& row : {std::make_pair("vydrv.dll", ""), {"vx*.dll", "path-form"}, {"vydrv.dll:evil", "path-form"},
                             {"vydrv.dll.", "path-form"}, {"vydrv.dll ", "path-form"}})

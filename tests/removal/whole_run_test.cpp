@@ -101,7 +101,7 @@ TEST_F(WholeRun, TicksThatArriveWhileAStageShowsAMessageBoxAreDropped) {
     EXPECT_EQ(1u, m->transcript.count("'Home' が新たに通常使用するプリンタに設定されました。"));
     EXPECT_TRUE(Printer("Home"));
     EXPECT_EQ(1u, m->transcript.count("プリンタのアンインストールが完了しました。"));
-    EXPECT_EQ(0, CRemovePage::processState.tickInProgress);
+    EXPECT_EQ(0, context->removePage.Host().removal.tickInProgress);
 }
 
 }  // namespace
@@ -247,11 +247,12 @@ TEST_F(StageRun, OnWindows95TheSpoolProcessWindowIsClosed) {
 TEST(RemovePageTicks, ATickOfAnotherTimerChangesNothing) {
     simwin::Machine machine;
     simwin::MachineScope scope(machine);
+    CHost host;
     CRemovePage page;
     page.stage = 5;
     page.RunStage(IDT_REMOVAL + 1);
     EXPECT_EQ(5, page.stage);
-    EXPECT_EQ(0, CRemovePage::processState.tickInProgress);
+    EXPECT_EQ(0, host.removal.tickInProgress);
 }
 
 }  // namespace

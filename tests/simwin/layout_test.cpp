@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "simwin/machine.h"
 #include "support/temp_machine.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "conformance/conformance_env.h"
 
 // Deletes a directory with everything in it (read-only attributes cleared first).

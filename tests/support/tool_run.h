@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "inventory/loading_dlg.h"
 #include "removal/remove_page.h"
 #include "simwin/machine.h"
@@ -24,9 +24,6 @@ const char kDefaultLog[] = "C:\\Users\\Admin\\AppData\\Local\\Temp\\korun04.log"
 // a user nothing scripts is a failure of the test (-2).
 inline int Run(simwin::Machine& m, const std::string& tail) {
     m.system.commandTail = tail;
-    // The loading's and the removal's process-wide counters belong to one process: each run is a new one.
-    CLoadingDlg::processState = CLoadingDlg::ProcessState();
-    CRemovePage::processState = CRemovePage::ProcessState();
     std::string argument = tail;
     try {
         return WinMain(simwin::programModule(), nullptr, &argument[0], SW_SHOWDEFAULT);

@@ -95,7 +95,6 @@ protected:
         scope.reset();
         m = std::move(machine);
         scope = std::make_unique<simwin::MachineScope>(*m);
-        CLoadingDlg::processState = CLoadingDlg::ProcessState();
         context = std::make_unique<CMainDlg>();
     }
     Outcome Run(const std::vector<simwin::UserAction>& actions, std::function<void(int)> after = nullptr) {

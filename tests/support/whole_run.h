@@ -35,7 +35,6 @@ protected:
         scope.reset();
         m = simwin::Machine::load(dir);
         scope = std::make_unique<simwin::MachineScope>(*m);
-        CLoadingDlg::processState = CLoadingDlg::ProcessState();
         context = std::make_unique<CMainDlg>();
     }
 
@@ -98,7 +97,7 @@ private:
     static INT_PTR CALLBACK Watch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message != WM_TIMER || wParam != IDT_REMOVAL || !watched) return original(hwnd, message, wParam, lParam);
         Fixture& f = *watched;
-        Tick t{f.context->removePage.stage, CRemovePage::processState.tickInProgress != 0, f.SpoolerRuns(), false, 0};
+        Tick t{f.context->removePage.stage, f.context->removePage.Host().removal.tickInProgress != 0, f.SpoolerRuns(), false, 0};
         if (t.stage == 3 && f.callsBeforeRemovers.empty())
             for (const std::string& call : f.m->spooler.calls) ++f.callsBeforeRemovers[call.substr(0, call.find(' '))];
         const size_t index = f.ticks.size();

@@ -30,7 +30,7 @@ std::unique_ptr<simwin::Machine> LoadSource(const Source& s) {
 std::string PlanOf(simwin::Machine& m, std::string& err) {
     simwin::MachineScope scope(m);
     m.system.commandTail.clear();
-    CLoadingDlg::processState = CLoadingDlg::ProcessState();
+    CHost host;  // a process of its own: the loading's counters start afresh
     std::ostringstream out, errors;
     EXPECT_EQ(0, RunPlan(out, errors, {}, true));
     err = errors.str();

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "app/platform.h"
-#include "app/run_log.h"
+#include "base/platform.h"
+#include "base/run_log.h"
 #include "app/run_options.h"
 #include "simwin/pending_renames.h"
 #include "simwin/machine.h"

@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "removal/registry_remover.h"
 #include "script/database.h"
 #include "script/script_file.h"

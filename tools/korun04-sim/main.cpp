@@ -24,7 +24,7 @@
 #include <memory>
 #include <string>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "app/run_options.h"
 #include "resources/resource.h"
 #include "simwin/machine.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "inventory/loading_dlg.h"
-#include "inventory/plan_writer.h"
+#include "writers/plan_writer.h"
 #include "script/database.h"
 
 // Whether the command tail holds the option UNPAV, written "/UNPAV" or "-UNPAV" in any letter case.

@@ -9,7 +9,7 @@
 
 #include <delayimp.h>
 
-#include "app/library_loading.h"
+#include "base/library_loading.h"
 
 namespace {
 

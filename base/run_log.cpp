@@ -1,0 +1,192 @@
+#include "base/run_log.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "base/text.h"
+
+namespace {
+
+const char kLineEnd[] = "\r\n";
+
+// The thread's last error, put back when the object goes: the log never changes what a caller reads.
+class KeepLastError {
+public:
+    KeepLastError() : saved(GetLastError()) {}
+    ~KeepLastError() { SetLastError(saved); }
+
+private:
+    DWORD saved;
+};
+
+std::string Clock(bool withDate) {
+    SYSTEMTIME now;
+    memset(&now, 0, sizeof now);
+    GetLocalTime(&now);
+    char text[64];
+    if (withDate)
+        snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                 now.wMinute, now.wSecond);
+    else
+        snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+// A text on one line: line breaks become "\n", as the transcript writes them.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c != '\r')
+            out += c;
+    }
+    return out;
+}
+
+const char* PlatformName(const COSVersion& os) {
+    if (os.IsWinNT()) return "WinNT";
+    if (os.IsWin9x()) return "Win9x";
+    if (os.IsWin32s()) return "Win32s";
+    return "unknown";
+}
+
+}  // namespace
+
+const char* CRunLog::OutcomeName(Outcome outcome) {
+    switch (outcome) {
+    case REMOVED: return "removed";
+    case NOT_THERE: return "not there";
+    case SCHEDULED: return "scheduled for restart";
+    case FAILED: return "failed";
+    case REFUSED: return "refused";
+    case KEPT: return "kept";
+    case CALLED: return "called";
+    case PENDING: return "pending deletion";
+    default: return "?";
+    }
+}
+
+std::string CRunLog::DefaultPath() {
+    char directory[MAX_PATH + 1] = "";
+    DWORD n = GetTempPathA(sizeof directory, directory);
+    if (n == 0 || n >= sizeof directory) directory[0] = 0;  // no temporary directory: the current one
+    return std::string(directory) + "korun04.log";
+}
+
+CRunLog::CRunLog() : file(INVALID_HANDLE_VALUE), writeFailed(false), openError(0), stage(-1), itemLines(0), counts() {}
+
+CRunLog::~CRunLog() { Close(); }
+
+bool CRunLog::Open(const std::string& where) {
+    KeepLastError keep;
+    Close();
+    path = where;
+    writeFailed = false;
+    openError = 0;
+    // Appending only (every write lands at the end, whoever else writes), and shared with readers and
+    // with the other copy of the tool that may be writing its own lines.
+    file = CreateFileA(where.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        openError = GetLastError();
+        return false;
+    }
+    return true;
+}
+
+void CRunLog::Close() {
+    KeepLastError keep;
+    FlushItems();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+}
+
+bool CRunLog::IsOpen() const { return file != INVALID_HANDLE_VALUE; }
+
+void CRunLog::WriteLine(const std::string& line) {
+    if (file == INVALID_HANDLE_VALUE) return;
+    KeepLastError keep;
+    std::string text = line + kLineEnd;
+    DWORD written = 0;
+    if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) || written != text.size())
+        writeFailed = true;
+}
+
+void CRunLog::WriteHeader(const char* commandLine, const COSVersion& os) {
+    KeepLastError keep;
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD size = sizeof computer;
+    if (!GetComputerNameA(computer, &size)) computer[0] = 0;
+    char classes[64];
+    snprintf(classes, sizeof classes, "platform %s, version class %d", PlatformName(os), os.GetVersionClass());
+    WriteLine("==== korun04 " + Clock(true) + " " + (computer[0] ? computer : "(no computer name)") + " | " +
+              OneLine(commandLine ? commandLine : "") + " | " + classes);
+}
+
+void CRunLog::Write(const char* place, const std::string& text) {
+    FlushItems();
+    WriteLine(Clock(false) + " " + place + " | " + OneLine(text));
+}
+
+void CRunLog::SetStage(int n) {
+    FlushItems();
+    if (n != stage) seenInStage.clear();
+    stage = n;
+}
+
+void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, DWORD error, const char* detail) {
+    const std::string name = item.empty() ? "(unnamed)" : item;
+    const std::string key = std::string(kind) + "\n" + TextKey(name.c_str());
+    auto replace = [&](PendingItem& line) {
+        line.outcome = outcome;
+        line.error = error;
+        line.detail = detail ? detail : "";
+        line.clock = Clock(false);
+        seenInStage[key] = outcome;
+    };
+    auto waiting = pendingAt.find(key);
+    if (waiting != pendingAt.end()) {
+        // A later call tells how the item ended; "not there" (the next environment, a repeat) adds nothing.
+        if (outcome != NOT_THERE) replace(pending[waiting->second]);
+        return;
+    }
+    auto seen = seenInStage.find(key);
+    if (seen != seenInStage.end() && (outcome == NOT_THERE || seen->second == outcome)) return;
+    PendingItem line;
+    line.key = key;
+    line.kind = kind;
+    line.item = name;
+    line.stage = stage;
+    replace(line);
+    pendingAt[key] = pending.size();
+    pending.push_back(line);
+    ++itemLines;
+}
+
+void CRunLog::FlushItems() {
+    std::deque<PendingItem> lines;
+    lines.swap(pending);
+    pendingAt.clear();
+    for (const PendingItem& line : lines) {
+        ++counts[line.outcome];
+        std::string text = line.kind + " | " + line.item + " | " + OutcomeName(line.outcome);
+        if (!line.detail.empty()) text += " (" + line.detail + ")";
+        if (line.error) text += ", error " + std::to_string(line.error);
+        const std::string place = line.stage >= 0 ? "stage " + std::to_string(line.stage) : std::string("run");
+        WriteLine(line.clock + " " + place + " | " + OneLine(text));
+    }
+}
+
+void CRunLog::WriteSummary(bool restartNeeded) {
+    FlushItems();
+    std::string counted;
+    for (int i = 0; i < OUTCOME_COUNT; ++i) {
+        const Outcome outcome = static_cast<Outcome>(i);
+        if (outcome == PENDING && !counts[i]) continue;  // said only when a printer waits for its jobs
+        if (i) counted += ", ";
+        counted += std::string(outcome == SCHEDULED ? "scheduled" : outcome == PENDING ? "pending" : OutcomeName(outcome)) +
+                   " " + std::to_string(counts[i]);
+    }
+    Write("done", counted + (restartNeeded ? " | restart needed" : " | no restart needed"));
+}

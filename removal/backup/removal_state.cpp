@@ -1,0 +1,178 @@
+#include "removal/backup/removal_state.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "base/text_lines.h"
+
+namespace {
+
+void Key(std::string& out, const char* key, const char* value) {
+    out += key;
+    out += " = ";
+    out += value;
+    out += "\r\n";
+}
+void Key(std::string& out, const char* key, const std::string& value) { Key(out, key, value.c_str()); }
+void Key(std::string& out, const char* key, long value) { Key(out, key, std::to_string(value)); }
+
+void Lists(std::string& out, const CUninstallProfile& profile) {
+    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i)
+        for (const char* item : profile.List(i)) Key(out, CUninstallProfile::ListName(i), item);
+}
+
+int ListIndex(const std::string& name) {
+    for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i)
+        if (name == CUninstallProfile::ListName(i)) return i;
+    return -1;
+}
+
+bool Number(const std::string& text, long low, long high, long& out) {
+    if (text.empty() || text.size() > 11) return false;
+    char* end = NULL;
+    out = strtol(text.c_str(), &end, 10);
+    return end && !*end && out >= low && out <= high;
+}
+
+// Copies a value into one of the database's texts; false when it would not fit.
+bool Text(char* into, const std::string& value) {
+    if (value.size() >= TEXT_SIZE) return false;
+    CopyText(into, value.c_str());
+    return true;
+}
+
+}  // namespace
+
+std::string WriteRemovalState(const CUninstallDatabase& db, const CRemovalContext& context, int stage) {
+    std::string out;
+    WriteRemovalState(db, context, stage, out);
+    return out;
+}
+
+void WriteRemovalState(const CUninstallDatabase& db, const CRemovalContext& context, int stage, std::string& out) {
+    out = "[state]\r\n";
+    Key(out, "stage", stage);
+    Key(out, "restartNeeded", db.restartNeeded);
+    Key(out, "removingCount", db.removingCount);
+    Key(out, "remainingCount", db.remainingCount);
+    Key(out, "pavaneStays", db.pavaneStays);
+    Key(out, "pendingAtRestart", context.pendingAtRestart);
+    for (const std::string& m : context.monitorsInUse) Key(out, "monitorInUse", m);
+    for (const std::string& d : context.infsHandled) Key(out, "infHandled", d);
+    for (const CPrinterEntry& p : db.printers) {
+        out += "[printer]\r\n";
+        Key(out, "name", p.printerName);
+        Key(out, "driver", p.driverName);
+        Key(out, "paved", p.pavedName);
+        Key(out, "location", p.location);
+        Key(out, "family", p.isFamily);
+        Key(out, "default", p.isDefault);
+        Key(out, "kept", p.isKept);
+        Key(out, "foreign", p.isForeign);
+        Key(out, "deleted", p.isDeleted);
+        Key(out, "listed", p.isListed);
+    }
+    out += "[keep]\r\n";
+    Lists(out, db.keep);
+    out += "[removal]\r\n";
+    Lists(out, db.removal);
+}
+
+bool ReadRemovalState(const std::string& text, CUninstallDatabase& db, CRemovalContext& context, int& stage,
+                      std::string& error) {
+    CPrinterList printers;
+    CUninstallProfile keep, removal;
+    long flags[6] = {-1, 0, 0, 0, 1, 0};  // stage, restartNeeded, removingCount, remainingCount, pavaneStays, pending
+    std::set<std::string> monitorsInUse, infsHandled;
+    std::string section;
+    CPrinterEntry* printer = nullptr;
+    size_t number = 0;
+    auto fail = [&](const std::string& what) {
+        error = "line " + std::to_string(number) + ": " + what;
+        return false;
+    };
+    for (const std::string& line : TextLines(text)) {
+        ++number;
+        if (line.empty()) continue;
+        if (line.find('\0') != std::string::npos) return fail("a NUL byte");
+        if (line[0] == '[') {
+            section = line;
+            if (section == "[printer]") {
+                printer = &printers.AddNew();
+            } else if (section != "[state]" && section != "[keep]" && section != "[removal]") {
+                return fail("unknown section " + section);
+            }
+            continue;
+        }
+        const size_t equals = line.find(" = ");
+        const std::string key = line.substr(0, equals == std::string::npos ? line.size() : equals);
+        const std::string value = equals == std::string::npos ? std::string() : line.substr(equals + 3);
+        if (equals == std::string::npos && line.back() != '=') return fail("expected \"key = value\"");
+        if (section == "[state]") {
+            static const char* const kFlags[] = {"stage", "restartNeeded", "removingCount", "remainingCount",
+                                                 "pavaneStays", "pendingAtRestart"};
+            bool known = false;
+            for (int i = 0; i < 6 && !known; ++i)
+                if (key == kFlags[i]) {
+                    known = true;
+                    if (!Number(value, i == 0 ? 0 : 0, i == 0 ? 17 : 1000000, flags[i])) return fail("a bad " + key);
+                }
+            if (known) continue;
+            if (key == "monitorInUse" && value.size() < TEXT_SIZE) monitorsInUse.insert(value);
+            else if (key == "infHandled" && value.size() < TEXT_SIZE) infsHandled.insert(value);
+            else return fail("unknown key " + key + " in [state]");
+        } else if (section == "[printer]") {
+            long n = 0;
+            if (key == "name") { if (!Text(printer->printerName, value)) return fail("a name too long"); }
+            else if (key == "driver") { if (!Text(printer->driverName, value)) return fail("a driver too long"); }
+            else if (key == "paved") { if (!Text(printer->pavedName, value)) return fail("a paved name too long"); }
+            else if (key == "location") { if (!Text(printer->location, value)) return fail("a location too long"); }
+            else if (Number(value, 0, 1, n) && (key == "family" || key == "default" || key == "kept" || key == "foreign" ||
+                                                key == "deleted" || key == "listed")) {
+                int& flag = key == "family" ? printer->isFamily : key == "default" ? printer->isDefault
+                          : key == "kept" ? printer->isKept : key == "foreign" ? printer->isForeign
+                          : key == "deleted" ? printer->isDeleted : printer->isListed;
+                flag = static_cast<int>(n);
+            } else {
+                return fail("unknown key or bad value of " + key + " in [printer]");
+            }
+        } else if (section == "[keep]" || section == "[removal]") {
+            const int list = ListIndex(key);
+            if (list < 0) return fail("unknown list " + key);
+            if (value.empty() || value.size() >= TEXT_SIZE) return fail("an item empty or too long");
+            (section == "[keep]" ? keep : removal).List(list).Add(value.c_str());
+        } else {
+            return fail("a line before the first section");
+        }
+    }
+    if (flags[0] < 0) return fail("no stage");
+    stage = static_cast<int>(flags[0]);
+    db.restartNeeded = static_cast<int>(flags[1]);
+    db.removingCount = static_cast<int>(flags[2]);
+    db.remainingCount = static_cast<int>(flags[3]);
+    db.pavaneStays = static_cast<int>(flags[4]);
+    context.pendingAtRestart = static_cast<int>(flags[5]);
+    context.monitorsInUse = monitorsInUse;
+    context.infsHandled = infsHandled;
+    db.printers.Clear();
+    db.printers.Append(printers);
+    db.keep = keep;
+    db.removal = removal;
+    return true;
+}
+
+std::string StateDisagreement(const CUninstallDatabase& db, int stage, const std::string& setText,
+                              const CJournalText& journal) {
+    std::set<std::string> chosen;
+    for (const std::string& line : TextLines(setText))
+        if (line.compare(0, 9, "chosen = ") == 0) chosen.insert(TextKey(line.c_str() + 9));
+    for (const CPrinterEntry& p : db.printers)
+        if (!p.isKept && !p.isForeign && !chosen.count(TextKey(p.printerName)))
+            return "its state would remove the printer \"" + std::string(p.printerName) + "\", which was not chosen";
+    if (!journal.stages.count(stage) && stage != journal.lastStage + 1)
+        return "its state is at stage " + std::to_string(stage) + ", which its journal never reached (its last stage: " +
+               std::to_string(journal.lastStage) + ")";
+    return std::string();
+}
