@@ -252,6 +252,36 @@ TEST(ResourceScript, StringTablesAndTopLevelStatements) {
     EXPECT_EQ(5u, set.strings.size());
 }
 
+// Each escape of a string as the resource compiler reads it: narrow strings take two hex digits, wide ones
+// four; octal takes up to three digits; "" is a quote; an unknown escape keeps its backslash.
+TEST(ResourceScript, StringEscapes) {
+    const struct {
+        const char* written;
+        const char* read;
+    } cases[] = {
+        {"\"a\\nb\"", "a\nb"},
+        {"\"a\\rb\"", "a\rb"},
+        {"\"a\\tb\"", "a\tb"},
+        {"\"a\\ab\"", "a\bb"},
+        {"\"a\\bb\"", "a\bb"},
+        {"\"a\\fb\"", "a\fb"},
+        {"\"a\\vb\"", "a\vb"},
+        {"\"a\\\\b\"", "a\\b"},
+        {"\"a\\\"b\"", "a\"b"},
+        {"\"a\"\"b\"", "a\"b"},
+        {"\"\\x414\"", "A4"},
+        {"\"\\1014\"", "A4"},
+        {"\"\\7\"", "\7"},
+        {"\"a\\qb\"", "a\\qb"},
+        {"L\"\\x4e2d!\"", "\xE4\xB8\xAD!"},
+        {"L\"\\x41\\tb\"", "A\tb"},
+    };
+    for (const auto& c : cases) {
+        ResourceSet set = ResourceSet::parse(std::string("STRINGTABLE BEGIN 1 ") + c.written + " END\n");
+        EXPECT_EQ(c.read, set.strings.at(1)) << c.written;
+    }
+}
+
 TEST(ResourceScript, MenusWithPopupsSeparatorsAndFlags) {
     ResourceSet set = parse(
         "117 MENU\nBEGIN\n"
