@@ -179,6 +179,32 @@ TEST_F(ListViewTest, ItemRectanglesFollowOneAnotherAndEnsureVisibleScrolls) {
     EXPECT_EQ(40, Send(LVM_GETCOUNTPERPAGE, 0, 0));
 }
 
+// Where the first row of a report lies and how high a row is: the 13-pixel text and a pixel between rows,
+// or a 16-pixel image and that pixel; below the 20-pixel column header unless the list has none.
+TEST_F(ListViewTest, RowHeightsAndTheFirstRowInReportView) {
+    const struct {
+        DWORD style;
+        int imageList;  // -1: none
+        int top, height;
+    } cases[] = {
+        {LVS_REPORT, -1, 20, 14},
+        {LVS_REPORT, LVSIL_SMALL, 20, 17},
+        {LVS_REPORT, LVSIL_STATE, 20, 17},
+        {LVS_REPORT | LVS_NOCOLUMNHEADER, -1, 0, 14},
+    };
+    for (const auto& c : cases) {
+        HWND report = Make(c.style);
+        Column(0, "Name", 100, report);
+        Insert(0, "Office", 0, report);
+        if (c.imageList >= 0) SendMessageA(report, LVM_SETIMAGELIST, c.imageList, 0x5000);
+        RECT r{LVIR_BOUNDS, 0, 0, 0};
+        ASSERT_TRUE(SendMessageA(report, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r)));
+        EXPECT_EQ(c.top, r.top) << c.style << " " << c.imageList;
+        EXPECT_EQ(c.height, r.bottom - r.top) << c.style << " " << c.imageList;
+        DestroyWindow(report);
+    }
+}
+
 TEST_F(ListViewTest, HitTestFindsTheItemUnderAPoint) {
     ThreeItems();
     POINT center = CenterOf(1);
@@ -307,6 +333,25 @@ TEST_F(ListViewTest, LeftClicksSelectOnThePressAndReportTheClickOnTheRelease) {
     EXPECT_EQ(kSel | kFoc, State(0));
     EXPECT_EQ(kSel, State(1));
     EXPECT_EQ(0u, State(2));
+}
+
+// A key moves the focus from the second of three items and selects the item it lands on alone; a key the
+// list does not handle leaves both where they were.
+TEST_F(ListViewTest, KeysMoveTheFocusAndTheSelection) {
+    const struct {
+        WPARAM key;
+        int lands;
+    } cases[] = {
+        {VK_HOME, 0}, {VK_END, 2}, {VK_UP, 0}, {VK_DOWN, 2}, {VK_TAB, 1},
+    };
+    for (const auto& c : cases) {
+        Send(LVM_DELETEALLITEMS, 0, 0);
+        Send(LVM_DELETECOLUMN, 0, 0);
+        ThreeItems();
+        SetState(1, kSel | kFoc, kSel | kFoc);
+        Send(WM_KEYDOWN, c.key, 0);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(i == c.lands ? kSel | kFoc : 0u, State(i)) << c.key << " item " << i;
+    }
 }
 
 TEST_F(ListViewTest, TheListTellsItsParentWhenItGainsAndLosesTheFocus) {

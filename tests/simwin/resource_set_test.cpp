@@ -369,7 +369,20 @@ TEST(ResourceScript, VersionInfoFieldsAndTheirBinaryLayout) {
     EXPECT_EQ(0u, word(4));                                        // binary
     EXPECT_EQ('V', word(6));                                       // "VS_VERSION_INFO" in UTF-16
     EXPECT_EQ(0xFEEF04BDu, word(40) | word(42) << 16);             // key padded to offset 40
-    EXPECT_EQ(0x00010002u, word(48) | word(50) << 16);             // dwFileVersionMS
+    // VS_FIXEDFILEINFO after the signature, each field at its place.
+    const std::pair<size_t, unsigned> fixed[] = {
+        {44, 0x00010000u},  // dwStrucVersion
+        {48, 0x00010002u},  // dwFileVersionMS
+        {52, 0x00030004u},  // dwFileVersionLS
+        {56, 0x00050006u},  // dwProductVersionMS
+        {60, 0u},           // dwProductVersionLS
+        {64, 0x3Fu},        // dwFileFlagsMask
+        {68, 0u},           // dwFileFlags
+        {72, 0x40004u},     // dwFileOS
+        {76, 1u},           // dwFileType
+        {80, 0u},           // dwFileSubtype
+    };
+    for (const auto& f : fixed) EXPECT_EQ(f.second, word(f.first) | word(f.first + 2) << 16) << f.first;
     EXPECT_EQ(0u, b.size() % 2);
     size_t sfi = 92;                                               // after the 52 bytes
     EXPECT_EQ('S', word(sfi + 6));
