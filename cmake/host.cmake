@@ -1,5 +1,5 @@
 # Host build: the logic against simwin, the simulator, the tests.
-file(GLOB SIMWIN_SOURCES CONFIGURE_DEPENDS simwin/src/*.cpp simwin/src/controls/*.cpp)
+file(GLOB SIMWIN_SOURCES CONFIGURE_DEPENDS simwin/src/*.cpp simwin/src/controls/*.cpp simwin/src/resources/*.cpp)
 add_library(simwin STATIC ${SIMWIN_SOURCES})
 target_include_directories(simwin PUBLIC ${CMAKE_SOURCE_DIR}/simwin/include)
 # simwin runs the program the build hands it (simwin/program.h): tools/program_image.cpp gives it the tool's

@@ -14,6 +14,7 @@
 
 #include "base/platform.h"
 #include "conformance/conformance_env.h"
+#include "support/text_args.h"
 
 class SpoolerConformance : public ConformanceTest {};
 
@@ -81,7 +82,7 @@ const char kPpd[] =
     "*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595 842\"\n"
     "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595 842\"\n";
 
-LPSTR S(const char* text) { return const_cast<LPSTR>(text); }
+using textargs::S;
 
 std::string DriverDirectory(const char* environment) {
     char dir[MAX_PATH] = "";

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "simwin/pending_renames.h"
+#include "support/machine_directory.h"
 #include "support/plan_bounds.h"
 #include "support/whole_run.h"
 
@@ -74,11 +75,7 @@ struct Layout {
     }
 };
 
-std::string DrivePath(const std::string& path) {
-    std::string out = path.substr(0, 1);
-    for (char c : path.substr(2)) out += c == '\\' ? '/' : c;
-    return out;
-}
+using testmachine::DrivePath;
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     size_t at = text.find(from);

@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "support/whole_run.h"
+#include "support/machine_directory.h"
 
 namespace {
 
@@ -23,12 +24,7 @@ const Set kOfficeGone = {"printer Office", "driver Vestral X Driver (Windows x64
 const std::string kUserPrograms = "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\";
 const std::string kCommonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
 
-// "C:\\Windows\\x.ini" -> "C/Windows/x.ini", the form files are given in.
-std::string DrivePath(const std::string& path) {
-    std::string out = path.substr(0, 1);
-    for (char c : path.substr(2)) out += c == '\\' ? '/' : c;
-    return out;
-}
+using testmachine::DrivePath;
 
 class FileRun : public wholerun::Fixture {
 protected:

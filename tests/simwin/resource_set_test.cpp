@@ -1,11 +1,7 @@
-// simwin's resource reader on small scripts, the program's own resources/korun04.rc, the version functions
-// on the program file, and the agreement of all of it with what windres compiles into korun04.exe.
-//
-// The version functions are tested on simwin only: a conformance test under Wine would need the test
-// executable's own version resource, which the conformance build does not carry. The windres agreement
-// tests stand in for it: they compile the same script with windres and compare every dialog, menu,
-// string, bitmap, icon and the VS_VERSIONINFO bytes with what simwin reads, and read the script that
-// windres -O rc prints back. They are skipped where windres is not installed.
+// simwin's resource reader on small scripts: the control, dialog and menu statements, expressions and
+// macros, string tables, version information, bitmaps, icons and other types, and the errors it gives.
+// The program's own resources are tested in program_resources_test.cpp, the version functions in
+// version_api_test.cpp and the agreement with windres in windres_agreement_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -25,49 +21,11 @@
 #include "simwin/machine.h"
 #include "simwin/resource_set.h"
 #include "simwin/win32.h"
+#include "support/resource_script.h"
 
 namespace {
 
-using simwin::DialogItemTemplate;
-using simwin::DialogTemplate;
-using simwin::MenuItemTemplate;
-using simwin::ResourceName;
-using simwin::ResourceSet;
-
-// Window, static and button bits the tests spell out (values of the SDK headers).
-const DWORD kChild = 0x40000000, kVisible = 0x10000000, kPopup = 0x80000000, kCaption = 0x00C00000,
-            kBorder = 0x00800000, kSysMenu = 0x00080000, kMinimizeBox = 0x00020000, kGroup = 0x00020000,
-            kTabStop = 0x00010000, kModalFrame = 0x80, kSetFont = 0x40, kControl = 0x400;
-const UINT kMfGrayed = 1, kMfDisabled = 2, kMfChecked = 8, kMfPopup = 0x10, kMfMenuBarBreak = 0x20,
-           kMfSeparator = 0x800, kMfHelp = 0x4000;
-
-ResourceSet parse(const std::string& rc, const std::map<std::string, std::string>& files = {}) {
-    return ResourceSet::parse("#include <windows.h>\n" + rc, files);
-}
-
-// The message of the MachineError that parsing throws; "" when it parses.
-std::string parseError(const std::string& rc, const std::map<std::string, std::string>& files = {}) {
-    try {
-        ResourceSet::parse(rc, files, false, "test.rc");
-    } catch (const simwin::MachineError& e) {
-        return e.what();
-    }
-    return "";
-}
-
-const DialogItemTemplate& item(const DialogTemplate& d, int id) {
-    for (const DialogItemTemplate& c : d.items)
-        if (c.id == id) return c;
-    static DialogItemTemplate none;
-    ADD_FAILURE() << "dialog " << d.name.text() << " has no control " << id;
-    return none;
-}
-
-std::vector<int> itemIds(const DialogTemplate& d) {
-    std::vector<int> ids;
-    for (const DialogItemTemplate& c : d.items) ids.push_back(c.id);
-    return ids;
-}
+using namespace rcscript;
 
 // --- Little-endian file images for the bitmap and icon readers ---
 
@@ -294,6 +252,36 @@ TEST(ResourceScript, StringTablesAndTopLevelStatements) {
     EXPECT_EQ(5u, set.strings.size());
 }
 
+// Each escape of a string as the resource compiler reads it: narrow strings take two hex digits, wide ones
+// four; octal takes up to three digits; "" is a quote; an unknown escape keeps its backslash.
+TEST(ResourceScript, StringEscapes) {
+    const struct {
+        const char* written;
+        const char* read;
+    } cases[] = {
+        {"\"a\\nb\"", "a\nb"},
+        {"\"a\\rb\"", "a\rb"},
+        {"\"a\\tb\"", "a\tb"},
+        {"\"a\\ab\"", "a\bb"},
+        {"\"a\\bb\"", "a\bb"},
+        {"\"a\\fb\"", "a\fb"},
+        {"\"a\\vb\"", "a\vb"},
+        {"\"a\\\\b\"", "a\\b"},
+        {"\"a\\\"b\"", "a\"b"},
+        {"\"a\"\"b\"", "a\"b"},
+        {"\"\\x414\"", "A4"},
+        {"\"\\1014\"", "A4"},
+        {"\"\\7\"", "\7"},
+        {"\"a\\qb\"", "a\\qb"},
+        {"L\"\\x4e2d!\"", "\xE4\xB8\xAD!"},
+        {"L\"\\x41\\tb\"", "A\tb"},
+    };
+    for (const auto& c : cases) {
+        ResourceSet set = ResourceSet::parse(std::string("STRINGTABLE BEGIN 1 ") + c.written + " END\n");
+        EXPECT_EQ(c.read, set.strings.at(1)) << c.written;
+    }
+}
+
 TEST(ResourceScript, MenusWithPopupsSeparatorsAndFlags) {
     ResourceSet set = parse(
         "117 MENU\nBEGIN\n"
@@ -381,7 +369,20 @@ TEST(ResourceScript, VersionInfoFieldsAndTheirBinaryLayout) {
     EXPECT_EQ(0u, word(4));                                        // binary
     EXPECT_EQ('V', word(6));                                       // "VS_VERSION_INFO" in UTF-16
     EXPECT_EQ(0xFEEF04BDu, word(40) | word(42) << 16);             // key padded to offset 40
-    EXPECT_EQ(0x00010002u, word(48) | word(50) << 16);             // dwFileVersionMS
+    // VS_FIXEDFILEINFO after the signature, each field at its place.
+    const std::pair<size_t, unsigned> fixed[] = {
+        {44, 0x00010000u},  // dwStrucVersion
+        {48, 0x00010002u},  // dwFileVersionMS
+        {52, 0x00030004u},  // dwFileVersionLS
+        {56, 0x00050006u},  // dwProductVersionMS
+        {60, 0u},           // dwProductVersionLS
+        {64, 0x3Fu},        // dwFileFlagsMask
+        {68, 0u},           // dwFileFlags
+        {72, 0x40004u},     // dwFileOS
+        {76, 1u},           // dwFileType
+        {80, 0u},           // dwFileSubtype
+    };
+    for (const auto& f : fixed) EXPECT_EQ(f.second, word(f.first) | word(f.first + 2) << 16) << f.first;
     EXPECT_EQ(0u, b.size() % 2);
     size_t sfi = 92;                                               // after the 52 bytes
     EXPECT_EQ('S', word(sfi + 6));
@@ -517,666 +518,6 @@ TEST(ResourceScript, ResourceNamesFromArguments) {
     EXPECT_FALSE(ResourceName::fromName("115").matches(ResourceName::fromId(115)));
     EXPECT_EQ("115", ResourceName::fromId(115).text());
     EXPECT_EQ("IDD_SELECT", ResourceName::fromName("IDD_SELECT").text());
-}
-
-// ===== The program's resources ===========================================================================
-
-const DialogTemplate& programDialog(const ResourceName& name) {
-    const DialogTemplate* d = simwin::programResources().dialog(name);
-    if (!d) throw std::runtime_error("no dialog " + name.text());
-    return *d;
-}
-
-TEST(ProgramResources, EveryDialogTheToolUsesHasItsControls) {
-    struct Expected {
-        ResourceName name;
-        std::vector<int> ids;
-    } dialogs[] = {
-        {ResourceName::fromName("IDD_MAIN_NOBMP"), {IDC_PAGE_FRAME, IDC_SEPARATOR, IDC_UNINSTALL, IDC_EXIT}},
-        {ResourceName::fromName("IDD_SELECT"), {IDC_SELECT_CAPTION, IDC_PRINTER_LIST, IDC_SELECT_WARNING}},
-        {ResourceName::fromName("IDD_REMOVE"), {1096, 1087, 1097, 1088, 1098, 1089, 1099, 1090, 1100, 1091, 1101, 1092,
-                                                1102, 1093, 1103, 1094, 1104, 1095}},
-        {ResourceName::fromId(IDD_LOADING), {IDC_LOADING_ICON, IDC_LOADING_TEXT, IDC_LOADING_PROGRESS, IDC_LOADING_HIDDEN}},
-        {ResourceName::fromId(IDD_ABOUT), {IDC_STATIC, IDC_STATIC, IDC_ABOUT_NOTICE, IDC_ABOUT_LIST, IDC_STATIC, IDOK}},
-        {ResourceName::fromId(IDD_EXTRA_INFO), {IDC_STATIC, IDC_EXTRA_LIST, 1097, 1098, 1099, 1100, 1101, 1102, 1103, 1104,
-                                                1105, 1106, 1107, 1109, IDC_EXTRA_THIS_PROFILE, IDOK}},
-    };
-    for (const Expected& e : dialogs) {
-        const DialogTemplate& d = programDialog(e.name);
-        EXPECT_EQ(e.ids, itemIds(d)) << e.name.text();
-        EXPECT_EQ("ＭＳ Ｐゴシック", d.fontName) << e.name.text();
-        EXPECT_EQ(9, d.pointSize) << e.name.text();
-        EXPECT_EQ(0x411, d.language) << e.name.text();
-    }
-}
-
-TEST(ProgramResources, MainWindowAndPages) {
-    const DialogTemplate& main = programDialog(ResourceName::fromName("IDD_MAIN_NOBMP"));
-    EXPECT_EQ(kPopup | kCaption | kSysMenu | kMinimizeBox | kModalFrame | kSetFont, main.style);
-    EXPECT_EQ("VSTUninstallWindowClass__", main.className);
-    EXPECT_EQ("IDD_MAIN_NOBMP", main.caption);
-    EXPECT_EQ(254, main.cx);
-    EXPECT_EQ(186, main.cy);
-    const DialogItemTemplate& frame = item(main, IDC_PAGE_FRAME);
-    EXPECT_EQ(0u, frame.style & kVisible);  // hidden at start
-    EXPECT_EQ(7u, frame.style & 0x1F);      // SS_BLACKFRAME
-    EXPECT_EQ(7, frame.x);
-    EXPECT_EQ(240, frame.cx);
-    EXPECT_EQ(140, frame.cy);
-    EXPECT_EQ(0x10u, item(main, IDC_SEPARATOR).style & 0x1F);  // SS_ETCHEDHORZ
-    EXPECT_EQ(155, item(main, IDC_SEPARATOR).y);
-    const DialogItemTemplate& uninstall = item(main, IDC_UNINSTALL);
-    EXPECT_EQ("<IDS_BTN_UNINSTALL>", uninstall.text);
-    EXPECT_EQ(1u, uninstall.style & 0xF);  // BS_DEFPUSHBUTTON
-    EXPECT_EQ(93, uninstall.x);
-    EXPECT_EQ(165, uninstall.y);
-    EXPECT_EQ(73, uninstall.cx);
-    EXPECT_EQ(14, uninstall.cy);
-    EXPECT_EQ("<IDS_BTN_EXIT>", item(main, IDC_EXIT).text);
-    EXPECT_EQ(173, item(main, IDC_EXIT).x);
-
-    for (const char* page : {"IDD_SELECT", "IDD_REMOVE"}) {
-        const DialogTemplate& d = programDialog(ResourceName::fromName(page));
-        EXPECT_EQ(kChild | kControl | kSetFont, d.style) << page;
-        EXPECT_EQ(140, d.cy) << page;
-    }
-    EXPECT_EQ(210, programDialog(ResourceName::fromName("IDD_SELECT")).cx);
-    const DialogItemTemplate& list = item(programDialog(ResourceName::fromName("IDD_SELECT")), IDC_PRINTER_LIST);
-    EXPECT_EQ("SysListView32", list.className);
-    EXPECT_EQ(1u, list.style & 3);          // LVS_REPORT
-    EXPECT_NE(0u, list.style & 0x100);      // LVS_AUTOARRANGE
-    EXPECT_NE(0u, list.style & 0x8000);     // LVS_NOSORTHEADER
-    EXPECT_EQ(0u, list.style & 4);          // not LVS_SINGLESEL: several printers can be chosen
-
-    const DialogTemplate& remove = programDialog(ResourceName::fromName("IDD_REMOVE"));
-    EXPECT_EQ(240, remove.cx);
-    for (int row = 0; row < 9; ++row) {
-        const DialogItemTemplate& label = item(remove, IDC_ROW_LABEL_FIRST + row);
-        const DialogItemTemplate& icon = item(remove, IDC_ROW_ICON_FIRST + row);
-        EXPECT_EQ(24, label.x) << row;
-        EXPECT_EQ(7, icon.x) << row;
-        EXPECT_EQ(5 + 15 * row, label.y) << row;
-        EXPECT_EQ(5 + 15 * row, icon.y) << row;
-        EXPECT_EQ(15, icon.cx) << row;
-        EXPECT_EQ(13, icon.cy) << row;
-    }
-}
-
-TEST(ProgramResources, LoadingAboutAndDetailsDialogs) {
-    const DialogTemplate& loading = programDialog(ResourceName::fromId(IDD_LOADING));
-    EXPECT_EQ("msctls_progress32", item(loading, IDC_LOADING_PROGRESS).className);
-    EXPECT_EQ(0u, item(loading, IDC_LOADING_HIDDEN).style & kVisible);
-    EXPECT_EQ(3u, item(loading, IDC_LOADING_ICON).style & 0x1F);  // SS_ICON
-    EXPECT_EQ("#1", item(loading, IDC_LOADING_ICON).text);
-
-    const DialogTemplate& about = programDialog(ResourceName::fromId(IDD_ABOUT));
-    EXPECT_EQ(210, about.cx);
-    EXPECT_EQ(133, about.cy);  // the list holds its six rows without scrolling
-    const DialogItemTemplate& icon = about.items.at(0);
-    EXPECT_EQ("#1", icon.text);
-    EXPECT_EQ(3u, icon.style & 0x1F);
-    EXPECT_EQ(7, icon.x);
-    EXPECT_EQ(20, icon.cx);
-    EXPECT_EQ(20, icon.cy);
-    EXPECT_EQ("VESTRAL Print Driver UnInstall Tool", about.items.at(1).text);
-    EXPECT_EQ(37, about.items.at(1).x);
-    EXPECT_EQ(166, about.items.at(1).cx);
-    EXPECT_EQ(23, item(about, IDC_ABOUT_NOTICE).y);
-    EXPECT_EQ(17, item(about, IDC_ABOUT_NOTICE).cy);
-    const DialogItemTemplate& list = item(about, IDC_ABOUT_LIST);
-    EXPECT_EQ(1u, list.style & 3);
-    EXPECT_NE(0u, list.style & 0x4000);  // LVS_NOCOLUMNHEADER
-    EXPECT_EQ(41, list.y);
-    EXPECT_EQ(58, list.cy);
-    EXPECT_EQ(0x10u, about.items.at(4).style & 0x1F);
-    EXPECT_EQ(38, about.items.at(4).x);
-    EXPECT_EQ(105, about.items.at(4).y);
-    EXPECT_EQ("OK", item(about, IDOK).text);
-    EXPECT_EQ(153, item(about, IDOK).x);
-    EXPECT_EQ(112, item(about, IDOK).y);
-
-    const DialogTemplate& details = programDialog(ResourceName::fromId(IDD_EXTRA_INFO));
-    EXPECT_EQ(337, details.cx);
-    EXPECT_EQ(172, details.cy);
-    EXPECT_EQ("Extra Info - QA DEBUGING TOOL !!!", details.caption);
-    EXPECT_EQ("Close", item(details, IDOK).text);
-    EXPECT_EQ("List of what uninstall will attempt to uninstall if you remove the selected printers",
-              details.items.at(0).text);
-    const DialogItemTemplate& extraList = item(details, IDC_EXTRA_LIST);
-    EXPECT_EQ(7, extraList.x);
-    EXPECT_EQ(20, extraList.y);
-    EXPECT_EQ(228, extraList.cx);
-    EXPECT_EQ(120, extraList.cy);
-    EXPECT_EQ(0x8001u, extraList.style & 0xC003);  // report, header present and not sortable
-    EXPECT_EQ("View this profile's UNZ settings only", item(details, IDC_EXTRA_THIS_PROFILE).text);
-    EXPECT_EQ(3u, item(details, IDC_EXTRA_THIS_PROFILE).style & 0xF);  // BS_AUTOCHECKBOX
-    const std::pair<int, const char*> categories[] = {
-        {1097, "[*.DeleteIni]"}, {1098, "[*.DeleteLoadRun]"}, {1099, "Drivers"},     {1100, "Files"},
-        {1101, "Hooks"},         {1102, "Monitors"},          {1103, "Registry"},    {1104, "PrintProcessors"},
-        {1105, "Services"},      {1106, "Shortcuts"},         {1107, "[*.UnSelfRegister]"}, {1109, "Directories"}};
-    for (const auto& c : categories) {
-        const DialogItemTemplate& b = item(details, c.first);
-        EXPECT_EQ(c.second, b.text);
-        EXPECT_EQ(0x1009u, b.style & 0x100F) << c.second;  // BS_AUTORADIOBUTTON | BS_PUSHLIKE
-    }
-    EXPECT_NE(0u, item(details, 1097).style & kGroup);  // the group starts at the first category
-}
-
-// Nothing overlaps and everything lies inside its dialog (an ICON statement's control sizes itself).
-TEST(ProgramResources, ControlsLieInsideTheirDialogsWithoutOverlapping) {
-    for (const DialogTemplate& d : simwin::programResources().dialogs) {
-        for (size_t i = 0; i < d.items.size(); ++i) {
-            const DialogItemTemplate& a = d.items[i];
-            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.x + a.cx <= d.cx && a.y + a.cy <= d.cy)
-                << d.name.text() << " control " << i << " (" << a.id << ")";
-            for (size_t j = i + 1; j < d.items.size(); ++j) {
-                const DialogItemTemplate& b = d.items[j];
-                bool apart = a.x + a.cx <= b.x || b.x + b.cx <= a.x || a.y + a.cy <= b.y || b.y + b.cy <= a.y;
-                EXPECT_TRUE(apart) << d.name.text() << ": controls " << i << " and " << j << " overlap";
-            }
-        }
-    }
-}
-
-TEST(ProgramResources, ContextMenuHasItsTenItemsInOrder) {
-    const simwin::MenuTemplate* menu = simwin::programResources().menu(ResourceName::fromId(IDM_CONTEXT));
-    ASSERT_NE(nullptr, menu);
-    ASSERT_EQ(1u, menu->items.size());
-    EXPECT_EQ(kMfPopup, menu->items[0].flags);
-    const struct {
-        UINT id;
-        const char* text;
-    } expected[] = {{IDM_DELETE_PRINTERS, "プリンタの削除"}, {0, nullptr}, {IDM_VIEW_LARGE_ICONS, "大きいアイコン"},
-                    {IDM_VIEW_SMALL_ICONS, "小さいアイコン"}, {IDM_VIEW_LIST, "List"}, {IDM_VIEW_DETAILS, "詳細"},
-                    {0, nullptr}, {IDM_SELECT_ALL, "すべて選択"}, {0, nullptr}, {IDM_OTHER_DETAILS, "Other Details..."}};
-    const std::vector<MenuItemTemplate>& items = menu->items[0].items;
-    ASSERT_EQ(10u, items.size());
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (!expected[i].text) {
-            EXPECT_EQ(kMfSeparator, items[i].flags) << i;
-            continue;
-        }
-        EXPECT_EQ(expected[i].id, items[i].id) << i;
-        EXPECT_EQ(expected[i].text, items[i].text) << i;
-        EXPECT_EQ(0u, items[i].flags) << i;
-    }
-}
-
-// The distinct images of a strip: the cells of width cell, each as its pixels.
-std::set<std::vector<uint32_t>> cells(const simwin::BitmapResource& b, int cell) {
-    std::set<std::vector<uint32_t>> out;
-    for (int c = 0; c < b.width / cell; ++c) {
-        std::vector<uint32_t> pixels;
-        for (int y = 0; y < b.height; ++y)
-            for (int x = 0; x < cell; ++x) pixels.push_back(b.pixels[static_cast<size_t>(y) * b.width + c * cell + x]);
-        out.insert(pixels);
-    }
-    return out;
-}
-
-TEST(ProgramResources, BitmapsAndIcon) {
-    const ResourceSet& r = simwin::programResources();
-    const struct {
-        WORD id;
-        int width, height, bits, cell, images;
-    } expected[] = {{IDB_SMALL_PRINTERS, 144, 16, 24, 18, 8},
-                    {IDB_LARGE_PRINTERS, 256, 32, 24, 32, 8},
-                    {IDB_ROW_STATES, 48, 16, 4, 16, 3}};
-    for (const auto& e : expected) {
-        const simwin::BitmapResource* b = r.bitmap(ResourceName::fromId(e.id));
-        ASSERT_NE(nullptr, b) << e.id;
-        EXPECT_EQ(e.width, b->width) << e.id;
-        EXPECT_EQ(e.height, b->height) << e.id;
-        EXPECT_EQ(e.bits, b->bitsPerPixel) << e.id;
-        EXPECT_EQ(0xFF00FFu, b->pixels.at(0)) << e.id;  // the transparent background
-        EXPECT_EQ(static_cast<size_t>(e.images), cells(*b, e.cell).size()) << e.id << ": every image differs";
-    }
-    const simwin::IconResource* icon = r.icon(ResourceName::fromId(IDI_KORUN04));
-    ASSERT_NE(nullptr, icon);
-    std::vector<std::pair<int, int>> sizes = {{16, 16}, {32, 32}};
-    EXPECT_EQ(sizes, icon->sizes);
-    EXPECT_EQ(std::vector<int>({32, 32}), icon->bitCounts);
-    const simwin::UserResource* manifest = r.user(ResourceName::fromId(24), ResourceName::fromId(1));
-    ASSERT_NE(nullptr, manifest);
-    EXPECT_NE(std::string::npos, manifest->data.find("level=\"requireAdministrator\""));
-}
-
-TEST(ProgramResources, VersionResource) {
-    const simwin::VersionResource& v = simwin::programResources().version;
-    ASSERT_TRUE(v.present);
-    EXPECT_EQ(0x00010000u, v.fileVersionMS);
-    EXPECT_EQ(0u, v.fileVersionLS);
-    EXPECT_EQ(0x00010000u, v.productVersionMS);
-    const auto& s = v.strings.at("041104B0");
-    EXPECT_EQ("VESTRAL", s.at("CompanyName"));
-    EXPECT_EQ("VESTRAL Print Driver UnInstall Tool", s.at("FileDescription"));
-    EXPECT_EQ("1.0.0.0", s.at("FileVersion"));
-    EXPECT_EQ("korun04", s.at("InternalName"));
-    EXPECT_EQ("korun04.exe", s.at("OriginalFilename"));
-    EXPECT_EQ("1.0.0.0", s.at("ProductVersion"));
-    EXPECT_FALSE(s.at("ProductName").empty());
-    EXPECT_FALSE(s.at("LegalCopyright").empty());
-    ASSERT_EQ(1u, v.translations.size());
-    EXPECT_EQ(0x411, v.translations[0].first);
-    EXPECT_EQ(1200, v.translations[0].second);
-}
-
-// ===== The version functions on the program file ===========================================================
-
-const DWORD kPoison = 0xDEADBEEF;
-
-TEST(VersionApi, TheProgramFileCarriesItsVersionResource) {
-    simwin::Machine m;
-    simwin::MachineScope scope(m);
-    char path[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameA(NULL, path, sizeof path), 0u);
-    DWORD handle = kPoison;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
-    EXPECT_EQ(0u, handle);
-    std::string block = simwin::programResources().version.binary();
-    ASSERT_EQ(block.size() * 2 + 4, size);
-    std::vector<BYTE> data(size + 8, 0xBD);
-    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, data.data()));
-    EXPECT_EQ(0, std::memcmp(data.data(), block.data(), block.size()));
-    EXPECT_EQ(0, std::memcmp(data.data() + block.size(), "FE2X", 4));
-    EXPECT_EQ(0xBD, data[size]);  // nothing written past the size given
-
-    LPVOID value = nullptr;
-    UINT length = kPoison;
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", &value, &length));
-    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), length);
-    const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
-    char version[64];
-    std::snprintf(version, sizeof version, "%u.%02u.%02u.%02u", HIWORD(fixed->dwFileVersionMS),
-                  LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
-    EXPECT_STREQ("1.00.00.00", version);
-    EXPECT_EQ(1u, fixed->dwFileType);  // VFT_APP
-
-    ASSERT_TRUE(VerQueryValueA(data.data(), "", &value, &length));  // an empty path is the root
-    EXPECT_EQ(fixed, value);
-
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &length));
-    ASSERT_EQ(4u, length);
-    EXPECT_EQ(0x0411, static_cast<const WORD*>(value)[0]);
-    EXPECT_EQ(1200, static_cast<const WORD*>(value)[1]);
-
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104B0\\FileVersion", &value, &length));
-    EXPECT_EQ(8u, length);  // with the terminator
-    EXPECT_STREQ("1.0.0.0", static_cast<const char*>(value));
-    // The ANSI text lies in the second half, past the block and its signature.
-    EXPECT_GE(static_cast<BYTE*>(value), data.data() + block.size() + 4);
-    EXPECT_LT(static_cast<BYTE*>(value), data.data() + size);
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\stringfileinfo\\041104b0\\FILEDESCRIPTION", &value, &length));
-    EXPECT_STREQ("VESTRAL Print Driver UnInstall Tool", static_cast<const char*>(value));
-
-    value = &length;
-    SetLastError(kPoison);
-    EXPECT_FALSE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104B0\\FileVer", &value, &length));
-    EXPECT_EQ(0u, length);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND), GetLastError());
-    EXPECT_EQ(static_cast<void*>(&length), value);  // untouched
-    EXPECT_FALSE(VerQueryValueA(NULL, "\\", &value, &length));
-}
-
-TEST(VersionApi, OtherFilesHaveNoVersionResource) {
-    simwin::Machine m;
-    simwin::MachineScope scope(m);
-    m.files.writeFile("C:\\Windows\\System32\\plain.dll", "MZ");
-    struct Case {
-        const char* path;
-        DWORD error;
-    } cases[] = {
-        {"C:\\Windows\\System32\\plain.dll", ERROR_RESOURCE_TYPE_NOT_FOUND},
-        {"C:\\Windows\\System32\\missing.dll", ERROR_FILE_NOT_FOUND},
-        {"C:\\Nowhere\\missing.dll", ERROR_PATH_NOT_FOUND},
-        {"", ERROR_BAD_PATHNAME},
-    };
-    for (const Case& c : cases) {
-        DWORD handle = kPoison;
-        SetLastError(kPoison);
-        EXPECT_EQ(0u, GetFileVersionInfoSizeA(c.path, &handle)) << c.path;
-        EXPECT_EQ(c.error, GetLastError()) << c.path;
-        EXPECT_EQ(0u, handle) << c.path;
-        BYTE buffer[16] = {0xBD};
-        SetLastError(kPoison);
-        EXPECT_FALSE(GetFileVersionInfoA(c.path, 0, sizeof buffer, buffer)) << c.path;
-        EXPECT_EQ(c.error, GetLastError()) << c.path;
-        EXPECT_EQ(0xBD, buffer[0]) << c.path;
-    }
-    SetLastError(kPoison);
-    EXPECT_EQ(0u, GetFileVersionInfoSizeA(NULL, NULL));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    EXPECT_FALSE(GetFileVersionInfoA(m.system.program.c_str(), 0, 100, NULL));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_DATA), GetLastError());
-}
-
-TEST(VersionApi, ASmallBufferGetsTheStartOfTheBlock) {
-    simwin::Machine m;
-    simwin::MachineScope scope(m);
-    std::string block = simwin::programResources().version.binary();
-    std::vector<BYTE> data(64, 0xBD);
-    ASSERT_TRUE(GetFileVersionInfoA("korun04.exe", 0, 40, data.data()));  // the program by its file name
-    EXPECT_EQ(0, std::memcmp(data.data(), block.data(), 40));
-    EXPECT_EQ(0xBD, data[40]);
-}
-
-TEST(GlobalMemoryStatus, FiguresOfASixtyFourBitMachineWithSixteenGigabytes) {
-    EXPECT_EQ(56u, sizeof(MEMORYSTATUS));
-    MEMORYSTATUS status;
-    std::memset(&status, 0xBD, sizeof status);
-    status.dwLength = sizeof status;
-    GlobalMemoryStatus(&status);
-    EXPECT_EQ(56u, status.dwLength);
-    const SIZE_T gib = SIZE_T(1) << 30;
-    EXPECT_GT(status.dwTotalPhys, 15 * gib);
-    EXPECT_LE(status.dwTotalPhys, 16 * gib);
-    EXPECT_LT(status.dwAvailPhys, status.dwTotalPhys);
-    EXPECT_GE(status.dwTotalPageFile, status.dwTotalPhys);
-    EXPECT_LT(status.dwAvailPageFile, status.dwTotalPageFile);
-    EXPECT_LT(status.dwAvailVirtual, status.dwTotalVirtual);
-    EXPECT_GT(status.dwAvailVirtual, SIZE_T(127) << 40);  // about 128 TB of address space
-    EXPECT_GT(status.dwAvailVirtual >> 10, SIZE_T(0xFFFFFFFF));  // in kb, more than 32 bits hold
-    EXPECT_EQ(static_cast<DWORD>((status.dwTotalPhys - status.dwAvailPhys) * 100 / status.dwTotalPhys),
-              status.dwMemoryLoad);
-}
-
-// ===== Agreement with windres ===============================================================================
-
-// The resources of a .res file that windres writes: type, name and data of each entry.
-struct ResEntry {
-    ResourceName type, name;
-    WORD language = 0;
-    std::string data;
-};
-
-class ResReader {
-public:
-    explicit ResReader(std::string bytes) : d_(std::move(bytes)) {}
-    uint32_t u16(size_t at) const { return static_cast<unsigned char>(d_.at(at)) | static_cast<unsigned char>(d_.at(at + 1)) << 8; }
-    uint32_t u32(size_t at) const { return u16(at) | u16(at + 2) << 16; }
-    // A name or ordinal: 0xFFFF and a WORD, or a UTF-16 string.
-    ResourceName nameOrId(size_t& at) const {
-        if (u16(at) == 0xFFFF) {
-            at += 4;
-            return ResourceName::fromId(static_cast<WORD>(u16(at - 2)));
-        }
-        return ResourceName::fromName(string(at));
-    }
-    std::string string(size_t& at) const {
-        std::u16string units;
-        for (; u16(at); at += 2) units += static_cast<char16_t>(u16(at));
-        at += 2;
-        return simwin::utf8FromUtf16(units.data(), units.size());
-    }
-    std::vector<ResEntry> entries() const {
-        std::vector<ResEntry> out;
-        for (size_t at = 0; at + 8 <= d_.size();) {
-            uint32_t size = u32(at), header = u32(at + 4);
-            size_t p = at + 8;
-            ResEntry e;
-            e.type = nameOrId(p);
-            e.name = nameOrId(p);
-            p = (p + 3) & ~size_t(3);
-            e.language = static_cast<WORD>(u16(p + 6));
-            e.data = d_.substr(at + header, size);
-            if (size) out.push_back(e);
-            at = (at + header + size + 3) & ~size_t(3);
-        }
-        return out;
-    }
-
-private:
-    std::string d_;
-};
-
-// A DLGTEMPLATEEX as the reader sees it, for comparison with the parsed template.
-DialogTemplate dialogFromRes(const std::string& data) {
-    ResReader r(data);
-    DialogTemplate d;
-    EXPECT_EQ(0xFFFF0001u, r.u32(0)) << "DIALOGEX templates only";
-    d.extended = true;
-    d.helpId = r.u32(4);
-    d.exStyle = r.u32(8);
-    d.style = r.u32(12);
-    size_t count = r.u16(16);
-    d.x = static_cast<int16_t>(r.u16(18)), d.y = static_cast<int16_t>(r.u16(20));
-    d.cx = static_cast<int16_t>(r.u16(22)), d.cy = static_cast<int16_t>(r.u16(24));
-    size_t at = 26;
-    auto text = [&](size_t& p) {
-        if (r.u16(p) == 0) return p += 2, std::string();
-        ResourceName n = r.nameOrId(p);
-        return n.isId ? "#" + std::to_string(n.id) : n.name;
-    };
-    d.menu = text(at);
-    d.className = text(at);
-    d.caption = r.string(at);
-    if (d.style & kSetFont) {
-        d.pointSize = static_cast<int>(r.u16(at));
-        d.weight = static_cast<int>(r.u16(at + 2));
-        d.italic = (r.u16(at + 4) & 0xFF) != 0;
-        d.charset = static_cast<int>(r.u16(at + 4) >> 8);
-        at += 6;
-        d.fontName = r.string(at);
-    }
-    for (size_t i = 0; i < count; ++i) {
-        at = (at + 3) & ~size_t(3);
-        DialogItemTemplate c;
-        c.helpId = r.u32(at), c.exStyle = r.u32(at + 4), c.style = r.u32(at + 8);
-        c.x = static_cast<int16_t>(r.u16(at + 12)), c.y = static_cast<int16_t>(r.u16(at + 14));
-        c.cx = static_cast<int16_t>(r.u16(at + 16)), c.cy = static_cast<int16_t>(r.u16(at + 18));
-        c.id = static_cast<int32_t>(r.u32(at + 20));
-        at += 24;
-        if (r.u16(at) == 0xFFFF) {
-            static const char* const predefined[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
-            c.className = predefined[r.u16(at + 2) - 0x80];
-            at += 4;
-        } else {
-            c.className = r.string(at);
-        }
-        c.text = text(at);
-        at += 2 + r.u16(at);  // creation data
-        d.items.push_back(c);
-    }
-    return d;
-}
-
-std::vector<MenuItemTemplate> menuFromRes(const ResReader& r, size_t& at) {
-    std::vector<MenuItemTemplate> items;
-    for (bool last = false; !last;) {
-        MenuItemTemplate item;
-        UINT flags = r.u16(at);
-        at += 2;
-        last = flags & 0x80;  // MF_END
-        item.flags = flags & ~0x80u;
-        if (!(flags & kMfPopup)) item.id = r.u16(at), at += 2;
-        item.text = r.string(at);
-        if (flags & kMfPopup) item.items = menuFromRes(r, at);
-        items.push_back(item);
-    }
-    return items;
-}
-
-// compiled: the other side comes from the binary, where windres stores MENUITEM SEPARATOR as an item
-// without flags, ID or text.
-void expectSameMenuItems(const std::vector<MenuItemTemplate>& ours, const std::vector<MenuItemTemplate>& compiled,
-                         bool fromBinary = true) {
-    ASSERT_EQ(ours.size(), compiled.size());
-    for (size_t i = 0; i < ours.size(); ++i) {
-        UINT flags = ours[i].flags == kMfSeparator && fromBinary ? 0 : ours[i].flags;
-        EXPECT_EQ(flags, compiled[i].flags) << i;
-        EXPECT_EQ(ours[i].id, compiled[i].id) << i;
-        EXPECT_EQ(ours[i].text, compiled[i].text) << i;
-        expectSameMenuItems(ours[i].items, compiled[i].items, fromBinary);
-    }
-}
-
-std::string upper(std::string s) { return simwin::toUpper(std::move(s)); }
-
-class WindresAgreement : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (std::system("command -v x86_64-w64-mingw32-windres >/dev/null 2>&1") != 0) return;
-        std::string dir = std::string(KORUN_SOURCE_DIR) + "/resources";
-        std::string out = (std::filesystem::temp_directory_path() / ("korun04_windres_" + std::to_string(::getpid()) + ".res")).string();
-        std::string command = "x86_64-w64-mingw32-windres -I'" + dir + "' -O res -i '" + dir + "/korun04.rc' -o '" + out + "' 2>&1";
-        if (std::system(command.c_str()) != 0) {
-            failure_ = "windres failed: " + command;
-            return;
-        }
-        entries_ = ResReader(readFile(out)).entries();
-        std::string text = out + ".rc";
-        command = "x86_64-w64-mingw32-windres -I'" + dir + "' -O rc -i '" + dir + "/korun04.rc' -o '" + text + "' 2>&1";
-        if (std::system(command.c_str()) != 0) failure_ = "windres failed: " + command;
-        else printed_ = readFile(text);
-        std::filesystem::remove(out);
-        std::filesystem::remove(text);
-    }
-    static std::string readFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-    }
-    void SetUp() override {
-        if (!failure_.empty()) FAIL() << failure_;
-        if (entries_.empty()) GTEST_SKIP() << "x86_64-w64-mingw32-windres is not installed";
-    }
-    static std::vector<const ResEntry*> ofType(WORD type) {
-        std::vector<const ResEntry*> out;
-        for (const ResEntry& e : entries_)
-            if (e.type.isId && e.type.id == type) out.push_back(&e);
-        return out;
-    }
-    static std::vector<ResEntry> entries_;
-    static std::string printed_;  // the resources as windres -O rc prints them
-    static std::string failure_;
-};
-std::vector<ResEntry> WindresAgreement::entries_;
-std::string WindresAgreement::printed_;
-std::string WindresAgreement::failure_;
-
-TEST_F(WindresAgreement, DialogsMatchTheCompiledTemplates) {
-    const ResourceSet& r = simwin::programResources();
-    ASSERT_EQ(r.dialogs.size(), ofType(5).size());
-    for (const ResEntry* e : ofType(5)) {
-        const DialogTemplate* ours = r.dialog(e->name);
-        ASSERT_NE(nullptr, ours) << e->name.text();
-        DialogTemplate compiled = dialogFromRes(e->data);
-        SCOPED_TRACE(e->name.text());
-        EXPECT_EQ(ours->language, e->language);
-        EXPECT_EQ(ours->style, compiled.style);
-        EXPECT_EQ(ours->exStyle, compiled.exStyle);
-        EXPECT_EQ(ours->helpId, compiled.helpId);
-        EXPECT_EQ(std::vector<int>({ours->x, ours->y, ours->cx, ours->cy}),
-                  std::vector<int>({compiled.x, compiled.y, compiled.cx, compiled.cy}));
-        EXPECT_EQ(ours->caption, compiled.caption);
-        EXPECT_EQ(upper(ours->className), upper(compiled.className));  // windres upper-cases class names
-        EXPECT_EQ(ours->menu, compiled.menu);
-        EXPECT_EQ(ours->fontName, compiled.fontName);
-        EXPECT_EQ(ours->pointSize, compiled.pointSize);
-        EXPECT_EQ(ours->weight, compiled.weight);
-        EXPECT_EQ(ours->italic, compiled.italic);
-        EXPECT_EQ(ours->charset, compiled.charset);
-        ASSERT_EQ(ours->items.size(), compiled.items.size());
-        for (size_t i = 0; i < ours->items.size(); ++i) {
-            const DialogItemTemplate& a = ours->items[i];
-            const DialogItemTemplate& b = compiled.items[i];
-            SCOPED_TRACE("control " + std::to_string(i));
-            EXPECT_EQ(upper(a.className), upper(b.className));
-            EXPECT_EQ(a.text, b.text);
-            EXPECT_EQ(a.id, b.id);
-            EXPECT_EQ(a.style, b.style);
-            EXPECT_EQ(a.exStyle, b.exStyle);
-            EXPECT_EQ(a.helpId, b.helpId);
-            EXPECT_EQ(std::vector<int>({a.x, a.y, a.cx, a.cy}), std::vector<int>({b.x, b.y, b.cx, b.cy}));
-        }
-    }
-}
-
-TEST_F(WindresAgreement, MenuStringsImagesManifestAndVersionMatch) {
-    const ResourceSet& r = simwin::programResources();
-    ASSERT_EQ(1u, ofType(4).size());
-    const ResEntry& menuEntry = *ofType(4)[0];
-    const simwin::MenuTemplate* menu = r.menu(menuEntry.name);
-    ASSERT_NE(nullptr, menu);
-    ResReader menuBytes(menuEntry.data);
-    size_t at = 4;  // the MENUITEMTEMPLATEHEADER
-    expectSameMenuItems(menu->items, menuFromRes(menuBytes, at));
-
-    std::map<UINT, std::string> strings;
-    for (const ResEntry* e : ofType(6)) {
-        ResReader s(e->data);
-        size_t p = 0;
-        for (UINT i = 0; i < 16; ++i) {
-            size_t n = s.u16(p);
-            std::u16string units;
-            for (size_t k = 0; k < n; ++k) units += static_cast<char16_t>(s.u16(p + 2 + 2 * k));
-            if (n) strings[(e->name.id - 1) * 16 + i] = simwin::utf8FromUtf16(units.data(), units.size());
-            p += 2 + 2 * n;
-        }
-    }
-    EXPECT_EQ(r.strings, strings);
-
-    const auto& files = simwin::programResourceFiles();
-    ASSERT_EQ(r.bitmaps.size(), ofType(2).size());
-    for (const ResEntry* e : ofType(2)) {
-        const simwin::BitmapResource* b = r.bitmap(e->name);
-        ASSERT_NE(nullptr, b) << e->name.text();
-        EXPECT_EQ(files.at(b->file).substr(14), e->data) << b->file;  // the file without its BITMAPFILEHEADER
-    }
-    ASSERT_EQ(1u, ofType(14).size());
-    ResReader group(ofType(14)[0]->data);
-    const simwin::IconResource* icon = r.icon(ofType(14)[0]->name);
-    ASSERT_NE(nullptr, icon);
-    ASSERT_EQ(icon->sizes.size(), group.u16(4));
-    for (size_t i = 0; i < icon->sizes.size(); ++i) {
-        EXPECT_EQ(static_cast<uint32_t>(icon->sizes[i].first), group.u16(6 + 14 * i) & 0xFF);
-        EXPECT_EQ(static_cast<uint32_t>(icon->bitCounts[i]), group.u16(6 + 14 * i + 6));
-    }
-    ASSERT_EQ(1u, ofType(24).size());
-    EXPECT_EQ(r.user(ResourceName::fromId(24), ResourceName::fromId(1))->data, ofType(24)[0]->data);
-
-    ASSERT_EQ(1u, ofType(16).size());
-    EXPECT_EQ(r.version.binary(), ofType(16)[0]->data);  // byte for byte
-}
-
-// The script as windres prints it back (numbers for every style, classes by ordinal, L"\x..." strings,
-// bitmaps and icon directories as data blocks) reads as the same resources. The one thing the printed form
-// cannot say is a cleared WS_VISIBLE: windres writes the bits without NOT, so reading them adds it again.
-TEST_F(WindresAgreement, ItsPrintedScriptReadsAsTheSameResources) {
-    ResourceSet printed = ResourceSet::parse(printed_, {}, false, "windres.rc");
-    const ResourceSet& r = simwin::programResources();
-    EXPECT_EQ(r.strings, printed.strings);
-    EXPECT_EQ(r.version.binary(), printed.version.binary());
-    ASSERT_EQ(r.bitmaps.size(), printed.bitmaps.size());
-    for (const simwin::BitmapResource& b : printed.bitmaps) {
-        ASSERT_NE(nullptr, r.bitmap(b.name)) << b.name.text();
-        EXPECT_EQ(r.bitmap(b.name)->pixels, b.pixels) << b.name.text();
-    }
-    ASSERT_EQ(1u, printed.icons.size());
-    EXPECT_EQ(r.icons.at(0).sizes, printed.icons[0].sizes);
-    ASSERT_EQ(1u, printed.menus.size());
-    expectSameMenuItems(r.menus.at(0).items, printed.menus[0].items, false);
-    ASSERT_EQ(r.dialogs.size(), printed.dialogs.size());
-    for (const DialogTemplate& d : printed.dialogs) {
-        const DialogTemplate* ours = r.dialog(d.name);
-        ASSERT_NE(nullptr, ours) << d.name.text();
-        SCOPED_TRACE(d.name.text());
-        EXPECT_EQ(ours->style, d.style);
-        EXPECT_EQ(ours->caption, d.caption);
-        EXPECT_EQ(ours->fontName, d.fontName);
-        ASSERT_EQ(ours->items.size(), d.items.size());
-        for (size_t i = 0; i < d.items.size(); ++i) {
-            EXPECT_EQ(ours->items[i].style | kVisible, d.items[i].style) << i;
-            EXPECT_EQ(ours->items[i].text, d.items[i].text) << i;
-            EXPECT_EQ(ours->items[i].id, d.items[i].id) << i;
-            EXPECT_EQ(upper(ours->items[i].className), upper(d.items[i].className)) << i;
-            EXPECT_EQ(std::vector<int>({ours->items[i].x, ours->items[i].y, ours->items[i].cx, ours->items[i].cy}),
-                      std::vector<int>({d.items[i].x, d.items[i].y, d.items[i].cx, d.items[i].cy}))
-                << i;
-        }
-    }
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "simwin/win32.h"
+#include "support/machine_directory.h"
 #include "support/temp_machine.h"
+#include "support/text_args.h"
 
 using testmachine::Load;
 
@@ -18,13 +20,8 @@ namespace {
 const DWORD kPoison = 0xdeadbeef;
 const char kProcessorKey[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
 
-LPSTR S(const char* text) { return const_cast<LPSTR>(text); }
-
-std::string Saved(const simwin::Machine& m) {
-    testmachine::TempDir dir;
-    m.save(dir.path.string());
-    return testmachine::ReadFile(dir.path / "machine.ini");
-}
+using testmachine::Saved;
+using textargs::S;
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 
 #include "simwin/win32.h"
 #include "support/temp_machine.h"
+#include "support/text_args.h"
 
 using testmachine::Load;
 
@@ -16,7 +17,7 @@ namespace {
 
 const DWORD kPoison = 0xdeadbeef;
 
-LPSTR S(const char* text) { return const_cast<LPSTR>(text); }
+using textargs::S;
 
 const char kDrivers[] =
     "[driver]\nname = Vestral X Driver\nfile = vxdrv.dll\ndata = vxres.dat\nconfig = vxui.dll\nhelp = vx.hlp\n"

@@ -10,6 +10,7 @@
 
 #include "simwin/win32.h"
 #include "support/temp_machine.h"
+#include "support/text_args.h"
 
 using testmachine::Load;
 
@@ -34,7 +35,7 @@ const char kMachine[] =
     "[processor]\nname = VxProc\n"
     "[processor]\nname = VxSpare\n";
 
-LPSTR S(const char* text) { return const_cast<LPSTR>(text); }
+using textargs::S;
 
 HANDLE Open(const char* name, DWORD access) {
     PRINTER_DEFAULTSA defaults = {NULL, NULL, access};

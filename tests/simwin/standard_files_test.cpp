@@ -7,6 +7,7 @@
 
 #include "simwin/standard_files.h"
 #include "simwin/win32.h"
+#include "support/machine_directory.h"
 #include "support/temp_machine.h"
 
 using testmachine::Load;
@@ -30,12 +31,7 @@ BOOL Protected(const std::string& path, DWORD& error) {
     return answer;
 }
 
-std::string Saved(const simwin::Machine& m, std::map<std::string, std::string>* files = nullptr) {
-    testmachine::TempDir dir;
-    m.save(dir.path.string());
-    if (files) *files = testmachine::Snapshot(dir.path / "drive");
-    return testmachine::ReadFile(dir.path / "machine.ini");
-}
+using testmachine::Saved;
 
 }  // namespace
 

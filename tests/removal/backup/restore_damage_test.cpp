@@ -10,21 +10,21 @@
 
 #include "support/backup_run.h"
 #include "support/built_machine.h"
+#include "support/log_text.h"
 
 namespace {
 
 const char kTool[] = "C:\\Windows\\System32\\spool\\drivers\\x64\\vxtool.exe";  // a file of the list, no driver's
 const char kTail[] = "/QUIET /SELECT:\"Office\"";
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using logtext::Has;
+using logtext::Log;
 
 bool HasNoCase(std::string text, std::string part) {
     for (std::string* s : {&text, &part})
         for (char& c : *s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     return Has(text, part);
 }
-
-std::string Log(const simwin::Machine& m) { return m.files.read(toolrun::kDefaultLog); }
 
 // The family's "Office" with a key, a value and a file of its own in the script, and "Labels", a printer of the
 // family on another driver, which stays.

@@ -7,14 +7,14 @@
 #include "simwin/pending_renames.h"
 #include "support/backup_run.h"
 #include "support/built_machine.h"
+#include "support/log_text.h"
 
 namespace {
 
 using backuprun::EVERY_KIND;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::string Log(const simwin::Machine& m) { return m.files.read(toolrun::kDefaultLog); }
+using logtext::Has;
+using logtext::Log;
 
 bool PrinterThere(const char* name) {
     HANDLE printer = NULL;
