@@ -21,8 +21,14 @@ folders="base resources script ui inventory removal writers report app simwin"
 present=$(for f in $folders; do if [ -d "$f" ]; then echo "$f"; fi; done)
 [ -n "$present" ] || { echo "check_layers: no source folders under $root" >&2; exit 1; }
 
+# Every file, so that an include naming a file beside the includer (as a quoted include is looked up first)
+# is told from one of the tree's folders.
+files=$(mktemp)
+trap 'rm -f "$files"' EXIT
+find $present -type f \( -name '*.h' -o -name '*.cpp' \) | sort >"$files"
+
 # "FILE INCLUDED" for every quoted include of the layered folders.
-find $present -type f \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z |
+tr '\n' '\0' <"$files" |
     xargs -0 awk '
         FNR == 1 { file = FILENAME }
         /^[ \t]*#[ \t]*include[ \t]*"/ {
@@ -31,8 +37,9 @@ find $present -type f \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z |
             sub(/".*$/, "", line)
             print file, line
         }' |
-awk '
+awk -v listing="$files" '
     BEGIN {
+        while ((getline entry < listing) > 0) exists[entry] = 1
         rank["base"] = 0; rank["resources"] = 0; rank["script"] = 1; rank["ui"] = 2
         rank["inventory"] = 3; rank["removal"] = 3; rank["writers"] = 4; rank["report"] = 4; rank["app"] = 5
         faults = 0
@@ -40,7 +47,11 @@ awk '
     function top(path) { return substr(path, 1, index(path "/", "/") - 1) }
     function unit(path) { sub(/\.(h|cpp)$/, "", path); return path }
     {
-        file = $1; inc = $2; from = top(file); to = top(inc)
+        file = $1; inc = $2
+        # Looked up beside the including file first: that is a unit of its own folder.
+        here = file; sub(/\/[^\/]*$/, "", here)
+        if ((here "/" inc) in exists) inc = here "/" inc
+        from = top(file); to = top(inc)
         if (from == "simwin") {
             if (to in rank) { print "simwin includes the tool: " file " -> " inc; faults++ }
             next

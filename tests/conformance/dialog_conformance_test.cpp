@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "conformance/conformance_env.h"
 #include "conformance/window_conformance.h"
 #include "support/msg_sequence.h"

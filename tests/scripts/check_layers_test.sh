@@ -35,6 +35,7 @@ row base-includes-script 1 "base/t.cpp (base) -> script/s.h" script/s.h: base/t.
 row removal-includes-writers 1 "removal/backup/b.cpp (removal) -> writers/p.h" writers/p.h: removal/backup/b.cpp:writers/p.h
 row script-reaches-the-platform 1 "only base/ reaches the platform: script/s.cpp" script/s.cpp:simwin/win32.h
 row simwin-includes-the-tool 1 "simwin includes the tool: simwin/src/x.cpp" simwin/src/x.cpp:base/platform.h
+row simwin-includes-a-folder-beside-it 0 "" simwin/src/resources/r.h: simwin/src/x.cpp:resources/r.h
 row circle-in-a-folder 1 "circle of includes:" removal/a.h:removal/b.h removal/b.h:removal/c.h removal/c.h:removal/a.h
 row header-and-source-are-one-unit 0 "" removal/a.h: removal/a.cpp:removal/a.h removal/b.cpp:removal/a.h
 

@@ -1,7 +1,7 @@
 // Texts as the ANSI Win32 functions take them: many declare LPSTR for a text they only read.
 #pragma once
 
-#include "app/platform.h"
+#include "base/platform.h"
 
 namespace textargs {
 
