@@ -26,6 +26,10 @@
 #include "removal/registry_remover.h"
 #include "removal/removal_journal.h"
 #include "removal/removal_state.h"
+#include "report/fleet.h"
+#include "report/log_text.h"
+#include "report/report_csv.h"
+#include "report/report_html.h"
 #include "script/database.h"
 #include "script/script_file.h"
 #include "simwin/machine.h"
@@ -580,6 +584,46 @@ inline std::string RunRegTextInput(simwin::Machine&, const uint8_t* data, size_t
     }
     DeleteRegistryTree(HKEY_CURRENT_USER, base.c_str());
     return broken;
+}
+
+// The bytes of a log (logs, if the input holds "\f", one log per part): read, made into a fleet, written as the
+// page and the CSV. Every run is one machine's or another's, the page is UTF-8 whatever the bytes were, no text
+// of a log makes markup, and the CSV has one record per machine besides its header.
+inline std::string RunLogReaderInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    LogFolder folder;
+    size_t runs = 0;
+    for (size_t at = 0, n = 0; at <= bytes.size(); ++n) {
+        size_t end = bytes.find('\f', at);
+        if (end == std::string::npos) end = bytes.size();
+        folder.logs.push_back(ReadLogText(bytes.substr(at, end - at), "C:\\logs\\log" + std::to_string(n) + ".log"));
+        runs += folder.logs.back().runs.size();
+        at = end + 1;
+    }
+    const Fleet fleet = MakeFleet(folder);
+    unsigned machines = 0;
+    for (unsigned n : fleet.byOutcome) machines += n;
+    if (machines != fleet.machines.size()) return "the outcomes do not add up to the machines";
+    if (fleet.runs != runs) return "a run was lost or counted twice";
+    const std::string page = FleetHtml(fleet);
+    if (!IsValidUtf8(page)) return "the page is not UTF-8";
+    auto count = [&page](const char* what) {
+        size_t n = 0;
+        for (size_t at = page.find(what); at != std::string::npos; at = page.find(what, at + 1)) ++n;
+        return n;
+    };
+    if (count("<script") != 1 || count("<tr data-outcome=") != OUTCOME_COUNT + fleet.machines.size() || count("<img") ||
+        count("<a "))
+        return "a text of the log made markup";
+    const std::string csv = FleetCsv(fleet);
+    size_t records = 0;
+    bool quoted = false;
+    for (size_t i = 0; i < csv.size(); ++i) {
+        if (csv[i] == '"') quoted = !quoted;
+        if (!quoted && csv.compare(i, 2, "\r\n") == 0) ++records;
+    }
+    if (quoted || records != fleet.machines.size() + 1) return "the CSV does not have one record per machine";
+    return "";
 }
 
 }  // namespace fuzz
