@@ -8,7 +8,8 @@ const char kStyle[] =
     "body{font-family:sans-serif;margin:1.5em;color:#222}h1{font-size:1.4em}h2{font-size:1.15em;margin-top:1.6em}"
     "table{border-collapse:collapse;margin:.5em 0}th,td{border:1px solid #bbb;padding:.2em .5em;text-align:left}"
     "th{background:#eee}td.n{text-align:right}.note{color:#555}#machines th{cursor:pointer}"
-    ".bar{fill:#4a7ab5}.bad{fill:#c0504d}.warn{fill:#e0a030}";
+    ".bar{fill:#4a7ab5}.bad{fill:#c0504d}.warn{fill:#e0a030}.side{display:flex;gap:2.5em;align-items:flex-start}"
+    "ul.names{padding:0}ul.names li{display:inline-block;margin:0 1.2em .2em 0}";
 
 // Sorting by a column's head and filtering by a text and an outcome; without script the table stands as written.
 const char kScript[] =
@@ -68,7 +69,7 @@ std::string Outcomes(const Fleet& fleet) {
         table += "<tr data-outcome=\"" + std::string(MachineOutcomeName(outcome)) + "\"><td>" + MachineOutcomeName(outcome) +
                  "</td>" + NumCell(n) + "</tr>";
     }
-    return "<h2>Machines by outcome</h2>" + svg + "</svg>" + table + "</tbody></table>";
+    return "<h2>Machines by outcome</h2><div class=\"side\">" + svg + "</svg>" + table + "</tbody></table></div>";
 }
 
 // The machines that still need the administrator: printers held, a restart, a removal to resume.
@@ -93,7 +94,7 @@ std::string Attention(const Fleet& fleet) {
         }
     }
     auto list = [](const std::string& id, const std::string& title, unsigned n, const std::string& items, const char* after) {
-        return "<h2 id=\"" + id + "\">" + title + ": " + Num(n) + "</h2>" + (n ? "<ul>" + items + "</ul>" : "") +
+        return "<h2 id=\"" + id + "\">" + title + ": " + Num(n) + "</h2>" + (n ? "<ul class=\"names\">" + items + "</ul>" : "") +
                (n && after[0] ? std::string("<p class=\"note\">") + after + "</p>" : "");
     };
     return list("held", "Machines still holding family printers", nHeld, held, "") +

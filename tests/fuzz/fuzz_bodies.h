@@ -392,6 +392,8 @@ inline std::string CheckAcceptedOptions(const CRunOptions& o) {
     if (!o.logPath.empty() && !plainText(o.logPath)) return "a bad /LOG path accepted";
     if ((o.mode == CRunOptions::MODE_PLAN) != !o.planPath.empty()) return "the plan mode and its path disagree";
     if (!o.planPath.empty() && !plainText(o.planPath)) return "a bad /PLAN path accepted";
+    if ((o.mode == CRunOptions::MODE_REPORT) != !o.reportFolder.empty() || o.reportFolder.empty() != o.outPath.empty())
+        return "the report mode, its folder and its page disagree";
     return std::string();
 }
 
@@ -407,6 +409,8 @@ inline std::string WriteOptions(const CRunOptions& o) {
     if (o.restart) line += " /RESTART";
     if (!o.logPath.empty()) line += " /LOG:\"" + o.logPath + "\"";
     if (!o.planPath.empty()) line += " /PLAN:\"" + o.planPath + "\"";
+    if (!o.capturePath.empty()) line += " /CAPTURE:\"" + o.capturePath + "\"";
+    if (!o.reportFolder.empty()) line += " /REPORT:\"" + o.reportFolder + "\" /OUT:\"" + o.outPath + "\"";
     return line;
 }
 
@@ -429,7 +433,8 @@ inline std::string RunRunOptionsInput(simwin::Machine& m, const uint8_t* data, s
         CRunOptions written;
         if (!written.Parse(WriteOptions(o).c_str())) return "the written options are refused: " + written.error;
         if (written.mode != o.mode || written.selectAll != o.selectAll || written.selectNames != o.selectNames ||
-            written.restart != o.restart || written.logPath != o.logPath || written.planPath != o.planPath)
+            written.restart != o.restart || written.logPath != o.logPath || written.planPath != o.planPath ||
+            written.reportFolder != o.reportFolder || written.outPath != o.outPath)
             return "the written options read differently: " + WriteOptions(o);
     }
 

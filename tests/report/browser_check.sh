@@ -11,7 +11,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 sim=${1:-$root/build/host/bin/korun04-sim}
 browser=$(command -v chromium || command -v chromium-browser || true)
 [[ -n $browser ]] || { echo "browser check: no chromium here (scripts/common.sh installs it)"; exit 1; }
-work=$(mktemp -d)
+# A fixed place below the build directory, so that the page (which names its folder) and its screenshot are
+# the same from run to run.
+work=$root/build/fleet-report-check
+rm -rf "$work"
+mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 
 bash "$root/bench/make_fleet_logs.sh" "$work/fleet" 40

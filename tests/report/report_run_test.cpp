@@ -56,35 +56,30 @@ std::vector<std::string> SummaryCounts(const std::string& log) {
 
 class FleetReportRun : public ::testing::Test {
 protected:
+    // The log of runs with these tails on a machine of that name, each expected to end with its code. Each
+    // machine is current only while it runs (a scope of simwin's nests).
+    std::string LogOf(const std::string& computer, const std::vector<std::pair<std::string, int>>& runs,
+                      const std::function<void(simwin::Machine&)>& change = {}) {
+        FleetMember member(computer, change);
+        for (const auto& run : runs) EXPECT_EQ(member.Run(run.first), run.second) << computer << " " << run.first;
+        return member.Log();
+    }
+
     void SetUp() override {
-        FleetMember restart("PC-RESTART");
-        ASSERT_EQ(restart.Run("/QUIET /SELECT:ALL"), 3010);
-        logs["C:\\Fleet\\pc-restart.log"] = restart.Log();
+        const std::string whole = LogOf("PC-RESTART", {{"/QUIET /SELECT:ALL", 3010}});
+        logs["C:\\Fleet\\pc-restart.log"] = whole;
         // The same log cut where a killed process left it: after the first driver of stage 4.
-        const std::string whole = restart.Log();
-        const size_t cut = whole.find("\r\n", whole.find(" stage 4 | driver | "));
-        std::string cutShort = whole.substr(0, cut + 2);
+        std::string cutShort = whole.substr(0, whole.find("\r\n", whole.find(" stage 4 | driver | ")) + 2);
         const std::string name = "PC-RESTART ";
         cutShort.replace(cutShort.find(name), name.size(), "PC-CUT ");
         logs["C:\\Fleet\\pc-cut.log"] = cutShort;
-
-        FleetMember noAdmin("PC-USER", [](simwin::Machine& m) { m.system.admin = false; });
-        ASSERT_EQ(noAdmin.Run("/QUIET /SELECT:ALL"), 740);
-        logs["C:\\Fleet\\pc-user.log"] = noAdmin.Log();
-
-        FleetMember bad("PC-BAD");
-        ASSERT_EQ(bad.Run("/QUIET"), 87);
-        logs["C:\\Fleet\\pc-bad.log"] = bad.Log();
-
-        FleetMember held("PC-HELD");
-        ASSERT_EQ(held.Run("/QUIET /SELECT:\"Labels\""), 3010);
-        logs["C:\\Fleet\\pc-held.log"] = held.Log();
-
+        logs["C:\\Fleet\\pc-user.log"] =
+            LogOf("PC-USER", {{"/QUIET /SELECT:ALL", 740}}, [](simwin::Machine& m) { m.system.admin = false; });
+        logs["C:\\Fleet\\pc-bad.log"] = LogOf("PC-BAD", {{"/QUIET", 87}});
+        logs["C:\\Fleet\\pc-held.log"] = LogOf("PC-HELD", {{"/QUIET /SELECT:\"Labels\"", 3010}});
         // Two runs in one log, in a machine's own folder: the second removes what the first left.
-        FleetMember twice("PC-TWICE");
-        ASSERT_EQ(twice.Run("/QUIET /SELECT:\"Office\""), 3010);
-        ASSERT_EQ(twice.Run("/QUIET /SELECT:ALL"), 3010);
-        logs["C:\\Fleet\\pc-twice\\korun04.log"] = twice.Log();
+        logs["C:\\Fleet\\pc-twice\\korun04.log"] =
+            LogOf("PC-TWICE", {{"/QUIET /SELECT:\"Office\"", 3010}, {"/QUIET /SELECT:ALL", 3010}});
 
         // The report runs on a machine of its own, which holds the logs (and files that are none).
         reporter = std::make_unique<FleetMember>("ADMIN-PC");
