@@ -8,6 +8,7 @@
 #include "report/fleet.h"
 #include "report/log_reader.h"
 #include "report/log_text.h"
+#include "simwin/machine.h"
 
 namespace {
 
@@ -133,6 +134,8 @@ TEST(LogReader, RunsOfOneLogAreItsHistoryAndUnknownLinesAreCounted) {
 }
 
 TEST(LogReader, LinesInUtf8StayAndOtherBytesAreKeptLosslessly) {
+    simwin::Machine machine;  // the conversion asks Windows
+    simwin::MachineScope scope(machine);
     const std::string utf8 = "09:00:10 message box | \"アンインストール\": \"OK\" -> OK (not shown)\r\n";
     // "アン" in code page 932, and a trail byte that is a backslash ("ソ" is 0x83 0x5C).
     const std::string cp932 = "09:00:10 message box | \"\x83\x41\x83\x93\x83\x5C\": \"x\" -> OK (not shown)\r\n";

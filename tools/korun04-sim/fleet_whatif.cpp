@@ -25,15 +25,16 @@ void ReadPlan(const std::string& plan, WhatIfMachine& w) {
     std::string section, printer;
     std::set<std::string> refused;
     std::vector<std::string> removal;
-    bool listed = false, kept = true;
+    // A printer the selection list offers (listed, of the family or managed by Pavane) that is chosen.
+    bool listed = false, kept = true, ours = false;
     auto endPrinter = [&]() {
-        if (section == "[printer]" && listed && !kept) w.printers.push_back(printer);
+        if (section == "[printer]" && listed && ours && !kept) w.printers.push_back(printer);
     };
     for (const std::string& line : TextLines(plan)) {
         if (!line.empty() && line[0] == '[') {
             endPrinter();
             section = line;
-            listed = false;
+            listed = ours = false;
             kept = true;
             continue;
         }
@@ -41,6 +42,7 @@ void ReadPlan(const std::string& plan, WhatIfMachine& w) {
             if (line.rfind("name = ", 0) == 0) printer = line.substr(7);
             if (line == "listed = 1") listed = true;
             if (line == "kept = 0") kept = false;
+            if (line == "family = 1" || (line.rfind("paved = ", 0) == 0 && line.size() > 8)) ours = true;
         } else if (section == "[keep]" && !line.empty()) {
             ++w.kept;
         } else if (section == "[removal]" && !line.empty()) {
