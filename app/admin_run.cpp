@@ -26,6 +26,7 @@ const char* ModeName(CRunOptions::Mode mode) {
     case CRunOptions::MODE_QUIET: return "unattended removal (/QUIET)";
     case CRunOptions::MODE_PLAN: return "what-if plan (/PLAN)";
     case CRunOptions::MODE_CAPTURE: return "capture of the machine (/CAPTURE)";
+    case CRunOptions::MODE_REPORT: return "fleet report (/REPORT)";
     default: return "interactive";
     }
 }

@@ -11,7 +11,7 @@ namespace {
 
 // The options the tool knows: the loading phase's filters and the administrator's.
 const char* const kKnownOptions[] = {"MFG", "PRN", "UNPAV", "LOG", "PLAN", "QUIET", "SELECT", "RESTART",
-                                     "RESTORE", "RESUME", "KEEPBACKUPS", "CAPTURE", "?", "HELP"};
+                                     "RESTORE", "RESUME", "KEEPBACKUPS", "CAPTURE", "REPORT", "OUT", "?", "HELP"};
 
 bool IsKnown(const char* name) {
     for (const char* known : kKnownOptions)
@@ -84,7 +84,7 @@ bool CRunOptions::Parse(const char* commandLine) {
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back(0);
 
-    bool quiet = false, plan = false, logGiven = false, capture = false;
+    bool quiet = false, plan = false, logGiven = false, capture = false, report = false, out = false;
     char* rest = buffer.data();
     bool program = true;  // the first token is the program's path
     while (rest && *rest) {
@@ -134,11 +134,13 @@ bool CRunOptions::Parse(const char* commandLine) {
                 fail("/KEEPBACKUPS keeps at least the backup set of this run: /KEEPBACKUPS:1");
             else
                 keepBackups = static_cast<unsigned>(atoi(n.c_str()));
-        } else if (_strcmpi(name, "LOG") == 0 || _strcmpi(name, "PLAN") == 0 || _strcmpi(name, "CAPTURE") == 0) {
+        } else if (_strcmpi(name, "LOG") == 0 || _strcmpi(name, "PLAN") == 0 || _strcmpi(name, "CAPTURE") == 0 ||
+                   _strcmpi(name, "REPORT") == 0 || _strcmpi(name, "OUT") == 0) {
             const bool isLog = _strcmpi(name, "LOG") == 0, isPlan = _strcmpi(name, "PLAN") == 0;
-            bool& given = isLog ? logGiven : isPlan ? plan : capture;
-            std::string& path = isLog ? logPath : isPlan ? planPath : capturePath;
-            const char* what = isLog || isPlan ? "file name" : "folder name";
+            const bool isReport = _strcmpi(name, "REPORT") == 0, isOut = _strcmpi(name, "OUT") == 0;
+            bool& given = isLog ? logGiven : isPlan ? plan : isReport ? report : isOut ? out : capture;
+            std::string& path = isLog ? logPath : isPlan ? planPath : isReport ? reportFolder : isOut ? outPath : capturePath;
+            const char* what = isLog || isPlan || isOut ? "file name" : "folder name";
             std::string value, why;
             if (given) fail("/" + o.name + " given twice");
             given = true;
@@ -167,7 +169,12 @@ bool CRunOptions::Parse(const char* commandLine) {
         }
         // MFG, PRN and UNPAV belong to the loading phase, which reads them itself.
     }
-    mode = capture ? MODE_CAPTURE : plan ? MODE_PLAN : quiet ? MODE_QUIET : MODE_INTERACTIVE;
+    mode = report ? MODE_REPORT : capture ? MODE_CAPTURE : plan ? MODE_PLAN : quiet ? MODE_QUIET : MODE_INTERACTIVE;
+    // The report only reads a folder of logs: it goes with /OUT alone, and /OUT with it.
+    if (report && (capture || plan || quiet || selectGiven || restart || restore || resume || logGiven))
+        fail("/REPORT stands alone (with /OUT): it reads logs and touches nothing else");
+    if (report && !out) fail("/REPORT needs the page to write: /OUT:\"report.html\"");
+    if (out && !report) fail("/OUT goes with /REPORT only");
     // The capture only reads the machine: it goes with /LOG alone.
     if (capture && (plan || quiet || selectGiven || restart || restore || resume))
         fail("/CAPTURE stands alone (with /LOG at most): it neither plans nor removes");

@@ -1,6 +1,6 @@
 // The administrator's options of the command line: where the removal log goes (/LOG), a what-if plan
 // written instead of a removal (/PLAN), the unattended removal (/QUIET with /SELECT and /RESTART), and the
-// capture of the machine for the simulator (/CAPTURE).
+// capture of the machine for the simulator (/CAPTURE), and the fleet report of many machines' logs (/REPORT, /OUT).
 // They are written like the loading phase's options ("/" or "-", a name, ":" and values separated by ","
 // outside double quotes); a command line without them runs the tool exactly as before.
 #pragma once
@@ -15,12 +15,15 @@ public:
         MODE_QUIET,        // /QUIET: the same run with every window hidden, the questions answered here
         MODE_PLAN,         // /PLAN: the loading phase and the selection, the plan written, nothing removed
         MODE_CAPTURE,      // /CAPTURE: the machine's printing state written as a machine directory, nothing changed
+        MODE_REPORT,       // /REPORT with /OUT: the fleet report of a folder of logs, nothing else
     };
 
     Mode mode = MODE_INTERACTIVE;
     std::string logPath;                   // /LOG:"path"; empty: korun04.log in the temporary directory
     std::string planPath;                  // /PLAN:"path"
     std::string capturePath;               // /CAPTURE:"folder"
+    std::string reportFolder;              // /REPORT:"folder": the logs the fleet report reads
+    std::string outPath;                   // /OUT:"file": the report's page (its CSV beside it)
     bool selectGiven = false;              // /SELECT was given
     bool selectAll = false;                // /SELECT:ALL (ALL without double quotes)
     std::vector<std::string> selectNames;  // /SELECT:"name","name", without their double quotes

@@ -7,6 +7,7 @@
 #include "app/capture_folder.h"
 #include "base/library_loading.h"
 #include "app/main_dlg.h"
+#include "app/report_run.h"
 #include "app/restore_run.h"
 #include "writers/capture_writer.h"
 #include "resources/resource.h"
@@ -128,6 +129,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, in
     if (commandTail && _strcmpi(commandTail, "RestartSpooler") == 0) return RunRestartSpooler();
     // The options are shown before anything else: no other copy is looked for, nothing is touched.
     if (CommandLineAsksForHelp()) return ShowOptions(instance);
+    // The fleet report reads logs and nothing else: no other copy is looked for, no administrator is needed.
+    if (CommandLineIsReport()) return RunReport();
     if (CommandLineIsCapture()) return RunCapture();
     try {
         return RunInteractive(instance);

@@ -40,7 +40,7 @@ target_include_directories(korun04_builder PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(korun04_builder PUBLIC simwin korun04_program)
 
 add_executable(korun04-sim tools/korun04-sim/main.cpp tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp
-               tools/korun04-sim/changes.cpp tools/korun04-sim/build_machine.cpp)
+               tools/korun04-sim/changes.cpp tools/korun04-sim/build_machine.cpp tools/korun04-sim/fleet_whatif.cpp)
 target_link_libraries(korun04-sim PRIVATE korun04_logic korun04_builder)
 target_compile_definitions(korun04-sim PRIVATE KORUN_DEMO_MACHINE="${CMAKE_SOURCE_DIR}/examples/demo")
 
@@ -49,8 +49,9 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 file(GLOB_RECURSE KORUN_TEST_SOURCES CONFIGURE_DEPENDS
      tests/base/*.cpp tests/app/*.cpp tests/script/*.cpp tests/inventory/*.cpp tests/removal/*.cpp tests/ui/*.cpp
-     tests/simwin/*.cpp tests/tools/*.cpp tests/conformance/*.cpp)
-add_executable(korun04_tests ${KORUN_TEST_SOURCES} tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp tools/korun04-sim/changes.cpp)
+     tests/simwin/*.cpp tests/tools/*.cpp tests/conformance/*.cpp tests/report/*.cpp)
+add_executable(korun04_tests ${KORUN_TEST_SOURCES} tools/korun04-sim/plan.cpp tools/korun04-sim/lint.cpp tools/korun04-sim/changes.cpp
+               tools/korun04-sim/fleet_whatif.cpp)
 target_include_directories(korun04_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(korun04_tests PRIVATE korun04_logic korun04_builder GTest::gtest GTest::gtest_main)
 target_compile_definitions(korun04_tests PRIVATE

@@ -20,7 +20,7 @@ imports=$(x86_64-w64-mingw32-nm "$exe" | awk '$2 == "I" && $3 ~ /^__imp_/ {sub(/
     comm -23 - <(echo "$crt"))
 [[ -n $imports ]] || { echo "conformance doc: no imports read from $exe"; exit 1; }
 for name in $imports; do
-    grep -rqw --include='*.cpp' --include='*.h' "$name" "$root"/{app,script,inventory,removal,ui} "$root/tools/korun04" ||
+    grep -rqw --include='*.cpp' --include='*.h' "$name" "$root"/{app,script,inventory,removal,ui,report} "$root/tools/korun04" ||
         continue
     if ! grep -q "^| \`$name\` |" "$doc"; then
         echo "conformance doc: $name is called by the tool but has no row in docs/conformance.md"

@@ -10,6 +10,8 @@ KORUN_HOST_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest)
 KORUN_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 KORUN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools)
 KORUN_WINE_PACKAGES=(wine64 xvfb procps locales imagemagick fonts-wine fonts-ipafont-gothic)
+# The fleet report rendered by a real browser (tests/report/browser_check.sh).
+KORUN_REPORT_PACKAGES=(chromium)
 
 korun_step() { echo; echo "==> $*"; }
 

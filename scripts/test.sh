@@ -5,7 +5,8 @@
 #   bash scripts/test.sh
 #
 # Environment: KORUN_JOBS (parallel jobs, default 2), KORUN_HOST_BUILD_DIR (default build/host),
-# KORUN_WINDOWS_BUILD_DIR (default build/windows).
+# KORUN_WINDOWS_BUILD_DIR (default build/windows), KORUN_REPORT_BROWSER_CHECK=0 (skips the fleet report's
+# browser check and the install of chromium).
 set -euo pipefail
 exec </dev/null
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -28,8 +29,11 @@ report() {
 trap report EXIT
 
 korun_step "packages"
+browser_check=${KORUN_REPORT_BROWSER_CHECK:-1}
+report_packages=()
+[[ $browser_check == 0 ]] || report_packages=("${KORUN_REPORT_PACKAGES[@]}")
 korun_ensure_packages "${KORUN_HOST_PACKAGES[@]}" "${KORUN_FUZZ_PACKAGES[@]}" \
-                      "${KORUN_WINDOWS_PACKAGES[@]}" "${KORUN_WINE_PACKAGES[@]}"
+                      "${KORUN_WINDOWS_PACKAGES[@]}" "${KORUN_WINE_PACKAGES[@]}" "${report_packages[@]}"
 phase_done "packages"
 
 korun_step "host build ($KORUN_HOST_BUILD_DIR)"
@@ -40,6 +44,12 @@ phase_done "host build"
 korun_step "host tests"
 ctest --test-dir "$KORUN_HOST_BUILD_DIR" -j "$KORUN_JOBS" --output-on-failure --no-tests=error --timeout 300
 phase_done "host tests"
+
+if [[ $browser_check != 0 ]]; then
+    korun_step "fleet report in a browser"
+    bash tests/report/browser_check.sh "$KORUN_HOST_BUILD_DIR/bin/korun04-sim"
+    phase_done "fleet report browser"
+fi
 
 korun_step "windows build ($KORUN_WINDOWS_BUILD_DIR)"
 korun_configure windows "$KORUN_WINDOWS_BUILD_DIR"

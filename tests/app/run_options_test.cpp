@@ -198,3 +198,42 @@ TEST(RunOptions, CaptureTakesOneFolderAndStandsAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// /REPORT: one folder and /OUT with one file, and nothing beside them.
+TEST(RunOptions, ReportTakesAFolderAndAPageAndStandsAlone) {
+    struct Row {
+        const char* tail;
+        CRunOptions::Mode mode;
+        const char* folder;
+        const char* out;
+        const char* error;  // the start of the reason; "" for none
+    } rows[] = {
+        {"/REPORT:\"\\\\server\\logs\" /OUT:\"C:\\Admin\\fleet.html\"", CRunOptions::MODE_REPORT, "\\\\server\\logs",
+         "C:\\Admin\\fleet.html", ""},
+        {"-out:r.html -report:D:\\logs", CRunOptions::MODE_REPORT, "D:\\logs", "r.html", ""},
+        {"/REPORT:D:\\logs", CRunOptions::MODE_REPORT, "D:\\logs", "", "/REPORT needs the page to write"},
+        {"/OUT:r.html", CRunOptions::MODE_INTERACTIVE, "", "r.html", "/OUT goes with /REPORT only"},
+        {"/REPORT /OUT:r.html", CRunOptions::MODE_REPORT, "", "r.html", "/REPORT takes one folder name"},
+        {"/REPORT:a /OUT:\"\"", CRunOptions::MODE_REPORT, "a", "", "/OUT: an empty file name"},
+        {"/REPORT:a /OUT:b /OUT:c", CRunOptions::MODE_REPORT, "a", "c", "/OUT given twice"},
+        {"/REPORT:a /OUT:b /QUIET /SELECT:ALL", CRunOptions::MODE_REPORT, "a", "b", "/REPORT stands alone"},
+        {"/REPORT:a /OUT:b /CAPTURE:c", CRunOptions::MODE_REPORT, "a", "b", "/REPORT stands alone"},
+        {"/REPORT:a /OUT:b /LOG:c", CRunOptions::MODE_REPORT, "a", "b", "/REPORT stands alone"},
+        {"/REPORT:a /OUT:b /RESUME", CRunOptions::MODE_REPORT, "a", "b", "/REPORT stands alone"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tail);
+        CRunOptions o = Parsed(row.tail);
+        EXPECT_EQ(row.mode, o.mode);
+        EXPECT_EQ(row.folder, o.reportFolder);
+        EXPECT_EQ(row.out, o.outPath);
+        EXPECT_EQ(0u, o.error.find(row.error)) << o.error;
+        if (!row.error[0]) {
+            EXPECT_EQ("", o.error);
+        }
+    }
+}
+
+}  // namespace

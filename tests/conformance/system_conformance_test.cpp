@@ -22,6 +22,29 @@ std::string SystemFile(const char* name) {
     return std::string(system) + "\\" + name;
 }
 
+// Code page 932, as a Japanese Windows writes its log: converted whole, or refused whole. The fleet report
+// reads such lines through this call and keeps their bytes escaped when it is refused.
+TEST_F(SystemConformance, CodePage932ConvertsOrIsRefusedWhole) {
+    const char text[] = "\x83\x41\x83\x93";  // "アン"
+    WCHAR wide[8];
+    std::memset(wide, 0xbd, sizeof wide);
+    SetLastError(kPoison);
+    const int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text, 4, wide, 8);
+#ifdef _WIN32
+    // Windows and Wine: two characters, the last error untouched.
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(wide[0], static_cast<WCHAR>(0x30A2));
+    EXPECT_EQ(wide[1], static_cast<WCHAR>(0x30F3));
+    EXPECT_EQ(wide[2], static_cast<WCHAR>(0xbdbd));
+    EXPECT_EQ(GetLastError(), kPoison);
+#else
+    // simwin knows the ANSI and OEM code pages (UTF-8 there) and UTF-8 only: refused, nothing written.
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(wide[0], static_cast<WCHAR>(0xbdbd));
+#endif
+}
+
 }  // namespace
 
 // sfc.dll is found in the system directory only; a name that is not there is not looked for elsewhere.

@@ -26,6 +26,10 @@
 #include "removal/registry_remover.h"
 #include "removal/backup/removal_journal.h"
 #include "removal/backup/removal_state.h"
+#include "report/fleet.h"
+#include "report/log_text.h"
+#include "report/report_csv.h"
+#include "report/report_html.h"
 #include "script/database.h"
 #include "script/script_file.h"
 #include "simwin/machine.h"
@@ -388,6 +392,8 @@ inline std::string CheckAcceptedOptions(const CRunOptions& o) {
     if (!o.logPath.empty() && !plainText(o.logPath)) return "a bad /LOG path accepted";
     if ((o.mode == CRunOptions::MODE_PLAN) != !o.planPath.empty()) return "the plan mode and its path disagree";
     if (!o.planPath.empty() && !plainText(o.planPath)) return "a bad /PLAN path accepted";
+    if ((o.mode == CRunOptions::MODE_REPORT) != !o.reportFolder.empty() || o.reportFolder.empty() != o.outPath.empty())
+        return "the report mode, its folder and its page disagree";
     return std::string();
 }
 
@@ -403,6 +409,8 @@ inline std::string WriteOptions(const CRunOptions& o) {
     if (o.restart) line += " /RESTART";
     if (!o.logPath.empty()) line += " /LOG:\"" + o.logPath + "\"";
     if (!o.planPath.empty()) line += " /PLAN:\"" + o.planPath + "\"";
+    if (!o.capturePath.empty()) line += " /CAPTURE:\"" + o.capturePath + "\"";
+    if (!o.reportFolder.empty()) line += " /REPORT:\"" + o.reportFolder + "\" /OUT:\"" + o.outPath + "\"";
     return line;
 }
 
@@ -425,7 +433,8 @@ inline std::string RunRunOptionsInput(simwin::Machine& m, const uint8_t* data, s
         CRunOptions written;
         if (!written.Parse(WriteOptions(o).c_str())) return "the written options are refused: " + written.error;
         if (written.mode != o.mode || written.selectAll != o.selectAll || written.selectNames != o.selectNames ||
-            written.restart != o.restart || written.logPath != o.logPath || written.planPath != o.planPath)
+            written.restart != o.restart || written.logPath != o.logPath || written.planPath != o.planPath ||
+            written.reportFolder != o.reportFolder || written.outPath != o.outPath)
             return "the written options read differently: " + WriteOptions(o);
     }
 
@@ -580,6 +589,46 @@ inline std::string RunRegTextInput(simwin::Machine&, const uint8_t* data, size_t
     }
     DeleteRegistryTree(HKEY_CURRENT_USER, base.c_str());
     return broken;
+}
+
+// The bytes of a log (logs, if the input holds "\f", one log per part): read, made into a fleet, written as the
+// page and the CSV. Every run is one machine's or another's, the page is UTF-8 whatever the bytes were, no text
+// of a log makes markup, and the CSV has one record per machine besides its header.
+inline std::string RunLogReaderInput(simwin::Machine&, const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    LogFolder folder;
+    size_t runs = 0;
+    for (size_t at = 0, n = 0; at <= bytes.size(); ++n) {
+        size_t end = bytes.find('\f', at);
+        if (end == std::string::npos) end = bytes.size();
+        folder.logs.push_back(ReadLogText(bytes.substr(at, end - at), "C:\\logs\\log" + std::to_string(n) + ".log"));
+        runs += folder.logs.back().runs.size();
+        at = end + 1;
+    }
+    const Fleet fleet = MakeFleet(folder);
+    unsigned machines = 0;
+    for (unsigned n : fleet.byOutcome) machines += n;
+    if (machines != fleet.machines.size()) return "the outcomes do not add up to the machines";
+    if (fleet.runs != runs) return "a run was lost or counted twice";
+    const std::string page = FleetHtml(fleet);
+    if (!IsValidUtf8(page)) return "the page is not UTF-8";
+    auto count = [&page](const char* what) {
+        size_t n = 0;
+        for (size_t at = page.find(what); at != std::string::npos; at = page.find(what, at + 1)) ++n;
+        return n;
+    };
+    if (count("<script") != 1 || count("<tr data-outcome=") != OUTCOME_COUNT + fleet.machines.size() || count("<img") ||
+        count("<a "))
+        return "a text of the log made markup";
+    const std::string csv = FleetCsv(fleet);
+    size_t records = 0;
+    bool quoted = false;
+    for (size_t i = 0; i < csv.size(); ++i) {
+        if (csv[i] == '"') quoted = !quoted;
+        if (!quoted && csv.compare(i, 2, "\r\n") == 0) ++records;
+    }
+    if (quoted || records != fleet.machines.size() + 1) return "the CSV does not have one record per machine";
+    return "";
 }
 
 }  // namespace fuzz

@@ -53,6 +53,8 @@ TEST(FuzzRegression, BackupSetInputs) { EXPECT_GT(ReplayAll("backup_set", fuzz::
 
 TEST(FuzzRegression, RegTextInputs) { EXPECT_GT(ReplayAll("reg_text", fuzz::RunRegTextInput), 0); }
 
+TEST(FuzzRegression, LogReaderInputs) { EXPECT_GT(ReplayAll("log_reader", fuzz::RunLogReaderInput), 0); }
+
 // The kept input that showed the two edits bound a section differently: a "[" on the header line ends the
 // section for the search, while the deletion starts after the header line.
 TEST(FuzzRegression, BracketOnTheHeaderLine) {

@@ -6,6 +6,7 @@
 //   korun04-sim --lint SCRIPT...          the scripts' findings (tools/korun04-sim/lint.h)
 //   korun04-sim --lint --machine DIR      every script of the machine, and what its removal would refuse or miss
 //   korun04-sim --build-machine RECIPE --save DIR   the machine a RECIPE describes, built and saved (build_machine.h)
+//   korun04-sim --report DIR --out FILE   the fleet report of DIR's logs, with the plans of its captures (fleet_whatif.h)
 //
 // --crash-at-stage N ends the process just before stage N of a removal starts, as if it were killed: no
 // destructor runs, the spooler is not started again, nothing more is written; "crash before stage N" is
@@ -33,6 +34,7 @@
 #include "tools/korun04-sim/build_machine.h"
 #include "tools/korun04-sim/lint.h"
 #include "tools/korun04-sim/changes.h"
+#include "tools/korun04-sim/fleet_whatif.h"
 #include "tools/korun04-sim/options.h"
 #include "tools/korun04-sim/plan.h"
 
@@ -64,6 +66,11 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
             o.machineGiven = true;
         } else if (a == "--build-machine") {
             if (!value(o.buildSpec)) return false;
+        } else if (a == "--report") {
+            if (!value(o.reportDir)) return false;
+            while (o.reportDir.size() > 1 && o.reportDir.back() == '/') o.reportDir.pop_back();
+        } else if (a == "--out") {
+            if (!value(o.reportOut)) return false;
         } else if (a == "--lint") {
             o.lint = true;
         } else if (o.lint && !a.empty() && a[0] != '-') {
@@ -118,6 +125,14 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& o, std::string& error) {
         error = "--build-machine RECIPE takes --save DIR and nothing else";
         return false;
     }
+    if (!o.reportOut.empty() && o.reportDir.empty()) {
+        error = "--out FILE goes with --report DIR";
+        return false;
+    }
+    if (!o.reportDir.empty() && (o.machineGiven || o.lint || o.plan || !o.buildSpec.empty() || !o.tail.empty())) {
+        error = "--report DIR takes --out FILE and nothing else";
+        return false;
+    }
     if (o.lint && o.lintScripts.empty() && !o.machineGiven) {
         error = "--lint needs scripts (--lint SCRIPT...) or a machine (--lint --machine DIR)";
         return false;
@@ -137,7 +152,8 @@ const char kUsage[] =
     "                   [--crash-at-stage N | --crash-at-item K] [-- TAIL...]\n"
     "       korun04-sim --lint SCRIPT...\n"
     "       korun04-sim --lint --machine DIR\n"
-    "       korun04-sim --build-machine RECIPE --save DIR\n";
+    "       korun04-sim --build-machine RECIPE --save DIR\n"
+    "       korun04-sim --report DIR --out FILE\n";
 
 // Exit status of a run that the crash injection ended.
 const int kCrashStatus = 4;
@@ -229,6 +245,7 @@ int main(int argc, char** argv) {
         std::cerr << "korun04-sim: " << error << "\n" << kUsage;
         return 2;
     }
+    if (!options.reportDir.empty()) return RunFleetReport(options.reportDir, options.reportOut, std::cout, std::cerr);
     if (!options.buildSpec.empty()) return BuildMachine(options.buildSpec, options.saveDir, std::cout, std::cerr);
     // The linter's exit status: 0 nothing found, 1 findings, 2 what it was given cannot be read.
     if (options.lint)

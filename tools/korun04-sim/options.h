@@ -21,6 +21,8 @@ struct SimOptions {
     int crashAtStage = -1;             // --crash-at-stage N: the process dies just before stage N
     long crashAtItem = -1;             // --crash-at-item K: ... just before the K-th item a remover touches
     std::string buildSpec;             // --build-machine RECIPE: build the machine a RECIPE describes, save it (--save)
+    std::string reportDir;             // --report DIR: the fleet report of DIR's logs and captures (fleet_whatif.h)
+    std::string reportOut;             // --out FILE: the report's page
     std::string tail;                  // everything after "--", joined by single spaces
 };
 
