@@ -1,3 +1,4 @@
+#include "base/host.h"
 #include "tools/korun04-sim/fleet_whatif.h"
 
 #include <filesystem>
@@ -135,7 +136,7 @@ WhatIfMachine PlanCapture(const std::string& folder) {
     }
     w.name = machine->system.computer;
     simwin::MachineScope scope(*machine);
-    CLoadingDlg::processState = CLoadingDlg::ProcessState();
+    CHost host;  // each machine a process of its own: the loading's counters start afresh
     std::ostringstream plan, why;
     try {
         if (RunPlan(plan, why, {}, true) != 0) w.error = why.str();
