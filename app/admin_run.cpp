@@ -4,6 +4,7 @@
 
 #include "app/os_version.h"
 #include "app/program_folder.h"
+#include "app/run_event.h"
 #include "inventory/plan_writer.h"
 #include "resources/resource.h"
 #include "ui/text_resources.h"
@@ -120,6 +121,7 @@ int CAdminRun::ExitCode(int dialogResult) {
         default: code = EXIT_CANCELLED, meaning = "cancelled"; break;
         }
     }
+    ReportRunEvent(*this, code);
     log.Write("end", "exit code " + std::to_string(code) + " (" + meaning + ")");
     return code;
 }
