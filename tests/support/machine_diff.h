@@ -241,6 +241,15 @@ inline void DropToolRecords(State& s) {
         v = IsEventLogKey(v->first.substr(0, v->first.find('|'))) ? s.values.erase(v) : std::next(v);
     for (auto o = s.objects.begin(); o != s.objects.end();)
         o = o->first.rfind("event ", 0) == 0 ? s.objects.erase(o) : std::next(o);
+    // The keys made on the way to the event logs' key, when they hold nothing else.
+    for (const char* parent : {"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services",
+                               "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", "HKEY_LOCAL_MACHINE\\SYSTEM"}) {
+        const std::string below = std::string(parent) + "\\";
+        bool holds = false;
+        for (const std::string& k : s.keys) holds = holds || k.rfind(below, 0) == 0;
+        for (const auto& v : s.values) holds = holds || v.first.rfind(std::string(parent) + "|", 0) == 0;
+        if (!holds) s.keys.erase(parent);
+    }
 }
 
 }  // namespace detail
