@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "app/run_event.h"
 #include "base/os_version.h"
 #include "base/program_folder.h"
 #include "writers/plan_writer.h"
@@ -117,6 +118,7 @@ int CAdminRun::ExitCode(int dialogResult) {
         default: code = EXIT_CANCELLED, meaning = "cancelled"; break;
         }
     }
+    ReportRunEvent(*this, code);
     log.Write("end", "exit code " + std::to_string(code) + " (" + meaning + ")");
     return code;
 }

@@ -67,13 +67,17 @@ public:
     // The removal's end: whether a restart is needed, and whether the tool started it.
     void FinishRemoval(bool restartNeeded, bool restartStarted);
     End Ended() const { return end; }
+    bool RestartNeeded() const { return restartNeeded; }
+    bool RestartStarted() const { return restartStarted; }
 
     // The exit code of the run: dialogResult in the interactive mode; the installer code otherwise.
-    // Writes it to the log.
+    // Writes it to the log, and the run's event to the Application event log (app/run_event.h).
     int ExitCode(int dialogResult);
 
     CRunOptions options;
     CRunLog log;
+    // The counts of a run that are not the removal's item lines (a restore's), for its event; empty: those.
+    std::string counts;
 
 private:
     End end;

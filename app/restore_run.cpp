@@ -27,6 +27,8 @@ int RunRestore(CAdminRun& run) {
         return run.ExitCode(1);
     }
     const CRestore::Counts& c = restore.Result();
+    run.counts = "restored " + std::to_string(c.restored) + ", already there " + std::to_string(c.alreadyThere) +
+                 ", failed " + std::to_string(c.failed) + ", cannot come back now " + std::to_string(c.cannotComeBack);
     run.log.Write("restore", std::to_string(c.restored) + " restored, " + std::to_string(c.alreadyThere) +
                                  " already there, " + std::to_string(c.failed) + " failed, " +
                                  std::to_string(c.cannotComeBack) + " cannot come back now" +

@@ -118,6 +118,7 @@ std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function
     m->devices.load(doc);
     m->modules.load(doc, m->files);
     m->progman.load(doc);
+    m->eventLog.load(doc);
     for (auto& s : doc.sections)
         if (!isMachineSection(s.name)) m->otherSections.push_back(s);
     // The layout is standard but for the folder of [system] program, the one path written by hand here.
@@ -165,6 +166,7 @@ std::string Machine::saveIni() const {
     devices.save(doc);
     modules.save(doc);
     progman.save(doc);
+    eventLog.save(doc);
     for (auto& s : otherSections) doc.sections.push_back(s);
     return doc.format();
 }

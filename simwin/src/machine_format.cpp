@@ -120,6 +120,10 @@ const std::vector<SectionRule>& sectionRules() {
         {"device", false, {text("instance").need(), repeated("hardware"), text("parent")}},
         {"library", false, {text("path").need(), repeated("export")}},
         {"progman", false, {text("group"), repeated("item")}},
+        {"event", false,
+         {text("source").need(), text("log"), number("id", 0, kDwordMax),
+          choice("type", "success|error|warning|information|audit-success|audit-failure"), number("category", 0, 65535),
+          repeated("string")}},
     };
     return rules;
 }

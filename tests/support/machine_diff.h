@@ -226,6 +226,32 @@ inline std::map<std::string, std::string> Joined(const Entries& entries) {
     return out;
 }
 
+// The event logs' keys: the tool registers its event source there, a record of its runs like its log.
+inline bool IsEventLogKey(const std::string& key) {
+    const std::string root = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog";
+    return key.size() >= root.size() && simwin::iequals(key.substr(0, root.size()), root) &&
+           (key.size() == root.size() || key[root.size()] == '\\');
+}
+
+// The tool's records beside its log and backup sets: its event source's keys and the event of each run
+// ([event] objects).
+inline void DropToolRecords(State& s) {
+    for (auto k = s.keys.begin(); k != s.keys.end();) k = IsEventLogKey(*k) ? s.keys.erase(k) : std::next(k);
+    for (auto v = s.values.begin(); v != s.values.end();)
+        v = IsEventLogKey(v->first.substr(0, v->first.find('|'))) ? s.values.erase(v) : std::next(v);
+    for (auto o = s.objects.begin(); o != s.objects.end();)
+        o = o->first.rfind("event ", 0) == 0 ? s.objects.erase(o) : std::next(o);
+    // The keys made on the way to the event logs' key, when they hold nothing else.
+    for (const char* parent : {"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services",
+                               "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", "HKEY_LOCAL_MACHINE\\SYSTEM"}) {
+        const std::string below = std::string(parent) + "\\";
+        bool holds = false;
+        for (const std::string& k : s.keys) holds = holds || k.rfind(below, 0) == 0;
+        for (const auto& v : s.values) holds = holds || v.first.rfind(std::string(parent) + "|", 0) == 0;
+        if (!holds) s.keys.erase(parent);
+    }
+}
+
 }  // namespace detail
 
 // The machine's state as a save writes it.
@@ -246,6 +272,7 @@ inline State Capture(const simwin::Machine& m) {
         }
     detail::ReadRegistry(testmachine::ReadFile(dir.path / "registry.reg"), s);
     detail::ReadMachineIni(testmachine::ReadFile(dir.path / "machine.ini"), s);
+    detail::DropToolRecords(s);
     return s;
 }
 

@@ -15,6 +15,7 @@
 #include "simwin/clock.h"
 #include "simwin/dde.h"
 #include "simwin/devices.h"
+#include "simwin/event_log.h"
 #include "simwin/files.h"
 #include "simwin/gdi.h"
 #include "simwin/handles.h"
@@ -69,6 +70,7 @@ public:
     DeviceTree devices;
     ProgramManager progman;
     DdeTable dde;
+    EventLog eventLog;
 
     // What load() read from win.ini into the registry (NT family), so that save() writes it back where it
     // came from.

@@ -238,3 +238,26 @@ PVOID WINAPI FreeSid(PSID sid);
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
 BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD size,
                                   PTOKEN_PRIVILEGES previous, PDWORD returned);
+
+// The classic event log (simwin/event_log.h). A source need not be registered: its events then go into the
+// Application log under its name, as Windows writes them.
+#define EVENTLOG_SUCCESS 0x0000
+#define EVENTLOG_ERROR_TYPE 0x0001
+#define EVENTLOG_WARNING_TYPE 0x0002
+#define EVENTLOG_INFORMATION_TYPE 0x0004
+#define EVENTLOG_AUDIT_SUCCESS 0x0008
+#define EVENTLOG_AUDIT_FAILURE 0x0010
+
+// A handle for ReportEventA. server: NULL, "" or the local computer's name ("\\" before it or not, or
+// "localhost"); another server fails with RPC_S_SERVER_UNAVAILABLE (1722). A NULL or empty source:
+// ERROR_INVALID_PARAMETER (87); "Security": ERROR_ACCESS_DENIED (5). Outside the NT family:
+// ERROR_CALL_NOT_IMPLEMENTED (120).
+HANDLE WINAPI RegisterEventSourceA(LPCSTR server, LPCSTR source);
+// Appends one event to the source's log. A handle that is not an open event source: ERROR_INVALID_HANDLE (6).
+// A type other than the six EVENTLOG_ ones is recorded as EVENTLOG_SUCCESS, as Windows Vista and later do.
+// Strings or data announced but not given: ERROR_INVALID_PARAMETER (87). The SID and the data are not kept.
+BOOL WINAPI ReportEventA(HANDLE eventLog, WORD type, WORD category, DWORD eventId, PSID userSid, WORD numStrings,
+                         DWORD dataSize, LPCSTR* strings, LPVOID rawData);
+// Closes the handle. NULL: FALSE with the last error left alone, as Windows does; a handle that is not an open
+// event source (closed already, or of another kind): ERROR_INVALID_HANDLE (6).
+BOOL WINAPI DeregisterEventSource(HANDLE eventLog);
