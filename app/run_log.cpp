@@ -5,6 +5,9 @@
 
 #include "script/text.h"
 
+#include <set>
+#include <stdlib.h>
+static std::set<std::string> g_early;
 namespace {
 
 const char kLineEnd[] = "\r\n";
@@ -131,6 +134,7 @@ void CRunLog::Write(const char* place, const std::string& text) {
 
 void CRunLog::SetStage(int n) {
     FlushItems();
+    g_early.clear();
     if (n != stage) seenInStage.clear();
     stage = n;
 }
@@ -152,6 +156,7 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
         return;
     }
     auto seen = seenInStage.find(key);
+    if (getenv("KORUN_DEBUG_EARLY") && g_early.count(key) && outcome != NOT_THERE) fprintf(stderr, "LOGCHANGE %s %d->%d\n", key.c_str(), seen != seenInStage.end() ? seen->second : -1, outcome);
     if (seen != seenInStage.end() && (outcome == NOT_THERE || seen->second == outcome)) return;
     PendingItem line;
     line.key = key;
@@ -162,6 +167,14 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
     pendingAt[key] = pending.size();
     pending.push_back(line);
     ++itemLines;
+}
+
+void CRunLog::WriteItems() {
+    if (pending.empty()) return;
+    for (auto& p : pending) g_early.insert(p.key);
+    FlushItems();
+    KeepLastError keep;
+    if (file != INVALID_HANDLE_VALUE) FlushFileBuffers(file);
 }
 
 void CRunLog::FlushItems() {

@@ -10,6 +10,7 @@
 #include "app/library_loading.h"
 #include "app/os_version.h"
 #include "app/path_parts.h"
+#include "app/text_lines.h"
 #include "app/reg_text.h"
 #include "app/whole_file.h"
 #include "removal/file_remover.h"
@@ -180,7 +181,7 @@ bool CCaptureWriter::Write(const std::string& folder, std::string& why) {
     CaptureOemInfs();
     CaptureNamedFiles();
     Note(registryCut ? "registry: cut at " + std::to_string(kRegistryKeys) + " keys; the keys after the cut are missing"
-                     : "registry: " + std::to_string(registryCount) + " keys, every subtree below " +
+                     : "registry: " + Counted(registryCount, "key") + ", every subtree below " +
                            std::to_string(kRegistryDepth) + " levels (deeper keys are not captured)");
     Note(filesCut ? "files: cut at " + std::to_string(kFiles) + " files; the files after the cut are missing"
                   : "files: " + std::to_string(files.size()) + " (text only of scripts, INI and INF files)");
@@ -546,7 +547,7 @@ void CCaptureWriter::CaptureDevices() {
     }
     SetupDiDestroyDeviceInfoList(set);
     ini += sections;
-    Note("devices: " + std::to_string(instances.size()) + " USB and USBPRINT nodes");
+    Note("devices: " + Counted(instances.size(), "USB or USBPRINT node", "USB and USBPRINT nodes"));
 }
 
 // --- the registry -----------------------------------------------------------------------------------------

@@ -85,6 +85,8 @@ private:
     void ShowAllPending();
     void OnPaint();
     INT_PTR OnCtlColorStatic(HDC dc, HWND control);
+    // Draws a row's image into the icon control's device context, in place of the one drawn before.
+    void DrawRowImage(HDC dc, HWND icon, int image);
     void BuildDirectoryLists();
     void WaitForPavane();
     void StopSpoolerStage();

@@ -3,6 +3,8 @@
 #include <ctype.h>
 #include <string.h>
 
+#include "app/text_lines.h"
+
 namespace {
 
 bool Same(const std::string& a, const std::string& b) { return _strcmpi(a.c_str(), b.c_str()) == 0; }
@@ -96,7 +98,7 @@ std::string RegistryTextDisagreement(const std::vector<CRegistryTextKey>& keys, 
     if (!wholeKey) {
         // One key and one value: "KEY\NAME" (the default value: "KEY\").
         if (keys.size() != 1) return "its registry text names more keys than the value's own";
-        if (own.values.size() != 1) return "its registry text holds " + std::to_string(own.values.size()) + " values, not the item's one";
+        if (own.values.size() != 1) return "its registry text holds " + Counted(own.values.size(), "value") + ", not the item's one";
         const std::string named = RegistryKeyPath(own) + "\\" + own.values.front().name;
         return Same(named, item) ? std::string() : "its registry text holds another value: " + named;
     }
