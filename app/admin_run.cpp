@@ -151,7 +151,7 @@ int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type, 
         taken = " (not shown)";
     } else {
         // What the removal did so far is in the log while the box waits for its answer.
-        if (run) run->log.WriteItems();
+        if (run) run->log.WriteItems(true);
         answer = MessageBoxA(owner, text, caption, type);
     }
     if (run)

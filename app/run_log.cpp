@@ -5,9 +5,6 @@
 
 #include "script/text.h"
 
-#include <set>
-#include <stdlib.h>
-static std::set<std::string> g_early;
 namespace {
 
 const char kLineEnd[] = "\r\n";
@@ -134,7 +131,6 @@ void CRunLog::Write(const char* place, const std::string& text) {
 
 void CRunLog::SetStage(int n) {
     FlushItems();
-    g_early.clear();
     if (n != stage) seenInStage.clear();
     stage = n;
 }
@@ -156,7 +152,6 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
         return;
     }
     auto seen = seenInStage.find(key);
-    if (getenv("KORUN_DEBUG_EARLY") && g_early.count(key) && outcome != NOT_THERE) fprintf(stderr, "LOGCHANGE %s %d->%d\n", key.c_str(), seen != seenInStage.end() ? seen->second : -1, outcome);
     if (seen != seenInStage.end() && (outcome == NOT_THERE || seen->second == outcome)) return;
     PendingItem line;
     line.key = key;
@@ -169,18 +164,25 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
     ++itemLines;
 }
 
-void CRunLog::WriteItems() {
-    if (pending.empty()) return;
-    for (auto& p : pending) g_early.insert(p.key);
-    FlushItems();
+void CRunLog::WriteItems(bool all) {
+    // Lines in the order the items came, up to the first whose outcome a later call may still change: an
+    // item not there in one environment may fail in the next, a folder that could not go is kept once the
+    // stage knows it holds other files.
+    size_t final = 0;
+    while (final < pending.size() && (all || (pending[final].outcome != NOT_THERE && pending[final].outcome != FAILED)))
+        ++final;
+    if (!final) return;
+    FlushItems(final);
     KeepLastError keep;
     if (file != INVALID_HANDLE_VALUE) FlushFileBuffers(file);
 }
 
-void CRunLog::FlushItems() {
-    std::deque<PendingItem> lines;
-    lines.swap(pending);
+void CRunLog::FlushItems(size_t count) {
+    if (count > pending.size()) count = pending.size();
+    std::deque<PendingItem> lines(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
     pendingAt.clear();
+    for (size_t i = 0; i < pending.size(); ++i) pendingAt[pending[i].key] = i;
     for (const PendingItem& line : lines) {
         ++counts[line.outcome];
         std::string text = line.kind + " | " + line.item + " | " + OutcomeName(line.outcome);

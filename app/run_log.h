@@ -82,7 +82,9 @@ public:
     // Writes the waiting item lines now and flushes them to the disk: the outcomes they hold are final
     // once the remover goes on to the next item or shows a message box, and a run killed after that keeps
     // them in its log.
-    void WriteItems();
+    // Without all, only the lines up to the first "not there" or "failed" one, which the stage may still
+    // change (the rest stay in order behind it).
+    void WriteItems(bool all = false);
     // The items reported so far (each once per stage, whether or not its line is written yet).
     unsigned ItemLines() const { return itemLines; }
     // The item lines of one outcome written so far (after SetStage or WriteSummary: all of them).
@@ -100,8 +102,9 @@ private:
         int stage;
     };
     void WriteLine(const std::string& line);
-    // Writes the waiting item lines, in the order they were first reported, and counts them.
-    void FlushItems();
+    // Writes the first count waiting item lines (all by default), in the order they were first reported,
+    // and counts them.
+    void FlushItems(size_t count = static_cast<size_t>(-1));
 
     HANDLE file;
     std::string path;

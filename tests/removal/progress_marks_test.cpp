@@ -12,6 +12,11 @@
 namespace {
 
 // The images drawn into each row's icon control of the removal page, bottom to top.
+// A message box's picture: a window that no dialog template made.
+bool IsMessageBox(const std::vector<std::string>& picture) {
+    return !picture.empty() && picture[0].rfind("window ", 0) == 0 && picture[0].find("(dialog ") == std::string::npos;
+}
+
 std::vector<std::vector<int>> Marks(simwin::Machine& m) {
     std::vector<std::vector<int>> marks;
     simwin::Window* main = m.windows.find(FindWindowA("VSTUninstallWindowClass__", NULL));
@@ -41,7 +46,7 @@ int RunWatched(simwin::Machine& m, const std::string& tail, const std::vector<si
                std::vector<std::vector<int>>& marks) {
     m.windows.user.actions.assign(actions.begin(), actions.end());
     m.windows.user.show = [&](const std::vector<std::string>& picture) {
-        if (!picture.empty() && picture[0].rfind("message box", 0) == 0) marks = Marks(m);
+        if (IsMessageBox(picture)) marks = Marks(m);
     };
     const int code = toolrun::Run(m, tail);
     m.windows.user.show = nullptr;
@@ -128,7 +133,7 @@ TEST(ProgressMarks, ARunKilledInThePrintersStageKeepsTheLinesOfThePrintersGone) 
     m->windows.user.actions = {Act(simwin::UserAction::Select, "", {"Office"}),
                                Act(simwin::UserAction::Press, std::to_string(IDC_UNINSTALL))};
     m->windows.user.show = [&](const std::vector<std::string>& picture) {
-        if (picture.empty() || picture[0].rfind("message box", 0) != 0) return;
+        if (!IsMessageBox(picture)) return;
         logDuringTheBox = m->files.read(toolrun::kDefaultLog);
         throw Killed();
     };

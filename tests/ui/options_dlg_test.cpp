@@ -23,9 +23,9 @@ int Width(const std::string& text) {
     return units;
 }
 
-class Options : public ::testing::Test {
+class OptionsWindow : public ::testing::Test {
 protected:
-    Options() : scope(machine) { texts.SetInstance(simwin::programModule()); }
+    OptionsWindow() : scope(machine) { texts.SetInstance(simwin::programModule()); }
     std::vector<std::string> Lines() { return COptionsDlg::Lines(texts); }
     // The line that begins with the option (or code) followed by the tab; "" when there is none.
     std::string LineOf(const std::string& head) {
@@ -40,15 +40,15 @@ protected:
 };
 
 // Each option the parser knows, as the first column of a line of its group.
-TEST_F(Options, EveryOptionAndExitCodeHasItsLine) {
+TEST_F(OptionsWindow, EveryOptionAndExitCodeHasItsLine) {
     const char* const heads[] = {"/?  -?  /HELP", "/SELECT:ALL", "/SELECT:\"名前\",\"名前\"", "/QUIET", "/RESTART",
                                  "/MFG:\"名前\"  /PRN:\"名前\"", "/UNPAV", "/LOG:\"パス\"", "/PLAN:\"パス\"",
                                  "/CAPTURE:\"フォルダー\"", "/RESTORE:LAST", "/RESTORE:\"フォルダー\"", "/RESUME",
                                  "/KEEPBACKUPS:数", "RestartSpooler"};
     for (const char* head : heads) EXPECT_NE("", LineOf(head)) << head;
-    for (int code : {CAdminRun::EXIT_DONE, CAdminRun::EXIT_BAD_COMMAND_LINE, CAdminRun::EXIT_NOT_ADMINISTRATOR,
-                     CAdminRun::EXIT_CANCELLED, CAdminRun::EXIT_FATAL, CAdminRun::EXIT_ALREADY_RUNNING,
-                     CAdminRun::EXIT_RESTART_STARTED, CAdminRun::EXIT_RESTART_NEEDED})
+    for (int code : {EXIT_DONE, EXIT_BAD_COMMAND_LINE, EXIT_NOT_ADMINISTRATOR,
+                     EXIT_CANCELLED, EXIT_FATAL, EXIT_ALREADY_RUNNING,
+                     EXIT_RESTART_STARTED, EXIT_RESTART_NEEDED})
         EXPECT_NE("", LineOf(std::to_string(code))) << code;
     // The groups, in order, an empty line between two.
     const std::vector<std::string> lines = Lines();
@@ -61,7 +61,7 @@ TEST_F(Options, EveryOptionAndExitCodeHasItsLine) {
 }
 
 // The first column ends before the tab stop, and every line fits the text's width: nothing wraps or scrolls.
-TEST_F(Options, EachLineStandsOnOneLineInTwoColumns) {
+TEST_F(OptionsWindow, EachLineStandsOnOneLineInTwoColumns) {
     const int usable = 406 - 20;  // the text's width in the template less its scroll bar and margins
     for (const std::string& line : Lines()) {
         SCOPED_TRACE(line);
@@ -77,7 +77,7 @@ TEST_F(Options, EachLineStandsOnOneLineInTwoColumns) {
 }
 
 // The window as a person gets it: the text read-only at its tab stop, the focus on OK; a selection copies.
-TEST_F(Options, TheTextIsReadOnlyAndCopies) {
+TEST_F(OptionsWindow, TheTextIsReadOnlyAndCopies) {
     COptionsDlg dialog(COptionsDlg::Text(Lines()));
     HWND window = CreateDialogParamA(simwin::programModule(), MAKEINTRESOURCEA(IDD_OPTIONS), NULL, StaticDialogProc,
                                      reinterpret_cast<LPARAM>(&dialog));
