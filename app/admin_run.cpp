@@ -5,10 +5,12 @@
 #include "app/run_event.h"
 #include "base/os_version.h"
 #include "base/program_folder.h"
+#include "removal/backup/removal_backup.h"
 #include "writers/plan_writer.h"
 #include "resources/resource.h"
 #include "ui/text_resources.h"
 #include "ui/dialog_base.h"
+#include "ui/options_dlg.h"
 
 namespace {
 
@@ -39,6 +41,19 @@ std::string Selection(const CRunOptions& o) {
     return names.empty() ? "every listed printer" : names;
 }
 
+// A restore or the finish of a removal cut short works on a backup set, not on a selection: the line says
+// which set.
+std::string SetRunName(const CRunOptions& o) {
+    const std::string how = o.mode == CRunOptions::MODE_QUIET ? "unattended " : "";
+    if (o.restore)
+        return how + "restore of " +
+               (o.restoreFolder.empty() ? std::string("the newest backup set (/RESTORE:LAST)")
+                                        : "the backup set " + o.restoreFolder + " (/RESTORE)");
+    const std::string folder = CRemovalBackup::FindUnfinished(COSVersion());
+    return how + "finish of the removal " +
+           (folder.empty() ? std::string("cut short, when there is one") : "in the backup set " + folder) + " (/RESUME)";
+}
+
 }  // namespace
 
 CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(false) {
@@ -52,9 +67,10 @@ CAdminRun::CAdminRun() : end(END_OPEN), restartNeeded(false), restartStarted(fal
     if (openError)
         log.Write("run", "the log /LOG:\"" + options.logPath + "\" cannot be opened (error " + std::to_string(openError) +
                              "): it is written here");
-    std::string mode = ModeName(options.mode);
+    std::string mode = options.restore || options.resume ? SetRunName(options) : ModeName(options.mode);
     if (options.mode == CRunOptions::MODE_QUIET)
-        mode += ", removing " + Selection(options) + (options.restart ? ", restart when needed" : ", no restart");
+        mode += (options.restore || options.resume ? "" : ", removing " + Selection(options)) +
+                (options.restart ? ", restart when needed" : ", no restart");
     if (options.mode == CRunOptions::MODE_PLAN) mode += " of " + Selection(options) + " to " + options.planPath;
     if (options.mode == CRunOptions::MODE_CAPTURE) mode += " to " + options.capturePath;
     log.Write("run", mode);
@@ -132,6 +148,8 @@ int CAdminRun::ShowMessageBox(HWND owner, const char* text, const char* caption,
         answer = !yesNo ? IDOK : yes ? IDYES : IDNO;
         taken = " (not shown)";
     } else {
+        // What the removal did so far is in the log while the box waits for its answer.
+        if (run) run->log.WriteItems(true);
         answer = MessageBoxA(owner, text, caption, type);
     }
     log.Write("message box", std::string("\"") + (caption ? caption : "") + "\": \"" + (text ? text : "") + "\" -> " +
@@ -153,13 +171,12 @@ bool CommandLineAsksForHelp() {
 
 int ShowOptions(HINSTANCE module) {
     CTextResources texts(module);
-    std::string help;
-    for (UINT id = IDS_HELP_FIRST; id < IDS_HELP_FIRST + IDS_HELP_COUNT; ++id)
-        help += std::string(help.empty() ? "" : "\n") + texts.GetString(id);
+    const std::vector<std::string> lines = COptionsDlg::Lines(texts);
     CRunOptions options;
     options.Parse(GetCommandLineA());
     if (!options.IsUnattended()) {
-        MessageBoxA(NULL, help.c_str(), texts.GetString(IDS_CAPTION), MB_OK | MB_ICONINFORMATION);
+        COptionsDlg window(COptionsDlg::Text(lines));
+        DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_OPTIONS), NULL, StaticDialogProc, reinterpret_cast<LPARAM>(&window));
         return 0;
     }
     // Unattended, nobody reads a window: the options go to the log, a line each.
@@ -167,11 +184,8 @@ int ShowOptions(HINSTANCE module) {
     if (options.logPath.empty() || !log.Open(options.logPath)) log.Open(CRunLog::DefaultPath());
     COSVersion os;
     log.WriteHeader(GetCommandLineA(), os);
-    size_t start = 0;
-    for (size_t end; (end = help.find('\n', start)) != std::string::npos || start < help.size(); start = end + 1) {
-        if (end == std::string::npos) end = help.size();
-        if (end > start) log.Write("options", help.substr(start, end - start));
-    }
+    for (const std::string& line : lines)
+        if (!line.empty()) log.Write("options", line);
     log.Write("end", "exit code 0 (the options were shown)");
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "removal/resume_offer.h"
 #include "writers/plan_writer.h"
 #include "ui/about_dlg.h"
 
@@ -137,6 +138,16 @@ void CMainDlg::RunLoadingPhase(HINSTANCE module) {
     if (run.IsUnattended()) RunUnattended();
 }
 
+namespace {
+
+std::string Quoted(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "\"" : ", \"") + name + "\"";
+    return text;
+}
+
+}  // namespace
+
 bool CMainDlg::FinishRemovalCutShort() {
     if (run.IsPlan()) return false;
     COSVersion os;
@@ -154,7 +165,8 @@ bool CMainDlg::FinishRemovalCutShort() {
     run.log.Write("run", "the removal of the backup set " + folder + " was cut short");
     if (!run.options.resume) {
         char question[1024];
-        FillTexts(question, sizeof question, textResources.GetString(IDS_RESUME_QUESTION), {folder});
+        FillTexts(question, sizeof question, textResources.GetString(IDS_RESUME_QUESTION),
+                  {Quoted(PrintersOfUnfinishedRemoval(folder, os)), folder});
         if (RunMessageBox(hwnd, question, textResources.GetString(IDS_CAPTION), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND,
                           QUIET_ANSWER_YES) != IDYES)
             return false;
@@ -194,16 +206,6 @@ void CMainDlg::FinishFailedLoading(INT_PTR result) {
         break;
     }
 }
-
-namespace {
-
-std::string Quoted(const std::vector<std::string>& names) {
-    std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "\"" : ", \"") + name + "\"";
-    return text;
-}
-
-}  // namespace
 
 void CMainDlg::RunUnattended() {
     if (loadingDlg.enumerationFailed) {

@@ -1,6 +1,7 @@
 #include "app/restore_run.h"
 
 #include "base/system_services.h"
+#include "base/text_lines.h"
 #include "removal/backup/restore.h"
 #include "resources/resource.h"
 #include "ui/text_resources.h"
@@ -41,7 +42,7 @@ int RunRestore(CAdminRun& run) {
     if (c.restartNeeded) shown += std::string("\n\n") + texts.GetString(IDS_RESTORE_RESTART);
     RunMessageBox(NULL, shown.c_str(), caption, MB_OK | (c.failed ? MB_ICONWARNING : MB_ICONINFORMATION) | MB_SETFOREGROUND);
     if (c.failed)
-        run.Finish(CAdminRun::END_FAILED, std::to_string(c.failed) + " items of " + restore.Folder() + " could not be restored");
+        run.Finish(CAdminRun::END_FAILED, Counted(c.failed, "item") + " of " + restore.Folder() + " could not be restored");
     else
         run.FinishRemoval(c.restartNeeded, false);
     return run.ExitCode(0);

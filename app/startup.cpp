@@ -88,6 +88,35 @@ bool CommandLineIsCapture() {
     return options.mode == CRunOptions::MODE_CAPTURE;
 }
 
+// A visible top-level window that owner owns, the topmost of them; null when there is none.
+HWND VisibleOwnedWindow(HWND owner) {
+    for (HWND w = FindWindowExA(NULL, NULL, NULL, NULL); w; w = FindWindowExA(NULL, w, NULL, NULL))
+        if (w != owner && GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w)) return w;
+    return NULL;
+}
+
+// What the running copy shows a person: its main window, or what that window waits on. While it loads,
+// the main window is hidden and the loading dialog it owns is shown; a message box of the loading dialog
+// is owned in turn by that dialog. The chain of owners is followed to its end (a few windows deep at most).
+HWND ShownWindowOf(HWND main) {
+    HWND shown = main;
+    for (int depth = 0; depth < 8; ++depth) {
+        HWND popup = VisibleOwnedWindow(shown);
+        if (!popup) break;
+        shown = popup;
+    }
+    return shown;
+}
+
+// Brings the running copy's window to the front. Its hidden main window is shown only when it shows
+// nothing else: during the loading phase it stays hidden behind the loading dialog.
+void ActivateRunningCopy(HWND main) {
+    HWND shown = ShownWindowOf(main);
+    if (shown == main) ShowWindow(main, SW_SHOWDEFAULT);
+    BringWindowToTop(shown);
+    SetForegroundWindow(shown);
+}
+
 int RunInteractive(HINSTANCE instance) {
     InitCommonControls();
     HWND running = FindWindowA(kMainWindowClass, NULL);
@@ -98,9 +127,7 @@ int RunInteractive(HINSTANCE instance) {
             run.Finish(CAdminRun::END_ALREADY_RUNNING, "another copy of the tool is running: nothing was done");
             return run.ExitCode(0);
         }
-        ShowWindow(running, SW_SHOWDEFAULT);
-        BringWindowToTop(running);
-        SetForegroundWindow(running);
+        ActivateRunningCopy(running);
         throw 0;
     }
     CMainDlg context;

@@ -164,10 +164,25 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
     ++itemLines;
 }
 
-void CRunLog::FlushItems() {
-    std::deque<PendingItem> lines;
-    lines.swap(pending);
+void CRunLog::WriteItems(bool all) {
+    // Lines in the order the items came, up to the first whose outcome a later call may still change: an
+    // item not there in one environment may fail in the next, a folder that could not go is kept once the
+    // stage knows it holds other files.
+    size_t final = 0;
+    while (final < pending.size() && (all || (pending[final].outcome != NOT_THERE && pending[final].outcome != FAILED)))
+        ++final;
+    if (!final) return;
+    FlushItems(final);
+    KeepLastError keep;
+    if (file != INVALID_HANDLE_VALUE) FlushFileBuffers(file);
+}
+
+void CRunLog::FlushItems(size_t count) {
+    if (count > pending.size()) count = pending.size();
+    std::deque<PendingItem> lines(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
     pendingAt.clear();
+    for (size_t i = 0; i < pending.size(); ++i) pendingAt[pending[i].key] = i;
     for (const PendingItem& line : lines) {
         ++counts[line.outcome];
         std::string text = line.kind + " | " + line.item + " | " + OutcomeName(line.outcome);

@@ -9,8 +9,9 @@
 //   09:00:06 done | removed 21, not there 9, scheduled 1, failed 0, refused 0, kept 2, called 1 | restart needed
 //
 // Each item of a stage is written once, with its final outcome: a key one call could not delete and the
-// tree deletion then removed is "removed". The item lines of a stage wait until the stage ends or another
-// line is written, so that the log stays in the order things happened.
+// tree deletion then removed is "removed". The item lines of a stage wait until the remover begins its next
+// item (WriteItems), the stage ends or another line is written, so that the log stays in the order things
+// happened and a run cut short keeps the line of every item it finished.
 //
 // The file is opened for appending and shared for reading and writing, and every line is one write: a
 // second copy of the tool (which ends at once) adds its lines to the same log without overwriting any.
@@ -75,8 +76,15 @@ public:
     // One item: "TIME stage N | KIND | ITEM | OUTCOME[ (DETAIL)][, error E]". The error is the platform's
     // code behind the outcome (0: none). Naming the same kind and item again in the stage changes the
     // outcome its line will have; "not there" never replaces an outcome, and once the line is written
-    // only a different outcome adds a line. An empty item is written "(unnamed)".
+    // only a different outcome adds a line. An empty item is written "(unnamed)". The line waits until
+    // WriteItems, another line or the stage's end writes it.
     void Item(const char* kind, const std::string& item, Outcome outcome, DWORD error = 0, const char* detail = NULL);
+    // Writes the waiting item lines now and flushes them to the disk: the outcomes they hold are final
+    // once the remover goes on to the next item or shows a message box, and a run killed after that keeps
+    // them in its log.
+    // Without all, only the lines up to the first "not there" or "failed" one, which the stage may still
+    // change (the rest stay in order behind it).
+    void WriteItems(bool all = false);
     // The items reported so far (each once per stage, whether or not its line is written yet).
     unsigned ItemLines() const { return itemLines; }
     // The item lines of one outcome written so far (after SetStage or WriteSummary: all of them).
@@ -94,8 +102,9 @@ private:
         int stage;
     };
     void WriteLine(const std::string& line);
-    // Writes the waiting item lines, in the order they were first reported, and counts them.
-    void FlushItems();
+    // Writes the first count waiting item lines (all by default), in the order they were first reported,
+    // and counts them.
+    void FlushItems(size_t count = static_cast<size_t>(-1));
 
     HANDLE file;
     std::string path;

@@ -10,3 +10,7 @@
 std::vector<std::string> TextLines(const std::string& text);
 // The fields of a line between separators (one field when there is none).
 std::vector<std::string> SplitFields(const std::string& line, const std::string& separator);
+// A count with its noun: "1 item", "2 items" (many: the plural when it is not one + "s").
+inline std::string Counted(unsigned long long n, const std::string& one, const std::string& many = std::string()) {
+    return std::to_string(n) + " " + (n == 1 ? one : many.empty() ? one + "s" : many);
+}

@@ -38,6 +38,8 @@ void CRemovalContext::ReportKeyResult(HKEY root, const char* subKey, const std::
 }
 
 bool CRemovalContext::Save(ItemKind kind, const std::string& item, const CSavedForm& saved) const {
+    // The items before this one are done with: their lines go to the log before this one is touched.
+    if (log) log->WriteItems();
     if (!journal || journal->Begin(kind, item, saved)) return true;
     if (!journal->Failed() && !journal->Refusal().empty())
         Report(kind, item, CRunLog::KEPT, 0, ("its backup cannot hold it: " + journal->Refusal()).c_str());

@@ -45,7 +45,6 @@ const DWORD kPavaneWaitMs = 2 * 60 * 1000;
 // What pavaneProcess holds on Win32s, where the utility's window is watched instead of its process.
 HANDLE const kPavaneWindowMarker = reinterpret_cast<HANDLE>(1);
 
-// The directories of the removal: where files are deleted directly, and where they are searched for.
 }  // namespace
 
 CRemovePage::CRemovePage()
@@ -140,9 +139,18 @@ void CRemovePage::OnPaint() {
         HWND icon = GetDlgItem(hwnd, rows[i].iconId);
         HDC dc = GetDC(icon);
         SendDlgItemMessageA(hwnd, rows[i].labelId, WM_SETFONT, reinterpret_cast<WPARAM>(RowFont(i)), 0);
-        if (rowImages && dc) ImageList_Draw(rowImages, RowImage(i), dc, 0, 0, ILD_NORMAL);
+        if (dc) DrawRowImage(dc, icon, RowImage(i));
         if (dc) ReleaseDC(icon, dc);
     }
+}
+
+// The marks are drawn through their mask (their corners are transparent), and the icon control has no
+// background of its own: it is answered with the hollow brush so that it keeps the mark. So the last mark
+// would show around the new one: the control's rectangle is filled with the page's background first.
+void CRemovePage::DrawRowImage(HDC dc, HWND icon, int image) {
+    RECT r;
+    if (GetClientRect(icon, &r)) FillRect(dc, &r, GetSysColorBrush(COLOR_3DFACE));
+    if (rowImages) ImageList_Draw(rowImages, image, dc, 0, 0, ILD_NORMAL);
 }
 
 INT_PTR CRemovePage::OnCtlColorStatic(HDC dc, HWND control) {
@@ -150,7 +158,7 @@ INT_PTR CRemovePage::OnCtlColorStatic(HDC dc, HWND control) {
     for (int i = 0; i < ROW_COUNT; ++i) {
         if (rows[i].iconId != id) continue;
         SendDlgItemMessageA(hwnd, rows[i].labelId, WM_SETFONT, reinterpret_cast<WPARAM>(RowFont(i)), 0);
-        if (rowImages && dc) ImageList_Draw(rowImages, RowImage(i), dc, 0, 0, ILD_NORMAL);
+        if (dc) DrawRowImage(dc, control, RowImage(i));
         return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
     }
     return 0;
@@ -209,7 +217,8 @@ bool CRemovePage::ResumeRemoval(const std::string& folder, std::string& error) {
     waitCursor = LoadCursorA(NULL, IDC_WAIT);
     savedCursor = SetCursor(waitCursor);
     ShowAllPending();
-    ShowRow(stage <= STAGE_PRINTERS ? 2 : 3);
+    // The rows of the stages an earlier run did show done, as a removal that ran from its start shows them.
+    ShowRow(StageAt(stage).rowBefore);
     removing = 1;
     SetTimer(hwnd, IDT_REMOVAL, kTickMs, NULL);
     return true;

@@ -74,12 +74,15 @@ public:
     int spoolerStopped;        // stage 8 stopped the spooler and stage 16 has not started it yet
     DWORD pavaneWaitStart;
 
-    // One stage of the removal: the row shown once its work is done (ROW_NONE: none; ROW_CURRENT: the row
-    // the page holds as current then), whether the spooler is stopped while it runs (the NT family),
+    // One stage of the removal: the row the stages before it leave current (what a removal that ran from its
+    // start shows when it comes to the stage; a removal finished from its backup set starts there), the row
+    // shown once its work is done (ROW_NONE: none; ROW_CURRENT: the row the page holds as current then),
+    // whether the spooler is stopped while it runs (the NT family),
     // whether it begins with the removal's state and its journal line, and its work, true when the removal
     // goes on to the next stage (false: the stage runs again at the next tick, or the removal stopped).
     enum { ROW_NONE = -1, ROW_CURRENT = -2 };
     struct Stage {
+        int rowBefore;
         int row;
         bool spoolerStopped;
         bool journaled;
@@ -101,6 +104,8 @@ private:
     void ShowAllPending();
     void OnPaint();
     INT_PTR OnCtlColorStatic(HDC dc, HWND control);
+    // Draws a row's image into the icon control's device context, in place of the one drawn before.
+    void DrawRowImage(HDC dc, HWND icon, int image);
     void BuildDirectoryLists();
     // Waits for the Pavane utility; true once it need not be waited for any more.
     bool WaitForPavane();

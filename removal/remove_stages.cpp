@@ -15,26 +15,26 @@
 #include "removal/shortcut_remover.h"
 #include "removal/spooler_remover.h"
 
-//                                          row          spooler stopped  journaled  work
+//                            row before  row after    spooler stopped  journaled  work
 const CRemovePage::Stage CRemovePage::stages[STAGE_COUNT] = {
-    /* STAGE_SELECT */          {1,           false, false, &CRemovePage::SelectAndBackUp},
-    /* STAGE_PAVANE */          {ROW_NONE,    false, false, &CRemovePage::WaitForPavaneStage},
-    /* STAGE_BEFORE_PRINTERS */ {2,           false, false, &CRemovePage::AnnouncePrinters},
-    /* STAGE_PRINTERS */        {3,           false, true,  &CRemovePage::PrintersStage},
-    /* STAGE_DRIVERS */         {ROW_CURRENT, false, true,  &CRemovePage::DriversStage},
-    /* STAGE_MONITORS */        {ROW_CURRENT, false, true,  &CRemovePage::MonitorsAndHooksStage},
-    /* STAGE_PROCESSORS */      {ROW_CURRENT, false, true,  &CRemovePage::ProcessorsStage},
-    /* STAGE_SERVICES */        {ROW_NONE,    false, true,  &CRemovePage::ServicesStage},
-    /* STAGE_STOP_SPOOLER */    {ROW_CURRENT, false, true,  &CRemovePage::StopSpoolerWork},
-    /* STAGE_OEM_PATHS */       {ROW_NONE,    true,  true,  &CRemovePage::OemPathsStage},
-    /* STAGE_SHORTCUTS */       {ROW_NONE,    true,  true,  &CRemovePage::ShortcutsStage},
-    /* STAGE_EMPTY */           {ROW_NONE,    true,  true,  &CRemovePage::EmptyStage},
-    /* STAGE_INI */             {ROW_NONE,    true,  true,  &CRemovePage::IniStage},
-    /* STAGE_LOAD_RUN */        {ROW_CURRENT, true,  true,  &CRemovePage::LoadRunStage},
-    /* STAGE_FILES */           {ROW_NONE,    true,  true,  &CRemovePage::FilesStage},
-    /* STAGE_REGISTRY */        {ROW_CURRENT, true,  true,  &CRemovePage::RegistryStage},
-    /* STAGE_START_SPOOLER */   {ROW_NONE,    false, true,  &CRemovePage::StartSpoolerStage},
-    /* STAGE_END */             {ROW_NONE,    false, true,  &CRemovePage::EndStage},
+    /* STAGE_SELECT */          {0, 1,           false, false, &CRemovePage::SelectAndBackUp},
+    /* STAGE_PAVANE */          {1, ROW_NONE,    false, false, &CRemovePage::WaitForPavaneStage},
+    /* STAGE_BEFORE_PRINTERS */ {1, 2,           false, false, &CRemovePage::AnnouncePrinters},
+    /* STAGE_PRINTERS */        {2, 3,           false, true,  &CRemovePage::PrintersStage},
+    /* STAGE_DRIVERS */         {3, ROW_CURRENT, false, true,  &CRemovePage::DriversStage},
+    /* STAGE_MONITORS */        {4, ROW_CURRENT, false, true,  &CRemovePage::MonitorsAndHooksStage},
+    /* STAGE_PROCESSORS */      {5, ROW_CURRENT, false, true,  &CRemovePage::ProcessorsStage},
+    /* STAGE_SERVICES */        {6, ROW_NONE,    false, true,  &CRemovePage::ServicesStage},
+    /* STAGE_STOP_SPOOLER */    {6, ROW_CURRENT, false, true,  &CRemovePage::StopSpoolerWork},
+    /* STAGE_OEM_PATHS */       {7, ROW_NONE,    true,  true,  &CRemovePage::OemPathsStage},
+    /* STAGE_SHORTCUTS */       {7, ROW_NONE,    true,  true,  &CRemovePage::ShortcutsStage},
+    /* STAGE_EMPTY */           {7, ROW_NONE,    true,  true,  &CRemovePage::EmptyStage},
+    /* STAGE_INI */             {7, ROW_NONE,    true,  true,  &CRemovePage::IniStage},
+    /* STAGE_LOAD_RUN */        {7, ROW_CURRENT, true,  true,  &CRemovePage::LoadRunStage},
+    /* STAGE_FILES */           {8, ROW_NONE,    true,  true,  &CRemovePage::FilesStage},
+    /* STAGE_REGISTRY */        {8, ROW_CURRENT, true,  true,  &CRemovePage::RegistryStage},
+    /* STAGE_START_SPOOLER */   {9, ROW_NONE,    false, true,  &CRemovePage::StartSpoolerStage},
+    /* STAGE_END */             {9, ROW_NONE,    false, true,  &CRemovePage::EndStage},
 };
 
 const CRemovePage::Stage& CRemovePage::StageAt(int n) {

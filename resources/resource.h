@@ -12,6 +12,7 @@
 #define IDB_SMALL_PRINTERS 116 // eight 18-pixel printer images
 #define IDB_LARGE_PRINTERS 117 // eight 32-pixel printer images
 #define IDB_ROW_STATES 119     // three 16-pixel row images: pending, done, current
+#define IDD_OPTIONS 118        // the options of the command line (/?)
 // The main window and the two pages keep their template names: "IDD_MAIN_NOBMP", "IDD_SELECT", "IDD_REMOVE".
 
 // A control that no code addresses (windows.h leaves this to the resource editor's headers).
@@ -60,6 +61,10 @@
 // --- About box 114 ----------------------------------------------------------------------------------------
 #define IDC_ABOUT_NOTICE 1115
 #define IDC_ABOUT_LIST 1020
+
+// --- Options window 118 (/?) -----------------------------------------------------------------------------
+#define IDC_OPTIONS_TEXT 1120     // the options, read-only: "OPTION<tab>TEXT" lines
+#define OPTIONS_TAB_STOP 112      // the tab stop of the text, in dialog units: where the texts begin
 
 // --- Diagnostic details dialog 116 ------------------------------------------------------------------------
 #define IDC_EXTRA_LIST 1108
@@ -117,11 +122,12 @@
 #define IDS_SPOOLER_NOT_RESPONDING 206
 // The tool's own texts beyond the family's table, from 300 on.
 #define IDS_UNINSTALL_INCOMPLETE 300  // the end of a removal that left items: their count and the log
-#define IDS_HELP_FIRST 301            // the options (/?): 301 to 303, joined by line breaks
-#define IDS_HELP_COUNT 3
+#define IDS_HELP_FIRST 301            // the options (/?), a group each: 301 to 306, "OPTION\tTEXT" lines
+#define IDS_HELP_COUNT 6
+#define IDS_OPTIONS_TITLE 307         // the title of the options window
 // The backup set, the restore and the finishing of a removal cut short: 310 on.
 #define IDS_BACKUP_FAILED 310    // the backup set cannot be written: the reason and the log
-#define IDS_RESUME_QUESTION 311  // a removal was cut short: finish it now?
+#define IDS_RESUME_QUESTION 311  // a removal was cut short: its printers and its set (a line of its own); finish it now?
 #define IDS_RESTORE_RESULT 312   // what the restore put back: its counts and the log
 #define IDS_RESTORE_RESTART 313  // the restore finishes after a restart
 #define IDS_BACKUP_FAILED_NOTHING_REMOVED 314  // as 310, before anything was removed: no /RESUME to advise

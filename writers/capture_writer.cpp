@@ -14,6 +14,7 @@
 #include "base/printer_environments.h"
 #include "base/reg_text.h"
 #include "base/whole_file.h"
+#include "base/text_lines.h"
 #include "removal/file_remover.h"
 #include "removal/ini_remover.h"
 #include "removal/keeper_text.h"
@@ -181,7 +182,7 @@ bool CCaptureWriter::Write(const std::string& folder, std::string& why) {
     CaptureOemInfs();
     CaptureNamedFiles();
     Note(registryCut ? "registry: cut at " + std::to_string(kRegistryKeys) + " keys; the keys after the cut are missing"
-                     : "registry: " + std::to_string(registryCount) + " keys, every subtree below " +
+                     : "registry: " + Counted(registryCount, "key") + ", every subtree below " +
                            std::to_string(kRegistryDepth) + " levels (deeper keys are not captured)");
     Note(filesCut ? "files: cut at " + std::to_string(kFiles) + " files; the files after the cut are missing"
                   : "files: " + std::to_string(files.size()) + " (text only of scripts, INI and INF files)");
@@ -542,7 +543,7 @@ void CCaptureWriter::CaptureDevices() {
         AddRegistryTree(HKEY_LOCAL_MACHINE, kEnumKey + instance, 2);
     }
     ini += sections;
-    Note("devices: " + std::to_string(instances.size()) + " USB and USBPRINT nodes");
+    Note("devices: " + Counted(instances.size(), "USB or USBPRINT node", "USB and USBPRINT nodes"));
 }
 
 // --- the registry -----------------------------------------------------------------------------------------

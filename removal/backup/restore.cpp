@@ -722,7 +722,7 @@ bool CRestore::Run(const std::string& wanted, const COSVersion& os, CRunLog* log
     }
     if (log) {
         log->Write("restore", "from the backup set " + folder + (journal.ended ? "" : " (its removal was cut short)"));
-        if (journal.badLines) log->Write("restore", std::to_string(journal.badLines) + " lines of the journal are not of its form");
+        if (journal.badLines) log->Write("restore", (journal.badLines == 1 ? std::string("1 line of the journal is") : std::to_string(journal.badLines) + " lines of the journal are") + " not of its form");
     }
     const std::map<unsigned, Copy> copies = ReadIndex(indexText);
     CRestorer restorer(set, os, log, counts);

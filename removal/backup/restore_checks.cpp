@@ -3,6 +3,7 @@
 #include <ctype.h>
 #include <string.h>
 
+#include "base/text_lines.h"
 #include "removal/item_kind.h"
 
 namespace {
@@ -106,7 +107,7 @@ std::string RegistryTextDisagreement(const std::vector<CRegistryTextKey>& keys, 
     if (!wholeKey) {
         // One key and one value: "KEY\NAME" (the default value: "KEY\").
         if (keys.size() != 1) return "its registry text names more keys than the value's own";
-        if (own.values.size() != 1) return "its registry text holds " + std::to_string(own.values.size()) + " values, not the item's one";
+        if (own.values.size() != 1) return "its registry text holds " + Counted(own.values.size(), "value") + ", not the item's one";
         const std::string named = RegistryKeyPath(own) + "\\" + own.values.front().name;
         return Same(named, item) ? std::string() : "its registry text holds another value: " + named;
     }

@@ -40,6 +40,15 @@ HDC Gdi::openContext(HWND hwnd) {
     return dc;
 }
 
+HGDIOBJ Gdi::sysColorBrush(int index) {
+    auto it = sysColorBrushes_.find(index);
+    if (it != sysColorBrushes_.end()) return it->second;
+    GdiObject o;
+    o.kind = GdiObject::Brush;
+    o.stock = true;  // deleting it does nothing, as with a stock object
+    return sysColorBrushes_[index] = add(o);
+}
+
 HGDIOBJ stockObject(int index) {
     auto& stock = current().gdi.stock_;
     auto it = stock.find(index);
@@ -127,4 +136,26 @@ DWORD WINAPI GetObjectType(HGDIOBJ object) {
     case simwin::GdiObject::Palette: return OBJ_PAL;
     }
     return 0;
+}
+
+// user32's painting with brushes, on the records of the window a device context belongs to.
+HBRUSH WINAPI GetSysColorBrush(int index) {
+    // COLOR_SCROLLBAR (0) to COLOR_MENUBAR (30); Windows answers null for the others.
+    if (index < 0 || index > 30) return NULL;
+    return reinterpret_cast<HBRUSH>(current().gdi.sysColorBrush(index));
+}
+
+int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+    auto& g = current().gdi;
+    auto it = g.contexts.find(dc);
+    if (it == g.contexts.end() || !rect || !brush) return 0;
+    // A system colour's number plus one stands for its brush; any other brush must exist.
+    const uintptr_t value = reinterpret_cast<uintptr_t>(brush);
+    auto object = g.objects.find(reinterpret_cast<HGDIOBJ>(brush));
+    const bool colour = value >= 1 && value <= 31;
+    if (!colour && (object == g.objects.end() || object->second.kind != simwin::GdiObject::Brush)) return 0;
+    // The hollow brush paints nothing: what was drawn stays.
+    if (!colour && brush == reinterpret_cast<HBRUSH>(simwin::stockObject(NULL_BRUSH))) return 1;
+    if (simwin::Window* w = current().windows.find(it->second.hwnd)) w->coverDrawn(*rect);
+    return 1;
 }

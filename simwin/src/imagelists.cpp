@@ -106,8 +106,11 @@ BOOL WINAPI ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UIN
     if (it == contexts.end()) return FALSE;
     // A device context of the screen (GetDC(NULL)) has no window to keep the record.
     if (simwin::Window* w = current().windows.find(it->second.hwnd)) {
-        w->drawnList = list;
-        w->drawnImage = index;
+        const RECT r{x, y, x + l->cx, y + l->cy};
+        // Drawn through its mask (ILD_NORMAL, ILD_TRANSPARENT, the list's background colour being none)
+        // the image's transparent pixels leave what was there; drawn without one it covers its rectangle.
+        if (!(l->flags & ILC_MASK) || (style & ILD_IMAGE)) w->coverDrawn(r);
+        w->addDrawn({list, index, r});
     }
     return TRUE;
 }

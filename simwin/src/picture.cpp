@@ -30,8 +30,13 @@ void pictureOf(const WindowSystem& ws, const Window& w, const std::string& inden
         lines.push_back(line);
         std::vector<std::string> inner;
         // What the tool draws into a control stands for what the control shows of its own.
-        if (child->drawnImage >= 0)
-            inner.push_back("shows image " + std::to_string(child->drawnImage));
+        if (!child->drawn.empty()) {
+            // Top first: a mark drawn over another without erasing it shows both.
+            std::string images;
+            for (auto d = child->drawn.rbegin(); d != child->drawn.rend(); ++d)
+                images += (images.empty() ? "" : " over ") + std::to_string(d->image);
+            inner.push_back("shows image " + images);
+        }
         else if (child->state)
             child->state->picture(inner);
         for (const std::string& l : inner) lines.push_back(indent + "    " + l);

@@ -73,6 +73,21 @@ std::vector<Window*> WindowSystem::standInWindows() {
     return out;
 }
 
+void Window::coverDrawn(const RECT& r) {
+    auto inside = [&](const DrawnImage& d) {
+        return d.rect.left >= r.left && d.rect.top >= r.top && d.rect.right <= r.right && d.rect.bottom <= r.bottom;
+    };
+    drawn.erase(std::remove_if(drawn.begin(), drawn.end(), inside), drawn.end());
+    drawnList = drawn.empty() ? nullptr : drawn.back().list;
+    drawnImage = drawn.empty() ? -1 : drawn.back().image;
+}
+
+void Window::addDrawn(const DrawnImage& d) {
+    drawn.push_back(d);
+    drawnList = d.list;
+    drawnImage = d.image;
+}
+
 Window& WindowSystem::add(const std::string& className, const std::string& title, bool foreign) {
     auto w = std::make_unique<Window>();
     w->hwnd = newHandle();

@@ -194,32 +194,40 @@ TEST_F(AdminRun, ASecondCopyAppendsToTheLogTheFirstHoldsOpen) {
     EXPECT_EQ("the first copy again", lines[5].fields.at(0));
 }
 
-// /?, -? and /HELP show the options and end with 0 before anything else: no other copy is looked for, the
-// spooler is not touched, no window of the tool opens. Unattended, the options go to the log instead.
+// /?, -? and /HELP show the options in their window and end with 0 before anything else: no other copy is
+// looked for, the spooler is not touched, no other window of the tool opens; OK, Enter and Escape close it.
+// Unattended, the options go to the log instead.
 TEST_F(AdminRun, TheOptionsAreShownAndNothingElseHappens) {
     struct Case {
         const char* tail;
-        bool box;
+        bool window;
+        simwin::UserAction::Kind close;  // how the person closes the window
+        const char* how;
     };
-    for (Case c : {Case{"/?", true}, Case{"-?", true}, Case{"/HELP", true}, Case{"/help /SELECT:ALL", true},
-                   Case{"/QUIET /?", false}, Case{"/PLAN:\"C:\\plan.ini\" /?", false}}) {
+    for (Case c : {Case{"/?", true, simwin::UserAction::Press, "1"}, Case{"-?", true, simwin::UserAction::Key, "escape"},
+                   Case{"/HELP", true, simwin::UserAction::Key, "enter"},
+                   Case{"/help /SELECT:ALL", true, simwin::UserAction::Press, "OK"},
+                   Case{"/QUIET /?", false, simwin::UserAction::Press, "1"},
+                   Case{"/PLAN:\"C:\\plan.ini\" /?", false, simwin::UserAction::Press, "1"}}) {
         SCOPED_TRACE(c.tail);
         Use("[window]\nclass = VSTUninstallWindowClass__\ntitle = アンインストール\n");
-        simwin::UserAction ok;
-        ok.kind = simwin::UserAction::Answer;
-        ok.target = "ok";
-        m->windows.user.actions.push_back(ok);
+        simwin::UserAction close;
+        close.kind = c.close;
+        close.target = c.how;
+        if (c.window) m->windows.user.actions.push_back(close);
         EXPECT_EQ(0, toolrun::Run(*m, c.tail));
-        EXPECT_EQ(c.box ? 1u : 0u, m->transcript.count("message box \"アンインストール\": \"korun04.exe [オプション]"));
-        EXPECT_EQ(c.box ? 1u : 0u, m->transcript.count("/SELECT:ALL\t一覧のすべてのプリンタを選択します"));
-        EXPECT_EQ(c.box ? 1u : 0u, m->transcript.count("終了コード: 0 完了"));
+        EXPECT_EQ(c.window ? 1u : 0u, m->transcript.count("dialog 118 shown"));
+        EXPECT_EQ(c.window ? 1u : 0u, m->transcript.count("dialog "));
+        EXPECT_TRUE(m->windows.user.actions.empty());  // the window took its closing action
+        EXPECT_EQ(0u, m->transcript.count("message box"));
         EXPECT_EQ(0u, m->transcript.count("VSTUninstallWindowClass__"));  // the other copy left alone
         EXPECT_EQ(0u, m->transcript.count("service Spooler"));
-        EXPECT_EQ(0u, m->transcript.count("dialog "));
         EXPECT_FALSE(m->files.exists("C:\\plan.ini"));
         EXPECT_TRUE(Printer("Office"));
-        if (!c.box) {
+        if (!c.window) {
             EXPECT_TRUE(Has(Log(), "options", "/QUIET\tウィンドウを表示せずに削除します (/SELECT が必要)")) << LogText();
+            EXPECT_TRUE(Has(Log(), "options", "/RESUME\t途中で中断された削除を完了します")) << LogText();
+            EXPECT_TRUE(Has(Log(), "options", "3010\t完了 (再起動が必要)")) << LogText();
             EXPECT_TRUE(Ended(0)) << LogText();
         } else {
             EXPECT_FALSE(m->files.exists(toolrun::kDefaultLog));

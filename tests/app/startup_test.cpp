@@ -123,6 +123,50 @@ TEST(SecondInstance, RunningWindowIsActivatedAndTheNewProcessEndsWithZero) {
     EXPECT_EQ(0u, m.transcript.count("message box"));
 }
 
+// What the running copy shows is what comes to the front: while it loads, its main window is hidden and
+// the loading dialog it owns is shown (a message box of that dialog is owned by it in turn).
+TEST(SecondInstance, WhatTheRunningCopyShowsComesToTheFront) {
+    struct Case {
+        const char* what;
+        bool mainVisible;
+        int popups;            // visible windows in a chain of owners below the main window
+        bool hiddenPopup;      // one more, hidden, owned by the main window
+        int expectedInChain;   // 0: the main window, n: the n-th popup of the chain
+    };
+    const Case cases[] = {
+        {"the main window alone", true, 0, false, 0},
+        {"loading: the main window hidden, the loading dialog shown", false, 1, false, 1},
+        {"loading, with the loading dialog's message box", false, 2, false, 2},
+        {"a hidden dialog of the main window is not shown", true, 0, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        simwin::Machine m;
+        simwin::MachineScope scope(m);
+        simwin::Window& main = m.windows.add("VSTUninstallWindowClass__", "Uninstall", true);
+        if (!c.mainVisible) main.style &= ~WS_VISIBLE;
+        std::vector<HWND> chain{main.hwnd};
+        if (c.hiddenPopup) {
+            simwin::Window& hidden = m.windows.add("#32770", "hidden", true);
+            hidden.owner = main.hwnd;
+            hidden.style &= ~WS_VISIBLE;
+        }
+        for (int i = 0; i < c.popups; ++i) {
+            simwin::Window& popup = m.windows.add("#32770", "popup " + std::to_string(i), true);
+            popup.owner = chain.back();
+            chain.push_back(popup.hwnd);
+        }
+        m.windows.add("Other", "", true);  // on top of them all
+        EXPECT_EQ(0, RunTool(""));
+        const HWND expected = chain[c.expectedInChain];
+        EXPECT_EQ(expected, m.windows.foreground);
+        EXPECT_EQ(expected, m.windows.zOrder.front());
+        // The hidden main window stays hidden behind what it shows.
+        EXPECT_EQ(c.mainVisible || c.popups == 0, m.windows.find(main.hwnd)->visible());
+        EXPECT_FALSE(m.windows.classes.count("VSTUninstallWindowClass__"));
+    }
+}
+
 TEST(MainWindowClass, IsACopyOfTheDialogClassUnderTheToolsName) {
     simwin::Machine m;
     simwin::MachineScope scope(m);

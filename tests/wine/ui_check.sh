@@ -7,13 +7,15 @@
 # A fresh prefix (lib.sh) where ui_setup.exe installs the test printer "Vestral Office" (driver "Vestral X
 # Driver" on wineps.drv and tests/wine/vestral.ppd, printer data VestralDriver04 = 1), and
 # HKCU\SOFTWARE\VESTRAL\KORUN04 offers the diagnostic dialog. Then:
-#   - korun04.exe driven by ui_driver.exe (its steps are listed in ui_driver.cpp): the selection page, the
+#   - korun04.exe driven by ui_driver.exe (its steps are listed in ui_driver.cpp): while it loads, a second,
+#     interactive copy must leave its hidden main window hidden behind the loading dialog; the selection page, the
 #     keyboard (focus, Space, Tab order, Uninstall following the selection), the context menu from Shift+F10
 #     and the Menu key, the details view, the diagnostic dialog, the About box; meanwhile a second copy,
 #     unattended, ends with 1618 and appends its lines to the log the first copy holds open. Exit ends the
 #     tool with exit code 1.
-#   - korun04.exe /? shows its options in a message box and ends with 0, opening nothing else.
-# The screenshots (selection-page: the details view; diagnostic-dialog; about-box) are compared with
+#   - korun04.exe /? shows its options in a window of its own (picture "options"), which Escape closes; it
+#     ends with 0, opening nothing else.
+# The screenshots (selection-page: the details view; diagnostic-dialog; about-box; options) are compared with
 # docs/images (lib.sh, wine_compare_shot); tests/wine/refresh_images.sh writes them there instead.
 #
 # Prints the driver's PASS/FAIL lines and one summary line; exit status non-zero on any failure.
@@ -58,7 +60,15 @@ problems=()
 # While the first copy runs (the driver waits at "READY second-copy"), a second copy, unattended, finds it:
 # 1618 (the exit status holds it modulo 256: 82).
 SECOND_RC=
+LOADING_SECOND_RC=
 on_ready() {
+    if [[ $1 == second-copy-loading ]]; then
+        # An interactive second copy while the first loads: it brings the first's window to the front, ends with 0.
+        LOADING_SECOND_RC=0
+        wine_run 60 "$tool_dir/korun04.exe" >"$LOG_DIR/second-copy-loading.out" 2>&1 || LOADING_SECOND_RC=$?
+        echo "    (a second copy, interactive, ended with $LOADING_SECOND_RC)"
+        return 0
+    fi
     [[ $1 == second-copy ]] || return 1
     SECOND_RC=0
     wine_run 60 "$tool_dir/korun04.exe" /QUIET /SELECT:ALL >"$LOG_DIR/second-copy.out" 2>&1 || SECOND_RC=$?
@@ -68,6 +78,7 @@ echo "ui: korun04.exe driven by ui_driver.exe:"
 UI_READY_HOOK=on_ready run_ui_session "$tool_dir/korun04.exe" "$LOG_DIR/shots" "$LOG_DIR/ui.log"
 [[ $UI_DRIVER_RC == 0 ]] || problems+=("driver exit code $UI_DRIVER_RC")
 [[ $UI_TOOL_RC == 1 ]] || problems+=("korun04.exe exit code $UI_TOOL_RC, expected 1")
+[[ $LOADING_SECOND_RC == 0 ]] || problems+=("the interactive second copy during the loading ended with ${LOADING_SECOND_RC:-nothing}, expected 0")
 [[ $SECOND_RC == $((1618 % 256)) ]] || problems+=("the second copy ended with ${SECOND_RC:-nothing}, expected 1618 (82)")
 # The log the first copy held open has the second copy's lines, and the first copy's end after them.
 log=$(wine_tool_log)
@@ -80,7 +91,7 @@ else
     problems+=("no korun04.log in the temporary directory")
 fi
 
-# korun04.exe /? : the options in a message box, exit code 0, nothing else.
+# korun04.exe /? : the options in their window, exit code 0, nothing else.
 echo "ui: korun04.exe /? driven by ui_driver.exe --options:"
 UI_TOOL_ARGS="/?" run_ui_session "$tool_dir/korun04.exe" "$LOG_DIR/shots" "$LOG_DIR/options.log" "$tool_dir/ui_driver.exe" --options
 [[ $UI_DRIVER_RC == 0 ]] || problems+=("/?: driver exit code $UI_DRIVER_RC")
@@ -88,7 +99,7 @@ UI_TOOL_ARGS="/?" run_ui_session "$tool_dir/korun04.exe" "$LOG_DIR/shots" "$LOG_
 
 # The pictures, once everything else passed (a refresh writes only the pictures of a passing run).
 if ((${#problems[@]} == 0)); then
-    for shot in selection-page diagnostic-dialog about-box; do
+    for shot in selection-page diagnostic-dialog about-box options; do
         why=$(wine_compare_shot "$shot" "$LOG_DIR/shots") || problems+=("$why")
         [[ $why == wine:* ]] && echo "$why"
     done

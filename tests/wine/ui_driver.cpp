@@ -4,6 +4,8 @@
 // (tests/wine/run.sh).
 //
 // The run (the tool lists one printer; HKCU\SOFTWARE\VESTRAL\KORUN04 offers "Other Details..."):
+//   0. while it loads, Escape asks whether to abort; "READY second-copy-loading", during which the script
+//      starts a second, interactive copy: the main window stays hidden, the question in front; No;
 //   1. the main window's selection page with the printer list (ID 1020) filled; its first row and the
 //      column headers, read out of the tool's process;
 //   2. the keyboard: the list has the focus; Space selects the printer and enables Uninstall; Tab goes
@@ -16,7 +18,8 @@
 //      masked); then "READY second-copy", during which the script runs a second, unattended copy;
 //   7. Exit.
 // --basic: steps 1, 6 (without the masks and the second copy) and 7, which the stand-in can answer.
-// --options: korun04.exe /? shows its options in a message box: its text is checked and OK pressed.
+// --options: korun04.exe /? shows its options in a window of its own: its text is checked and copied through
+//   the clipboard, picture "options", then Escape closes it.
 //
 // Prints one "PASS: ..." line per check and stops at the first "FAIL: ..." (exit status 1). Before each
 // picture it prints "READY name" (and "MASK name ..." lines first) and waits for a line on stdin (end of
@@ -40,7 +43,6 @@ namespace {
 
 const char kMainClass[] = "VSTUninstallWindowClass__";
 const DWORD kLoadTimeoutMs = 60000;  // the loading phase runs on timers, about 6 s
-const int kMessageBoxTextId = 0xFFFF;
 
 void expectText(const char* what, const std::string& got, const char* expectedUtf8) {
     if (got != sjis(expectedUtf8))
@@ -52,6 +54,37 @@ void expectOneOf(const char* what, const std::string& got, const char* a, const 
     if (got != sjis(a) && got != sjis(b))
         fail(std::string(what) + ": \"" + printable(got) + "\", expected \"" + a + "\" or \"" + b + "\"");
     pass(std::string(what) + " \"" + printable(got) + "\"");
+}
+
+// --- 0. a second copy while the first loads --------------------------------------------------------------
+
+// While the tool loads, its main window is hidden behind the loading dialog. Escape there asks whether to
+// abort (a box the loading dialog owns); meanwhile a second copy of the tool brings what the first shows to
+// the front, and must leave the hidden main window hidden. No lets the loading go on.
+void checkSecondCopyWhileLoading() {
+    const std::wstring title = wideFrom("プリンタのアンインストールを読込み中...", CP_UTF8);
+    HWND loading = nullptr;
+    if (!waitFor(kLoadTimeoutMs, [&] {
+            loading = visibleTopLevel("#32770");
+            return loading && captionOf(loading) == title;
+        }))
+        fail("no loading dialog \"プリンタのアンインストールを読込み中...\"");
+    toFront(loading);
+    press(VK_ESCAPE);
+    HWND question = nullptr;
+    if (!waitFor(kStepTimeoutMs, [&] { return (question = visibleTopLevel("#32770", loading)) != nullptr; }))
+        fail("Escape in the loading dialog did not ask whether to abort");
+    pass("Escape in the loading dialog asks whether to abort");
+    ready("second-copy-loading");
+    HWND main = FindWindowA(kMainClass, nullptr);
+    if (!main) fail("no window of class VSTUninstallWindowClass__ while the tool loads");
+    if (IsWindowVisible(main)) fail("a second copy showed the first copy's hidden main window over its loading dialog");
+    if (!IsWindowVisible(question) || GetForegroundWindow() != question)
+        fail("a second copy did not leave the loading dialog's question in front");
+    pass("a second copy brings the loading dialog's question to the front, the main window stays hidden");
+    PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(question, IDNO)));
+    if (!waitFor(kStepTimeoutMs, [&] { return !IsWindow(question); })) fail("the question did not close on No");
+    pass("No lets the loading go on");
 }
 
 // --- 1. the selection page --------------------------------------------------------------------------------
@@ -221,40 +254,69 @@ void checkAboutBox(HWND main, bool full) {
     pass("About box closed with IDOK");
 }
 
-// --- --options: the box of /? ------------------------------------------------------------------------------------
+// --- --options: the window of /? ------------------------------------------------------------------------------------
 
-// A window's whole text (a message box's text is longer than a caption), on one line for the report.
-std::wstring wholeText(HWND window) {
-    const int n = GetWindowTextLengthW(window);
-    std::wstring text(n + 1, L'\0');
-    text.resize(n > 0 ? GetWindowTextW(window, &text[0], n + 1) : 0);
-    return text;
-}
-
+// A text on one line for the report.
 std::string oneLine(const std::wstring& text) {
     std::wstring out;
     for (wchar_t c : text) out += c == L'\n' ? std::wstring(L"\\n") : std::wstring(1, c);
     return utf8(out);
 }
 
+// The text an edit control holds, copied out of the tool's process through the clipboard (WM_COPY of the
+// whole selection): what a person gets with Ctrl+C.
+std::wstring copied(HWND edit) {
+    LRESULT ignored = 0;
+    sendTimeout(edit, EM_SETSEL, 0, -1, &ignored);
+    sendTimeout(edit, WM_COPY, 0, 0, &ignored);
+    sendTimeout(edit, EM_SETSEL, static_cast<WPARAM>(-1), 0, &ignored);
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const wchar_t* p = static_cast<const wchar_t*>(GlobalLock(data))) text = p;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// An edit control's text from another process: WM_GETTEXT, which Windows carries across processes
+// (GetWindowText would give the text the control was created with).
+std::wstring editText(HWND edit) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(edit, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG, 5000, &got);
+    text.resize(got);
+    return text;
+}
+
 int checkOptionsBox() {
     HWND box = nullptr;
+    const std::wstring title = wideFrom("アンインストールのオプション", CP_UTF8);
     if (!waitFor(kLoadTimeoutMs, [&] {
             box = visibleTopLevel("#32770");
-            return box && captionOf(box) == wideFrom("アンインストール", CP_UTF8);
+            return box && captionOf(box) == title;
         }))
-        fail("korun04.exe /? showed no message box \"アンインストール\"");
-    Sleep(200);  // the box fills its text while it is created
-    HWND text = GetDlgItem(box, kMessageBoxTextId);
-    const std::wstring shown = text ? wholeText(text) : L"";
-    for (const char* part : {"korun04.exe [オプション]", "/SELECT:ALL", "/PLAN:", "/QUIET", "/LOG:", "/?", "終了コード"})
+        fail("korun04.exe /? showed no window \"アンインストールのオプション\"");
+    Sleep(200);  // the window fills its text while it is created
+    HWND text = GetDlgItem(box, IDC_OPTIONS_TEXT);
+    const std::wstring shown = text ? editText(text) : L"";
+    for (const char* part : {"korun04.exe [オプション]", "/SELECT:ALL\t", "/PLAN:", "/QUIET\t", "/LOG:", "/?", "/RESTORE:LAST\t",
+                             "/RESUME\t", "/CAPTURE:", "/KEEPBACKUPS:", "RestartSpooler\t", "[終了コード]", "\r\n3010\t"})
         if (shown.find(wideFrom(part, CP_UTF8)) == std::wstring::npos)
-            fail("the options box does not name " + std::string(part) + ": \"" + oneLine(shown) + "\"");
-    pass("korun04.exe /? shows its options in a message box");
+            fail("the options window does not name " + std::string(part) + ": \"" + oneLine(shown) + "\"");
+    pass("korun04.exe /? shows every option and exit code in its window");
     if (visibleTopLevel(kMainClass)) fail("korun04.exe /? opened its main window too");
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    if (!waitFor(kStepTimeoutMs, [&] { return !IsWindow(box) || !IsWindowVisible(box); })) fail("the options box did not close on OK");
-    pass("the options box closed with OK");
+    if (copied(text) != shown) fail("the options cannot be copied: \"" + oneLine(copied(text)) + "\"");
+    pass("the options' text is selected and copied whole");
+    ready("options");
+    toFront(box);
+    press(VK_ESCAPE);
+    if (!waitFor(kStepTimeoutMs, [&] { return !IsWindow(box) || !IsWindowVisible(box); }))
+        fail("the options window did not close on Escape");
+    pass("the options window closed with Escape");
     std::printf("DONE\n");
     return 0;
 }
@@ -265,6 +327,7 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "--options") return checkOptionsBox();
     const bool full = mode != "--basic";
+    if (full) checkSecondCopyWhileLoading();
     HWND main = nullptr, list = nullptr;
     bool found = waitFor(kLoadTimeoutMs, [&] {
         main = visibleTopLevel(kMainClass);

@@ -10,5 +10,6 @@ void registerStaticClass(WindowSystem& ws);
 void registerButtonClass(WindowSystem& ws);
 void registerListViewClass(WindowSystem& ws);
 void registerProgressClass(WindowSystem& ws);
+void registerEditClass(WindowSystem& ws);
 
 }  // namespace simwin

@@ -29,6 +29,8 @@ public:
     std::map<HDC, DeviceContext> contexts;  // open device contexts (GetDC without ReleaseDC yet)
 
     HGDIOBJ add(const GdiObject& object);
+    // The brush of a system colour (GetSysColorBrush): one per colour, owned by the system.
+    HGDIOBJ sysColorBrush(int index);
     HDC openContext(HWND hwnd);
     // Number of device contexts the tool got and has not released.
     size_t openContexts() const { return contexts.size(); }
@@ -36,6 +38,7 @@ public:
 private:
     uintptr_t next_ = 0x50000;
     std::map<int, HGDIOBJ> stock_;
+    std::map<int, HGDIOBJ> sysColorBrushes_;
     friend HGDIOBJ stockObject(int index);
 };
 

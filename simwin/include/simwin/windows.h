@@ -59,9 +59,22 @@ struct Window {
     bool needsPaint = false;
     int showCommand = -1;           // last ShowWindow command
     std::vector<std::string> received;  // stand-in windows: messages received, in order
-    // The image last drawn into the window through one of its device contexts (ImageList_Draw).
+    // What is drawn into the window through its device contexts, bottom to top: each image with the
+    // rectangle it covers (client coordinates). An image drawn through its mask leaves what lies under it
+    // showing around its shape; a fill (FillRect with a brush that paints) or an opaque image over a whole
+    // record hides it, and the record goes.
+    struct DrawnImage {
+        HIMAGELIST list = nullptr;
+        int image = -1;
+        RECT rect{};
+    };
+    std::vector<DrawnImage> drawn;
+    // The image on top (the last of drawn), -1 when nothing drawn shows.
     HIMAGELIST drawnList = nullptr;
     int drawnImage = -1;
+    // Hides the records that lie wholly inside r (a fill or an opaque image over them).
+    void coverDrawn(const RECT& r);
+    void addDrawn(const DrawnImage& d);
 
     // Dialogs.
     bool isDialog = false;
@@ -151,6 +164,8 @@ public:
     LRESULT send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     std::deque<MSG> queue;
+    // The clipboard's text: what an edit control copied (WM_COPY, Ctrl+C).
+    std::string clipboard;
     // WH_GETMESSAGE hooks, called for each message a loop takes from the queue, in order of installation.
     std::vector<std::pair<HHOOK, HOOKPROC>> getMessageHooks;
     // Tells the hooks that a loop took a message from the queue.

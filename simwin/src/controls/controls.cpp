@@ -9,6 +9,7 @@ void registerControlClasses(WindowSystem& ws) {
     registerButtonClass(ws);
     registerListViewClass(ws);
     registerProgressClass(ws);
+    registerEditClass(ws);
 }
 
 }  // namespace simwin

@@ -112,8 +112,14 @@ LRESULT onMessage(WindowSystem& ws, Window& w, StaticState& s, UINT msg, WPARAM 
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        if (w.isChild() && ws.find(w.parent))
-            ws.send(w.parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd));
+        // The parent answers WM_CTLCOLORSTATIC with the brush of the background, which the static fills its
+        // rectangle with (the static has no background of its own: WM_ERASEBKGND does nothing); a parent
+        // that draws into the control itself answers with the hollow brush.
+        if (w.isChild() && ws.find(w.parent)) {
+            const LRESULT brush =
+                ws.send(w.parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd));
+            if (brush && ws.find(hwnd)) FillRect(dc, &ps.rcPaint, reinterpret_cast<HBRUSH>(brush));
+        }
         EndPaint(hwnd, &ps);
         return 0;
     }

@@ -308,6 +308,7 @@ typedef struct {
 #define ILD_NORMAL 0x0000
 #define ILD_TRANSPARENT 0x0001
 #define ILD_MASK 0x0010
+#define ILD_IMAGE 0x0020
 
 void WINAPI InitCommonControls(void);
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);

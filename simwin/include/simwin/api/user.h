@@ -276,6 +276,18 @@ typedef struct tagSTYLESTRUCT {
 #define ES_MULTILINE 0x0004L
 #define ES_AUTOHSCROLL 0x0080L
 #define ES_READONLY 0x0800L
+#define ES_AUTOVSCROLL 0x0040L
+#define ES_WANTRETURN 0x1000L
+// Edit control messages, and the clipboard's messages that an edit control answers.
+#define EM_GETSEL 0x00B0
+#define EM_SETSEL 0x00B1
+#define EM_GETLINECOUNT 0x00BA
+#define EM_SETTABSTOPS 0x00CB
+#define EM_SETREADONLY 0x00CF
+#define WM_CUT 0x0300
+#define WM_COPY 0x0301
+#define WM_PASTE 0x0302
+#define WM_CLEAR 0x0303
 
 // --- Buttons -----------------------------------------------------------------------------------------------------
 #define BN_CLICKED 0
@@ -316,6 +328,7 @@ typedef struct tagSTYLESTRUCT {
 #define DLGC_RADIOBUTTON 0x0040
 #define DLGC_WANTCHARS 0x0080
 #define DLGC_STATIC 0x0100
+#define DLGC_HASSETSEL 0x0008
 #define DLGC_BUTTON 0x2000
 
 #define IDOK 1
@@ -590,6 +603,13 @@ int WINAPI GetSystemMetrics(int index);
 // --- Geometry ------------------------------------------------------------------------------------------------------
 BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect);
+
+// Painting with brushes: the system colours' brushes and filling a rectangle of a device context.
+#define COLOR_WINDOW 5
+#define COLOR_BTNFACE 15
+#define COLOR_3DFACE COLOR_BTNFACE
+HBRUSH WINAPI GetSysColorBrush(int index);
+int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
 int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
