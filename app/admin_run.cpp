@@ -149,7 +149,7 @@ int CAdminRun::ShowMessageBox(HWND owner, const char* text, const char* caption,
         taken = " (not shown)";
     } else {
         // What the removal did so far is in the log while the box waits for its answer.
-        if (run) run->log.WriteItems(true);
+        log.WriteItems(true);
         answer = MessageBoxA(owner, text, caption, type);
     }
     log.Write("message box", std::string("\"") + (caption ? caption : "") + "\": \"" + (text ? text : "") + "\" -> " +
