@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "removal/state_records.h"
 #include "support/backup_run.h"
 #include "support/built_machine.h"
 
@@ -56,7 +57,16 @@ struct SetFiles {
         std::string text = m.files.read(Path(name));
         const size_t at = text.find(from, text.find(after));
         ASSERT_NE(std::string::npos, at) << from << " in " << name << ":\n" << text;
-        m.files.writeFile(Path(name), text.replace(at, from.size(), to));
+        text.replace(at, from.size(), to);
+        m.files.writeFile(Path(name), name == "state.ini" ? Resealed(text) : text);
+    }
+    // A state edited by hand with the checks of its parts written again: it reads as edited, not as a write
+    // cut short.
+    static std::string Resealed(std::string text) {
+        const std::string end = "[end]\r\ncheck = ";
+        for (size_t from = 0, at; (at = text.find(end, from)) != std::string::npos; from = at + end.size() + 10)
+            text.replace(at + end.size(), 8, StateCheck(text, from, at + 7));
+        return text;
     }
     // The copy of an item, by its index line ("NNNNN | FORM | ITEM").
     std::string Copy(const std::string& formAndItem) const {
