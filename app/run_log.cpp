@@ -168,14 +168,18 @@ void CRunLog::FlushItems() {
     std::deque<PendingItem> lines;
     lines.swap(pending);
     pendingAt.clear();
+    // The lines go out in one write: a stage's thousands of items are one call, not one each.
+    std::string all;
     for (const PendingItem& line : lines) {
         ++counts[line.outcome];
         std::string text = line.kind + " | " + line.item + " | " + OutcomeName(line.outcome);
         if (!line.detail.empty()) text += " (" + line.detail + ")";
         if (line.error) text += ", error " + std::to_string(line.error);
         const std::string place = line.stage >= 0 ? "stage " + std::to_string(line.stage) : std::string("run");
-        WriteLine(line.clock + " " + place + " | " + OneLine(text));
+        if (!all.empty()) all += kLineEnd;
+        all += line.clock + " " + place + " | " + OneLine(text);
     }
+    if (!lines.empty()) WriteLine(all);
 }
 
 void CRunLog::WriteSummary(bool restartNeeded) {
