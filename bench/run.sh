@@ -30,6 +30,9 @@ sim=$build/bin/korun04-sim
 # system the kernel's inode allocation for them costs more than the simulator itself (KORUN_BENCH_DIR chooses).
 work=$(mktemp -d -p "${KORUN_BENCH_DIR:-$([ -d /dev/shm ] && [ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")}")
 trap 'rm -rf "$work"' EXIT
+# KORUN_BENCH_MACHINES=DIR keeps the generated machines there and makes only those missing (they take minutes).
+machines=${KORUN_BENCH_MACHINES:-$work}
+mkdir -p "$machines"
 
 cmake --preset host -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j "${KORUN_JOBS:-2}" --target korun04-sim >/dev/null
@@ -55,10 +58,15 @@ percent() {  # PART WHOLE -> "N.N"
     printf '%d.%d' $((tenths / 10)) $((tenths % 10))
 }
 
-bash "$root/bench/make_machine.sh" "$work/one" "$printers" "$files" >/dev/null
-bash "$root/bench/make_machine.sh" "$work/two" $((2 * printers)) $((2 * files)) >/dev/null
-bash "$root/bench/make_heavy_machine.sh" "$work/heavy" "$printers" "$files" >/dev/null
-[ "${KORUN_BENCH_SKIP_BIG:-0}" = 1 ] || bash "$root/bench/make_machine.sh" "$work/big" "$big" "$files" >/dev/null
+make() {  # NAME GENERATOR PRINTERS FILES: the machine, made when it is not there yet
+    local dir="$machines/$1-$3-$4"
+    [ -f "$dir/machine.ini" ] || bash "$root/bench/$2" "$dir" "$3" "$4" >/dev/null
+    ln -sfn "$dir" "$work/$1"
+}
+make one make_machine.sh "$printers" "$files"
+make two make_machine.sh $((2 * printers)) $((2 * files))
+make heavy make_heavy_machine.sh "$printers" "$files"
+[ "${KORUN_BENCH_SKIP_BIG:-0}" = 1 ] || make big make_machine.sh "$big" "$files"
 for i in $(seq -w 1 100); do cp -r "$root/examples/demo" "$work/demo$i"; done
 
 # All parts with one simulator; LABEL is "after" (this tree) or "before".

@@ -148,6 +148,7 @@ struct ListState : ControlState {
     HFONT font = nullptr;
     std::vector<Column> columns;
     std::vector<Item> items;
+    int selected = 0;         // how many items are selected: kept as states change, not counted each time
     int focused = -1;
     int mark = -1;            // the selection mark: where a shift-click range starts
     int listItemWidth = 0;    // list view: the width LVM_SETCOLUMNWIDTH gave every column; 0: computed
@@ -446,7 +447,9 @@ BOOL ListView::setMainItem(LVITEMA item, bool isNew) {
 // its other selected items, and the item that had the focus loses it.
 void ListView::changeState(int i, const LVITEMA& item, UINT stateMask) {
     Item& it = s_->items[i];
+    const int was = (it.state & LVIS_SELECTED) ? 1 : 0;
     it.state = ((it.state & ~stateMask) | (item.state & stateMask)) & ~static_cast<UINT>(LVIS_FOCUSED);
+    s_->selected += ((it.state & LVIS_SELECTED) ? 1 : 0) - was;
     if ((item.state & stateMask & LVIS_SELECTED) && (s_->style & LVS_SINGLESEL)) {
         deselectAllExcept(i);
         if (!alive() || !valid(i)) return;
@@ -481,7 +484,7 @@ BOOL ListView::setItemState(int i, const LVITEMA* given) {
     item.stateMask = given->stateMask;
     if (i != -1) return setItem(&item);
     // Every item at once.
-    bool anySelected = std::any_of(s_->items.begin(), s_->items.end(), [](const Item& it) { return it.state & LVIS_SELECTED; });
+    const bool anySelected = s_->selected > 0;
     if (item.state == 0 && item.stateMask == LVIS_SELECTED && !anySelected) return TRUE;
     if ((item.state & item.stateMask & LVIS_SELECTED) && (s_->style & LVS_SINGLESEL)) return FALSE;
     if (item.state & item.stateMask & LVIS_FOCUSED) return FALSE;
@@ -517,6 +520,7 @@ int ListView::insertItem(const LVITEMA* given) {
     }
     if (!setMainItem(item, true)) {
         if (alive() && valid(at)) {
+            if (s_->items[at].state & LVIS_SELECTED) --s_->selected;
             s_->items.erase(s_->items.begin() + at);
             if (s_->focused > at) --s_->focused;
             if (s_->mark > at) --s_->mark;
@@ -543,6 +547,7 @@ BOOL ListView::deleteItem(int i) {
     nm.lParam = s_->items[i].param;
     notify(LVN_DELETEITEM, nm.hdr);
     if (!alive() || !valid(i)) return FALSE;
+    if (s_->items[i].state & LVIS_SELECTED) --s_->selected;
     s_->items.erase(s_->items.begin() + i);
     // Indices after the item move up; the place of a focused item goes to its successor.
     auto shifted = [&](int index) { return index < i ? index : index > i ? index - 1 : std::min(index, count() - 1); };
@@ -559,6 +564,7 @@ BOOL ListView::deleteItem(int i) {
 
 BOOL ListView::deleteAllItems() {
     for (Item& it : s_->items) it.state &= ~static_cast<UINT>(LVIS_SELECTED);
+    s_->selected = 0;
     s_->focused = -1;
     s_->mark = -1;
     NMLISTVIEW all{};
@@ -573,7 +579,10 @@ BOOL ListView::deleteAllItems() {
             notify(LVN_DELETEITEM, nm.hdr);
             if (!alive()) return TRUE;
         }
-        if (valid(i)) s_->items.erase(s_->items.begin() + i);
+        if (valid(i)) {
+            if (s_->items[i].state & LVIS_SELECTED) --s_->selected;
+            s_->items.erase(s_->items.begin() + i);
+        }
     }
     s_->scroll = 0;
     repaint();
@@ -1180,7 +1189,7 @@ LRESULT ListView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case LVM_SETITEMSTATE: return setItemState(index, reinterpret_cast<const LVITEMA*>(lParam));
     case LVM_GETITEMSTATE: return valid(index) ? s_->stateOf(index) & static_cast<UINT>(lParam) : 0;
     case LVM_GETSELECTEDCOUNT:
-        return std::count_if(s_->items.begin(), s_->items.end(), [](const Item& it) { return it.state & LVIS_SELECTED; });
+        return s_->selected;
     case LVM_GETNEXTITEM: return getNextItem(index, LOWORD(lParam));
     case LVM_FINDITEMA: return findItem(index, reinterpret_cast<const LVFINDINFOA*>(lParam));
     case LVM_DELETEITEM: return deleteItem(index);
