@@ -55,7 +55,10 @@ struct SetFiles {
     // Replaces the first occurrence of from (after the first of after) in a file of the set.
     void Replace(const std::string& name, const std::string& from, const std::string& to, const std::string& after = "") {
         std::string text = m.files.read(Path(name));
-        const size_t at = text.find(from, text.find(after));
+        // In the state the last part that names a printer is the one that counts (a stage's record gives a
+        // changed printer again).
+        const size_t start = after.empty() ? 0 : name == "state.ini" ? text.rfind(after) : text.find(after);
+        const size_t at = text.find(from, start);
         ASSERT_NE(std::string::npos, at) << from << " in " << name << ":\n" << text;
         text.replace(at, from.size(), to);
         m.files.writeFile(Path(name), name == "state.ini" ? Resealed(text) : text);

@@ -7,6 +7,7 @@
 
 #include "removal/removal_state.h"
 #include "removal/state_records.h"
+#include "simwin/machine.h"
 
 namespace {
 
@@ -68,8 +69,14 @@ std::string ReadBack(const std::string& text, std::string& error) {
     return ReadRemovalState(text, db, context, stage, error) ? WriteRemovalState(db, context, stage) : std::string();
 }
 
-TEST(StateRecords, EveryCutInsideAWriteReadsAsTheLastWholeState) {
+// The database's version probe asks the machine.
+struct StateRecords : ::testing::Test {
+    simwin::Machine machine;
+    simwin::MachineScope scope{machine};
     CStateRecords records;
+};
+
+TEST_F(StateRecords, EveryCutInsideAWriteReadsAsTheLastWholeState) {
     const Written w = WriteStages(records);
     ASSERT_EQ(5u, w.ends.size());
     // The records hold what changed, not the lists again.
@@ -87,16 +94,14 @@ TEST(StateRecords, EveryCutInsideAWriteReadsAsTheLastWholeState) {
     }
 }
 
-TEST(StateRecords, TheFinishedFormIsTheOnePieceStateAndOldStatesRead) {
-    CStateRecords records;
+TEST_F(StateRecords, TheFinishedFormIsTheOnePieceStateAndOldStatesRead) {
     const Written w = WriteStages(records);
     EXPECT_EQ(w.states.back(), records.Whole());
     std::string error;
     EXPECT_EQ(w.states.back(), ReadBack(w.states.back(), error)) << error;
 }
 
-TEST(StateRecords, DamageBeforeTheLastPartIsRefused) {
-    CStateRecords records;
+TEST_F(StateRecords, DamageBeforeTheLastPartIsRefused) {
     const Written w = WriteStages(records);
     const struct {
         const char* what;
