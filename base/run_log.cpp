@@ -183,14 +183,18 @@ void CRunLog::FlushItems(size_t count) {
     pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
     pendingAt.clear();
     for (size_t i = 0; i < pending.size(); ++i) pendingAt[pending[i].key] = i;
+    // The lines go out in one write: a stage's thousands of items are one call, not one each.
+    std::string all;
     for (const PendingItem& line : lines) {
         ++counts[line.outcome];
         std::string text = line.kind + " | " + line.item + " | " + OutcomeName(line.outcome);
         if (!line.detail.empty()) text += " (" + line.detail + ")";
         if (line.error) text += ", error " + std::to_string(line.error);
         const std::string place = line.stage >= 0 ? "stage " + std::to_string(line.stage) : std::string("run");
-        WriteLine(line.clock + " " + place + " | " + OneLine(text));
+        if (!all.empty()) all += kLineEnd;
+        all += line.clock + " " + place + " | " + OneLine(text);
     }
+    if (!lines.empty()) WriteLine(all);
 }
 
 void CRunLog::WriteSummary(bool restartNeeded) {

@@ -120,17 +120,19 @@ void RemovePrinterDrivers(CRemovalContext& context, const char* environment) {
         const DRIVER_INFO_2A& d = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data())[i];
         if (d.pName) installed.emplace_back(d.pName, d.pEnvironment ? d.pEnvironment : "");
     }
+    // The candidates by key: each installed driver is looked up, not compared with every candidate.
+    std::set<std::string> candidateKeys;
+    for (const char* candidate : candidates) candidateKeys.insert(TextKey(candidate));
     for (const auto& driver : installed) {
         const char* name = driver.first.c_str();
         // A Pavane PostScript driver nobody uses goes unnamed, when it is the family's: never Windows's, another
         // maker's or one a printer that stays uses.
         if (!context.database->pavaneStays && strstr(name, "(PSCRIPT)") && !PrinterOfThatNameExists(name) &&
-            !candidates.Contains(name) && !context.keeper->Driver(name)) {
+            !candidateKeys.count(TextKey(name)) && !context.keeper->Driver(name)) {
             candidates.Add(name);
-            candidates.Sort();
-            candidates.Unique();
+            candidateKeys.insert(TextKey(name));
         }
-        if (!candidates.Contains(name)) continue;
+        if (!candidateKeys.count(TextKey(name))) continue;
         const std::string item = name + std::string(" (") + (environment ? environment : "local environment") + ")";
         if (context.Refused(ItemKind::Driver, item, context.keeper->Driver(name))) continue;
         CBackupRecord record;

@@ -27,13 +27,13 @@ int COptionList::GetOptionValues(const char* name, char* buffer, DWORD* size) co
                 first = false;
                 continue;
             }
-            size_t length = std::strlen(value.text);
+            size_t length = value.text.size();
             // The value, its NUL and the closing NUL must fit.
             if (full || used + length + 2 > sizeof values) {
                 full = true;
                 continue;
             }
-            std::memcpy(values + used, value.text, length + 1);
+            std::memcpy(values + used, value.text.c_str(), length + 1);
             used += length + 1;
         }
     }

@@ -56,7 +56,9 @@ int CUninstallDatabase::SelectForRemoval() {
     // Every printer that is neither foreign nor gone counts once; the staying ones keep their profile. A
     // profile merged once already adds nothing the second time (what it names is in keep, and the copy
     // that was there first stays), so each is merged once, in the order of the first printer that keeps it.
+    // Many printers share a driver: each driver's profile is looked for once.
     std::set<const CUninstallProfile*> kept;
+    std::map<std::string, const CUninstallProfile*> profileOfDriver;
     for (const CPrinterEntry& printer : printers) {
         if (printer.isForeign || printer.isDeleted) continue;
         if (!printer.isKept) {
@@ -64,7 +66,10 @@ int CUninstallDatabase::SelectForRemoval() {
             continue;
         }
         ++remainingCount;
-        const CUninstallProfile* profile = ProfileOfDriver(printer.driverName);
+        const std::string driver = TextKey(printer.driverName);
+        auto known = profileOfDriver.find(driver);
+        if (known == profileOfDriver.end()) known = profileOfDriver.emplace(driver, ProfileOfDriver(printer.driverName)).first;
+        const CUninstallProfile* profile = known->second;
         if (profile && kept.insert(profile).second) keep.MergeProfile(*profile);
     }
 

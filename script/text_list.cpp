@@ -1,20 +1,29 @@
 #include "script/text_list.h"
 
+#include <string.h>
+
 #include <string>
 #include <unordered_set>
 
 namespace {
 
-bool ItemLess(const CTextItem& a, const CTextItem& b) { return TextLess(a.text, b.text); }
-bool ItemEqual(const CTextItem& a, const CTextItem& b) { return TextEqual(a.text, b.text); }
+bool ItemLess(const CTextItem& a, const CTextItem& b) { return TextLess(a.text.c_str(), b.text.c_str()); }
+// Texts of different lengths are never equal, whatever their case.
+bool ItemEqual(const CTextItem& a, const CTextItem& b) {
+    return a.text.size() == b.text.size() && TextEqual(a.text.c_str(), b.text.c_str());
+}
 
 }  // namespace
 
-void CTextList::Add(const char* text) { CopyText(AddNew().text, text); }
+// Cut as CopyText cuts into a TEXT_SIZE buffer: at most TEXT_SIZE - 1 characters.
+void CTextList::Add(const char* text) {
+    if (text) AddNew().text.assign(text, strnlen(text, TEXT_SIZE - 1));
+    else AddNew();
+}
 
 bool CTextList::Contains(const char* text) const {
     for (const CTextItem& item : *this)
-        if (TextEqual(item.text, text)) return true;
+        if (TextEqual(item.text.c_str(), text)) return true;
     return false;
 }
 
@@ -38,6 +47,6 @@ void CTextList::Subtract(const CTextList& other) {
         return;
     }
     std::unordered_set<std::string> keys;
-    for (const CTextItem& item : other) keys.insert(TextKey(item.text));
-    for (iterator it = begin(); it != end();) it = keys.count(TextKey(it->text)) ? Erase(it) : ++it;
+    for (const CTextItem& item : other) keys.insert(TextKey(item.text.c_str()));
+    for (iterator it = begin(); it != end();) it = keys.count(TextKey(it->text.c_str())) ? Erase(it) : ++it;
 }

@@ -1,13 +1,18 @@
 // CTextList: an ordered list of fixed-size texts, compared case-insensitively.
 #pragma once
 
+#include <string>
+
 #include "script/linked_list.h"
 #include "base/text.h"
 
-// One element of a text list: TEXT_SIZE characters, usable wherever a const char* is.
+// One element of a text list: a text of at most TEXT_SIZE - 1 characters, usable wherever a const char* is.
+// It holds its text as long as it is: a list of short names (a Files section holds hundreds) costs a
+// small node per name, not TEXT_SIZE characters each. Whoever needs a fixed buffer (a Win32 call) copies
+// the text into one there.
 struct CTextItem {
-    char text[TEXT_SIZE] = {};
-    operator const char*() const { return text; }
+    std::string text;
+    operator const char*() const { return text.c_str(); }
 };
 
 class CTextList : public CLinkedList<CTextItem> {

@@ -197,7 +197,7 @@ void CExtraInfoDlg::ListItems(const CTextList& items) {
     char cells[kMaxColumns][TEXT_SIZE];
     const char* texts[kMaxColumns];
     for (const CTextItem& item : items) {
-        SplitItem(current, item.text, cells);
+        SplitItem(current, item, cells);
         for (int column = 0; column < current.columnCount; ++column) texts[column] = cells[column];
         InsertRow(texts, current.columnCount);
     }

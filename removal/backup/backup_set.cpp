@@ -401,6 +401,16 @@ bool CBackupSet::WriteFile(const char* name, const std::string& text, std::strin
     return true;
 }
 
+bool CBackupSet::AppendFile(const char* name, const std::string& text, std::string& error) {
+    HANDLE file = CreateFileA((folder + "\\" + name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return Failed(error, std::string(name) + " cannot be written", GetLastError());
+    DWORD code = 0;
+    const bool ok = Append(file, text, code);
+    CloseHandle(file);
+    return ok || Failed(error, std::string(name) + " cannot be written", code);
+}
+
 bool CBackupSet::ReadFile(const char* name, std::string& text) const {
     return ReadWholeFile(folder + "\\" + name, text);
 }

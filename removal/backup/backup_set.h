@@ -9,7 +9,8 @@
 //   set.ini        the command line, the platform, the scripts read (and their copies), the chosen printers
 //   plan.ini       the plan of the removal (what /PLAN writes)
 //   state.ini      the database as the removal works on it: the printers' flags, the keep and removal
-//                  profiles with what the stages appended, the counters; rewritten at the start of a stage
+//                  profiles with what the stages appended, the counters; written whole at the first stage,
+//                  what changed appended at the start of each later one, whole again at the end
 //   journal.txt    one line before each item is touched, one with its outcome, each flushed at once
 //   index.txt      one line per saved copy: its number, what it is, what it was
 //                  ("NNNNN | FORM | ITEM", a file's with " | attributes=0xHEX"); a restore takes a copy
@@ -65,6 +66,8 @@ public:
 
     // Writes a whole file of the set (set.ini, plan.ini, state.ini) in one go, replacing it.
     bool WriteFile(const char* name, const std::string& text, std::string& error);
+    // Appends text to a file of the set that is there (the state's change records) and flushes it.
+    bool AppendFile(const char* name, const std::string& text, std::string& error);
     bool ReadFile(const char* name, std::string& text) const;
 
     // A saved copy of text, or of a file's bytes (with its attributes in the index); the copy's number, 0

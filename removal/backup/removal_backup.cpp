@@ -53,8 +53,8 @@ bool CRemovalBackup::Begin(CRemovalContext& context, const CUninstallDatabase& d
 bool CRemovalBackup::Stage(int stage, const CUninstallDatabase& database, const CRemovalContext& context) {
     if (!journal || journal->Failed()) return false;
     std::string error;
-    WriteRemovalState(database, context, stage, stateText);
-    if (!set.WriteFile(kStateFile, stateText, error)) {
+    const bool append = stateRecords.Next(database, context, stage, stateText);
+    if (!(append ? set.AppendFile(kStateFile, stateText, error) : set.WriteFile(kStateFile, stateText, error))) {
         journal->Fail(error);
         return false;
     }
@@ -62,7 +62,12 @@ bool CRemovalBackup::Stage(int stage, const CUninstallDatabase& database, const 
 }
 
 void CRemovalBackup::End() {
-    if (journal) journal->End();
+    if (!journal) return;
+    // A finished removal's state is written whole once more, as one piece without checks: what /RESUME will not
+    // need again is left in the plain form. Should that fail, the state with its records still reads the same.
+    std::string error;
+    if (stateRecords.Started() && !journal->Failed()) set.WriteFile(kStateFile, stateRecords.Whole(), error);
+    journal->End();
 }
 
 bool CRemovalBackup::Resume(const std::string& folder, CRemovalContext& context, CUninstallDatabase& database,

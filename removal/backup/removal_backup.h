@@ -1,6 +1,6 @@
 // CRemovalBackup: the backup set of one removal from the removal page's side. It makes the set before
 // anything is removed (the scripts read, the command line, the selection, the plan), keeps the removal's
-// state at the start of each stage (state.ini) with the stage's journal line, and writes the end line when
+// state at the start of each stage (state.ini: whole at the first, then what changed) with the stage's journal line, and writes the end line when
 // the removal ran to its end. A removal cut short is found again by FindUnfinished, and Resume opens its
 // set, reads the state back and goes on with its journal.
 #pragma once
@@ -12,6 +12,7 @@
 #include "removal/backup/backup_set.h"
 #include "removal/removal_context.h"
 #include "removal/backup/removal_journal.h"
+#include "removal/backup/state_records.h"
 
 class CRemovalBackup {
 public:
@@ -43,5 +44,6 @@ public:
 private:
     CBackupSet set;
     std::unique_ptr<CRemovalJournal> journal;
-    std::string stateText;  // the state last written
+    CStateRecords stateRecords;  // the state as last written, to write only what changed
+    std::string stateText;       // the text last written (a buffer kept from stage to stage)
 };

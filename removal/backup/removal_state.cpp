@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/text_lines.h"
+#include "removal/backup/state_parts.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ void Key(std::string& out, const char* key, long value) { Key(out, key, std::to_
 
 void Lists(std::string& out, const CUninstallProfile& profile) {
     for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i)
-        for (const char* item : profile.List(i)) Key(out, CUninstallProfile::ListName(i), item);
+        for (const char* item : profile.List(i)) AppendStateItem(out, i, item);
 }
 
 int ListIndex(const std::string& name) {
@@ -52,7 +53,19 @@ std::string WriteRemovalState(const CUninstallDatabase& db, const CRemovalContex
 }
 
 void WriteRemovalState(const CUninstallDatabase& db, const CRemovalContext& context, int stage, std::string& out) {
-    out = "[state]\r\n";
+    out.clear();
+    AppendStateHeader(out, db, context, stage);
+    for (const CPrinterEntry& p : db.printers) AppendStatePrinter(out, p, "[printer]");
+    out += "[keep]\r\n";
+    Lists(out, db.keep);
+    out += "[removal]\r\n";
+    Lists(out, db.removal);
+}
+
+void AppendStateHeader(std::string& out, const CUninstallDatabase& db, const CRemovalContext& context, int stage,
+                       const char* section) {
+    out += section;
+    out += "\r\n";
     Key(out, "stage", stage);
     Key(out, "restartNeeded", db.restartNeeded);
     Key(out, "removingCount", db.removingCount);
@@ -61,47 +74,63 @@ void WriteRemovalState(const CUninstallDatabase& db, const CRemovalContext& cont
     Key(out, "pendingAtRestart", context.pendingAtRestart);
     for (const std::string& m : context.monitorsInUse) Key(out, "monitorInUse", m);
     for (const std::string& d : context.infsHandled) Key(out, "infHandled", d);
-    for (const CPrinterEntry& p : db.printers) {
-        out += "[printer]\r\n";
-        Key(out, "name", p.printerName);
-        Key(out, "driver", p.driverName);
-        Key(out, "paved", p.pavedName);
-        Key(out, "location", p.location);
-        Key(out, "family", p.isFamily);
-        Key(out, "default", p.isDefault);
-        Key(out, "kept", p.isKept);
-        Key(out, "foreign", p.isForeign);
-        Key(out, "deleted", p.isDeleted);
-        Key(out, "listed", p.isListed);
-    }
-    out += "[keep]\r\n";
-    Lists(out, db.keep);
-    out += "[removal]\r\n";
-    Lists(out, db.removal);
 }
+
+void AppendStatePrinter(std::string& out, const CPrinterEntry& p, const std::string& section) {
+    out += section;
+    out += "\r\n";
+    Key(out, "name", p.printerName);
+    Key(out, "driver", p.driverName);
+    Key(out, "paved", p.pavedName);
+    Key(out, "location", p.location);
+    Key(out, "family", p.isFamily);
+    Key(out, "default", p.isDefault);
+    Key(out, "kept", p.isKept);
+    Key(out, "foreign", p.isForeign);
+    Key(out, "deleted", p.isDeleted);
+    Key(out, "listed", p.isListed);
+}
+
+void AppendStateItem(std::string& out, int list, const char* item) { Key(out, CUninstallProfile::ListName(list), item); }
 
 bool ReadRemovalState(const std::string& text, CUninstallDatabase& db, CRemovalContext& context, int& stage,
                       std::string& error) {
-    CPrinterList printers;
+    // The written part of the text: a change record cut short by a crash or a power cut is left out.
+    size_t whole = 0, records = 0;
+    if (!WholeStateLength(text, whole, records, error)) return false;
+    std::vector<CPrinterEntry> printers;
     CUninstallProfile keep, removal;
     long flags[6] = {-1, 0, 0, 0, 1, 0};  // stage, restartNeeded, removingCount, remainingCount, pavaneStays, pending
     std::set<std::string> monitorsInUse, infsHandled;
     std::string section;
-    CPrinterEntry* printer = nullptr;
-    size_t number = 0;
+    size_t printer = 0;  // the printer that [printer] or [printer N] began
+    size_t number = 0, nexts = 0;
     auto fail = [&](const std::string& what) {
         error = "line " + std::to_string(number) + ": " + what;
         return false;
     };
-    for (const std::string& line : TextLines(text)) {
+    for (const std::string& line : TextLines(text.substr(0, whole))) {
         ++number;
         if (line.empty()) continue;
         if (line.find('\0') != std::string::npos) return fail("a NUL byte");
         if (line[0] == '[') {
             section = line;
+            long n = 0;
             if (section == "[printer]") {
-                printer = &printers.AddNew();
-            } else if (section != "[state]" && section != "[keep]" && section != "[removal]") {
+                printer = printers.size();
+                printers.emplace_back();
+            } else if (section.compare(0, 9, "[printer ") == 0 && section.back() == ']' &&
+                       Number(section.substr(9, section.size() - 10), 0, static_cast<long>(printers.size()) - 1, n)) {
+                printer = static_cast<size_t>(n);  // a change record gives a changed printer whole
+                printers[printer] = CPrinterEntry();
+                section = "[printer]";
+            } else if (section == "[next]") {
+                if (++nexts > records) return fail("a change record without its check");
+                section = "[state]";  // the record's counters and notes replace the state's
+                flags[0] = -1;
+                monitorsInUse.clear();
+                infsHandled.clear();
+            } else if (section != "[state]" && section != "[keep]" && section != "[removal]" && section != "[end]") {
                 return fail("unknown section " + section);
             }
             continue;
@@ -125,19 +154,26 @@ bool ReadRemovalState(const std::string& text, CUninstallDatabase& db, CRemovalC
             else return fail("unknown key " + key + " in [state]");
         } else if (section == "[printer]") {
             long n = 0;
-            if (key == "name") { if (!Text(printer->printerName, value)) return fail("a name too long"); }
-            else if (key == "driver") { if (!Text(printer->driverName, value)) return fail("a driver too long"); }
-            else if (key == "paved") { if (!Text(printer->pavedName, value)) return fail("a paved name too long"); }
-            else if (key == "location") { if (!Text(printer->location, value)) return fail("a location too long"); }
+            CPrinterEntry* entry = &printers[printer];
+            if (key == "name") { if (!Text(entry->printerName, value)) return fail("a name too long"); }
+            else if (key == "driver") { if (!Text(entry->driverName, value)) return fail("a driver too long"); }
+            else if (key == "paved") { if (!Text(entry->pavedName, value)) return fail("a paved name too long"); }
+            else if (key == "location") { if (!Text(entry->location, value)) return fail("a location too long"); }
             else if (Number(value, 0, 1, n) && (key == "family" || key == "default" || key == "kept" || key == "foreign" ||
                                                 key == "deleted" || key == "listed")) {
-                int& flag = key == "family" ? printer->isFamily : key == "default" ? printer->isDefault
-                          : key == "kept" ? printer->isKept : key == "foreign" ? printer->isForeign
-                          : key == "deleted" ? printer->isDeleted : printer->isListed;
+                int& flag = key == "family" ? entry->isFamily : key == "default" ? entry->isDefault
+                          : key == "kept" ? entry->isKept : key == "foreign" ? entry->isForeign
+                          : key == "deleted" ? entry->isDeleted : entry->isListed;
                 flag = static_cast<int>(n);
             } else {
                 return fail("unknown key or bad value of " + key + " in [printer]");
             }
+        } else if ((section == "[keep]" || section == "[removal]") && key == "cleared") {
+            const int list = ListIndex(value);  // a list that changed otherwise than by growing: given again
+            if (list < 0) return fail("unknown list " + value);
+            (section == "[keep]" ? keep : removal).List(list).Clear();
+        } else if (section == "[end]") {
+            if (key != "check") return fail("unknown key " + key + " in [end]");
         } else if (section == "[keep]" || section == "[removal]") {
             const int list = ListIndex(key);
             if (list < 0) return fail("unknown list " + key);
@@ -157,7 +193,7 @@ bool ReadRemovalState(const std::string& text, CUninstallDatabase& db, CRemovalC
     context.monitorsInUse = monitorsInUse;
     context.infsHandled = infsHandled;
     db.printers.Clear();
-    db.printers.Append(printers);
+    for (const CPrinterEntry& p : printers) db.printers.AddCopy(p);
     db.keep = keep;
     db.removal = removal;
     return true;

@@ -28,6 +28,25 @@
 //   files = vxdrv.dll
 //   registryKeys = HKLM,"SOFTWARE\VESTRAL\VX","",1
 //
+// The state is written whole once, closed by a check line; each later stage appends only what changed as a
+// change record, closed the same way (removal/state_records.h):
+//
+//   [end]                      the part above is whole
+//   check = 1a2b3c4d           FNV-1a of the part, from its first line to "[end]"
+//   [next]                     a change record: the [state] keys again, whole
+//   stage = 10
+//   ...
+//   [printer 3]                printer 3 of the list (0 first), whole
+//   ...
+//   [removal]                  items appended to the lists; "cleared = LIST" first when a list changed
+//   registryKeys = ...         otherwise than by growing (its items follow whole)
+//   [end]
+//   check = 5e6f7a8b
+//
+// A state without [end] (as a finished removal leaves it, and as older sets hold it) reads whole. A last part
+// whose check fails is a write a crash or a power cut cut short: it is left out, and the state reads as the
+// part before it. A failing part with a whole part after it is damage.
+//
 // The text is read back as outside input: a line that is not of this form, a value too long for the database's
 // texts, or a number that is not one is an error with its line number.
 #pragma once
@@ -41,6 +60,13 @@
 std::string WriteRemovalState(const CUninstallDatabase& database, const CRemovalContext& context, int stage);
 // The same into out, replacing what it held (a buffer kept from stage to stage keeps its room).
 void WriteRemovalState(const CUninstallDatabase& database, const CRemovalContext& context, int stage, std::string& out);
+// The parts of that text, for a writer that writes only what changed (removal/state_records.h): the [state]
+// block under the section given (a change record's is "[next]"), one printer's block, one list item's line.
+void AppendStateHeader(std::string& out, const CUninstallDatabase& database, const CRemovalContext& context, int stage,
+                       const char* section = "[state]");
+void AppendStatePrinter(std::string& out, const CPrinterEntry& printer, const std::string& section);
+void AppendStateItem(std::string& out, int list, const char* item);
+
 // Fills the database's printers, keep and removal profiles, counters and flags and the context's notes;
 // false with error ("line N: what") and nothing changed when the text is not a state of this form.
 bool ReadRemovalState(const std::string& text, CUninstallDatabase& database, CRemovalContext& context, int& stage,

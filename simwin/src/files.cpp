@@ -601,9 +601,14 @@ void FileSystem::saveDrives(const std::string& machineDir) const {
 void FileSystem::addStandardFiles(const std::vector<StandardFile>& files) {
     for (const StandardFile& f : files) {
         standard_[f.path] = f.content;
+        // Deleted by a run: the file or a folder above it is among the removed paths (looked up, not scanned).
         bool removed = false;
-        for (const std::string& r : removed_)
-            removed = removed || iequals(r, f.path) || startsWithI(f.path, r + "\\");
+        for (std::string p = f.path; !removed;) {
+            removed = removed_.count(p) > 0;
+            const size_t cut = p.find_last_of('\\');
+            if (cut == std::string::npos) break;
+            p.resize(cut);
+        }
         if (removed || find(f.path)) continue;  // deleted by a run, or the machine's own file
         const size_t cut = f.path.find_last_of('\\');
         const std::string dir = f.path.substr(0, cut);

@@ -67,13 +67,14 @@ void loadPendingRenames(const IniDoc& doc, Machine& m) {
 }
 }  // namespace
 
-Machine::Machine(Platform platform) {
+Machine::Machine(Platform platform) : Machine(platform, Unlaid()) { applyLayout(); }
+
+Machine::Machine(Platform platform, Unlaid) {
     system.setLayout(platform);
     if (platform == Platform::Nt) {
         services.setSpoolerState("running");
         registry.create(kSessionManagerKey);  // every NT machine has it: the restart's rename list lives there
     }
-    applyLayout();
 }
 
 void Machine::applyLayout() {
@@ -95,11 +96,11 @@ void Machine::applyLayout() {
 std::unique_ptr<Machine> Machine::fromDoc(const IniDoc& doc, const std::function<void(Machine&)>& loadFiles) {
     const IniSection* sys = doc.first("system");
     Platform platform = sys ? parsePlatform(sys->get("platform", "nt")) : Platform::Nt;
-    auto m = std::make_unique<Machine>(platform);
+    std::unique_ptr<Machine> m(new Machine(platform, Unlaid()));
     if (sys) m->system.load(*sys);
     // The folders before anything that lies in them (drivers, processors, files).
     if (const IniSection* layout = doc.first("layout")) m->system.loadLayout(*layout);
-    m->files = FileSystem();  // only what the directory holds, plus the layout applied below
+    // The files are only what the directory holds, plus the layout applied below.
     loadFiles(*m);
     m->files.load(doc);
     loadPendingRenames(doc, *m);

@@ -461,6 +461,34 @@ Registry::Registry()
     create("HKEY_CURRENT_USER\\Software");
 }
 
+namespace {
+
+std::shared_ptr<RegKey> cloneKey(const RegKey& from, RegKey* parent) {
+    auto k = std::make_shared<RegKey>();
+    k->name = from.name;
+    k->parent = parent;
+    k->deleted = from.deleted;
+    k->values = from.values;
+    for (const auto& c : from.subkeys) k->subkeys.emplace_hint(k->subkeys.end(), c.first, cloneKey(*c.second, k.get()));
+    return k;
+}
+
+}  // namespace
+
+Registry::Registry(const Registry& other)
+    : hklm_(cloneKey(*other.hklm_, nullptr)),
+      hkcu_(cloneKey(*other.hkcu_, nullptr)),
+      hku_(cloneKey(*other.hku_, nullptr)),
+      hkcc_(cloneKey(*other.hkcc_, nullptr)) {}
+
+Registry& Registry::operator=(const Registry& other) {
+    if (this != &other) {
+        Registry copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
 std::shared_ptr<RegKey> Registry::root(HKEY predefined) const {
     if (predefined == HKEY_LOCAL_MACHINE) return hklm_;
     if (predefined == HKEY_CURRENT_USER) return hkcu_;

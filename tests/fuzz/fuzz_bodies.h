@@ -266,8 +266,11 @@ inline std::string RunMachineInput(simwin::Machine&, const uint8_t* data, size_t
             return std::string("a refusal that names neither the file nor the section: ") + e.what();
         return std::string();
     }
-    static const std::string dir = std::filesystem::temp_directory_path().string() + "/korun-fuzz-machine-" +
-                                   std::to_string(static_cast<long>(::getpid()));
+    // In memory when it can be (/dev/shm): the save and load go through the host's files as always, without
+    // a disk's inode and journal work for every input.
+    static const std::string dir =
+        (::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::filesystem::temp_directory_path().string()) +
+        "/korun-fuzz-machine-" + std::to_string(static_cast<long>(::getpid()));
     const std::string saved = first->saveIni();
     std::unique_ptr<simwin::Machine> second;
     try {
@@ -329,20 +332,41 @@ inline std::string RunUserFileInput(simwin::Machine&, const uint8_t* data, size_
     return std::string();
 }
 
+// The keys and directories Windows needs that the removal items must leave: sentinels that only they hold.
+inline const char* const* RemovalSentinelKeys() {
+    static const char* const keys[] = {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Spooler",
+                                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000001}",
+                                       "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", nullptr};
+    return keys;
+}
+inline const char* const* RemovalSentinelDirs() {
+    static const char* const dirs[] = {"C:\\Windows\\System32\\drivers", "C:\\Windows\\System32\\spool\\drivers\\x64",
+                                       "C:\\Program Files", "C:\\Users\\Admin", nullptr};
+    return dirs;
+}
+
+// A fresh machine with the sentinels, built once: every input runs on a copy of its registry and files (what
+// the removers change), so that each starts from the same machine without building one.
+inline const simwin::Machine& RemovalItemsMachine() {
+    static const std::unique_ptr<simwin::Machine> base = [] {
+        auto m = std::make_unique<simwin::Machine>();
+        for (const char* const* k = RemovalSentinelKeys(); *k; ++k) m->registry.setString(*k, "sentinel", "1");
+        for (const char* const* d = RemovalSentinelDirs(); *d; ++d) m->files.writeFile(std::string(*d) + "\\sentinel.txt", "keep");
+        return m;
+    }();
+    return *base;
+}
+
 // Lines of a removal profile's lists, as a script could name them: "R " registry item, "I " INI item,
-// "L " load/run item, "F " file, "O " OEM path. The removers run on a fresh machine; the keys and
-// directories Windows needs must all be there afterwards.
-inline std::string RunRemovalItemsInput(simwin::Machine&, const uint8_t* data, size_t size) {
-    simwin::Machine m;
+// "L " load/run item, "F " file, "O " OEM path. The removers run on the machine of RemovalItemsMachine; the
+// keys and directories Windows needs must all be there afterwards.
+inline std::string RunRemovalItemsInput(simwin::Machine& m, const uint8_t* data, size_t size) {
+    const simwin::Machine& base = RemovalItemsMachine();
+    m.registry = base.registry;
+    m.files = base.files;
+    m.transcript.lines.clear();
     simwin::MachineScope scope(m);
-    const char* const keys[] = {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Spooler",
-                                "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000001}",
-                                "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows"};
-    for (const char* k : keys) m.registry.setString(k, "sentinel", "1");
-    const char* const dirs[] = {"C:\\Windows\\System32\\drivers", "C:\\Windows\\System32\\spool\\drivers\\x64",
-                                "C:\\Program Files", "C:\\Users\\Admin"};
-    for (const char* d : dirs) m.files.writeFile(std::string(d) + "\\sentinel.txt", "keep");
     CUninstallDatabase database;
     CTextResources texts;
     CTextList direct, search;
@@ -370,10 +394,10 @@ inline std::string RunRemovalItemsInput(simwin::Machine&, const uint8_t* data, s
     RemoveIniEntries(context);
     RemoveLoadRunEntries(context);
     RemoveFiles(context);
-    for (const char* k : keys)
-        if (!m.registry.find(k)) return std::string("a key Windows needs was deleted: ") + k;
-    for (const char* d : dirs)
-        if (!m.files.exists(d)) return std::string("a directory Windows needs was removed: ") + d;
+    for (const char* const* k = RemovalSentinelKeys(); *k; ++k)
+        if (!m.registry.find(*k)) return std::string("a key Windows needs was deleted: ") + *k;
+    for (const char* const* d = RemovalSentinelDirs(); *d; ++d)
+        if (!m.files.exists(*d)) return std::string("a directory Windows needs was removed: ") + *d;
     return std::string();
 }
 

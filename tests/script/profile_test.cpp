@@ -276,7 +276,7 @@ std::vector<std::string> Mixed(unsigned seed, size_t n, bool sorted) {
     }
     if (sorted) {
         CTextList list = ListOf(out);
-        list.SortBy([](const CTextItem& a, const CTextItem& b) { return TextLess(a.text, b.text); });
+        list.SortBy([](const CTextItem& a, const CTextItem& b) { return TextLess(a, b); });
         out = Texts(list);
     }
     return out;
@@ -287,7 +287,7 @@ void PlainMerge(CUninstallProfile& into, const CUninstallProfile& other) {
     CUninstallProfile copy(other);
     for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i) into.List(i).Merge(copy.List(i));
     for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i)
-        into.List(i).SortBy([](const CTextItem& a, const CTextItem& b) { return TextLess(a.text, b.text); });
+        into.List(i).SortBy([](const CTextItem& a, const CTextItem& b) { return TextLess(a, b); });
     into.UniqueAll();
 }
 
@@ -328,7 +328,7 @@ TEST(TextList, SubtractOfALongListAndSortOfASortedOneGiveWhatThePlainOnesGave) {
         CTextList list = ListOf(faster::Mixed(seed, 60, false));
         const CTextList other = ListOf(faster::Mixed(seed + 100, 5 + seed * 4, seed % 2 == 0));  // short and long
         CTextList plain = list;
-        plain.SubtractBy(other, [](const CTextItem& a, const CTextItem& b) { return TextEqual(a.text, b.text); });
+        plain.SubtractBy(other, [](const CTextItem& a, const CTextItem& b) { return TextEqual(a, b); });
         list.Subtract(other);
         EXPECT_EQ(Texts(plain), Texts(list));
 

@@ -85,6 +85,10 @@ public:
     uint32_t lastError = 0;
 
 private:
+    // The platform's system, services and registry without the folders and files of its layout: a machine that
+    // is loaded lays them out once, after what it holds.
+    struct Unlaid {};
+    Machine(Platform platform, Unlaid);
     void applyLayout();
     // Builds a machine from a parsed machine.ini: the platform and layout, then each subsystem's sections,
     // with loadFiles in between to bring the directory's registry and drives.

@@ -56,6 +56,10 @@ struct RegKeyHandle : HandleObject {
 class Registry {
 public:
     Registry();
+    Registry(const Registry& other);  // a deep copy of the keys (open handles stay with the original)
+    Registry& operator=(const Registry& other);
+    Registry(Registry&&) = default;
+    Registry& operator=(Registry&&) = default;
 
     // The root key object of a predefined key (HKEY_LOCAL_MACHINE ...), nullptr for others.
     std::shared_ptr<RegKey> root(HKEY predefined) const;

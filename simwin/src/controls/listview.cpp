@@ -120,7 +120,7 @@ LRESULT ListView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case LVM_SETITEMSTATE: return setItemState(index, reinterpret_cast<const LVITEMA*>(lParam));
     case LVM_GETITEMSTATE: return valid(index) ? s_->stateOf(index) & static_cast<UINT>(lParam) : 0;
     case LVM_GETSELECTEDCOUNT:
-        return std::count_if(s_->items.begin(), s_->items.end(), [](const Item& it) { return it.state & LVIS_SELECTED; });
+        return s_->selected;
     case LVM_GETNEXTITEM: return getNextItem(index, LOWORD(lParam));
     case LVM_FINDITEMA: return findItem(index, reinterpret_cast<const LVFINDINFOA*>(lParam));
     case LVM_DELETEITEM: return deleteItem(index);

@@ -171,7 +171,9 @@ BOOL ListView::setMainItem(LVITEMA item, bool isNew) {
 // its other selected items, and the item that had the focus loses it.
 void ListView::changeState(int i, const LVITEMA& item, UINT stateMask) {
     Item& it = s_->items[i];
+    const int was = (it.state & LVIS_SELECTED) ? 1 : 0;
     it.state = ((it.state & ~stateMask) | (item.state & stateMask)) & ~static_cast<UINT>(LVIS_FOCUSED);
+    s_->selected += ((it.state & LVIS_SELECTED) ? 1 : 0) - was;
     if ((item.state & stateMask & LVIS_SELECTED) && (s_->style & LVS_SINGLESEL)) {
         deselectAllExcept(i);
         if (!alive() || !valid(i)) return;
@@ -206,7 +208,7 @@ BOOL ListView::setItemState(int i, const LVITEMA* given) {
     item.stateMask = given->stateMask;
     if (i != -1) return setItem(&item);
     // Every item at once.
-    bool anySelected = std::any_of(s_->items.begin(), s_->items.end(), [](const Item& it) { return it.state & LVIS_SELECTED; });
+    const bool anySelected = s_->selected > 0;
     if (item.state == 0 && item.stateMask == LVIS_SELECTED && !anySelected) return TRUE;
     if ((item.state & item.stateMask & LVIS_SELECTED) && (s_->style & LVS_SINGLESEL)) return FALSE;
     if (item.state & item.stateMask & LVIS_FOCUSED) return FALSE;
@@ -242,6 +244,7 @@ int ListView::insertItem(const LVITEMA* given) {
     }
     if (!setMainItem(item, true)) {
         if (alive() && valid(at)) {
+            if (s_->items[at].state & LVIS_SELECTED) --s_->selected;
             s_->items.erase(s_->items.begin() + at);
             if (s_->focused > at) --s_->focused;
             if (s_->mark > at) --s_->mark;
@@ -268,6 +271,7 @@ BOOL ListView::deleteItem(int i) {
     nm.lParam = s_->items[i].param;
     notify(LVN_DELETEITEM, nm.hdr);
     if (!alive() || !valid(i)) return FALSE;
+    if (s_->items[i].state & LVIS_SELECTED) --s_->selected;
     s_->items.erase(s_->items.begin() + i);
     // Indices after the item move up; the place of a focused item goes to its successor.
     auto shifted = [&](int index) { return index < i ? index : index > i ? index - 1 : std::min(index, count() - 1); };
@@ -284,6 +288,7 @@ BOOL ListView::deleteItem(int i) {
 
 BOOL ListView::deleteAllItems() {
     for (Item& it : s_->items) it.state &= ~static_cast<UINT>(LVIS_SELECTED);
+    s_->selected = 0;
     s_->focused = -1;
     s_->mark = -1;
     NMLISTVIEW all{};
@@ -298,7 +303,10 @@ BOOL ListView::deleteAllItems() {
             notify(LVN_DELETEITEM, nm.hdr);
             if (!alive()) return TRUE;
         }
-        if (valid(i)) s_->items.erase(s_->items.begin() + i);
+        if (valid(i)) {
+            if (s_->items[i].state & LVIS_SELECTED) --s_->selected;
+            s_->items.erase(s_->items.begin() + i);
+        }
     }
     s_->scroll = 0;
     repaint();

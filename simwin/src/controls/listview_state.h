@@ -78,6 +78,7 @@ struct ListState : ControlState {
     HFONT font = nullptr;
     std::vector<Column> columns;
     std::vector<Item> items;
+    int selected = 0;         // how many items are selected: kept as states change, not counted each time
     int focused = -1;
     int mark = -1;            // the selection mark: where a shift-click range starts
     int listItemWidth = 0;    // list view: the width LVM_SETCOLUMNWIDTH gave every column; 0: computed

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "removal/backup/state_records.h"
 #include "support/backup_run.h"
 #include "support/built_machine.h"
 #include "support/log_text.h"
@@ -54,9 +55,21 @@ struct SetFiles {
     // Replaces the first occurrence of from (after the first of after) in a file of the set.
     void Replace(const std::string& name, const std::string& from, const std::string& to, const std::string& after = "") {
         std::string text = m.files.read(Path(name));
-        const size_t at = text.find(from, text.find(after));
+        // In the state the last part that names a printer is the one that counts (a stage's record gives a
+        // changed printer again).
+        const size_t start = after.empty() ? 0 : name == "state.ini" ? text.rfind(after) : text.find(after);
+        const size_t at = text.find(from, start);
         ASSERT_NE(std::string::npos, at) << from << " in " << name << ":\n" << text;
-        m.files.writeFile(Path(name), text.replace(at, from.size(), to));
+        text.replace(at, from.size(), to);
+        m.files.writeFile(Path(name), name == "state.ini" ? Resealed(text) : text);
+    }
+    // A state edited by hand with the checks of its parts written again: it reads as edited, not as a write
+    // cut short.
+    static std::string Resealed(std::string text) {
+        const std::string end = "[end]\r\ncheck = ";
+        for (size_t from = 0, at; (at = text.find(end, from)) != std::string::npos; from = at + end.size() + 10)
+            text.replace(at + end.size(), 8, StateCheck(text, from, at + 7));
+        return text;
     }
     // The copy of an item, by its index line ("NNNNN | FORM | ITEM").
     std::string Copy(const std::string& formAndItem) const {
