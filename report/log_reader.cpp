@@ -194,7 +194,7 @@ bool ReadLine(const std::string& line, LoggedRun& run) {
         run.restartNeeded = EndsWith(text, "| restart needed");
         return true;
     }
-    return place == "message box" || place == "capture" || place == "options";
+    return place == "message box" || place == "capture" || place == "options" || place == "event";
 }
 
 std::string NameWithoutFolder(const std::string& path) {
