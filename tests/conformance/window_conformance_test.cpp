@@ -306,3 +306,48 @@ TEST_F(WindowConformance, GetMessagePosIsThePointOfTheLastMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The top-level windows one after another, as a second copy of the tool walks them to find what the first
+// shows: a window another owns is among them, and GW_OWNER names its owner.
+TEST_F(WindowConformance, TopLevelWindowsWalkedWithTheirOwners) {
+    Modeless owner(IDD_CONF_SEQUENCE);
+    ASSERT_NE(nullptr, owner.hwnd);
+    Script script;
+    HWND owned = createModeless(IDD_CONF_SEQUENCE, script, owner.hwnd);
+    ASSERT_NE(nullptr, owned);
+    bool sawOwner = false, sawOwned = false;
+    int walked = 0;
+    for (HWND w = FindWindowExA(NULL, NULL, NULL, NULL); w && walked < 100000; w = FindWindowExA(NULL, w, NULL, NULL)) {
+        ++walked;
+        sawOwner = sawOwner || w == owner.hwnd;
+        sawOwned = sawOwned || w == owned;
+    }
+    EXPECT_TRUE(sawOwner);
+    EXPECT_TRUE(sawOwned);
+    EXPECT_EQ(owner.hwnd, GetWindow(owned, GW_OWNER));
+    EXPECT_EQ(nullptr, GetWindow(owner.hwnd, GW_OWNER));
+    EXPECT_FALSE(IsWindowVisible(owned));
+    DestroyWindow(owned);
+    forget(script);
+}
+
+// A system colour's brush is the system's own: the same handle each time, a brush, and it paints a rectangle.
+TEST_F(WindowConformance, SystemColourBrushPaintsARectangle) {
+    HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
+    ASSERT_NE(nullptr, face);
+    EXPECT_EQ(face, GetSysColorBrush(COLOR_BTNFACE));
+    EXPECT_EQ(static_cast<DWORD>(OBJ_BRUSH), GetObjectType(face));
+    Modeless dialog(IDD_CONF_SEQUENCE);
+    HWND text = dialog.item(IDC_CONF_TEXT);
+    ASSERT_NE(nullptr, text);
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(text, &client));
+    HDC dc = GetDC(text);
+    ASSERT_NE(nullptr, dc);
+    EXPECT_NE(0, FillRect(dc, &client, face));
+    EXPECT_EQ(1, ReleaseDC(text, dc));
+}
+
+}  // namespace
