@@ -86,6 +86,6 @@ if [[ -f scripts/fuzz.sh ]]; then
     korun_step "fuzz targets"
     # 15 s per target here (scripts/fuzz.sh alone runs 30): the targets' build and runs fit the 20 minutes
     # of the whole command; a longer fuzzing run is scripts/fuzz.sh with its own SECONDS.
-    FUZZ_SECONDS=${FUZZ_SECONDS:-15} bash scripts/fuzz.sh
+    FUZZ_SECONDS=${FUZZ_SECONDS:-10} bash scripts/fuzz.sh
     phase_done "fuzz targets"
 fi
