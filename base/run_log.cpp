@@ -33,14 +33,22 @@ std::string Clock(bool withDate) {
 }
 
 // A text on one line: line breaks become "\n", as the transcript writes them.
-std::string OneLine(const std::string& text) {
-    std::string out;
+void AppendOneLine(std::string& out, const std::string& text) {
+    if (text.find_first_of("\r\n") == std::string::npos) {
+        out += text;
+        return;
+    }
     for (char c : text) {
         if (c == '\n')
             out += "\\n";
         else if (c != '\r')
             out += c;
     }
+}
+
+std::string OneLine(const std::string& text) {
+    std::string out;
+    AppendOneLine(out, text);
     return out;
 }
 
@@ -104,10 +112,11 @@ void CRunLog::Close() {
 
 bool CRunLog::IsOpen() const { return file != INVALID_HANDLE_VALUE; }
 
-void CRunLog::WriteLine(const std::string& line) {
+void CRunLog::WriteLine(const std::string& line) { WriteText(line + kLineEnd); }
+
+void CRunLog::WriteText(const std::string& text) {
     if (file == INVALID_HANDLE_VALUE) return;
     KeepLastError keep;
-    std::string text = line + kLineEnd;
     DWORD written = 0;
     if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) || written != text.size())
         writeFailed = true;
@@ -179,22 +188,35 @@ void CRunLog::WriteItems(bool all) {
 
 void CRunLog::FlushItems(size_t count) {
     if (count > pending.size()) count = pending.size();
-    std::deque<PendingItem> lines(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
+    // The lines go out in one write: a stage's thousands of items are one call, not one each. Each line is
+    // put together in place: "CLOCK stage N | KIND | ITEM | OUTCOME (DETAIL), error E", on one line.
+    std::string all;
+    for (size_t i = 0; i < count; ++i) {
+        const PendingItem& line = pending[i];
+        ++counts[line.outcome];
+        all += line.clock;
+        if (line.stage >= 0)
+            all += " stage " + std::to_string(line.stage);
+        else
+            all += " run";
+        all += " | ";
+        AppendOneLine(all, line.kind);
+        all += " | ";
+        AppendOneLine(all, line.item);
+        all += " | ";
+        all += OutcomeName(line.outcome);
+        if (!line.detail.empty()) {
+            all += " (";
+            AppendOneLine(all, line.detail);
+            all += ')';
+        }
+        if (line.error) all += ", error " + std::to_string(line.error);
+        all += kLineEnd;
+    }
     pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
     pendingAt.clear();
     for (size_t i = 0; i < pending.size(); ++i) pendingAt[pending[i].key] = i;
-    // The lines go out in one write: a stage's thousands of items are one call, not one each.
-    std::string all;
-    for (const PendingItem& line : lines) {
-        ++counts[line.outcome];
-        std::string text = line.kind + " | " + line.item + " | " + OutcomeName(line.outcome);
-        if (!line.detail.empty()) text += " (" + line.detail + ")";
-        if (line.error) text += ", error " + std::to_string(line.error);
-        const std::string place = line.stage >= 0 ? "stage " + std::to_string(line.stage) : std::string("run");
-        if (!all.empty()) all += kLineEnd;
-        all += line.clock + " " + place + " | " + OneLine(text);
-    }
-    if (!lines.empty()) WriteLine(all);
+    if (count) WriteText(all);
 }
 
 void CRunLog::WriteSummary(bool restartNeeded) {

@@ -101,7 +101,8 @@ private:
         DWORD error;
         int stage;
     };
-    void WriteLine(const std::string& line);
+    void WriteLine(const std::string& line);  // the line and its line end
+    void WriteText(const std::string& text);  // lines that carry their line ends
     // Writes the first count waiting item lines (all by default), in the order they were first reported,
     // and counts them.
     void FlushItems(size_t count = static_cast<size_t>(-1));

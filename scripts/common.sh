@@ -44,6 +44,16 @@ korun_ensure_packages() {
 }
 
 # korun_configure PRESET DIR: configures a preset of CMakePresets.json into DIR.
+# With ccache installed (and KORUN_CCACHE not 0) the compilers run through it. Paths below the tree count
+# relative to it and the build directory is left out of the key, so another clone or build directory of the
+# same sources finds the objects (a cached object's debug information names the directory it was made in).
 korun_configure() {
-    cmake --preset "$1" -S "$KORUN_ROOT" -B "$2"
+    local cache=()
+    mapfile -t cache < <(korun_cache_args)
+    cmake --preset "$1" -S "$KORUN_ROOT" -B "$2" "${cache[@]}"
+}
+korun_cache_args() {
+    [[ ${KORUN_CCACHE:-1} != 0 ]] && command -v ccache >/dev/null || return 0
+    local launcher="env;CCACHE_BASEDIR=$KORUN_ROOT;CCACHE_NOHASHDIR=1;ccache"
+    printf '%s\n' "-DCMAKE_CXX_COMPILER_LAUNCHER=$launcher" "-DCMAKE_C_COMPILER_LAUNCHER=$launcher"
 }

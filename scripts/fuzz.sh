@@ -18,7 +18,13 @@ build="$root/build/fuzz"
 cd "$root"
 # Every tests/fuzz/fuzz_NAME.cpp is a target.
 targets=$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/^fuzz_//; s/\.cpp$//')
-cmake --preset fuzz >/dev/null
+# Through ccache when it is installed, as scripts/common.sh configures the other builds.
+if [ "${KORUN_CCACHE:-1}" != 0 ] && command -v ccache >/dev/null; then
+    launcher="env;CCACHE_BASEDIR=$root;CCACHE_NOHASHDIR=1;ccache"
+    cmake --preset fuzz -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" -DCMAKE_C_COMPILER_LAUNCHER="$launcher" >/dev/null
+else
+    cmake --preset fuzz >/dev/null
+fi
 # shellcheck disable=SC2046
 cmake --build --preset fuzz ${FUZZ_BUILD_JOBS:+-j "$FUZZ_BUILD_JOBS"} --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done)
 # FUZZ_BUILD_ONLY=1: the targets are built, not run (the whole test command builds them beside the Wine checks).

@@ -1,10 +1,10 @@
 // The driver store of Windows 8 and later (a machine of version 6.2 or later on the NT family): every installed
-// driver package keeps its INF in a folder of its own, C:\Windows\System32\DriverStore\FileRepository\
-// <name>.inf_amd64_<hash>\<name>.inf, and the copy Windows reads from the INF directory is its published
-// INF: oemN.inf for a third-party package, the INF's own name for one of Windows (ntprint.inf). The store
-// is plain files of the machine's drive; a published INF and its store copy belong together when their texts
-// are the same (a published INF without a store copy, as a machine written before the store has, stands
-// alone). Private to simwin's src/.
+// driver package keeps its INF in a folder of its own,
+// C:\Windows\System32\DriverStore\FileRepository\<name>.inf_amd64_<hash>\<name>.inf, and the copy Windows
+// reads from the INF directory is its published INF: oemN.inf for a third-party package, the INF's own name for
+// one of Windows (ntprint.inf). The store is plain files of the machine's drive; a published INF and its store
+// copy belong together when their texts are the same (a published INF without a store copy, as a machine
+// written before the store has, stands alone). Private to simwin's src/.
 #pragma once
 
 #include <string>

@@ -10,6 +10,7 @@
 
 #include "support/temp_machine.h"
 #include "support/tool_run.h"
+#include "support/test_paths.h"
 
 namespace {
 

@@ -51,6 +51,7 @@
 
 #include "simwin/machine.h"
 #include "simwin/resource_set.h"
+#include "support/test_paths.h"
 
 // On the host the test program is the tool's program module: the dialogs, menus, strings and bitmaps of
 // tests/conformance/conformance.rc join its resources for the test's lifetime. Its version resource does

@@ -121,7 +121,7 @@ TEST_F(EventLogConformance, SourcesAndServersRefused) {
     char computer[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD size = sizeof computer;
     ASSERT_TRUE(GetComputerNameA(computer, &size));
-    for (const std::string server : {std::string(), std::string(computer), "\\\\" + std::string(computer)}) {
+    for (const std::string& server : {std::string(), std::string(computer), "\\\\" + std::string(computer)}) {
         HANDLE h = RegisterEventSourceA(server.c_str(), source.c_str());
         EXPECT_NE(h, nullptr) << server << ": error " << GetLastError();
         if (h) DeregisterEventSource(h);

@@ -243,8 +243,12 @@ TEST_F(WindowConformance, ListViewViewChangeLaidOutAndPaintedAtOnce) {
                 EXPECT_EQ(first.left, second.left);
                 EXPECT_EQ(first.bottom, second.top);
             }
-            if (step.view == LV_VIEW_DETAILS) EXPECT_GT(first.top, 0);  // the column header above it
-            if (step.view == LV_VIEW_LIST) EXPECT_EQ(0, first.top);
+            if (step.view == LV_VIEW_DETAILS) {
+                EXPECT_GT(first.top, 0);  // the column header above it
+            }
+            if (step.view == LV_VIEW_LIST) {
+                EXPECT_EQ(0, first.top);
+            }
         }
         SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
     });

@@ -10,6 +10,7 @@
 #include "support/ui_run.h"
 #include "support/whole_run.h"
 #include "tools/korun04-sim/changes.h"
+#include "support/test_paths.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "support/temp_machine.h"
 #include "support/tool_run.h"
 #include "tools/korun04-sim/fleet_whatif.h"
+#include "support/test_paths.h"
 
 namespace {
 

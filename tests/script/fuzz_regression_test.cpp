@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fuzz/fuzz_bodies.h"
+#include "support/test_paths.h"
 
 namespace {
 

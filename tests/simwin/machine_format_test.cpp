@@ -9,6 +9,7 @@
 
 #include "simwin/machine.h"
 #include "support/temp_machine.h"
+#include "support/test_paths.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;

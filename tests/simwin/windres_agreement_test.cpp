@@ -22,6 +22,7 @@
 #include "simwin/resource_set.h"
 #include "simwin/win32.h"
 #include "support/resource_script.h"
+#include "support/test_paths.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "support/machine_diff.h"
 #include "support/temp_machine.h"
 #include "support/tool_run.h"
+#include "support/test_paths.h"
 
 namespace backuprun {
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "simwin/machine.h"
+#include "support/test_paths.h"
 
 namespace testmachine {
 

@@ -12,6 +12,7 @@
 #include "support/temp_machine.h"
 #include "support/tool_run.h"
 #include "tools/korun04-sim/plan.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ std::string Section(const std::string& plan, const std::string& name) {
     return at == std::string::npos ? std::string() : plan.substr(at);
 }
 
-const char kDemo[] = KORUN_SOURCE_DIR "/examples/demo";
+const std::string kDemo = std::string(KORUN_SOURCE_DIR) + "/examples/demo";
 
 // The whole-run tests' machine (tests/removal/whole_run_test.cpp): a family printer, another maker's, a script
 // that names Windows's keys and the spooler.

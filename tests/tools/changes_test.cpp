@@ -9,6 +9,7 @@
 #include "simwin/pending_renames.h"
 #include "support/temp_machine.h"
 #include "tools/korun04-sim/changes.h"
+#include "support/test_paths.h"
 
 namespace {
 

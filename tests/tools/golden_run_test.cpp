@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/temp_machine.h"
+#include "support/test_paths.h"
 
 namespace {
 

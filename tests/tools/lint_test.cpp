@@ -10,6 +10,7 @@
 #include "simwin/machine.h"
 #include "support/temp_machine.h"
 #include "tools/korun04-sim/lint.h"
+#include "support/test_paths.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "support/built_machine.h"
 #include "support/temp_machine.h"
 #include "tools/machine_builder/machine_recipe.h"
+#include "support/test_paths.h"
 
 namespace {
 
