@@ -553,6 +553,24 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
 
 namespace {
 
+// Whether the full path of a directory reads back as itself: no name on the way ends in a dot (the full path
+// drops that dot) or is one Windows refuses. Only a machine directory's own files can have such names.
+bool keepsItsPath(const FileNode& dir) {
+    for (const FileNode* n = &dir; n->parent; n = n->parent)
+        if (n->name.back() == '.' || !simwin::isValidFileName(n->name)) return false;
+    return true;
+}
+
+// The node a component of a path names in dir: what a lookup of the directory's path and the component finds.
+// A plain name is looked up in dir alone (a walk from the root for every component makes a deep path slow);
+// a name the full path would change or refuse (a trailing dot or blank, a forbidden character) takes the
+// whole lookup, as does a directory whose path does not read back as itself.
+FileNode* componentIn(const FileSystem& fs, FileNode& dir, const std::string& part) {
+    if (part.back() != '.' && part.back() != ' ' && simwin::isValidFileName(part) && keepsItsPath(dir))
+        return fs.child(dir, part);
+    return fs.lookup(dir.path() + (dir.isRoot() ? "" : "\\") + part).node;
+}
+
 // GetShortPathNameA and GetLongPathNameA: the path as written, each component that names an existing file
 // or directory replaced as `rename` says (its alias, or its long name when it was written as an alias). The
 // prefix of the path (a drive, a root, a device prefix) and "." and ".." stay as written.
@@ -598,8 +616,7 @@ DWORD convertPath(LPCSTR path, LPSTR buffer, DWORD size, bool toShort) {
                 next = dir->parent ? dir->parent : dir;
                 out += part;
             } else {
-                PathLookup l = fs.lookup(dir->path() + (dir->isRoot() ? "" : "\\") + part);
-                next = l.node;
+                next = componentIn(fs, *dir, part);
                 if (!next) {
                     SetLastError(ERROR_FILE_NOT_FOUND);
                     return 0;

@@ -38,11 +38,17 @@ std::shared_ptr<FileNode> newRoot(char letter) {
     return root;
 }
 
-std::vector<std::string> components(const std::string& rest) {
-    std::vector<std::string> out;
-    for (auto& part : split(rest, '\\'))
-        if (!part.empty()) out.push_back(part);
-    return out;
+// Calls f with each name of a path written with "\" (empty names skipped), in order and in place, while f
+// answers true; false when it answered false.
+template <class F>
+bool forEachName(std::string_view path, F f) {
+    for (size_t start = 0; start < path.size();) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end > start && !f(path.substr(start, end - start))) return false;
+        start = end + 1;
+    }
+    return true;
 }
 
 std::shared_ptr<FileNode> cloneTree(const FileNode& from, FileNode* parent) {
@@ -335,25 +341,6 @@ FileSystem& FileSystem::operator=(const FileSystem& other) {
     return *this;
 }
 
-namespace {
-
-// Whether a path is written as fullPath would write it already: a drive, a separator and names that are not
-// empty and do not end in a dot (which also rules out "." and ".."), no "/", the last name not ending in a
-// blank, no trailing separator. (Most paths the tool passes are such; they need no collapsing.)
-bool isPlainFullPath(const std::string& p) {
-    if (p.size() < 3 || !hasDrivePrefix(p) || p[2] != '\\') return false;
-    if (p.size() == 3) return true;
-    if (p.back() == ' ') return false;
-    for (size_t i = 3; i <= p.size(); ++i) {
-        if (i < p.size() && p[i] == '/') return false;
-        if (i < p.size() && p[i] != '\\') continue;
-        if (i == 3 || p[i - 1] == '\\' || p[i - 1] == '.') return false;  // an empty name, or one ending in a dot
-    }
-    return true;
-}
-
-}  // namespace
-
 std::string FileSystem::fullPath(const std::string& input, bool keepTrailingSeparator) const {
     if (isPlainFullPath(input)) return input;
     std::string p = win32FullPath(input, currentDirectory);
@@ -379,40 +366,41 @@ PathLookup FileSystem::lookup(const std::string& path) const {
                       : ERROR_PATH_NOT_FOUND;
         return r;
     }
-    // The names after "X:\", walked in place (a full path has no empty names).
+    // The names after "X:\", in place (a full path has no empty names): all checked, then followed.
     const std::string_view rest = std::string_view(r.full).substr(3);
-    std::vector<std::string_view> parts;
-    for (size_t start = 0; start < rest.size();) {
-        size_t end = rest.find('\\', start);
-        if (end == std::string_view::npos) end = rest.size();
-        if (end > start) parts.push_back(rest.substr(start, end - start));
-        start = end + 1;
+    size_t count = 0;
+    const bool valid = forEachName(rest, [&count](std::string_view c) {
+        ++count;
+        return isValidFileName(c);
+    });
+    if (!valid) {
+        r.error = ERROR_INVALID_NAME;
+        return r;
     }
-    for (auto& c : parts)
-        if (!isValidFileName(c)) {
-            r.error = ERROR_INVALID_NAME;
-            return r;
-        }
     FileNode* dir = drive(r.full.substr(0, 1));
     if (!dir) {
         r.error = ERROR_PATH_NOT_FOUND;
         return r;
     }
-    if (parts.empty()) {
+    if (count == 0) {
         r.node = dir;
         return r;
     }
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        FileNode* next = child(*dir, parts[i]);
-        if (!next || !next->isDirectory) {
-            r.error = ERROR_PATH_NOT_FOUND;
-            return r;
+    size_t at = 0;
+    const bool reached = forEachName(rest, [&](std::string_view c) {
+        if (++at == count) {  // the last name: what it names, if anything, in the directory reached
+            r.parent = dir;
+            r.name = std::string(c);
+            r.node = child(*dir, c);
+            return true;
         }
-        dir = next;
+        dir = child(*dir, c);
+        return dir && dir->isDirectory;
+    });
+    if (!reached) {
+        r.error = ERROR_PATH_NOT_FOUND;
+        return r;
     }
-    r.parent = dir;
-    r.name = std::string(parts.back());
-    r.node = child(*dir, r.name);
     if (!r.node) r.error = ERROR_FILE_NOT_FOUND;
     return r;
 }
@@ -480,20 +468,21 @@ FileNode& FileSystem::makeDirectories(const std::string& path) {
     auto& root = drives_[letter];
     if (!root) root = newRoot(letter[0]);
     FileNode* dir = root.get();
-    for (auto& c : components(full.substr(3))) {
+    forEachName(std::string_view(full).substr(3), [&](std::string_view c) {
         if (!isValidFileName(c)) throw MachineError(path + ": not a valid path");
         auto it = dir->children.find(c);
         if (it == dir->children.end()) {
             auto n = std::make_shared<FileNode>();
-            n->name = c;
+            n->name = std::string(c);
             n->isDirectory = true;
             n->parent = dir;
-            it = dir->children.emplace(c, n).first;
+            it = dir->children.emplace(n->name, n).first;
         } else if (!it->second->isDirectory) {
             throw MachineError(path + ": " + it->second->path() + " is a file");
         }
         dir = it->second.get();
-    }
+        return true;
+    });
     return *dir;
 }
 
@@ -599,8 +588,10 @@ void FileSystem::saveDrives(const std::string& machineDir) const {
 // Windows's own files
 
 void FileSystem::addStandardFiles(const std::vector<StandardFile>& files) {
+    auto standard = std::make_shared<StandardContents>(standardContents());
+    standard_ = standard;
     for (const StandardFile& f : files) {
-        standard_[f.path] = f.content;
+        (*standard)[f.path] = f.content;
         // Deleted by a run: the file or a folder above it is among the removed paths (looked up, not scanned).
         bool removed = false;
         for (std::string p = f.path; !removed;) {
@@ -681,14 +672,20 @@ bool FileSystem::isDenied(const FileNode* node) {
     return false;
 }
 
-bool FileSystem::isStandardFile(const std::string& fullPath) const { return standard_.count(fullPath) != 0; }
+const FileSystem::StandardContents& FileSystem::standardContents() const {
+    static const StandardContents none;
+    return standard_ ? *standard_ : none;
+}
+
+bool FileSystem::isStandardFile(const std::string& fullPath) const { return standardContents().count(fullPath) != 0; }
 
 bool FileSystem::isUnchangedStandardFile(const FileNode& node) const {
     if (node.isDirectory || node.attributes || node.locked || node.inUseRead || node.protectedFile || node.denied ||
         node.security || !node.parent)
         return false;
-    auto it = standard_.find(node.path());
-    return it != standard_.end() && it->second == node.content;
+    const StandardContents& standard = standardContents();
+    auto it = standard.find(node.path());
+    return it != standard.end() && it->second == node.content;
 }
 
 bool FileSystem::isProtectedFile(const std::string& path) const {
@@ -804,7 +801,7 @@ void FileSystem::save(IniDoc& doc, const std::vector<PendingRename>& pending) co
         s.add("from", r.from);
         if (!r.to.empty()) s.add("to", r.to);
     }
-    for (auto& f : standard_)
+    for (auto& f : standardContents())
         if (!find(f.first)) doc.add("removed").add("path", f.first);
 }
 

@@ -99,8 +99,21 @@ std::string devicePrefix(const std::string& path) {
     return "";
 }
 
+bool isPlainFullPath(const std::string& p) {
+    if (p.size() < 3 || !hasDrive(p) || p[2] != '\\') return false;
+    if (p.size() == 3) return true;
+    if (p.back() == ' ') return false;
+    for (size_t i = 3; i <= p.size(); ++i) {
+        if (i < p.size() && p[i] == '/') return false;
+        if (i < p.size() && p[i] != '\\') continue;
+        if (i == 3 || p[i - 1] == '\\' || p[i - 1] == '.') return false;  // an empty name, or one ending in a dot
+    }
+    return true;
+}
+
 std::string win32FullPath(const std::string& name, const std::string& currentDirectory) {
     if (name.empty()) return "";
+    if (isPlainFullPath(name)) return name;  // what collapsing would give back
     std::string p = name;
     std::replace(p.begin(), p.end(), '/', '\\');
     std::string cwd = currentDirectory;

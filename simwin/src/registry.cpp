@@ -22,7 +22,7 @@ const RegValue* RegKey::findValue(const std::string& valueName) const {
     return nullptr;
 }
 
-RegKey* RegKey::child(const std::string& keyName) const {
+RegKey* RegKey::child(std::string_view keyName) const {
     auto it = subkeys.find(keyName);
     return it == subkeys.end() ? nullptr : it->second.get();
 }
@@ -534,15 +534,19 @@ RegKey* Registry::find(const std::string& fullPath) const {
     }
     size_t rootLength = 0;
     std::shared_ptr<RegKey> start = rootOfPath(fullPath, rootLength);
-    std::vector<std::string> names;
-    if (!start || !splitNames(fullPath.size() > rootLength ? fullPath.substr(rootLength + 1) : "", names))
-        return nullptr;
+    if (!start) return nullptr;
+    // The names after the root, followed in place: an empty one finds nothing (a trailing separator is allowed).
+    std::string_view rest = std::string_view(fullPath).substr(std::min(fullPath.size(), rootLength + 1));
     RegKey* k = start.get();
-    for (auto& n : names) {
-        k = k->child(n);
-        if (!k) return nullptr;
+    if (rest.empty()) return k;
+    if (rest.back() == '\\') rest.remove_suffix(1);
+    for (size_t at = 0;;) {
+        const size_t end = std::min(rest.find('\\', at), rest.size());
+        if (end == at) return nullptr;
+        k = k->child(rest.substr(at, end - at));
+        if (!k || end == rest.size()) return k;
+        at = end + 1;
     }
-    return k;
 }
 
 RegKey& Registry::create(const std::string& fullPath) {
@@ -590,8 +594,14 @@ bool Registry::remove(const std::string& fullPath) {
 }
 
 std::string Registry::pathOf(const RegKey& key) {
-    std::string path = key.name;
-    for (const RegKey* p = key.parent; p; p = p->parent) path = p->name + "\\" + path;
+    size_t size = key.name.size();
+    for (const RegKey* p = key.parent; p; p = p->parent) size += p->name.size() + 1;
+    std::string path(size, '\\');  // the names written from the end, each after its separator
+    for (const RegKey* k = &key; k; k = k->parent) {
+        size -= k->name.size();
+        path.replace(size, k->name.size(), k->name);
+        if (size) --size;
+    }
     return path;
 }
 

@@ -358,14 +358,25 @@ inline const simwin::Machine& RemovalItemsMachine() {
     return *base;
 }
 
-// Lines of a removal profile's lists, as a script could name them: "R " registry item, "I " INI item,
-// "L " load/run item, "F " file, "O " OEM path. The removers run on the machine of RemovalItemsMachine; the
-// keys and directories Windows needs must all be there afterwards.
-inline std::string RunRemovalItemsInput(simwin::Machine& m, const uint8_t* data, size_t size) {
+// Makes m the machine of RemovalItemsMachine again: its registry and files (what the removers change), with the
+// logs of the run emptied.
+inline void PutBackRemovalItemsMachine(simwin::Machine& m) {
     const simwin::Machine& base = RemovalItemsMachine();
     m.registry = base.registry;
     m.files = base.files;
     m.transcript.lines.clear();
+    m.spooler.calls.clear();
+}
+
+// Whether m holds the sentinels (a machine put back by PutBackRemovalItemsMachine), the first of each kind.
+inline bool HoldsRemovalSentinels(const simwin::Machine& m) {
+    return m.registry.hasValue(RemovalSentinelKeys()[0], "sentinel") &&
+           m.files.exists(std::string(RemovalSentinelDirs()[0]) + "\\sentinel.txt");
+}
+
+// The removers on a profile's lists made of the input; the keys and directories Windows needs must all be there
+// afterwards.
+inline std::string RemoveItemsOfInput(simwin::Machine& m, const uint8_t* data, size_t size) {
     simwin::MachineScope scope(m);
     CUninstallDatabase database;
     CTextResources texts;
@@ -399,6 +410,18 @@ inline std::string RunRemovalItemsInput(simwin::Machine& m, const uint8_t* data,
     for (const char* const* d = RemovalSentinelDirs(); *d; ++d)
         if (!m.files.exists(*d)) return std::string("a directory Windows needs was removed: ") + *d;
     return std::string();
+}
+
+// Lines of a removal profile's lists, as a script could name them: "R " registry item, "I " INI item,
+// "L " load/run item, "F " file, "O " OEM path. The removers run on the machine of RemovalItemsMachine; the
+// keys and directories Windows needs must all be there afterwards. m is put back at the end (the fuzz target's
+// machine then starts the next input as it is, and an input leaves the heap as it found it: libFuzzer has no
+// leak to look for); a machine without the sentinels is made the machine of RemovalItemsMachine first.
+inline std::string RunRemovalItemsInput(simwin::Machine& m, const uint8_t* data, size_t size) {
+    if (!HoldsRemovalSentinels(m)) PutBackRemovalItemsMachine(m);
+    const std::string broken = RemoveItemsOfInput(m, data, size);
+    PutBackRemovalItemsMachine(m);
+    return broken;
 }
 
 
@@ -438,32 +461,9 @@ inline std::string WriteOptions(const CRunOptions& o) {
     return line;
 }
 
-// Input: the bytes of a command tail (a NUL ends it). The administrator's options are parsed, checked,
-// written back and parsed again; then a run is made of them on m: its log opens (or is dropped), a bad
-// command line of an unattended mode is logged and ends with 87, and message boxes are answered unseen.
-inline std::string RunRunOptionsInput(simwin::Machine& m, const uint8_t* data, size_t size) {
-    std::string tail(reinterpret_cast<const char*>(data), size);
-    tail = tail.substr(0, tail.find('\0'));
-    const std::string line = "\"C:\\Program Files\\Vestral\\korun04.exe\" " + tail;
-    CRunOptions o;
-    const bool accepted = o.Parse(line.c_str());
-    if (accepted != o.error.empty()) return "the result and the reason disagree";
-    CRunOptions again;
-    again.Parse(line.c_str());
-    if (again.error != o.error || again.mode != o.mode || again.selectNames != o.selectNames) return "a second parse differs";
-    if (accepted) {
-        std::string broken = CheckAcceptedOptions(o);
-        if (!broken.empty()) return broken;
-        CRunOptions written;
-        if (!written.Parse(WriteOptions(o).c_str())) return "the written options are refused: " + written.error;
-        if (written.mode != o.mode || written.selectAll != o.selectAll || written.selectNames != o.selectNames ||
-            written.restart != o.restart || written.logPath != o.logPath || written.planPath != o.planPath ||
-            written.reportFolder != o.reportFolder || written.outPath != o.outPath)
-            return "the written options read differently: " + WriteOptions(o);
-    }
-
-    m.system.commandTail = tail;
-    m.transcript.lines.clear();
+// A run made of the options of m's command tail: its log opens (or is dropped), a bad command line of an
+// unattended mode is logged and ends with 87, and message boxes are answered unseen.
+inline std::string CheckRunOfOptions(simwin::Machine& m, const CRunOptions& o, bool accepted) {
     {
         CAdminRun run;
         if (DialogsHidden() != run.IsUnattended()) return "the dialogs are not hidden exactly in the unattended modes";
@@ -492,6 +492,42 @@ inline std::string RunRunOptionsInput(simwin::Machine& m, const uint8_t* data, s
     }
     if (DialogsHidden()) return "the dialogs stay hidden after the run";
     return std::string();
+}
+
+// Input: the bytes of a command tail (a NUL ends it). The administrator's options are parsed, checked,
+// written back and parsed again; then a run is made of them on m: its log opens (or is dropped), a bad
+// command line of an unattended mode is logged and ends with 87, and message boxes are answered unseen.
+inline std::string RunRunOptionsInput(simwin::Machine& m, const uint8_t* data, size_t size) {
+    std::string tail(reinterpret_cast<const char*>(data), size);
+    tail = tail.substr(0, tail.find('\0'));
+    const std::string line = "\"C:\\Program Files\\Vestral\\korun04.exe\" " + tail;
+    CRunOptions o;
+    const bool accepted = o.Parse(line.c_str());
+    if (accepted != o.error.empty()) return "the result and the reason disagree";
+    CRunOptions again;
+    again.Parse(line.c_str());
+    if (again.error != o.error || again.mode != o.mode || again.selectNames != o.selectNames) return "a second parse differs";
+    if (accepted) {
+        std::string broken = CheckAcceptedOptions(o);
+        if (!broken.empty()) return broken;
+        CRunOptions written;
+        if (!written.Parse(WriteOptions(o).c_str())) return "the written options are refused: " + written.error;
+        if (written.mode != o.mode || written.selectAll != o.selectAll || written.selectNames != o.selectNames ||
+            written.restart != o.restart || written.logPath != o.logPath || written.planPath != o.planPath ||
+            written.reportFolder != o.reportFolder || written.outPath != o.outPath)
+            return "the written options read differently: " + WriteOptions(o);
+    }
+
+    // The machine lives for the whole fuzzing run: what the run adds to it (its message boxes, its event) goes
+    // again before the input ends, so that an input leaves the heap as it found it and libFuzzer has no leak
+    // to look for.
+    m.system.commandTail = tail;
+    m.transcript.lines.clear();
+    const size_t events = m.eventLog.events.size();
+    const std::string broken = CheckRunOfOptions(m, o, accepted);
+    m.eventLog.events.resize(events);
+    m.transcript.lines.clear();
+    return broken;
 }
 
 // What a backup set holds, read back as outside input: the first byte chooses the reader (the journal, the

@@ -23,6 +23,8 @@ TEST(Paths, FullPathsAsGetFullPathNameMakesThem) {
         {"C:\\test..\\file", "C:\\test.\\file"},  // one dot goes (Wine, and Windows before Vista; Vista keeps both)
         {"C:\\test. \\file", "C:\\test. \\file"},
         {"C:\\a\\b. . ", "C:\\a\\b"},
+        {"C:\\a \\.b\\..c\\d e", "C:\\a \\.b\\..c\\d e"},  // written as it would be written already
+        {"C:\\a\\b\\", "C:\\a\\b\\"},
         {"C:\\a\\...", "C:\\a\\"},
         {"C:\\Windows\\...\\x", "C:\\Windows\\..\\x"},
         {"\\\\?\\C:\\a\\..\\b", "\\\\?\\C:\\b"},
@@ -122,6 +124,51 @@ TEST(Paths, AliasesOfADirectoryAndPathsThatUseThem) {
     ASSERT_TRUE(MoveFileA("C:\\Program Files", "C:\\Progress Files"));
     EXPECT_EQ("PROGRE~1", m.files.aliasOf(*m.files.find("C:\\Progress Files")));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\PROGRA~1"));
+}
+
+// The short and long path functions on components a full path would change or refuse: a trailing dot or
+// blank is dropped before the component is found (and the found name written), a file on the way or a
+// forbidden character finds nothing; separators, "." and ".." stay as written.
+TEST(Paths, ShortAndLongPathsOfOddComponents) {
+    simwin::Machine m;
+    simwin::MachineScope scope(m);
+    m.files.makeDirectories("C:\\Long Folder\\Inner Folder");
+    m.files.writeFile("C:\\Long Folder\\file.txt", "x");
+    struct Case {
+        bool toShort;
+        const char* path;
+        const char* converted;  // nullptr: fails with ERROR_FILE_NOT_FOUND
+    };
+    const Case cases[] = {
+        {false, "C:\\LONGFO~1\\INNERF~1", "C:\\Long Folder\\Inner Folder"},
+        {false, "C:\\LONGFO~1.\\INNERF~1", "C:\\Long Folder\\Inner Folder"},
+        {false, "C:\\Long Folder \\Inner Folder", "C:\\Long Folder\\Inner Folder"},
+        {false, "C:\\long folder.", "C:\\Long Folder"},
+        {false, "C:/long folder/./INNERF~1/", "C:/long folder/./Inner Folder/"},
+        {false, "C:\\Long Folder\\Inner Folder\\..\\..\\..\\LONGFO~1", "C:\\Long Folder\\Inner Folder\\..\\..\\..\\Long Folder"},
+        {false, "C:\\Long Folder\\file.txt\\more", nullptr},
+        {false, "C:\\Long Folder\\a?b", nullptr},
+        {false, "C:\\Long Folder\\missing\\file.txt", nullptr},
+        {true, "C:\\Long Folder\\Inner Folder\\..\\file.txt", "C:\\LONGFO~1\\INNERF~1\\..\\file.txt"},
+        {true, "C:\\Long Folder \\file.txt", "C:\\LONGFO~1\\file.txt"},
+        {true, "C:\\Long Folder\\file.txt.", "C:\\LONGFO~1\\file.txt"},
+        {true, "C:\\Long Folder\\fi|e.txt", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        char buf[MAX_PATH];
+        std::memset(buf, 0xbd, sizeof buf);
+        SetLastError(0xdeadbeef);
+        const DWORD n = c.toShort ? GetShortPathNameA(c.path, buf, sizeof buf) : GetLongPathNameA(c.path, buf, sizeof buf);
+        if (!c.converted) {
+            EXPECT_EQ(0u, n);
+            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+            continue;
+        }
+        ASSERT_EQ(std::strlen(c.converted), n);
+        EXPECT_STREQ(c.converted, buf);
+        EXPECT_EQ(0xdeadbeefu, GetLastError());
+    }
 }
 
 // Beyond ASCII: simwin's ANSI text is UTF-8, so the conversions are UTF-8 <-> UTF-16, surrogate pairs included;

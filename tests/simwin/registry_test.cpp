@@ -505,6 +505,37 @@ TEST(RegistryPlatforms, Windows9xDeletesAWholeTreeAndChecksNoRights) {
 
 // ---- the model -----------------------------------------------------------------------------------------
 
+// Paths a lookup walks name by name: one trailing separator is allowed, an empty name finds nothing; a key
+// found gives back its path with the root written in full.
+TEST(RegistryModel, PathsWithSeparators) {
+    Registry r;
+    r.create("HKCU\\Software\\Vestral\\Inner");
+    struct Case {
+        const char* path;
+        const char* found;  // nullptr: nothing found
+    };
+    const Case cases[] = {
+        {"HKCU", "HKEY_CURRENT_USER"},
+        {"HKCU\\", "HKEY_CURRENT_USER"},
+        {"HKCU\\\\", nullptr},
+        {"HKCU\\Software\\vestral\\", "HKEY_CURRENT_USER\\Software\\Vestral"},
+        {"HKCU\\Software\\Vestral\\\\", nullptr},
+        {"HKCU\\\\Software", nullptr},
+        {"hkey_current_user\\SOFTWARE\\Vestral\\INNER", "HKEY_CURRENT_USER\\Software\\Vestral\\Inner"},
+        {"HKCU\\Software\\Vestral\\Inner\\Absent", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const simwin::RegKey* key = r.find(c.path);
+        if (!c.found) {
+            EXPECT_EQ(nullptr, key);
+            continue;
+        }
+        ASSERT_NE(nullptr, key);
+        EXPECT_EQ(c.found, Registry::pathOf(*key));
+    }
+}
+
 TEST(RegistryModel, StandardKeysAndPaths) {
     Registry r;
     EXPECT_NE(nullptr, r.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));

@@ -121,6 +121,9 @@ public:
     std::string aliasOf(FileNode& node) const;
     // The child of a directory that has this alias (any letter case), or nullptr.
     FileNode* childByAlias(FileNode& directory, const std::string& alias) const;
+    // The child of a directory with this name (any letter case) or, failing that, this alias; nullptr when
+    // there is none. The name is taken as it is: nothing is trimmed or checked.
+    FileNode* child(FileNode& directory, std::string_view name) const;
 
     // The drive roots by letter ("C", "D").
     FileNode* drive(const std::string& letter) const;
@@ -176,11 +179,14 @@ public:
 
 private:
     std::map<std::string, std::shared_ptr<FileNode>, ILess> drives_;  // "C" -> root
-    std::map<std::string, std::string, ILess> standard_;  // full path -> content as Windows put it
+    // Full path -> content as Windows put it. Shared between copies (a copy of a machine made for every test or
+    // input needs no copy of it); addStandardFiles gives this file system its own.
+    using StandardContents = std::map<std::string, std::string, ILess>;
+    std::shared_ptr<const StandardContents> standard_;
+    const StandardContents& standardContents() const;  // empty before addStandardFiles
     std::map<std::string, DriveSpace, ILess> space_;      // "C" -> its declared space
     std::set<std::string, ILess> plainDrives_;             // drives that keep no security descriptors
     std::set<std::string, ILess> removed_;               // [removed] paths read at load
-    FileNode* child(FileNode& directory, std::string_view name) const;  // by name, then by alias
     void giveAliases(FileNode& directory) const;
 };
 

@@ -16,6 +16,11 @@ namespace simwin {
 // it. "" for an empty name.
 std::string win32FullPath(const std::string& name, const std::string& currentDirectory);
 
+// Whether a path is written as win32FullPath writes it already: a drive, a separator and names that are not
+// empty and do not end in a dot (which also rules out "." and ".."), no "/", the last name not ending in a
+// blank, no trailing separator. Most paths a program passes are such; they need no collapsing.
+bool isPlainFullPath(const std::string& path);
+
 // The 4-character prefix "\\?\" or "\\.\" of a device path (either separator), "" otherwise.
 std::string devicePrefix(const std::string& path);
 

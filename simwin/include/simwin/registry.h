@@ -36,7 +36,7 @@ struct RegKey {
 
     RegValue* findValue(const std::string& valueName);
     const RegValue* findValue(const std::string& valueName) const;
-    RegKey* child(const std::string& keyName) const;
+    RegKey* child(std::string_view keyName) const;
     // Sets (replacing in place, or appending) a value; a new value keeps the name's case as given.
     RegValue& setValue(const std::string& valueName, DWORD type, std::vector<BYTE> data);
     bool removeValue(const std::string& valueName);
