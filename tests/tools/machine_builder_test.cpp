@@ -131,6 +131,11 @@ TEST(MachineBuilder, ABadSpecSaysWhereAndWhy) {
         {"[window]\ntitle = Pavane\n", "recipe.ini:1: [window] needs its class"},
         {"[port]\nname = USB001\nmonitor = USB Monitor\nwidth = 3\n", "recipe.ini:4: [port] has no key 'width'"},
         {"[registry]\nkey = HKLM\\SOFTWARE\\X\nvalue. = 1\n", "recipe.ini:3: [registry] has no key 'value.'"},
+        // A version a machine directory would refuse to load again.
+        {"[machine]\nversion = 0.2\n", "recipe.ini:1: a version is major.minor"},
+        {"[machine]\nversion = +6.1\n", "recipe.ini:1: a version is major.minor"},
+        // A monitor's name with a backslash makes keys that no section of the saved machine declares.
+        {"[monitor]\nname = Ve\\trt Monitor\ndll = vstmon.dll\n", "recipe.ini: the built machine does not save and load"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.recipe);

@@ -56,7 +56,10 @@ MachineBuilder::MachineBuilder(simwin::Platform platform, const std::string& ver
     if (version.empty()) return;
     unsigned major = 0, minor = 0;
     char extra = 0;
-    if (std::sscanf(version.c_str(), "%u.%u%c", &major, &minor, &extra) != 2 || major > 99 || minor > 99)
+    // As a machine directory takes it: digits, major 1 to 99, minor 0 to 99 (no sign, no blank).
+    const bool digits = version.find_first_not_of("0123456789.") == std::string::npos;
+    if (!digits || std::sscanf(version.c_str(), "%u.%u%c", &major, &minor, &extra) != 2 || major < 1 || major > 99 ||
+        minor > 99)
         throw BuildError("a version is major.minor, such as 10.0 or 6.1, not \"" + version + "\"");
     m_->system.major = major;
     m_->system.minor = minor;

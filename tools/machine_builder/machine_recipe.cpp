@@ -233,7 +233,12 @@ std::unique_ptr<simwin::Machine> BuildFromRecipe(const std::string& text, const 
                 throw BuildError(Where(origin, s->line) + "[" + s->name + "] " + e.what());
             }
         }
-    return b->Take();
+    try {
+        return b->Take();
+    } catch (const std::exception& e) {
+        // What the sections allow but a machine directory cannot hold: refused as the RECIPE's fault.
+        throw BuildError(Where(origin, 0) + e.what());
+    }
 }
 
 }  // namespace machinebuilder
