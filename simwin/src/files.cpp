@@ -329,6 +329,7 @@ FileSystem::FileSystem(const FileSystem& other)
     : currentDirectory(other.currentDirectory),
       standard_(other.standard_),
       space_(other.space_),
+      plainDrives_(other.plainDrives_),
       removed_(other.removed_) {
     for (auto& d : other.drives_) drives_[d.first] = cloneTree(*d.second, nullptr);
 }

@@ -886,3 +886,19 @@ TEST(FilesMachine, MachineSaveAndLoadCarryTheFileState) {
 }
 
 }  // namespace
+
+// A copy of a file system (each fuzzing input and many tests start from one) is the same machine: its files,
+// its drives' space and which drives keep no security descriptors.
+TEST(FileSystemCopy, KeepsWhatEachDriveIs) {
+    simwin::Machine m;
+    m.files.writeFile("C:\\Data\\a.txt", "A");
+    m.files.setKeepsDescriptors("D", false);
+    simwin::FileSystem copy(m.files);
+    simwin::FileSystem assigned;
+    assigned = m.files;
+    for (const simwin::FileSystem* fs : {&copy, &assigned}) {
+        EXPECT_TRUE(fs->exists("C:\\Data\\a.txt"));
+        EXPECT_TRUE(fs->keepsDescriptors("C"));
+        EXPECT_FALSE(fs->keepsDescriptors("D"));
+    }
+}
