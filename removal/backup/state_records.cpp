@@ -76,6 +76,7 @@ void CStateRecords::Remember(const CUninstallDatabase& db, const CRemovalContext
     header.clear();
     AppendStateHeader(header, db, context, stage);
     printers.clear();
+    printers.reserve(db.printers.Count());
     for (const CPrinterEntry& p : db.printers) printers.push_back(p);
     for (int l = 0; l < 2 * CUninstallProfile::LIST_COUNT; ++l) {
         const CUninstallProfile& profile = l < CUninstallProfile::LIST_COUNT ? db.keep : db.removal;
