@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <utility>
+
 #include "base/text.h"
 
 namespace {
@@ -169,7 +171,7 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
     line.stage = stage;
     replace(line);
     pendingAt[key] = pending.size();
-    pending.push_back(line);
+    pending.push_back(std::move(line));
     ++itemLines;
 }
 
