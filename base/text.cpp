@@ -15,6 +15,13 @@ char* CopyTextN(char* dst, const char* src, size_t dstSize) {
 
 char* CopyText(char* dst, const char* src) { return CopyTextN(dst, src, TEXT_SIZE); }
 
+void CopyText(std::string& dst, const char* src) {
+    size_t n = 0;
+    if (src)
+        while (n + 1 < static_cast<size_t>(TEXT_SIZE) && src[n]) ++n;
+    dst.assign(src ? src : "", n);
+}
+
 char* AppendText(char* dst, const char* src) {
     if (TextEmpty(src)) return dst;
     size_t used = std::strlen(dst);

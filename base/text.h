@@ -13,6 +13,8 @@ const int TEXT_SIZE = MAX_PATH;
 
 // Copy-or-empty: dst (TEXT_SIZE characters) receives src, cut to fit; a null or empty src empties dst.
 char* CopyText(char* dst, const char* src);
+// The same for a text held as long as it is: dst receives src, cut to TEXT_SIZE - 1 characters.
+void CopyText(std::string& dst, const char* src);
 // Copy-or-empty into a buffer of dstSize characters (dstSize >= 1).
 char* CopyTextN(char* dst, const char* src, size_t dstSize);
 // Append-if-not-empty: appends src to dst (TEXT_SIZE characters) when src is non-empty, cut to fit.

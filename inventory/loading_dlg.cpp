@@ -246,8 +246,8 @@ void CLoadingDlg::LogPrinters() const {
     for (const CPrinterEntry& p : database->printers) {
         std::string about = std::string("driver \"") + p.driverName + "\"";
         if (p.isFamily) about += ", of the family";
-        if (p.pavedName[0]) about += std::string(", managed by Pavane as \"") + p.pavedName + "\"";
-        if (p.location[0]) about += std::string(", connection to ") + p.location;
+        if (!p.pavedName.empty()) about += ", managed by Pavane as \"" + p.pavedName + "\"";
+        if (!p.location.empty()) about += ", connection to " + p.location;
         if (p.isDefault) about += ", the default printer";
         const char* listing = p.isForeign ? "not of the family: never listed" : p.isListed ? "listed" : "hidden by the command-line filter";
         log->Write("loading", std::string("printer | ") + p.printerName + " | " + about + " | " + listing);

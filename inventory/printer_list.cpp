@@ -153,7 +153,7 @@ int CLoadingDlg::BuildListOfInstalledPrinters(CPrinterList& printers) {
             if (!win32s && details->pServerName && *details->pServerName &&
                 _strcmpi(details->pServerName, computer) != 0)
                 CopyText(entry.location, details->pServerName);
-            if (!entry.isFamily && TextEmpty(entry.pavedName)) entry.isForeign = 1;
+            if (!entry.isFamily && entry.pavedName.empty()) entry.isForeign = 1;
             if (!PassesCommandLineFilter(entry)) {
                 entry.isListed = 0;
                 entry.isKept = 1;
@@ -175,9 +175,9 @@ int CLoadingDlg::BuildListOfInstalledPrinters(CPrinterList& printers) {
 bool CLoadingDlg::PassesCommandLineFilter(const CPrinterEntry& entry) const {
     bool matches = true;
     if (options.HasOption("MFG") || options.HasOption("PRN"))
-        matches = OptionValueMatches("MFG", entry.driverName, true) ||
-                  OptionValueMatches("PRN", entry.driverName, false);
-    if (options.HasOption("UNPAV")) return !TextEmpty(entry.pavedName);
+        matches = OptionValueMatches("MFG", entry.driverName.c_str(), true) ||
+                  OptionValueMatches("PRN", entry.driverName.c_str(), false);
+    if (options.HasOption("UNPAV")) return !entry.pavedName.empty();
     return matches;
 }
 

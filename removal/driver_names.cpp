@@ -34,12 +34,12 @@ void DriverCandidates(const CUninstallDatabase& db, CTextList& candidates) {
     // The drivers of the printers that stay, looked up once for all printers.
     std::set<std::string> keptDrivers;
     for (const CPrinterEntry& p : db.printers)
-        if (p.isKept) keptDrivers.insert(TextKey(p.driverName));
+        if (p.isKept) keptDrivers.insert(TextKey(p.driverName.c_str()));
     std::set<std::string> added;
     for (const CPrinterEntry& p : db.printers) {
         if (p.isKept || p.isForeign) continue;
-        std::string driver = TextKey(p.driverName);
-        if (!keptDrivers.count(driver) && added.insert(driver).second) candidates.Add(p.driverName);
+        std::string driver = TextKey(p.driverName.c_str());
+        if (!keptDrivers.count(driver) && added.insert(driver).second) candidates.Add(p.driverName.c_str());
     }
     candidates.Sort();
     candidates.Unique();

@@ -139,7 +139,7 @@ void CKeeper::Learn(const CUninstallDatabase& database, const COSVersion& osVers
         if (!p.isForeign) familyPrinters.insert(Lower(p.printerName));
         // A chosen printer counts as this run's also when a removal cut short deleted it already (a resumed
         // removal): it is gone, and what was its own goes with it.
-        const bool chosen = !p.isKept && !p.isForeign, gone = chosen && !PrinterExists(p.printerName);
+        const bool chosen = !p.isKept && !p.isForeign, gone = chosen && !PrinterExists(p.printerName.c_str());
         if (chosen && (!p.isDeleted || gone)) removedPrinters.insert(Lower(p.printerName));
         choiceGone = choiceGone || gone;
     }

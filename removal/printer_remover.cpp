@@ -143,29 +143,29 @@ bool StillInstalled(const char* name, DWORD& jobs) {
 
 // One local printer: jobs, class key, the printer, its USB nodes. False when it could not be opened.
 bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaultDeleted) {
-    HANDLE printer = OpenForRemoval(p.printerName);
+    HANDLE printer = OpenForRemoval(p.printerName.c_str());
     if (printer == INVALID_HANDLE_VALUE) {
         p.isDeleted = 1;  // a printer that cannot be opened is treated as gone
         const DWORD error = GetLastError();
         if (error == ERROR_INVALID_PRINTER_NAME) {
-            context.Report(ItemKind::Printer, p.printerName, CRunLog::NOT_THERE);
+            context.Report(ItemKind::Printer, p.printerName.c_str(), CRunLog::NOT_THERE);
             // A default printer that is gone already (a removal cut short deleted it) still needs a successor.
             if (p.isDefault) defaultDeleted = true;
         }
         else
-            context.Report(ItemKind::Printer, p.printerName, CRunLog::FAILED, error, "it cannot be opened");
+            context.Report(ItemKind::Printer, p.printerName.c_str(), CRunLog::FAILED, error, "it cannot be opened");
         return false;
     }
     if (!printer) {
-        context.Report(ItemKind::Printer, p.printerName, CRunLog::FAILED, 0, "it opened without a handle");
+        context.Report(ItemKind::Printer, p.printerName.c_str(), CRunLog::FAILED, 0, "it opened without a handle");
         return false;
     }
-    CancelJobs(context, printer, p.printerName);
+    CancelJobs(context, printer, p.printerName.c_str());
     char id[kUniqueIdSize];
-    if (ReadUniqueId(context, printer, p.printerName, id)) RemoveClassKey(context, id);
+    if (ReadUniqueId(context, printer, p.printerName.c_str(), id)) RemoveClassKey(context, id);
     CBackupRecord record;
-    const bool recorded = RecordPrinter(p.printerName, record);
-    if (!context.Save(ItemKind::Printer, p.printerName, recorded ? CSavedForm::Record(record) : CSavedForm::Nothing())) {
+    const bool recorded = RecordPrinter(p.printerName.c_str(), record);
+    if (!context.Save(ItemKind::Printer, p.printerName.c_str(), recorded ? CSavedForm::Record(record) : CSavedForm::Nothing())) {
         ClosePrinter(printer);
         return true;
     }
@@ -173,7 +173,7 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     const DWORD error = deleted ? 0 : GetLastError();
     ClosePrinter(printer);
     if (!deleted) {
-        context.Report(ItemKind::Printer, p.printerName, CRunLog::FAILED, error);
+        context.Report(ItemKind::Printer, p.printerName.c_str(), CRunLog::FAILED, error);
         return true;
     }
     p.isDeleted = 1;
@@ -181,12 +181,12 @@ bool RemoveLocalPrinter(CRemovalContext& context, CPrinterEntry& p, bool& defaul
     // A printer whose jobs could not be cancelled goes with its last job: until then it stays, with its
     // device.
     DWORD jobs = 0;
-    if (StillInstalled(p.printerName, jobs)) {
+    if (StillInstalled(p.printerName.c_str(), jobs)) {
         const std::string left = std::to_string(jobs) + (jobs == 1 ? " job left" : " jobs left");
-        context.Report(ItemKind::Printer, p.printerName, CRunLog::PENDING, 0, left.c_str());
+        context.Report(ItemKind::Printer, p.printerName.c_str(), CRunLog::PENDING, 0, left.c_str());
         return true;
     }
-    context.Report(ItemKind::Printer, p.printerName, CRunLog::REMOVED);
+    context.Report(ItemKind::Printer, p.printerName.c_str(), CRunLog::REMOVED);
     RemoveUsbNodes(context);
     return true;
 }
@@ -372,36 +372,36 @@ void RemovePrinters(CRemovalContext& context) {
     bool defaultDeleted = false;
     for (CPrinterEntry& p : printers) {
         if (p.isKept || p.isForeign || p.isDeleted) {
-            if (p.isKept && !p.isForeign && !p.isDeleted) context.Report(ItemKind::Printer, p.printerName, CRunLog::KEPT, 0, "not chosen");
-            CopyText(candidate, p.printerName);
+            if (p.isKept && !p.isForeign && !p.isDeleted) context.Report(ItemKind::Printer, p.printerName.c_str(), CRunLog::KEPT, 0, "not chosen");
+            CopyText(candidate, p.printerName.c_str());
             continue;
         }
-        if (p.location[0]) {
-            const std::string connection = std::string("connection to ") + p.location;
+        if (!p.location.empty()) {
+            const std::string connection = "connection to " + p.location;
             CBackupRecord record;
             record.kind = "connection";
-            record.Add("name", p.printerName);
-            if (!context.Save(ItemKind::Printer, p.printerName, CSavedForm::Record(record))) continue;
-            if (DeletePrinterConnectionA(p.printerName)) {
+            record.Add("name", p.printerName.c_str());
+            if (!context.Save(ItemKind::Printer, p.printerName.c_str(), CSavedForm::Record(record))) continue;
+            if (DeletePrinterConnectionA(const_cast<LPSTR>(p.printerName.c_str()))) {
                 p.isDeleted = 1;
                 if (p.isDefault) defaultDeleted = true;
-                context.Report(ItemKind::Printer, p.printerName, CRunLog::REMOVED, 0, connection.c_str());
+                context.Report(ItemKind::Printer, p.printerName.c_str(), CRunLog::REMOVED, 0, connection.c_str());
             } else {
                 const DWORD error = GetLastError();
-                context.Report(ItemKind::Printer, p.printerName,
+                context.Report(ItemKind::Printer, p.printerName.c_str(),
                                error == ERROR_INVALID_PRINTER_NAME ? CRunLog::NOT_THERE : CRunLog::FAILED,
                                error == ERROR_INVALID_PRINTER_NAME ? 0 : error, connection.c_str());
             }
             continue;
         }
         const bool opened = RemoveLocalPrinter(context, p, defaultDeleted);
-        if (context.osVersion.IsWinNT()) RemoveUserValues(context, p.printerName);
+        if (context.osVersion.IsWinNT()) RemoveUserValues(context, p.printerName.c_str());
         // On the 9x class a printer that could not be opened may still be there: it keeps its keys.
-        if (context.osVersion.IsWin9x() && opened) QueuePrinterKeys(context, p.printerName);
+        if (context.osVersion.IsWin9x() && opened) QueuePrinterKeys(context, p.printerName.c_str());
         char vestralKey[2 * TEXT_SIZE];
-        snprintf(vestralKey, sizeof vestralKey, "SOFTWARE\\VESTRAL\\%s", p.printerName);
+        snprintf(vestralKey, sizeof vestralKey, "SOFTWARE\\VESTRAL\\%s", p.printerName.c_str());
         const std::string vestralItem = std::string("HKEY_CURRENT_USER\\") + vestralKey;
-        if (context.Refused(ItemKind::RegistryKey, vestralItem, context.keeper->Printer(p.printerName))) continue;
+        if (context.Refused(ItemKind::RegistryKey, vestralItem, context.keeper->Printer(p.printerName.c_str()))) continue;
         if (!context.Save(ItemKind::RegistryKey, vestralItem, CSavedForm::Key(HKEY_CURRENT_USER, vestralKey))) continue;
         LONG deleted = RegDeleteKeyA(HKEY_CURRENT_USER, vestralKey);
         context.ReportResult(ItemKind::RegistryKey, vestralItem, static_cast<DWORD>(deleted));
@@ -416,14 +416,14 @@ void RemovePrinters(CRemovalContext& context) {
     // the user has not chosen another since (the successor is still the default).
     std::string previous;
     for (const CPrinterEntry& p : printers)
-        if (p.isDefault && p.isDeleted && !p.isKept && !p.isForeign) previous = p.printerName;
+        if (p.isDefault && p.isDeleted && !p.isKept && !p.isForeign) previous = p.printerName.c_str();
     CBackupRecord change;
     change.kind = "default";
     change.Add("previous", previous);
     change.Add("successor", candidate);
     if (!previous.empty() && !context.Save(ItemKind::DefaultPrinter, previous, CSavedForm::Record(change))) return;
     if (SetDefaultPrinter(context, candidate)) {
-        for (CPrinterEntry& p : printers) p.isDefault = _strcmpi(p.printerName, candidate) == 0 ? 1 : 0;
+        for (CPrinterEntry& p : printers) p.isDefault = _strcmpi(p.printerName.c_str(), candidate) == 0 ? 1 : 0;
         if (!previous.empty())
             context.Report(ItemKind::DefaultPrinter, previous, CRunLog::REMOVED, 0, ("the default is now " + std::string(candidate)).c_str());
     } else if (!previous.empty()) {

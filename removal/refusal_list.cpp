@@ -97,11 +97,11 @@ std::vector<std::string> ListOemPaths(CLister& l) {
 // USB device nodes.
 void ListPrinters(CLister& l, const CUninstallDatabase& db) {
     for (const CPrinterEntry& p : db.printers) {
-        if (p.isKept || p.isForeign || p.isDeleted || p.location[0]) continue;
+        if (p.isKept || p.isForeign || p.isDeleted || !p.location.empty()) continue;
         l.Add("printers", std::string("HKEY_CURRENT_USER\\SOFTWARE\\VESTRAL\\") + p.printerName,
-              l.keeper.Printer(p.printerName));
+              l.keeper.Printer(p.printerName.c_str()));
         HANDLE printer = NULL;
-        if (!OpenPrinterA(const_cast<LPSTR>(p.printerName), &printer, NULL) || !printer) continue;
+        if (!OpenPrinterA(const_cast<LPSTR>(p.printerName.c_str()), &printer, NULL) || !printer) continue;
         char id[32] = "";
         DWORD needed = 0;
         if (GetPrinterDataA(printer, const_cast<LPSTR>("UniqueID"), NULL, reinterpret_cast<LPBYTE>(id), sizeof id,

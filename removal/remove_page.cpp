@@ -407,7 +407,7 @@ void CRemovePage::LogSelection() {
     for (const CPrinterEntry& p : database->printers) {
         if (p.isForeign || p.isDeleted) continue;
         std::string& list = p.isKept ? staying : chosen;
-        list += (list.empty() ? "\"" : ", \"") + std::string(p.printerName) + "\"";
+        list += (list.empty() ? "\"" : ", \"") + p.printerName + "\"";
     }
     log->Write("stage 0", "removing " + (chosen.empty() ? std::string("no printer") : chosen) + "; staying: " +
                               (staying.empty() ? std::string("none") : staying));

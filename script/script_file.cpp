@@ -14,20 +14,20 @@ bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Copies [begin, end) without leading and trailing space characters into a TEXT_SIZE buffer, cut to fit.
-void CopyTrimmed(char* dst, const char* begin, const char* end) {
+// [begin, end) without leading and trailing space characters, cut to the TEXT_SIZE - 1 characters a
+// script's key or value holds.
+void AssignTrimmed(std::string& dst, const char* begin, const char* end) {
     while (begin < end && *begin == ' ') ++begin;
     while (end > begin && end[-1] == ' ') --end;
     size_t n = static_cast<size_t>(end - begin);
     if (n > static_cast<size_t>(TEXT_SIZE - 1)) n = TEXT_SIZE - 1;
-    std::memcpy(dst, begin, n);
-    dst[n] = 0;
+    dst.assign(begin, n);
 }
 
 // Composes the list item of one entry: the key, or key=value when the value is not empty.
 void ComposeItem(std::string& item, const ScriptEntry& entry, bool withValue) {
     item = entry.key;
-    if (withValue && entry.value[0]) {
+    if (withValue && !entry.value.empty()) {
         item += '=';
         item += entry.value;
     }
@@ -98,10 +98,10 @@ void CScriptFile::Parse(char* text) {
             entry.line = lineNumber;
             char* equals = std::strchr(line, '=');
             if (equals) {
-                CopyTrimmed(entry.key, line, equals);
-                CopyTrimmed(entry.value, equals + 1, equals + 1 + std::strlen(equals + 1));
+                AssignTrimmed(entry.key, line, equals);
+                AssignTrimmed(entry.value, equals + 1, equals + 1 + std::strlen(equals + 1));
             } else {
-                CopyTrimmed(entry.key, line, line + std::strlen(line));
+                AssignTrimmed(entry.key, line, line + std::strlen(line));
             }
         }
         line = next;

@@ -2,14 +2,17 @@
 // two in-place edits of INI files on disk (FindIniKey, DeleteIniKeyLine).
 #pragma once
 
+#include <string>
+
 #include "base/platform.h"
 #include "script/linked_list.h"
 #include "base/text.h"
 
+// The key and value hold at most TEXT_SIZE - 1 characters: a longer one is cut, as the reader always did.
 struct ScriptEntry {
-    char key[TEXT_SIZE] = {};    // trimmed of spaces; may be empty
-    char value[TEXT_SIZE] = {};  // trimmed of spaces; empty without "=" or with nothing after it
-    int line = 0;                // the line of the file it was read from, counted from 1
+    std::string key;    // trimmed of spaces; may be empty
+    std::string value;  // trimmed of spaces; empty without "=" or with nothing after it
+    int line = 0;       // the line of the file it was read from, counted from 1
 };
 
 struct ScriptSection {

@@ -45,10 +45,10 @@ int CUninstallDatabase::SelectForRemoval() {
     // gathered by the name they mask first, so that the pass costs one lookup per printer.
     std::map<std::string, std::vector<CPrinterEntry*>> pavedBy;
     for (CPrinterEntry& paved : printers)
-        if (!TextEmpty(paved.pavedName)) pavedBy[TextKey(paved.pavedName)].push_back(&paved);
+        if (!paved.pavedName.empty()) pavedBy[TextKey(paved.pavedName.c_str())].push_back(&paved);
     for (const CPrinterEntry& chosen : printers) {
         if (chosen.isKept || chosen.isForeign || chosen.isDeleted) continue;
-        const auto masked = pavedBy.find(TextKey(chosen.printerName));
+        const auto masked = pavedBy.find(TextKey(chosen.printerName.c_str()));
         if (masked == pavedBy.end()) continue;
         for (CPrinterEntry* paved : masked->second) paved->isKept = 0;
     }
@@ -66,9 +66,9 @@ int CUninstallDatabase::SelectForRemoval() {
             continue;
         }
         ++remainingCount;
-        const std::string driver = TextKey(printer.driverName);
+        const std::string driver = TextKey(printer.driverName.c_str());
         auto known = profileOfDriver.find(driver);
-        if (known == profileOfDriver.end()) known = profileOfDriver.emplace(driver, ProfileOfDriver(printer.driverName)).first;
+        if (known == profileOfDriver.end()) known = profileOfDriver.emplace(driver, ProfileOfDriver(printer.driverName.c_str())).first;
         const CUninstallProfile* profile = known->second;
         if (profile && kept.insert(profile).second) keep.MergeProfile(*profile);
     }

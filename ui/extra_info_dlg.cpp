@@ -174,7 +174,7 @@ const CUninstallProfile& CExtraInfoDlg::ChooseProfile(CUninstallProfile& scratch
     // A printer of another maker (never listed, never kept) or one already gone is never to be removed.
     const char* driverName = "";
     for (const CPrinterEntry& printer : database->printers)
-        if (!printer.isKept && !printer.isForeign && !printer.isDeleted) driverName = printer.driverName;
+        if (!printer.isKept && !printer.isForeign && !printer.isDeleted) driverName = printer.driverName.c_str();
     if (database->FindProfile(scratch, driverName)) {
         snprintf(caption, size, "Extra Info - Printer: %s", scratch.name);
         return scratch;

@@ -28,7 +28,7 @@ bool IsSelectable(const CPrinterEntry& p) { return !p.isForeign && !p.isDeleted 
 // The item image: 1 for the default printer, plus 2 for a printer on another machine, plus 4 for a printer
 // masked by Pavane.
 int ImageOf(const CPrinterEntry& p) {
-    return (p.isDefault ? 1 : 0) + (p.location[0] ? 2 : 0) + (p.pavedName[0] ? 4 : 0);
+    return (p.isDefault ? 1 : 0) + (p.location.empty() ? 0 : 2) + (p.pavedName.empty() ? 0 : 4);
 }
 
 // Sets the wait cursor for its lifetime and restores the previous one after.
@@ -133,22 +133,22 @@ void CSelectPage::FillPrinterList() {
     std::set<std::string> shown;  // each printer is listed once
     for (const CPrinterEntry& p : database->printers) {
         const int i = position++;
-        if (!IsSelectable(p) || !shown.insert(TextKey(p.printerName)).second) continue;
+        if (!IsSelectable(p) || !shown.insert(TextKey(p.printerName.c_str())).second) continue;
         LVITEMA item;
         memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         item.iItem = i;
-        item.pszText = const_cast<LPSTR>(p.printerName);
+        item.pszText = const_cast<LPSTR>(p.printerName.c_str());
         item.iImage = ImageOf(p);
         item.lParam = i;
         int index = static_cast<int>(SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
         const char* cells[kColumnCount] = {
             NULL,
-            p.driverName,
-            p.location[0] ? p.location : textResources.GetString(IDS_LOCAL),
+            p.driverName.c_str(),
+            p.location.empty() ? textResources.GetString(IDS_LOCAL) : p.location.c_str(),
             textResources.GetString(p.isDefault ? IDS_YES : IDS_NO),
             textResources.GetString(p.isFamily ? IDS_YES : IDS_NO),
-            p.pavedName[0] ? p.pavedName : textResources.GetString(IDS_NOT_APPLICABLE),
+            p.pavedName.empty() ? textResources.GetString(IDS_NOT_APPLICABLE) : p.pavedName.c_str(),
         };
         for (int column = 1; column < kColumnCount; ++column) SetListCellText(listView, index, column, cells[column]);
     }
@@ -182,15 +182,15 @@ void CSelectPage::ApplySelection() {
         const size_t position = static_cast<size_t>(item.lParam);
         const CPrinterEntry* entry = position < byPosition.size() ? byPosition[position] : nullptr;
         if (!entry || !IsSelectable(*entry)) continue;
-        listed.insert(TextKey(entry->printerName));
+        listed.insert(TextKey(entry->printerName.c_str()));
         if (SendMessageA(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_SELECTED) & LVIS_SELECTED) {
-            chosen.insert(TextKey(entry->printerName));
+            chosen.insert(TextKey(entry->printerName.c_str()));
             ++selectedCount;
         }
     }
     for (CPrinterEntry& p : database->printers) {
         if (!IsSelectable(p)) continue;
-        std::string name = TextKey(p.printerName);
+        std::string name = TextKey(p.printerName.c_str());
         if (listed.count(name)) p.isKept = chosen.count(name) ? 0 : 1;
     }
 }

@@ -133,14 +133,14 @@ void ChoosePrinters(CUninstallDatabase& database, const std::vector<std::string>
     for (const std::string& name : names) {
         bool listed = false;
         for (const CPrinterEntry& printer : database.printers)
-            if (IsListedPrinter(printer) && TextEqual(printer.printerName, name.c_str())) listed = true;
+            if (IsListedPrinter(printer) && TextEqual(printer.printerName.c_str(), name.c_str())) listed = true;
         if (!listed) unmatched.push_back(name);
     }
     for (CPrinterEntry& printer : database.printers) {
         if (!IsListedPrinter(printer)) continue;
         bool chosen = selectAll || names.empty();
         for (const std::string& name : names)
-            if (TextEqual(printer.printerName, name.c_str())) chosen = true;
+            if (TextEqual(printer.printerName.c_str(), name.c_str())) chosen = true;
         printer.isKept = chosen ? 0 : 1;
     }
 }

@@ -37,8 +37,8 @@ bool Number(const std::string& text, long low, long high, long& out) {
     return end && !*end && out >= low && out <= high;
 }
 
-// Copies a value into one of the database's texts; false when it would not fit.
-bool Text(char* into, const std::string& value) {
+// Copies a value into one of a printer's names; false when it would not fit.
+bool Text(std::string& into, const std::string& value) {
     if (value.size() >= TEXT_SIZE) return false;
     CopyText(into, value.c_str());
     return true;
@@ -205,8 +205,8 @@ std::string StateDisagreement(const CUninstallDatabase& db, int stage, const std
     for (const std::string& line : TextLines(setText))
         if (line.compare(0, 9, "chosen = ") == 0) chosen.insert(TextKey(line.c_str() + 9));
     for (const CPrinterEntry& p : db.printers)
-        if (!p.isKept && !p.isForeign && !chosen.count(TextKey(p.printerName)))
-            return "its state would remove the printer \"" + std::string(p.printerName) + "\", which was not chosen";
+        if (!p.isKept && !p.isForeign && !chosen.count(TextKey(p.printerName.c_str())))
+            return "its state would remove the printer \"" + p.printerName + "\", which was not chosen";
     if (!journal.stages.count(stage) && stage != journal.lastStage + 1)
         return "its state is at stage " + std::to_string(stage) + ", which its journal never reached (its last stage: " +
                std::to_string(journal.lastStage) + ")";

@@ -1,7 +1,5 @@
 #include "removal/backup/state_records.h"
 
-#include <string.h>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -11,8 +9,8 @@
 namespace {
 
 bool SamePrinter(const CPrinterEntry& a, const CPrinterEntry& b) {
-    return !strcmp(a.printerName, b.printerName) && !strcmp(a.driverName, b.driverName) &&
-           !strcmp(a.pavedName, b.pavedName) && !strcmp(a.location, b.location) && a.isFamily == b.isFamily &&
+    return a.printerName == b.printerName && a.driverName == b.driverName && a.pavedName == b.pavedName &&
+           a.location == b.location && a.isFamily == b.isFamily &&
            a.isDefault == b.isDefault && a.isKept == b.isKept && a.isForeign == b.isForeign &&
            a.isDeleted == b.isDeleted && a.isListed == b.isListed;
 }

@@ -92,7 +92,7 @@ inline std::string RunScriptInput(simwin::Machine& m, const uint8_t* data, size_
         for (const ScriptSection& section : document.GetSections()) {
             if (std::strlen(section.name) >= TEXT_SIZE) return "section name too long";
             for (const ScriptEntry& entry : section.entries)
-                if (std::strlen(entry.key) >= TEXT_SIZE || std::strlen(entry.value) >= TEXT_SIZE) return "entry too long";
+                if (entry.key.size() >= TEXT_SIZE || entry.value.size() >= TEXT_SIZE) return "entry too long";
             std::vector<char> keys(bufferSize ? bufferSize : 1, 0);
             std::vector<char> entries(bufferSize ? bufferSize : 1, 0);
             int k = document.GetSectionKeys(section.name, keys.data(), bufferSize);

@@ -95,19 +95,19 @@ TEST(PrinterList, FamilyPavedAndForeignPrinters) {
 
     const CPrinterEntry& office = inv.Entry("Office");
     EXPECT_EQ(1, office.isFamily);
-    EXPECT_STREQ("", office.pavedName);
+    EXPECT_EQ("", office.pavedName);
     EXPECT_EQ(0, office.isForeign);
-    EXPECT_STREQ("Vestral X Driver", office.driverName);
-    EXPECT_STREQ("", office.location);
+    EXPECT_EQ("Vestral X Driver", office.driverName);
+    EXPECT_EQ("", office.location);
 
     const CPrinterEntry& reception = inv.Entry("Reception");
     EXPECT_EQ(1, reception.isFamily);
-    EXPECT_STREQ("Front", reception.pavedName);
+    EXPECT_EQ("Front", reception.pavedName);
     EXPECT_EQ(0, reception.isForeign);
 
     const CPrinterEntry& masked = inv.Entry("Masked");
     EXPECT_EQ(0, masked.isFamily);
-    EXPECT_STREQ("Office", masked.pavedName);
+    EXPECT_EQ("Office", masked.pavedName);
     EXPECT_EQ(0, masked.isForeign);
 
     // Appended and counted, but never listed.
@@ -138,7 +138,7 @@ TEST(PrinterList, PrinterDataThatDoesNotFitCountsAsAbsent) {
     EXPECT_EQ(2, inv.Build());
     EXPECT_EQ(0, inv.Entry("Long").isFamily);
     EXPECT_EQ(std::string(255, 'p'), inv.Entry("Long").pavedName);
-    EXPECT_STREQ("", inv.Entry("TooLong").pavedName);
+    EXPECT_EQ("", inv.Entry("TooLong").pavedName);
     EXPECT_EQ(1, inv.Entry("TooLong").isForeign);
 }
 
@@ -148,7 +148,7 @@ TEST(PrinterList, Win32sCountsEveryPrinterAsFamilyAndHasNoConnections) {
     EXPECT_EQ(2, inv.Build());
     EXPECT_EQ(1, inv.Entry("Plain").isFamily);
     EXPECT_EQ(0, inv.Entry("Plain").isForeign);
-    EXPECT_STREQ("", inv.Entry("\\\\SRV\\Remote").location);
+    EXPECT_EQ("", inv.Entry("\\\\SRV\\Remote").location);
 }
 
 TEST(PrinterList, DefaultPrinterByAttributeOrExactProfileName) {
@@ -187,10 +187,10 @@ TEST(PrinterList, ConnectionsKeepTheirServerUnlessItIsThisComputer) {
                   Printer("\\\\SRV\\Shared", "D", std::string(kFamily) + "server = SRV\n") +
                   Printer("\\\\PC01\\Own", "D", std::string(kFamily) + "server = PC01\n"));
     EXPECT_EQ(3, inv.Build());
-    EXPECT_STREQ("", inv.Entry("Local").location);
-    EXPECT_STREQ("\\\\SRV", inv.Entry("\\\\SRV\\Shared").location);
+    EXPECT_EQ("", inv.Entry("Local").location);
+    EXPECT_EQ("\\\\SRV", inv.Entry("\\\\SRV\\Shared").location);
     // The server name is "\\PC01", the computer name "PC01": they differ, so the location stays.
-    EXPECT_STREQ("\\\\PC01", inv.Entry("\\\\PC01\\Own").location);
+    EXPECT_EQ("\\\\PC01", inv.Entry("\\\\PC01\\Own").location);
 }
 
 TEST(PrinterList, CommandLineFilter) {

@@ -288,7 +288,7 @@ TEST_F(ExtraInfo, EveryFillSelectsAgainFromThePrinterFlags) {
     Click(IDC_CATEGORY_FILES);
     EXPECT_EQ((Rows{{"vxdrv.dll"}, {"vxui.dll"}}), Table(List()));
     // The flags change behind the open dialog: the next fill follows them.
-    for (CPrinterEntry& p : database.printers) p.isKept = std::strcmp(p.printerName, "Lab") != 0;
+    for (CPrinterEntry& p : database.printers) p.isKept = p.printerName != "Lab";
     Click(IDC_CATEGORY_DRIVERS);
     EXPECT_EQ((Rows{{"Vestral Y Driver"}}), Table(List()));
     EXPECT_EQ(1, database.removingCount);

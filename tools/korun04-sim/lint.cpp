@@ -168,7 +168,7 @@ const ScriptSection* FirstSection(const CScriptFile& doc, const std::string& nam
 
 std::string Composed(const ScriptEntry& e, bool keysOnly) {
     std::string item = e.key;
-    if (!keysOnly && e.value[0]) item += std::string("=") + e.value;
+    if (!keysOnly && !e.value.empty()) item += "=" + e.value;
     return item;
 }
 

@@ -53,7 +53,7 @@ int RunPlan(std::ostream& out, std::ostream& err, const std::vector<std::string>
         for (const std::string& name : unmatched) {
             bool exists = false;
             for (const CPrinterEntry& printer : database.printers)
-                if (TextEqual(printer.printerName, name.c_str())) exists = true;
+                if (TextEqual(printer.printerName.c_str(), name.c_str())) exists = true;
             err << "korun04-sim: --select " << name << ": "
                 << (exists ? "that printer is not listed (the command-line filter hides it, or it is not of the "
                              "driver family and not managed by Pavane)"
