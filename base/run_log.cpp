@@ -10,6 +10,7 @@
 namespace {
 
 const char kLineEnd[] = "\r\n";
+const std::string kUnnamed = "(unnamed)";
 
 // The thread's last error, put back when the object goes: the log never changes what a caller reads.
 class KeepLastError {
@@ -84,7 +85,9 @@ std::string CRunLog::DefaultPath() {
     return std::string(directory) + "korun04.log";
 }
 
-CRunLog::CRunLog() : file(INVALID_HANDLE_VALUE), writeFailed(false), openError(0), stage(-1), itemLines(0), counts() {}
+CRunLog::CRunLog()
+    : file(INVALID_HANDLE_VALUE), writeFailed(false), openError(0), stage(-1), itemLines(0), counts(), firstWaiting(0),
+      clockSecond(-1) {}
 
 CRunLog::~CRunLog() { Close(); }
 
@@ -140,6 +143,20 @@ void CRunLog::Write(const char* place, const std::string& text) {
     WriteLine(Clock(false) + " " + place + " | " + OneLine(text));
 }
 
+const std::string& CRunLog::ItemClock() {
+    SYSTEMTIME now;
+    memset(&now, 0, sizeof now);
+    GetLocalTime(&now);
+    const long second = (now.wHour * 60L + now.wMinute) * 60L + now.wSecond;
+    if (second != clockSecond) {
+        char text[16];
+        snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+        clockText = text;
+        clockSecond = second;
+    }
+    return clockText;
+}
+
 void CRunLog::SetStage(int n) {
     FlushItems();
     if (n != stage) seenInStage.clear();
@@ -147,30 +164,40 @@ void CRunLog::SetStage(int n) {
 }
 
 void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, DWORD error, const char* detail) {
-    const std::string name = item.empty() ? "(unnamed)" : item;
-    const std::string key = std::string(kind) + "\n" + TextKey(name.c_str());
+    const std::string& name = item.empty() ? kUnnamed : item;
+    std::string key = kind;
+    key += '\n';
+    key += TextKey(name.c_str());
+    const size_t next = firstWaiting + pending.size();  // the number the line gets when it is added
     auto replace = [&](PendingItem& line) {
         line.outcome = outcome;
         line.error = error;
         line.detail = detail ? detail : "";
-        line.clock = Clock(false);
-        seenInStage[key] = outcome;
+        line.clock = ItemClock();
     };
-    auto waiting = pendingAt.find(key);
-    if (waiting != pendingAt.end()) {
-        // A later call tells how the item ended; "not there" (the next environment, a repeat) adds nothing.
-        if (outcome != NOT_THERE) replace(pending[waiting->second]);
-        return;
-    }
     auto seen = seenInStage.find(key);
-    if (seen != seenInStage.end() && (outcome == NOT_THERE || seen->second == outcome)) return;
+    if (seen != seenInStage.end()) {
+        SeenItem& known = seen->second;
+        if (known.line >= firstWaiting) {
+            // Its line still waits: a later call tells how the item ended; "not there" (the next
+            // environment, a repeat) adds nothing.
+            if (outcome != NOT_THERE) {
+                replace(pending[known.line - firstWaiting]);
+                known.outcome = outcome;
+            }
+            return;
+        }
+        // Its line is written: only a different outcome adds one.
+        if (outcome == NOT_THERE || known.outcome == outcome) return;
+        known = SeenItem{outcome, next};
+    } else {
+        seenInStage.emplace(std::move(key), SeenItem{outcome, next});
+    }
     PendingItem line;
-    line.key = key;
     line.kind = kind;
     line.item = name;
     line.stage = stage;
     replace(line);
-    pendingAt[key] = pending.size();
     pending.push_back(std::move(line));
     ++itemLines;
 }
@@ -216,8 +243,7 @@ void CRunLog::FlushItems(size_t count) {
         all += kLineEnd;
     }
     pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(count));
-    pendingAt.clear();
-    for (size_t i = 0; i < pending.size(); ++i) pendingAt[pending[i].key] = i;
+    firstWaiting += count;
     if (count) WriteText(all);
 }
 

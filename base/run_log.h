@@ -95,7 +95,6 @@ public:
 private:
     // An item line that waits for its final outcome.
     struct PendingItem {
-        std::string key;  // kind and item, compared without case
         std::string kind, item, detail, clock;
         Outcome outcome;
         DWORD error;
@@ -114,7 +113,18 @@ private:
     int stage;
     unsigned itemLines;
     unsigned counts[OUTCOME_COUNT];
+    // An item of the stage: its last outcome and the number of its last line (lines are numbered as they
+    // are added; one numbered firstWaiting or more still waits in pending).
+    struct SeenItem {
+        Outcome outcome;
+        size_t line;
+    };
+    // The time of day of an item line, "HH:MM:SS" (formatted again only when the second changes).
+    const std::string& ItemClock();
+
     std::deque<PendingItem> pending;  // a deque: a long stage adds its lines without moving them
-    std::unordered_map<std::string, size_t> pendingAt;  // key of a waiting line: its place in pending
-    std::unordered_map<std::string, Outcome> seenInStage;  // kind and item of the stage's items: their last outcome
+    size_t firstWaiting;              // the number of pending's first line
+    std::unordered_map<std::string, SeenItem> seenInStage;  // kind and item (compared without case) of the stage's items
+    long clockSecond;                 // the second of the day clockText says
+    std::string clockText;
 };
