@@ -132,6 +132,35 @@ TEST_F(RunLog, ALineBetweenKeepsTheOrderInWhichThingsHappened) {
     EXPECT_EQ(2u, log.Count(CRunLog::REMOVED));
 }
 
+// Lines written part by part: a waiting line behind written ones still takes its item's later outcome, and
+// an item whose line is written gets a second line only for another outcome, with the time of its last report.
+TEST_F(RunLog, WaitingLinesKeepTheirItemsAcrossPartialWrites) {
+    CRunLog log;
+    ASSERT_TRUE(log.Open(kLog));
+    log.SetStage(14);
+    log.Item("file", "C:\\a.dll", CRunLog::REMOVED);
+    log.Item("file", "C:\\b.dll", CRunLog::NOT_THERE);
+    log.Item("file", "C:\\c.dll", CRunLog::NOT_THERE);
+    log.WriteItems();  // a.dll only: b.dll may still turn up in another place
+    EXPECT_EQ("09:00:00 stage 14 | file | C:\\a.dll | removed\r\n", Text());
+    log.Item("file", "C:\\C.DLL", CRunLog::SCHEDULED, 32, "MoveFileExA");
+    Sleep(1000);
+    log.Item("file", "C:\\b.dll", CRunLog::REMOVED);
+    log.Item("file", "C:\\a.dll", CRunLog::REMOVED);  // written already with this outcome
+    log.Item("file", "C:\\a.dll", CRunLog::FAILED, 5);
+    log.WriteItems();  // b.dll and c.dll; a.dll's new line may still change
+    log.Item("file", "C:\\a.dll", CRunLog::SCHEDULED, 5, "MoveFileExA");
+    log.Item("file", "C:\\b.dll", CRunLog::NOT_THERE);  // written, and "not there" says nothing new
+    log.SetStage(-1);
+    EXPECT_EQ("09:00:00 stage 14 | file | C:\\a.dll | removed\r\n"
+              "09:00:01 stage 14 | file | C:\\b.dll | removed\r\n"
+              "09:00:00 stage 14 | file | C:\\c.dll | scheduled for restart (MoveFileExA), error 32\r\n"
+              "09:00:01 stage 14 | file | C:\\a.dll | scheduled for restart (MoveFileExA), error 5\r\n",
+              Text());
+    EXPECT_EQ(4u, log.ItemLines());
+    EXPECT_EQ(2u, log.Count(CRunLog::SCHEDULED));
+}
+
 // A second copy of the tool appends to the log the first one holds open: both keep their lines.
 TEST_F(RunLog, TwoCopiesAppendToOneLog) {
     CRunLog first, second;
