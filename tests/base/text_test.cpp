@@ -84,6 +84,15 @@ TEST(TextHelpers, CopyAndAppendCutAtTheLimit) {
     CopyText(dst, nullptr);
     EXPECT_STREQ("", dst);
 
+    // A text held as long as it is takes the same cut as the array.
+    std::string held = "earlier";
+    CopyText(held, longText.c_str());
+    EXPECT_EQ(std::string(TEXT_SIZE - 1, 'a'), held);
+    CopyText(held, std::string(TEXT_SIZE - 1, 'c').c_str());
+    EXPECT_EQ(static_cast<size_t>(TEXT_SIZE - 1), held.size());
+    CopyText(held, nullptr);
+    EXPECT_EQ("", held);
+
     CopyText(dst, std::string(250, 'b').c_str());
     AppendText(dst, "0123456789abc");
     EXPECT_EQ(static_cast<size_t>(TEXT_SIZE - 1), std::strlen(dst));
