@@ -7,12 +7,13 @@
 #include "base/text.h"
 
 bool CFileIndex::Build(const char* directory, int depth, bool aliases) {
-    std::vector<std::string> within;
-    listed = Walk(directory, depth, aliases, within);
+    byName.clear();
+    folders.clear();
+    listed = Walk(directory, depth, aliases, -1);
     return listed;
 }
 
-bool CFileIndex::Walk(const char* directory, int depth, bool aliases, std::vector<std::string>& within) {
+bool CFileIndex::Walk(const char* directory, int depth, bool aliases, int within) {
     const size_t n = strlen(directory);
     const char* separator = n && directory[n - 1] == '\\' ? "" : "\\";
     char pattern[MAX_PATH];
@@ -34,9 +35,8 @@ bool CFileIndex::Walk(const char* directory, int depth, bool aliases, std::vecto
             if (alias != name) byName[alias].push_back(Entry{path, folder, within});
         }
         if (folder && entry.cFileName[0] != '.' && depth > 0) {
-            within.push_back(name);
-            Walk(path, depth - 1, aliases, within);
-            within.pop_back();
+            folders.push_back(Folder{name, within});
+            Walk(path, depth - 1, aliases, static_cast<int>(folders.size()) - 1);
         }
     } while (FindNextFileA(find, &entry));
     FindClose(find);
@@ -50,7 +50,8 @@ std::vector<const CFileIndex::Entry*> CFileIndex::Find(const char* name) const {
     if (found == byName.end()) return out;
     for (const Entry& entry : found->second) {
         bool entered = true;
-        for (const std::string& d : entry.within) entered = entered && d != wanted;
+        for (int d = entry.within; d >= 0 && entered; d = folders[static_cast<size_t>(d)].parent)
+            entered = folders[static_cast<size_t>(d)].name != wanted;
         if (entered) out.push_back(&entry);
     }
     return out;

@@ -4,8 +4,8 @@
 #ifndef KORUN_REMOVAL_FILE_INDEX_H
 #define KORUN_REMOVAL_FILE_INDEX_H
 
-#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class CFileIndex {
@@ -13,7 +13,7 @@ public:
     struct Entry {
         std::string path;
         bool folder;
-        std::vector<std::string> within;  // lower-cased names of the directories below the indexed one
+        int within;  // the directory it lies in below the indexed one (its place in folders), or -1
     };
 
     // Walks directory and depth levels below it ("." and ".." are listed, not entered); with aliases each
@@ -28,8 +28,15 @@ public:
     std::vector<const Entry*> Find(const char* name) const;
 
 private:
-    bool Walk(const char* directory, int depth, bool aliases, std::vector<std::string>& within);
-    std::map<std::string, std::vector<Entry>> byName;
+    // A directory below the indexed one: its lower-cased name and the directory it lies in (-1: the indexed
+    // one). Each is held once, not once for every entry inside it.
+    struct Folder {
+        std::string name;
+        int parent;
+    };
+    bool Walk(const char* directory, int depth, bool aliases, int within);
+    std::unordered_map<std::string, std::vector<Entry>> byName;
+    std::vector<Folder> folders;
     bool listed = false;
 };
 

@@ -45,6 +45,23 @@ TEST_F(FileRemover, FilesGoFromTheSystemDirectoriesAndTwoLevelsBelowTheSearchedO
     EXPECT_TRUE(simwin::pendingRenames(m.registry).empty());
 }
 
+// A directory named as the file is not entered: what lies inside it, at any depth, stays; a file of that
+// name beside such a directory, or below a directory of another name, goes.
+TEST_F(FileRemover, ADirectoryOfTheFilesNameIsNotEntered) {
+    const std::string d = kDrivers;
+    for (const std::string& p : {d + "VX.DLL\\vx.dll", d + "3\\vx.dll\\vx.dll", d + "vx.dll\\sub\\vx.dll",
+                                 d + "3\\vx.dll.old\\vx.dll", d + "a\\b\\vx.dll", d + "3\\x\\VX.dll"})
+        m.files.writeFile(p, "MZ");
+    Fill(database.removal.files, {"vx.dll"});
+    Learn();
+    RemoveFiles(context);
+    for (const std::string& stays : {d + "VX.DLL\\vx.dll", d + "3\\vx.dll\\vx.dll", d + "vx.dll\\sub\\vx.dll"})
+        EXPECT_TRUE(Exists(stays)) << stays;
+    for (const std::string& goes : {d + "3\\vx.dll.old\\vx.dll", d + "a\\b\\vx.dll", d + "3\\x\\VX.dll"})
+        EXPECT_FALSE(Exists(goes)) << goes;
+    EXPECT_TRUE(Exists(d + "3\\vx.dll"));  // the directory itself is no file of the list
+}
+
 TEST_F(FileRemover, ALockedFileIsScheduledAndARestartNeeded) {
     m.files.writeFile(std::string(kSystem) + "busy.dll", "MZ");
     m.files.setLocked(std::string(kSystem) + "busy.dll", true);
