@@ -12,7 +12,7 @@ CUninstallDatabase::CUninstallDatabase()
 int CUninstallDatabase::FindProfile(CUninstallProfile& out, const char* name) const {
     out.Clear();
     for (const CUninstallProfile& profile : profiles) {
-        if (TextEqual(profile.name, name)) {
+        if (TextEqual(profile.name.c_str(), name)) {
             out = profile;
             return 1;
         }

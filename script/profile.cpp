@@ -20,13 +20,13 @@ const char* const kListNames[CUninstallProfile::LIST_COUNT] = {
 }  // namespace
 
 void CUninstallProfile::Clear() {
-    ClearText(name);
+    name.clear();
     isManufacturer = 0;
     isCatchAll = 0;
     isIgnore = 0;
     number = 0;
-    ClearText(section);
-    ClearText(scriptPath);
+    section.clear();
+    scriptPath.clear();
     for (int i = 0; i < LIST_COUNT; ++i) List(i).Clear();
 }
 
@@ -84,9 +84,9 @@ int CUninstallProfile::AddRegistryEntry(HKEY root, const char* subKey, const cha
 }
 
 void CProfileList::SortByName() {
-    SortBy([](const CUninstallProfile& a, const CUninstallProfile& b) { return TextLess(a.name, b.name); });
+    SortBy([](const CUninstallProfile& a, const CUninstallProfile& b) { return TextLess(a.name.c_str(), b.name.c_str()); });
 }
 
 void CProfileList::RemoveDuplicateNames() {
-    UniqueBy([](const CUninstallProfile& a, const CUninstallProfile& b) { return TextEqual(a.name, b.name); });
+    UniqueBy([](const CUninstallProfile& a, const CUninstallProfile& b) { return TextEqual(a.name.c_str(), b.name.c_str()); });
 }

@@ -2,6 +2,8 @@
 // script names for removal, and the list of such profiles.
 #pragma once
 
+#include <string>
+
 #include "base/platform.h"
 #include "script/linked_list.h"
 #include "script/text_list.h"
@@ -32,13 +34,15 @@ public:
     // nothing when root is not HKLM, HKCR, HKCU or HKU, subKey is null or empty, or the item would not fit.
     int AddRegistryEntry(HKEY root, const char* subKey, const char* valueName, int deltree);
 
-    char name[TEXT_SIZE];
+    // The name, section and script path hold at most TEXT_SIZE - 1 characters, cut as the reader always
+    // cut them (CopyText).
+    std::string name;
     int isManufacturer;
     int isCatchAll;
     int isIgnore;
     int number;  // third field of the starter entry; kept with the profile, read by nothing
-    char section[TEXT_SIZE];
-    char scriptPath[TEXT_SIZE];
+    std::string section;
+    std::string scriptPath;
 
     CTextList deleteIni;
     CTextList deleteLoadRun;

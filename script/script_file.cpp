@@ -87,7 +87,7 @@ void CScriptFile::Parse(char* text) {
             char* close = std::strchr(line + 1, ']');
             if (close) {
                 ScriptSection& section = sections.AddNew();
-                CopyTextN(section.name, std::string(line + 1, close).c_str(), TEXT_SIZE);
+                CopyText(section.name, std::string(line + 1, close).c_str());
                 section.line = lineNumber;
                 current = &section;
             }
@@ -110,7 +110,7 @@ void CScriptFile::Parse(char* text) {
 
 const ScriptSection* CScriptFile::FindSection(const char* sectionName) const {
     for (const ScriptSection& section : sections)
-        if (TextEqual(section.name, sectionName)) return &section;
+        if (TextEqual(section.name.c_str(), sectionName)) return &section;
     return nullptr;
 }
 
@@ -161,7 +161,7 @@ int CScriptFile::SaveFile(const char* filePath) {
         return WriteFile(file, s.data(), static_cast<DWORD>(s.size()), &done, NULL) && done == s.size();
     };
     for (const ScriptSection& section : sections) {
-        write(std::string("[") + section.name + "]\r\n");
+        write("[" + section.name + "]\r\n");
         for (const ScriptEntry& entry : section.entries) {
             ComposeItem(text, entry, true);
             if (write(text + "\r\n")) ++written;

@@ -16,7 +16,7 @@ struct ScriptEntry {
 };
 
 struct ScriptSection {
-    char name[TEXT_SIZE] = {};  // exactly as written between the brackets
+    std::string name;  // exactly as written between the brackets (at most TEXT_SIZE - 1 characters)
     CLinkedList<ScriptEntry> entries;
     int line = 0;  // the line of its header
 };

@@ -132,7 +132,7 @@ void CUninstallDatabase::AddStarterProfiles(const CScriptFile& document, const c
         CopyText(profile.scriptPath, scriptPath);
         ClassifyProfile(profile, document, item);
         // Driver, catch-all and ignore profiles name their own printer driver.
-        if (!wholeLines) profile.drivers.Add(profile.name);
+        if (!wholeLines) profile.drivers.Add(profile.name.c_str());
         profiles.AddMoved(std::move(profile));
     }
 }
@@ -144,15 +144,14 @@ void CUninstallDatabase::ClassifyProfile(CUninstallProfile& profile, const CScri
     CopyText(fields, entry);
     char* section = NextToken(fields, ',');
     char* number = NextToken(section, ',');
-    CopyText(profile.name, fields);
-    TrimChar(profile.name, '"');
+    CopyText(profile.name, TrimChar(fields, '"'));
     CopyText(profile.section, section);
     profile.number = number ? std::atoi(number) : 0;
 
     CTextList items;
     for (const Category& category : kCategories) {
         // The read list is taken over whole: ReadCategorySection clears items again for the next category.
-        if (ReadCategorySection(document, items, profile.section, category.name)) profile.*category.list = std::move(items);
+        if (ReadCategorySection(document, items, profile.section.c_str(), category.name)) profile.*category.list = std::move(items);
     }
 }
 

@@ -104,7 +104,7 @@ const CUninstallProfile* CUninstallDatabase::ManufacturerProfileOf(const char* d
     for (const CUninstallProfile& profile : profiles) {
         if (!profile.isManufacturer) continue;
         char word[TEXT_SIZE];
-        FirstWord(word, profile.name);
+        FirstWord(word, profile.name.c_str());
         if (TextEqual(word, driverWord)) found = &profile;
     }
     return found;
@@ -112,7 +112,7 @@ const CUninstallProfile* CUninstallDatabase::ManufacturerProfileOf(const char* d
 
 const CUninstallProfile* CUninstallDatabase::ProfileOfDriver(const char* driverName) const {
     for (const CUninstallProfile& profile : profiles)
-        if (TextEqual(profile.name, driverName)) return &profile;
+        if (TextEqual(profile.name.c_str(), driverName)) return &profile;
     return ManufacturerProfileOf(driverName);
 }
 
@@ -123,8 +123,8 @@ void CUninstallDatabase::AddFullRemovalItems(CUninstallProfile& target) const {
 
     // The scripts themselves, and every catch-all profile.
     for (const CUninstallProfile& profile : profiles) {
-        if (_strcmpi(ExtensionPart(profile.scriptPath), ".unm") == 0)
-            target.files.Add(FileNamePart(profile.scriptPath));
+        if (_strcmpi(ExtensionPart(profile.scriptPath.c_str()), ".unm") == 0)
+            target.files.Add(FileNamePart(profile.scriptPath.c_str()));
         if (profile.isCatchAll) target.MergeProfile(profile);
     }
 

@@ -176,11 +176,11 @@ const CUninstallProfile& CExtraInfoDlg::ChooseProfile(CUninstallProfile& scratch
     for (const CPrinterEntry& printer : database->printers)
         if (!printer.isKept && !printer.isForeign && !printer.isDeleted) driverName = printer.driverName.c_str();
     if (database->FindProfile(scratch, driverName)) {
-        snprintf(caption, size, "Extra Info - Printer: %s", scratch.name);
+        snprintf(caption, size, "Extra Info - Printer: %s", scratch.name.c_str());
         return scratch;
     }
     if (database->FindManufacturerProfile(scratch, driverName)) {
-        snprintf(caption, size, "Extra Info - Mfg: %s", scratch.name);
+        snprintf(caption, size, "Extra Info - Mfg: %s", scratch.name.c_str());
         return scratch;
     }
     snprintf(caption, size, "%s", "Extra Info - EMPTY AND UNKNOWN SETTINGS!!!");

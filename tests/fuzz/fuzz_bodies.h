@@ -53,8 +53,7 @@ inline bool ListClosedInside(const char* buffer, size_t size) {
 }
 
 inline bool TextsFit(const CUninstallProfile& p) {
-    if (std::strlen(p.name) >= TEXT_SIZE || std::strlen(p.section) >= TEXT_SIZE || std::strlen(p.scriptPath) >= TEXT_SIZE)
-        return false;
+    if (p.name.size() >= TEXT_SIZE || p.section.size() >= TEXT_SIZE || p.scriptPath.size() >= TEXT_SIZE) return false;
     for (int i = 0; i < CUninstallProfile::LIST_COUNT; ++i)
         for (const char* item : p.List(i))
             if (std::strlen(item) >= TEXT_SIZE) return false;
@@ -90,14 +89,14 @@ inline std::string RunScriptInput(simwin::Machine& m, const uint8_t* data, size_
     CScriptFile document;
     if (document.LoadFile(ScriptPath())) {
         for (const ScriptSection& section : document.GetSections()) {
-            if (std::strlen(section.name) >= TEXT_SIZE) return "section name too long";
+            if (section.name.size() >= TEXT_SIZE) return "section name too long";
             for (const ScriptEntry& entry : section.entries)
                 if (entry.key.size() >= TEXT_SIZE || entry.value.size() >= TEXT_SIZE) return "entry too long";
             std::vector<char> keys(bufferSize ? bufferSize : 1, 0);
             std::vector<char> entries(bufferSize ? bufferSize : 1, 0);
-            int k = document.GetSectionKeys(section.name, keys.data(), bufferSize);
-            int e = document.GetSectionEntries(section.name, entries.data(), bufferSize);
-            if (section.name[0] && document.GetSectionEntryCount(section.name) > 0 && (k == 0 || e == 0))
+            int k = document.GetSectionKeys(section.name.c_str(), keys.data(), bufferSize);
+            int e = document.GetSectionEntries(section.name.c_str(), entries.data(), bufferSize);
+            if (!section.name.empty() && document.GetSectionEntryCount(section.name.c_str()) > 0 && (k == 0 || e == 0))
                 return "a section with entries listed nothing";
             if (k > 0 && !ListClosedInside(keys.data(), keys.size())) return "key list not closed";
             if (e > 0 && !ListClosedInside(entries.data(), entries.size())) return "entry list not closed";
@@ -113,9 +112,9 @@ inline std::string RunScriptInput(simwin::Machine& m, const uint8_t* data, size_
     const char* previous = nullptr;
     for (const CUninstallProfile& p : db.profiles) {
         if (!TextsFit(p)) return "profile text too long";
-        if (previous && !TextLess(previous, p.name)) return "profiles not sorted and unique";
+        if (previous && !TextLess(previous, p.name.c_str())) return "profiles not sorted and unique";
         if (p.isManufacturer + p.isCatchAll + p.isIgnore > 1) return "profile of two kinds";
-        previous = p.name;
+        previous = p.name.c_str();
     }
     db.BuildCombinedProfile();
     db.ApplyPavaneOption(bufferSize & 1);

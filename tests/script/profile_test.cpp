@@ -108,9 +108,9 @@ TEST(Profile, MergeProfileIsASortedUnionThatKeepsTheReceiversFields) {
     mine.MergeProfile(other);
     EXPECT_EQ((Strings{"a", "B", "c"}), Texts(mine.files));
     EXPECT_EQ((Strings{"svc"}), Texts(mine.services));
-    EXPECT_STREQ("Mine", mine.name);
-    EXPECT_STREQ("MINE", mine.section);
-    EXPECT_STREQ("C:\\a.unm", mine.scriptPath);
+    EXPECT_EQ("Mine", mine.name);
+    EXPECT_EQ("MINE", mine.section);
+    EXPECT_EQ("C:\\a.unm", mine.scriptPath);
     EXPECT_EQ(1, mine.isCatchAll);
     EXPECT_EQ(4, mine.number);
     EXPECT_EQ(3u, other.files.Count());  // other unchanged
@@ -173,20 +173,20 @@ TEST_F(Database, FindProfileReturnsTheFirstOfEqualNamesAndNormalizeKeepsIt) {
     CopyText(found.section, "stale");
     ASSERT_EQ(1, db.FindProfile(found, "vestral X"));
     EXPECT_EQ((Strings{"first.dll"}), Texts(found.files));
-    EXPECT_STREQ("", found.section);
+    EXPECT_EQ("", found.section);
 
     db.keep.files.Add("b");
     db.keep.files.Add("B");
     db.keep.files.Add("a");
     db.Normalize();
     ASSERT_EQ(2u, db.profiles.Count());
-    EXPECT_STREQ("Vestral X", db.profiles.Front().name);
+    EXPECT_EQ("Vestral X", db.profiles.Front().name);
     EXPECT_EQ((Strings{"first.dll"}), Texts(db.profiles.Front().files));
-    EXPECT_STREQ("Zeta", db.profiles.Back().name);
+    EXPECT_EQ("Zeta", db.profiles.Back().name);
     EXPECT_EQ((Strings{"a", "b"}), Texts(db.keep.files));
 
     EXPECT_EQ(0, db.FindProfile(found, "Missing"));
-    EXPECT_STREQ("", found.name);
+    EXPECT_EQ("", found.name);
     EXPECT_TRUE(found.files.IsEmpty());
 }
 

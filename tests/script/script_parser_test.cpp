@@ -40,7 +40,7 @@ protected:
     }
     const CUninstallProfile& Profile(const char* name) {
         for (const CUninstallProfile& p : db.profiles)
-            if (TextEqual(p.name, name)) return p;
+            if (TextEqual(p.name.c_str(), name)) return p;
         ADD_FAILURE() << "no profile " << name;
         return db.combined;
     }
@@ -52,8 +52,8 @@ TEST_F(Parser, AMinimalScriptMakesOneDriverProfile) {
                        "[vxdrv.services]\r\nVSpool\r\n"));
     ASSERT_EQ(1u, db.profiles.Count());
     const CUninstallProfile& p = db.profiles.Front();
-    EXPECT_STREQ("Vestral X Driver", p.name);
-    EXPECT_STREQ("VXDRV", p.section);
+    EXPECT_EQ("Vestral X Driver", p.name);
+    EXPECT_EQ("VXDRV", p.section);
     EXPECT_EQ(1, p.number);
     EXPECT_EQ(0, p.isManufacturer + p.isCatchAll + p.isIgnore);
     EXPECT_EQ(std::string(kDriverDir) + "Kunz__04.unm", p.scriptPath);
@@ -78,13 +78,13 @@ TEST_F(Parser, StarterEntriesOfEachKind) {
     EXPECT_EQ((Strings{"VMon"}), Texts(Profile("Vestral").monitors));
 
     const CUninstallProfile& quoted = Profile("Quoted");
-    EXPECT_STREQ(" SPACED", quoted.section);
+    EXPECT_EQ(" SPACED", quoted.section);
     EXPECT_EQ(12, quoted.number);
     EXPECT_EQ((Strings{"spaced.dll"}), Texts(quoted.files));
 
     // A name without a section looks its categories up under ".Files" and so on.
     const CUninstallProfile& bare = Profile("Bare");
-    EXPECT_STREQ("", bare.section);
+    EXPECT_EQ("", bare.section);
     EXPECT_EQ(0, bare.number);
     EXPECT_EQ((Strings{"nobase.dll"}), Texts(bare.files));
     EXPECT_EQ((Strings{"Bare"}), Texts(bare.drivers));
@@ -101,13 +101,13 @@ TEST_F(Parser, TheEarlierKindWinsWithinAScript) {
                        "[UnPrinterMfgs]\r\nSAME,MFG\r\n"));
     ASSERT_EQ((Strings{"SAME"}), Names());
     EXPECT_EQ(1, db.profiles.Front().isManufacturer);
-    EXPECT_STREQ("MFG", db.profiles.Front().section);
+    EXPECT_EQ("MFG", db.profiles.Front().section);
 
     CUninstallDatabase other;
     m.files.writeFile("C:\\S\\Kunz__04.unm", "[UnPrinterDrivers]\r\nSame,FIRST\r\nsame,SECOND\r\n[Unz_CatchAll]\r\nSAME,CA\r\n");
     ASSERT_EQ(1, other.ParseScript("C:\\S\\Kunz__04.unm"));
     ASSERT_EQ(1u, other.profiles.Count());
-    EXPECT_STREQ("FIRST", other.profiles.Front().section);
+    EXPECT_EQ("FIRST", other.profiles.Front().section);
 }
 
 TEST_F(Parser, TheScriptReadFirstWinsAndIsNotMerged) {
@@ -148,7 +148,7 @@ TEST_F(Parser, StarterSectionsAreCutAt260Characters) {
     m.files.writeFile("C:\\S\\Kunz__04.unm", "[UnPrinterDrivers]\r\n" + std::string(259, 'L') + "\r\n[Unz_CatchAll]\r\nC\r\n");
     ASSERT_EQ(1, other.ParseScript("C:\\S\\Kunz__04.unm"));
     ASSERT_EQ(1u, other.profiles.Count());
-    EXPECT_STREQ("C", other.profiles.Front().name);
+    EXPECT_EQ("C", other.profiles.Front().name);
 }
 
 TEST_F(Parser, CategorySectionsAreCutAt4096Characters) {
@@ -216,8 +216,8 @@ TEST_F(Parser, CombinedProfileUnitesAllButIgnoreProfiles) {
     EXPECT_EQ((Strings{"a.dll", "b.dll", "m.dll", "SHARED.DLL"}), Texts(db.combined.files));
     EXPECT_EQ((Strings{"All", "D1", "D2"}), Texts(db.combined.drivers));
     EXPECT_EQ((Strings{"svc"}), Texts(db.combined.services));
-    EXPECT_STREQ("", db.combined.name);
-    EXPECT_STREQ("", db.combined.scriptPath);
+    EXPECT_EQ("", db.combined.name);
+    EXPECT_EQ("", db.combined.scriptPath);
 
     CUninstallDatabase onlyIgnore;
     m.files.writeFile("C:\\S\\Kunz__04.unm", "[Unx_Ignore]\r\nIgn,I\r\n[I.Files]\r\ni.dll\r\n");
@@ -240,8 +240,8 @@ TEST_F(Parser, ThePavaneOption) {
     EXPECT_EQ((Strings{"VX"}), Texts(db.combined.drivers));
 
     unpav.ApplyPavaneOption(1);
-    EXPECT_STREQ("Pavane", unpav.combined.name);
-    EXPECT_STREQ("P", unpav.combined.section);
+    EXPECT_EQ("Pavane", unpav.combined.name);
+    EXPECT_EQ("P", unpav.combined.section);
     EXPECT_EQ(3, unpav.combined.number);
     EXPECT_EQ(1, unpav.combined.isManufacturer);
     EXPECT_EQ((Strings{"PAVANE.DLL", "PAVANE32.EXE"}), Texts(unpav.combined.files));

@@ -127,11 +127,11 @@ TEST_F(Selection, ManufacturerFallbackLastMatchWins) {
     Load();
     CUninstallProfile found;
     ASSERT_EQ(1, db().FindManufacturerProfile(found, "VESTRAL Z 9"));
-    EXPECT_STREQ("Vestral Inc", found.name);
+    EXPECT_EQ("Vestral Inc", found.name);
     ASSERT_EQ(1, db().FindManufacturerProfile(found, "Vestral"));
-    EXPECT_STREQ("Vestral Inc", found.name);
+    EXPECT_EQ("Vestral Inc", found.name);
     EXPECT_EQ(0, db().FindManufacturerProfile(found, "Acme Vestral"));
-    EXPECT_STREQ("", found.name);
+    EXPECT_EQ("", found.name);
     EXPECT_TRUE(found.files.IsEmpty());
 
     // A staying printer without a profile of its own is served by that manufacturer profile.

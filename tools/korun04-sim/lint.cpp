@@ -162,7 +162,7 @@ struct Item {
 
 const ScriptSection* FirstSection(const CScriptFile& doc, const std::string& name) {
     for (const ScriptSection& s : doc.GetSections())
-        if (TextEqual(s.name, name.c_str())) return &s;
+        if (TextEqual(s.name.c_str(), name.c_str())) return &s;
     return nullptr;
 }
 
@@ -339,7 +339,7 @@ void LintSections(const CScriptFile& doc, const std::vector<Profile>& profiles, 
         auto seen = first.emplace(key, s.line);
         if (!seen.second) {
             f.Add(s.line, s.name, "duplicate-section",
-                  "a second [" + std::string(s.name) + "]: only the first (line " + std::to_string(seen.first->second) + ") is read");
+                  "a second [" + s.name + "]: only the first (line " + std::to_string(seen.first->second) + ") is read");
             continue;
         }
         if (used.count(key)) continue;
