@@ -1,7 +1,8 @@
-// Fixed-size ANSI texts of the script subsystem and the small routines on them.
+// ANSI texts of the script subsystem and the small routines on them.
 //
-// Every name, entry and path of the uninstall database is held in an array of TEXT_SIZE characters:
-// at most TEXT_SIZE - 1 characters and a terminating NUL. Longer input is cut, never overflows.
+// Every name, entry and path of the uninstall database holds at most TEXT_SIZE - 1 characters: in an
+// array of TEXT_SIZE characters where a Win32 call or a parse fills a buffer, in a std::string as long as
+// it is where a list or record keeps it. Longer input is cut, never overflows.
 // Texts compare case-insensitively in the ASCII sense (_strcmpi).
 #pragma once
 
