@@ -43,9 +43,10 @@ bool CFileIndex::Walk(const char* directory, int depth, bool aliases, int within
     return true;
 }
 
-std::vector<const CFileIndex::Entry*> CFileIndex::Find(const char* name) const {
+std::string CFileIndex::KeyOf(const char* name) { return TextKey(name); }
+
+std::vector<const CFileIndex::Entry*> CFileIndex::FindKey(const std::string& wanted) const {
     std::vector<const Entry*> out;
-    const std::string wanted = TextKey(name);
     auto found = byName.find(wanted);
     if (found == byName.end()) return out;
     for (const Entry& entry : found->second) {

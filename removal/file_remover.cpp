@@ -89,11 +89,13 @@ void RemoveFileWith(CRemovalContext& context, const char* name, StageIndexes* in
     // A pattern, a stream or a name Windows would cut names no file of the list.
     if (context.Refused(ItemKind::File, name, context.keeper->FileName(fileName))) return;
     CUninstallDatabase& db = *context.database;
+    const std::string key = indexes ? CFileIndex::KeyOf(fileName) : std::string();
     size_t place = 0;
     for (const char* directory : *context.directDirs) {
-        // A directory listed at the start of the stage holds no file it did not list then.
+        // A directory listed at the start of the stage holds no file it did not list then (a direct
+        // directory's index is of its own entries only).
         const CFileIndex* listed = indexes ? &indexes->direct[place++] : nullptr;
-        if (listed && listed->Listed() && listed->Find(fileName).empty()) continue;
+        if (listed && listed->Listed() && !listed->HoldsKey(key)) continue;
         char path[MAX_PATH];
         if (Join(path, sizeof path, directory, fileName) && DeleteOrSchedule(context, path)) db.restartNeeded = 1;
     }
@@ -103,7 +105,7 @@ void RemoveFileWith(CRemovalContext& context, const char* name, StageIndexes* in
             if (DeleteMatchingFiles(context, directory, fileName, kSearchDepth, 0)) db.restartNeeded = 1;
             continue;
         }
-        for (const CFileIndex::Entry* file : indexes->searched[tree++].Find(fileName))
+        for (const CFileIndex::Entry* file : indexes->searched[tree++].FindKey(key))
             if (DeleteOrSchedule(context, file->path.c_str())) db.restartNeeded = 1;
     }
     for (const char* oemPath : db.removal.oemPaths) {

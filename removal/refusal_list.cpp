@@ -26,8 +26,8 @@ public:
     }
 
     // The files of that name the file removal would meet in a tree it searches.
-    void Files(const CFileIndex& tree, const std::string& name) {
-        for (const CFileIndex::Entry* entry : tree.Find(name.c_str()))
+    void Files(const CFileIndex& tree, const std::string& key) {
+        for (const CFileIndex::Entry* entry : tree.FindKey(key))
             if (!entry->folder) Add("files", entry->path, keeper.File(entry->path.c_str()));
     }
 
@@ -64,17 +64,18 @@ void ListFiles(CLister& l, const CUninstallDatabase& db, const CTextList& direct
             l.Add("files", name, refusal);
             continue;
         }
+        const std::string key = CFileIndex::KeyOf(fileName.c_str());
         size_t place = 0;
         for (const char* dir : directDirs) {
             const CFileIndex& listed = direct[place++];
-            if (listed.Listed() && listed.Find(fileName.c_str()).empty()) continue;
+            if (listed.Listed() && !listed.HoldsKey(key)) continue;
             const std::string path = WithoutBackslash(dir) + "\\" + fileName;
             const DWORD attributes = GetFileAttributesA(path.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
                 l.Add("files", path, l.keeper.File(path.c_str()));
         }
-        for (const CFileIndex& tree : searched) l.Files(tree, fileName);
-        for (const CFileIndex& tree : oem) l.Files(tree, name);
+        for (const CFileIndex& tree : searched) l.Files(tree, key);
+        for (const CFileIndex& tree : oem) l.Files(tree, CFileIndex::KeyOf(name.c_str()));
     }
 }
 
