@@ -475,8 +475,12 @@ void Spooler::load(const IniDoc& doc, const SystemInfo& system) {
     for (const IniSection* s : doc.all("driver")) {
         const std::string name = s->get("name");
         if (name.empty()) throw MachineError("[driver] without name");
-        for (auto& e : s->entries)
+        for (auto& e : s->entries) {
             if (!isDriverKey(e.first)) throw MachineError("[driver] " + name + ": unknown key '" + e.first + "'");
+            // The spooler keeps the dependent files as a double-NUL list of names: an empty name would end it.
+            if (iequals(e.first, "dependent") && e.second.substr(e.second.find_last_of("\\/") + 1).empty())
+                throw MachineError("[driver] " + name + ": dependent = " + e.second + ": names no file");
+        }
         loadDriver(addDriver(name, s->get("environment", system.localEnvironment)), *s);
     }
     addStandardComponents(system);

@@ -261,4 +261,8 @@ TEST(Spooler, MachineDirectoryMistakesAreReported) {
     EXPECT_THROW(Load("[printer]\nname = A\n[printer]\nname = a\n"), simwin::MachineError);
     EXPECT_THROW(Load("[printer]\nname = A\njobs = many\n"), simwin::MachineError);
     EXPECT_THROW(Load("[driver]\nenvironment = Windows x64\n"), simwin::MachineError);
+    // A dependent file that names a folder, or nothing, could not be saved and loaded again.
+    EXPECT_THROW(Load("[driver]\nname = D\ndependent = a.dll\ndependent = 6\\\n"), simwin::MachineError);
+    EXPECT_THROW(Load("[driver]\nname = D\ndependent =\n"), simwin::MachineError);
+    EXPECT_NO_THROW(Load("[driver]\nname = D\ndependent = 6\\unidrv.dll\n"));
 }
