@@ -382,7 +382,7 @@ inline std::string RemoveItemsOfInput(simwin::Machine& m, const uint8_t* data, s
     CTextList direct, search;
     direct.Add("C:\\Windows\\System32\\");
     search.Add("C:\\Windows\\System32\\spool\\drivers\\x64\\");
-    CRemovalContext context{&database, NULL, COSVersion(), &texts, &direct, &search, 0};
+    CRemovalContext context{&database, NULL, COSVersion(), &texts, &direct, &search, 0, {}, {}};
     context.osVersion.Detect();
     std::string text(reinterpret_cast<const char*>(data), size);
     size_t start = 0;
