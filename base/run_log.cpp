@@ -167,7 +167,7 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
     const std::string& name = item.empty() ? kUnnamed : item;
     std::string key = kind;
     key += '\n';
-    key += TextKey(name.c_str());
+    AppendTextKey(key, name.c_str());
     const size_t next = firstWaiting + pending.size();  // the number the line gets when it is added
     auto replace = [&](PendingItem& line) {
         line.outcome = outcome;

@@ -84,9 +84,15 @@ char* TrimChar(char* text, char character) {
     return text;
 }
 
+void AppendTextKey(std::string& out, const char* text) {
+    const size_t from = out.size();
+    out += text ? text : "";
+    for (size_t i = from; i < out.size(); ++i)
+        if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] + 32);
+}
+
 std::string TextKey(const char* text) {
-    std::string key(text ? text : "");
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    std::string key;
+    AppendTextKey(key, text);
     return key;
 }

@@ -30,6 +30,8 @@ bool TextEmpty(const char* text);
 // The text lower-cased in the ASCII sense: the key under which texts that TextEqual finds equal meet in a
 // set or a map (a null text gives the empty key).
 std::string TextKey(const char* text);
+// Appends the key of text to out (a key made of several parts without a string for each).
+void AppendTextKey(std::string& out, const char* text);
 
 // Walks a double-NUL list (separator 0) or splits text at its first separator. With separator 0 it returns
 // the item after text, or null at the end of the list. Otherwise it replaces the first separator by NUL and

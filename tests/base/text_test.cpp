@@ -114,6 +114,11 @@ TEST(TextKey, FoldsEveryLetterAndNothingElse) {
     EXPECT_EQ("@[`{ 09\\_~", TextKey("@[`{ 09\\_~"));
     EXPECT_EQ("\x83\x76\x83\x8a\x83\x93\x83\x5e", TextKey("\x83\x76\x83\x8a\x83\x93\x83\x5e"));  // プリンタ
     EXPECT_EQ("", TextKey(nullptr));
+    // Appended to a key of several parts: only the new part is folded.
+    std::string key = "File\n";
+    AppendTextKey(key, "C:\\VX.DLL");
+    AppendTextKey(key, nullptr);
+    EXPECT_EQ("File\nc:\\vx.dll", key);
 }
 
 }  // namespace
