@@ -192,7 +192,13 @@ check_phase run2
 # are not compared.
 restore_rc=0
 wine_run 300 "$C/korun04/korun04.exe" /QUIET /RESTORE:LAST >"$LOG_DIR/restore.log" 2>&1 || restore_rc=$?
-[[ $restore_rc == 0 ]] || problem "restore: korun04.exe /QUIET /RESTORE:LAST exit code $restore_rc, expected 0"
+if [[ $restore_rc != 0 ]]; then
+    # What Wine and the tool said: the restore leaves no window to look at afterwards.
+    tail -10 "$LOG_DIR/restore.log" | sed 's/^/    wine: /'
+    restore_log=$(wine_tool_log)
+    [[ -n $restore_log ]] && iconv -c -f CP932 -t UTF-8 "$restore_log" | tail -15 | sed 's/^/    log: /'
+    problem "restore: korun04.exe /QUIET /RESTORE:LAST exit code $restore_rc, expected 0"
+fi
 snapshot after-restore
 not_compared='\\programdata\\vestral\\korun04\\backup|\\temp\\korun04\.log|\\enum\\usb|\\services\\vststatus04|pendingfilerenameoperations|^[kv] hkcu\\console|^f c:\\pavane\.txt$'
 restore_diff=$(diff <(grep -Eiv "$not_compared" "$CHECK_DIR/before-run2.txt") \
