@@ -475,6 +475,9 @@ void Spooler::load(const IniDoc& doc, const SystemInfo& system) {
     for (const IniSection* s : doc.all("driver")) {
         const std::string name = s->get("name");
         if (name.empty()) throw MachineError("[driver] without name");
+        // The spooler keeps a driver as a registry key of its name: a backslash would make it a path of keys.
+        if (name.find('\\') != std::string::npos)
+            throw MachineError("[driver] " + name + ": a driver's name holds no backslash");
         for (auto& e : s->entries) {
             if (!isDriverKey(e.first)) throw MachineError("[driver] " + name + ": unknown key '" + e.first + "'");
             // The spooler keeps the dependent files as a double-NUL list of names: an empty name would end it.

@@ -264,5 +264,6 @@ TEST(Spooler, MachineDirectoryMistakesAreReported) {
     // A dependent file that names a folder, or nothing, could not be saved and loaded again.
     EXPECT_THROW(Load("[driver]\nname = D\ndependent = a.dll\ndependent = 6\\\n"), simwin::MachineError);
     EXPECT_THROW(Load("[driver]\nname = D\ndependent =\n"), simwin::MachineError);
+    EXPECT_THROW(Load("[driver]\nname = \\Vestral\n"), simwin::MachineError);  // its key would be a path
     EXPECT_NO_THROW(Load("[driver]\nname = D\ndependent = 6\\unidrv.dll\n"));
 }
