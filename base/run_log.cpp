@@ -22,16 +22,14 @@ private:
     DWORD saved;
 };
 
-std::string Clock(bool withDate) {
+// "YYYY-MM-DD HH:MM:SS", for the run's first line.
+std::string DateAndTime() {
     SYSTEMTIME now;
     memset(&now, 0, sizeof now);
     GetLocalTime(&now);
     char text[64];
-    if (withDate)
-        snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-                 now.wMinute, now.wSecond);
-    else
-        snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+    snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
     return text;
 }
 
@@ -134,16 +132,16 @@ void CRunLog::WriteHeader(const char* commandLine, const COSVersion& os) {
     if (!GetComputerNameA(computer, &size)) computer[0] = 0;
     char classes[64];
     snprintf(classes, sizeof classes, "platform %s, version class %d", PlatformName(os), os.GetVersionClass());
-    WriteLine("==== korun04 " + Clock(true) + " " + (computer[0] ? computer : "(no computer name)") + " | " +
+    WriteLine("==== korun04 " + DateAndTime() + " " + (computer[0] ? computer : "(no computer name)") + " | " +
               OneLine(commandLine ? commandLine : "") + " | " + classes);
 }
 
 void CRunLog::Write(const char* place, const std::string& text) {
     FlushItems();
-    WriteLine(Clock(false) + " " + place + " | " + OneLine(text));
+    WriteLine(TimeOfDay() + " " + place + " | " + OneLine(text));
 }
 
-const std::string& CRunLog::ItemClock() {
+const std::string& CRunLog::TimeOfDay() {
     SYSTEMTIME now;
     memset(&now, 0, sizeof now);
     GetLocalTime(&now);
@@ -173,7 +171,7 @@ void CRunLog::Item(const char* kind, const std::string& item, Outcome outcome, D
         line.outcome = outcome;
         line.error = error;
         line.detail = detail ? detail : "";
-        line.clock = ItemClock();
+        line.clock = TimeOfDay();
     };
     auto seen = seenInStage.find(key);
     if (seen != seenInStage.end()) {

@@ -119,8 +119,8 @@ private:
         Outcome outcome;
         size_t line;
     };
-    // The time of day of an item line, "HH:MM:SS" (formatted again only when the second changes).
-    const std::string& ItemClock();
+    // The time of day a line begins with, "HH:MM:SS" (formatted again only when the second changes).
+    const std::string& TimeOfDay();
 
     std::deque<PendingItem> pending;  // a deque: a long stage adds its lines without moving them
     size_t firstWaiting;              // the number of pending's first line

@@ -23,11 +23,10 @@ public:
     // What the last Build answered.
     bool Listed() const { return listed; }
 
-    // The entries of that name in the order a walk meets them, without those inside a directory of the
-    // same name: a walk for one name does not enter such a directory (it tries to delete it instead).
-    std::vector<const Entry*> Find(const char* name) const { return FindKey(KeyOf(name)); }
     // A name as the index looks it up (its letters folded): made once for a name looked up in several indexes.
     static std::string KeyOf(const char* name);
+    // The entries of that name (a key of KeyOf) in the order a walk meets them, without those inside a
+    // directory of the same name: a walk for one name does not enter such a directory (it tries to delete it).
     std::vector<const Entry*> FindKey(const std::string& key) const;
     // Whether any entry has that name (a key of KeyOf), inside a directory of the same name or not.
     bool HoldsKey(const std::string& key) const { return byName.count(key) != 0; }
